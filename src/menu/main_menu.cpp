@@ -1,0 +1,41 @@
+#include "draw/draw.h"
+#include "menu/menu.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+
+static const char* const MENU_LABELS[4] = {"Start 1 player", "Start 2 players", "Settings", "Quit"};
+
+static void menu_enter(int entry) {
+    switch (entry) {
+        case 0: kaksinpeli = false; game_screen = SCREEN_LOAD; break;
+        case 1: kaksinpeli = true; game_screen = SCREEN_LOAD; break;
+        case 2: game_screen = SCREEN_SETTINGS; break;
+        case 3: game_screen = SCREEN_QUIT; break;
+        default: break;   // cursor momentarily out of range: nothing
+    }
+}
+
+void menu_frame() {
+    FPS();
+    menu_backdrop();
+    for (int i = 0; i < 4; i++) nappula(screen, 180, 150 + 30 * i, MENU_LABELS[i], menu_cursor, i, small_font);
+    SDL_Flip(screen);
+
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
+        if (e.type != SDL_KEYDOWN) continue;
+        switch (e.key.keysym.sym) {
+            case SDLK_ESCAPE: game_screen = SCREEN_QUIT; break;
+            case SDLK_UP: menu_cursor--; break;
+            case SDLK_DOWN: menu_cursor++; break;
+            case SDLK_RETURN: menu_enter(menu_cursor); break;
+            default: break;
+        }
+    }
+    if (menu_cursor > 3) menu_cursor = 0;
+    if (menu_cursor < 0) menu_cursor = 3;
+
+    game_delay(10);
+    top_up(10);
+}

@@ -1,0 +1,31 @@
+#include <cstring>
+
+#include "race/race.h"
+#include "shell/shell.h"
+
+racer racers[RACERS];
+ball_row balls[MAX_BALLS];
+float acceleration;
+float computer_acceleration[RACERS];
+float friction;
+int camera_x[2], camera_y[2];
+unsigned char checkpoint_passed[500][RACERS];
+int winner;
+
+int view_half_width() { return screen_leveys / 2; }
+int view_half_height() { return screen_korkeus / 2; }
+
+void reset_race_state() {
+    std::memset(racers, 0, sizeof racers);
+    // Rows of racers that never take part are read by the head clamp and the
+    // finish and checkpoint tests; zeros keep them harmless.
+    std::memset(balls, 0, sizeof balls);
+    acceleration = 1.1f;
+    computer_acceleration[0] = 0.0f;
+    computer_acceleration[1] = 0.9f;
+    computer_acceleration[2] = 1.05f;
+    friction = 0.8f;
+    camera_x[0] = camera_x[1] = camera_y[0] = camera_y[1] = 0;
+    std::memset(checkpoint_passed, 0, sizeof checkpoint_passed);
+    winner = 0;
+}

@@ -1,0 +1,30 @@
+#include "shell/clock.h"
+
+#include "draw/draw.h"
+
+static bool virtual_clock = false;
+static Uint32 virtual_now = 0;
+
+Uint32 game_ticks() {
+    return virtual_clock ? virtual_now : SDL_GetTicks();
+}
+
+void game_delay(Uint32 ms) {
+    if (virtual_clock)
+        virtual_now += ms;
+    else
+        SDL_Delay(ms);
+}
+
+void top_up(int frame_ms) {
+    int remaining = frame_ms - (int)(game_ticks() - fps_asdf);
+    if (remaining > 0) game_delay((Uint32)remaining);
+}
+
+void clock_use_virtual(bool on) {
+    virtual_clock = on;
+}
+
+void clock_set(Uint32 now) {
+    virtual_now = now;
+}

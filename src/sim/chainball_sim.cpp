@@ -1,0 +1,3 @@
+// STUB: replaced by the real implementation
+
+int main() { return 0; }

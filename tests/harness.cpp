@@ -1,0 +1,99 @@
+#include "harness.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "race/race.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "track/track.h"
+
+static bool started = false;
+static std::vector<std::string> scratch_files;
+
+static void remove_scratch_files() {
+    for (const auto& f : scratch_files) unlink(f.c_str());
+}
+
+void start_game_headless() {
+    if (!started) {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        clock_use_virtual(true);
+        clock_set(100000);
+        if (!find_data_folder() || !startup()) {
+            fprintf(stderr, "harness: the game could not start\n");
+            abort();
+        }
+        started = true;
+    }
+    int names = last_level_index;
+    char saved_names[MAX_LEVELS][LEVEL_NAME_LEN];
+    memcpy(saved_names, level_names, sizeof saved_names);
+    reset_shell_state();
+    memcpy(level_names, saved_names, sizeof saved_names);
+    last_level_index = names;
+    set_video_mode(500, 500);
+    drop_events();
+    release_all_keys();
+}
+
+void push_key(SDLKey key) {
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.type = SDL_KEYDOWN;
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+}
+
+void push_quit() {
+    SDL_Event e = {};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+}
+
+void drop_events() {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+    }
+}
+
+void hold_key(SDLKey key, bool down) {
+    SDL_GetKeyState(nullptr)[key] = down ? 1 : 0;
+}
+
+void release_all_keys() {
+    int n = 0;
+    Uint8* keys = SDL_GetKeyState(&n);
+    for (int i = 0; i < n; i++) keys[i] = 0;
+}
+
+Uint32 pixel_at(SDL_Surface* s, int x, int y) {
+    SDL_LockSurface(s);
+    Uint32 raw = *(Uint32*)((Uint8*)s->pixels + y * s->pitch + x * 4);
+    SDL_UnlockSurface(s);
+    Uint8 r, g, b;
+    SDL_GetRGB(raw, s->format, &r, &g, &b);
+    return (Uint32)(r << 16 | g << 8 | b);
+}
+
+std::string source_path(const std::string& relative) {
+    return std::string(CB_SOURCE_DIR) + "/" + relative;
+}
+
+std::string scratch_file(const std::string& content) {
+    char name[] = "/tmp/chainball-test-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0) abort();
+    FILE* f = fdopen(fd, "w");
+    fwrite(content.data(), 1, content.size(), f);
+    fclose(f);
+    if (scratch_files.empty()) atexit(remove_scratch_files);
+    scratch_files.push_back(name);
+    return name;
+}

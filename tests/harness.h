@@ -1,0 +1,28 @@
+// Helpers for the headless tests: the game started once per test process on
+// SDL's dummy drivers with the virtual clock, events pushed into SDL's queue,
+// pixels read back.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <string>
+
+// SDL_Init through the whole start-up, once per process; later calls only
+// restore the settings and shell state to their start values.
+void start_game_headless();
+
+void push_key(SDLKey key);
+void push_quit();
+void drop_events();
+
+// Writes the keyboard state array that the race reads.
+void hold_key(SDLKey key, bool down);
+void release_all_keys();
+
+// Colour of one pixel as 0xRRGGBB.
+Uint32 pixel_at(SDL_Surface* s, int x, int y);
+
+// Path of a file in the source tree (for test data), and a scratch file
+// holding `content`, removed at process end.
+std::string source_path(const std::string& relative);
+std::string scratch_file(const std::string& content);

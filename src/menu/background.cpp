@@ -11,8 +11,8 @@ static const long long BAND_PERIOD = 4590000;
 // the same picture.
 static const int PHASE_PERIOD = 45900;
 
-static int band(long long v, int width) {
-    int c = (int)((v / width) % 255);
+// Channel value of band number c (0..254).
+static int band_value(int c) {
     if (c <= 127) c -= 15;
     if (c > 128) c += 15;
     c += 90;
@@ -22,22 +22,68 @@ static int band(long long v, int width) {
 Uint32 background_colour(int x, int y, int phase) {
     long long v = ((long long)x * y + 100LL * phase) % BAND_PERIOD;
     if (v < 0) v += BAND_PERIOD;
-    int r = band(v, 500), g = band(v, 450), b = band(v, 400);
+    int r = band_value((int)(v / 500 % 255)), g = band_value((int)(v / 450 % 255)),
+        b = band_value((int)(v / 400 % 255));
     if (r + g + b > 720) return 0xC8C8FFu;
     return (Uint32)(r << 16 | g << 8 | b);
 }
+
+// One colour channel of a row, stepped along x without dividing: v grows by
+// y per pixel, so its quotient by the band width grows by y / width, plus one
+// whenever the remainder wraps.
+struct band_walk {
+    int width, q, rem, step_q, step_rem;
+    void start(long long v, int y, int w) {
+        width = w;
+        q = (int)((v / w) % 255);
+        rem = (int)(v % w);
+        step_q = y / w;
+        step_rem = y % w;
+    }
+    void next() {
+        rem += step_rem;
+        q += step_q;
+        if (rem >= width) {
+            rem -= width;
+            q++;
+        }
+        if (q >= 255) q -= 255;
+    }
+};
 
 void draw_background() {
     SDL_Surface* s = screen;
     if (s && s->format->BytesPerPixel == 4 && SDL_LockSurface(s) == 0) {
         const SDL_PixelFormat* f = s->format;
+        // Band value and mapped pixel bits of each quotient 0..254, per channel.
+        int value[255];
+        Uint32 red[255], green[255], blue[255];
+        for (int q = 0; q < 255; q++) {
+            value[q] = band_value(q);
+            red[q] = SDL_MapRGB(f, (Uint8)value[q], 0, 0);
+            green[q] = SDL_MapRGB(f, 0, (Uint8)value[q], 0);
+            blue[q] = SDL_MapRGB(f, 0, 0, (Uint8)value[q]);
+        }
+        const Uint32 pale = SDL_MapRGB(f, 200, 200, 255);
+        const long long base = 100LL * background_phase % BAND_PERIOD;
+
         // Points 0..500 on both axes; those outside the surface are clipped.
+        // x * y is symmetric, so rows are walked in memory order.
         int w = s->w < 501 ? s->w : 501, h = s->h < 501 ? s->h : 501;
-        for (int x = 0; x < w; x++) {
-            for (int y = 0; y < h; y++) {
-                Uint32 c = background_colour(x, y, background_phase);
-                Uint32 px = SDL_MapRGB(f, (Uint8)(c >> 16), (Uint8)(c >> 8), (Uint8)c);
-                *(Uint32*)((Uint8*)s->pixels + y * s->pitch + x * 4) = px;
+        for (int y = 0; y < h; y++) {
+            band_walk r, g, b;
+            r.start(base, y, 500);
+            g.start(base, y, 450);
+            b.start(base, y, 400);
+            Uint32* row = (Uint32*)((Uint8*)s->pixels + y * s->pitch);
+            for (int x = 0; x < w; x++) {
+                if (value[r.q] + value[g.q] + value[b.q] > 720)
+                    row[x] = pale;
+                else
+                    row[x] = red[r.q] | green[g.q] | blue[b.q];
+                r.next();
+                g.next();
+                b.next();
             }
         }
         SDL_UnlockSurface(s);

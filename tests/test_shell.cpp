@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "harness.h"
+#include "race/race.h"
+#include "shell/shell.h"
+#include "track/track.h"
+
+TEST(Shell, StartValues) {
+    start_game_headless();
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+    EXPECT_EQ(race_settings.chain_length[0], 7);
+    EXPECT_EQ(race_settings.chain_length[1], 2);
+    EXPECT_EQ(race_settings.chain_length[2], 5);
+    EXPECT_EQ(race_settings.laps, 3);
+    EXPECT_EQ(race_settings.level_index, 0);
+    EXPECT_TRUE(race_settings.music_on);
+    EXPECT_FALSE(kaksinpeli);
+    EXPECT_EQ(menu_cursor, 0);
+    EXPECT_EQ(background_phase, 2000);
+    EXPECT_FLOAT_EQ(acceleration, 1.1f);
+    EXPECT_FLOAT_EQ(friction, 0.8f);
+    EXPECT_FLOAT_EQ(computer_acceleration[1], 0.9f);
+    EXPECT_FLOAT_EQ(computer_acceleration[2], 1.05f);
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->w, 500);
+    EXPECT_EQ(screen->h, 500);
+    EXPECT_EQ(second_view->w, 400);
+    EXPECT_EQ(frozen_frame->w, 800);
+    EXPECT_NE(small_font, nullptr);
+    EXPECT_NE(large_font, nullptr);
+    EXPECT_NE(music_chunk, nullptr);
+    char* title = nullptr;
+    SDL_WM_GetCaption(&title, nullptr);
+    ASSERT_NE(title, nullptr);
+    EXPECT_STREQ(title, "Chainball");
+}
+
+TEST(Shell, ScreenLoopEndsWhenTheMenuQuits) {
+    start_game_headless();
+    push_key(SDLK_DOWN);
+    push_key(SDLK_DOWN);
+    push_key(SDLK_DOWN);
+    push_key(SDLK_RETURN);
+    run_screen_loop();
+    EXPECT_EQ(game_screen, SCREEN_QUIT);
+    EXPECT_EQ(menu_cursor, 3);
+}
+
+// Runs a copy of the built game from a scratch folder; `prepare` is a shell
+// command run there first (to lay out a partial data folder).
+static int run_game_copy(const std::string& prepare, std::string& err) {
+    char dir[] = "/tmp/chainball-nodata-XXXXXX";
+    if (!mkdtemp(dir)) return -1;
+    std::string copy = std::string(dir) + "/chainball";
+    std::string cmd = "cp ./chainball " + copy + " && cd " + dir + " && " + prepare +
+                      " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 " + copy + " 2> " + dir +
+                      "/err.txt";
+    int status = system(cmd.c_str());
+    FILE* f = fopen((std::string(dir) + "/err.txt").c_str(), "r");
+    char line[1024] = {0};
+    if (f) {
+        size_t n = fread(line, 1, sizeof line - 1, f);
+        line[n] = 0;
+        fclose(f);
+    }
+    err = line;
+    std::string cleanup = std::string("rm -rf ") + dir;
+    if (system(cleanup.c_str()) != 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+TEST(Shell, MissingDataFolderExitsWithOneAndSaysWhat) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    std::string err;
+    EXPECT_EQ(run_game_copy("true", err), 1);
+    EXPECT_NE(err.find("VeraMoBd.ttf"), std::string::npos) << err;
+    EXPECT_NE(err.find("pallura1.png"), std::string::npos) << err;
+    EXPECT_NE(err.find("/filut"), std::string::npos) << err;
+    // One line.
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
+TEST(Shell, OneMissingPictureIsNamedAndMissingMusicIsNot) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    std::string err;
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    std::string here = cwd;
+    EXPECT_EQ(run_game_copy("cp -r " + here + "/filut . && rm filut/pp.png filut/musa.ogg", err), 1);
+    EXPECT_NE(err.find("pp.png"), std::string::npos) << err;
+    EXPECT_EQ(err.find("musa.ogg"), std::string::npos) << err;
+    EXPECT_EQ(err.find("pallura1.png"), std::string::npos) << err;
+}

@@ -1,0 +1,72 @@
+#!/usr/bin/python3
+"""Writes every file of filut/: pictures, font, music and levels.
+
+    /usr/bin/python3 tools/make_assets.py [pictures] [levels] [music] [font]
+
+With no arguments everything is made. The output is the same on every run:
+all randomness comes from fixed seeds.
+"""
+import os
+import shutil
+import sys
+import time
+
+sys.dont_write_bytecode = True   # keep tools/ free of __pycache__
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+ROOT = os.path.normpath(os.path.join(HERE, '..'))
+DATA = os.path.join(ROOT, 'filut')
+
+FONT_SRC = '/usr/share/fonts/truetype/ttf-bitstream-vera/VeraMoBd.ttf'
+FONT_LICENCE = '/usr/share/doc/ttf-bitstream-vera/copyright'
+
+
+def save_png(img, path):
+    # no timestamps or other varying chunks, so the bytes are reproducible
+    img.save(path, format='PNG', optimize=True)
+
+
+def make_font():
+    shutil.copyfile(FONT_SRC, os.path.join(DATA, 'VeraMoBd.ttf'))
+    shutil.copyfile(FONT_LICENCE, os.path.join(DATA, 'VeraMoBd-LICENSE.txt'))
+    print('font: VeraMoBd.ttf and its licence copied')
+
+
+def make_pictures():
+    import art
+    for name, img in sorted(art.make_pictures().items()):
+        save_png(img, os.path.join(DATA, name))
+        print('picture: %-13s %dx%d %s' % (name, img.width, img.height, img.mode))
+
+
+def make_levels():
+    import levels
+    print('levels:')
+    levels.write_levels(os.path.join(DATA, 'levelit'))
+
+
+def make_music():
+    import music
+    music.write_ogg(os.path.join(DATA, 'musa.ogg'))
+
+
+STEPS = {'font': make_font, 'pictures': make_pictures, 'levels': make_levels, 'music': make_music}
+
+
+def main(argv):
+    wanted = argv[1:] or ['font', 'pictures', 'levels', 'music']
+    unknown = [w for w in wanted if w not in STEPS]
+    if unknown:
+        print('unknown part: %s (choose from %s)' % (', '.join(unknown), ', '.join(STEPS)))
+        return 2
+    os.makedirs(os.path.join(DATA, 'levelit'), exist_ok=True)
+    for w in wanted:
+        t = time.time()
+        STEPS[w]()
+        print('  (%s took %.1f s)' % (w, time.time() - t))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv))

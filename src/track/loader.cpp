@@ -1,6 +1,200 @@
-// STUB: replaced by the real implementation
-#include "track/track.h"
-#include "shell/shell.h"
+// Level loading: the size field, the grid, and the route walk that lays the
+// computer drivers' waypoints and the checkpoints along the road.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-void load_level_file(const char*) {}
-void load_level() { game_screen = SCREEN_MENU; }
+#include "race/race.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "track/track.h"
+
+int tile_at(int x, int y) {
+    if (x < 0 || y < 0 || x >= MAX_TRACK || y >= MAX_TRACK) return TILE_GROUND;
+    return track.tiles[x][y];
+}
+
+bool is_corner_cell(int x, int y) {
+    int t = tile_at(x, y);
+    return t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3 && tile_at(x + 1, y + 1) == t;
+}
+
+// Slowing variants 1 to 3 are common, 4 and 5 rare.
+static int slowing_variant() {
+    int v = std::rand() % 3 + 1;
+    if (std::rand() % 3 == 0) v = std::rand() % 5 + 1;
+    return v;
+}
+
+// The first four non-whitespace characters, read the way atoi reads them. A
+// read at the end of the file keeps the previous character, so a missing or
+// empty file gives four zero characters.
+static int read_size_field(FILE* f) {
+    char field[5] = {};
+    char c = 0;
+    for (int i = 0; i < 4; i++) {
+        if (f) read_nonblank(f, c);
+        field[i] = c;
+    }
+    return std::atoi(field);
+}
+
+static void place_cell(char c, int col, int row) {
+    int& cell = track.tiles[col][row];
+    switch (c) {
+        case '.': cell = TILE_GROUND; break;
+        case 'x': cell = slowing_variant(); break;
+        case '=':
+            cell = TILE_H_STRAIGHT;
+            track.straight_count++;
+            break;
+        case 'T':
+            cell = TILE_V_STRAIGHT;
+            track.straight_count++;
+            break;
+        case '1':
+        case '2':
+        case '3':
+        case '4': cell = TILE_CORNER_1 + (c - '1'); break;
+        case 'M':
+            cell = TILE_FINISH;
+            track.finish_x = col * 50;
+            track.finish_y = row * 50;
+            break;
+        case '#': cell = TILE_BLANK; break;
+        default: break;   // no meaning: the cell stays as cleared
+    }
+}
+
+// Row by row; characters past size * size run on into the rows below the
+// square, and those past the array's last row are dropped.
+static void read_grid(FILE* f, int size) {
+    int col = 0, row = 0;
+    char c = 0;
+    while (read_nonblank(f, c)) {
+        if (row >= MAX_TRACK) break;
+        place_cell(c, col, row);
+        col++;
+        if (col > size - 1) {
+            row++;
+            col = 0;
+        }
+    }
+}
+
+// New heading after a corner, by corner code 8..11 and heading; -1 keeps it.
+// Headings: 0 right, 1 down, 2 left, 3 up.
+static const int corner_turns[4][4] = {
+    {-1, -1, 1, 0},   // '1'
+    {1, -1, -1, 2},   // '2'
+    {3, 2, -1, -1},   // '3'
+    {-1, 0, 3, -1},   // '4'
+};
+
+// Walks the road from the finish cell, heading up, turning at corners, until
+// it has passed as many straights as the file holds.
+static void walk_route() {
+    int cx = track.finish_x / 50, cy = track.finish_y / 50;
+    int heading = 3;
+    int straights = 0, spacing = 0, steps = 0;
+    int size = track.size;
+    track.waypoint_count = 0;
+    track.checkpoint_count = 0;
+    racers[1].next_waypoint = 0;
+    racers[2].next_waypoint = 0;
+
+    while (straights < track.straight_count) {
+        int t = tile_at(cx, cy);
+        if (t == TILE_FINISH) {
+            track.finish_x = cx * 50;
+            track.finish_y = cy * 50;
+        }
+        if (is_corner_cell(cx, cy)) {
+            int turned = corner_turns[t - TILE_CORNER_1][heading];
+            if (turned >= 0) heading = turned;
+        }
+        // Past capacity the lists just stop growing; the walk goes on the same.
+        if (t >= TILE_H_STRAIGHT && t <= TILE_FINISH && track.waypoint_count < MAX_WAYPOINTS) {
+            track.waypoints[track.waypoint_count].x = cx * 50 + 50;
+            track.waypoints[track.waypoint_count].y = cy * 50 + 50;
+            track.waypoint_count++;
+        }
+        if (t == TILE_H_STRAIGHT || t == TILE_V_STRAIGHT) {
+            if (spacing > 9) {
+                if (track.checkpoint_count < MAX_CHECKPOINTS) {
+                    checkpoint& k = track.checkpoints[track.checkpoint_count];
+                    k.x = cx * 50;
+                    k.y = cy * 50;
+                    k.lit = 0;
+                    track.checkpoint_count++;
+                }
+                spacing = 0;
+            }
+            spacing++;
+            straights++;
+        }
+        switch (heading) {
+            case 0: cx++; break;
+            case 1: cy++; break;
+            case 2: cx--; break;
+            default: cy--; break;
+        }
+        if (cx > size - 1) {
+            cx = 0;
+            cy++;
+        }
+        if (cx < 0) cx = 0;
+        if (cy < 0) cy = 0;
+        if (cy > size - 1) cy = size - 1;
+        steps++;
+        if (steps > size * size) break;
+    }
+}
+
+void load_level_file(const char* path) {
+    FILE* f = std::fopen(path, "r");
+    int size = read_size_field(f);
+    bool read_cells = f != nullptr;
+    // Column and row `size` must exist in the array as the zeroed border.
+    if (size < 0 || size > MAX_TRACK - 1) {
+        std::fprintf(stderr,
+                     "chainball: level file %s: size field %d is outside 0 to %d, "
+                     "loaded as an empty level\n",
+                     path, size, MAX_TRACK - 1);
+        size = 0;
+        read_cells = false;
+    }
+    track.size = size;
+
+    for (int x = 0; x <= size; x++)
+        for (int y = 0; y <= size; y++) track.tiles[x][y] = TILE_GROUND;
+
+    track.straight_count = 0;
+    if (read_cells) read_grid(f, size);
+    if (f) std::fclose(f);
+
+    for (int i = 0; i < MAX_WAYPOINTS; i++) track.waypoints[i] = waypoint{5000, 5000};
+    for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0, 0};
+
+    walk_route();
+}
+
+void load_level() {
+    screen_leveys = kaksinpeli ? 400 : 500;
+    screen_korkeus = 500;
+    set_video_mode(kaksinpeli ? 2 * screen_leveys : screen_leveys, screen_korkeus);
+
+    reset_race_progress();
+    if (kaksinpeli) computer_acceleration[1] = acceleration;
+
+    // Room for the longest name the catalogue keeps (49 characters); the
+    // 50-byte label buffer would cut names of more than 31.
+    char path[14 + LEVEL_NAME_LEN - 1 + 4 + 1];
+    std::snprintf(path, sizeof path, "filut/levelit/%.*s.txt", LEVEL_NAME_LEN - 1,
+                  chosen_level_name());
+    load_level_file(path);
+
+    place_racers();
+    race_start_ticks = game_ticks();
+    game_screen = SCREEN_RACE;
+}

@@ -1,0 +1,12 @@
+#include "track/track.h"
+
+bool read_nonblank(FILE* f, char& c) {
+    for (;;) {
+        int ch = std::fgetc(f);
+        if (ch == EOF) return false;
+        if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f')
+            continue;
+        c = (char)ch;
+        return true;
+    }
+}

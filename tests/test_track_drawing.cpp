@@ -1,0 +1,207 @@
+// Cutting the tile atlas and drawing the grid into the views.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+
+#include "harness.h"
+#include "race/race.h"
+#include "shell/shell.h"
+#include "track/track.h"
+
+namespace {
+
+Uint32 piece_colour(int code) { return (Uint32)(0x100000 * (code + 1) + 0x0800 * code + 0x30); }
+const Uint32 finish_colour = 0xF0E0D0;
+const Uint32 black = 0;
+
+SDL_Surface* solid(int w, int h, Uint32 rgb) {
+    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0, 0, 0, 0);
+    SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, rgb >> 16, (rgb >> 8) & 255, rgb & 255));
+    return s;
+}
+
+struct pixel {
+    int x, y;
+    Uint32 rgb;
+};
+
+void expect_pixels(SDL_Surface* view, std::initializer_list<pixel> expected) {
+    for (const pixel& p : expected)
+        EXPECT_EQ(pixel_at(view, p.x, p.y), p.rgb) << "at " << p.x << "," << p.y;
+}
+
+// Piece sizes by code, as the atlas cuts them.
+const int piece_w[12] = {50, 50, 50, 50, 50, 50, 50, 100, 100, 100, 100, 100};
+const int piece_h[12] = {50, 50, 50, 50, 50, 50, 100, 50, 100, 100, 100, 100};
+
+// Solid pieces of distinct colours in place of the art, a cleared view, and
+// a track of blanks; everything shared is put back afterwards.
+class TrackDrawing : public ::testing::Test {
+protected:
+    SDL_Surface* saved_pieces[12];
+    SDL_Surface* saved_finish = finish_image;
+    std::unique_ptr<Track> saved_track;
+
+    void SetUp() override {
+        start_game_headless();
+        saved_track.reset(new Track(track));
+        saved_finish = finish_image;
+        for (int i = 0; i < 12; i++) {
+            saved_pieces[i] = tile_pieces[i];
+            tile_pieces[i] = solid(piece_w[i], piece_h[i], piece_colour(i));
+        }
+        finish_image = solid(50, 50, finish_colour);
+        SDL_FillRect(screen, nullptr, 0);
+        SDL_FillRect(second_view, nullptr, 0);
+    }
+    void TearDown() override {
+        free_tile_pieces();
+        for (int i = 0; i < 12; i++) tile_pieces[i] = saved_pieces[i];
+        SDL_FreeSurface(finish_image);
+        finish_image = saved_finish;
+        track = *saved_track;
+        camera_x[0] = camera_y[0] = camera_x[1] = camera_y[1] = 0;
+        kaksinpeli = false;
+        set_video_mode(500, 500);
+    }
+    void blank_track(int size) {
+        track.size = size;
+        for (int x = 0; x <= size; x++)
+            for (int y = 0; y <= size; y++)
+                track.tiles[x][y] = x < size && y < size ? TILE_BLANK : 0;
+    }
+};
+
+}   // namespace
+
+TEST_F(TrackDrawing, CornerBlockDrawsOnceFromItsTopLeftCell) {
+    blank_track(5);
+    for (int x = 1; x <= 2; x++)
+        for (int y = 1; y <= 2; y++) track.tiles[x][y] = TILE_CORNER_1;
+    track.tiles[4][4] = TILE_CORNER_1;   // lone, its neighbour is the border
+    track.tiles[0][4] = TILE_CORNER_1 + 1;
+    track.tiles[1][3] = TILE_CORNER_1 + 2;   // diagonal differs
+    draw_track();
+    expect_pixels(screen, {{50, 50, piece_colour(8)}, {149, 149, piece_colour(8)}, {49, 50, black},
+                           {150, 100, black}, {100, 150, black}, {225, 225, black},
+                           {25, 225, black}, {75, 175, black}});
+}
+
+TEST_F(TrackDrawing, LaterCellsCoverStraightsUnlessBlank) {
+    blank_track(4);
+    track.tiles[0][0] = TILE_H_STRAIGHT;   // blank below: the whole piece
+    track.tiles[1][0] = TILE_H_STRAIGHT;   // ground below covers its lower half
+    track.tiles[1][1] = TILE_GROUND;
+    track.tiles[0][2] = TILE_V_STRAIGHT;   // blank to the right: the whole piece
+    track.tiles[0][3] = TILE_V_STRAIGHT;   // ground to the right covers its right half
+    track.tiles[1][3] = TILE_GROUND;
+    // Columns are drawn before rows: the '=' of the next column covers the
+    // 'T' of the next row where both reach.
+    track.tiles[3][0] = TILE_H_STRAIGHT;
+    track.tiles[2][1] = TILE_V_STRAIGHT;
+    draw_track();
+    expect_pixels(screen, {{25, 75, piece_colour(6)}, {75, 25, piece_colour(6)},
+                           {75, 75, piece_colour(0)}, {75, 125, piece_colour(7)},
+                           {25, 175, piece_colour(7)}, {75, 175, piece_colour(0)},
+                           {175, 75, piece_colour(6)}, {125, 75, piece_colour(7)}});
+}
+
+TEST_F(TrackDrawing, EachCodeShowsItsPieceAndBlanksShowBlack) {
+    blank_track(7);
+    for (int code = 0; code <= 5; code++) track.tiles[code][0] = code;
+    track.tiles[6][0] = TILE_FINISH;
+    track.tiles[0][2] = 13;   // no picture
+    draw_track();
+    for (int code = 0; code <= 5; code++)
+        EXPECT_EQ(pixel_at(screen, code * 50 + 25, 25), piece_colour(code));
+    expect_pixels(screen, {{325, 25, finish_colour}, {25, 125, black}, {25, 75, black}});
+}
+
+TEST_F(TrackDrawing, SecondViewOnlyInTwoPlayerRaces) {
+    blank_track(4);
+    track.tiles[2][3] = TILE_FINISH;
+    SDL_FillRect(second_view, nullptr, SDL_MapRGB(second_view->format, 0x12, 0x34, 0x56));
+    draw_track();
+    EXPECT_EQ(pixel_at(screen, 125, 175), finish_colour);
+    EXPECT_EQ(pixel_at(second_view, 125, 175), 0x123456u);
+
+    kaksinpeli = true;
+    set_video_mode(800, 500);
+    SDL_FillRect(screen, nullptr, 0);
+    SDL_FillRect(second_view, nullptr, 0);
+    camera_x[0] = 300;
+    camera_y[0] = 0;
+    camera_x[1] = -50;
+    camera_y[1] = -100;
+    draw_track();
+    EXPECT_EQ(pixel_at(screen, 425, 175), finish_colour);   // in the window's right half
+    EXPECT_EQ(pixel_at(second_view, 75, 75), finish_colour);
+    EXPECT_EQ(pixel_at(second_view, 125, 175), black);
+}
+
+TEST_F(TrackDrawing, SmallTrackSitsAtTheCameraOffset) {
+    blank_track(8);
+    for (int x = 0; x < 8; x++)
+        for (int y = 0; y < 8; y++) track.tiles[x][y] = TILE_GROUND;
+    track.tiles[0][0] = 1;
+    track.tiles[7][7] = 2;
+    camera_x[0] = camera_y[0] = 100;
+    draw_track();
+    expect_pixels(screen, {{99, 300, black}, {300, 99, black}, {100, 100, piece_colour(1)},
+                           {300, 300, piece_colour(0)}, {499, 499, piece_colour(2)},
+                           {450, 449, piece_colour(0)}});
+}
+
+TEST_F(TrackDrawing, PiecesReachingIntoTheViewAreClipped) {
+    blank_track(20);
+    track.tiles[0][0] = TILE_CORNER_1;   // 100 wide, starting 60 left of the view
+    track.tiles[1][1] = TILE_CORNER_1;
+    track.tiles[11][0] = TILE_V_STRAIGHT;   // starts 10 left of the right edge
+    camera_x[0] = -60;
+    camera_y[0] = -30;
+    draw_track();
+    expect_pixels(screen, {{0, 0, piece_colour(8)}, {39, 69, piece_colour(8)}, {40, 0, black},
+                           {499, 0, piece_colour(7)}, {489, 0, black}});
+}
+
+TEST(TrackAtlas, CutsTwelvePiecesFromTheirPlaces) {
+    start_game_headless();
+    const int at_x[12] = {0, 50, 100, 150, 0, 150, 200, 50, 350, 450, 550, 250};
+    const int at_y[12] = {0, 0, 0, 0, 50, 50, 0, 50, 0, 0, 0, 0};
+    SDL_Surface* saved[12];
+    for (int i = 0; i < 12; i++) saved[i] = tile_pieces[i];
+
+    // An atlas with an alpha channel: a transparent hole in piece 3 comes out black.
+    SDL_Surface* atlas =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, 700, 100, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    SDL_FillRect(atlas, nullptr, SDL_MapRGBA(atlas->format, 255, 255, 255, 255));
+    for (int i = 0; i < 12; i++) {
+        SDL_Rect r = {(Sint16)at_x[i], (Sint16)at_y[i], (Uint16)piece_w[i], (Uint16)piece_h[i]};
+        Uint32 c = piece_colour(i);
+        SDL_FillRect(atlas, &r, SDL_MapRGBA(atlas->format, c >> 16, (c >> 8) & 255, c & 255, 255));
+    }
+    SDL_Rect hole = {160, 10, 5, 5};
+    SDL_FillRect(atlas, &hole, SDL_MapRGBA(atlas->format, 255, 255, 255, 0));
+    cut_atlas(atlas);
+    for (int i = 0; i < 12; i++) {
+        SDL_Surface* p = tile_pieces[i];
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->w, piece_w[i]) << i;
+        EXPECT_EQ(p->h, piece_h[i]) << i;
+        EXPECT_EQ(p->format->BitsPerPixel, 32);
+        EXPECT_EQ(p->format->Amask, 0u);
+        EXPECT_EQ(pixel_at(p, 0, 0), piece_colour(i)) << i;
+        EXPECT_EQ(pixel_at(p, p->w - 1, p->h - 1), piece_colour(i)) << i;
+    }
+    EXPECT_EQ(pixel_at(tile_pieces[3], 12, 12), black);
+    free_tile_pieces();
+    for (SDL_Surface* p : tile_pieces) EXPECT_EQ(p, nullptr);
+
+    // Without an atlas the pieces are black.
+    cut_atlas(nullptr);
+    EXPECT_EQ(tile_pieces[7]->w, 100);
+    EXPECT_EQ(pixel_at(tile_pieces[7], 50, 25), black);
+    free_tile_pieces();
+    for (int i = 0; i < 12; i++) tile_pieces[i] = saved[i];
+}

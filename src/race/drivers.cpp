@@ -1,4 +1,53 @@
-// STUB: replaced by the real implementation
-#include "race/race.h"
+// Computer drivers: follow the track's waypoints, turning 5 degrees a step
+// and accelerating every step.
+#include <cmath>
 
-void drive_computer(int) {}
+#include "draw/draw.h"
+#include "race/race.h"
+#include "track/track.h"
+
+constexpr int waypoint_reach = 49;
+constexpr int steering_gate = 10;
+constexpr int turn_step = 5;
+
+void drive_computer(int r) {
+    if (r < 0 || r >= RACERS) return;
+    racer& me = racers[r];
+    ball_row& head = balls[0];
+
+    const int hx = trunc_px(view_half_width() + head.x[r]);
+    const int hy = trunc_px(view_half_height() + head.y[r]);
+
+    // Only a corrupted index could lie outside the list; drive to the first.
+    if (me.next_waypoint < 0 || me.next_waypoint >= MAX_WAYPOINTS) me.next_waypoint = 0;
+    const waypoint& w = track.waypoints[me.next_waypoint];
+
+    head.aim[r] = (float)(kulmaf(hx, hy, w.x, w.y) + 180);
+    // This step's aim still points at the waypoint just reached.
+    if (distance(hx, hy, w.x, w.y) <= waypoint_reach) me.next_waypoint++;
+    if (me.next_waypoint >= track.waypoint_count) me.next_waypoint = 0;
+
+    head.heading[r] = (float)prt((double)head.heading[r]);
+    const int diff = (int)(prt((double)head.aim[r]) - head.heading[r]);
+
+    // The gate looks only to the left: a target up to 10 degrees left of
+    // the heading is left alone, one up to 10 degrees right is not.
+    if (prt((double)(head.aim[r] - head.heading[r])) > steering_gate) {
+        if (diff >= -179 && diff <= -1)
+            head.heading[r] -= turn_step;
+        else if (diff >= 1 && diff <= 179)
+            head.heading[r] += turn_step;
+        else if (diff > 180)
+            head.heading[r] -= turn_step;
+        else if (diff < -180)
+            head.heading[r] += turn_step;
+    }
+    // Stored unwrapped (-5 or 360..364); the next driver step wraps it.
+
+    me.speed -= computer_acceleration[r];
+
+    const int h = prt((double)head.heading[r]);
+    const double s = me.speed;
+    head.x[r] = (float)(head.x[r] + std::sin(h / DEG) * s);
+    head.y[r] = (float)(head.y[r] + std::cos(h / DEG) * s);
+}

@@ -1,12 +1,116 @@
-// STUB: replaced by the real implementation
-#include "race/race.h"
+// Track effects and score: slowing cells, the finish strip, checkpoints,
+// laps and the winner.
+#include <cstring>
 
-void reset_race_progress() {}
-void slow_racers_on_cell(int, int) {}
-void slow_racers() {}
-void check_finish_line(int) {}
-void touch_checkpoint(int) {}
-void update_winner() {}
-int active_racers() { return 1; }
-int finished_racers() { return 0; }
-bool race_over() { return false; }
+#include "draw/draw.h"
+#include "race/race.h"
+#include "shell/shell.h"
+#include "track/track.h"
+
+constexpr double slowing_factor = 0.05;
+constexpr int checkpoint_reach = 54;
+
+static bool slowing_code(int code) { return code >= 1 && code <= 5; }
+
+static int valid_checkpoints() {
+    int n = track.checkpoint_count;
+    if (n < 0) return 0;
+    if (n > MAX_CHECKPOINTS) return MAX_CHECKPOINTS;
+    return n;
+}
+
+void reset_race_progress() {
+    for (int r = 0; r < RACERS; r++) racers[r].completed_laps = 0;
+    std::memset(checkpoint_passed, 0, sizeof checkpoint_passed);
+    winner = 0;
+}
+
+static void slow(int r) { racers[r].speed = (float)(racers[r].speed * slowing_factor); }
+
+void slow_racers_on_cell(int i, int j) {
+    if (i < 0 || i >= MAX_TRACK || j < 0 || j >= MAX_TRACK) return;
+    if (!slowing_code(track.tiles[i][j])) return;
+    const int hw = view_half_width(), hh = view_half_height();
+    for (int r = 0; r < RACERS; r++) {
+        for (int b = 0; b < racer_length(r); b++) {
+            const int px = trunc_px(hw + balls[b].x[r]);
+            const int py = trunc_px(hh + balls[b].y[r]);
+            if (50 * i < px && px < 50 * i + 50 && 50 * j < py && py < 50 * j + 50) slow(r);
+        }
+    }
+}
+
+// The one cell strictly under each ball, instead of every ball for every
+// cell: a ball lies inside at most one cell and every hit is the same factor,
+// so the speeds come out the same.
+void slow_racers() {
+    const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
+    const int hw = view_half_width(), hh = view_half_height();
+    for (int r = 0; r < RACERS; r++) {
+        for (int b = 0; b < racer_length(r); b++) {
+            const int px = trunc_px(hw + balls[b].x[r]);
+            const int py = trunc_px(hh + balls[b].y[r]);
+            if (px <= 0 || py <= 0 || px % 50 == 0 || py % 50 == 0) continue;   // border or off the grid
+            const int i = px / 50, j = py / 50;
+            if (i >= n || j >= n) continue;
+            if (slowing_code(track.tiles[i][j])) slow(r);
+        }
+    }
+}
+
+void check_finish_line(int r) {
+    if (r < 0 || r >= RACERS) return;
+    // A racer out of the race never scores. Its head row is never placed,
+    // so it may still hold where it stood at the end of an earlier race
+    // (in the strip, say), and on a track without checkpoints it would
+    // count a lap every step and could win or end the race. Rows that were
+    // never placed cannot reach the strip, so nothing else changes.
+    if (racer_length(r) == 0) return;
+    // The untruncated position: the strip's edges are exclusive to the pixel.
+    const float wx = view_half_width() + balls[0].x[r];
+    const float wy = view_half_height() + balls[0].y[r];
+    if (!(wx > track.finish_x && wx < track.finish_x + 100 && wy > track.finish_y &&
+          wy < track.finish_y + 20))
+        return;
+    const int n = valid_checkpoints();
+    for (int k = 0; k < n; k++)
+        if (!checkpoint_passed[k][r]) return;
+    for (int k = 0; k < n; k++) checkpoint_passed[k][r] = 0;
+    racers[r].completed_laps++;
+}
+
+void touch_checkpoint(int k) {
+    if (k < 0 || k >= MAX_CHECKPOINTS) return;
+    checkpoint& c = track.checkpoints[k];
+    const int hw = view_half_width(), hh = view_half_height();
+    // Every head row, taking part or not.
+    for (int r = 0; r < RACERS; r++) {
+        const int hx = trunc_px(hw + balls[0].x[r]);
+        const int hy = trunc_px(hh + balls[0].y[r]);
+        if (distance(hx, hy, c.x + 50, c.y + 50) <= checkpoint_reach) {
+            c.lit = 1;
+            checkpoint_passed[k][r] = 1;
+        }
+    }
+}
+
+void update_winner() {
+    for (int r = 0; r < RACERS; r++)
+        if (racers[r].completed_laps >= race_settings.laps && winner == 0) winner = r + 1;
+}
+
+int active_racers() {
+    int n = 0;
+    for (int r = 0; r < RACERS; r++)
+        if (racer_length(r) > 0) n++;
+    return n;
+}
+
+int finished_racers() {
+    int n = 0;
+    for (int r = 0; r < RACERS; r++)
+        if (racers[r].completed_laps >= race_settings.laps) n++;
+    return n;
+}
+
+bool race_over() { return finished_racers() >= active_racers(); }

@@ -1,3 +1,8 @@
-// STUB: replaced by the real implementation
+// chainball-sim: replays a race on one level without a window or sound.
+#include <cstdio>
 
-int main() { return 0; }
+#include "race/race.h"
+
+int main(int argc, char** argv) {
+    return sim_main(argc, argv, stdout, stderr);
+}

@@ -1,5 +1,90 @@
-// STUB: replaced by the real implementation
-#include "menu/menu.h"
-#include "shell/shell.h"
+#include <climits>
+#include <cstdio>
 
-void settings_frame() { game_screen = SCREEN_MENU; }
+#include "draw/draw.h"
+#include "menu/menu.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "track/track.h"
+#include "view/view.h"
+
+static void toggle_music() {
+    if (race_settings.music_on) {
+        race_settings.music_on = false;
+        Mix_HaltChannel(0);
+    } else {
+        race_settings.music_on = true;
+        // From the beginning again, looping without end.
+        if (music_chunk) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
+    }
+}
+
+// Left and Right on entry `entry`. Entries 5 and 6, and a cursor momentarily
+// outside the list (an Up or Down in the same frame), change nothing.
+static void change_value(int entry, int step) {
+    RaceSettings& s = race_settings;
+    switch (entry) {
+        case 0:
+        case 1:
+        case 2: {
+            int lowest = entry == 0 ? 1 : 0;   // player 1 always races
+            int& length = s.chain_length[entry];
+            if (step < 0 && length > lowest) length--;
+            if (step > 0 && length <= 9) length++;
+            break;
+        }
+        case 3:
+            // No upper bound, but never past what an int holds.
+            if (step > 0 && s.laps < INT_MAX) s.laps++;
+            if (step < 0 && s.laps > INT_MIN) s.laps--;
+            break;
+        case 4:
+            s.level_index += step;
+            break;
+        default: break;
+    }
+}
+
+static void length_button(int entry) {
+    snprintf(bfr, sizeof bfr, "Player%d Length: %d", entry + 1, race_settings.chain_length[entry]);
+    nappula(screen, 180, 150 + 30 * entry, bfr, menu_cursor, entry, small_font);
+}
+
+void settings_frame() {
+    FPS();
+    menu_backdrop();
+    text(screen, 100, 100, "Use arrow keys to change values. Length: 0 = disable.", small_font);
+    for (int entry = 0; entry < 3; entry++) length_button(entry);
+    snprintf(bfr, sizeof bfr, "Laps: %d", race_settings.laps);
+    nappula(screen, 180, 240, bfr, menu_cursor, 3, small_font);
+    nappula(screen, 180, 270, "Level:", menu_cursor, 4, small_font);
+    textv(screen, 230, 273, chosen_level_name(), small_font);
+    nappula(screen, 180, 300, race_settings.music_on ? "Stop music" : "Play music", menu_cursor, 5, small_font);
+    nappula(screen, 180, 330, "Done", menu_cursor, 6, small_font);
+    SDL_Flip(screen);
+
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
+        if (e.type != SDL_KEYDOWN) continue;
+        switch (e.key.keysym.sym) {
+            case SDLK_ESCAPE: game_screen = SCREEN_MENU; break;
+            case SDLK_UP: menu_cursor--; break;
+            case SDLK_DOWN: menu_cursor++; break;
+            case SDLK_RETURN:
+                if (menu_cursor == 5) toggle_music();
+                else game_screen = SCREEN_MENU;
+                break;
+            case SDLK_RIGHT: change_value(menu_cursor, +1); break;
+            case SDLK_LEFT: change_value(menu_cursor, -1); break;
+            default: break;
+        }
+    }
+    if (menu_cursor > 6) menu_cursor = 0;
+    if (menu_cursor < 0) menu_cursor = 6;
+    if (race_settings.laps <= 0) race_settings.laps = 1;
+    wrap_level_index();
+
+    game_delay(10);
+    top_up(10);
+}

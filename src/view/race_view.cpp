@@ -1,7 +1,85 @@
-// STUB: replaced by the real implementation
+#include <SDL/SDL_gfxPrimitives.h>
+
+#include <cstdio>
+
+#include "draw/draw.h"
+#include "race/race.h"
+#include "shell/shell.h"
+#include "track/track.h"
 #include "view/view.h"
 
-void draw_ball(int, int) {}
-void draw_checkpoint_marker(int) {}
-void draw_lap_display() {}
-void compose_views() {}
+static void blit_at(SDL_Surface* image, SDL_Surface* target, int x, int y) {
+    if (!image || !target) return;
+    SDL_Rect at = {(Sint16)x, (Sint16)y, 0, 0};
+    SDL_BlitSurface(image, nullptr, target, &at);
+}
+
+// One axis of a ball's place in a view: half + (camera + stored, as floats,
+// truncated) - 13. A position that is not a number or lies far outside any
+// view has no whole-pixel place (the conversion would be undefined and the
+// 16-bit blit position would wrap); such a ball is simply not drawn.
+static bool ball_edge(int half, int camera, float stored, int* edge) {
+    float sum = (float)camera + stored;
+    if (!(sum > -30000.0f && sum < 30000.0f)) return false;
+    *edge = half + (int)sum - 13;
+    return true;
+}
+
+static SDL_Surface* ball_image(int r, int b) {
+    float sprite = balls[b].sprite[r];
+    int table;
+    if (sprite == 0.0f) table = 0;
+    else if (sprite == 1.0f) table = 1;
+    else if (sprite == 2.0f) table = 2;
+    else if (sprite == 3.0f) table = 3;
+    else return nullptr;
+    return rotated_images[table][sprite_angle(balls[b].heading[r])];
+}
+
+static void draw_ball_in_view(SDL_Surface* image, SDL_Surface* target, int view, int r, int b) {
+    int left, top;
+    if (!ball_edge(view_half_width(), camera_x[view], balls[b].x[r], &left)) return;
+    if (!ball_edge(view_half_height(), camera_y[view], balls[b].y[r], &top)) return;
+    blit_at(image, target, left, top);
+}
+
+void draw_ball(int r, int b) {
+    if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return;
+    SDL_Surface* image = ball_image(r, b);
+    if (!image) return;
+    draw_ball_in_view(image, screen, 0, r, b);
+    if (kaksinpeli) draw_ball_in_view(image, second_view, 1, r, b);
+}
+
+void draw_checkpoint_marker(int k) {
+    if (k < 0 || k >= MAX_CHECKPOINTS) return;
+    checkpoint& c = track.checkpoints[k];
+    // Lit means a head came near in the previous frame; showing it uses it up.
+    SDL_Surface* image = c.lit ? marker_lit : marker_idle;
+    c.lit = 0;
+    blit_at(image, screen, c.x + camera_x[0] + 5, c.y + camera_y[0] + 5);
+    if (kaksinpeli) blit_at(image, second_view, c.x + camera_x[1] + 5, c.y + camera_y[1] + 5);
+}
+
+static void lap_texts(int x, int completed) {
+    snprintf(bfr, sizeof bfr, "Lap: %d", completed);
+    text(screen, x + 15, 13, bfr, small_font);
+    snprintf(bfr, sizeof bfr, "/%d", race_settings.laps);
+    text(screen, x + 85, 13, bfr, small_font);
+}
+
+void draw_lap_display() {
+    blit_at(lap_bar, screen, 10, 10);
+    lap_texts(0, racers[0].completed_laps);
+    if (!kaksinpeli) return;
+    blit_at(lap_bar, second_view, 10, 10);
+    compose_views();
+    lap_texts(screen_leveys, racers[1].completed_laps);
+}
+
+void compose_views() {
+    // View 1 was drawn without clipping at its width; the opaque copy of view 2
+    // covers whatever of it spilled past x = 400.
+    blit_at(second_view, screen, screen_leveys, 0);
+    lineRGBA(screen, (Sint16)screen_leveys, (Sint16)screen_korkeus, (Sint16)screen_leveys, 0, 0, 0, 0, 255);
+}

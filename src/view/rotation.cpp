@@ -1,7 +1,30 @@
-// STUB: replaced by the real implementation
+#include <SDL/SDL_rotozoom.h>
+
+#include "draw/draw.h"
 #include "view/view.h"
 
 SDL_Surface* rotated_images[4][360];
-void build_rotation_tables(SDL_Surface* imgs[4]) { for (int i = 0; i < 4; i++) SDL_FreeSurface(imgs[i]); }
-void free_rotation_tables() {}
-int sprite_angle(float) { return 0; }
+
+// Every whole degree is turned once here, so the race only picks and copies.
+void build_rotation_tables(SDL_Surface* ball_images[4]) {
+    for (int s = 0; s < 4; s++) {
+        for (int a = 0; a < 360; a++)
+            rotated_images[s][a] = ball_images[s] ? rotozoomSurface(ball_images[s], (double)a, 1.0, 0) : nullptr;
+        SDL_FreeSurface(ball_images[s]);
+        ball_images[s] = nullptr;
+    }
+}
+
+void free_rotation_tables() {
+    for (int s = 0; s < 4; s++)
+        for (int a = 0; a < 360; a++) {
+            SDL_FreeSurface(rotated_images[s][a]);
+            rotated_images[s][a] = nullptr;
+        }
+}
+
+int sprite_angle(float heading) {
+    // prt truncates toward zero and wraps into 0..359; a heading too large
+    // for an int (or not a number) comes back as 0 instead of overflowing.
+    return prt((double)heading);
+}

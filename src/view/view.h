@@ -26,3 +26,13 @@ void race_end_screen();
 
 // One race frame (game_screen 2).
 void race_frame();
+
+// Called after every countdown, pause and race-end pass has been flipped and
+// before that pass reads its events; null in the game. Lets the tests look
+// at each pass and queue the keys for the next one.
+extern void (*overlay_pass_flipped)();
+
+// Wraps level_index into 0..last_level_index after Left or Right on the
+// settings and race-end screens. With a catalogue holding no '#'-closed name
+// it stays at 0, so it never names a negative entry.
+void wrap_level_index();

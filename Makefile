@@ -1,29 +1,38 @@
 # Quick start: `make play` or `make test`. Both install what is missing first.
 BUILD ?= build
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build play test assets clean
+.PHONY: all deps build fuzz-build play test fuzz assets clean
 
 all: build
 
 deps:
 	@bash scripts/install-deps
 
-$(BUILD)/Makefile: CMakeLists.txt
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-build: deps $(BUILD)/Makefile
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ_BUILD_DIR=$(CURDIR)/$(FUZZ_BUILD)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The libFuzzer targets need clang, so they get a build folder of their own.
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCHAINBALL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 play: build
 	cd $(BUILD) && ./chainball
 
-test: build
+test: build fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-assets:
-	@bash scripts/install-deps
+# Longer runs: each fuzz target for five minutes, the monkey for 200 000 frames.
+fuzz: build fuzz-build
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) catalogue 300
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) level_race 300
+	cd $(BUILD) && CHAINBALL_MONKEY_FRAMES=200000 ./chainball_tests_san --gtest_filter='Monkey*'
+
+assets: deps
 	/usr/bin/python3 tools/make_assets.py
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -4,14 +4,17 @@
 
 static bool virtual_clock = false;
 static Uint32 virtual_now = 0;
+void (*virtual_delay_hook)() = nullptr;
 
 Uint32 game_ticks() {
     return virtual_clock ? virtual_now : SDL_GetTicks();
 }
 
 void game_delay(Uint32 ms) {
-    if (virtual_clock)
+    if (virtual_clock) {
         virtual_now += ms;
+        if (virtual_delay_hook) virtual_delay_hook();
+    }
     else
         SDL_Delay(ms);
 }

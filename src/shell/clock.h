@@ -12,4 +12,7 @@ void game_delay(Uint32 ms);
 void top_up(int frame_ms);
 
 void clock_use_virtual(bool on);
+// Virtual clock only: called at every delay, that is once at the end of every
+// frame or overlay pass. The monkey test queues its random keys here.
+extern void (*virtual_delay_hook)();
 void clock_set(Uint32 now);   // virtual clock only

@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build fuzz-build play test fuzz assets clean
+.PHONY: all deps build fuzz-build play test fuzz bench assets clean
 
 all: build
 
@@ -30,6 +30,10 @@ fuzz: build fuzz-build
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) catalogue 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) level_race 300
 	cd $(BUILD) && CHAINBALL_MONKEY_FRAMES=200000 ./chainball_tests_san --gtest_filter='Monkey*'
+
+# Frame costs, headless; figures and targets in BENCHMARKS.md.
+bench: build
+	cd $(BUILD) && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./chainball_bench
 
 assets: deps
 	/usr/bin/python3 tools/make_assets.py

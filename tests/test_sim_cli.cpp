@@ -14,6 +14,7 @@
 
 #include "harness.h"
 #include "race/race.h"
+#include "race/sim.h"
 
 namespace {
 

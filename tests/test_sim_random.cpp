@@ -14,6 +14,7 @@
 #include "draw/draw.h"
 #include "harness.h"
 #include "race/race.h"
+#include "race/sim.h"
 #include "shell/shell.h"
 #include "track/track.h"
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "race/race.h"
+#include "race/sim.h"
 #include "shell/shell.h"
 #include "track/track.h"
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "race/race.h"
+#include "race/sim.h"
 
 int main(int argc, char** argv) {
     return sim_main(argc, argv, stdout, stderr);

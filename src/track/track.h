@@ -5,6 +5,8 @@
 
 #include <SDL/SDL.h>
 
+#include <cstdio>
+
 enum {
     TILE_GROUND = 0,
     TILE_H_STRAIGHT = 6,   // '='
@@ -60,8 +62,6 @@ void free_tile_pieces();
 
 // Draws the grid into view 1 (screen) and, in two-player mode, view 2.
 void draw_track();
-
-#include <cstdio>
 
 // Level and catalogue files are read one character at a time with whitespace
 // skipped (space, tab, line feed, carriage return, vertical tab, form feed).

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "race/race.h"
+#include "race/sim.h"
 #include "shell/shell.h"
 #include "track/track.h"
 

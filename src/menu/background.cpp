@@ -75,7 +75,7 @@ void draw_background() {
             r.start(base, y, 500);
             g.start(base, y, 450);
             b.start(base, y, 400);
-            Uint32* row = (Uint32*)((Uint8*)s->pixels + y * s->pitch);
+            Uint32* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch);
             for (int x = 0; x < w; x++) {
                 if (value[r.q] + value[g.q] + value[b.q] > 720)
                     row[x] = pale;

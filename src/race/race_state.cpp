@@ -16,10 +16,10 @@ int view_half_width() { return screen_leveys / 2; }
 int view_half_height() { return screen_korkeus / 2; }
 
 void reset_race_state() {
-    std::memset(racers, 0, sizeof racers);
+    for (racer& r : racers) r = racer{};
     // Rows of racers that never take part are read by the head clamp and the
     // finish and checkpoint tests; zeros keep them harmless.
-    std::memset(balls, 0, sizeof balls);
+    for (ball_row& row : balls) row = ball_row{};
     acceleration = 1.1f;
     computer_acceleration[0] = 0.0f;
     computer_acceleration[1] = 0.9f;

@@ -72,7 +72,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             const size_t eq = arg.find('=');
             if (eq != std::string::npos) {
                 value = arg.substr(eq + 1);
-                arg = arg.substr(0, eq);
+                arg.resize(eq);
                 inline_value = true;
             }
         }

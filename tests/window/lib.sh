@@ -40,13 +40,13 @@ trap stop_x EXIT
 start_game() {
   SDL_AUDIODRIVER=dummy "$1" >"$ARTIFACTS/game.out" 2>&1 &
   GAME_PID=$!
-  for _ in $(seq 100); do
+  for _ in $(seq "${WINDOW_WAIT:-100}"); do
     WIN=$(xdotool search --name '^Chainball$' 2>/dev/null | head -n 1)
     [ -n "$WIN" ] && return 0
     kill -0 "$GAME_PID" 2>/dev/null || { echo "game exited early"; cat "$ARTIFACTS/game.out"; exit 1; }
     sleep 0.1
   done
-  echo "no Chainball window appeared"; exit 1
+  echo "no Chainball window appeared"; cat "$ARTIFACTS/game.out"; exit 1
 }
 
 # key NAME...: one press of each key, a little apart like a person.

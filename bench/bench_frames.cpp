@@ -1,0 +1,102 @@
+// The work of one frame of each screen, without the pacing wait (the virtual
+// clock makes the wait return at once).
+#include <SDL/SDL_gfxPrimitives.h>
+
+#include "bench_game.h"
+#include "menu/menu.h"
+#include "shell/shell.h"
+#include "view/view.h"
+
+static void to_menu_window() {
+    bench_start_game();
+    if (!screen || screen->w != 500 || screen->h != 500) set_video_mode(500, 500);
+    kaksinpeli = false;
+    screen_leveys = 500;
+    game_screen = SCREEN_MENU;
+}
+
+static void BM_MenuFrame(benchmark::State& state) {
+    to_menu_window();
+    frame_times t;
+    for (auto _ : state) {
+        t.start();
+        menu_frame();
+        t.stop();
+    }
+    report_frames(state, t, "menu");
+}
+BENCHMARK(BM_MenuFrame)->Name("menu_frame")->Unit(benchmark::kMillisecond);
+
+static void BM_SettingsFrame(benchmark::State& state) {
+    to_menu_window();
+    menu_cursor = 0;
+    frame_times t;
+    for (auto _ : state) {
+        t.start();
+        settings_frame();
+        t.stop();
+    }
+    report_frames(state, t, "settings");
+}
+BENCHMARK(BM_SettingsFrame)->Name("settings_frame")->Unit(benchmark::kMillisecond);
+
+// The background alone, as the menus draw it.
+static void BM_Background(benchmark::State& state) {
+    to_menu_window();
+    frame_times t;
+    for (auto _ : state) {
+        t.start();
+        draw_background();
+        t.stop();
+    }
+    report_frames(state, t, "background");
+}
+BENCHMARK(BM_Background)->Name("background_rows")->Unit(benchmark::kMillisecond);
+
+// The same background drawn the literal way: every point of 0..500 x 0..500
+// plotted on its own with pixelRGBA. The reference the menus are held to.
+static void BM_LiteralBackground(benchmark::State& state) {
+    to_menu_window();
+    int phase = background_phase;
+    frame_times t;
+    for (auto _ : state) {
+        t.start();
+        for (int x = 0; x <= 500; x++)
+            for (int y = 0; y <= 500; y++) {
+                const Uint32 c = background_colour(x, y, phase);
+                pixelRGBA(screen, (Sint16)x, (Sint16)y, (Uint8)(c >> 16), (Uint8)(c >> 8),
+                          (Uint8)c, 255);
+            }
+        phase += 2;
+        t.stop();
+    }
+    report_frames(state, t, "literal");
+}
+BENCHMARK(BM_LiteralBackground)->Name("background_literal_pixelRGBA")->Unit(benchmark::kMillisecond);
+
+// A race frame with all three racers at 10 balls.
+static void BM_RaceFrame(benchmark::State& state, const char* level, int generated_size,
+                         bool two_players) {
+    const std::string file = generated_size ? generated_circuit_file(generated_size) : "";
+    start_race(generated_size ? "FirstLoop" : level, file, two_players);
+    frame_times t;
+    long frame = 0;
+    for (auto _ : state) {
+        t.start();
+        race_frame();
+        t.stop();
+        keep_racing(frame++, two_players);
+    }
+    if (game_screen != SCREEN_RACE) state.SkipWithError("the race left its screen");
+    report_frames(state, t, std::string("race/") + level + (two_players ? "/2p" : "/1p"));
+    set_video_mode(500, 500);
+    game_screen = SCREEN_MENU;
+}
+BENCHMARK_CAPTURE(BM_RaceFrame, PocketRing_8x8_1p, "PocketRing", 0, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, PocketRing_8x8_2p, "PocketRing", 0, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, FirstLoop_12x12_1p, "FirstLoop", 0, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, FirstLoop_12x12_2p, "FirstLoop", 0, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, GrandTour_44x44_1p, "GrandTour", 0, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, GrandTour_44x44_2p, "GrandTour", 0, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, Circuit200_200x200_1p, "Circuit200", 200, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RaceFrame, Circuit200_200x200_2p, "Circuit200", 200, true)->Unit(benchmark::kMillisecond);

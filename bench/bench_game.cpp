@@ -1,0 +1,206 @@
+#include "bench_game.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "race/race.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "track/track.h"
+
+static bool started = false;
+
+bool bench_game_started() { return started; }
+void bench_mark_started(bool on) { started = on; }
+
+void bench_prepare() {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    clock_use_virtual(true);
+    clock_set(100000);
+    if (!find_data_folder()) {
+        fprintf(stderr, "chainball_bench: no data folder filut/ beside the program\n");
+        exit(1);
+    }
+}
+
+void bench_start_game() {
+    if (started) return;
+    bench_prepare();
+    if (!startup()) {
+        fprintf(stderr, "chainball_bench: the game could not start\n");
+        exit(1);
+    }
+    started = true;
+}
+
+std::string generated_circuit(int n) {
+    std::vector<std::string> rows(n, std::string(n, '.'));
+    auto block = [&](int x, int y, char c) {
+        rows[y][x] = rows[y][x + 1] = rows[y + 1][x] = rows[y + 1][x + 1] = c;
+    };
+    const int far = n - 3;   // column / row of the right and bottom roads
+    block(1, 1, '1');
+    block(far, 1, '2');
+    block(far, far, '3');
+    block(1, far, '4');
+    for (int i = 3; i < far; i++) {
+        rows[1][i] = '=';   // top road
+        rows[2][i] = '#';
+        rows[far][i] = '=';   // bottom road
+        rows[far + 1][i] = '#';
+        rows[i][1] = 'T';   // left road
+        rows[i][2] = '#';
+        rows[i][far] = 'T';   // right road
+        rows[i][far + 1] = '#';
+    }
+    rows[n / 2][1] = 'M';
+    // Slowing patches scattered inside the loop.
+    for (int y = 8; y < far - 4; y += 17)
+        for (int x = 6 + y % 11; x < far - 4; x += 23) block(x, y, 'x');
+    char size[16];
+    snprintf(size, sizeof size, "%04d", n);
+    std::string text = std::string(size) + "\n";
+    for (const std::string& r : rows) text += r + "\n";
+    return text;
+}
+
+const std::string& generated_circuit_file(int n) {
+    static std::map<int, std::string> files;
+    auto found = files.find(n);
+    if (found != files.end()) return found->second;
+    char name[] = "/tmp/chainball-bench-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0) {
+        perror("chainball_bench: mkstemp");
+        exit(1);
+    }
+    const std::string text = generated_circuit(n);
+    if (write(fd, text.data(), text.size()) != (ssize_t)text.size()) {
+        perror("chainball_bench: write");
+        exit(1);
+    }
+    close(fd);
+    static bool cleanup = false;
+    if (!cleanup) {
+        cleanup = true;
+        atexit([] {
+            for (auto& f : files) unlink(f.second.c_str());
+        });
+    }
+    return files[n] = name;
+}
+
+static int level_index_of(const char* name) {
+    for (int i = 0; i <= last_level_index; i++)
+        if (strcmp(level_names[i], name) == 0) return i;
+    fprintf(stderr, "chainball_bench: no level %s in the catalogue\n", name);
+    exit(1);
+}
+
+void start_race(const char* level, const std::string& file, bool two_players) {
+    bench_start_game();
+    std::srand(1);
+    reset_race_state();
+    race_settings.chain_length[0] = race_settings.chain_length[1] = race_settings.chain_length[2] = 10;
+    race_settings.laps = 1000000;
+    race_settings.level_index = level_index_of(level);
+    kaksinpeli = two_players;
+    load_level();   // window size, race progress, the level, the placement
+    if (!file.empty()) {
+        load_level_file(file.c_str());
+        place_racers();
+    }
+    race_start_ticks = game_ticks() - 10000;
+    Uint8* keys = SDL_GetKeyState(nullptr);
+    keys[SDLK_UP] = 1;
+    keys[SDLK_w] = two_players ? 1 : 0;
+}
+
+void keep_racing(long frame, bool two_players) {
+    const long replace_every = 300;
+    if (frame % replace_every != replace_every - 1) return;
+    place_racers();
+    racers[1].next_waypoint = racers[2].next_waypoint = 0;
+    Uint8* keys = SDL_GetKeyState(nullptr);
+    keys[SDLK_UP] = 1;
+    keys[SDLK_w] = two_players ? 1 : 0;
+}
+
+double frame_times::percentile(double p) const {
+    if (ms.empty()) return 0;
+    std::vector<double> sorted = ms;
+    size_t k = (size_t)(p * (sorted.size() - 1) + 0.5);
+    std::nth_element(sorted.begin(), sorted.begin() + k, sorted.end());
+    return sorted[k];
+}
+
+double frame_times::median() const { return percentile(0.5); }
+
+static std::map<std::string, double>& figures() {
+    static std::map<std::string, double> f;
+    return f;
+}
+
+void record_figure(const std::string& key, double value) { figures()[key] = value; }
+
+bool figure(const std::string& key, double& value) {
+    auto f = figures().find(key);
+    if (f == figures().end()) return false;
+    value = f->second;
+    return true;
+}
+
+void report_frames(benchmark::State& state, const frame_times& t, const std::string& key) {
+    state.counters["median_ms"] = t.median();
+    state.counters["p90_ms"] = t.percentile(0.9);
+    record_figure(key, t.median());
+}
+
+// One line of the target table.
+static void target_line(const char* what, bool have, double value, const char* unit,
+                        const char* limit, bool met) {
+    if (!have)
+        printf("  %-52s %14s  %-14s %s\n", what, "not run", limit, "-");
+    else
+        printf("  %-52s %10.3f %-3s  %-14s %s\n", what, value, unit, limit, met ? "met" : "NOT MET");
+}
+
+void print_targets() {
+    double menu = 0, settings = 0, literal = 0, big2 = 0, gen1 = 0, gen2 = 0, small1 = 0,
+           small2 = 0, steps = 0, start = 0, peak = 0, idle = 0;
+    const bool h_menu = figure("menu", menu), h_settings = figure("settings", settings),
+               h_literal = figure("literal", literal), h_big2 = figure("race/GrandTour/2p", big2),
+               h_gen1 = figure("race/Circuit200/1p", gen1), h_gen2 = figure("race/Circuit200/2p", gen2),
+               h_small1 = figure("race/FirstLoop/1p", small1),
+               h_small2 = figure("race/FirstLoop/2p", small2), h_steps = figure("sim_steps", steps),
+               h_start = figure("startup", start),
+               h_peak = figure("peak_mb", peak), h_idle = figure("peak_mb_idle", idle);
+
+    printf("\nTargets (medians of single frames in this run)\n");
+    target_line("main-menu frame", h_menu, menu, "ms", "<= 1.0 ms", menu <= 1.0);
+    target_line("settings frame", h_settings, settings, "ms", "<= 1.0 ms", settings <= 1.0);
+    target_line("literal background / main-menu frame", h_menu && h_literal,
+                menu > 0 ? literal / menu : 0, "x", ">= 3x", menu > 0 && literal / menu >= 3);
+    target_line("literal background / settings frame", h_settings && h_literal,
+                settings > 0 ? literal / settings : 0, "x", ">= 3x",
+                settings > 0 && literal / settings >= 3);
+    target_line("race frame, GrandTour 44x44, two players", h_big2, big2, "ms", "<= 1.0 ms",
+                big2 <= 1.0);
+    target_line("race frame 200x200 / 12x12, one player", h_gen1 && h_small1,
+                small1 > 0 ? gen1 / small1 : 0, "x", "<= 1.5x", small1 > 0 && gen1 / small1 <= 1.5);
+    target_line("race frame 200x200 / 12x12, two players", h_gen2 && h_small2,
+                small2 > 0 ? gen2 / small2 : 0, "x", "<= 1.5x", small2 > 0 && gen2 / small2 <= 1.5);
+    target_line("simulation steps per second, 30 balls", h_steps, steps / 1000, "k/s",
+                ">= 20 k/s", steps >= 20000);
+    target_line("start-up to the first menu frame, fresh process", h_start, start, "ms", "<= 250 ms",
+                start <= 250);
+    target_line("peak memory, every screen (VmHWM)", h_peak, peak, "MB", "<= 64 MB", peak <= 64);
+    target_line("peak memory, the game binary in its menu", h_idle, idle, "MB", "<= 64 MB",
+                idle <= 64);
+}

@@ -1,0 +1,56 @@
+// Shared by the frame-cost benchmarks: the game started headless once per
+// process, races set up the way the menu starts them, per-frame medians and
+// the targets checked at the end of a run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// Dummy video and audio drivers, the virtual clock (a frame's pacing wait
+// returns at once) and the data folder as the working directory.
+void bench_prepare();
+// bench_prepare and the whole start-up, once.
+void bench_start_game();
+bool bench_game_started();
+void bench_mark_started(bool on);   // after a benchmark started or stopped the game itself
+
+// A closed rectangular circuit of size x size cells: the finish in the left
+// road, driven upwards, 2 x 2 corners, a few slowing patches inside.
+std::string generated_circuit(int size);
+// Path of the generated circuit of that size, written once to /tmp.
+const std::string& generated_circuit_file(int size);
+
+// A race as the menu starts it, on the shipped level `level` (or, when
+// `file` is not empty, on that level file instead), all three racers at
+// 10 balls, laps enough never to finish, countdown already over.
+void start_race(const char* level, const std::string& file, bool two_players);
+// Holds Up (and W in a two-player race) so that the racers drive; every
+// `replace_every` frames puts the racers back at the start so the measured
+// frames stay a mix of crowded start and open road.
+void keep_racing(long frame, bool two_players);
+
+// Times single frames for a median.
+struct frame_times {
+    std::vector<double> ms;
+    std::chrono::steady_clock::time_point t0;
+    frame_times() { ms.reserve(1 << 16); }
+    void start() { t0 = std::chrono::steady_clock::now(); }
+    void stop() {
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                         .count());
+    }
+    double median() const;
+    double percentile(double p) const;
+};
+
+// Puts median_ms (and p90_ms) on the benchmark's line and keeps the median
+// under `key` for the target table printed after the run.
+void report_frames(benchmark::State& state, const frame_times& t, const std::string& key);
+void record_figure(const std::string& key, double value);
+bool figure(const std::string& key, double& value);
+
+// The targets, checked against the figures of this run.
+void print_targets();

@@ -1,7 +1,5 @@
 // Computer drivers: follow the track's waypoints, turning 5 degrees a step
 // and accelerating every step.
-#include <cmath>
-
 #include "draw/draw.h"
 #include "race/race.h"
 #include "track/track.h"
@@ -46,8 +44,5 @@ void drive_computer(int r) {
 
     me.speed -= computer_acceleration[r];
 
-    const int h = prt((double)head.heading[r]);
-    const double s = me.speed;
-    head.x[r] = (float)(head.x[r] + std::sin(h / DEG) * s);
-    head.y[r] = (float)(head.y[r] + std::cos(h / DEG) * s);
+    move_head(r, prt((double)head.heading[r]));
 }

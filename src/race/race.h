@@ -46,6 +46,8 @@ void reset_race_state();
 
 void place_racers();
 void step_racers(const Uint8* keys);
+// Moves racer r's head along heading h (whole degrees) by its speed.
+void move_head(int r, int h);
 void drive_computer(int r);
 void chain_step(int r, int b);
 

@@ -31,8 +31,7 @@ void place_racers() {
     }
 }
 
-// Moves racer r's head along heading h (whole degrees) by its speed.
-static void move_head(int r, int h) {
+void move_head(int r, int h) {
     const double s = racers[r].speed;
     balls[0].x[r] = (float)(balls[0].x[r] + std::sin(h / DEG) * s);
     balls[0].y[r] = (float)(balls[0].y[r] + std::cos(h / DEG) * s);

@@ -24,6 +24,7 @@ struct monkey_state {
     bool closing = false;
     int screens_seen[6] = {0, 0, 0, 0, 0, 0};
     long race_frames = 0;
+    long two_player_frames = 0;
     std::string failure;
 } monkey;
 
@@ -51,6 +52,7 @@ void check_invariants() {
     if (!finite_race_values()) monkey.failure = "a race value is not finite";
     if (s >= 0 && s <= 5) monkey.screens_seen[s]++;
     if (s == 2) monkey.race_frames++;
+    if (s == 2 && kaksinpeli) monkey.two_player_frames++;
 }
 
 // Called at the end of every frame and overlay pass.
@@ -136,6 +138,9 @@ TEST(Monkey, RandomKeysThroughEveryScreenBreakNothing) {
     EXPECT_GT(monkey.screens_seen[SCREEN_MENU], 0);
     EXPECT_GT(monkey.screens_seen[SCREEN_SETTINGS], 0);
     EXPECT_GT(monkey.race_frames, 1000);
+    EXPECT_GT(monkey.two_player_frames, 0);
+    EXPECT_GT(monkey.race_frames - monkey.two_player_frames, 0);
     RecordProperty("frames", std::to_string(monkey.frames));
-    printf("monkey: %ld frames in %d runs, %ld in races\n", monkey.frames, runs, monkey.race_frames);
+    printf("monkey: %ld frames in %d runs, %ld in races (%ld of them two-player)\n", monkey.frames, runs,
+           monkey.race_frames, monkey.two_player_frames);
 }

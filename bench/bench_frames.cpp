@@ -75,28 +75,41 @@ static void BM_LiteralBackground(benchmark::State& state) {
 BENCHMARK(BM_LiteralBackground)->Name("background_literal_pixelRGBA")->Unit(benchmark::kMillisecond);
 
 // A race frame with all three racers at 10 balls.
-static void BM_RaceFrame(benchmark::State& state, const char* level, int generated_size,
-                         bool two_players) {
-    const std::string file = generated_size ? generated_circuit_file(generated_size) : "";
-    start_race(generated_size ? "FirstLoop" : level, file, two_players);
+struct race_case {
+    const char* name;
+    const char* level;    // shipped level, or the name of the generated one
+    int generated_size;   // 0: the shipped level
+    bool two_players;
+};
+
+static void BM_RaceFrame(benchmark::State& state, const race_case& c) {
+    const std::string file = c.generated_size ? generated_circuit_file(c.generated_size) : "";
+    // The generated circuit replaces a shipped level once the race is set up.
+    start_race(c.generated_size ? "FirstLoop" : c.level, file, c.two_players);
     frame_times t;
     long frame = 0;
     for (auto _ : state) {
         t.start();
         race_frame();
         t.stop();
-        keep_racing(frame++, two_players);
+        keep_racing(frame++, c.two_players);
     }
     if (game_screen != SCREEN_RACE) state.SkipWithError("the race left its screen");
-    report_frames(state, t, std::string("race/") + level + (two_players ? "/2p" : "/1p"));
+    report_frames(state, t, std::string("race/") + c.level + (c.two_players ? "/2p" : "/1p"));
     set_video_mode(500, 500);
     game_screen = SCREEN_MENU;
 }
-BENCHMARK_CAPTURE(BM_RaceFrame, PocketRing_8x8_1p, "PocketRing", 0, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, PocketRing_8x8_2p, "PocketRing", 0, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, FirstLoop_12x12_1p, "FirstLoop", 0, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, FirstLoop_12x12_2p, "FirstLoop", 0, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, GrandTour_44x44_1p, "GrandTour", 0, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, GrandTour_44x44_2p, "GrandTour", 0, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, Circuit200_200x200_1p, "Circuit200", 200, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RaceFrame, Circuit200_200x200_2p, "Circuit200", 200, true)->Unit(benchmark::kMillisecond);
+
+static const race_case race_cases[] = {
+    {"PocketRing_8x8_1p", "PocketRing", 0, false},      {"PocketRing_8x8_2p", "PocketRing", 0, true},
+    {"FirstLoop_12x12_1p", "FirstLoop", 0, false},      {"FirstLoop_12x12_2p", "FirstLoop", 0, true},
+    {"GrandTour_44x44_1p", "GrandTour", 0, false},      {"GrandTour_44x44_2p", "GrandTour", 0, true},
+    {"Circuit200_200x200_1p", "Circuit200", 200, false}, {"Circuit200_200x200_2p", "Circuit200", 200, true},
+};
+
+static const bool race_cases_registered = [] {
+    for (const race_case& c : race_cases)
+        benchmark::RegisterBenchmark((std::string("race_frame/") + c.name).c_str(), BM_RaceFrame, c)
+            ->Unit(benchmark::kMillisecond);
+    return true;
+}();

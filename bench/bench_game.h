@@ -27,9 +27,14 @@ const std::string& generated_circuit_file(int size);
 // `file` is not empty, on that level file instead), all three racers at
 // 10 balls, laps enough never to finish, countdown already over.
 void start_race(const char* level, const std::string& file, bool two_players);
-// Holds Up (and W in a two-player race) so that the racers drive; every
-// `replace_every` frames puts the racers back at the start so the measured
-// frames stay a mix of crowded start and open road.
+// Racers back at the start (chains bunched up below the finish), computer
+// drivers heading for their first waypoint again.
+void back_to_start();
+// Every RESTART_EVERY frames the racers go back to the start, so the measured
+// frames stay a mix of chains bunched up at the start and chains on the road.
+constexpr long RESTART_EVERY = 300;
+// Holds Up (and W in a two-player race) so that the racers drive, and sends
+// them back to the start now and then.
 void keep_racing(long frame, bool two_players);
 
 // Times single frames for a median.

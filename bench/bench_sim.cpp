@@ -21,16 +21,13 @@ static void BM_SimStep(benchmark::State& state, const char* name, const std::str
         update_winner();
         t.stop();
         // Back to the start now and then, as the race frames do.
-        if (++step % 300 == 0) {
-            place_racers();
-            racers[1].next_waypoint = racers[2].next_waypoint = 0;
-        }
+        if (++step % RESTART_EVERY == 0) back_to_start();
     }
-    const double median_ms = t.median();
+    const double median_ms = t.median(), per_second = median_ms > 0 ? 1000 / median_ms : 0;
     state.counters["median_us"] = median_ms * 1000;
-    state.counters["steps_per_s"] = median_ms > 0 ? 1000 / median_ms : 0;
-    record_figure(std::string("sim_steps/") + name, median_ms > 0 ? 1000 / median_ms : 0);
-    if (std::string(name) == "GrandTour") record_figure("sim_steps", median_ms > 0 ? 1000 / median_ms : 0);
+    state.counters["steps_per_s"] = per_second;
+    // The target is checked on the largest shipped level.
+    if (std::string(name) == "GrandTour") record_figure("sim_steps", per_second);
 }
 
 static void BM_SimGrandTour(benchmark::State& state) {

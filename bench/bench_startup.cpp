@@ -18,8 +18,8 @@
 #include "view/view.h"
 
 // Start-up and the first menu frame, each run in a fresh copy of this
-// program (--startup): the mixer library cannot be closed and opened again
-// in one process, and the game starts once per process anyway.
+// program (--startup): the game starts once per process, and the mixer
+// library does not survive being shut down and started again in one.
 static std::string own_folder();
 static bool run_child(const char* option, double& ms, long& kb);
 
@@ -49,7 +49,7 @@ static void BM_MusicDecode(benchmark::State& state) {
         t.stop();
         state.SetIterationTime(t.ms.back() / 1000);
         if (!c) state.SkipWithError("no music");
-        else state.counters["decoded_MB"] = c->alen / 1048576.0;
+        else state.counters["decoded_MiB"] = c->alen / 1048576.0;
         Mix_FreeChunk(c);
     }
     report_frames(state, t, "startup_music");
@@ -163,7 +163,7 @@ static void BM_PeakMemory(benchmark::State& state) {
             break;
         }
         state.SetIterationTime(ms / 1000);
-        state.counters["peak_MB"] = kb / 1024.0;
+        state.counters["peak_MiB"] = kb / 1024.0;
         record_figure("peak_mb", kb / 1024.0);
     }
 }
@@ -207,7 +207,7 @@ static void BM_GameBinaryMemory(benchmark::State& state) {
             state.SkipWithError("could not read the game's memory");
             break;
         }
-        state.counters["peak_MB"] = peak / 1024.0;
+        state.counters["peak_MiB"] = peak / 1024.0;
         record_figure("peak_mb_idle", peak / 1024.0);
     }
 }

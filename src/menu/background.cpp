@@ -28,34 +28,42 @@ Uint32 background_colour(int x, int y, int phase) {
     return (Uint32)(r << 16 | g << 8 | b);
 }
 
-// One colour channel of a row, stepped along x without dividing: v grows by
-// y per pixel, so its quotient by the band width grows by y / width, plus one
-// whenever the remainder wraps.
-struct band_walk {
-    int width, q, rem, step_q, step_rem;
-    void start(long long v, int y, int w) {
-        width = w;
-        q = (int)((v / w) % 255);
-        rem = (int)(v % w);
-        step_q = y / w;
-        step_rem = y % w;
+// Every band edge falls on a multiple of 50 in v (500, 450 and 400 all are),
+// so a point's colour depends only on v / 50: the colours of one frame fit a
+// table of v / 50 over the frame's range, and each point is one division and
+// one look-up. The table is made anew for every frame.
+constexpr int BAND_STEP = 50;
+// Largest x * y drawn is 500 * 500.
+constexpr int TABLE_SIZE = (BAND_STEP - 1 + 500 * 500) / BAND_STEP + 1;
+
+// Band number v / width mod 255 of a run of consecutive v / 50 values,
+// counted up without dividing.
+struct band_counter {
+    int per_band, q, left;   // left: steps of v / 50 still in this band
+    void start(long long u, int width) {
+        per_band = width / BAND_STEP;
+        q = (int)(u / per_band % 255);
+        left = per_band - (int)(u % per_band);
     }
     void next() {
-        rem += step_rem;
-        q += step_q;
-        if (rem >= width) {
-            rem -= width;
-            q++;
-        }
-        if (q >= 255) q -= 255;
+        if (--left > 0) return;
+        left = per_band;
+        if (++q == 255) q = 0;
     }
 };
+
+// True when the background covers every point of `s` (and so whatever was
+// there before does not show): 4 bytes a point, at most 501 x 501, and
+// writable without a lock that could fail.
+static bool covers_surface(const SDL_Surface* s) {
+    return s && s->format->BytesPerPixel == 4 && s->w <= 501 && s->h <= 501 && !SDL_MUSTLOCK(s);
+}
 
 void draw_background() {
     SDL_Surface* s = screen;
     if (s && s->format->BytesPerPixel == 4 && SDL_LockSurface(s) == 0) {
         const SDL_PixelFormat* f = s->format;
-        // Band value and mapped pixel bits of each quotient 0..254, per channel.
+        // Band value and mapped pixel bits of each band number 0..254, per channel.
         int value[255];
         Uint32 red[255], green[255], blue[255];
         for (int q = 0; q < 255; q++) {
@@ -65,26 +73,33 @@ void draw_background() {
             blue[q] = SDL_MapRGB(f, 0, 0, (Uint8)value[q]);
         }
         const Uint32 pale = SDL_MapRGB(f, 200, 200, 255);
-        const long long base = 100LL * background_phase % BAND_PERIOD;
+        long long base = 100LL * background_phase % BAND_PERIOD;
+        if (base < 0) base += BAND_PERIOD;
+
+        // Pixel of v / 50 = base / 50 + k, for every k the frame reaches.
+        Uint32 colour[TABLE_SIZE];
+        band_counter r, g, b;
+        r.start(base / BAND_STEP, 500);
+        g.start(base / BAND_STEP, 450);
+        b.start(base / BAND_STEP, 400);
+        for (int k = 0; k < TABLE_SIZE; k++) {
+            colour[k] = value[r.q] + value[g.q] + value[b.q] > 720 ? pale
+                                                                   : red[r.q] | green[g.q] | blue[b.q];
+            r.next();
+            g.next();
+            b.next();
+        }
 
         // Points 0..500 on both axes; those outside the surface are clipped.
-        // x * y is symmetric, so rows are walked in memory order.
-        int w = s->w < 501 ? s->w : 501, h = s->h < 501 ? s->h : 501;
+        // x * y is symmetric, so rows are walked in memory order. With the
+        // whole fifties of base taken into the table, v / 50 - base / 50 is
+        // (base % 50 + x * y) / 50.
+        const unsigned rest = (unsigned)(base % BAND_STEP);
+        const int w = s->w < 501 ? s->w : 501, h = s->h < 501 ? s->h : 501;
         for (int y = 0; y < h; y++) {
-            band_walk r, g, b;
-            r.start(base, y, 500);
-            g.start(base, y, 450);
-            b.start(base, y, 400);
             Uint32* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch);
-            for (int x = 0; x < w; x++) {
-                if (value[r.q] + value[g.q] + value[b.q] > 720)
-                    row[x] = pale;
-                else
-                    row[x] = red[r.q] | green[g.q] | blue[b.q];
-                r.next();
-                g.next();
-                b.next();
-            }
+            unsigned v = rest;
+            for (int x = 0; x < w; x++, v += (unsigned)y) row[x] = colour[v / BAND_STEP];
         }
         SDL_UnlockSurface(s);
     }
@@ -93,7 +108,8 @@ void draw_background() {
 }
 
 void menu_backdrop() {
-    SDL_FillRect(screen, nullptr, 0);
+    // Black first, where the background leaves anything to show through.
+    if (!covers_surface(screen)) SDL_FillRect(screen, nullptr, 0);
     draw_background();
     if (logo) {
         SDL_Rect at = {68, 50, 0, 0};

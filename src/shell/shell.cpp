@@ -151,7 +151,6 @@ void shutdown_game() {
     small_font = large_font = nullptr;
     TTF_Quit();
     Mix_CloseAudio();
-    Mix_Quit();
     SDL_Quit();
     screen = nullptr;
 }

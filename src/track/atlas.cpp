@@ -1,5 +1,7 @@
 // The tile pieces cut from the atlas, and the drawing of the grid into the
 // views.
+#include <cstring>
+
 #include "race/race.h"
 #include "shell/shell.h"
 #include "track/track.h"
@@ -46,6 +48,39 @@ static SDL_Surface* cell_picture(int x, int y) {
     return nullptr;
 }
 
+// True when blitting `pic` onto `view` is a plain copy of pixels: both 32
+// bits a pixel in one layout, and no colour key, no alpha blending and no
+// run-length encoding on the piece. SDL then copies the clipped rows as they
+// are, which is what copy_rows does; SDL's own copy writes past the cache,
+// and made up most of a race frame. Locked surfaces are left to SDL, which
+// refuses to blit them.
+static bool plain_copy(const SDL_Surface* pic, const SDL_Surface* view) {
+    const SDL_PixelFormat* a = pic->format;
+    const SDL_PixelFormat* b = view->format;
+    return a->BytesPerPixel == 4 && b->BytesPerPixel == 4 && a->BitsPerPixel == b->BitsPerPixel &&
+           a->Rmask == b->Rmask && a->Gmask == b->Gmask && a->Bmask == b->Bmask &&
+           a->Amask == b->Amask && !(pic->flags & (SDL_SRCALPHA | SDL_SRCCOLORKEY | SDL_RLEACCEL)) &&
+           !pic->locked && !view->locked && pic != view;
+}
+
+// The rows of `pic` placed at (px, py) that fall inside the view's clip
+// rectangle, copied as SDL_BlitSurface clips and copies them. False when the
+// view could not be locked (nothing was drawn).
+static bool copy_rows(SDL_Surface* pic, SDL_Surface* view, int px, int py) {
+    const SDL_Rect& clip = view->clip_rect;
+    const int x0 = px > clip.x ? px : clip.x, y0 = py > clip.y ? py : clip.y;
+    const int x1 = px + pic->w < clip.x + clip.w ? px + pic->w : clip.x + clip.w;
+    const int y1 = py + pic->h < clip.y + clip.h ? py + pic->h : clip.y + clip.h;
+    if (x0 >= x1 || y0 >= y1) return true;
+    if (SDL_LockSurface(view) != 0) return false;
+    const size_t bytes = (size_t)(x1 - x0) * 4;
+    const Uint8* from = static_cast<const Uint8*>(pic->pixels) + (y0 - py) * pic->pitch + (x0 - px) * 4;
+    Uint8* to = static_cast<Uint8*>(view->pixels) + y0 * view->pitch + x0 * 4;
+    for (int y = y0; y < y1; y++, from += pic->pitch, to += view->pitch) std::memcpy(to, from, bytes);
+    SDL_UnlockSurface(view);
+    return true;
+}
+
 // Blits `pic` at (x, y), 16-bit positions as SDL holds them. A picture that
 // the view's clipping would discard whole is not blitted at all.
 static void put(SDL_Surface* pic, SDL_Surface* view, int x, int y) {
@@ -55,20 +90,62 @@ static void put(SDL_Surface* pic, SDL_Surface* view, int x, int y) {
     if (px + pic->w <= clip.x || py + pic->h <= clip.y || px >= clip.x + clip.w ||
         py >= clip.y + clip.h)
         return;
+    if (plain_copy(pic, view) && copy_rows(pic, view, px, py)) return;
     SDL_Rect at = {px, py, 0, 0};
     SDL_BlitSurface(pic, nullptr, view, &at);
 }
 
+// How far right of and below its cell's corner any picture can reach.
+static void picture_reach(int& w, int& h) {
+    w = h = 0;
+    auto widen = [&](const SDL_Surface* pic) {
+        if (!pic) return;
+        if (pic->w > w) w = pic->w;
+        if (pic->h > h) h = pic->h;
+    };
+    for (const SDL_Surface* pic : tile_pieces) widen(pic);
+    widen(finish_image);
+}
+
+static int floor_div(int a, int b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
+// First and last cell, along one axis, whose picture can reach into the
+// clip span [lo, lo + len) of a view with this camera offset. When a
+// position of the grid would not fit the 16 bits it is held in, and so
+// could wrap round into the view, every cell is a candidate.
+static void cell_span(int size, int camera, int lo, int len, int reach, int& first, int& last) {
+    first = 0;
+    last = size - 1;
+    if (size <= 0 || camera < -32768 || camera > 32767 - 50 * (size - 1)) return;
+    // Cell c lies at 50 c + camera and reaches to 50 c + camera + reach.
+    const int from = floor_div(lo - camera - reach, 50), to = floor_div(lo + len - camera, 50);
+    if (from > first) first = from;
+    if (to < last) last = to;
+}
+
 // Columns outermost, each from the top: later cells paint over the parts of
-// larger pieces that reach into them.
-void draw_track() {
-    int size = track.size;
-    for (int x = 0; x < size; x++) {
-        for (int y = 0; y < size; y++) {
+// larger pieces that reach into them. Only the cells whose pictures can
+// reach into the view are visited; the others would be clipped away whole,
+// so the picture is the same on a level of any size.
+static void draw_view(SDL_Surface* view, int cam_x, int cam_y) {
+    if (!view) return;
+    int reach_w, reach_h;
+    picture_reach(reach_w, reach_h);
+    const SDL_Rect& clip = view->clip_rect;
+    int x0, x1, y0, y1;
+    cell_span(track.size, cam_x, clip.x, clip.w, reach_w, x0, x1);
+    cell_span(track.size, cam_y, clip.y, clip.h, reach_h, y0, y1);
+    for (int x = x0; x <= x1; x++) {
+        for (int y = y0; y <= y1; y++) {
             SDL_Surface* pic = cell_picture(x, y);
-            if (!pic) continue;
-            put(pic, screen, x * 50 + camera_x[0], y * 50 + camera_y[0]);
-            if (kaksinpeli) put(pic, second_view, x * 50 + camera_x[1], y * 50 + camera_y[1]);
+            if (pic) put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
         }
     }
+}
+
+// Each view is drawn whole in turn: the views are separate surfaces, so
+// this shows what drawing both cell by cell would.
+void draw_track() {
+    draw_view(screen, camera_x[0], camera_y[0]);
+    if (kaksinpeli) draw_view(second_view, camera_x[1], camera_y[1]);
 }

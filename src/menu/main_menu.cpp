@@ -36,6 +36,5 @@ void menu_frame() {
     if (menu_cursor > 3) menu_cursor = 0;
     if (menu_cursor < 0) menu_cursor = 3;
 
-    game_delay(10);
-    top_up(10);
+    menu_pacing();
 }

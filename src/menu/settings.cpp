@@ -85,6 +85,5 @@ void settings_frame() {
     if (race_settings.laps <= 0) race_settings.laps = 1;
     wrap_level_index();
 
-    game_delay(10);
-    top_up(10);
+    menu_pacing();
 }

@@ -24,6 +24,11 @@ void top_up(int frame_ms) {
     if (remaining > 0) game_delay((Uint32)remaining);
 }
 
+void menu_pacing() {
+    game_delay(10);
+    top_up(10);
+}
+
 void clock_use_virtual(bool on) {
     virtual_clock = on;
 }

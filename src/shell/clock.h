@@ -11,6 +11,10 @@ void game_delay(Uint32 ms);
 // Pace a frame: wait until `frame_ms` have passed since fps_asdf.
 void top_up(int frame_ms);
 
+// End of a menu or race-end frame: a flat 10 ms, then up to 10 ms since the
+// frame start.
+void menu_pacing();
+
 void clock_use_virtual(bool on);
 // Virtual clock only: called at every delay, that is once at the end of every
 // frame or overlay pass. The monkey test queues its random keys here.

@@ -164,7 +164,6 @@ void race_end_screen() {
         if (menu_cursor < 0) menu_cursor = 2;
         wrap_level_index();
 
-        game_delay(10);
-        top_up(10);
+        menu_pacing();
     }
 }

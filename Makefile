@@ -23,7 +23,7 @@ play: build
 	cd $(BUILD) && ./chainball
 
 test: build fuzz-build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || { bash $(CURDIR)/tests/show-failures.sh . ; exit 1; }
 
 # Longer runs: each fuzz target for five minutes, the monkey for 200 000 frames.
 fuzz: build fuzz-build

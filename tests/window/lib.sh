@@ -10,35 +10,33 @@ for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "missing $tool (run scripts/install-deps)"; exit 1; }
 done
 
-# Pick a free display number and start Xvfb on it.
+# Start Xvfb on a display it picks itself (-displayfd): it claims a free
+# number atomically and writes it only once it accepts connections, so two
+# servers starting and stopping back to back can never be confused.
 start_x() {
-  local n
-  for n in $(seq 90 130); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      xdotool getmouselocation >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null
-  done
-  echo "could not start Xvfb"; exit 1
+  local fifo="$ARTIFACTS/xvfb.display" n=""
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  read -r -t 60 n <"$fifo" || true
+  rm -f "$fifo"
+  [ -n "$n" ] || { echo "could not start Xvfb"; cat "$ARTIFACTS/xvfb.log"; exit 1; }
+  export DISPLAY=":$n"
 }
 
 stop_x() {
-  [ -n "${GAME_PID:-}" ] && kill "$GAME_PID" 2>/dev/null
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
-  wait 2>/dev/null
+  if [ -n "${GAME_PID:-}" ]; then kill "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null; fi
+  if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
   true
 }
 trap stop_x EXIT
 
 # start_game BINARY: runs it with no audio device needed, records its pid.
+# SDL is held to X11: without it a lost display would quietly fall back to
+# a text-mode driver and the failure would read as a missing window.
 start_game() {
-  SDL_AUDIODRIVER=dummy "$1" >"$ARTIFACTS/game.out" 2>&1 &
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$1" >"$ARTIFACTS/game.out" 2>&1 &
   GAME_PID=$!
   for _ in $(seq "${WINDOW_WAIT:-100}"); do
     WIN=$(xdotool search --name '^Chainball$' 2>/dev/null | head -n 1)
@@ -46,7 +44,9 @@ start_game() {
     kill -0 "$GAME_PID" 2>/dev/null || { echo "game exited early"; cat "$ARTIFACTS/game.out"; exit 1; }
     sleep 0.1
   done
-  echo "no Chainball window appeared"; cat "$ARTIFACTS/game.out"; exit 1
+  echo "no Chainball window appeared on $DISPLAY"; cat "$ARTIFACTS/game.out"
+  kill -0 "$XVFB_PID" 2>/dev/null || { echo "Xvfb has exited:"; cat "$ARTIFACTS/xvfb.log"; }
+  exit 1
 }
 
 # key NAME...: one press of each key, a little apart like a person.
@@ -86,6 +86,31 @@ wait_exit() {
   GAME_PID=""
   return $status
 }
+
+# wait_until SECONDS WHAT TEST [ARGS...]: runs TEST on a fresh screenshot
+# (now.png) until it succeeds. For checks that must not depend on how fast
+# the machine is, such as a game slowed down by valgrind.
+wait_until() {
+  local limit=$1 what=$2 start end
+  shift 2
+  start=$(date +%s)
+  end=$((start + limit))
+  while :; do
+    shot now.png
+    "$@" now.png && { echo "$what after $(( $(date +%s) - start )) s"; return 0; }
+    kill -0 "$GAME_PID" 2>/dev/null || { echo "the game ended while waiting for $what"; return 1; }
+    [ "$(date +%s)" -ge "$end" ] && { echo "no $what after $limit s (last screenshot: now.png)"; return 1; }
+    sleep 0.3
+  done
+}
+
+# Colour of one pixel of a screenshot, as ImageMagick names it.
+pixel() {   # pixel FILE X Y
+  convert "$ARTIFACTS/$1" -format "%[pixel:p{$2,$3}]" info:
+}
+
+# The highlighted button's colour, on the menus and the race-end screen.
+LIT="srgb(175,40,170)"
 
 close_window() {   # the window's close button
   /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/close_window.py" "$WIN"

@@ -9,9 +9,6 @@ source "$(dirname "$0")/lib.sh" "$1"
 window_size() {
   xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'
 }
-pixel() {   # pixel FILE X Y
-  convert "$ARTIFACTS/$1" -format "%[pixel:p{$2,$3}]" info:
-}
 # Pure white pixels of a region WxH+X+Y: only text drawn in white is that
 # bright over an overlay's darkened picture.
 white_in() {   # white_in FILE REGION
@@ -23,7 +20,7 @@ white_width() {   # white_width FILE REGION
   convert "$ARTIFACTS/$1" -crop "$2" +repage -fill black +opaque white -trim -format '%w' info:
 }
 race_end_showing() {   # the highlighted "Level:" button and a white line of text above it
-  [ "$(pixel "$1" 300 160)" = "srgb(175,40,170)" ] && [ "$(white_in "$1" 340x50+120+45)" -gt 200 ]
+  [ "$(pixel "$1" 300 160)" = "$LIT" ] && [ "$(white_in "$1" 340x50+120+45)" -gt 200 ]
 }
 
 # The game beside a test data folder: the shipped pictures, font and music,
@@ -79,7 +76,7 @@ sleep 0.3
 [ "$(window_size)" = 500x500 ] || { echo "menu window is $(window_size)"; exit 1; }
 shot e2e-menu.png
 # The race-end cursor (2) is kept: "Settings" is highlighted.
-[ "$(pixel e2e-menu.png 300 220)" = "srgb(175,40,170)" ] || { echo "not back on the menu"; exit 1; }
+[ "$(pixel e2e-menu.png 300 220)" = "$LIT" ] || { echo "not back on the menu"; exit 1; }
 key Down Return                    # "Quit"
 wait_exit 10 || { echo "the game did not end with status 0"; exit 1; }
 echo "one-player race played to its end; the game quit with status 0"

@@ -8,11 +8,6 @@ window_size() {
   xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'
 }
 
-# Colour of one pixel of a screenshot, as ImageMagick names it.
-pixel() {   # pixel FILE X Y
-  convert "$ARTIFACTS/$1" -format "%[pixel:p{$2,$3}]" info:
-}
-
 start_x
 start_game "$BUILD_DIR/chainball"
 sleep 0.5

@@ -3,6 +3,9 @@
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include "bench_game.h"
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "menu/menu.h"
 #include "shell/shell.h"
 #include "view/view.h"

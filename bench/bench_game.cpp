@@ -8,9 +8,13 @@
 #include <cstring>
 #include <map>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "race/race.h"
-#include "shell/clock.h"
 #include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
 
 static bool started = false;

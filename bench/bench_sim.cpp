@@ -1,8 +1,11 @@
 // One simulation step with 30 balls, as chainball-sim runs it: no drawing.
 #include "bench_game.h"
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "race/race.h"
-#include "race/sim.h"
 #include "shell/shell.h"
+#include "sim/sim.h"
 
 static void BM_SimStep(benchmark::State& state, const char* name, const std::string& level_file) {
     bench_start_game();   // for the working folder; the step itself draws nothing

@@ -12,6 +12,9 @@
 #include <string>
 
 #include "bench_game.h"
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/shell.h"

@@ -1,3 +1,4 @@
+// Start-up once per test process on the dummy drivers, pushed events, pixels.
 #include "harness.h"
 
 #include <unistd.h>
@@ -7,9 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "race/race.h"
-#include "shell/clock.h"
 #include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
 
 static bool started = false;
@@ -31,12 +36,7 @@ void start_game_headless() {
         }
         started = true;
     }
-    int names = last_level_index;
-    char saved_names[MAX_LEVELS][LEVEL_NAME_LEN];
-    memcpy(saved_names, level_names, sizeof saved_names);
     reset_shell_state();
-    memcpy(level_names, saved_names, sizeof saved_names);
-    last_level_index = names;
     set_video_mode(500, 500);
     drop_events();
     release_all_keys();

@@ -3,9 +3,13 @@
 #include <cmath>
 #include <limits>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/arith.h"
+#include "draw/clock.h"
 #include "draw/draw.h"
 #include "harness.h"
-#include "shell/clock.h"
 #include "shell/shell.h"
 
 TEST(DrawMath, DistanceTruncatesTheEuclideanLength) {

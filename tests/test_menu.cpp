@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
-#include "shell/clock.h"
 #include "shell/shell.h"
 
 // The colour rule written out once more, independently, in 32-bit ints.

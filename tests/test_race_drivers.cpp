@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "draw/arith.h"
 #include "draw/draw.h"
 #include "test_race_support.h"
 

@@ -11,6 +11,19 @@ namespace {
 
 const held_keys none;
 
+// The slowing rule as written for one cell: every ball strictly inside a
+// cell of code 1 to 5 slows its racer by the factor 0.05.
+void slow_racers_on_cell(int i, int j) {
+    if (track.tiles[i][j] < 1 || track.tiles[i][j] > 5) return;
+    for (int r = 0; r < RACERS; r++)
+        for (int b = 0; b < racer_length(r); b++) {
+            const int px = (int)(view_half_width() + balls[b].x[r]);
+            const int py = (int)(view_half_height() + balls[b].y[r]);
+            if (50 * i < px && px < 50 * i + 50 && 50 * j < py && py < 50 * j + 50)
+                racers[r].speed = (float)(racers[r].speed * 0.05);
+        }
+}
+
 void slow_cell_by_cell() {   // as the frame's tile loop: columns outer
     for (int i = 0; i < track.size; i++)
         for (int j = 0; j < track.size; j++) slow_racers_on_cell(i, j);

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/state.h"
 #include "race/race.h"
-#include "shell/shell.h"
 #include "track/track.h"
 
 // Program start values, one player, laps 3, an open grid of ground cells,
@@ -20,8 +20,7 @@ inline void race_test_reset(int size = 20, int len0 = 1, int len1 = 0, int len2 
     race_settings.chain_length[2] = len2;
     race_settings.laps = 3;
     kaksinpeli = two_player;
-    screen_leveys = two_player ? 400 : 500;
-    screen_korkeus = 500;
+    set_view_size();
     std::memset(&track, 0, sizeof track);
     track.size = size;
     track.finish_x = 200;

@@ -6,12 +6,16 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "race/race.h"
-#include "shell/clock.h"
 #include "shell/shell.h"
 #include "test_view_support.h"
+#include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

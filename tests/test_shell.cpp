@@ -7,9 +7,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "harness.h"
+#include "menu/menu.h"
 #include "race/race.h"
 #include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
 
 TEST(Shell, StartValues) {

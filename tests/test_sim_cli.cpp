@@ -14,7 +14,7 @@
 
 #include "harness.h"
 #include "race/race.h"
-#include "race/sim.h"
+#include "sim/sim.h"
 
 namespace {
 

@@ -11,11 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/arith.h"
 #include "draw/draw.h"
 #include "harness.h"
 #include "race/race.h"
-#include "race/sim.h"
 #include "shell/shell.h"
+#include "sim/sim.h"
+#include "track/tiles.h"
 #include "track/track.h"
 
 namespace {

@@ -4,10 +4,15 @@
 #include <initializer_list>
 #include <memory>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "harness.h"
 #include "race/race.h"
 #include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
+#include "view/view.h"
 
 namespace {
 

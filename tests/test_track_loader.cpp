@@ -11,10 +11,14 @@
 #include <string>
 #include <utility>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "harness.h"
 #include "race/race.h"
-#include "shell/clock.h"
 #include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
 
 namespace {
@@ -73,7 +77,6 @@ class TrackCatalogue : public TrackFixture {};
 }   // namespace
 
 TEST_F(TrackLoader, WorkedExampleWalksClockwiseOnce) {
-    racers[1].next_waypoint = racers[2].next_waypoint = 7;
     load_text(worked_example());
     EXPECT_EQ(track.size, 12);
     EXPECT_EQ(track.straight_count, 23);
@@ -92,8 +95,6 @@ TEST_F(TrackLoader, WorkedExampleWalksClockwiseOnce) {
     // The 11th straight is on the right road, the 21st on the bottom road.
     ASSERT_EQ(track.checkpoint_count, 2);
     expect_checkpoints({{0, 450, 200}, {1, 150, 450}, {2, 0, 0}});
-    EXPECT_EQ(racers[1].next_waypoint, 0);
-    EXPECT_EQ(racers[2].next_waypoint, 0);
 }
 
 TEST_F(TrackLoader, MirroredCircuitTakesTheOtherFourTurns) {
@@ -359,12 +360,15 @@ TEST_F(TrackLoadLevel, LoadsTheChosenLevelWithA49CharacterName) {
     fclose(f);
     std::strcpy(level_names[3], name.c_str());
     race_settings.level_index = 3;
+    racers[1].next_waypoint = racers[2].next_waypoint = 7;
     clock_set(123456);
     load_level();
     unlink(path.c_str());
     EXPECT_EQ(track.size, 12);
     EXPECT_EQ(track.waypoint_count, 32);
     EXPECT_EQ(race_start_ticks, 123456u);
+    EXPECT_EQ(racers[1].next_waypoint, 0);   // the drivers start from the first waypoint
+    EXPECT_EQ(racers[2].next_waypoint, 0);
     EXPECT_EQ(game_screen, SCREEN_RACE);
     EXPECT_EQ(screen->w, 500);
     EXPECT_EQ(screen_leveys, 500);

@@ -12,9 +12,14 @@
 #include <functional>
 #include <string>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/arith.h"
 #include "draw/draw.h"
 #include "harness.h"
 #include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

@@ -1,12 +1,13 @@
-// Text, button and arithmetic helpers shared by every screen.
-// Owns the label buffer `bfr` and the frame-start time `fps_asdf`.
+// Text and button helpers shared by every screen. Owns the label buffer
+// `bfr` and the colours. The arithmetic is in draw/arith.h, time and pacing
+// in draw/clock.h.
 #pragma once
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_ttf.h>
 
-extern char bfr[50];      // every label is formatted here, snprintf limit 50
-extern Uint32 fps_asdf;   // tick count at the latest FPS() call
+// Every label is formatted here, snprintf limit 50; lives for the whole run.
+extern char bfr[50];
 
 // Colours of the helpers.
 struct rgb { Uint8 r, g, b; };
@@ -24,15 +25,3 @@ void textv(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font);
 
 void nappula(SDL_Surface* target, int x, int y, const char* label, int selected, int index,
              TTF_Font* font);
-
-// Records the frame start in fps_asdf; returns the rate of the previous frame.
-int FPS();
-
-int distance(int x1, int y1, int x2, int y2);
-int prt(int angle);
-int prt(double angle);
-int kulmaf(int x1, int y1, int x2, int y2);
-float abs(float a, float b);
-
-// Degrees <-> radians.
-constexpr double DEG = 57.29577957855229;

@@ -1,7 +1,10 @@
+// The menus' animated colour bands and the backdrop both menus share.
 #include <SDL/SDL.h>
 
+#include "core/assets.h"
 #include "menu/menu.h"
-#include "shell/shell.h"
+
+int background_phase = 2000;
 
 // The colour bands repeat: v only matters through v / 500, v / 450 and v / 400
 // modulo 255, whose common period is 4 590 000. Reducing v by it keeps every

@@ -1,7 +1,10 @@
+// The main menu: start a race for one or two players, settings, quit.
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "draw/draw.h"
 #include "menu/menu.h"
-#include "shell/clock.h"
-#include "shell/shell.h"
 
 static const char* const MENU_LABELS[4] = {"Start 1 player", "Start 2 players", "Settings", "Quit"};
 
@@ -33,8 +36,7 @@ void menu_frame() {
             default: break;
         }
     }
-    if (menu_cursor > 3) menu_cursor = 0;
-    if (menu_cursor < 0) menu_cursor = 3;
+    wrap_menu_cursor(3);
 
     menu_pacing();
 }

@@ -1,12 +1,14 @@
+// The settings screen: chain lengths, laps, the level and the music.
 #include <climits>
 #include <cstdio>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "draw/draw.h"
 #include "menu/menu.h"
-#include "shell/clock.h"
-#include "shell/shell.h"
 #include "track/track.h"
-#include "view/view.h"
 
 static void toggle_music() {
     if (race_settings.music_on) {
@@ -80,8 +82,7 @@ void settings_frame() {
             default: break;
         }
     }
-    if (menu_cursor > 6) menu_cursor = 0;
-    if (menu_cursor < 0) menu_cursor = 6;
+    wrap_menu_cursor(6);
     if (race_settings.laps <= 0) race_settings.laps = 1;
     wrap_level_index();
 

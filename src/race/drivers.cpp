@@ -1,7 +1,8 @@
 // Computer drivers: follow the track's waypoints, turning 5 degrees a step
 // and accelerating every step.
-#include "draw/draw.h"
+#include "draw/arith.h"
 #include "race/race.h"
+#include "race/race_local.h"
 #include "track/track.h"
 
 constexpr int waypoint_reach = 49;

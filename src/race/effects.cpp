@@ -2,9 +2,9 @@
 // laps and the winner.
 #include <cstring>
 
-#include "draw/draw.h"
+#include "core/state.h"
+#include "draw/arith.h"
 #include "race/race.h"
-#include "shell/shell.h"
 #include "track/track.h"
 
 constexpr double slowing_factor = 0.05;
@@ -27,22 +27,10 @@ void reset_race_progress() {
 
 static void slow(int r) { racers[r].speed = (float)(racers[r].speed * slowing_factor); }
 
-void slow_racers_on_cell(int i, int j) {
-    if (i < 0 || i >= MAX_TRACK || j < 0 || j >= MAX_TRACK) return;
-    if (!slowing_code(track.tiles[i][j])) return;
-    const int hw = view_half_width(), hh = view_half_height();
-    for (int r = 0; r < RACERS; r++) {
-        for (int b = 0; b < racer_length(r); b++) {
-            const int px = trunc_px(hw + balls[b].x[r]);
-            const int py = trunc_px(hh + balls[b].y[r]);
-            if (50 * i < px && px < 50 * i + 50 && 50 * j < py && py < 50 * j + 50) slow(r);
-        }
-    }
-}
-
-// The one cell strictly under each ball, instead of every ball for every
-// cell: a ball lies inside at most one cell and every hit is the same factor,
-// so the speeds come out the same.
+// A racer is slowed once for each of its balls that lies strictly inside a
+// slowing cell (not on a cell border). Looked up from each ball rather than
+// tested for every cell: a ball lies inside at most one cell and every hit
+// is the same factor, so the speeds come out as a cell-by-cell pass gives.
 void slow_racers() {
     const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
     const int hw = view_half_width(), hh = view_half_height();

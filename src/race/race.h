@@ -1,6 +1,9 @@
-// The race simulation: racers and their driving, computer drivers, ball
-// chains, slowing tiles, checkpoints, laps and the winner. No drawing here:
-// the race frame passes hooks for what it draws between the steps.
+// The race simulation: the race set-up, racers and their driving, computer
+// drivers, ball chains, slowing tiles, checkpoints, laps and the winner. No
+// drawing here: the race frame passes hooks for what it draws between the
+// steps. Owns the racers, the balls, the cameras, the checkpoint flags and
+// `winner`: placed or reset by every race set-up, changed by every step,
+// kept between races otherwise.
 #pragma once
 
 #include <SDL/SDL.h>
@@ -44,16 +47,24 @@ int view_half_height();   // screen_korkeus / 2
 // Start values of the race state (program start).
 void reset_race_state();
 
+// Sets up a race on the level file at `path` for the settings and mode in
+// core/state.h, in the order whose rand() draws make a race repeatable:
+// view and window size, race progress, player 2's acceleration in a
+// two-player race, the level file (one draw or more per slowing cell), the
+// computer drivers' first waypoint, the placement (one draw per ball).
+void setup_race(const char* path);
+
+// Screen state 5: the race set-up on the chosen level, then the race
+// starts (race_start_ticks) and game_screen becomes 2.
+void load_level();
+
 void place_racers();
 void step_racers(const Uint8* keys);
-// Moves racer r's head along heading h (whole degrees) by its speed.
-void move_head(int r, int h);
 void drive_computer(int r);
 void chain_step(int r, int b);
 
 void reset_race_progress();
-void slow_racers_on_cell(int i, int j);
-void slow_racers();             // every cell of the grid, in drawing order
+void slow_racers();             // the racers with a ball inside a slowing cell
 void check_finish_line(int r);
 void touch_checkpoint(int k);
 void update_winner();
@@ -69,23 +80,10 @@ struct race_hooks {
     void (*marker)(int k);           // before touch_checkpoint(k); shows and clears lit
 };
 
-// Race frame steps 3 to 12: racer step, slowing, finish lines, chains,
-// checkpoints. Checkpoints' lit flags are cleared before each touch when no
+// One race step: the racer step, the slowing, the finish line and the chain
+// of each racer in turn, the checkpoints. Checkpoints' lit flags are cleared before each touch when no
 // marker hook does it.
 void simulate_step(const Uint8* keys, const race_hooks* hooks);
 
-// ---------------------------------------------------------------------------
-// Helpers shared by the race files.
-
 // Chain length of racer r from the settings, kept within 0..MAX_BALLS.
 int racer_length(int r);
-
-// Float pixel position to a whole pixel, truncated toward zero. Values past
-// the int range saturate and a not-a-number reads as 0, so a damaged
-// position can never make the conversion undefined.
-inline int trunc_px(float v) {
-    if (v >= -2147483648.0f && v < 2147483648.0f) return (int)v;
-    if (v > 0.0f) return 2147483647;
-    if (v < 0.0f) return -2147483647 - 1;
-    return 0;
-}

@@ -1,8 +1,10 @@
+// The race state and its start values.
 #include <cstring>
 
+#include "core/state.h"
 #include "race/race.h"
-#include "shell/shell.h"
 
+// All live for the whole run; set-up and steps change them.
 racer racers[RACERS];
 ball_row balls[MAX_BALLS];
 float acceleration;

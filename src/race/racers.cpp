@@ -3,9 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "draw/draw.h"
+#include "core/state.h"
+#include "draw/arith.h"
 #include "race/race.h"
-#include "shell/shell.h"
+#include "race/race_local.h"
 #include "track/track.h"
 
 int racer_length(int r) {

@@ -1,3 +1,4 @@
+// The entry point: hands over to SDL_main.
 #include "shell/shell.h"
 
 // SDL 1.2 only renames main on some platforms; elsewhere this is the shim.

@@ -1,3 +1,4 @@
+// Start-up, the screen loop and shut-down, and the window itself.
 #include "shell/shell.h"
 
 #include <SDL/SDL_image.h>
@@ -9,9 +10,12 @@
 #include <ctime>
 #include <string>
 
-#include "draw/draw.h"
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "menu/menu.h"
 #include "race/race.h"
+#include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 
@@ -71,8 +75,16 @@ static void report_unreadable(const char* path) {
             working_folder().c_str());
 }
 
+void reset_shell_state() {
+    reset_program_state();
+    background_phase = 2000;
+    paused = false;
+    reset_race_state();
+}
+
 bool startup() {
     if (!required_files_present()) return false;
+    window_size_hook = set_video_mode;
 
     SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);

@@ -1,8 +1,7 @@
 // chainball-sim: replays a race on one level without a window or sound.
 #include <cstdio>
 
-#include "race/race.h"
-#include "race/sim.h"
+#include "sim/sim.h"
 
 int main(int argc, char** argv) {
     return sim_main(argc, argv, stdout, stderr);

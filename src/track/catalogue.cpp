@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/shell.h"
+#include "core/state.h"
 #include "track/track.h"
+#include "track/track_local.h"
 
 void read_catalogue(const char* path) {
     std::memset(level_names, 0, sizeof level_names);
@@ -36,4 +37,10 @@ const char* chosen_level_name() {
     int i = race_settings.level_index;
     if (i < 0 || i >= MAX_LEVELS) return "";
     return level_names[i];
+}
+
+void wrap_level_index() {
+    int& level = race_settings.level_index;
+    if (level > last_level_index) level = 0;
+    if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
 }

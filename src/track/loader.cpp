@@ -4,10 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "race/race.h"
-#include "shell/clock.h"
-#include "shell/shell.h"
 #include "track/track.h"
+#include "track/track_local.h"
 
 int tile_at(int x, int y) {
     if (x < 0 || y < 0 || x >= MAX_TRACK || y >= MAX_TRACK) return TILE_GROUND;
@@ -100,8 +98,6 @@ static void walk_route() {
     int size = track.size;
     track.waypoint_count = 0;
     track.checkpoint_count = 0;
-    racers[1].next_waypoint = 0;
-    racers[2].next_waypoint = 0;
 
     while (straights < track.straight_count) {
         int t = tile_at(cx, cy);
@@ -177,24 +173,4 @@ void load_level_file(const char* path) {
     for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0, 0};
 
     walk_route();
-}
-
-void load_level() {
-    screen_leveys = kaksinpeli ? 400 : 500;
-    screen_korkeus = 500;
-    set_video_mode(kaksinpeli ? 2 * screen_leveys : screen_leveys, screen_korkeus);
-
-    reset_race_progress();
-    if (kaksinpeli) computer_acceleration[1] = acceleration;
-
-    // Room for the longest name the catalogue keeps (49 characters); the
-    // 50-byte label buffer would cut names of more than 31.
-    char path[14 + LEVEL_NAME_LEN - 1 + 4 + 1];
-    std::snprintf(path, sizeof path, "filut/levelit/%.*s.txt", LEVEL_NAME_LEN - 1,
-                  chosen_level_name());
-    load_level_file(path);
-
-    place_racers();
-    race_start_ticks = game_ticks();
-    game_screen = SCREEN_RACE;
 }

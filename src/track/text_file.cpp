@@ -1,4 +1,5 @@
-#include "track/track.h"
+// Character-at-a-time reading of level and catalogue files.
+#include "track/track_local.h"
 
 bool read_nonblank(FILE* f, char& c) {
     for (;;) {

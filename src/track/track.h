@@ -1,11 +1,10 @@
-// Tracks: the level catalogue, the level loader with its route walk, and the
-// tile pieces with the drawing of the grid. Owns `track`, `race_start_ticks`,
-// `level_names`, `last_level_index` and the tile pieces.
+// Tracks: the level catalogue and the level loader with its route walk.
+// Owns `track` and `race_start_ticks` (refilled by every level load) and
+// `level_names` with `last_level_index` (read once at start-up). No drawing
+// here: the tile pieces and the drawing of the grid are in track/tiles.h.
 #pragma once
 
 #include <SDL/SDL.h>
-
-#include <cstdio>
 
 enum {
     TILE_GROUND = 0,
@@ -47,31 +46,11 @@ void read_catalogue(const char* path = "filut/levelit/all_levels.txt");
 // The name at level_index, or "" when level_index names no entry.
 const char* chosen_level_name();
 
-// Reads a level file into `track` and walks its route (loader steps 5 to 9).
-// Usable without a window.
+// Wraps level_index into 0..last_level_index after Left or Right on the
+// settings and race-end screens. With a catalogue holding no '#'-closed name
+// it stays at 0, so it never names a negative entry.
+void wrap_level_index();
+
+// Reads a level file into `track` (size field, grid) and walks its route.
+// The slowing cells draw their variants from rand(). Usable without a window.
 void load_level_file(const char* path);
-
-// Screen state 5: window size, race reset, the level at level_index, racer
-// placement, race start; leaves game_screen at 2.
-void load_level();
-
-// Tile pieces 0..11 cut from filut/set.png.
-extern SDL_Surface* tile_pieces[12];
-void cut_atlas(SDL_Surface* atlas);   // frees the atlas
-void free_tile_pieces();
-
-// Draws the grid into view 1 (screen) and, in two-player mode, view 2.
-void draw_track();
-
-// Level and catalogue files are read one character at a time with whitespace
-// skipped (space, tab, line feed, carriage return, vertical tab, form feed).
-// Returns false at the end of the file and then leaves `c` as it was.
-bool read_nonblank(FILE* f, char& c);
-
-// Code of the cell at column x, row y; 0 for places outside the array.
-int tile_at(int x, int y);
-
-// True when (x, y) holds a corner code (8 to 11) and its diagonal neighbour
-// (x + 1, y + 1) the same: the top-left cell of a 2 x 2 corner block, the
-// only cell that turns the route walk and draws the corner.
-bool is_corner_cell(int x, int y);

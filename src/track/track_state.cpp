@@ -1,7 +1,7 @@
+// The loaded track and the catalogue.
 #include "track/track.h"
 
-Track track;
-Uint32 race_start_ticks = 0;
-char level_names[MAX_LEVELS][LEVEL_NAME_LEN];
-int last_level_index = -1;
-SDL_Surface* tile_pieces[12];
+Track track;                  // refilled by every level load
+Uint32 race_start_ticks = 0;  // set by every level load
+char level_names[MAX_LEVELS][LEVEL_NAME_LEN];   // read once at start-up
+int last_level_index = -1;                      // with the catalogue

@@ -1,16 +1,20 @@
+// The three overlays of a race: the start countdown, the pause and the
+// race-end screen, each an inner loop of passes over the frozen frame.
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include <cstdio>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "draw/draw.h"
 #include "race/race.h"
-#include "shell/clock.h"
-#include "shell/shell.h"
 #include "track/track.h"
 #include "view/view.h"
 
-bool paused = false;
-void (*overlay_pass_flipped)() = nullptr;
+bool paused = false;                         // only while the pause overlay runs
+void (*overlay_pass_flipped)() = nullptr;    // tests only
 
 // The picture every overlay pass shows: the frame that started the overlay,
 // darkened.
@@ -19,23 +23,21 @@ static void freeze_frame() {
     SDL_BlitSurface(screen, nullptr, frozen_frame, &at);
 }
 
-static void overlay_picture() {
+// One pass of an overlay: the darkened frozen picture with the overlay's own
+// drawing on it is shown, then every queued event goes to `on_event`. The
+// caller paces the pass.
+static void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
     FPS();
     SDL_FillRect(screen, nullptr, 0);
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(frozen_frame, nullptr, screen, &at);
     boxRGBA(screen, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
-}
-
-static void flip_overlay() {
+    draw();
     SDL_Flip(screen);
     if (overlay_pass_flipped) overlay_pass_flipped();
-}
 
-void wrap_level_index() {
-    int& level = race_settings.level_index;
-    if (level > last_level_index) level = 0;
-    if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) on_event(e);
 }
 
 // Unsigned on purpose: a start moved into the future reads as a huge time
@@ -44,29 +46,45 @@ static Uint32 since_start() {
     return game_ticks() - race_start_ticks;
 }
 
+static void draw_countdown() {
+    const Uint32 t = since_start();
+    const char* label = t <= 999 ? " 3" : t <= 1999 ? " 2" : t <= 2999 ? " 1" : "GO!";
+    text2(screen, kaksinpeli ? 370 : 230, 240, label, large_font);
+}
+
+// Leaving moves the start past the countdown, which ends it.
+static void countdown_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) {
+        game_screen = SCREEN_QUIT;
+        race_start_ticks = game_ticks() + 4000;
+    }
+    if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) {
+        race_start_ticks = game_ticks() + 4000;
+        back_to_menu();
+    }
+}
+
 void start_countdown() {
     if (since_start() <= 3999) freeze_frame();
     while (since_start() <= 3999) {
-        overlay_picture();
-        Uint32 t = since_start();
-        const char* label = t <= 999 ? " 3" : t <= 1999 ? " 2" : t <= 2999 ? " 1" : "GO!";
-        text2(screen, kaksinpeli ? 370 : 230, 240, label, large_font);
-        flip_overlay();
-
-        SDL_Event e;
-        while (SDL_PollEvent(&e)) {
-            if (e.type == SDL_QUIT) {
-                game_screen = SCREEN_QUIT;
-                race_start_ticks = game_ticks() + 4000;
-            }
-            if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) {
-                game_screen = SCREEN_MENU;
-                race_start_ticks = game_ticks() + 4000;
-                set_video_mode(500, 500);
-            }
-        }
+        overlay_pass(draw_countdown, countdown_event);
         top_up(10);
     }
+}
+
+static void draw_pause() {
+    const int x = kaksinpeli ? 390 : 240;
+    text2(screen, x - 50, 240, "Pause", large_font);
+    text(screen, x - 40, 280, "p to continue", small_font);
+}
+
+static void pause_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) {
+        game_screen = SCREEN_QUIT;
+        paused = false;
+    }
+    if (e.type == SDL_KEYDOWN && (e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_p))
+        paused = false;
 }
 
 void pause_check(const Uint8* keys) {
@@ -80,22 +98,8 @@ void pause_check(const Uint8* keys) {
             }
         }
     }
-    const int x = kaksinpeli ? 390 : 240;
     while (paused) {
-        overlay_picture();
-        text2(screen, x - 50, 240, "Pause", large_font);
-        text(screen, x - 40, 280, "p to continue", small_font);
-        flip_overlay();
-
-        SDL_Event e;
-        while (SDL_PollEvent(&e)) {
-            if (e.type == SDL_QUIT) {
-                game_screen = SCREEN_QUIT;
-                paused = false;
-            }
-            if (e.type == SDL_KEYDOWN && (e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_p))
-                paused = false;
-        }
+        overlay_pass(draw_pause, pause_event);
         top_up(10);
     }
 }
@@ -107,8 +111,9 @@ void race_end_check() {
     }
 }
 
-static void race_end_pass() {
-    overlay_picture();
+static bool race_end_open = false;   // while the race-end screen runs
+
+static void draw_race_end() {
     nappula(screen, 180, 150, "Level:", menu_cursor, 0, small_font);
     nappula(screen, 180, 180, "Ok", menu_cursor, 1, small_font);
     nappula(screen, 180, 210, "Menu", menu_cursor, 2, small_font);
@@ -117,53 +122,47 @@ static void race_end_pass() {
         snprintf(bfr, sizeof bfr, "Player %d won!", winner);
         text2(screen, 125, 50, bfr, large_font);
     }
-    flip_overlay();
+}
+
+// Every queued event counts, even after one of them has closed the screen.
+static void race_end_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) {
+        game_screen = SCREEN_QUIT;
+        race_end_open = false;
+    }
+    if (e.type != SDL_KEYDOWN) return;
+    switch (e.key.keysym.sym) {
+        case SDLK_ESCAPE:
+            back_to_menu();
+            race_end_open = false;
+            break;
+        case SDLK_UP: menu_cursor--; break;
+        case SDLK_DOWN: menu_cursor++; break;
+        case SDLK_RETURN:
+            if (menu_cursor == 1) {
+                game_screen = SCREEN_LOAD;   // the loader keeps the mode
+                race_end_open = false;
+            } else if (menu_cursor == 2) {
+                back_to_menu();
+                race_end_open = false;
+            }
+            break;
+        case SDLK_LEFT:
+            if (menu_cursor == 0) race_settings.level_index--;
+            break;
+        case SDLK_RIGHT:
+            if (menu_cursor == 0) race_settings.level_index++;
+            break;
+        default: break;
+    }
 }
 
 void race_end_screen() {
-    bool open = true;
-    while (open) {
-        race_end_pass();
-
-        // Every queued event counts, even after one of them has closed the screen.
-        SDL_Event e;
-        while (SDL_PollEvent(&e)) {
-            if (e.type == SDL_QUIT) {
-                game_screen = SCREEN_QUIT;
-                open = false;
-            }
-            if (e.type != SDL_KEYDOWN) continue;
-            switch (e.key.keysym.sym) {
-                case SDLK_ESCAPE:
-                    game_screen = SCREEN_MENU;
-                    set_video_mode(500, 500);
-                    open = false;
-                    break;
-                case SDLK_UP: menu_cursor--; break;
-                case SDLK_DOWN: menu_cursor++; break;
-                case SDLK_RETURN:
-                    if (menu_cursor == 1) {
-                        game_screen = SCREEN_LOAD;   // the loader keeps the mode
-                        open = false;
-                    } else if (menu_cursor == 2) {
-                        game_screen = SCREEN_MENU;
-                        set_video_mode(500, 500);
-                        open = false;
-                    }
-                    break;
-                case SDLK_LEFT:
-                    if (menu_cursor == 0) race_settings.level_index--;
-                    break;
-                case SDLK_RIGHT:
-                    if (menu_cursor == 0) race_settings.level_index++;
-                    break;
-                default: break;
-            }
-        }
-        if (menu_cursor > 2) menu_cursor = 0;
-        if (menu_cursor < 0) menu_cursor = 2;
+    race_end_open = true;
+    while (race_end_open) {
+        overlay_pass(draw_race_end, race_end_event);
+        wrap_menu_cursor(2);
         wrap_level_index();
-
         menu_pacing();
     }
 }

@@ -1,20 +1,32 @@
+// One race frame (game_screen 2). Its order is the order of what a player
+// sees and of the race rules, so it is kept exactly:
+//  1. record the frame start; clear both views to black;
+//  2. read the keyboard state array once, for driving and for the pause;
+//  3. one race step (race/step.cpp): move the racers (the computer drivers
+//     among them), draw the track into the views, slow the racers on
+//     slowing cells, then racer by racer the finish line and, ball by ball,
+//     the chain step followed at once by the ball's drawing; then each
+//     checkpoint's marker (showing the touch of the step before) followed
+//     by its touch test;
+//  4. the lap display, which also puts view 2 beside view 1;
+//  5. the countdown overlay (the first four seconds of a race);
+//  6. the pause (Ctrl+P) with its overlay;
+//  7. the winner, then the race-end screen once every racer has finished;
+//  8. the frame's own events: the close button quits, Escape leaves;
+//  9. wait out the 20 ms from the frame start, and only then flip.
 #include <cstring>
 
-#include "draw/draw.h"
+#include "core/assets.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "race/race.h"
-#include "shell/clock.h"
-#include "shell/shell.h"
-#include "track/track.h"
 #include "view/view.h"
 
 static void end_of_frame_events() {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
-        if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) {
-            game_screen = SCREEN_MENU;
-            set_video_mode(500, 500);
-        }
+        if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) back_to_menu();
     }
 }
 

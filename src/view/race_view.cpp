@@ -1,10 +1,15 @@
+// What the views show: the track, the balls, the checkpoint markers, the
+// lap display, and the two views put side by side.
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include <cstdio>
 
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
 #include "draw/draw.h"
 #include "race/race.h"
-#include "shell/shell.h"
+#include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 
@@ -23,6 +28,13 @@ static bool ball_edge(int half, int camera, float stored, int* edge) {
     if (!(sum > -30000.0f && sum < 30000.0f)) return false;
     *edge = half + (int)sum - 13;
     return true;
+}
+
+// Each view is drawn whole in turn: the views are separate surfaces, so
+// this shows what drawing both cell by cell would.
+void draw_track() {
+    draw_track_view(screen, camera_x[0], camera_y[0]);
+    if (kaksinpeli) draw_track_view(second_view, camera_x[1], camera_y[1]);
 }
 
 static SDL_Surface* ball_image(int r, int b) {

@@ -1,9 +1,10 @@
+// The ball pictures turned to every whole degree, once at start-up.
 #include <SDL/SDL_rotozoom.h>
 
-#include "draw/draw.h"
+#include "draw/arith.h"
 #include "view/view.h"
 
-SDL_Surface* rotated_images[4][360];
+SDL_Surface* rotated_images[4][360];   // whole run
 
 // Every whole degree is turned once here, so the race only picks and copies.
 void build_rotation_tables(SDL_Surface* ball_images[4]) {

@@ -1,6 +1,7 @@
-// The race on screen: rotation tables, ball and marker drawing, the views,
-// the race frame with its lap display, and the countdown, pause and race-end
-// overlays.
+// The race on screen: rotation tables, the track, ball and marker drawing
+// in the views, the race frame with its lap display, and the countdown,
+// pause and race-end overlays. Owns the rotation tables (made at start-up,
+// kept for the whole run) and `paused`.
 #pragma once
 
 #include <SDL/SDL.h>
@@ -12,6 +13,9 @@ void free_rotation_tables();
 // Rotation table entry for a heading: truncated, wrapped when outside 0..359.
 int sprite_angle(float heading);
 
+// The grid into view 1 (the window) and, in two-player mode, view 2, each
+// with its own camera.
+void draw_track();
 void draw_ball(int r, int b);
 void draw_checkpoint_marker(int k);
 void draw_lap_display();
@@ -31,8 +35,3 @@ void race_frame();
 // before that pass reads its events; null in the game. Lets the tests look
 // at each pass and queue the keys for the next one.
 extern void (*overlay_pass_flipped)();
-
-// Wraps level_index into 0..last_level_index after Left or Right on the
-// settings and race-end screens. With a catalogue holding no '#'-closed name
-// it stays at 0, so it never names a negative entry.
-void wrap_level_index();

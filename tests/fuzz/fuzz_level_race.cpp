@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/state.h"
 #include "race/race.h"
-#include "race/sim.h"
-#include "shell/shell.h"
+#include "sim/sim.h"
 #include "track/track.h"
 
 static const char* scratch_path() {

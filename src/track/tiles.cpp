@@ -1,10 +1,13 @@
-// The tile pieces cut from the atlas, and the drawing of the grid into the
-// views.
+// The tile pieces cut from the atlas, and the drawing of the grid into a view.
+#include "track/tiles.h"
+
 #include <cstring>
 
-#include "race/race.h"
-#include "shell/shell.h"
+#include "core/assets.h"
 #include "track/track.h"
+#include "track/track_local.h"
+
+SDL_Surface* tile_pieces[12];   // whole run
 
 struct piece_place {
     int x, y, w, h;   // where the piece lies in the atlas, and its size
@@ -127,7 +130,7 @@ static void cell_span(int size, int camera, int lo, int len, int reach, int& fir
 // larger pieces that reach into them. Only the cells whose pictures can
 // reach into the view are visited; the others would be clipped away whole,
 // so the picture is the same on a level of any size.
-static void draw_view(SDL_Surface* view, int cam_x, int cam_y) {
+void draw_track_view(SDL_Surface* view, int cam_x, int cam_y) {
     if (!view) return;
     int reach_w, reach_h;
     picture_reach(reach_w, reach_h);
@@ -141,11 +144,4 @@ static void draw_view(SDL_Surface* view, int cam_x, int cam_y) {
             if (pic) put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
         }
     }
-}
-
-// Each view is drawn whole in turn: the views are separate surfaces, so
-// this shows what drawing both cell by cell would.
-void draw_track() {
-    draw_view(screen, camera_x[0], camera_y[0]);
-    if (kaksinpeli) draw_view(second_view, camera_x[1], camera_y[1]);
 }

@@ -1,12 +1,18 @@
-// The game's only source of time. Normally SDL's millisecond clock; tests and
-// the monkey run switch to a virtual clock that a delay simply advances, so
-// screens run without waiting.
+// The game's only source of time, and frame pacing. Normally SDL's
+// millisecond clock; tests and the monkey run switch to a virtual clock that
+// a delay simply advances, so screens run without waiting. Owns `fps_asdf`.
 #pragma once
 
 #include <SDL/SDL.h>
 
+// Tick count at the latest FPS() call; lives for the whole run.
+extern Uint32 fps_asdf;
+
 Uint32 game_ticks();
 void game_delay(Uint32 ms);
+
+// Records the frame start in fps_asdf; returns the rate of the previous frame.
+int FPS();
 
 // Pace a frame: wait until `frame_ms` have passed since fps_asdf.
 void top_up(int frame_ms);

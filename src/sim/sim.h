@@ -42,9 +42,8 @@ bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
 // Fills a key-state array (SDLK_LAST entries) from SIM_* bits.
 void sim_keys_to_state(int bits, Uint8* keys);
 
-// Program start values, then the race set up as the level loader sets it
-// up (view size, race progress, two-player acceleration, srand(seed), the
-// level file, the placement). Does not check that the file exists.
+// Program start values, srand(seed), then the race set up exactly as the
+// level-load screen sets it up. Does not check that the file exists.
 void sim_setup(const sim_options& opt);
 
 // Sets up the race as the level loader would and runs it, writing the

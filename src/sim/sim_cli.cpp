@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/state.h"
 #include "race/race.h"
-#include "race/sim.h"
-#include "shell/shell.h"
+#include "sim/sim.h"
 #include "track/track.h"
 
 const char* const sim_usage =
@@ -88,6 +88,15 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             out = argv[++i];
             return true;
         };
+        auto take_number = [&](long long lo, long long hi, const char* what, long long& out) {
+            std::string v;
+            if (!take_value(v)) return false;
+            if (!parse_integer(v, lo, hi, out)) {
+                error = arg + " needs " + what + ", got '" + v + "'";
+                return false;
+            }
+            return true;
+        };
 
         if (arg == "--help" || arg == "-h") {
             opt.help = true;
@@ -123,13 +132,8 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
                 opt.lengths[r] = (int)len;
             }
         } else if (arg == "--laps") {
-            std::string v;
             long long n;
-            if (!take_value(v)) return false;
-            if (!parse_integer(v, 1, INT_MAX, n)) {
-                error = "--laps needs a whole number of at least 1, got '" + v + "'";
-                return false;
-            }
+            if (!take_number(1, INT_MAX, "a whole number of at least 1", n)) return false;
             opt.laps = (int)n;
         } else if (arg == "--keys") {
             if (!take_value(opt.keys_file)) return false;
@@ -138,23 +142,11 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
                 return false;
             }
         } else if (arg == "--steps") {
-            std::string v;
-            long long n;
-            if (!take_value(v)) return false;
-            if (!parse_integer(v, 0, LLONG_MAX, n)) {
-                error = "--steps needs a whole number of at least 0, got '" + v + "'";
-                return false;
-            }
-            opt.steps = n;
+            if (!take_number(0, LLONG_MAX, "a whole number of at least 0", opt.steps)) return false;
         } else if (arg == "--seed") {
-            std::string v;
             long long n;
-            if (!take_value(v)) return false;
-            if (!parse_integer(v, 0, UINT_MAX, n)) {
-                error = "--seed needs a whole number from 0 to " + std::to_string(UINT_MAX) +
-                        ", got '" + v + "'";
-                return false;
-            }
+            const std::string range = "a whole number from 0 to " + std::to_string(UINT_MAX);
+            if (!take_number(0, UINT_MAX, range.c_str(), n)) return false;
             opt.seed = (unsigned int)n;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
@@ -270,9 +262,6 @@ static void print_racers(FILE* out, long long n) {
 }
 
 void sim_setup(const sim_options& opt) {
-    // Program start, then the level loader's order: view size, race
-    // progress, two-player acceleration, the file (whose 'x' cells draw from
-    // rand), the route, the placement (one rand per ball).
     reset_race_state();
     // A fresh process starts from an empty track (a level without a finish
     // cell keeps the previous one), so runs in one process start alike.
@@ -282,15 +271,8 @@ void sim_setup(const sim_options& opt) {
     race_settings.chain_length[2] = opt.lengths[2];
     race_settings.laps = opt.laps;
     kaksinpeli = opt.two_player;
-    screen_leveys = opt.two_player ? 400 : 500;
-    screen_korkeus = 500;
-    reset_race_progress();
-    if (opt.two_player) computer_acceleration[1] = acceleration;
     std::srand(opt.seed);
-    load_level_file(opt.level_file.c_str());
-    racers[1].next_waypoint = 0;
-    racers[2].next_waypoint = 0;
-    place_racers();
+    setup_race(opt.level_file.c_str());
 }
 
 int run_simulation(const sim_options& opt, FILE* out, FILE* err) {

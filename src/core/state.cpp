@@ -1,0 +1,44 @@
+// Program-wide state and its start values.
+#include "core/state.h"
+
+// All for the whole run, from reset_program_state() at start-up.
+int game_screen = SCREEN_MENU;
+RaceSettings race_settings;
+bool kaksinpeli = false;
+int screen_leveys = 500;
+int screen_korkeus = 500;
+int menu_cursor = 0;
+void (*window_size_hook)(int w, int h) = nullptr;   // set once by start-up
+
+void reset_program_state() {
+    game_screen = SCREEN_MENU;
+    race_settings.chain_length[0] = 7;
+    race_settings.chain_length[1] = 2;
+    race_settings.chain_length[2] = 5;
+    race_settings.laps = 3;
+    race_settings.level_index = 0;
+    race_settings.music_on = true;
+    kaksinpeli = false;
+    screen_leveys = 500;
+    screen_korkeus = 500;
+    menu_cursor = 0;
+}
+
+void set_view_size() {
+    screen_leveys = kaksinpeli ? 400 : 500;
+    screen_korkeus = 500;
+}
+
+void resize_window(int w, int h) {
+    if (window_size_hook) window_size_hook(w, h);
+}
+
+void back_to_menu() {
+    game_screen = SCREEN_MENU;
+    resize_window(500, 500);
+}
+
+void wrap_menu_cursor(int last) {
+    if (menu_cursor > last) menu_cursor = 0;
+    if (menu_cursor < 0) menu_cursor = last;
+}

@@ -1,0 +1,41 @@
+// Program-wide state: which screen runs, the race settings, the two-player
+// flag, the view size and the menu cursor. Every value here lives for the
+// whole run and starts from reset_program_state(). SDL core types only, so
+// the headless simulator shares it.
+#pragma once
+
+// game_screen values.
+enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5 };
+extern int game_screen;
+
+struct RaceSettings {
+    int chain_length[3];   // player 1..3; 0 = does not take part
+    int laps;
+    int level_index;
+    bool music_on;
+};
+extern RaceSettings race_settings;
+extern bool kaksinpeli;    // two-player mode
+
+extern int screen_leveys;  // width of one view: 500, or 400 in a two-player race
+extern int screen_korkeus; // 500
+extern int menu_cursor;    // shared by the main menu, settings and race end
+
+// Start values of everything above.
+void reset_program_state();
+
+// View size for the race mode in kaksinpeli: 400 x 500 views for two
+// players, one 500 x 500 view for one.
+void set_view_size();
+
+// Asks for a window of w x h pixels. The shell installs the hook at start-up
+// (it opens the window); without it, as in the simulator, nothing happens.
+extern void (*window_size_hook)(int w, int h);
+void resize_window(int w, int h);
+
+// Leaves a race for the main menu: its 500 x 500 window at once, the menu
+// from the next pass of the screen loop.
+void back_to_menu();
+
+// Brings menu_cursor back into 0..last after an Up or Down stepped past an end.
+void wrap_menu_cursor(int last);

@@ -1,0 +1,13 @@
+// The tile pieces cut from the atlas, and the drawing of the grid into a
+// view. The pieces are made once at start-up and live for the whole run.
+#pragma once
+
+#include <SDL/SDL.h>
+
+// Tile pieces 0..11 cut from filut/set.png.
+extern SDL_Surface* tile_pieces[12];
+void cut_atlas(SDL_Surface* atlas);   // frees the atlas
+void free_tile_pieces();
+
+// Draws the grid of `track` into `view`, shifted by the camera offset.
+void draw_track_view(SDL_Surface* view, int cam_x, int cam_y);

@@ -446,10 +446,10 @@ def slowing_mud():
     def mud(x, y):
         c = tex_at(DIRT_TEX, x, y)
         f = (c[0] + c[1] + c[2]) / sum(DIRT)
-        return shade(MUD, 0.6 + 0.55 * f)
+        return shade(MUD, 0.78 + 0.5 * f)
     img = paint(img, field(mud), p.mask(3.0))
     # wetter, darker middle
-    img = paint(img, field(lambda x, y: shade(MUD, 0.8)), p.mask(6.0, grow=-6.0, strength=0.7))
+    img = paint(img, field(lambda x, y: shade(MUD, 0.9)), p.mask(6.0, grow=-6.0, strength=0.7))
     core = p.mask(3.0, grow=-1.5)
     lay = new_layer()
     d = ImageDraw.Draw(lay)
@@ -468,7 +468,7 @@ def slowing_mud():
 def slowing_sand():
     """A pale rippled sand drift, its grains thinning out into the grass."""
     rng = random.Random(402)
-    p = Patch(402, 17.5, wobble=0.34, ragged=2.2)
+    p = Patch(412, 17.5, wobble=0.22, ragged=2.2)
     img = grass_base()
     img = paint(img, field(lambda x, y: mix(tex_at(GRASS_TEX, x, y), (196, 186, 110), 0.55)),
                 p.mask(5.0, grow=2.0, strength=0.8))

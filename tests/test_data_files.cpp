@@ -7,6 +7,7 @@
 #include <SDL/SDL_image.h>
 #include <SDL/SDL_ttf.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -138,6 +139,62 @@ double mean_difference(SDL_Surface* s, const Piece& p, const Piece& q) {
     return sum / (3.0 * p.w * p.h);
 }
 
+// Luminance of a piece, row by row.
+std::vector<std::vector<double>> luminance_of(SDL_Surface* s, const Piece& p) {
+    std::vector<std::vector<double>> out(p.h, std::vector<double>(p.w));
+    for (int y = 0; y < p.h; y++)
+        for (int x = 0; x < p.w; x++) out[y][x] = luminance(rgba_at(s, p.x + x, p.y + y));
+    return out;
+}
+
+// Mean luminance step between two lines of pixels that lie side by side.
+double step_between(const std::vector<RGBA>& a, const std::vector<RGBA>& b) {
+    EXPECT_EQ(a.size(), b.size());
+    double sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); i++) sum += std::abs(luminance(a[i]) - luminance(b[i]));
+    return a.empty() ? 0 : sum / a.size();
+}
+
+// Mean luminance step between neighbouring columns (or rows) inside a piece:
+// what a seam between two pieces may be compared with.
+double inner_step(SDL_Surface* s, const Piece& p, bool columns) {
+    double sum = 0;
+    int n = columns ? p.w - 1 : p.h - 1;
+    for (int i = 0; i < n; i++) {
+        if (columns)
+            sum += step_between(edge_of(s, p.x + i, p.y, 1, p.h, LEFT), edge_of(s, p.x + i + 1, p.y, 1, p.h, LEFT));
+        else
+            sum += step_between(edge_of(s, p.x, p.y + i, p.w, 1, TOP), edge_of(s, p.x, p.y + i + 1, p.w, 1, TOP));
+    }
+    return sum / n;
+}
+
+// A seam shows when stepping across it changes the picture more than
+// stepping from one column to the next inside the grass does.
+bool seam_shows(double seam, double inner) { return seam > 1.25 * inner + 1.0; }
+
+struct Colour {
+    double r, g, b;
+};
+
+Colour mean_colour(SDL_Surface* s, int x0, int y0, int w, int h) {
+    Colour c{0, 0, 0};
+    for (int y = y0; y < y0 + h; y++)
+        for (int x = x0; x < x0 + w; x++) {
+            RGBA p = rgba_at(s, x, y);
+            c.r += p.r;
+            c.g += p.g;
+            c.b += p.b;
+        }
+    double n = static_cast<double>(w) * h;
+    return {c.r / n, c.g / n, c.b / n};
+}
+
+double distance(const Colour& a, const Colour& b) { return std::sqrt(std::pow(a.r - b.r, 2) + std::pow(a.g - b.g, 2) + std::pow(a.b - b.b, 2)); }
+
+// The middle 20x20 of a 50x50 piece.
+Colour centre_colour(SDL_Surface* s, const Piece& p) { return mean_colour(s, p.x + 15, p.y + 15, 20, 20); }
+
 const char* const kPictures[] = {"pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png", "palkki.png",
                                  "donut.png",    "donut2.png",   "maali.png",    "set.png",      "pp.png"};
 
@@ -268,6 +325,80 @@ TEST(DataFiles, AtlasHoldsEveryPieceOpaque) {
             EXPECT_GT(mean_difference(s, kSlowing[i], kSlowing[j]), 8)
                 << "variants " << i + 1 << " and " << j + 1 << " look alike";
     }
+}
+
+TEST(DataFiles, GrassHasFineTextureButNoBlotchOrSeam) {
+    Picture atlas = load_picture("set.png");
+    ASSERT_TRUE(atlas);
+    SDL_Surface* s = atlas.get();
+    // Blurred over about 12 pixels each way (wrapping round, as the piece
+    // repeats across the field), the grass is one even brightness: any
+    // broader blotch would repeat every 50 pixels as a quilt.
+    std::vector<std::vector<double>> lum = luminance_of(s, kGround);
+    const int n = kGround.w, r = 12;
+    double lo = 1e9, hi = -1e9;
+    for (int y = 0; y < n; y++)
+        for (int x = 0; x < n; x++) {
+            double sum = 0;
+            for (int dy = -r; dy <= r; dy++)
+                for (int dx = -r; dx <= r; dx++) sum += lum[(y + dy + n) % n][(x + dx + n) % n];
+            double v = sum / ((2 * r + 1) * (2 * r + 1));
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    EXPECT_LE(hi - lo, 6.0) << "blurred grass ranges over " << hi - lo << " levels";
+
+    // Fine texture is kept, and the piece joins itself without a seam.
+    double across = inner_step(s, kGround, true), down = inner_step(s, kGround, false);
+    EXPECT_GT(across, 2.0) << "flat grass";
+    EXPECT_GT(down, 2.0) << "flat grass";
+    double lr = step_between(edge_of(s, kGround, RIGHT), edge_of(s, kGround, LEFT));
+    double tb = step_between(edge_of(s, kGround, BOTTOM), edge_of(s, kGround, TOP));
+    EXPECT_FALSE(seam_shows(lr, across)) << "left-right seam " << lr << " against " << across << " inside";
+    EXPECT_FALSE(seam_shows(tb, down)) << "top-bottom seam " << tb << " against " << down << " inside";
+}
+
+TEST(DataFiles, SlowingPiecesArePatchesInTheGrass) {
+    Picture atlas = load_picture("set.png");
+    ASSERT_TRUE(atlas);
+    SDL_Surface* s = atlas.get();
+    const double across = inner_step(s, kGround, true), down = inner_step(s, kGround, false);
+    const Colour grass = centre_colour(s, kGround);
+    const char* names[5] = {"mud", "sand", "gravel", "oil", "puddle"};
+    Colour centre[5];
+    for (int i = 0; i < 5; i++) {
+        SCOPED_TRACE(names[i]);
+        const Piece& p = kSlowing[i];
+        // The outer two pixels are the ground's own grass, so the patch
+        // sits in the field instead of on a square of its own.
+        double sum = 0, worst = 0;
+        int count = 0;
+        for (int y = 0; y < p.h; y++)
+            for (int x = 0; x < p.w; x++) {
+                if (std::min({x, y, p.w - 1 - x, p.h - 1 - y}) >= 2) continue;
+                RGBA a = rgba_at(s, p.x + x, p.y + y), g = rgba_at(s, kGround.x + x, kGround.y + y);
+                double d = (std::abs(a.r - g.r) + std::abs(a.g - g.g) + std::abs(a.b - g.b)) / 3.0;
+                sum += d;
+                worst = std::max(worst, d);
+                count++;
+            }
+        EXPECT_LE(sum / count, 2.0) << "border differs from the ground's";
+        EXPECT_LE(worst, 16.0) << "border differs from the ground's";
+        // Ground cells on any side meet it without a seam.
+        double seams[4] = {step_between(edge_of(s, kGround, RIGHT), edge_of(s, p, LEFT)),
+                           step_between(edge_of(s, p, RIGHT), edge_of(s, kGround, LEFT)),
+                           step_between(edge_of(s, kGround, BOTTOM), edge_of(s, p, TOP)),
+                           step_between(edge_of(s, p, BOTTOM), edge_of(s, kGround, TOP))};
+        for (int k = 0; k < 4; k++)
+            EXPECT_FALSE(seam_shows(seams[k], k < 2 ? across : down)) << "seam " << k << ": " << seams[k];
+        // Its middle is clearly something else than grass.
+        centre[i] = centre_colour(s, p);
+        EXPECT_GT(distance(centre[i], grass), 50) << "middle looks like grass";
+    }
+    // And the five kinds are told apart at a glance.
+    for (int i = 0; i < 5; i++)
+        for (int j = i + 1; j < 5; j++)
+            EXPECT_GT(distance(centre[i], centre[j]), 40) << names[i] << " and " << names[j] << " look alike";
 }
 
 TEST(DataFiles, RoadPiecesJoinWhereTheirCodesSay) {

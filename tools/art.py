@@ -101,15 +101,30 @@ def fractal(seed, octaves):
     return [[v / norm for v in row] for row in total]
 
 
+def periodic_blur(ch, sigma):
+    """Gaussian blur of a CELL x CELL channel that wraps around, as the
+    tiled texture does on screen."""
+    r = int(3 * sigma)
+    k = [math.exp(-0.5 * (i / sigma) ** 2) for i in range(-r, r + 1)]
+    s = sum(k)
+    k = [v / s for v in k]
+    rows = [[sum(k[j + r] * ch[y][(x + j) % CELL] for j in range(-r, r + 1)) for x in range(CELL)]
+            for y in range(CELL)]
+    return [[sum(k[j + r] * rows[(y + j) % CELL][x] for j in range(-r, r + 1)) for x in range(CELL)]
+            for y in range(CELL)]
+
+
 def make_grass():
-    """50x50 tileable grass: soft mottling, darker blades, a few light ones."""
-    n = fractal(101, [(2, 1.0), (5, 0.55), (10, 0.3), (25, 0.2)])
+    """50x50 tileable grass: fine mottling, darker blades, a few light ones.
+    Anything broader than a few pixels is flattened away at the end: a
+    blotch in a 50-pixel tile repeats across the whole field as a quilt."""
+    n = fractal(101, [(5, 0.3), (10, 1.0), (25, 0.7)])
     rng = random.Random(102)
     tex = [[None] * CELL for _ in range(CELL)]
     for y in range(CELL):
         for x in range(CELL):
             t = n[y][x]
-            c = mix(GRASS_DARK, GRASS_LIGHT, min(1.0, max(0.0, (t - 0.2) * 1.6)))
+            c = mix(GRASS_DARK, GRASS_LIGHT, min(1.0, max(0.0, (t - 0.5) * 1.7 + 0.6)))
             g = rng.uniform(-5, 5)
             tex[y][x] = [c[0] + g, c[1] + g * 1.2, c[2] + g]
     # short blades: a dark pixel with a lighter tip above it
@@ -126,6 +141,13 @@ def make_grass():
     for col in ((250, 240, 250), (252, 214, 120), (245, 180, 230)):
         x, y = rng.randrange(CELL), rng.randrange(CELL)
         tex[y][x] = list(mix(tex[y][x], col, 0.7))
+    for c in range(3):
+        ch = [[tex[y][x][c] for x in range(CELL)] for y in range(CELL)]
+        low = periodic_blur(ch, 4.0)
+        mean = sum(map(sum, ch)) / (CELL * CELL)
+        for y in range(CELL):
+            for x in range(CELL):
+                tex[y][x][c] -= low[y][x] - mean
     return tex
 
 
@@ -278,6 +300,14 @@ def corner_piece(code):
 
 
 # ---------------------------------------------------------------- obstacles
+#
+# A slowing cell is grass, addressed like the ground piece so it joins its
+# neighbours without a seam, with a patch painted on it. Every patch fades
+# raggedly into the grass and leaves the outer MARGIN pixels untouched, so
+# slowing cells side by side read as separate patches, not as one square.
+
+MARGIN = 2.0
+
 
 def blob(rng, cx, cy, radius, wobble, lobes=5):
     """A closed irregular outline as a polygon (list of points)."""
@@ -295,83 +325,180 @@ def scaled(pts):
     return [(x * SS, y * SS) for x, y in pts]
 
 
-def dirt_base():
-    """The slowing cells share a dirt ground that tiles with itself, so
-    neighbouring slowing cells of any kind merge into one rough patch."""
-    return texture_image(DIRT_TEX, 50, 50).resize((50 * SS, 50 * SS), Image.NEAREST).convert('RGBA')
+def smoothstep(t):
+    t = 0.0 if t < 0 else 1.0 if t > 1 else t
+    return t * t * (3 - 2 * t)
 
 
-def overlay(base, layer):
-    return Image.alpha_composite(base, layer)
+def grass_base():
+    return texture_image(GRASS_TEX, 50, 50).resize((50 * SS, 50 * SS), Image.NEAREST).convert('RGBA')
 
 
 def new_layer():
     return Image.new('RGBA', (50 * SS, 50 * SS), (0, 0, 0, 0))
 
 
-def slowing_mud():
-    rng = random.Random(401)
-    img = dirt_base()
+def field(fn):
+    """An opaque supersampled layer from fn(x, y) -> colour, x and y in
+    final pixels."""
+    S = 50 * SS
+    img = Image.new('RGBA', (S, S))
+    img.putdata([to_rgb(fn((X + 0.5) / SS, (Y + 0.5) / SS)) + (255,) for Y in range(S) for X in range(S)])
+    return img
+
+
+def paint(img, layer, mask):
+    """Lays `layer` over `img` through `mask` (an L image)."""
+    a = layer.getchannel('A') if layer.getchannel('A').getextrema() != (255, 255) else None
+    layer = layer.copy()
+    layer.putalpha(mask if a is None else Image.composite(a, Image.new('L', a.size, 0), mask))
+    return Image.alpha_composite(img, layer)
+
+
+class Patch:
+    """An irregular round outline with a ragged edge. depth(X, Y) is how far
+    a supersample lies inside the edge, in pixels (negative outside)."""
+
+    def __init__(self, seed, radius, wobble=0.2, ragged=2.0, lobes=5, spill=4.0, cx=25.0, cy=25.0):
+        rng = random.Random(seed)
+        phases = [rng.uniform(0, 2 * math.pi) for _ in range(lobes)]
+        amps = [rng.uniform(0.3, 1.0) * wobble / (k + 1) for k in range(lobes)]
+        fine = periodic_noise(rng, 50 * SS, 20)
+        coarse = periodic_noise(rng, 50 * SS, 8)
+        S = 50 * SS
+        self.depth = []
+        for Y in range(S):
+            y = (Y + 0.5) / SS - cy
+            for X in range(S):
+                x = (X + 0.5) / SS - cx
+                a = math.atan2(y, x)
+                edge = radius * (1 + sum(amps[k] * math.sin((k + 2) * a + phases[k]) for k in range(lobes)))
+                edge += ragged * (0.6 * fine[Y][X] + 0.4 * coarse[Y][X] - 0.5) * 2
+                # lobes that would run into the untouched border are eased
+                # back, leaving `spill` pixels for the softened fringe
+                limit = (25 - MARGIN - spill) / max(abs(math.cos(a)), abs(math.sin(a))) ** 0.5
+                if edge > limit - 4:
+                    edge = limit - 4 * math.exp(-(edge - limit + 4) / 4)
+                self.depth.append(edge - math.hypot(x, y))
+
+    def mask(self, fade, grow=0.0, strength=1.0):
+        """Coverage: full `fade` / 2 pixels inside the edge (moved out by
+        `grow`), none as far outside it. Nothing within MARGIN of the cell
+        border; the generator stops if a patch would be cut there."""
+        S = 50 * SS
+        out = []
+        for i, d in enumerate(self.depth):
+            v = smoothstep((d + grow) / fade + 0.5) * strength
+            if v > 0:
+                X, Y = i % S, i // S
+                border = min(X, Y, S - 1 - X, S - 1 - Y) / SS
+                if border < MARGIN:
+                    if v > 0.02:
+                        raise ValueError('patch reaches %.1f px from the cell border' % border)
+                    v = 0.0
+            out.append(int(v * 255 + 0.5))
+        m = Image.new('L', (S, S))
+        m.putdata(out)
+        return m
+
+
+def speckle(rng, patch, n, colours, size, reach, inside=False):
+    """Small dots thrown around the patch's edge: fewer further out, none
+    beyond `reach` pixels past the edge."""
     lay = new_layer()
     d = ImageDraw.Draw(lay)
-    # churned rim, then the wet mud, then glossy highlights
-    d.polygon(scaled(blob(rng, 25, 26, 20, 0.22)), fill=to_rgb(shade(MUD, 1.25)) + (255,))
-    d.polygon(scaled(blob(rng, 25, 26, 16.5, 0.2)), fill=to_rgb(MUD) + (255,))
-    d.polygon(scaled(blob(rng, 24, 25, 10, 0.25)), fill=to_rgb(shade(MUD, 0.8)) + (255,))
-    # splatter drops
-    for _ in range(12):
-        a = rng.uniform(0, 2 * math.pi)
-        r = rng.uniform(19, 22.5)
-        x, y = 25 + r * math.cos(a), 26 + r * math.sin(a)
-        s = rng.uniform(0.8, 1.6)
-        d.ellipse(((x - s) * SS, (y - s) * SS, (x + s) * SS, (y + s) * SS), fill=to_rgb(MUD) + (255,))
-    # tyre tracks through the mud
-    for ox in (19, 31):
-        d.line([(ox * SS, 9 * SS), ((ox + 1) * SS, 43 * SS)], fill=to_rgb(shade(MUD, 0.65)) + (200,), width=int(2.2 * SS))
-    lay = lay.filter(ImageFilter.GaussianBlur(1.2))
-    img = overlay(img, lay)
-    # wet shine along the upper-left rim of the mud
-    shine = new_layer()
-    ImageDraw.Draw(shine).arc((12 * SS, 13 * SS, 38 * SS, 39 * SS), 195, 255,
-                              fill=(190, 156, 124, 150), width=int(1.3 * SS))
-    img = overlay(img, shine.filter(ImageFilter.GaussianBlur(0.5 * SS)))
+    S = 50 * SS
+    placed = 0
+    while placed < n:
+        X, Y = rng.randrange(S), rng.randrange(S)
+        depth = patch.depth[Y * S + X]
+        if depth < -reach or (depth > 1.5 and not inside):
+            continue
+        if rng.random() > 1 - max(0.0, -depth) / reach:
+            continue
+        x, y = X / SS, Y / SS
+        s = rng.uniform(*size)
+        if min(x, y, 50 - x, 50 - y) - s < MARGIN + 0.5:
+            continue
+        d.ellipse(((x - s) * SS, (y - s) * SS, (x + s) * SS, (y + s) * SS), fill=rng.choice(colours))
+        placed += 1
+    return lay
+
+
+def clipped(layer, mask):
+    """`layer` kept only where `mask` covers."""
+    out = new_layer()
+    out.paste(layer, (0, 0), Image.composite(layer.getchannel('A'), Image.new('L', layer.size, 0), mask))
+    return out
+
+
+def slowing_mud():
+    """Dark churned mud with tyre ruts and a wet shine, in trampled grass."""
+    rng = random.Random(401)
+    p = Patch(401, 17.5, wobble=0.22, ragged=2.2)
+    img = grass_base()
+    # trampled, muddied grass around the mud
+    img = paint(img, field(lambda x, y: mix(tex_at(GRASS_TEX, x, y), (72, 64, 34), 0.75)),
+                p.mask(5.0, grow=2.0, strength=0.85))
+    img = Image.alpha_composite(img, speckle(rng, p, 40, [to_rgb(MUD) + (230,), to_rgb(shade(MUD, 0.8)) + (230,)],
+                                             (0.5, 1.1), 3.5))
+
+    def mud(x, y):
+        c = tex_at(DIRT_TEX, x, y)
+        f = (c[0] + c[1] + c[2]) / sum(DIRT)
+        return shade(MUD, 0.78 + 0.5 * f)
+    img = paint(img, field(mud), p.mask(3.0))
+    # wetter, darker middle
+    img = paint(img, field(lambda x, y: shade(MUD, 0.9)), p.mask(6.0, grow=-6.0, strength=0.7))
+    core = p.mask(3.0, grow=-1.5)
+    lay = new_layer()
+    d = ImageDraw.Draw(lay)
+    for ox in (19.5, 30.5):       # tyre ruts
+        d.line(scaled([(ox - 0.5, 7), (ox + 0.4, 25), (ox + 1.0, 43)]), fill=to_rgb(shade(MUD, 0.55)) + (170,),
+               width=int(2.2 * SS))
+        d.line(scaled([(ox + 1.3, 7), (ox + 2.2, 25), (ox + 2.8, 43)]), fill=to_rgb(shade(MUD, 1.3)) + (120,),
+               width=int(0.7 * SS))
+    # wet shine
+    d.arc((13 * SS, 13 * SS, 37 * SS, 37 * SS), 195, 250, fill=(196, 164, 130, 160), width=int(1.2 * SS))
+    d.arc((17 * SS, 20 * SS, 33 * SS, 36 * SS), 30, 70, fill=(176, 144, 112, 120), width=int(1.0 * SS))
+    img = Image.alpha_composite(img, clipped(lay.filter(ImageFilter.GaussianBlur(0.35 * SS)), core))
     return downsample(img, (50, 50)).convert('RGB')
 
 
 def slowing_sand():
+    """A pale rippled sand drift, its grains thinning out into the grass."""
     rng = random.Random(402)
-    img = dirt_base()
-    lay = new_layer()
-    d = ImageDraw.Draw(lay)
-    d.polygon(scaled(blob(rng, 25, 25, 22, 0.3, lobes=4)), fill=to_rgb(shade(SAND, 0.9)) + (255,))
-    d.polygon(scaled(blob(rng, 25, 25, 19.5, 0.3, lobes=4)), fill=to_rgb(SAND) + (255,))
-    lay = lay.filter(ImageFilter.GaussianBlur(1.8))
-    img = overlay(img, lay)
-    # wind ripples and two tyre ruts, only on the sand
-    mask = Image.new('L', img.size, 0)
-    ImageDraw.Draw(mask).polygon(scaled(blob(random.Random(402), 25, 25, 19, 0.3, lobes=4)), fill=255)
-    mask = mask.filter(ImageFilter.GaussianBlur(2 * SS))
+    p = Patch(412, 17.5, wobble=0.22, ragged=2.2)
+    img = grass_base()
+    img = paint(img, field(lambda x, y: mix(tex_at(GRASS_TEX, x, y), (196, 186, 110), 0.55)),
+                p.mask(5.0, grow=2.0, strength=0.8))
+    img = Image.alpha_composite(img, speckle(rng, p, 90, [(238, 214, 156, 230), (214, 184, 124, 220)],
+                                             (0.35, 0.7), 4.0))
+
+    def sand(x, y):
+        c = tex_at(DIRT_TEX, x, y)
+        f = (c[0] + c[1] + c[2]) / sum(DIRT)
+        return shade(SAND, 0.9 + 0.12 * f)
+    img = paint(img, field(sand), p.mask(5.0, grow=-0.5))
+    # wind ripples and grains, only on the sand
     rip = new_layer()
     d = ImageDraw.Draw(rip)
     for k in range(-5, 6):
         y0 = 25 + k * 4.2
         ripple = [(x / 2, y0 + 0.9 * k * math.sin(x / 2 * 0.07) + 1.3 * math.sin(x / 2 * 0.23 + k * 2.1))
                   for x in range(0, 101)]
-        d.line(scaled(ripple), fill=(192, 154, 96, 140), width=int(0.8 * SS))
-        d.line(scaled([(x, y + 0.9) for x, y in ripple]), fill=(252, 234, 190, 120), width=int(0.6 * SS))
+        d.line(scaled(ripple), fill=(188, 150, 92, 150), width=int(0.8 * SS))
+        d.line(scaled([(x, y + 0.9) for x, y in ripple]), fill=(252, 236, 194, 130), width=int(0.6 * SS))
     for _ in range(60):
         x, y = rng.uniform(6, 44), rng.uniform(6, 44)
         c = (248, 236, 200, 180) if rng.random() < 0.5 else (170, 136, 86, 160)
         d.ellipse(((x - 0.35) * SS, (y - 0.35) * SS, (x + 0.35) * SS, (y + 0.35) * SS), fill=c)
-    clipped = Image.new('RGBA', img.size, (0, 0, 0, 0))
-    a = Image.composite(rip.getchannel('A'), Image.new('L', img.size, 0), mask)
-    clipped.paste(rip, (0, 0), a)
-    img = overlay(img, clipped)
+    img = Image.alpha_composite(img, clipped(rip, p.mask(4.0, grow=-2.0)))
     return downsample(img, (50, 50)).convert('RGB')
 
 
 def stone(d, rng, x, y, r):
-    base = rng.choice(((150, 146, 150), (128, 124, 132), (168, 160, 150), (112, 108, 118)))
+    base = rng.choice(((174, 170, 172), (140, 136, 146), (198, 190, 178), (122, 118, 128), (162, 154, 146)))
     pts = blob(rng, x, y, r, 0.18, lobes=3)
     d.polygon(scaled([(px + 0.5, py + 0.7) for px, py in pts]), fill=(40, 30, 30, 120))   # shadow
     d.polygon(scaled(pts), fill=base + (255,))
@@ -380,81 +507,88 @@ def stone(d, rng, x, y, r):
 
 
 def slowing_gravel():
+    """Grey stones on a gritty bed, the outer ones strewn over the grass."""
     rng = random.Random(403)
-    img = dirt_base()
-    lay = new_layer()
-    d = ImageDraw.Draw(lay)
-    d.polygon(scaled(blob(rng, 25, 25, 20, 0.16)), fill=(134, 118, 104, 200))
-    lay = lay.filter(ImageFilter.GaussianBlur(2.0))
-    img = overlay(img, lay)
+    p = Patch(403, 18.0, wobble=0.16, ragged=2.4)
+    img = grass_base()
+
+    def grit(x, y):
+        c = tex_at(DIRT_TEX, x, y)
+        f = (c[0] + c[1] + c[2]) / sum(DIRT)
+        return shade((128, 120, 112), 0.75 + 0.35 * f)
+    img = paint(img, field(grit), p.mask(4.0, grow=1.0))
     lay = new_layer()
     d = ImageDraw.Draw(lay)
     placed = []
+    S = 50 * SS
     tries = 0
-    while len(placed) < 34 and tries < 2000:
+    while len(placed) < 64 and tries < 8000:
         tries += 1
-        a = rng.uniform(0, 2 * math.pi)
-        rr = 19 * math.sqrt(rng.random())
-        x, y = 25 + rr * math.cos(a), 25 + rr * math.sin(a)
-        r = rng.uniform(1.6, 3.4) * (1.0 if rr < 12 else 0.75)
+        x, y = rng.uniform(4, 46), rng.uniform(4, 46)
+        depth = p.depth[int(y * SS) * S + int(x * SS)]
+        if depth < -3.0 or rng.random() > smoothstep((depth + 3.0) / 6.0):
+            continue
+        r = rng.uniform(1.6, 3.3) * (1.0 if depth > 3 else 0.7)
+        if min(x, y, 50 - x, 50 - y) - r * 1.3 - 0.7 < MARGIN:
+            continue
         if any(math.hypot(x - px, y - py) < r + pr + 0.4 for px, py, pr in placed):
             continue
         placed.append((x, y, r))
-    for x, y, r in sorted(placed, key=lambda p: p[1]):
+    for x, y, r in sorted(placed, key=lambda q: q[1]):
         stone(d, rng, x, y, r)
-    img = overlay(img, lay)
+    img = Image.alpha_composite(img, lay)
     return downsample(img, (50, 50)).convert('RGB')
 
 
 def slowing_oil():
+    """A black slick with a rainbow sheen at its rim, on greasy grass."""
     rng = random.Random(404)
-    img = dirt_base()
-    lay = new_layer()
-    d = ImageDraw.Draw(lay)
-    outline = blob(rng, 25, 25, 19, 0.25)
-    # rainbow sheen at the rim, black slick inside
+    p = Patch(404, 17.0, wobble=0.25, ragged=1.6)
+    img = grass_base()
+    img = paint(img, field(lambda x, y: mix(tex_at(GRASS_TEX, x, y), (38, 46, 32), 0.8)),
+                p.mask(5.0, grow=2.0, strength=0.8))
+    img = Image.alpha_composite(img, speckle(rng, p, 14, [OIL + (255,)], (0.6, 1.2), 3.5))
     sheen = [(120, 70, 170), (60, 130, 200), (70, 180, 140), (210, 190, 90), (200, 90, 150)]
-    for i, col in enumerate(sheen):
-        s = 1.0 - i * 0.025
-        d.polygon(scaled([(25 + (x - 25) * s, 25 + (y - 25) * s) for x, y in outline]), fill=col + (235,))
-    d.polygon(scaled([(25 + (x - 25) * 0.86, 25 + (y - 25) * 0.86) for x, y in outline]), fill=OIL + (255,))
-    lay = lay.filter(ImageFilter.GaussianBlur(0.9))
+
+    def rainbow(x, y):
+        t = (math.atan2(y - 25, x - 25) / math.pi + 1) * 2.5 + 0.35 * math.sin(x * 0.6) + 0.3 * math.cos(y * 0.5)
+        i = int(t) % 5
+        return mix(sheen[i], sheen[(i + 1) % 5], t - int(t))
+    img = paint(img, field(rainbow), p.mask(2.6, grow=1.5, strength=0.75))
+    img = paint(img, field(lambda x, y: shade(OIL, 0.9 + 0.2 * tex_at(DIRT_TEX, x, y)[0] / DIRT[0])),
+                p.mask(1.8, grow=-0.6))
+    lay = new_layer()
     d = ImageDraw.Draw(lay)
     # glossy swirls
     d.arc((14 * SS, 13 * SS, 34 * SS, 31 * SS), 200, 290, fill=(150, 130, 200, 170), width=int(1.2 * SS))
     d.arc((20 * SS, 21 * SS, 38 * SS, 37 * SS), 20, 100, fill=(90, 160, 200, 140), width=int(1.0 * SS))
     d.ellipse((17 * SS, 16 * SS, 21 * SS, 18 * SS), fill=(240, 240, 255, 200))
-    # a few drips around it
-    for _ in range(6):
-        a = rng.uniform(0, 2 * math.pi)
-        r = rng.uniform(20, 22)
-        x, y = 25 + r * math.cos(a), 25 + r * math.sin(a)
-        s = rng.uniform(0.8, 1.4)
-        d.ellipse(((x - s) * SS, (y - s) * SS, (x + s) * SS, (y + s) * SS), fill=OIL + (255,))
-    img = overlay(img, lay)
+    img = Image.alpha_composite(img, clipped(lay, p.mask(2.0, grow=-2.0)))
     return downsample(img, (50, 50)).convert('RGB')
 
 
 def slowing_puddle():
-    rng = random.Random(405)
-    img = dirt_base()
+    """Blue water with sky reflections and ripples, in a rim of wet mud."""
+    p = Patch(405, 17.5, wobble=0.2, ragged=1.8)
+    img = grass_base()
+    img = paint(img, field(lambda x, y: mix(tex_at(GRASS_TEX, x, y), (64, 60, 40), 0.85)),
+                p.mask(4.0, grow=2.4, strength=0.9))
+    S = 50 * SS
+
+    def water(x, y):
+        depth = p.depth[min(S - 1, int(y * SS)) * S + min(S - 1, int(x * SS))]
+        return mix(shade(WATER, 0.72), WATER, smoothstep(depth / 5.0))
+    img = paint(img, field(water), p.mask(1.8))
     lay = new_layer()
     d = ImageDraw.Draw(lay)
-    outline = blob(rng, 25, 25, 19.5, 0.2)
-    d.polygon(scaled([(25 + (x - 25) * 1.08, 25 + (y - 25) * 1.08) for x, y in outline]),
-              fill=to_rgb(shade(DIRT_DARK, 0.8)) + (255,))            # wet rim
-    d.polygon(scaled(outline), fill=to_rgb(shade(WATER, 0.8)) + (255,))
-    d.polygon(scaled([(24 + (x - 25) * 0.82, 24 + (y - 25) * 0.82) for x, y in outline]), fill=WATER + (255,))
-    lay = lay.filter(ImageFilter.GaussianBlur(1.0))
-    d = ImageDraw.Draw(lay)
     # sky reflections and ripple rings
-    d.line([(15 * SS, 17 * SS), (23 * SS, 14 * SS)], fill=(220, 240, 255, 210), width=int(1.6 * SS))
+    d.line([(15 * SS, 18 * SS), (23 * SS, 15 * SS)], fill=(220, 240, 255, 210), width=int(1.6 * SS))
     d.line([(27 * SS, 34 * SS), (33 * SS, 32 * SS)], fill=(200, 230, 255, 150), width=int(1.2 * SS))
     for r in (3.0, 6.0, 9.0):
         a = max(40, 170 - int(r * 14))
-        d.ellipse(((31 - r) * SS, (22 - r * 0.8) * SS, (31 + r) * SS, (22 + r * 0.8) * SS),
+        d.ellipse(((31 - r) * SS, (23 - r * 0.8) * SS, (31 + r) * SS, (23 + r * 0.8) * SS),
                   outline=(200, 232, 255, a), width=int(0.8 * SS))
-    img = overlay(img, lay)
+    img = Image.alpha_composite(img, clipped(lay, p.mask(2.0, grow=-1.5)))
     return downsample(img, (50, 50)).convert('RGB')
 
 

@@ -77,7 +77,7 @@ A3 = [A1[0], A1[1], A1[2],
       'B5:2 C6:2 D6:4 B5:2 G5:2 D5:2 G5:2',
       A2[0], A2[1],
       'F5:2 A5:2 C6:2 A5:2 B5:2 D6:2 B5:2 G5:2',
-      'G5:2 F5:2 E5:2 D5:2 B4:4 r:4']
+      'G5:2 F5:2 E5:2 D5:2 B4:4 C5:2 D5:2']     # climbs back to the first E5
 MELODY = A1 + A2 + B + A3
 
 
@@ -278,8 +278,6 @@ def build():
     pattern = [0, 0, 12, 0, 0, 0, 12, 7]
     for bar in range(BARS):
         for e in range(8):
-            if bar == BARS - 1 and e == 7:
-                continue                    # breathe before the loop starts again
             root = chord_at(bar, e // 4)[0] - 12 if chord_at(bar, e // 4)[0] >= 45 else chord_at(bar, e // 4)[0]
             m = root + pattern[e]
             mix.add(at(bar, e * 2), note('bass', m, 1.75), 0.42, -0.05)
@@ -290,9 +288,8 @@ def build():
         for half in (0, 1):
             root, iv = chord_at(bar, half)
             tones = [root + 12 + i for i in iv]
-            last = bar == BARS - 1 and half == 1
             if section in ('A', 'A3'):
-                for off in ((2,) if last else (2, 6)):
+                for off in (2, 6):
                     pos = half * 8 + off
                     for k, m in enumerate(tones):
                         mix.add(at(bar, pos), note('stab', m, 1.2, detune=0.004), 0.09, 0.35 - 0.2 * k)
@@ -300,7 +297,7 @@ def build():
                 seq = [tones[0] + 12, tones[1] + 12, tones[2] + 12, tones[1] + 24,
                        tones[2] + 12, tones[1] + 12, tones[0] + 12, tones[1] + 12]
                 g = 0.10 if section == 'B' else 0.06
-                for s16 in range(5 if last else 8):
+                for s16 in range(8):
                     mix.add(at(bar, half * 8 + s16), note('arp', seq[s16] - 12, 1.0), g, -0.55)
 
     # drums
@@ -310,19 +307,23 @@ def build():
     for bar in range(BARS):
         section = 'A' if bar < 8 else 'B' if bar < 16 else 'A3'
         fill = bar in (7, 15, 23)
+        # the last bar runs straight into the first: no breath, the roll
+        # climbs through the final beat and the hats keep going
+        into_loop = bar == BARS - 1
         kicks = (0, 4, 8, 12) if section != 'B' else (0, 6, 8, 11)
         for k in kicks:
-            if fill and k == 12:
+            if fill and k == 12 and not into_loop:
                 continue
             mix.add(at(bar, k), K, 0.85)
         for sn in (4, 12):
             mix.add(at(bar, sn), S, 0.42, 0.05)
         if fill:
-            # the roll stops a beat early so the bar ends on a breath
-            for k, g in ((12, 0.3), (13, 0.24), (14, 0.36)):
+            # mid-tune the roll stops a beat early so the bar ends on a breath
+            roll = ((12, 0.3), (13, 0.33), (14, 0.36), (15, 0.4)) if into_loop else ((12, 0.3), (13, 0.24), (14, 0.36))
+            for k, g in roll:
                 mix.add(at(bar, k), S, g, -0.1 + 0.1 * (k - 13))
         for s16 in range(16):
-            if fill and s16 >= 12:
+            if fill and s16 >= 12 and not into_loop:
                 break
             if s16 % 4 == 2:
                 g = 0.5 if (section == 'A3' and s16 == 14 and bar % 2) else 0.42

@@ -3,7 +3,7 @@
 the race draws it, the menu with the logo over its colour bands, and the
 sprites on grass and road.
 
-    /usr/bin/python3 tools/preview.py [LevelName|menu|sprites|all] [out.png]
+    /usr/bin/python3 tools/preview.py [LevelName|menu|sprites|patches] [out.png]
 """
 import os
 import random
@@ -147,6 +147,41 @@ def draw_sprites():
     return img
 
 
+# Grass beside a straight road, slowing cells alone, in pairs and in a block,
+# to judge at 1:1 how the patches sit in the grass and tell the kinds apart.
+PATCHES = ['.........',
+           '.1..2..3.',
+           '.........',
+           '..45.12..',
+           '.....34..',
+           '.........',
+           '=========',
+           '.........',
+           '.123.45..',
+           '.........']
+
+
+def draw_patches():
+    atlas = load('set.png')
+    rows, cols = len(PATCHES), len(PATCHES[0])
+    img = Image.new('RGBA', (cols * 50, rows * 50), (0, 0, 0, 255))
+    for y, line in enumerate(PATCHES):
+        for x, c in enumerate(line):
+            if c == '=':
+                if y == 0 or PATCHES[y - 1][x] != '=':
+                    px, py, w, h = PIECES[6]
+                    img.alpha_composite(atlas.crop((px, py, px + w, py + h)), (x * 50, y * 50))
+                continue
+            if y > 0 and PATCHES[y - 1][x] == '=':
+                continue                # under the two-cell road piece
+            px, py, w, h = PIECES[int(c) if c != '.' else 0]
+            img.alpha_composite(atlas.crop((px, py, px + w, py + h)), (x * 50, y * 50))
+    balls = [load('pallura%d.png' % i) for i in range(1, 5)]
+    for k in range(4):
+        img.alpha_composite(balls[k], (120 + 27 * k, 6 * 50 + 37))
+    return img
+
+
 def main(argv):
     what = argv[1] if len(argv) > 1 else 'FirstLoop'
     out = argv[2] if len(argv) > 2 else '/tmp/assets-preview.png'
@@ -154,6 +189,8 @@ def main(argv):
         img = draw_menu()
     elif what == 'sprites':
         img = draw_sprites()
+    elif what == 'patches':
+        img = draw_patches()
     else:
         img = draw_level(what)
     img.convert('RGB').save(out)

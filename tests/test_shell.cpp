@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/assets.h"
 #include "core/media.h"
@@ -13,6 +14,7 @@
 #include "harness.h"
 #include "menu/menu.h"
 #include "race/race.h"
+#include "shell/options.h"
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -102,4 +104,53 @@ TEST(Shell, OneMissingPictureIsNamedAndMissingMusicIsNot) {
     EXPECT_NE(err.find("pp.png"), std::string::npos) << err;
     EXPECT_EQ(err.find("musa.ogg"), std::string::npos) << err;
     EXPECT_EQ(err.find("pallura1.png"), std::string::npos) << err;
+}
+
+namespace {
+// Runs parse_game_args on `args` and collects what it printed.
+struct parsed {
+    int status;
+    std::string out, err;
+};
+parsed parse(std::initializer_list<const char*> args) {
+    std::vector<const char*> argv = {"chainball"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    game_options opt;
+    parsed p;
+    p.status = parse_game_args((int)argv.size(), argv.data(), opt, out, err);
+    for (auto [f, s] : {std::pair<FILE*, std::string*>{out, &p.out}, {err, &p.err}}) {
+        rewind(f);
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) s->append(buf, n);
+        fclose(f);
+    }
+    return p;
+}
+}  // namespace
+
+TEST(ShellOptions, NoOptionRunsTheGameAndOthersExitBeforeAnyWindow) {
+    parsed none = parse({});
+    EXPECT_EQ(none.status, -1);
+    EXPECT_EQ(none.out + none.err, "");
+
+    parsed help = parse({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: chainball", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+
+    parsed version = parse({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("chainball ", 0), 0u);
+    EXPECT_EQ(version.out.find("unknown"), std::string::npos) << version.out;
+
+    for (const char* bad : {"--bogus", "-x", "level.txt", ""}) {
+        parsed p = parse({bad});
+        EXPECT_EQ(p.status, 2) << bad;
+        EXPECT_EQ(p.out, "") << bad;
+        EXPECT_NE(p.err.find("usage: chainball"), std::string::npos) << bad;
+        EXPECT_NE(p.err.find(std::string("'") + bad + "'"), std::string::npos) << p.err;
+    }
 }

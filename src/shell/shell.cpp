@@ -14,6 +14,7 @@
 #include "core/media.h"
 #include "core/state.h"
 #include "menu/menu.h"
+#include "shell/options.h"
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -167,7 +168,10 @@ void shutdown_game() {
     screen = nullptr;
 }
 
-int SDL_main(int, char**) {
+int SDL_main(int argc, char** argv) {
+    game_options options;
+    const int status = parse_game_args(argc, argv, options, stdout, stderr);
+    if (status >= 0) return status;
     find_data_folder();   // without one, startup() names what it misses here
     if (!startup()) return 1;
     run_screen_loop();

@@ -1,0 +1,44 @@
+// The game's command-line options, read before any window opens.
+#include "shell/options.h"
+
+#include <cstring>
+#include <string>
+
+#ifndef CHAINBALL_VERSION
+#define CHAINBALL_VERSION "unknown"
+#endif
+
+const char* const game_usage = "usage: chainball [--help] [--version]";
+
+static const char* const help_text =
+    "Chainball: a top-down racing game for one or two players at one keyboard.\n"
+    "\n"
+    "  --help       this text\n"
+    "  --version    the version\n"
+    "\n"
+    "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
+    "Escape leaves a race or the game.\n";
+
+int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err) {
+    opt = game_options();
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            opt.help = true;
+        } else if (arg == "--version") {
+            opt.version = true;
+        } else {
+            std::fprintf(err, "chainball: unknown option '%s'\n%s\n", argv[i], game_usage);
+            return 2;
+        }
+    }
+    if (opt.help) {
+        std::fprintf(out, "%s\n\n%s", game_usage, help_text);
+        return 0;
+    }
+    if (opt.version) {
+        std::fprintf(out, "chainball %s\n", CHAINBALL_VERSION);
+        return 0;
+    }
+    return -1;
+}

@@ -1,0 +1,17 @@
+// The game's command line. With no option the game is exactly the game of
+// old; every option adds something on top.
+#pragma once
+
+#include <cstdio>
+
+struct game_options {
+    bool help = false;
+    bool version = false;
+};
+
+// Reads argv (argv[0] is the program). Returns -1 when the game should go
+// on, or else the exit status: 0 after printing --help or --version to
+// `out`, 2 after printing a one-line reason and the usage to `err`.
+int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err);
+
+extern const char* const game_usage;

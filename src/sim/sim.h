@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// A longer key script is refused: at one step a line it holds over eight
+// million steps, more than a day of racing.
+constexpr long long MAX_KEY_SCRIPT_BYTES = 32 << 20;
+
 // Keys a script line may hold, as bits.
 enum {
     SIM_UP = 1, SIM_DOWN = 2, SIM_LEFT = 4, SIM_RIGHT = 8,

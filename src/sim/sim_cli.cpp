@@ -1,7 +1,5 @@
 // The headless simulator: command line, key script, the race set up as the
 // level loader sets it up, and one record line per value printed.
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -10,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/files.h"
 #include "core/state.h"
 #include "race/race.h"
 #include "sim/sim.h"
@@ -92,7 +91,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             std::string v;
             if (!take_value(v)) return false;
             if (!parse_integer(v, lo, hi, out)) {
-                error = arg + " needs " + what + ", got '" + v + "'";
+                error = arg + " needs " + what + ", got '" + printable(v) + "'";
                 return false;
             }
             return true;
@@ -119,14 +118,14 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
                 start = comma + 1;
             }
             if (part.size() != 3) {
-                error = "--lengths needs three numbers A,B,C, got '" + v + "'";
+                error = "--lengths needs three numbers A,B,C, got '" + printable(v) + "'";
                 return false;
             }
             for (int r = 0; r < 3; r++) {
                 long long len;
                 if (!parse_integer(part[r], r == 0 ? 1 : 0, MAX_BALLS, len)) {
                     error = "--lengths: length of player " + std::to_string(r + 1) + " must be " +
-                            (r == 0 ? "1" : "0") + " to 10, got '" + part[r] + "'";
+                            (r == 0 ? "1" : "0") + " to 10, got '" + printable(part[r]) + "'";
                     return false;
                 }
                 opt.lengths[r] = (int)len;
@@ -149,11 +148,12 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             if (!take_number(0, UINT_MAX, range.c_str(), n)) return false;
             opt.seed = (unsigned int)n;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
+            error = "unknown option " + printable(arg);
             return false;
         } else {
             if (have_level) {
-                error = "more than one level file: '" + opt.level_file + "' and '" + arg + "'";
+                error = "more than one level file: '" + printable(opt.level_file) + "' and '" +
+                        printable(arg) + "'";
                 return false;
             }
             opt.level_file = arg;
@@ -200,7 +200,7 @@ bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
         if (!parse_integer(count_word, 0, LLONG_MAX, count) || count_word[0] == '-' ||
             count_word[0] == '+') {
             error = "line " + std::to_string(line_no) + ": expected a step count, got '" +
-                    count_word + "'";
+                    printable(count_word) + "'";
             return false;
         }
         if (count > LLONG_MAX - total) {
@@ -213,7 +213,7 @@ bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
         while (words >> key) {
             int bit;
             if (!key_bit(key, bit)) {
-                error = "line " + std::to_string(line_no) + ": unknown key '" + key +
+                error = "line " + std::to_string(line_no) + ": unknown key '" + printable(key) +
                         "' (keys: UP DOWN LEFT RIGHT W A S D)";
                 return false;
             }
@@ -234,17 +234,6 @@ void sim_keys_to_state(int bits, Uint8* keys) {
     keys[SDLK_a] = (bits & SIM_A) ? 1 : 0;
     keys[SDLK_s] = (bits & SIM_S) ? 1 : 0;
     keys[SDLK_d] = (bits & SIM_D) ? 1 : 0;
-}
-
-static bool read_file(const std::string& path, std::string& content) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    std::ostringstream s;
-    s << f.rdbuf();
-    content = s.str();
-    return !f.bad();
 }
 
 static void print_racers(FILE* out, long long n) {
@@ -279,8 +268,10 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
     std::vector<sim_segment> script;
     if (!opt.keys_file.empty()) {
         std::string text, error;
-        if (!read_file(opt.keys_file, text)) {
-            std::fprintf(err, "chainball-sim: cannot read key script '%s'\n", opt.keys_file.c_str());
+        std::string why;
+        if (!read_regular_file(opt.keys_file.c_str(), MAX_KEY_SCRIPT_BYTES, text, why)) {
+            std::fprintf(err, "chainball-sim: cannot read key script '%s': %s\n",
+                         printable(opt.keys_file, 200).c_str(), why.c_str());
             return 2;
         }
         if (!parse_key_script(text, script, error)) {
@@ -289,12 +280,12 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
         }
     }
     {
-        struct stat st;
-        FILE* f = nullptr;
-        if (stat(opt.level_file.c_str(), &st) != 0 || S_ISDIR(st.st_mode) ||
-            !(f = std::fopen(opt.level_file.c_str(), "r"))) {
-            std::fprintf(err, "chainball-sim: cannot open level file '%s'\n",
-                         opt.level_file.c_str());
+        // The game would race an empty level; here it is an error.
+        std::string why;
+        FILE* f = open_regular_file(opt.level_file.c_str(), MAX_LEVEL_FILE_BYTES, why);
+        if (!f) {
+            std::fprintf(err, "chainball-sim: cannot open level file '%s': %s\n",
+                         printable(opt.level_file, 200).c_str(), why.c_str());
             return 2;
         }
         std::fclose(f);

@@ -2,16 +2,38 @@
 // meaning. Read once at start-up.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "core/files.h"
 #include "core/state.h"
 #include "track/track.h"
 #include "track/track_local.h"
+
+// A name is used to build a path inside the level folder, so it may not
+// name another folder or climb out of this one.
+static bool safe_name(const char* name) {
+    return name[0] != '.' && !std::strchr(name, '/') && !std::strchr(name, '\\');
+}
+
+// Clears entry `entry` when its name is unsafe; true when it was.
+static bool drop_unsafe(const char* path, int entry) {
+    char* name = level_names[entry];
+    if (safe_name(name)) return false;
+    std::fprintf(stderr,
+                 "chainball: level catalogue %s: track name \"%s\" skipped: a name may not "
+                 "hold '/' or '\\' or start with '.'\n",
+                 path, printable(name).c_str());
+    std::memset(name, 0, LEVEL_NAME_LEN);
+    return true;
+}
 
 void read_catalogue(const char* path) {
     std::memset(level_names, 0, sizeof level_names);
     last_level_index = 0;
 
-    FILE* f = std::fopen(path, "r");
+    std::string why;
+    FILE* f = open_regular_file(path, MAX_CATALOGUE_BYTES, why);
+    if (!f) std::fprintf(stderr, "chainball: level catalogue %s: %s; no tracks offered\n", path, why.c_str());
     int entry = 0;
     int pos = 0;
     char c = 0;
@@ -19,7 +41,8 @@ void read_catalogue(const char* path) {
         if (c == '#') {
             // Names past the table's last entry are dropped, and so are
             // their '#', so last_level_index never names a missing entry.
-            if (entry < MAX_LEVELS) {
+            // So are unsafe names: the next name takes their place.
+            if (entry < MAX_LEVELS && !drop_unsafe(path, entry)) {
                 entry++;
                 last_level_index++;
             }
@@ -30,6 +53,8 @@ void read_catalogue(const char* path) {
         }
     }
     if (f) std::fclose(f);
+    // Text after the last '#' is offered when there is no '#' at all.
+    if (entry < MAX_LEVELS) drop_unsafe(path, entry);
     last_level_index--;
 }
 

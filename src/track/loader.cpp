@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "core/files.h"
 #include "track/track.h"
 #include "track/track_local.h"
 
@@ -27,11 +29,12 @@ static int slowing_variant() {
 // The first four non-whitespace characters, read the way atoi reads them. A
 // read at the end of the file keeps the previous character, so a missing or
 // empty file gives four zero characters.
-static int read_size_field(FILE* f) {
+// `as_written` gets what the file really holds of the field, for messages.
+static int read_size_field(FILE* f, std::string& as_written) {
     char field[5] = {};
     char c = 0;
     for (int i = 0; i < 4; i++) {
-        if (f) read_nonblank(f, c);
+        if (f && read_nonblank(f, c)) as_written += c;
         field[i] = c;
     }
     return std::atoi(field);
@@ -148,15 +151,21 @@ static void walk_route() {
 }
 
 void load_level_file(const char* path) {
-    FILE* f = std::fopen(path, "r");
-    int size = read_size_field(f);
+    std::string why;
+    FILE* f = open_regular_file(path, MAX_LEVEL_FILE_BYTES, why);
+    if (!f)
+        std::fprintf(stderr, "chainball: level file %s: %s, loaded as an empty level\n",
+                     printable(path, 200).c_str(), why.c_str());
+    std::string as_written;
+    int size = read_size_field(f, as_written);
     bool read_cells = f != nullptr;
     // Column and row `size` must exist in the array as the zeroed border.
     if (size < 0 || size > MAX_TRACK - 1) {
         std::fprintf(stderr,
-                     "chainball: level file %s: size field %d is outside 0 to %d, "
+                     "chainball: level file %s: size field \"%s\" reads as %d, outside 0 to %d; "
                      "loaded as an empty level\n",
-                     path, size, MAX_TRACK - 1);
+                     printable(path, 200).c_str(), printable(as_written).c_str(), size,
+                     MAX_TRACK - 1);
         size = 0;
         read_cells = false;
     }

@@ -20,6 +20,11 @@ constexpr int MAX_WAYPOINTS = 1000;
 constexpr int MAX_CHECKPOINTS = 50;
 constexpr int MAX_LEVELS = 500;
 constexpr int LEVEL_NAME_LEN = 50;
+// Larger files are refused whole: a 499 x 499 grid with a blank between
+// every two cells and a line break per row needs about half a megabyte.
+constexpr long long MAX_LEVEL_FILE_BYTES = 4 << 20;
+// 500 names of 49 characters need 25 KB.
+constexpr long long MAX_CATALOGUE_BYTES = 512 << 10;
 
 struct waypoint { int x, y; };
 struct checkpoint { int x, y, lit; };
@@ -40,7 +45,9 @@ extern Uint32 race_start_ticks;
 extern char level_names[MAX_LEVELS][LEVEL_NAME_LEN];
 extern int last_level_index;
 
-// Fills level_names and last_level_index from a catalogue file.
+// Fills level_names and last_level_index from a catalogue file. Names that
+// could lead out of the level folder (holding '/' or '\', or starting with
+// '.') are skipped with one line on stderr.
 void read_catalogue(const char* path = "filut/levelit/all_levels.txt");
 
 // The name at level_index, or "" when level_index names no entry.
@@ -53,4 +60,6 @@ void wrap_level_index();
 
 // Reads a level file into `track` (size field, grid) and walks its route.
 // The slowing cells draw their variants from rand(). Usable without a window.
+// A file that cannot be used (missing, not a regular file, too large) loads
+// as an empty level, with one line on stderr naming the cause.
 void load_level_file(const char* path);

@@ -1,0 +1,96 @@
+// Regular files only, opened without blocking, with a size cap.
+#include "core/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+// What a file that is not a regular one is, for the message.
+static const char* kind_of(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory, not a file";
+    if (S_ISFIFO(mode)) return "a FIFO, not a regular file";
+    if (S_ISCHR(mode)) return "a character device, not a regular file";
+    if (S_ISBLK(mode)) return "a block device, not a regular file";
+    if (S_ISSOCK(mode)) return "a socket, not a regular file";
+    return "not a regular file";
+}
+
+FILE* open_regular_file(const char* path, long long max_bytes, std::string& why) {
+    if (!path || !*path) {
+        why = "no file name";
+        return nullptr;
+    }
+    // Non-blocking, so that opening a FIFO with no writer returns at once
+    // instead of waiting for one; the mode is checked on the open file.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = errno == ENOENT ? "no such file" : std::strerror(errno);
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        why = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = kind_of(st.st_mode);
+        close(fd);
+        return nullptr;
+    }
+    if (st.st_size > max_bytes) {
+        why = "larger than " + std::to_string(max_bytes) + " bytes";
+        close(fd);
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        why = std::strerror(errno);
+        close(fd);
+    }
+    return f;
+}
+
+bool read_regular_file(const char* path, long long max_bytes, std::string& content,
+                       std::string& why) {
+    FILE* f = open_regular_file(path, max_bytes, why);
+    if (!f) return false;
+    content.clear();
+    char buf[65536];
+    size_t n;
+    // Never past the cap, even if the file grows while it is read.
+    while ((long long)content.size() <= max_bytes && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        content.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        why = "read error";
+        return false;
+    }
+    if ((long long)content.size() > max_bytes) {
+        why = "larger than " + std::to_string(max_bytes) + " bytes";
+        return false;
+    }
+    return true;
+}
+
+std::string printable(const std::string& s, size_t limit) {
+    std::string out;
+    for (size_t i = 0; i < s.size() && i < limit; i++) {
+        const unsigned char c = (unsigned char)s[i];
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += (char)c;
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    if (s.size() > limit) out += "...";
+    return out;
+}

@@ -1,0 +1,23 @@
+// Opening the files a player or the system hands the game (levels, the
+// catalogue, key scripts, pictures): regular files only, never blocking on
+// a FIFO or a device, and never larger than what the reader can use.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Opens `path` for reading in binary mode when it is a regular file of at
+// most `max_bytes`. Otherwise returns null with the cause in `why`, in words
+// a player can act on ("no such file", "a directory, not a file",
+// "permission denied", "larger than 4194304 bytes", ...).
+FILE* open_regular_file(const char* path, long long max_bytes, std::string& why);
+
+// Reads a whole regular file of at most `max_bytes` into `content`. False
+// with the cause in `why` as above, or the read error.
+bool read_regular_file(const char* path, long long max_bytes, std::string& content,
+                       std::string& why);
+
+// `s` with every byte that is not printable ASCII written as \xHH, at most
+// `limit` bytes of it (then "..."), for quoting file contents and names in
+// messages.
+std::string printable(const std::string& s, size_t limit = 60);

@@ -97,3 +97,43 @@ std::string scratch_file(const std::string& content) {
     scratch_files.push_back(name);
     return name;
 }
+
+std::string read_back(FILE* f) {
+    std::string s;
+    fflush(f);
+    rewind(f);
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+std::string capture_stderr(const std::function<void()>& f) {
+    fflush(stderr);
+    FILE* to = tmpfile();
+    const int saved = dup(2);
+    dup2(fileno(to), 2);
+    f();
+    fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    return read_back(to);
+}
+
+static std::vector<std::string> scratch_dirs;
+
+static void remove_scratch_dirs() {
+    for (const auto& d : scratch_dirs) {
+        std::string cmd = "rm -rf '" + d + "'";
+        if (system(cmd.c_str()) != 0) fprintf(stderr, "harness: could not remove %s\n", d.c_str());
+    }
+}
+
+std::string scratch_dir() {
+    char name[] = "/tmp/chainball-dir-XXXXXX";
+    if (!mkdtemp(name)) abort();
+    if (scratch_dirs.empty()) atexit(remove_scratch_dirs);
+    scratch_dirs.push_back(name);
+    return name;
+}

@@ -5,6 +5,9 @@
 
 #include <SDL/SDL.h>
 
+#include <cstdio>
+
+#include <functional>
 #include <string>
 
 // SDL_Init through the whole start-up, once per process; later calls only
@@ -26,3 +29,13 @@ Uint32 pixel_at(SDL_Surface* s, int x, int y);
 // holding `content`, removed at process end.
 std::string source_path(const std::string& relative);
 std::string scratch_file(const std::string& content);
+
+// Everything written to `f` (a tmpfile), from its start; closes it.
+std::string read_back(FILE* f);
+
+// Runs `f` with the process's stderr going to a scratch file, and returns
+// what was written there.
+std::string capture_stderr(const std::function<void()>& f);
+
+// A scratch folder, removed with its contents at process end.
+std::string scratch_dir();

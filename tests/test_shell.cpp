@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -62,12 +63,14 @@ TEST(Shell, ScreenLoopEndsWhenTheMenuQuits) {
 
 // Runs a copy of the built game from a scratch folder; `prepare` is a shell
 // command run there first (to lay out a partial data folder).
-static int run_game_copy(const std::string& prepare, std::string& err) {
+// `run` goes between the drivers and the game: more environment, or a
+// command that runs the game (it sees the game's path last).
+static int run_game_copy(const std::string& prepare, std::string& err, const std::string& run = "") {
     char dir[] = "/tmp/chainball-nodata-XXXXXX";
     if (!mkdtemp(dir)) return -1;
     std::string copy = std::string(dir) + "/chainball";
     std::string cmd = "cp ./chainball " + copy + " && cd " + dir + " && " + prepare +
-                      " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 " + copy + " 2> " + dir +
+                      " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " + run + " timeout 20 " + copy + " 2> " + dir +
                       "/err.txt";
     int status = system(cmd.c_str());
     FILE* f = fopen((std::string(dir) + "/err.txt").c_str(), "r");
@@ -106,6 +109,66 @@ TEST(Shell, OneMissingPictureIsNamedAndMissingMusicIsNot) {
     EXPECT_EQ(err.find("pallura1.png"), std::string::npos) << err;
 }
 
+// A command that copies the built data folder into the game copy's folder.
+static std::string copy_data_here() {
+    char cwd[4096];
+    return std::string("cp -r ") + (getcwd(cwd, sizeof cwd) ? cwd : ".") + "/filut .";
+}
+
+// Every failure to open the window is one line with SDL's reason, status 1.
+TEST(Shell, NoWindowIsOneLineAndStatusOne) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    const std::string data = copy_data_here();
+    for (const char* env : {"SDL_VIDEODRIVER=no-such-driver", "SDL_VIDEODRIVER=x11 DISPLAY=:4095",
+                            "SDL_VIDEODRIVER=x11 DISPLAY="}) {
+        std::string err;
+        EXPECT_EQ(run_game_copy(data, err, env), 1) << env;
+        EXPECT_EQ(err.rfind("chainball: cannot open a window", 0), 0u) << env << ": " << err;
+        EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    }
+}
+
+// Start-up turns each ball picture to 360 angles: a huge one is refused
+// before anything is decoded, by its header, or after decoding when it is
+// no PNG.
+TEST(Shell, HugeBallPicturesAreRefusedAtOnce) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    const std::string data = copy_data_here() + " && ";
+    // A PNG header that claims 1600 x 1600 (width and height big-endian at 16 and 20).
+    const std::string png_header =
+        "printf '\\211PNG\\r\\n\\032\\n\\0\\0\\0\\rIHDR\\0\\0\\6\\100\\0\\0\\6\\100"
+        "\\10\\6\\0\\0\\0' > filut/pallura1.png";
+    std::string err;
+    EXPECT_EQ(run_game_copy(data + png_header, err), 1);
+    EXPECT_NE(err.find("filut/pallura1.png is 1600 x 1600 pixels; a ball picture may be at most 128 x 128"),
+              std::string::npos) << err;
+
+    // A 200 x 200 BMP in a .png file: decoded, then refused.
+    SDL_Surface* big = SDL_CreateRGBSurface(SDL_SWSURFACE, 200, 200, 32, 0, 0, 0, 0);
+    const std::string bmp = scratch_dir() + "/big.bmp";
+    ASSERT_EQ(SDL_SaveBMP(big, bmp.c_str()), 0);
+    SDL_FreeSurface(big);
+    EXPECT_EQ(run_game_copy(data + "cp " + bmp + " filut/pallura3.png", err), 1);
+    EXPECT_NE(err.find("filut/pallura3.png is 200 x 200 pixels"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
+// SIGTERM and SIGINT end the game through its normal shut-down: the status
+// a shell expects of a program stopped by that signal, and nothing on stderr.
+TEST(Shell, QuitSignalsEndTheGame) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    const std::string data = copy_data_here();
+    for (const char* sig : {"TERM", "INT"}) {
+        std::string err;
+        // A shell that signals itself a second later, then becomes the
+        // game's `timeout`, which hands the signal on to the game.
+        const std::string run = std::string("sh -c '(sleep 1; kill -") + sig + " $$) & exec \"$@\"' sh";
+        const int status = run_game_copy(data, err, run);
+        EXPECT_EQ(status, std::string(sig) == "TERM" ? 128 + SIGTERM : 128 + SIGINT) << sig << ": " << err;
+        EXPECT_EQ(err, "") << sig;
+    }
+}
+
 namespace {
 // Runs parse_game_args on `args` and collects what it printed.
 struct parsed {
@@ -120,13 +183,8 @@ parsed parse(std::initializer_list<const char*> args) {
     game_options opt;
     parsed p;
     p.status = parse_game_args((int)argv.size(), argv.data(), opt, out, err);
-    for (auto [f, s] : {std::pair<FILE*, std::string*>{out, &p.out}, {err, &p.err}}) {
-        rewind(f);
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) s->append(buf, n);
-        fclose(f);
-    }
+    p.out = read_back(out);
+    p.err = read_back(err);
     return p;
 }
 }  // namespace

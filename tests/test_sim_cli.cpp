@@ -2,7 +2,11 @@
 // shipped levels.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cmath>
 #include <cstdio>
@@ -34,14 +38,8 @@ run_result sim(std::vector<std::string> args) {
     FILE* err = tmpfile();
     run_result r;
     r.status = sim_main((int)argv.size(), argv.data(), out, err);
-    for (auto [f, s] : {std::pair<FILE*, std::string*>{out, &r.out}, {err, &r.err}}) {
-        fflush(f);
-        rewind(f);
-        char buf[65536];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) s->append(buf, n);
-        fclose(f);
-    }
+    r.out = read_back(out);
+    r.err = read_back(err);
     return r;
 }
 
@@ -212,6 +210,43 @@ TEST(SimArgs, BadOptionsExitWithStatusTwo) {
     const run_result help = sim({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: chainball-sim"), std::string::npos);
+}
+
+// Each file that cannot be used is named with its own cause, at once.
+TEST(SimArgs, UnusableFilesAreNamedWithTheirCause) {
+    alarm(20);   // a hang ends the process: a loud failure
+    const std::string dir = scratch_dir();
+    const std::string fifo = dir + "/fifo", zero = dir + "/zero", loop = dir + "/loop";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{fifo}, "cannot open level file '"},
+        {{fifo}, "': a FIFO, not a regular file\n"},
+        {{zero}, "a character device, not a regular file"},
+        {{dir}, "a directory, not a file"},
+        {{loop}, "symbolic links"},
+        {{dir + "/missing"}, "no such file"},
+        {{"--keys", zero, first_loop}, "cannot read key script '"},
+        {{"--keys", zero, first_loop}, "': a character device, not a regular file"},
+        {{"--keys", fifo, first_loop}, "a FIFO, not a regular file"},
+        {{"--keys", dir, first_loop}, "a directory, not a file"},
+        {{"--keys", scratch_file(std::string("5 UP W\n2 L\0FT\n", 14)), first_loop},
+         "line 2: unknown key 'L\\x00FT'"},
+        {{"--keys", scratch_file("1 UP\n\x1b[2J DOWN\n"), first_loop},
+         "line 2: expected a step count, got '\\x1b[2J'"},
+    };
+    for (const auto& c : cases) {
+        const run_result r = sim(c.args);
+        EXPECT_EQ(r.status, 2) << c.args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.says << " in " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    alarm(0);
 }
 
 TEST(SimScript, LinesCommentsAndKeys) {

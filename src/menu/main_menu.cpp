@@ -1,5 +1,6 @@
 // The main menu: start a race for one or two players, settings, quit.
 #include "core/assets.h"
+#include "core/events.h"
 #include "core/media.h"
 #include "core/state.h"
 #include "draw/clock.h"
@@ -25,7 +26,7 @@ void menu_frame() {
     SDL_Flip(screen);
 
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (next_event(e)) {
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
         if (e.type != SDL_KEYDOWN) continue;
         switch (e.key.keysym.sym) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/assets.h"
+#include "core/events.h"
 #include "core/media.h"
 #include "core/state.h"
 #include "draw/clock.h"
@@ -66,7 +67,7 @@ void settings_frame() {
     SDL_Flip(screen);
 
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (next_event(e)) {
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
         if (e.type != SDL_KEYDOWN) continue;
         switch (e.key.keysym.sym) {

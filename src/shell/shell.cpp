@@ -5,12 +5,17 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 
 #include "core/assets.h"
+#include "core/events.h"
+#include "core/files.h"
 #include "core/media.h"
 #include "core/state.h"
 #include "menu/menu.h"
@@ -30,8 +35,30 @@ static const char* const IMAGE_FILES[10] = {
     "filut/set.png",      "filut/pp.png",
 };
 
+// Data files larger than this are not ours: the biggest we ship is 0.7 MB.
+constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
+// Start-up turns each ball picture to 360 angles, so its memory grows with
+// the square of its size; ours are 26 pixels.
+constexpr int MAX_BALL_PICTURE = 128;
+// Any other picture: the largest the game shows is the 800-pixel window.
+constexpr int MAX_PICTURE = 4096;
+
+static void report_window_failure(int w, int h) {
+    std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h, SDL_GetError());
+}
+
 void set_video_mode(int w, int h) {
     screen = SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+}
+
+// The window size a screen asks for while the game runs. Without a window
+// no screen can go on: shut down and leave with status 1.
+static void resize_or_exit(int w, int h) {
+    set_video_mode(w, h);
+    if (screen) return;
+    report_window_failure(w, h);
+    shutdown_game();
+    std::exit(1);
 }
 
 static bool has_data_folder(const std::string& dir) {
@@ -58,22 +85,83 @@ static std::string working_folder() {
 }
 
 // The font and the pictures: without them the game cannot draw its screens.
-static bool required_files_present() {
-    std::string missing;
-    auto check = [&missing](const char* path) {
-        if (access(path, R_OK) != 0) missing += (missing.empty() ? "" : ", ") + std::string(path + 6);
+// Each must be a regular file the game can read; every one that is not is
+// named on one line, grouped by the cause.
+static bool required_files_usable() {
+    std::map<std::string, std::string> by_cause;
+    auto check = [&by_cause](const char* path) {
+        std::string why;
+        FILE* f = open_regular_file(path, MAX_DATA_FILE_BYTES, why);
+        if (f) {
+            std::fclose(f);
+            return;
+        }
+        std::string& names = by_cause[why];
+        names += (names.empty() ? "" : ", ") + std::string(path + 6);
     };
     check(FONT_FILE);
     for (const char* f : IMAGE_FILES) check(f);
-    if (missing.empty()) return true;
-    fprintf(stderr, "chainball: cannot start, missing data files in %s: %s\n",
-            working_folder().c_str(), missing.c_str());
+    if (by_cause.empty()) return true;
+    std::string causes;
+    for (const auto& c : by_cause) causes += (causes.empty() ? "" : "; ") + c.first + ": " + c.second;
+    std::fprintf(stderr, "chainball: cannot start, data files in %s: %s\n", working_folder().c_str(),
+                 causes.c_str());
     return false;
 }
 
+// Width and height from a PNG file's header; false when it is no PNG.
+static bool png_size(const char* path, long& w, long& h) {
+    std::string why;
+    FILE* f = open_regular_file(path, MAX_DATA_FILE_BYTES, why);
+    if (!f) return false;
+    unsigned char head[24];
+    const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
+    std::fclose(f);
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (!read || std::memcmp(head, signature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0)
+        return false;
+    auto be32 = [&head](int at) {
+        return (long)head[at] << 24 | (long)head[at + 1] << 16 | (long)head[at + 2] << 8 | head[at + 3];
+    };
+    w = be32(16);
+    h = be32(20);
+    return true;
+}
+
+static int picture_bound(int index) { return index < 4 ? MAX_BALL_PICTURE : MAX_PICTURE; }
+
+static bool picture_fits(const char* path, int index, long w, long h) {
+    const int bound = picture_bound(index);
+    if (w <= bound && h <= bound) return true;
+    std::fprintf(stderr, "chainball: cannot start, picture %s is %ld x %ld pixels; %s may be at most %d x %d\n",
+                 path, w, h, index < 4 ? "a ball picture" : "a picture", bound, bound);
+    return false;
+}
+
+// Checked from the files' headers before anything is decoded.
+static bool pictures_fit() {
+    for (int i = 0; i < 10; i++) {
+        long w, h;
+        if (png_size(IMAGE_FILES[i], w, h) && !picture_fits(IMAGE_FILES[i], i, w, h)) return false;
+    }
+    return true;
+}
+
 static void report_unreadable(const char* path) {
-    fprintf(stderr, "chainball: cannot start, unreadable data file %s in %s\n", path + 6,
-            working_folder().c_str());
+    std::fprintf(stderr, "chainball: cannot start, data file %s in %s cannot be decoded: %s\n", path + 6,
+                 working_folder().c_str(), SDL_GetError());
+}
+
+// The music is not needed to play: without it the game is silent.
+static void load_music() {
+    std::string why;
+    FILE* f = open_regular_file(MUSIC_FILE, MAX_DATA_FILE_BYTES, why);
+    if (!f) {
+        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", MUSIC_FILE, why.c_str());
+        return;
+    }
+    std::fclose(f);
+    music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(MUSIC_FILE, "rb"), 1);
 }
 
 void reset_shell_state() {
@@ -84,17 +172,28 @@ void reset_shell_state() {
 }
 
 bool startup() {
-    if (!required_files_present()) return false;
-    window_size_hook = set_video_mode;
+    if (!required_files_usable() || !pictures_fit()) return false;
+    window_size_hook = resize_or_exit;
 
-    SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+    // Video first: without it there is no game. Without sound there is.
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "chainball: cannot open a window: %s\n", SDL_GetError());
+        SDL_Quit();
+        return false;
+    }
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
     race_settings.music_on = true;
-    music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(MUSIC_FILE, "rb"), 1);
+    load_music();
     if (music_chunk) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
 
     set_video_mode(500, 500);
+    if (!screen) {
+        report_window_failure(500, 500);
+        shutdown_game();
+        return false;
+    }
     SDL_WM_SetCaption("Chainball", "Chainball");
     second_view = SDL_CreateRGBSurface(SDL_SWSURFACE, 400, 500, 32, 0, 0, 0, 0);
     frozen_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 500, 32, 0, 0, 0, 0);
@@ -118,11 +217,22 @@ bool startup() {
 
     bool readable = small_font && large_font;
     if (!readable) report_unreadable(FONT_FILE);
-    for (int i = 0; i < 10; i++)
+    for (int i = 0; i < 10; i++) {
         if (!images[i]) {
             report_unreadable(IMAGE_FILES[i]);
             readable = false;
+        } else if (readable && !picture_fits(IMAGE_FILES[i], i, images[i]->w, images[i]->h)) {
+            readable = false;   // a picture that is no PNG, too large to turn
         }
+    }
+    // Nothing is turned when a picture cannot be used.
+    if (!readable) {
+        for (int i = 0; i < 10; i++) {
+            SDL_FreeSurface(images[i]);
+            images[i] = nullptr;
+        }
+        lap_bar = marker_idle = marker_lit = finish_image = logo = nullptr;
+    }
     cut_atlas(images[8]);
     build_rotation_tables(images);
     if (!readable) {
@@ -134,6 +244,7 @@ bool startup() {
 
 void run_screen_loop() {
     for (;;) {
+        if (quit_signal) game_screen = SCREEN_QUIT;   // also one that came during start-up
         if (game_screen == SCREEN_QUIT) break;
         while (game_screen == SCREEN_MENU) menu_frame();
         while (game_screen == SCREEN_SETTINGS) settings_frame();
@@ -168,13 +279,30 @@ void shutdown_game() {
     screen = nullptr;
 }
 
+static void on_quit_signal(int signo) {
+    quit_signal = signo;
+}
+
+// SIGTERM and SIGINT end the game through its normal shut-down. Installed
+// before SDL starts, so SDL keeps them instead of its own.
+static void catch_quit_signals() {
+    struct sigaction sa = {};
+    sa.sa_handler = on_quit_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
 int SDL_main(int argc, char** argv) {
     game_options options;
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
+    catch_quit_signals();
     find_data_folder();   // without one, startup() names what it misses here
     if (!startup()) return 1;
     run_screen_loop();
     shutdown_game();
-    return 0;
+    // As a shell expects of a program stopped by a signal.
+    return quit_signal ? 128 + quit_signal : 0;
 }

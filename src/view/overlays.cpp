@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/assets.h"
+#include "core/events.h"
 #include "core/media.h"
 #include "core/state.h"
 #include "draw/clock.h"
@@ -37,7 +38,7 @@ static void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
     if (overlay_pass_flipped) overlay_pass_flipped();
 
     SDL_Event e;
-    while (SDL_PollEvent(&e)) on_event(e);
+    while (next_event(e)) on_event(e);
 }
 
 // Unsigned on purpose: a start moved into the future reads as a huge time
@@ -91,7 +92,7 @@ void pause_check(const Uint8* keys) {
     if (keys && (keys[SDLK_LCTRL] || keys[SDLK_RCTRL])) {
         // While Ctrl is held only P counts; everything else in the queue is dropped.
         SDL_Event e;
-        while (SDL_PollEvent(&e)) {
+        while (next_event(e)) {
             if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_p) {
                 freeze_frame();
                 paused = true;

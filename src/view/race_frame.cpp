@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "core/assets.h"
+#include "core/events.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
@@ -24,7 +25,7 @@
 
 static void end_of_frame_events() {
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (next_event(e)) {
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
         if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) back_to_menu();
     }

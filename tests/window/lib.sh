@@ -12,12 +12,14 @@ done
 
 # Start Xvfb on a display it picks itself (-displayfd): it claims a free
 # number atomically and writes it only once it accepts connections, so two
-# servers starting and stopping back to back can never be confused.
+# servers starting and stopping back to back can never be confused. With
+# -noreset it does not reset when its last client leaves: a game started
+# just after the previous one ended could otherwise find no display.
 start_x() {
   local fifo="$ARTIFACTS/xvfb.display" n=""
   rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
   XVFB_PID=$!
   read -r -t 60 n <"$fifo" || true
   rm -f "$fifo"
@@ -32,11 +34,11 @@ stop_x() {
 }
 trap stop_x EXIT
 
-# start_game BINARY: runs it with no audio device needed, records its pid.
+# start_game COMMAND...: runs it with no audio device needed, records its pid.
 # SDL is held to X11: without it a lost display would quietly fall back to
 # a text-mode driver and the failure would read as a missing window.
 start_game() {
-  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$1" >"$ARTIFACTS/game.out" 2>&1 &
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$@" >"$ARTIFACTS/game.out" 2>&1 &
   GAME_PID=$!
   for _ in $(seq "${WINDOW_WAIT:-100}"); do
     WIN=$(xdotool search --name '^Chainball$' 2>/dev/null | head -n 1)
@@ -102,6 +104,10 @@ wait_until() {
     [ "$(date +%s)" -ge "$end" ] && { echo "no $what after $limit s (last screenshot: now.png)"; return 1; }
     sleep 0.3
   done
+}
+
+menu_showing() {   # the main menu, with its button N (default 0) lit
+  [ "$(pixel "$1" 300 $((160 + 30 * ${2:-0})))" = "$LIT" ]
 }
 
 # Colour of one pixel of a screenshot, as ImageMagick names it.

@@ -17,3 +17,7 @@ bool next_event(SDL_Event& e) {
     }
     return SDL_PollEvent(&e) != 0;
 }
+
+const Uint8* frame_keys() {
+    return SDL_GetKeyState(nullptr);
+}

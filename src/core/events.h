@@ -1,5 +1,6 @@
-// The one way the screens read events. It adds to SDL's queue what SDL
-// does not know of: a quit asked for by the system (SIGTERM, SIGINT).
+// The one way the screens read input. Events: SDL's queue plus what SDL
+// does not know of, a quit asked for by the system (SIGTERM, SIGINT). Held
+// keys: the keyboard state array as a race frame reads it.
 #pragma once
 
 #include <SDL/SDL.h>
@@ -14,3 +15,8 @@ extern volatile std::sig_atomic_t quit_signal;
 // `while (next_event(e))` loop) gets one SDL_QUIT and nothing else, so no
 // screen can drop the request or have a later key undo it.
 bool next_event(SDL_Event& e);
+
+// The held keys a race frame drives by (and the pause check reads): SDL's
+// keyboard state array, SDLK_LAST entries. Other sources of driving input
+// merge into it here, so the race sees no difference between them.
+const Uint8* frame_keys();

@@ -74,7 +74,7 @@ void race_frame() {
     clear_view(second_view);
 
     // The pause check reads the same array the racers were steered from.
-    const Uint8* keys = SDL_GetKeyState(nullptr);
+    const Uint8* keys = frame_keys();
     const race_hooks hooks = {draw_track, draw_ball, draw_checkpoint_marker};
     simulate_step(keys, &hooks);
     if (clipped) SDL_SetClipRect(screen, &saved_clip);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -39,17 +40,28 @@ static bool has_data_folder(const std::string& dir) {
     return access(probe.c_str(), F_OK) == 0;
 }
 
+// The places, in order: beside the executable, the installed layout's
+// share/chainball/ one level above it, the working directory.
 bool find_data_folder() {
+    std::string places[3];
+    int count = 0;
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
         exe[n] = 0;
         std::string dir(exe);
-        size_t slash = dir.rfind('/');
-        dir = slash == std::string::npos ? "." : dir.substr(0, slash);
-        if (has_data_folder(dir)) return chdir(dir.c_str()) == 0;
+        dir = dir.substr(0, dir.rfind('/'));   // readlink gives an absolute path
+        places[count++] = dir.empty() ? "/" : dir;
+        places[count++] = dir.substr(0, dir.rfind('/')) + "/share/chainball";
     }
-    return has_data_folder(".");
+    char cwd[PATH_MAX];
+    places[count++] = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    for (int i = 0; i < count; i++)
+        if (has_data_folder(places[i])) return chdir(places[i].c_str()) == 0;
+    std::string searched;
+    for (int i = 0; i < count; i++) searched += (i ? ", " : "") + places[i];
+    fprintf(stderr, "chainball: cannot start, no data folder filut/ in %s\n", searched.c_str());
+    return false;
 }
 
 static std::string working_folder() {
@@ -76,6 +88,23 @@ static void report_unreadable(const char* path) {
             working_folder().c_str());
 }
 
+// Without an X display SDL 1.2 falls back to a text-mode driver that draws
+// the game as characters in the terminal, where it can be neither played nor
+// left with its keys. A driver the player named in SDL_VIDEODRIVER is theirs.
+// Quits SDL and says why when the window cannot be had.
+static bool window_driver_ok() {
+    char name[32];
+    if (getenv("SDL_VIDEODRIVER") || !SDL_VideoDriverName(name, sizeof name)) return true;
+    if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
+    SDL_Quit();   // first: the text driver gives the terminal back, then the line shows
+    const char* display = getenv("DISPLAY");
+    if (display && *display)
+        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n", display);
+    else
+        fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    return false;
+}
+
 void reset_shell_state() {
     reset_program_state();
     background_phase = 2000;
@@ -88,6 +117,7 @@ bool startup() {
     window_size_hook = set_video_mode;
 
     SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+    if (!window_driver_ok()) return false;
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
     race_settings.music_on = true;
@@ -172,7 +202,7 @@ int SDL_main(int argc, char** argv) {
     game_options options;
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
-    find_data_folder();   // without one, startup() names what it misses here
+    if (!find_data_folder()) return 1;
     if (!startup()) return 1;
     run_screen_loop();
     shutdown_game();

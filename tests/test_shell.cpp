@@ -122,6 +122,12 @@ TEST(Shell, NoDisplayExitsWithOneUnlessTheDriverWasChosen) {
     const std::string quiet = "env -u DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy TERM=xterm ";
     EXPECT_EQ(run_capturing_stderr(quiet + "timeout 20 ./chainball < /dev/null > /dev/null", "no-display.txt", err), 1);
     EXPECT_EQ(err, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    // Also without a terminal, as a command run over ssh has.
+    EXPECT_EQ(run_capturing_stderr("env -u DISPLAY -u SDL_VIDEODRIVER -u TERM SDL_AUDIODRIVER=dummy timeout 20 ./chainball"
+                                   " < /dev/null > /dev/null",
+                                   "no-display.txt", err),
+              1);
+    EXPECT_EQ(err, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
     // A display that cannot be reached reads the same, with its name.
     EXPECT_EQ(run_capturing_stderr(quiet + "DISPLAY=:97 timeout 20 ./chainball < /dev/null > /dev/null",
                                    "no-display.txt", err),

@@ -90,18 +90,28 @@ static void report_unreadable(const char* path) {
 
 // Without an X display SDL 1.2 falls back to a text-mode driver that draws
 // the game as characters in the terminal, where it can be neither played nor
-// left with its keys. A driver the player named in SDL_VIDEODRIVER is theirs.
-// Quits SDL and says why when the window cannot be had.
-static bool window_driver_ok() {
-    char name[32];
-    if (getenv("SDL_VIDEODRIVER") || !SDL_VideoDriverName(name, sizeof name)) return true;
-    if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
-    SDL_Quit();   // first: the text driver gives the terminal back, then the line shows
+// left with its keys (without a terminal it exits with curses' complaint).
+// A driver the player named in SDL_VIDEODRIVER is theirs. Called before
+// SDL_Init (no DISPLAY and no framebuffer: only text drivers are left) and
+// after it (the display could not be reached); says why when no window can
+// be had, after quitting SDL so the terminal is given back first.
+static bool window_driver_ok(bool sdl_started) {
+    if (getenv("SDL_VIDEODRIVER")) return true;
     const char* display = getenv("DISPLAY");
-    if (display && *display)
-        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n", display);
-    else
+    const bool no_display = !display || !*display;
+    char name[32];
+    if (!sdl_started) {
+        const char* fb = getenv("SDL_FBDEV");
+        if (!no_display || access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
+    } else {
+        if (!SDL_VideoDriverName(name, sizeof name)) return true;
+        if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
+        SDL_Quit();
+    }
+    if (no_display)
         fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    else
+        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n", display);
     return false;
 }
 
@@ -116,8 +126,9 @@ bool startup() {
     if (!required_files_present()) return false;
     window_size_hook = set_video_mode;
 
+    if (!window_driver_ok(false)) return false;
     SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);
-    if (!window_driver_ok()) return false;
+    if (!window_driver_ok(true)) return false;
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
     race_settings.music_on = true;

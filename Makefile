@@ -46,7 +46,7 @@ uninstall:
 
 # The Debian package, and the package with its file list and lintian.
 package: build
-	cd $(BUILD) && cpack -G DEB
+	bash scripts/package-check.sh --build-only $(BUILD)
 
 package-check: build
 	bash scripts/package-check.sh $(BUILD)

@@ -2,17 +2,28 @@
 # Builds the Debian package from a build folder and inspects it: its file
 # list, its control fields, and lintian (which fails on any error; the
 # warnings kept are listed with their reasons in docs/packaging.md).
-#   bash scripts/package-check.sh [BUILD_DIR]
+#   bash scripts/package-check.sh [--build-only] [BUILD_DIR]
+# --build-only stops once the .deb is built (make package).
 # With CHAINBALL_PACKAGE_INSTALL=1 it also installs the package with apt,
 # starts the installed game from / (--version, then the game itself on
 # SDL's dummy drivers for three seconds), removes it and checks that no
 # file of it is left: this changes the machine, so it is asked for.
 set -eu
+build_only=no
+[ "${1:-}" = --build-only ] && { build_only=yes; shift; }
 BUILD=$(cd "${1:-build}" && pwd)
 cd "$BUILD"
 rm -f chainball_*.deb
+# CPack's install into its staging folder rewrites install_manifest.txt;
+# keep the one of a real install, which `make uninstall` reads.
+[ ! -f install_manifest.txt ] || mv install_manifest.txt install_manifest.keep
+restore_manifest() { [ ! -f install_manifest.keep ] || mv install_manifest.keep install_manifest.txt; }
+trap restore_manifest EXIT
+rm -f install_manifest.txt
 cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+rm -f install_manifest.txt
 deb=$(ls chainball_*.deb)
+[ "$build_only" = no ] || { echo "$BUILD/$deb"; exit 0; }
 echo "== $deb ($(du -k "$deb" | cut -f1) KiB)"
 dpkg-deb -f "$deb" Package Version Architecture Section Depends
 echo "== contents"

@@ -50,14 +50,15 @@ bool find_data_folder() {
     if (n > 0) {
         exe[n] = 0;
         std::string dir(exe);
-        dir = dir.substr(0, dir.rfind('/'));   // readlink gives an absolute path
+        const size_t slash = dir.rfind('/');   // readlink gives an absolute path
+        dir.resize(slash == std::string::npos ? 0 : slash);
         places[count++] = dir.empty() ? "/" : dir;
         places[count++] = dir.substr(0, dir.rfind('/')) + "/share/chainball";
     }
     char cwd[PATH_MAX];
     places[count++] = getcwd(cwd, sizeof cwd) ? cwd : ".";
     for (int i = 0; i < count; i++)
-        if (has_data_folder(places[i])) return chdir(places[i].c_str()) == 0;
+        if (has_data_folder(places[i]) && chdir(places[i].c_str()) == 0) return true;
     std::string searched;
     for (int i = 0; i < count; i++) searched += (i ? ", " : "") + places[i];
     fprintf(stderr, "chainball: cannot start, no data folder filut/ in %s\n", searched.c_str());
@@ -99,11 +100,11 @@ static bool window_driver_ok(bool sdl_started) {
     if (getenv("SDL_VIDEODRIVER")) return true;
     const char* display = getenv("DISPLAY");
     const bool no_display = !display || !*display;
-    char name[32];
     if (!sdl_started) {
         const char* fb = getenv("SDL_FBDEV");
         if (!no_display || access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
     } else {
+        char name[32];
         if (!SDL_VideoDriverName(name, sizeof name)) return true;
         if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
         SDL_Quit();

@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build fuzz-build play test fuzz bench assets clean
+.PHONY: all deps build fuzz-build play test fuzz bench assets clean install uninstall package package-check screenshots
 
 all: build
 
@@ -34,6 +34,26 @@ fuzz: build fuzz-build
 # Frame costs, headless; figures and targets in BENCHMARKS.md.
 bench: build
 	cd $(BUILD) && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./chainball_bench
+
+# Installs under PREFIX (default /usr/local), honouring DESTDIR; uninstall
+# removes what the last install wrote. See docs/packaging.md.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	cmake --build $(BUILD) --target uninstall
+
+# The Debian package, and the package with its file list and lintian.
+package: build
+	bash scripts/package-check.sh --build-only $(BUILD)
+
+package-check: build
+	bash scripts/package-check.sh $(BUILD)
+
+# The README's and the metainfo's screenshots, taken under Xvfb.
+screenshots: build
+	bash tools/screenshots.sh $(BUILD)
 
 assets: deps
 	/usr/bin/python3 tools/make_assets.py

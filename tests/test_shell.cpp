@@ -61,19 +61,11 @@ TEST(Shell, ScreenLoopEndsWhenTheMenuQuits) {
     EXPECT_EQ(menu_cursor, 3);
 }
 
-// Runs a copy of the built game from a scratch folder; `prepare` is a shell
-// command run there first (to lay out a partial data folder).
-// `run` goes between the drivers and the game: more environment, or a
-// command that runs the game (it sees the game's path last).
-static int run_game_copy(const std::string& prepare, std::string& err, const std::string& run = "") {
-    char dir[] = "/tmp/chainball-nodata-XXXXXX";
-    if (!mkdtemp(dir)) return -1;
-    std::string copy = std::string(dir) + "/chainball";
-    std::string cmd = "cp ./chainball " + copy + " && cd " + dir + " && " + prepare +
-                      " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " + run + " timeout 20 " + copy + " 2> " + dir +
-                      "/err.txt";
-    int status = system(cmd.c_str());
-    FILE* f = fopen((std::string(dir) + "/err.txt").c_str(), "r");
+// Runs `cmd` in a shell with its stderr in `errfile`; returns the exit status
+// (-2 for a signal) and the first kilobyte of what it printed there in `err`.
+static int run_capturing_stderr(const std::string& cmd, const std::string& errfile, std::string& err) {
+    int status = system((cmd + " 2> " + errfile).c_str());
+    FILE* f = fopen(errfile.c_str(), "r");
     char line[1024] = {0};
     if (f) {
         size_t n = fread(line, 1, sizeof line - 1, f);
@@ -81,20 +73,76 @@ static int run_game_copy(const std::string& prepare, std::string& err, const std
         fclose(f);
     }
     err = line;
-    std::string cleanup = std::string("rm -rf ") + dir;
-    if (system(cleanup.c_str()) != 0) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
 
-TEST(Shell, MissingDataFolderExitsWithOneAndSaysWhat) {
+// Runs a copy of the built game from a scratch folder; `prepare` is a shell
+// command run there first (to lay out a partial data folder). `run` goes
+// between the drivers and the game: more environment, or a command that
+// runs the game (it sees the game's path last). `dir_out` gets the folder's
+// name.
+static int run_game_copy(const std::string& prepare, std::string& err, const std::string& run = "",
+                         std::string* dir_out = nullptr) {
+    char dir[] = "/tmp/chainball-nodata-XXXXXX";
+    if (!mkdtemp(dir)) return -1;
+    if (dir_out) *dir_out = dir;
+    std::string copy = std::string(dir) + "/chainball";
+    std::string cmd = "cp ./chainball " + copy + " && cd " + dir + " && " + prepare +
+                      " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " + run + " timeout 20 " + copy;
+    int status = run_capturing_stderr(cmd, std::string(dir) + "/err.txt", err);
+    std::string cleanup = std::string("rm -rf ") + dir;
+    if (system(cleanup.c_str()) != 0) return -1;
+    return status;
+}
+
+TEST(Shell, MissingDataFolderExitsWithOneAndNamesEveryPlace) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    std::string err, dir;
+    EXPECT_EQ(run_game_copy("true", err, "", &dir), 1);
+    // Beside the executable (here also the working directory), then
+    // share/chainball one level above it.
+    EXPECT_EQ(err, "chainball: cannot start, no data folder filut/ in " + dir + ", /tmp/share/chainball, " +
+                       dir + "\n");
+}
+
+// A data folder found in share/chainball beside bin/, with the game started
+// from another folder: the partial folder is named, so that one was used.
+TEST(Shell, InstalledLayoutIsFoundFromAnyDirectory) {
     if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
     std::string err;
-    EXPECT_EQ(run_game_copy("true", err), 1);
-    EXPECT_NE(err.find("VeraMoBd.ttf"), std::string::npos) << err;
-    EXPECT_NE(err.find("pallura1.png"), std::string::npos) << err;
-    EXPECT_NE(err.find("/filut"), std::string::npos) << err;
-    // One line.
-    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    EXPECT_EQ(run_game_copy("mkdir -p bin share/chainball/filut && mv chainball bin/ && ln -s bin/chainball chainball"
+                            " && touch share/chainball/filut/VeraMoBd.ttf && cd /",
+                            err),
+              1);
+    EXPECT_NE(err.find("/share/chainball/filut: no such file: pallura1.png"), std::string::npos) << err;
+    EXPECT_EQ(err.find("VeraMoBd.ttf"), std::string::npos) << err;
+}
+
+// Without a display SDL would draw the game in the terminal; unless the
+// player picked that driver, the game says why it cannot open a window.
+TEST(Shell, NoDisplayExitsWithOneUnlessTheDriverWasChosen) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    std::string err;
+    const std::string quiet = "env -u DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy TERM=xterm ";
+    EXPECT_EQ(run_capturing_stderr(quiet + "timeout 20 ./chainball < /dev/null > /dev/null", "no-display.txt", err), 1);
+    EXPECT_EQ(err, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    // Also without a terminal, as a command run over ssh has.
+    EXPECT_EQ(run_capturing_stderr("env -u DISPLAY -u SDL_VIDEODRIVER -u TERM SDL_AUDIODRIVER=dummy timeout 20 ./chainball"
+                                   " < /dev/null > /dev/null",
+                                   "no-display.txt", err),
+              1);
+    EXPECT_EQ(err, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    // A display that cannot be reached reads the same, with its name.
+    EXPECT_EQ(run_capturing_stderr(quiet + "DISPLAY=:97 timeout 20 ./chainball < /dev/null > /dev/null",
+                                   "no-display.txt", err),
+              1);
+    EXPECT_EQ(err, "chainball: cannot open a window: no display (cannot reach DISPLAY :97)\n");
+    // A driver named by the player is used: the game runs until stopped.
+    EXPECT_EQ(run_capturing_stderr("env -u DISPLAY SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 2 ./chainball",
+                                   "no-display.txt", err),
+              124);
+    EXPECT_EQ(err, "");
+    unlink("no-display.txt");
 }
 
 TEST(Shell, OneMissingPictureIsNamedAndMissingMusicIsNot) {

@@ -637,11 +637,13 @@ def make_finish():
 
 # ---------------------------------------------------------------- sprites
 
-def ball(base, accent, style):
-    """A 26x26 ball centred at (13, 13), lit from the top and facing up."""
-    S = 26 * SS
-    c = 13 * SS
-    R = 12.0 * SS
+def ball(base, accent, style, size=26):
+    """A 26x26 ball centred at (13, 13), lit from the top and facing up;
+    another size scales the same drawing (the icons)."""
+    k = size / 26
+    S = size * SS
+    c = 13 * k * SS
+    R = 12.0 * k * SS
     img = Image.new('RGBA', (S, S), (0, 0, 0, 0))
     px = img.load()
     lx, ly, lz = -0.25, -0.75, 0.62          # light from the top
@@ -667,12 +669,12 @@ def ball(base, accent, style):
     d = ImageDraw.Draw(deco)
 
     def P(x, y):
-        return (x * SS, y * SS)
+        return (x * k * SS, y * k * SS)
 
     if style == 'eyes':
         for ex in (9.2, 16.8):
             d.ellipse((*P(ex - 3.0, 3.6), *P(ex + 3.0, 11.0)), fill=(255, 255, 255, 255),
-                      outline=to_rgb(shade(base, 0.4)) + (255,), width=SS // 2)
+                      outline=to_rgb(shade(base, 0.4)) + (255,), width=int(0.5 * k * SS))
             d.ellipse((*P(ex - 1.6, 3.9), *P(ex + 1.6, 7.6)), fill=(30, 20, 40, 255))
             d.ellipse((*P(ex - 0.9, 4.3), *P(ex - 0.1, 5.1)), fill=(255, 255, 255, 255))
     elif style == 'chevron':
@@ -682,24 +684,24 @@ def ball(base, accent, style):
     elif style == 'visor':
         d.chord((*P(4.0, 2.6), *P(22.0, 16.0)), 190, 350, fill=(40, 34, 60, 255))
         d.chord((*P(6.0, 4.2), *P(20.0, 14.0)), 205, 265, fill=(150, 200, 240, 255))
-        d.line([P(4.5, 11.2), P(21.5, 11.2)], fill=accent + (255,), width=int(1.2 * SS))
+        d.line([P(4.5, 11.2), P(21.5, 11.2)], fill=accent + (255,), width=int(1.2 * k * SS))
     elif style == 'lamp':
         d.ellipse((*P(9.5, 2.2), *P(16.5, 9.2)), fill=(255, 250, 210, 255),
-                  outline=to_rgb(shade(base, 0.45)) + (255,), width=SS // 2)
+                  outline=to_rgb(shade(base, 0.45)) + (255,), width=int(0.5 * k * SS))
         d.ellipse((*P(11.4, 3.8), *P(14.6, 7.0)), fill=(255, 255, 255, 255))
         for sx in (-1, 1):
-            d.line([P(13 + sx * 5.2, 10.5), P(13 + sx * 8.2, 16.5)], fill=accent + (255,), width=int(1.6 * SS))
+            d.line([P(13 + sx * 5.2, 10.5), P(13 + sx * 8.2, 16.5)], fill=accent + (255,), width=int(1.6 * k * SS))
     img = Image.alpha_composite(img, deco)
     # the shine of the ball over the decorations
     shine = Image.new('RGBA', (S, S), (0, 0, 0, 0))
     ImageDraw.Draw(shine).ellipse((*P(7.5, 3.0), *P(12.5, 6.0)), fill=(255, 255, 255, 110))
-    img = Image.alpha_composite(img, shine.filter(ImageFilter.GaussianBlur(SS * 0.5)))
+    img = Image.alpha_composite(img, shine.filter(ImageFilter.GaussianBlur(SS * 0.5 * k)))
     # keep everything inside the round outline
     mask = Image.new('L', (S, S), 0)
     ImageDraw.Draw(mask).ellipse((c - R, c - R, c + R, c + R), fill=255)
     a = img.getchannel('A')
     img.putalpha(Image.composite(a, Image.new('L', (S, S), 0), mask))
-    return downsample(img, (26, 26))
+    return downsample(img, (size, size))
 
 
 BALLS = [

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Writes every file of filut/: pictures, font, music and levels.
+"""Writes every file of filut/: pictures, font, music and levels; and the
+desktop icons in dist/icons/.
 
-    /usr/bin/python3 tools/make_assets.py [pictures] [levels] [music] [font]
+    /usr/bin/python3 tools/make_assets.py [pictures] [levels] [music] [font] [icons]
 
 With no arguments everything is made. The output is the same on every run:
 all randomness comes from fixed seeds.
@@ -40,6 +41,17 @@ def make_pictures():
         print('picture: %-13s %dx%d %s' % (name, img.width, img.height, img.mode))
 
 
+def make_icons():
+    import icons
+    folder = os.path.join(ROOT, 'dist', 'icons')
+    os.makedirs(folder, exist_ok=True)
+    for size, img in sorted(icons.make_pngs().items()):
+        save_png(img, os.path.join(folder, 'chainball-%d.png' % size))
+    with open(os.path.join(folder, 'chainball.svg'), 'w') as f:
+        f.write(icons.make_svg())
+    print('icons: chainball-{%s}.png and chainball.svg in dist/icons/' % ','.join(map(str, icons.SIZES)))
+
+
 def make_levels():
     import levels
     print('levels:')
@@ -51,11 +63,12 @@ def make_music():
     music.write_ogg(os.path.join(DATA, 'musa.ogg'))
 
 
-STEPS = {'font': make_font, 'pictures': make_pictures, 'levels': make_levels, 'music': make_music}
+STEPS = {'font': make_font, 'pictures': make_pictures, 'levels': make_levels, 'music': make_music,
+         'icons': make_icons}
 
 
 def main(argv):
-    wanted = argv[1:] or ['font', 'pictures', 'levels', 'music']
+    wanted = argv[1:] or ['font', 'pictures', 'levels', 'music', 'icons']
     unknown = [w for w in wanted if w not in STEPS]
     if unknown:
         print('unknown part: %s (choose from %s)' % (', '.join(unknown), ', '.join(STEPS)))

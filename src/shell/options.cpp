@@ -17,7 +17,11 @@ static const char* const help_text =
     "  --version    the version\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
-    "Escape leaves a race or the game.\n";
+    "Escape leaves a race or the game.\n"
+    "\n"
+    "The data folder filut/ is looked for beside the executable, then in\n"
+    "../share/chainball/ from it, then in the working directory.\n"
+    "See chainball(6) for more.\n";
 
 int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err) {
     opt = game_options();

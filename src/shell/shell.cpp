@@ -66,17 +66,29 @@ static bool has_data_folder(const std::string& dir) {
     return access(probe.c_str(), F_OK) == 0;
 }
 
+// The places, in order: beside the executable, the installed layout's
+// share/chainball/ one level above it, the working directory.
 bool find_data_folder() {
+    std::string places[3];
+    int count = 0;
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
         exe[n] = 0;
         std::string dir(exe);
-        size_t slash = dir.rfind('/');
-        dir = slash == std::string::npos ? "." : dir.substr(0, slash);
-        if (has_data_folder(dir)) return chdir(dir.c_str()) == 0;
+        const size_t slash = dir.rfind('/');   // readlink gives an absolute path
+        dir.resize(slash == std::string::npos ? 0 : slash);
+        places[count++] = dir.empty() ? "/" : dir;
+        places[count++] = dir.substr(0, dir.rfind('/')) + "/share/chainball";
     }
-    return has_data_folder(".");
+    char cwd[PATH_MAX];
+    places[count++] = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    for (int i = 0; i < count; i++)
+        if (has_data_folder(places[i]) && chdir(places[i].c_str()) == 0) return true;
+    std::string searched;
+    for (int i = 0; i < count; i++) searched += (i ? ", " : "") + places[i];
+    fprintf(stderr, "chainball: cannot start, no data folder filut/ in %s\n", searched.c_str());
+    return false;
 }
 
 static std::string working_folder() {
@@ -164,6 +176,33 @@ static void load_music() {
     music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(MUSIC_FILE, "rb"), 1);
 }
 
+// Without an X display SDL 1.2 falls back to a text-mode driver that draws
+// the game as characters in the terminal, where it can be neither played nor
+// left with its keys (without a terminal it exits with curses' complaint).
+// A driver the player named in SDL_VIDEODRIVER is theirs. Called before
+// SDL_Init (no DISPLAY and no framebuffer: only text drivers are left) and
+// after it (the display could not be reached); says why when no window can
+// be had, after quitting SDL so the terminal is given back first.
+static bool window_driver_ok(bool sdl_started) {
+    if (getenv("SDL_VIDEODRIVER")) return true;
+    const char* display = getenv("DISPLAY");
+    const bool no_display = !display || !*display;
+    if (!sdl_started) {
+        const char* fb = getenv("SDL_FBDEV");
+        if (!no_display || access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
+    } else {
+        char name[32];
+        if (!SDL_VideoDriverName(name, sizeof name)) return true;
+        if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
+        SDL_Quit();
+    }
+    if (no_display)
+        fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    else
+        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n", display);
+    return false;
+}
+
 void reset_shell_state() {
     reset_program_state();
     background_phase = 2000;
@@ -175,12 +214,14 @@ bool startup() {
     if (!required_files_usable() || !pictures_fit()) return false;
     window_size_hook = resize_or_exit;
 
+    if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "chainball: cannot open a window: %s\n", SDL_GetError());
         SDL_Quit();
         return false;
     }
+    if (!window_driver_ok(true)) return false;
     SDL_InitSubSystem(SDL_INIT_AUDIO);
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
@@ -299,7 +340,7 @@ int SDL_main(int argc, char** argv) {
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
     catch_quit_signals();
-    find_data_folder();   // without one, startup() names what it misses here
+    if (!find_data_folder()) return 1;
     if (!startup()) return 1;
     run_screen_loop();
     shutdown_game();

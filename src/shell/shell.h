@@ -6,8 +6,9 @@
 // SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF); updates `screen`.
 void set_video_mode(int w, int h);
 
-// Moves the working directory to the folder that holds filut/: beside the
-// executable, else the current directory. Returns false when neither has it.
+// Moves the working directory to the first folder that holds filut/: beside
+// the executable, ../share/chainball/ from it, the current directory.
+// Returns false, after one line on stderr naming every place, when none has it.
 bool find_data_folder();
 
 // Start values of the settings, the screen state, the race and the overlays.

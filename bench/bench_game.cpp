@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
+#include "shell/music.h"
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -40,6 +41,7 @@ void bench_start_game() {
         fprintf(stderr, "chainball_bench: the game could not start\n");
         exit(1);
     }
+    wait_for_music();
     started = true;
 }
 

@@ -1,6 +1,7 @@
 // The main menu: start a race for one or two players, settings, quit.
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "draw/draw.h"
@@ -22,10 +23,11 @@ void menu_frame() {
     FPS();
     menu_backdrop();
     for (int i = 0; i < 4; i++) nappula(screen, 180, 150 + 30 * i, MENU_LABELS[i], menu_cursor, i, small_font);
-    SDL_Flip(screen);
+    show_frame();
 
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (presentation_key(e)) continue;
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
         if (e.type != SDL_KEYDOWN) continue;
         switch (e.key.keysym.sym) {

@@ -12,9 +12,12 @@
 
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "menu/menu.h"
+#include "shell/music.h"
 #include "shell/options.h"
+#include "shell/window.h"
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -31,7 +34,7 @@ static const char* const IMAGE_FILES[10] = {
 };
 
 void set_video_mode(int w, int h) {
-    screen = SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    open_window(w, h);
 }
 
 static bool has_data_folder(const std::string& dir) {
@@ -83,16 +86,23 @@ void reset_shell_state() {
     reset_race_state();
 }
 
+// Every shown frame also hands over the music once its decode has ended.
+static void show_frame_and_poll_music() {
+    present_frame();
+    poll_music();
+}
+
 bool startup() {
     if (!required_files_present()) return false;
     window_size_hook = set_video_mode;
+    show_frame_hook = show_frame_and_poll_music;
+    presentation_key_hook = window_key;
 
     SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
     race_settings.music_on = true;
-    music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(MUSIC_FILE, "rb"), 1);
-    if (music_chunk) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
+    start_music_decode(MUSIC_FILE);   // played once decoded, from the menu's frames
 
     set_video_mode(500, 500);
     SDL_WM_SetCaption("Chainball", "Chainball");
@@ -156,14 +166,14 @@ void shutdown_game() {
     free_surface(finish_image);
     free_surface(marker_idle);
     free_surface(marker_lit);
-    Mix_FreeChunk(music_chunk);
-    music_chunk = nullptr;
+    free_music();
     free_surface(logo);
     if (small_font) TTF_CloseFont(small_font);
     if (large_font) TTF_CloseFont(large_font);
     small_font = large_font = nullptr;
     TTF_Quit();
     Mix_CloseAudio();
+    close_window();
     SDL_Quit();
     screen = nullptr;
 }
@@ -172,6 +182,7 @@ int SDL_main(int argc, char** argv) {
     game_options options;
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
+    window_configure(options.scale, options.fullscreen);
     find_data_folder();   // without one, startup() names what it misses here
     if (!startup()) return 1;
     run_screen_loop();

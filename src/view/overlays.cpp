@@ -6,6 +6,7 @@
 
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "draw/draw.h"
@@ -33,11 +34,12 @@ static void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
     SDL_BlitSurface(frozen_frame, nullptr, screen, &at);
     boxRGBA(screen, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
     draw();
-    SDL_Flip(screen);
+    show_frame();
     if (overlay_pass_flipped) overlay_pass_flipped();
 
     SDL_Event e;
-    while (SDL_PollEvent(&e)) on_event(e);
+    while (SDL_PollEvent(&e))
+        if (!presentation_key(e)) on_event(e);
 }
 
 // Unsigned on purpose: a start moved into the future reads as a huge time
@@ -92,6 +94,7 @@ void pause_check(const Uint8* keys) {
         // While Ctrl is held only P counts; everything else in the queue is dropped.
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
+            if (presentation_key(e)) continue;
             if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_p) {
                 freeze_frame();
                 paused = true;

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "core/assets.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
@@ -25,6 +26,7 @@
 static void end_of_frame_events() {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (presentation_key(e)) continue;
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
         if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) back_to_menu();
     }
@@ -87,5 +89,5 @@ void race_frame() {
     end_of_frame_events();
     top_up(20);
     // Shown only after the wait, so frames appear at an even pace.
-    SDL_Flip(screen);
+    show_frame();
 }

@@ -17,7 +17,7 @@ start_x() {
   local fifo="$ARTIFACTS/xvfb.display" n=""
   rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
   XVFB_PID=$!
   read -r -t 60 n <"$fifo" || true
   rm -f "$fifo"
@@ -32,11 +32,11 @@ stop_x() {
 }
 trap stop_x EXIT
 
-# start_game BINARY: runs it with no audio device needed, records its pid.
+# start_game BINARY [OPTION...]: runs it with no audio device needed, records its pid.
 # SDL is held to X11: without it a lost display would quietly fall back to
 # a text-mode driver and the failure would read as a missing window.
 start_game() {
-  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$1" >"$ARTIFACTS/game.out" 2>&1 &
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$@" >"$ARTIFACTS/game.out" 2>&1 &
   GAME_PID=$!
   for _ in $(seq "${WINDOW_WAIT:-100}"); do
     WIN=$(xdotool search --name '^Chainball$' 2>/dev/null | head -n 1)

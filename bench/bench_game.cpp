@@ -206,6 +206,14 @@ void print_targets() {
                 small1 > 0 ? gen1 / small1 : 0, "x", "<= 1.5x", small1 > 0 && gen1 / small1 <= 1.5);
     target_line("race frame 200x200 / 12x12, two players", h_gen2 && h_small2,
                 small2 > 0 ? gen2 / small2 : 0, "x", "<= 1.5x", small2 > 0 && gen2 / small2 <= 1.5);
+    double present3 = 0, whole3 = 0, redrawn = 0, once = 0;
+    const bool h_present3 = figure("present/3", present3), h_whole3 = figure("present/3/whole", whole3),
+               h_redrawn = figure("pause_pass/redrawn", redrawn), h_once = figure("pause_pass/darkened_once", once);
+    target_line("showing a two-player race frame at scale 3", h_present3, present3, "ms", "<= 1.0 ms",
+                present3 <= 1.0);
+    target_line("  the same with every row changed", h_whole3, whole3, "ms", "<= 1.0 ms", whole3 <= 1.0);
+    target_line("pause pass redrawn / darkened once, CPU", h_redrawn && h_once, once > 0 ? redrawn / once : 0,
+                "x", "report", true);
     target_line("simulation steps per second, 30 balls", h_steps, steps / 1000, "k/s",
                 ">= 20 k/s", steps >= 20000);
     target_line("start-up to the first menu frame, fresh process", h_start, start, "ms", "<= 250 ms",

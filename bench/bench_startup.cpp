@@ -110,7 +110,7 @@ static long status_kb(pid_t pid, const char* field) {
 // menu frame. --game-workload: the same, then frames of every screen, then
 // the peak resident memory.
 int bench_child(bool whole_workload) {
-    frame_times t;
+    frame_times t(true);
     bench_prepare();
     t.start();
     if (!startup()) return 1;

@@ -214,6 +214,10 @@ void print_targets() {
     target_line("  the same with every row changed", h_whole3, whole3, "ms", "<= 1.0 ms", whole3 <= 1.0);
     target_line("pause pass redrawn / darkened once, CPU", h_redrawn && h_once, once > 0 ? redrawn / once : 0,
                 "x", "report", true);
+    double sim_process = 0;
+    const bool h_sim_process = figure("sim_process_steps", sim_process);
+    target_line("chainball-sim process, full trace, steps per second", h_sim_process, sim_process / 1000, "k/s",
+                ">= 120 k/s", sim_process >= 120000);
     target_line("simulation steps per second, 30 balls", h_steps, steps / 1000, "k/s",
                 ">= 20 k/s", steps >= 20000);
     target_line("start-up to the first menu frame, fresh process", h_start, start, "ms", "<= 250 ms",

@@ -48,7 +48,7 @@ pause_now() {   # Ctrl+P, with Ctrl still down when the frame reads the keyboard
 
 start_x
 echo "game binary in a real window ($XVFB_SCREEN):"
-echo "  screen                                   CPU of one core  frames/s"
+echo "  screen                                   CPU of one core  frames shown/s"
 
 # One: the menus, a two-player race with its countdown and pause, a
 # one-player race; three racers of 10 balls on GrandTour.
@@ -131,6 +131,7 @@ row "pause, two players, --scale 3" 3
 key p Escape Escape
 wait_exit 10 || exit 1
 
+echo "  (above scale 1 only frames that changed go to X: a still screen shows 0 frames/s)"
 awk -v kb="$peak" 'BEGIN { printf "  peak resident memory (VmHWM), run one   %6.1f MiB\n", kb / 1024 }'
 
 # Exec to the first shown frame, and from the window to the music, as whole

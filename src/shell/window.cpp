@@ -127,6 +127,10 @@ void open_window(int w, int h) {
     screen = window;
 }
 
+static Uint8* row_of(SDL_Surface* s, int r) {
+    return static_cast<Uint8*>(s->pixels) + (size_t)r * s->pitch;
+}
+
 template <int S>
 static void enlarge_row(const Uint32* from, Uint32* to, int w) {
     for (int x = 0; x < w; x++, to += S)
@@ -138,13 +142,14 @@ void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int s, int x, int y, int f
     const int w = from->w;
     const size_t row_bytes = (size_t)w * s * 4;
     for (int r = first; r < last; r++) {
-        const Uint32* src = (const Uint32*)((const Uint8*)from->pixels + r * from->pitch);
-        Uint8* dst = (Uint8*)to->pixels + (size_t)(y + r * s) * to->pitch + x * 4;
+        const Uint32* src = reinterpret_cast<const Uint32*>(row_of(from, r));
+        Uint8* dst = row_of(to, y + r * s) + x * 4;
+        Uint32* dst32 = reinterpret_cast<Uint32*>(dst);
         switch (s) {
-            case 2: enlarge_row<2>(src, (Uint32*)dst, w); break;
-            case 3: enlarge_row<3>(src, (Uint32*)dst, w); break;
-            case 4: enlarge_row<4>(src, (Uint32*)dst, w); break;
-            default: enlarge_row<1>(src, (Uint32*)dst, w); break;
+            case 2: enlarge_row<2>(src, dst32, w); break;
+            case 3: enlarge_row<3>(src, dst32, w); break;
+            case 4: enlarge_row<4>(src, dst32, w); break;
+            default: enlarge_row<1>(src, dst32, w); break;
         }
         for (int k = 1; k < s; k++) std::memcpy(dst + k * to->pitch, dst, row_bytes);
     }
@@ -153,16 +158,14 @@ void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int s, int x, int y, int f
 
 // Row r of the picture differs from what the window shows.
 static bool row_changed(int r) {
-    return std::memcmp((const Uint8*)canvas->pixels + r * canvas->pitch,
-                       (const Uint8*)shown->pixels + r * shown->pitch, (size_t)canvas->w * 4) != 0;
+    return std::memcmp(row_of(canvas, r), row_of(shown, r), (size_t)canvas->w * 4) != 0;
 }
 
 // Rows first..last-1 of the picture into the window, and remembered.
 static void put_rows(int first, int last) {
     enlarge_rows(canvas, window, scale, offset_x, offset_y, first, last);
     for (int r = first; r < last; r++)
-        std::memcpy((Uint8*)shown->pixels + r * shown->pitch, (const Uint8*)canvas->pixels + r * canvas->pitch,
-                    (size_t)canvas->w * 4);
+        std::memcpy(row_of(shown, r), row_of(canvas, r), (size_t)canvas->w * 4);
 }
 
 void present_frame() {

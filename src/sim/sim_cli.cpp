@@ -256,6 +256,20 @@ static const unsigned long long POW10[19] = {
     100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
     1000000000000000000ull};
 
+// floor(log10(v)) for 1e-5 <= v < 1e15, or one off near a power of ten
+// (the negative powers in the table are not exact): a first guess that
+// nine_digits() corrects. `e` is the exponent of v's 53-bit mantissa.
+static int decimal_exponent(double v, int e) {
+    static const double DECADES[20] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4,
+                                       1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14};
+    int k = (int)(((e + 52) * 77) >> 8) + 5;   // about log10(2) times the binary exponent
+    if (k < 0) k = 0;
+    if (k > 19) k = 19;
+    while (k > 0 && v < DECADES[k]) k--;
+    while (k < 19 && v >= DECADES[k + 1]) k++;
+    return k - 5;
+}
+
 // The nine significant digits of |v| = m * 2^e, rounded to nearest with ties
 // to even as printf rounds, and the decimal exponent x of the first digit.
 // For 1e-5 <= |v| < 1e15 every product and divisor fits 128 bits: at most
@@ -265,16 +279,7 @@ static void nine_digits(double v, unsigned long long& digits, int& x) {
     std::memcpy(&bits, &v, sizeof bits);
     const unsigned long long m = (bits & 0xFFFFFFFFFFFFFull) | 0x10000000000000ull;   // a normal number
     const int e = (int)(bits >> 52 & 0x7FF) - 1075;
-    // A first guess from a table of 10^-5 .. 10^14 (the negative ones are
-    // not exact): the loop corrects it when it is one off.
-    static const double DECADES[20] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4,
-                                       1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14};
-    int k = (int)(((e + 52) * 77) >> 8) + 5;   // about log10(2) * exponent, never above the answer by more than one
-    if (k < 0) k = 0;
-    if (k > 19) k = 19;
-    while (k > 0 && v < DECADES[k]) k--;
-    while (k < 19 && v >= DECADES[k + 1]) k++;
-    x = k - 5;
+    x = decimal_exponent(v, e);
     for (;;) {
         const int s = 8 - x;   // digits = round(v * 10^s)
         unsigned __int128 num = m, q;
@@ -361,7 +366,7 @@ char* format_g9(char* p, double v) {
 // of the cost. A racer record of 10 balls
 // fits the buffer; a longer line is written out in parts.
 struct record_line {
-    char text[1024];
+    char text[1024] = {};
     char* end = text;
     FILE* out;
     explicit record_line(FILE* f) : out(f) {}

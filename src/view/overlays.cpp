@@ -71,8 +71,8 @@ static void show_darkened() {
     }
     const size_t bytes = (size_t)darkened->w * darkened->format->BytesPerPixel;
     for (int y = 0; y < darkened->h; y++)
-        std::memcpy((Uint8*)screen->pixels + y * screen->pitch, (const Uint8*)darkened->pixels + y * darkened->pitch,
-                    bytes);
+        std::memcpy(static_cast<Uint8*>(screen->pixels) + y * screen->pitch,
+                    static_cast<const Uint8*>(darkened->pixels) + y * darkened->pitch, bytes);
     if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 

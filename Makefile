@@ -31,9 +31,11 @@ fuzz: build fuzz-build
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) level_race 300
 	cd $(BUILD) && CHAINBALL_MONKEY_FRAMES=200000 ./chainball_tests_san --gtest_filter='Monkey*'
 
-# Frame costs, headless; figures and targets in BENCHMARKS.md.
+# Frame costs, headless, then the game in a real window under Xvfb; figures
+# and targets in BENCHMARKS.md.
 bench: build
 	cd $(BUILD) && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./chainball_bench
+	bash bench/real_window.sh $(BUILD)
 
 # Installs under PREFIX (default /usr/local), honouring DESTDIR; uninstall
 # removes what the last install wrote. See docs/packaging.md.

@@ -1,4 +1,9 @@
 // One simulation step with 30 balls, as chainball-sim runs it: no drawing.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "bench_game.h"
 #include "core/assets.h"
 #include "core/media.h"
@@ -42,3 +47,45 @@ static void BM_SimCircuit200(benchmark::State& state) {
     BM_SimStep(state, "Circuit200", generated_circuit_file(200));
 }
 BENCHMARK(BM_SimCircuit200)->Name("sim_step_30_balls/Circuit200_200x200")->Unit(benchmark::kMicrosecond);
+
+// chainball-sim as a whole process: 100 000 steps of three racers with 10
+// balls on GrandTour, Up held, the full trace written to /dev/null. The
+// process's own CPU time (user + system, from the kernel's accounting of
+// the finished child) gives the steps per second, formatting included.
+static void BM_SimProcess(benchmark::State& state) {
+    bench_start_game();   // the working folder: the data beside the programs
+    char keys_file[] = "/tmp/chainball-bench-keys-XXXXXX";
+    const int fd = mkstemp(keys_file);
+    const char script[] = "100000 UP\n";
+    if (fd < 0 || write(fd, script, sizeof script - 1) != (ssize_t)(sizeof script - 1)) {
+        state.SkipWithError("cannot write the key script");
+        return;
+    }
+    close(fd);
+    const std::string cmd = "exec ./chainball-sim --lengths 10,10,10 --laps 1000 --keys " + std::string(keys_file) +
+                            " filut/levelit/GrandTour.txt >/dev/null";
+    frame_times t;
+    for (auto _ : state) {
+        rusage before, after;
+        getrusage(RUSAGE_CHILDREN, &before);
+        const int status = system(cmd.c_str());
+        getrusage(RUSAGE_CHILDREN, &after);
+        if (status != 0) {
+            state.SkipWithError("chainball-sim failed");
+            break;
+        }
+        auto ms = [](const rusage& r) {
+            return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+        };
+        t.ms.push_back(ms(after) - ms(before));
+        state.SetIterationTime(t.ms.back() / 1000);
+    }
+    unlink(keys_file);
+    const double per_second = t.median() > 0 ? 100000 / (t.median() / 1000) : 0;
+    state.counters["steps_per_s"] = per_second;
+    record_figure("sim_process_steps", per_second);
+}
+BENCHMARK(BM_SimProcess)->Name("sim_process_30_balls/GrandTour_trace")
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);

@@ -17,6 +17,7 @@
 #include "core/state.h"
 #include "menu/menu.h"
 #include "race/race.h"
+#include "shell/music.h"
 #include "shell/shell.h"
 #include "view/view.h"
 
@@ -109,12 +110,13 @@ static long status_kb(pid_t pid, const char* field) {
 // menu frame. --game-workload: the same, then frames of every screen, then
 // the peak resident memory.
 int bench_child(bool whole_workload) {
-    frame_times t;
+    frame_times t(true);
     bench_prepare();
     t.start();
     if (!startup()) return 1;
     menu_frame();
     t.stop();
+    wait_for_music();   // decoded meanwhile on its own thread; part of the peak memory
     bench_mark_started(true);
     if (whole_workload) {
         for (int i = 0; i < 100; i++) menu_frame();

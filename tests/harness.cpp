@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
+#include "shell/music.h"
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -34,6 +35,7 @@ void start_game_headless() {
             fprintf(stderr, "harness: the game could not start\n");
             abort();
         }
+        wait_for_music();   // every test starts with the music decoded and playing
         started = true;
     }
     reset_shell_state();

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "core/assets.h"
 #include "core/media.h"
@@ -179,4 +181,91 @@ TEST_F(OverlayPause, NoSimulationWhilePausedAndNoTimeMadeUp) {
     // The next frame after the pause is one ordinary step on.
     race_frame();
     EXPECT_NE(std::memcmp(balls, plain_balls, sizeof balls), 0);
+}
+
+// Long pauses, F11 in them and a scaled window: every pass is drawn from
+// the darkened picture made at the pause's start.
+class OverlayPauseStill : public OverlayPause {
+  protected:
+    PlainWindow restore;
+
+    // Pixels of the window that differ from the pause drawn by the rule over
+    // the frozen frame.
+    static int pause_mismatch() {
+        SDL_Surface* under = surface_like_screen(screen->w, screen->h);
+        blit_whole(frozen_frame, under, 0, 0);
+        SDL_Surface* e = expected_overlay(under);
+        const int x = kaksinpeli ? 390 : 240;
+        text2(e, x - 50, 240, "Pause", large_font);
+        text(e, x - 40, 280, "p to continue", small_font);
+        const int n = differing_pixels(screen, e);
+        SDL_FreeSurface(e);
+        SDL_FreeSurface(under);
+        return n;
+    }
+    // Pauses the next race frame; `at_pass(n)` runs after pass n, and the
+    // pause ends after `passes` passes. Returns the mismatches seen.
+    std::vector<int> pause_for(int passes, std::function<void(int)> at_pass = nullptr) {
+        std::vector<int> seen;
+        int n = 0;
+        hold_key(SDLK_LCTRL, true);
+        OverlayPasses hook([&] {
+            n++;
+            seen.push_back(pause_mismatch());
+            if (at_pass) at_pass(n);
+            if (n == passes) push_key(SDLK_p);
+        });
+        push_key(SDLK_p);
+        race_frame();
+        hold_key(SDLK_LCTRL, false);
+        EXPECT_EQ(n, passes);
+        return seen;
+    }
+};
+
+TEST_F(OverlayPauseStill, EveryPassAndEveryNewPauseShowsItsOwnFrameDarkened) {
+    for (bool two : {false, true}) {
+        if (two) {
+            kaksinpeli = true;
+            load_level();
+            race_start_ticks = game_ticks() - 10000;
+        }
+        EXPECT_EQ(pause_for(4), std::vector<int>(4, 0)) << "two players: " << two;
+        SDL_Surface* first = copy_of_screen();
+        // The racers move on; the next pause must not show the old picture.
+        hold_key(SDLK_UP, true);
+        for (int i = 0; i < 40; i++) race_frame();
+        hold_key(SDLK_UP, false);
+        EXPECT_EQ(pause_for(3), std::vector<int>(3, 0)) << "two players: " << two;
+        EXPECT_GT(differing_pixels(first, screen), 100);
+        SDL_FreeSurface(first);
+    }
+}
+
+TEST_F(OverlayPauseStill, F11DuringThePauseKeepsTheSamePictureInEitherMode) {
+    bool full_after_1 = false, full_after_3 = true;
+    std::vector<int> seen = pause_for(5, [&](int n) {
+        if (n == 1 || n == 3) push_key(SDLK_F11);
+        if (n == 2) full_after_1 = window_is_fullscreen();
+        if (n == 4) full_after_3 = window_is_fullscreen();
+    });
+    EXPECT_EQ(seen, std::vector<int>(5, 0));
+    EXPECT_TRUE(full_after_1);
+    EXPECT_FALSE(full_after_3);
+    EXPECT_FALSE(paused);
+    EXPECT_EQ(game_screen, SCREEN_RACE);
+}
+
+TEST_F(OverlayPauseStill, ScaledPauseShowsTheDarkenedFrameEnlarged) {
+    window_configure(3, false);
+    kaksinpeli = true;
+    load_level();
+    race_start_ticks = game_ticks() - 10000;
+    ASSERT_EQ(window_surface()->w, 2400);
+    long wrong = -1;
+    std::vector<int> seen = pause_for(2, [&](int n) {
+        if (n == 2) wrong = check_enlarged(screen, window_surface(), 3, 0, 0).wrong_inside;
+    });
+    EXPECT_EQ(seen, std::vector<int>(2, 0));
+    EXPECT_EQ(wrong, 0);
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -222,15 +223,15 @@ namespace {
 struct parsed {
     int status;
     std::string out, err;
+    game_options opt;
 };
 parsed parse(std::initializer_list<const char*> args) {
     std::vector<const char*> argv = {"chainball"};
     argv.insert(argv.end(), args.begin(), args.end());
     FILE* out = tmpfile();
     FILE* err = tmpfile();
-    game_options opt;
     parsed p;
-    p.status = parse_game_args((int)argv.size(), argv.data(), opt, out, err);
+    p.status = parse_game_args((int)argv.size(), argv.data(), p.opt, out, err);
     p.out = read_back(out);
     p.err = read_back(err);
     return p;
@@ -259,4 +260,35 @@ TEST(ShellOptions, NoOptionRunsTheGameAndOthersExitBeforeAnyWindow) {
         EXPECT_NE(p.err.find("usage: chainball"), std::string::npos) << bad;
         EXPECT_NE(p.err.find(std::string("'") + bad + "'"), std::string::npos) << p.err;
     }
+}
+
+TEST(ShellOptions, ScaleAndFullscreen) {
+    parsed none = parse({});
+    EXPECT_EQ(none.opt.scale, 1);
+    EXPECT_FALSE(none.opt.fullscreen);
+    for (int s = 1; s <= 4; s++) {
+        const std::string v = std::to_string(s);
+        parsed apart = parse({"--scale", v.c_str()});
+        EXPECT_EQ(apart.status, -1);
+        EXPECT_EQ(apart.opt.scale, s);
+        const std::string joined = "--scale=" + v;
+        EXPECT_EQ(parse({joined.c_str()}).opt.scale, s);
+    }
+    parsed both = parse({"--fullscreen", "--scale", "3"});
+    EXPECT_EQ(both.status, -1);
+    EXPECT_TRUE(both.opt.fullscreen);
+    EXPECT_EQ(both.opt.scale, 3);
+
+    for (const char* bad : {"0", "5", "-1", "+2", "2.0", " 2", "02", "x", "", "99999999999"}) {
+        parsed p = parse({"--scale", bad});
+        EXPECT_EQ(p.status, 2) << bad;
+        EXPECT_NE(p.err.find(std::string("not '") + bad + "'"), std::string::npos) << p.err;
+        EXPECT_NE(p.err.find("usage: chainball"), std::string::npos) << p.err;
+        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 2) << p.err;
+    }
+    parsed bare = parse({"--scale"});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_NE(bare.err.find("--scale needs a number from 1 to 4"), std::string::npos) << bare.err;
+    // A value is taken as the scale's, never as an option of its own.
+    EXPECT_EQ(parse({"--scale", "--help"}).status, 2);
 }

@@ -19,6 +19,7 @@
 #include "draw/draw.h"
 #include "harness.h"
 #include "shell/shell.h"
+#include "shell/window.h"
 #include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
@@ -149,5 +150,45 @@ struct CatalogueSwap {
     ~CatalogueSwap() {
         std::memcpy(level_names, saved, sizeof saved);
         last_level_index = saved_last;
+    }
+};
+
+// Scaled presentation: the raw 32-bit pixel, the enlarged picture checked
+// against its source, a test pattern, the plain window restored.
+inline Uint32 raw_pixel(SDL_Surface* s, int x, int y) {
+    return *(const Uint32*)((const Uint8*)s->pixels + y * s->pitch + x * 4);
+}
+
+// Pixels of `window` inside the picture's place that are not the picture's
+// pixel (x / scale, y / scale); and pixels outside it that are not black.
+struct enlarged_check {
+    long wrong_inside = 0, lit_outside = 0;
+};
+inline enlarged_check check_enlarged(SDL_Surface* picture, SDL_Surface* window, int scale, int ox, int oy) {
+    enlarged_check c;
+    for (int y = 0; y < window->h; y++)
+        for (int x = 0; x < window->w; x++) {
+            const int px = (x - ox) / scale, py = (y - oy) / scale;
+            const bool inside = x >= ox && y >= oy && px < picture->w && py < picture->h;
+            const Uint32 v = raw_pixel(window, x, y) & 0xFFFFFF;
+            if (inside && v != (raw_pixel(picture, px, py) & 0xFFFFFF)) c.wrong_inside++;
+            if (!inside && v != 0) c.lit_outside++;
+        }
+    return c;
+}
+
+// A picture where every pixel differs from its neighbours.
+inline void paint_pattern(SDL_Surface* s, Uint32 seed) {
+    for (int y = 0; y < s->h; y++)
+        for (int x = 0; x < s->w; x++)
+            *(Uint32*)((Uint8*)s->pixels + y * s->pitch + x * 4) =
+                SDL_MapRGB(s->format, (Uint8)(x * 7 + seed), (Uint8)(y * 13 + seed), (Uint8)(x ^ y));
+}
+
+// The window as the game opens it with no option, after each test.
+struct PlainWindow {
+    ~PlainWindow() {
+        window_configure(1, false);
+        set_video_mode(500, 500);
     }
 };

@@ -1,6 +1,8 @@
 // Event reading for every screen, with the system's quit requests in it.
 #include "core/events.h"
 
+#include "core/present.h"
+
 volatile std::sig_atomic_t quit_signal = 0;   // whole run
 
 // Whether the drain now running has had its SDL_QUIT: each screen's loop
@@ -15,7 +17,10 @@ bool next_event(SDL_Event& e) {
         e.type = SDL_QUIT;
         return true;
     }
-    return SDL_PollEvent(&e) != 0;
+    // Presentation keys (F11) are taken here, on every screen alike.
+    while (SDL_PollEvent(&e))
+        if (!presentation_key(e)) return true;
+    return false;
 }
 
 const Uint8* frame_keys() {

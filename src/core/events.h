@@ -11,7 +11,8 @@
 // winds down through its normal shut-down.
 extern volatile std::sig_atomic_t quit_signal;
 
-// As SDL_PollEvent. After a quit signal, every drain of the queue (each
+// As SDL_PollEvent, less the presentation keys (F11), which are handled
+// here for every screen. After a quit signal, every drain of the queue (each
 // `while (next_event(e))` loop) gets one SDL_QUIT and nothing else, so no
 // screen can drop the request or have a later key undo it.
 bool next_event(SDL_Event& e);

@@ -2,6 +2,7 @@
 #include "core/assets.h"
 #include "core/events.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "draw/draw.h"
@@ -23,7 +24,7 @@ void menu_frame() {
     FPS();
     menu_backdrop();
     for (int i = 0; i < 4; i++) nappula(screen, 180, 150 + 30 * i, MENU_LABELS[i], menu_cursor, i, small_font);
-    SDL_Flip(screen);
+    show_frame();
 
     SDL_Event e;
     while (next_event(e)) {

@@ -5,6 +5,7 @@
 #include "core/assets.h"
 #include "core/events.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "draw/draw.h"
@@ -64,7 +65,7 @@ void settings_frame() {
     textv(screen, 230, 273, chosen_level_name(), small_font);
     nappula(screen, 180, 300, race_settings.music_on ? "Stop music" : "Play music", menu_cursor, 5, small_font);
     nappula(screen, 180, 330, "Done", menu_cursor, 6, small_font);
-    SDL_Flip(screen);
+    show_frame();
 
     SDL_Event e;
     while (next_event(e)) {

@@ -8,20 +8,29 @@
 #define CHAINBALL_VERSION "unknown"
 #endif
 
-const char* const game_usage = "usage: chainball [--help] [--version]";
+const char* const game_usage = "usage: chainball [--help] [--version] [--scale N] [--fullscreen]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
     "\n"
     "  --help       this text\n"
     "  --version    the version\n"
+    "  --scale N    show every pixel as an N x N block, N from 1 to 4 (default 1)\n"
+    "  --fullscreen start fullscreen, at the largest whole scale that fits\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
-    "Escape leaves a race or the game.\n"
+    "Escape leaves a race or the game. F11 switches fullscreen on and off.\n"
     "\n"
     "The data folder filut/ is looked for beside the executable, then in\n"
     "../share/chainball/ from it, then in the working directory.\n"
     "See chainball(6) for more.\n";
+
+// "1" to "4" exactly: no sign, spaces, leading zeros or trailing text.
+static bool read_scale(const char* s, int& scale) {
+    if (!s || std::strlen(s) != 1 || s[0] < '1' || s[0] > '4') return false;
+    scale = s[0] - '0';
+    return true;
+}
 
 int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err) {
     opt = game_options();
@@ -31,6 +40,20 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
             opt.help = true;
         } else if (arg == "--version") {
             opt.version = true;
+        } else if (arg == "--fullscreen") {
+            opt.fullscreen = true;
+        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
+            const bool joined = arg.size() > 7;
+            if (!joined && i + 1 >= argc) {
+                std::fprintf(err, "chainball: --scale needs a number from 1 to 4\n%s\n", game_usage);
+                return 2;
+            }
+            const char* value = joined ? argv[i] + 8 : argv[++i];
+            if (!read_scale(value, opt.scale)) {
+                std::fprintf(err, "chainball: --scale takes a whole number from 1 to 4, not '%s'\n%s\n", value,
+                             game_usage);
+                return 2;
+            }
         } else {
             std::fprintf(err, "chainball: unknown option '%s'\n%s\n", argv[i], game_usage);
             return 2;

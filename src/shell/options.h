@@ -7,6 +7,8 @@
 struct game_options {
     bool help = false;
     bool version = false;
+    int scale = 1;            // --scale N: each pixel shown as an N x N block, 1 to 4
+    bool fullscreen = false;  // --fullscreen: start fullscreen (F11 toggles)
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

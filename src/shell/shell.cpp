@@ -17,9 +17,12 @@
 #include "core/events.h"
 #include "core/files.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "menu/menu.h"
+#include "shell/music.h"
 #include "shell/options.h"
+#include "shell/window.h"
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -48,7 +51,7 @@ static void report_window_failure(int w, int h) {
 }
 
 void set_video_mode(int w, int h) {
-    screen = SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    open_window(w, h);
 }
 
 // The window size a screen asks for while the game runs. Without a window
@@ -173,7 +176,7 @@ static void load_music() {
         return;
     }
     std::fclose(f);
-    music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(MUSIC_FILE, "rb"), 1);
+    start_music_decode(MUSIC_FILE);
 }
 
 // Without an X display SDL 1.2 falls back to a text-mode driver that draws
@@ -210,9 +213,17 @@ void reset_shell_state() {
     reset_race_state();
 }
 
+// Every shown frame also hands over the music once its decode has ended.
+static void show_frame_and_poll_music() {
+    present_frame();
+    poll_music();
+}
+
 bool startup() {
     if (!required_files_usable() || !pictures_fit()) return false;
     window_size_hook = resize_or_exit;
+    show_frame_hook = show_frame_and_poll_music;
+    presentation_key_hook = window_key;
 
     if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.
@@ -226,8 +237,7 @@ bool startup() {
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
     race_settings.music_on = true;
-    load_music();
-    if (music_chunk) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
+    load_music();   // played once decoded, from the menu's frames
 
     set_video_mode(500, 500);
     if (!screen) {
@@ -308,14 +318,14 @@ void shutdown_game() {
     free_surface(finish_image);
     free_surface(marker_idle);
     free_surface(marker_lit);
-    Mix_FreeChunk(music_chunk);
-    music_chunk = nullptr;
+    free_music();
     free_surface(logo);
     if (small_font) TTF_CloseFont(small_font);
     if (large_font) TTF_CloseFont(large_font);
     small_font = large_font = nullptr;
     TTF_Quit();
     Mix_CloseAudio();
+    close_window();
     SDL_Quit();
     screen = nullptr;
 }
@@ -340,6 +350,7 @@ int SDL_main(int argc, char** argv) {
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
     catch_quit_signals();
+    window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
     if (!startup()) return 1;
     run_screen_loop();

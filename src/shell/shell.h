@@ -3,7 +3,7 @@
 // new window size), loads every asset and sets every start value.
 #pragma once
 
-// SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF); updates `screen`.
+// Opens the window for a w x h picture (shell/window.h); updates `screen`.
 void set_video_mode(int w, int h);
 
 // Moves the working directory to the first folder that holds filut/: beside

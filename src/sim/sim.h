@@ -59,3 +59,7 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err);
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err);
 
 extern const char* const sim_usage;
+
+// Writes `v` at `p` exactly as printf("%.9g", v) does (the records' float
+// format) and returns the end; at most 24 characters, no terminating zero.
+char* format_g9(char* p, double v);

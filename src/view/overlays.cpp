@@ -3,10 +3,12 @@
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/assets.h"
 #include "core/events.h"
 #include "core/media.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "draw/draw.h"
@@ -17,11 +19,62 @@
 bool paused = false;                         // only while the pause overlay runs
 void (*overlay_pass_flipped)() = nullptr;    // tests only
 
+// The frozen picture darkened, window-sized in the window's layout: black,
+// the frozen frame, a black box of alpha 125 over it all, exactly what each
+// pass used to draw into the window anew. Made at the first pass of every
+// overlay (each starts from its own frozen frame) and again if the window
+// surface changes size or layout; kept for the whole run.
+static SDL_Surface* darkened = nullptr;
+static bool darkened_stale = true;
+
+static bool fits_window(const SDL_Surface* s) {
+    const SDL_PixelFormat* a = s->format;
+    const SDL_PixelFormat* b = screen->format;
+    return s->w == screen->w && s->h == screen->h && a->BitsPerPixel == b->BitsPerPixel &&
+           a->Rmask == b->Rmask && a->Gmask == b->Gmask && a->Bmask == b->Bmask && a->Amask == b->Amask;
+}
+
+static void darken_frozen_frame() {
+    if (darkened && !darkened_stale && fits_window(darkened)) return;
+    if (darkened && !fits_window(darkened)) {
+        SDL_FreeSurface(darkened);
+        darkened = nullptr;
+    }
+    const SDL_PixelFormat* f = screen->format;
+    if (!darkened)
+        darkened = SDL_CreateRGBSurface(SDL_SWSURFACE, screen->w, screen->h, f->BitsPerPixel, f->Rmask, f->Gmask,
+                                        f->Bmask, f->Amask);
+    SDL_Surface* target = darkened ? darkened : screen;   // out of memory: drawn as before
+    SDL_FillRect(target, nullptr, 0);
+    SDL_Rect at = {0, 0, 0, 0};
+    SDL_BlitSurface(frozen_frame, nullptr, target, &at);
+    boxRGBA(target, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
+    darkened_stale = !darkened;
+}
+
 // The picture every overlay pass shows: the frame that started the overlay,
 // darkened.
 static void freeze_frame() {
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(screen, nullptr, frozen_frame, &at);
+    darkened_stale = true;
+}
+
+// The darkened picture into the window, row by row (the same layout, so a
+// plain copy of the bytes; SDL's copy blit bypasses the cache).
+static void show_darkened() {
+    darken_frozen_frame();
+    if (!darkened) return;   // already drawn into the window
+    if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) {
+        SDL_Rect at = {0, 0, 0, 0};
+        SDL_BlitSurface(darkened, nullptr, screen, &at);
+        return;
+    }
+    const size_t bytes = (size_t)darkened->w * darkened->format->BytesPerPixel;
+    for (int y = 0; y < darkened->h; y++)
+        std::memcpy(static_cast<Uint8*>(screen->pixels) + y * screen->pitch,
+                    static_cast<const Uint8*>(darkened->pixels) + y * darkened->pitch, bytes);
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 
 // One pass of an overlay: the darkened frozen picture with the overlay's own
@@ -29,12 +82,9 @@ static void freeze_frame() {
 // caller paces the pass.
 static void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
     FPS();
-    SDL_FillRect(screen, nullptr, 0);
-    SDL_Rect at = {0, 0, 0, 0};
-    SDL_BlitSurface(frozen_frame, nullptr, screen, &at);
-    boxRGBA(screen, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
+    show_darkened();
     draw();
-    SDL_Flip(screen);
+    show_frame();
     if (overlay_pass_flipped) overlay_pass_flipped();
 
     SDL_Event e;
@@ -160,6 +210,7 @@ static void race_end_event(const SDL_Event& e) {
 
 void race_end_screen() {
     race_end_open = true;
+    darkened_stale = true;   // the caller may have put its own picture in frozen_frame
     while (race_end_open) {
         overlay_pass(draw_race_end, race_end_event);
         wrap_menu_cursor(2);

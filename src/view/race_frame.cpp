@@ -18,6 +18,7 @@
 
 #include "core/assets.h"
 #include "core/events.h"
+#include "core/present.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
@@ -88,5 +89,5 @@ void race_frame() {
     end_of_frame_events();
     top_up(20);
     // Shown only after the wait, so frames appear at an even pace.
-    SDL_Flip(screen);
+    show_frame();
 }

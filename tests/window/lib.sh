@@ -19,7 +19,7 @@ start_x() {
   local fifo="$ARTIFACTS/xvfb.display" n=""
   rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
   XVFB_PID=$!
   read -r -t 60 n <"$fifo" || true
   rm -f "$fifo"

@@ -1,0 +1,41 @@
+// The window: the picture size the screens ask for, shown at a whole scale
+// in a window or fullscreen. The screens always draw their picture at 1:1
+// into `screen`; only the presentation is enlarged. At scale 1 in a window
+// `screen` is the window itself, exactly as the game always had it.
+#pragma once
+
+#include <SDL/SDL.h>
+
+// Read once from the command line, before start-up: the scale (1 to 4) of a
+// windowed picture and whether the game starts fullscreen.
+void window_configure(int scale, bool fullscreen);
+
+// Opens (or reopens) the window for a w x h picture and points `screen` at
+// the surface to draw it into: the window itself at scale 1 in a window
+// (SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF)); otherwise a
+// w x h surface in the window's pixel layout, enlarged into the window by
+// every present_frame(). Fullscreen takes the largest whole scale that fits
+// the display and centres the picture on black.
+void open_window(int w, int h);
+
+// show_frame_hook: the picture in `screen` onto the display.
+void present_frame();
+
+// presentation_key_hook: F11 toggles fullscreen; true when it was F11.
+bool window_key(const SDL_Event& e);
+
+// Fullscreen on or off for the same picture size; `screen` keeps its picture.
+void toggle_fullscreen();
+
+// Frees the surface drawn into when it is not the window (at shut-down).
+void close_window();
+
+// The surface on the display, and the scale and mode in use now.
+SDL_Surface* window_surface();
+int window_scale();
+bool window_is_fullscreen();
+
+// Copies `from` into `to` with its top-left corner at (x, y), each pixel a
+// scale x scale block, rows first..last-1 of `from` only. Both surfaces are
+// 32-bit with the same layout, and the enlarged rows fit inside `to`.
+void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int scale, int x, int y, int first, int last);

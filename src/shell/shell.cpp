@@ -313,6 +313,7 @@ void shutdown_game() {
     free_surface(second_view);
     free_surface(frozen_frame);
     free_rotation_tables();
+    free_overlay_picture();
     free_tile_pieces();
     free_surface(lap_bar);
     free_surface(finish_image);

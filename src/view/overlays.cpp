@@ -52,6 +52,12 @@ static void darken_frozen_frame() {
     darkened_stale = !darkened;
 }
 
+void free_overlay_picture() {
+    SDL_FreeSurface(darkened);
+    darkened = nullptr;
+    darkened_stale = true;
+}
+
 // The picture every overlay pass shows: the frame that started the overlay,
 // darkened.
 static void freeze_frame() {

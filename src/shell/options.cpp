@@ -8,13 +8,14 @@
 #define CHAINBALL_VERSION "unknown"
 #endif
 
-const char* const game_usage = "usage: chainball [--help] [--version]";
+const char* const game_usage = "usage: chainball [--help] [--version] [--track FILE]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
     "\n"
     "  --help       this text\n"
     "  --version    the version\n"
+    "  --track FILE race on this track file alone: the settings offer just it\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
     "Escape leaves a race or the game.\n";
@@ -27,6 +28,12 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
             opt.help = true;
         } else if (arg == "--version") {
             opt.version = true;
+        } else if (arg == "--track") {
+            if (i + 1 >= argc || !argv[i + 1][0]) {
+                std::fprintf(err, "chainball: option --track needs a track file\n%s\n", game_usage);
+                return 2;
+            }
+            opt.track_file = argv[++i];
         } else {
             std::fprintf(err, "chainball: unknown option '%s'\n%s\n", argv[i], game_usage);
             return 2;

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 struct game_options {
     bool help = false;
     bool version = false;
+    std::string track_file;   // --track FILE: race this one file; empty: the catalogue
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/assets.h"
+#include "core/files.h"
 #include "core/media.h"
 #include "core/state.h"
 #include "menu/menu.h"
@@ -168,12 +169,30 @@ void shutdown_game() {
     screen = nullptr;
 }
 
+bool usable_track_file(const std::string& file, std::string& absolute) {
+    std::string why;
+    FILE* f = open_regular_file(file.c_str(), MAX_LEVEL_FILE_BYTES, why);
+    if (!f) {
+        fprintf(stderr, "chainball: cannot race track file '%s': %s\n", printable(file, 200).c_str(),
+                why.c_str());
+        return false;
+    }
+    fclose(f);
+    // The game moves into its data folder, so a relative name is made whole first.
+    char cwd[PATH_MAX];
+    absolute = file[0] == '/' || !getcwd(cwd, sizeof cwd) ? file : std::string(cwd) + "/" + file;
+    return true;
+}
+
 int SDL_main(int argc, char** argv) {
     game_options options;
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
+    static std::string track_path;   // the --track file, for the whole run
+    if (!options.track_file.empty() && !usable_track_file(options.track_file, track_path)) return 2;
     find_data_folder();   // without one, startup() names what it misses here
     if (!startup()) return 1;
+    if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     run_screen_loop();
     shutdown_game();
     return 0;

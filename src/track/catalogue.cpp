@@ -69,3 +69,14 @@ void wrap_level_index() {
     if (level > last_level_index) level = 0;
     if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
 }
+
+void catalogue_of_one_file(const char* path) {
+    std::memset(level_names, 0, sizeof level_names);
+    const char* slash = std::strrchr(path, '/');
+    std::string name = slash ? slash + 1 : path;
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) name.resize(name.size() - 4);
+    std::snprintf(level_names[0], LEVEL_NAME_LEN, "%s", name.c_str());
+    last_level_index = 0;
+    race_settings.level_index = 0;
+    track_file_override = path;
+}

@@ -240,7 +240,11 @@ static void piece_findings(reporter& rep) {
     bare.close();
 }
 
-static bool same_cell(const route_step& a, const route_step& b) { return a.x == b.x && a.y == b.y; }
+// The walk stands where it started, heading the way it started (up): from
+// here on it repeats itself.
+static bool back_at_start(const route_step& a, const route_step& start) {
+    return a.x == start.x && a.y == start.y && a.heading == 3;
+}
 
 // The route walk of the load, and the same walk once more run on to one
 // straight past its end: a closed route passes the finish on the way.
@@ -273,7 +277,7 @@ static void route_findings(reporter& rep) {
     // walk it went round more than once; after it, the route is closed.
     size_t back = 0;
     for (size_t i = 1; i < last && !back; i++)
-        if (same_cell(longer[i], start)) back = i;
+        if (back_at_start(longer[i], start)) back = i;
 
     if (back > 0 && back < walked) {
         std::vector<bool> on_route((size_t)n * n, false);

@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build fuzz-build play test fuzz bench assets clean
+.PHONY: all deps build fuzz-build play test fuzz bench assets docs clean
 
 all: build
 
@@ -37,6 +37,10 @@ bench: build
 
 assets: deps
 	/usr/bin/python3 tools/make_assets.py
+
+# The pictures and outputs of docs/tracks.md, from chainball-track itself.
+docs: build
+	/usr/bin/python3 tools/make_track_docs.py $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -42,11 +42,18 @@ std::string track_name_of(const std::string& path) {
 }
 
 double shortest_lap_way(const std::vector<bool>& open, int size) {
+    if (track.checkpoint_count <= 0 || (size_t)size * size != open.size()) return -1;
     std::vector<int> stops;   // cells, x * size + y
-    stops.push_back(track.finish_x / 50 * size + track.finish_y / 50);
+    auto stop_at = [&](int px, int py) {
+        const int x = px / 50, y = py / 50;
+        if (px < 0 || py < 0 || x >= size || y >= size) return false;
+        stops.push_back(x * size + y);
+        return true;
+    };
+    if (!stop_at(track.finish_x, track.finish_y)) return -1;
     const int n = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
-    if (n <= 0) return -1;
-    for (int k = 0; k < n; k++) stops.push_back(track.checkpoints[k].x / 50 * size + track.checkpoints[k].y / 50);
+    for (int k = 0; k < n; k++)
+        if (!stop_at(track.checkpoints[k].x, track.checkpoints[k].y)) return -1;
     stops.push_back(stops.front());
 
     const double diagonal = std::sqrt(2.0);

@@ -54,7 +54,7 @@ std::string kit_default_data_folder() {
     if (n > 0) {
         exe[n] = 0;
         std::string dir(exe);
-        dir = dir.substr(0, dir.rfind('/'));
+        dir.resize(dir.rfind('/'));
         if (access((dir + "/filut").c_str(), F_OK) == 0) return dir + "/filut";
     }
     return "filut";

@@ -177,6 +177,8 @@ static void draw_route(SDL_Surface* band, int top) {
         std::snprintf(label, sizeof label, "%d", k + 1);
         int w = 0, h = 0;
         if (small_font) TTF_SizeText(small_font, label, &w, &h);
+        const checkpoint& c = track.checkpoints[k];
+        filledCircleRGBA(band, (Sint16)(c.x + 50), (Sint16)(c.y + 50 - top), 9, 0, 0, 0, 200);
         text2(band, track.checkpoints[k].x + 50 - w / 2, track.checkpoints[k].y + 50 - h / 2 - top, label,
               small_font);
     }

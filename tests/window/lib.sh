@@ -32,11 +32,11 @@ stop_x() {
 }
 trap stop_x EXIT
 
-# start_game BINARY: runs it with no audio device needed, records its pid.
+# start_game BINARY [ARGS...]: runs it with no audio device needed, records its pid.
 # SDL is held to X11: without it a lost display would quietly fall back to
 # a text-mode driver and the failure would read as a missing window.
 start_game() {
-  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$1" >"$ARTIFACTS/game.out" 2>&1 &
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$@" >"$ARTIFACTS/game.out" 2>&1 &
   GAME_PID=$!
   for _ in $(seq "${WINDOW_WAIT:-100}"); do
     WIN=$(xdotool search --name '^Chainball$' 2>/dev/null | head -n 1)

@@ -6,6 +6,8 @@
 
 #include <SDL/SDL.h>
 
+#include <string>
+
 enum {
     TILE_GROUND = 0,
     TILE_H_STRAIGHT = 6,   // '='
@@ -84,9 +86,11 @@ extern const level_load_watch* level_watch;   // null except while a check runs
 // The file every race loads instead of the catalogue's chosen one: set by
 // `chainball --track FILE` for the whole run, null otherwise.
 extern const char* track_file_override;
+// The name a level file goes by: its base name less ".txt".
+std::string level_name_of_file(const std::string& path);
 // Makes the catalogue hold just the level file at `path`, named after it
-// (its base name less ".txt", cut to 49 characters; shown, never used as a
-// path), and has every race load that file. `path` must last the whole run.
+// (level_name_of_file, cut to 49 characters; shown, never used as a path),
+// and has every race load that file. `path` must last the whole run.
 void catalogue_of_one_file(const char* path);
 
 // Reads a level file into `track` (size field, grid) and walks its route.

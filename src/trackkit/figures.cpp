@@ -34,13 +34,6 @@ const design_limit design_limits[LIMIT_COUNT] = {
     {"name", 90, "wider than 90 pixels in the small font: it runs out of the \"Level:\" button"},
 };
 
-std::string track_name_of(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) name.resize(name.size() - 4);
-    return name;
-}
-
 double shortest_lap_way(const std::vector<bool>& open, int size) {
     if (track.checkpoint_count <= 0 || (size_t)size * size != open.size()) return -1;
     std::vector<int> stops;   // cells, x * size + y
@@ -205,7 +198,8 @@ void measure_track(const std::string& path, track_figures& fig) {
     grid_figures(path, fig);
     set_view_size();
     fig.view_cells = (screen_leveys < screen_korkeus ? screen_leveys : screen_korkeus) / 50;
-    fig.name = track_name_of(path);
+    // As the settings show it: cut to what the catalogue keeps.
+    fig.name = level_name_of_file(path).substr(0, LEVEL_NAME_LEN - 1);
     int w = 0, h = 0;
     if (small_font && TTF_SizeText(small_font, fig.name.c_str(), &w, &h) == 0) fig.name_pixels = w;
     fig.name_room = (int)design_limits[LIMIT_NAME_PIXELS].value;

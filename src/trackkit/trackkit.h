@@ -78,9 +78,6 @@ std::string kit_default_data_folder();
 // `track` holding the level (or whatever the load left).
 void check_track(const std::string& path, track_report& report);
 
-// The catalogue name of a level file: its base name less ".txt".
-std::string track_name_of(const std::string& path);
-
 // The shortest 8-connected way, in cells (a diagonal costs the square root
 // of 2 and is taken only where both side cells are open), from the finish
 // cell through every checkpoint cell in order and back, over the cells

@@ -653,3 +653,16 @@ TEST(TrackKitCommand, GameRefusesAnUnreadableTrackBeforeAnyWindow) {
     EXPECT_EQ(run("./chainball --track /dev/zero", out), 2);
     EXPECT_EQ(out, "chainball: cannot race track file '/dev/zero': a character device, not a regular file\n");
 }
+
+// A track wider than one drawing piece (8000 pixels) comes out whole: grass
+// repeats every 50 pixels, so every 5 pixels at a tenth, across the seam too.
+TEST_F(TrackKitFigures, RenderJoinsThePiecesOfAWideTrack) {
+    const std::string out = scratch_file("");
+    std::string why;
+    ASSERT_TRUE(render_track(scratch_file("0170" + std::string(170 * 170, '.')), out, false, 0.1, 1, why)) << why;
+    const picture p = read_png(out);
+    ASSERT_EQ(p.w, 850);
+    for (int y = 0; y < 850; y += 97)
+        for (int x = 790; x < 815; x++) EXPECT_EQ(p.at(x, y), p.at(x - 5, y)) << x << "," << y;
+    EXPECT_NE(p.at(800, 0), 0u);
+}

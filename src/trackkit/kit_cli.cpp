@@ -144,8 +144,8 @@ void print_figures(const track_report& r, FILE* out) {
         return;
     }
     std::fprintf(out, "  size            %d x %d cells\n", f.size, f.size);
-    std::fprintf(out, "  route           %.0f px, %d waypoints, %d checkpoints\n", f.route_px, f.waypoints,
-                 f.checkpoints);
+    std::fprintf(out, "  route           %.0f px, %d waypoints, %d checkpoint%s\n", f.route_px, f.waypoints,
+                 f.checkpoints, f.checkpoints == 1 ? "" : "s");
     std::fprintf(out, "  direction       %s\n", f.clockwise ? "clockwise" : "anticlockwise");
     std::fprintf(out, "  finish          on the %s road\n", f.finish_side);
     if (f.lap_seconds >= 0)
@@ -157,8 +157,11 @@ void print_figures(const track_report& r, FILE* out) {
     if (f.shortcut_ratio >= 0)
         std::fprintf(out, "  shortcut ratio  %.2f (%.1f cells off slowing cells, %.1f on the road)\n",
                      f.shortcut_ratio, f.open_way, f.road_way);
-    else
+    else if (f.checkpoints == 0)
         std::fprintf(out, "  shortcut ratio  not measurable (no checkpoint)\n");
+    else
+        std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
+                          "cut the road)\n");
     std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
     if (f.grid_overlap >= 0)
         std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);

@@ -26,7 +26,9 @@
 
 // Larger pictures are refused: --scale shrinks them.
 constexpr int MAX_PICTURE_SIDE = 8000;
-// Rows of the track drawn at a time.
+// The track is drawn in pieces of at most this many columns by rows of
+// pixels: SDL 1.2 holds a surface's row length in 16 bits.
+constexpr int PIECE_COLUMNS = 8000;
 constexpr int BAND_ROWS = 500;
 
 bool write_png(SDL_Surface* s, const std::string& path, std::string& why) {
@@ -117,15 +119,17 @@ struct shrinker {
         std::fill(sum[1].begin(), sum[1].end(), 0);
         base++;
     }
-    void add(SDL_Surface* band, int band_row, int src_row) {
+    // Row `band_row` of `piece`, which holds source columns from `left` on.
+    void add(SDL_Surface* piece, int band_row, int src_row, int left) {
         const span& r = rows[(size_t)src_row];
         while (r.first > base) flush();
-        const Uint8* p = static_cast<const Uint8*>(band->pixels) + band_row * band->pitch;
-        for (size_t x = 0; x < cols.size(); x++) {
+        const Uint8* p = static_cast<const Uint8*>(piece->pixels) + band_row * piece->pitch;
+        for (int i = 0; i < piece->w && left + i < (int)cols.size(); i++) {
+            const size_t x = (size_t)(left + i);
             Uint32 v;
-            std::memcpy(&v, p + x * 4, 4);
+            std::memcpy(&v, p + i * 4, 4);
             Uint8 c[3];
-            SDL_GetRGB(v, band->format, &c[0], &c[1], &c[2]);
+            SDL_GetRGB(v, piece->format, &c[0], &c[1], &c[2]);
             const span& k = cols[x];
             for (int dy = 0; dy < 2; dy++) {
                 const double wy = dy ? r.w2 : r.w1;
@@ -151,24 +155,25 @@ struct shrinker {
 // The computer drivers' line with a dot at each waypoint, the finish strip
 // outlined, the checkpoint markers with their numbers, and the 10-ball chains
 // where the race places them; drawn into `band` as the views draw with the
-// camera at (0, -top).
-static void draw_route(SDL_Surface* band, int top) {
+// camera at (-left, -top).
+static void draw_route(SDL_Surface* band, int left, int top) {
     const int n = track.waypoint_count < MAX_WAYPOINTS ? track.waypoint_count : MAX_WAYPOINTS;
     for (int i = 0; i < n; i++) {
         const waypoint& a = track.waypoints[i];
         const waypoint& b = track.waypoints[(i + 1) % n];
-        lineRGBA(band, (Sint16)a.x, (Sint16)(a.y - top), (Sint16)b.x, (Sint16)(b.y - top), 255, 230, 40, 255);
+        lineRGBA(band, (Sint16)(a.x - left), (Sint16)(a.y - top), (Sint16)(b.x - left), (Sint16)(b.y - top), 255,
+                 230, 40, 255);
     }
     for (int i = 0; i < n; i++)
-        filledCircleRGBA(band, (Sint16)track.waypoints[i].x, (Sint16)(track.waypoints[i].y - top), 3, 255, 230,
-                         40, 255);
-    const int fx = track.finish_x, fy = track.finish_y - top;
+        filledCircleRGBA(band, (Sint16)(track.waypoints[i].x - left), (Sint16)(track.waypoints[i].y - top), 3,
+                         255, 230, 40, 255);
+    const int fx = track.finish_x - left, fy = track.finish_y - top;
     rectangleRGBA(band, (Sint16)fx, (Sint16)fy, (Sint16)(fx + 99), (Sint16)(fy + 19), 255, 40, 40, 255);
 
     // The view's own drawing, on this band as the window.
     SDL_Surface* window = screen;
     screen = band;
-    camera_x[0] = 0;
+    camera_x[0] = -left;
     camera_y[0] = -top;
     const int k_count = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
     for (int k = 0; k < k_count; k++) {
@@ -178,9 +183,8 @@ static void draw_route(SDL_Surface* band, int top) {
         int w = 0, h = 0;
         if (small_font) TTF_SizeText(small_font, label, &w, &h);
         const checkpoint& c = track.checkpoints[k];
-        filledCircleRGBA(band, (Sint16)(c.x + 50), (Sint16)(c.y + 50 - top), 9, 0, 0, 0, 200);
-        text2(band, track.checkpoints[k].x + 50 - w / 2, track.checkpoints[k].y + 50 - h / 2 - top, label,
-              small_font);
+        filledCircleRGBA(band, (Sint16)(c.x + 50 - left), (Sint16)(c.y + 50 - top), 9, 0, 0, 0, 200);
+        text2(band, c.x + 50 - w / 2 - left, c.y + 50 - h / 2 - top, label, small_font);
     }
     for (int r = 0; r < RACERS; r++)
         for (int b = 0; b < racer_length(r); b++) draw_ball(r, b);
@@ -224,28 +228,38 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
     } else {
         const int out_w = out_side > 0 ? out_side : 1;
         SDL_Surface* out = SDL_CreateRGBSurface(SDL_SWSURFACE, out_w, out_w, 32, 0, 0, 0, 0);
-        SDL_Surface* band = SDL_CreateRGBSurface(SDL_SWSURFACE, side, BAND_ROWS, 32, 0, 0, 0, 0);
-        if (!out || !band) {
+        std::vector<SDL_Surface*> pieces;   // one band, left to right
+        bool made = out != nullptr;
+        for (int left = 0; made && left < side; left += PIECE_COLUMNS) {
+            const int w = side - left < PIECE_COLUMNS ? side - left : PIECE_COLUMNS;
+            pieces.push_back(SDL_CreateRGBSurface(SDL_SWSURFACE, w, BAND_ROWS, 32, 0, 0, 0, 0));
+            made = pieces.back() != nullptr;
+        }
+        if (!made) {
             why = "not enough memory for a picture of " + std::to_string(side) + " pixels on a side";
         } else {
             shrinker shrink(out, side, side);
-            SDL_LockSurface(out);
             for (int top = 0; top < side; top += BAND_ROWS) {
-                SDL_UnlockSurface(out);
-                SDL_FillRect(band, nullptr, 0);
-                draw_track_view(band, 0, -top);
-                if (route) draw_route(band, top);
+                for (size_t i = 0; i < pieces.size(); i++) {
+                    const int left = (int)i * PIECE_COLUMNS;
+                    SDL_FillRect(pieces[i], nullptr, 0);
+                    draw_track_view(pieces[i], -left, -top);
+                    if (route) draw_route(pieces[i], left, top);
+                }
                 SDL_LockSurface(out);
-                SDL_LockSurface(band);
-                for (int y = 0; y < BAND_ROWS && top + y < side; y++) shrink.add(band, y, top + y);
-                SDL_UnlockSurface(band);
+                for (SDL_Surface* p : pieces) SDL_LockSurface(p);
+                for (int y = 0; y < BAND_ROWS && top + y < side; y++)
+                    for (size_t i = 0; i < pieces.size(); i++) shrink.add(pieces[i], y, top + y, (int)i * PIECE_COLUMNS);
+                for (SDL_Surface* p : pieces) SDL_UnlockSurface(p);
+                SDL_UnlockSurface(out);
             }
+            SDL_LockSurface(out);
             shrink.finish();
             SDL_UnlockSurface(out);
             ok = write_png(out, out_path, why);
         }
         SDL_FreeSurface(out);
-        SDL_FreeSurface(band);
+        for (SDL_Surface* p : pieces) SDL_FreeSurface(p);
     }
     race_settings = settings;
     kaksinpeli = two;

@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build fuzz-build play test fuzz bench assets clean install uninstall package package-check screenshots
+.PHONY: all deps build fuzz-build play test fuzz bench assets docs clean install uninstall package package-check screenshots
 
 all: build
 
@@ -59,6 +59,10 @@ screenshots: build
 
 assets: deps
 	/usr/bin/python3 tools/make_assets.py
+
+# The pictures and outputs of docs/tracks.md, from chainball-track itself.
+docs: build
+	/usr/bin/python3 tools/make_track_docs.py $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -11,7 +11,7 @@ import sys
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
 SRC = os.path.join(ROOT, 'src')
 # Ground first. sim and view both stand on race and never on each other.
-RANK = {'draw': 0, 'core': 1, 'track': 2, 'race': 3, 'sim': 4, 'view': 4, 'menu': 5, 'shell': 6}
+RANK = {'draw': 0, 'core': 1, 'track': 2, 'race': 3, 'sim': 4, 'view': 4, 'menu': 5, 'trackkit': 5, 'shell': 6}
 MEDIA = re.compile(r'SDL_(gfx\w*|image|mixer|ttf|rotozoom)\.h')
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 

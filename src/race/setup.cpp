@@ -26,7 +26,7 @@ void load_level() {
     char path[14 + LEVEL_NAME_LEN - 1 + 4 + 1];
     std::snprintf(path, sizeof path, "filut/levelit/%.*s.txt", LEVEL_NAME_LEN - 1,
                   chosen_level_name());
-    setup_race(path);
+    setup_race(track_file_override ? track_file_override : path);
     race_start_ticks = game_ticks();
     game_screen = SCREEN_RACE;
 }

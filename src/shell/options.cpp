@@ -8,13 +8,15 @@
 #define CHAINBALL_VERSION "unknown"
 #endif
 
-const char* const game_usage = "usage: chainball [--help] [--version] [--scale N] [--fullscreen]";
+const char* const game_usage =
+    "usage: chainball [--help] [--version] [--track FILE] [--scale N] [--fullscreen]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
     "\n"
     "  --help       this text\n"
     "  --version    the version\n"
+    "  --track FILE race on this track file alone: the settings offer just it\n"
     "  --scale N    show every pixel as an N x N block, N from 1 to 4 (default 1)\n"
     "  --fullscreen start fullscreen, at the largest whole scale that fits\n"
     "\n"
@@ -54,6 +56,12 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
                              game_usage);
                 return 2;
             }
+        } else if (arg == "--track") {
+            if (i + 1 >= argc || !argv[i + 1][0]) {
+                std::fprintf(err, "chainball: option --track needs a track file\n%s\n", game_usage);
+                return 2;
+            }
+            opt.track_file = argv[++i];
         } else {
             std::fprintf(err, "chainball: unknown option '%s'\n%s\n", argv[i], game_usage);
             return 2;

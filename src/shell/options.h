@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 struct game_options {
     bool help = false;
     bool version = false;
     int scale = 1;            // --scale N: each pixel shown as an N x N block, 1 to 4
     bool fullscreen = false;  // --fullscreen: start fullscreen (F11 toggles)
+    std::string track_file;   // --track FILE: race this one file; empty: the catalogue
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

@@ -331,6 +331,21 @@ void shutdown_game() {
     screen = nullptr;
 }
 
+bool usable_track_file(const std::string& file, std::string& absolute) {
+    std::string why;
+    FILE* f = open_regular_file(file.c_str(), MAX_LEVEL_FILE_BYTES, why);
+    if (!f) {
+        fprintf(stderr, "chainball: cannot race track file '%s': %s\n", printable(file, 200).c_str(),
+                why.c_str());
+        return false;
+    }
+    fclose(f);
+    // The game moves into its data folder, so a relative name is made whole first.
+    char cwd[PATH_MAX];
+    absolute = file[0] == '/' || !getcwd(cwd, sizeof cwd) ? file : std::string(cwd) + "/" + file;
+    return true;
+}
+
 static void on_quit_signal(int signo) {
     quit_signal = signo;
 }
@@ -351,9 +366,12 @@ int SDL_main(int argc, char** argv) {
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
     catch_quit_signals();
+    static std::string track_path;   // the --track file, for the whole run
+    if (!options.track_file.empty() && !usable_track_file(options.track_file, track_path)) return 2;
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
     if (!startup()) return 1;
+    if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     run_screen_loop();
     shutdown_game();
     // As a shell expects of a program stopped by a signal.

@@ -3,6 +3,8 @@
 // new window size), loads every asset and sets every start value.
 #pragma once
 
+#include <string>
+
 // Opens the window for a w x h picture (shell/window.h); updates `screen`.
 void set_video_mode(int w, int h);
 
@@ -20,5 +22,10 @@ void reset_shell_state();
 bool startup();
 void run_screen_loop();
 void shutdown_game();
+
+// True when `file` can be raced (a readable regular file within the size
+// cap), with its path made absolute in `absolute`; otherwise prints one line
+// naming the cause on stderr.
+bool usable_track_file(const std::string& file, std::string& absolute);
 
 int SDL_main(int argc, char** argv);

@@ -69,3 +69,18 @@ void wrap_level_index() {
     if (level > last_level_index) level = 0;
     if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
 }
+
+std::string level_name_of_file(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) name.resize(name.size() - 4);
+    return name;
+}
+
+void catalogue_of_one_file(const char* path) {
+    std::memset(level_names, 0, sizeof level_names);
+    std::snprintf(level_names[0], LEVEL_NAME_LEN, "%s", level_name_of_file(path).c_str());
+    last_level_index = 0;
+    race_settings.level_index = 0;
+    track_file_override = path;
+}

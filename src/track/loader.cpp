@@ -37,7 +37,9 @@ static int read_size_field(FILE* f, std::string& as_written) {
         if (f && read_nonblank(f, c)) as_written += c;
         field[i] = c;
     }
-    return std::atoi(field);
+    const int size = std::atoi(field);
+    if (level_watch && level_watch->size_field) level_watch->size_field(as_written.c_str(), size);
+    return size;
 }
 
 static void place_cell(char c, int col, int row) {
@@ -72,7 +74,9 @@ static void place_cell(char c, int col, int row) {
 static void read_grid(FILE* f, int size) {
     int col = 0, row = 0;
     char c = 0;
+    const bool watched = level_watch && level_watch->cell;
     while (read_nonblank(f, c)) {
+        if (watched) level_watch->cell(c, col, row);
         if (row >= MAX_TRACK) break;
         place_cell(c, col, row);
         col++;
@@ -94,7 +98,7 @@ static const int corner_turns[4][4] = {
 
 // Walks the road from the finish cell, heading up, turning at corners, until
 // it has passed as many straights as the file holds.
-static void walk_route() {
+void walk_route() {
     int cx = track.finish_x / 50, cy = track.finish_y / 50;
     int heading = 3;
     int straights = 0, spacing = 0, steps = 0;
@@ -102,6 +106,7 @@ static void walk_route() {
     track.waypoint_count = 0;
     track.checkpoint_count = 0;
 
+    const bool watched = level_watch && level_watch->walk;
     while (straights < track.straight_count) {
         int t = tile_at(cx, cy);
         if (t == TILE_FINISH) {
@@ -112,14 +117,18 @@ static void walk_route() {
             int turned = corner_turns[t - TILE_CORNER_1][heading];
             if (turned >= 0) heading = turned;
         }
+        const bool straight = t == TILE_H_STRAIGHT || t == TILE_V_STRAIGHT;
+        const bool lays_waypoint = t >= TILE_H_STRAIGHT && t <= TILE_FINISH;
+        const bool lays_checkpoint = straight && spacing > 9;
+        if (watched) level_watch->walk({cx, cy, heading, lays_waypoint, lays_checkpoint, false});
         // Past capacity the lists just stop growing; the walk goes on the same.
-        if (t >= TILE_H_STRAIGHT && t <= TILE_FINISH && track.waypoint_count < MAX_WAYPOINTS) {
+        if (lays_waypoint && track.waypoint_count < MAX_WAYPOINTS) {
             track.waypoints[track.waypoint_count].x = cx * 50 + 50;
             track.waypoints[track.waypoint_count].y = cy * 50 + 50;
             track.waypoint_count++;
         }
-        if (t == TILE_H_STRAIGHT || t == TILE_V_STRAIGHT) {
-            if (spacing > 9) {
+        if (straight) {
+            if (lays_checkpoint) {
                 if (track.checkpoint_count < MAX_CHECKPOINTS) {
                     checkpoint& k = track.checkpoints[track.checkpoint_count];
                     k.x = cx * 50;
@@ -148,6 +157,7 @@ static void walk_route() {
         steps++;
         if (steps > size * size) break;
     }
+    if (watched) level_watch->walk({cx, cy, heading, false, false, true});
 }
 
 void load_level_file(const char* path) {

@@ -20,6 +20,17 @@ static const piece_place atlas_layout[12] = {
     {350, 0, 100, 100}, {450, 0, 100, 100}, {550, 0, 100, 100}, {250, 0, 100, 100},
 };
 
+void cell_footprint(int code, int& cols, int& rows) {
+    cols = rows = 0;
+    if (code >= 0 && code < 12) {
+        cols = atlas_layout[code].w / 50;
+        rows = atlas_layout[code].h / 50;
+    } else if (code == TILE_FINISH) {
+        cols = 2;   // filut/maali.png is 100 x 50
+        rows = 1;
+    }
+}
+
 void cut_atlas(SDL_Surface* atlas) {
     for (int i = 0; i < 12; i++) {
         const piece_place& p = atlas_layout[i];

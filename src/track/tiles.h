@@ -9,5 +9,10 @@ extern SDL_Surface* tile_pieces[12];
 void cut_atlas(SDL_Surface* atlas);   // frees the atlas
 void free_tile_pieces();
 
+// How many cells across and down the picture of a cell with tile code
+// `code` reaches from its top-left corner (the finish's 100 x 50 picture
+// included); 0 x 0 for a code without a picture of its own.
+void cell_footprint(int code, int& cols, int& rows);
+
 // Draws the grid of `track` into `view`, shifted by the camera offset.
 void draw_track_view(SDL_Surface* view, int cam_x, int cam_y);

@@ -6,6 +6,8 @@
 
 #include <SDL/SDL.h>
 
+#include <string>
+
 enum {
     TILE_GROUND = 0,
     TILE_H_STRAIGHT = 6,   // '='
@@ -57,6 +59,39 @@ const char* chosen_level_name();
 // settings and race-end screens. With a catalogue holding no '#'-closed name
 // it stays at 0, so it never names a negative entry.
 void wrap_level_index();
+
+// Read-only watchers of a level load, for the track makers' check: what the
+// loader reads and walks beyond what `track` keeps. The game never installs
+// one; with `level_watch` null the loader calls nothing. Any member may be
+// null.
+struct route_step {
+    int x, y;          // the cell the walk stands on
+    int heading;       // 0 right, 1 down, 2 left, 3 up: the heading it leaves by
+                       // (after a corner's turn); at the stop, the one it came with
+    bool waypoint;     // it lays a waypoint here (or would, past MAX_WAYPOINTS)
+    bool checkpoint;   // it lays a checkpoint here (or would, past MAX_CHECKPOINTS)
+    bool stop;         // the cell after the last step, where the walk stopped
+};
+struct level_load_watch {
+    // What the size field holds (up to four characters) and what it reads as.
+    void (*size_field)(const char* as_written, int size);
+    // Every character of the grid with the cell it fills, counted from 0;
+    // once with row == MAX_TRACK for the first character that is dropped.
+    void (*cell)(char c, int col, int row);
+    // Every step of the route walk, then once more with `stop` set.
+    void (*walk)(const route_step& step);
+};
+extern const level_load_watch* level_watch;   // null except while a check runs
+
+// The file every race loads instead of the catalogue's chosen one: set by
+// `chainball --track FILE` for the whole run, null otherwise.
+extern const char* track_file_override;
+// The name a level file goes by: its base name less ".txt".
+std::string level_name_of_file(const std::string& path);
+// Makes the catalogue hold just the level file at `path`, named after it
+// (level_name_of_file, cut to 49 characters; shown, never used as a path),
+// and has every race load that file. `path` must last the whole run.
+void catalogue_of_one_file(const char* path);
 
 // Reads a level file into `track` (size field, grid) and walks its route.
 // The slowing cells draw their variants from rand(). Usable without a window.

@@ -15,3 +15,8 @@ int tile_at(int x, int y);
 // (x + 1, y + 1) the same: the top-left cell of a 2 x 2 corner block, the
 // only cell that turns the route walk and draws the corner.
 bool is_corner_cell(int x, int y);
+
+// The route walk of load_level_file: from the finish cell, heading up, until
+// it has passed track.straight_count straights; refills the waypoints and
+// checkpoints. The track check also runs it on its own.
+void walk_route();

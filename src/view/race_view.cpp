@@ -20,13 +20,13 @@ static void blit_at(SDL_Surface* image, SDL_Surface* target, int x, int y) {
 }
 
 // One axis of a ball's place in a view: half + (camera + stored, as floats,
-// truncated) - 13. A position that is not a number or lies far outside any
+// truncated) - BALL_HALF_SIZE. A position that is not a number or lies far outside any
 // view has no whole-pixel place (the conversion would be undefined and the
 // 16-bit blit position would wrap); such a ball is simply not drawn.
 static bool ball_edge(int half, int camera, float stored, int* edge) {
     float sum = (float)camera + stored;
     if (!(sum > -30000.0f && sum < 30000.0f)) return false;
-    *edge = half + (int)sum - 13;
+    *edge = half + (int)sum - BALL_HALF_SIZE;
     return true;
 }
 

@@ -18,6 +18,8 @@ int sprite_angle(float heading);
 // The grid into view 1 (the window) and, in two-player mode, view 2, each
 // with its own camera.
 void draw_track();
+// Ball pictures are 26 x 26, drawn with their centre on the ball's place.
+constexpr int BALL_HALF_SIZE = 13;
 void draw_ball(int r, int b);
 void draw_checkpoint_marker(int k);
 void draw_lap_display();

@@ -1,0 +1,253 @@
+// The design figures of a track: its route, the computer's lap raced
+// headless, the shortcut ratio, the start grid, the view and the name; and
+// the limits check holds them to.
+#include <SDL/SDL_ttf.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <queue>
+#include <string>
+#include <vector>
+
+#include "core/assets.h"
+#include "core/files.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "race/race.h"
+#include "track/track.h"
+#include "trackkit/trackkit.h"
+#include "trackkit/trackkit_local.h"
+#include "view/view.h"
+
+// The one table of limits; docs/tracks.md shows it as print_limits writes it.
+const design_limit design_limits[LIMIT_COUNT] = {
+    {"shortcut ratio", 0.85, "below 0.85: leaving the road gains time"},
+    {"computer lap", 12, "under 12 s"},
+    {"computer lap", 45, "over 45 s, or no lap at all in 600 s"},
+    {"start grid", 10,
+     "room for fewer than 10 balls of each racer below the finish (on the grid, off slowing cells), "
+     "or any ball on a checkpoint marker"},
+    {"view", 10, "fewer than 10 x 10 cells: the view shows black bands"},
+    // The name is written at x 230 in the "Level:" button drawn from x 180
+    // to 320 (menu/settings.cpp, view/overlays.cpp).
+    {"name", 90, "wider than 90 pixels in the small font: it runs out of the \"Level:\" button"},
+};
+
+double shortest_lap_way(const std::vector<bool>& open, int size) {
+    if (track.checkpoint_count <= 0 || (size_t)size * size != open.size()) return -1;
+    std::vector<int> stops;   // cells, x * size + y
+    auto stop_at = [&](int px, int py) {
+        const int x = px / 50, y = py / 50;
+        if (px < 0 || py < 0 || x >= size || y >= size) return false;
+        stops.push_back(x * size + y);
+        return true;
+    };
+    if (!stop_at(track.finish_x, track.finish_y)) return -1;
+    const int n = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
+    for (int k = 0; k < n; k++)
+        if (!stop_at(track.checkpoints[k].x, track.checkpoints[k].y)) return -1;
+    stops.push_back(stops.front());
+
+    const double diagonal = std::sqrt(2.0);
+    std::vector<double> dist;
+    double total = 0;
+    for (size_t leg = 0; leg + 1 < stops.size(); leg++) {
+        const int from = stops[leg], to = stops[leg + 1];
+        if (!open[from] || !open[to]) return -1;
+        dist.assign((size_t)size * size, -1);
+        typedef std::pair<double, int> item;
+        std::priority_queue<item, std::vector<item>, std::greater<item>> queue;
+        dist[from] = 0;
+        queue.push({0, from});
+        while (!queue.empty()) {
+            const item top = queue.top();
+            queue.pop();
+            const int c = top.second;
+            if (top.first > dist[c]) continue;
+            if (c == to) break;
+            const int x = c / size, y = c % size;
+            for (int dx = -1; dx <= 1; dx++)
+                for (int dy = -1; dy <= 1; dy++) {
+                    if (!dx && !dy) continue;
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx < 0 || ny < 0 || nx >= size || ny >= size) continue;
+                    const int next = nx * size + ny;
+                    if (!open[next]) continue;
+                    // A diagonal only between two open side cells.
+                    if (dx && dy && (!open[nx * size + y] || !open[x * size + ny])) continue;
+                    const double d = top.first + (dx && dy ? diagonal : 1.0);
+                    if (dist[next] < 0 || d < dist[next]) {
+                        dist[next] = d;
+                        queue.push({d, next});
+                    }
+                }
+        }
+        if (dist[to] < 0) return -1;
+        total += dist[to];
+    }
+    return total;
+}
+
+static void shortcut_figures(track_figures& fig) {
+    const int n = track.size;
+    std::vector<int> cover;
+    road_cover(n, cover);
+    std::vector<bool> open((size_t)n * n), road((size_t)n * n);
+    for (int x = 0; x < n; x++)
+        for (int y = 0; y < n; y++) {
+            const int t = track.tiles[x][y];
+            const size_t i = (size_t)x * n + y;
+            open[i] = !(t >= 1 && t <= 5);
+            road[i] = road_code(t) || (t == TILE_BLANK && cover[i] > 0);
+        }
+    fig.open_way = shortest_lap_way(open, n);
+    fig.road_way = shortest_lap_way(road, n);
+    fig.shortcut_ratio = fig.open_way > 0 && fig.road_way > 0 ? fig.open_way / fig.road_way : -1;
+}
+
+static void route_figures(track_figures& fig) {
+    const int n = track.waypoint_count < MAX_WAYPOINTS ? track.waypoint_count : MAX_WAYPOINTS;
+    fig.waypoints = track.waypoint_count;
+    fig.checkpoints = track.checkpoint_count;
+    double length = 0, area = 0;
+    int left = 1 << 30, right = -(1 << 30);
+    for (int i = 0; i < n; i++) {
+        const waypoint& a = track.waypoints[i];
+        const waypoint& b = track.waypoints[(i + 1) % n];
+        length += std::hypot((double)(b.x - a.x), (double)(b.y - a.y));
+        // Rows grow downwards, so a positive sum turns clockwise on screen.
+        area += (double)a.x * b.y - (double)b.x * a.y;
+        if (a.x < left) left = a.x;
+        if (a.x > right) right = a.x;
+    }
+    fig.route_px = length;
+    fig.clockwise = area > 0;
+    const int finish = track.finish_x + 50;   // its waypoint
+    fig.finish_side = finish <= left ? "left" : finish >= right ? "right" : "inside";
+}
+
+// A race as the level-load screen sets it up, one-player, with these chains.
+static void race_on(const std::string& path, int a, int b, int c) {
+    reset_race_state();
+    std::memset(&track, 0, sizeof track);
+    kaksinpeli = false;
+    race_settings.chain_length[0] = a;
+    race_settings.chain_length[1] = b;
+    race_settings.chain_length[2] = c;
+    race_settings.laps = 1;
+    std::srand(1);
+    setup_race(path.c_str());
+}
+
+// Player 3 with a 10-ball chain, player 1 parked on the grid with one ball,
+// player 2 out: steps until player 3's first lap.
+// Without a checkpoint every step in the finish strip counts a lap, so
+// there is no lap time to measure.
+static double computer_lap(const std::string& path) {
+    race_on(path, 1, 0, MAX_BALLS);
+    if (track.checkpoint_count == 0) return LAP_NOT_MEASURABLE;
+    for (int step = 1; step <= LAP_GIVE_UP_SECONDS * 50; step++) {
+        simulate_step(nullptr, nullptr);
+        if (racers[2].completed_laps >= 1) return step / 50.0;
+    }
+    return -1;
+}
+
+static bool boxes_meet(int ax, int ay, int aw, int ah, int bx, int by, int bw, int bh) {
+    return ax < bx + bw && bx < ax + aw && ay < by + bh && by < ay + ah;
+}
+
+// Every racer's 10-ball chain where the race places it: how many balls down
+// the chain all lie on the grid and off slowing cells, and the first
+// checkpoint marker a ball's picture touches.
+static void grid_figures(const std::string& path, track_figures& fig) {
+    race_on(path, MAX_BALLS, MAX_BALLS, MAX_BALLS);
+    const int n = track.size, edge = 50 * n, half = BALL_HALF_SIZE;
+    const int mw = marker_idle ? marker_idle->w : 90, mh = marker_idle ? marker_idle->h : 90;
+    fig.grid_balls = MAX_BALLS;
+    fig.grid_overlap = -1;
+    for (int b = 0; b < MAX_BALLS; b++)
+        for (int r = 0; r < RACERS; r++) {
+            const int cx = (int)balls[b].x[r] + view_half_width();
+            const int cy = (int)balls[b].y[r] + view_half_height();
+            const int x0 = cx - half, y0 = cy - half, x1 = cx + half - 1, y1 = cy + half - 1;
+            bool room = x0 >= 0 && y0 >= 0 && x1 < edge && y1 < edge;
+            for (int x = x0 / 50; room && x <= x1 / 50; x++)
+                for (int y = y0 / 50; room && y <= y1 / 50; y++) {
+                    const int t = track.tiles[x][y];
+                    room = !(t >= 1 && t <= 5);
+                }
+            if (!room && b < fig.grid_balls) fig.grid_balls = b;
+            const int k_count = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
+            for (int k = 0; k < k_count && fig.grid_overlap < 0; k++) {
+                const checkpoint& c = track.checkpoints[k];
+                if (boxes_meet(x0, y0, 2 * half, 2 * half, c.x + 5, c.y + 5, mw, mh)) fig.grid_overlap = k;
+            }
+        }
+}
+
+void measure_track(const std::string& path, track_figures& fig) {
+    const RaceSettings settings = race_settings;
+    const bool two = kaksinpeli;
+    fig = track_figures();
+    fig.size = track.size;
+    route_figures(fig);
+    shortcut_figures(fig);
+    fig.lap_seconds = computer_lap(path);
+    grid_figures(path, fig);
+    set_view_size();
+    fig.view_cells = (screen_leveys < screen_korkeus ? screen_leveys : screen_korkeus) / 50;
+    // As the settings show it: cut to what the catalogue keeps.
+    fig.name = level_name_of_file(path).substr(0, LEVEL_NAME_LEN - 1);
+    int w = 0, h = 0;
+    if (small_font && TTF_SizeText(small_font, fig.name.c_str(), &w, &h) == 0) fig.name_pixels = w;
+    fig.name_room = (int)design_limits[LIMIT_NAME_PIXELS].value;
+    fig.measured = true;
+    race_settings = settings;
+    kaksinpeli = two;
+    set_view_size();
+}
+
+static std::string fixed(double v, int decimals) {
+    char number[64];
+    std::snprintf(number, sizeof number, "%.*f", decimals, v);
+    return number;
+}
+
+void design_findings(track_report& report) {
+    const track_figures& f = report.figures;
+    if (!f.measured) return;
+    auto warn = [&](int row, int col, const std::string& m) { report.findings.push_back({row, col, false, m}); };
+    const design_limit* L = design_limits;
+    if (f.shortcut_ratio >= 0 && f.shortcut_ratio < L[LIMIT_SHORTCUT_RATIO].value)
+        warn(0, 0, std::string("shortcut ratio ") + fixed(f.shortcut_ratio, 2) + ", below " +
+                       fixed(L[LIMIT_SHORTCUT_RATIO].value, 2) + ": leaving the road gains time");
+    if (f.lap_seconds == LAP_NOT_MEASURABLE)
+        ;   // check has said there is no checkpoint
+    else if (f.lap_seconds < 0)
+        warn(0, 0, "the computer driver does not finish a lap in " + std::to_string(LAP_GIVE_UP_SECONDS) + " s");
+    else if (f.lap_seconds < L[LIMIT_LAP_SHORTEST].value)
+        warn(0, 0, std::string("computer lap ") + fixed(f.lap_seconds, 2) + " s, under " +
+                       fixed(L[LIMIT_LAP_SHORTEST].value, 0) + " s");
+    else if (f.lap_seconds > L[LIMIT_LAP_LONGEST].value)
+        warn(0, 0, std::string("computer lap ") + fixed(f.lap_seconds, 2) + " s, over " +
+                       fixed(L[LIMIT_LAP_LONGEST].value, 0) + " s");
+    const int fx = track.finish_x / 50, fy = track.finish_y / 50;
+    if (f.grid_balls < L[LIMIT_GRID_BALLS].value)
+        warn(fy + 1, fx + 1, "room below the finish for " + std::to_string(f.grid_balls) + " of the " +
+                                 std::to_string(MAX_BALLS) + " balls of a start grid");
+    if (f.grid_overlap >= 0) {
+        const checkpoint& c = track.checkpoints[f.grid_overlap];
+        warn(c.y / 50 + 1, c.x / 50 + 1,
+             "checkpoint " + std::to_string(f.grid_overlap + 1) + "'s marker lies on the 10-ball start grid");
+    }
+    if (f.size < L[LIMIT_VIEW_CELLS].value)
+        warn(0, 1, std::to_string(f.size) + " x " + std::to_string(f.size) + " cells, smaller than the " +
+                       std::to_string(f.view_cells) + " x " + std::to_string(f.view_cells) +
+                       "-cell view: it shows black bands");
+    if (f.name_pixels > f.name_room)
+        warn(0, 0, "name \"" + printable(f.name) + "\" is " + std::to_string(f.name_pixels) +
+                       " pixels wide in the small font, more than the " + std::to_string(f.name_room) +
+                       " of the \"Level:\" button");
+}

@@ -1,0 +1,327 @@
+// chainball-track's command line: check, stats, render and limits, the data
+// folder it draws and measures with, and the text of its reports.
+#include <SDL/SDL_image.h>
+#include <SDL/SDL_ttf.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/assets.h"
+#include "core/files.h"
+#include "core/media.h"
+#include "race/race.h"
+#include "track/tiles.h"
+#include "track/track.h"
+#include "trackkit/trackkit.h"
+#include "view/view.h"
+
+static const char* const kit_usage =
+    "usage: chainball-track check [--data DIR] FILE...\n"
+    "       chainball-track stats [--json] [--data DIR] FILE...\n"
+    "       chainball-track render FILE -o OUT.png [--route] [--scale S] [--seed N] [--data DIR]\n"
+    "       chainball-track limits\n";
+
+static const char* const kit_help =
+    "\n"
+    "The track makers' kit: reads level files exactly as the game does.\n"
+    "\n"
+    "  check    prints one finding a line, FILE:ROW:COL: error|warning: message\n"
+    "           (ROW and COL of the grid cell from 1; row 0 is the size field,\n"
+    "           0:0 the file as a whole), then a summary per file. Exit status 0\n"
+    "           when every file is raceable, 1 when one has an error.\n"
+    "  stats    the design figures of each track; --json for scripts\n"
+    "  render   the whole track as a PNG picture, one pixel per pixel unless\n"
+    "           --scale S (0 < S <= 1) shrinks it; --route adds the computer\n"
+    "           drivers' line, the checkpoints, the finish strip and the start\n"
+    "           grid; --seed N picks the slowing cells' looks (default 1)\n"
+    "  limits   the limits of the design figures that check warns about\n"
+    "\n"
+    "  --data DIR  the data folder (default: filut beside this program)\n"
+    "\n"
+    "Usage errors exit with status 2. See docs/tracks.md.\n";
+
+// What the kit loaded itself, so that it frees only that; whole run.
+static bool loaded_font = false, loaded_marker = false, loaded_finish = false, loaded_tiles = false,
+            loaded_balls = false;
+
+std::string kit_default_data_folder() {
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        exe[n] = 0;
+        std::string dir(exe);
+        dir.resize(dir.rfind('/'));
+        if (access((dir + "/filut").c_str(), F_OK) == 0) return dir + "/filut";
+    }
+    return "filut";
+}
+
+static SDL_Surface* picture(const std::string& folder, const char* name, std::string& why) {
+    const std::string path = folder + "/" + name;
+    std::string cause;
+    FILE* f = open_regular_file(path.c_str(), 64 << 20, cause);
+    if (!f) {
+        why = "data file " + printable(path, 200) + ": " + cause;
+        return nullptr;
+    }
+    std::fclose(f);
+    SDL_Surface* s = IMG_Load(path.c_str());
+    if (!s) why = "data file " + printable(path, 200) + ": not a picture SDL_image can read";
+    return s;
+}
+
+bool kit_open_data(const std::string& folder, std::string& why) {
+    if (!small_font) {
+        if (!TTF_WasInit() && TTF_Init() != 0) {
+            why = "cannot start SDL_ttf";
+            return false;
+        }
+        const std::string font = folder + "/VeraMoBd.ttf";
+        std::string cause;
+        FILE* f = open_regular_file(font.c_str(), 64 << 20, cause);
+        if (f) std::fclose(f);
+        small_font = f ? TTF_OpenFont(font.c_str(), 12) : nullptr;
+        if (!small_font) {
+            why = "data file " + printable(font, 200) + ": " + (f ? "not a font SDL_ttf can read" : cause);
+            return false;
+        }
+        loaded_font = true;
+    }
+    if (!marker_idle) {
+        if (!(marker_idle = picture(folder, "donut.png", why))) return false;
+        loaded_marker = true;
+    }
+    if (!finish_image) {
+        if (!(finish_image = picture(folder, "maali.png", why))) return false;
+        loaded_finish = true;
+    }
+    if (!tile_pieces[0]) {
+        SDL_Surface* atlas = picture(folder, "set.png", why);
+        if (!atlas) return false;
+        cut_atlas(atlas);
+        loaded_tiles = true;
+    }
+    if (!rotated_images[0][0]) {
+        static const char* const names[4] = {"pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png"};
+        SDL_Surface* images[4] = {};
+        bool all = true;
+        for (int i = 0; i < 4; i++) all = all && (images[i] = picture(folder, names[i], why)) != nullptr;
+        build_rotation_tables(images);   // frees the sources
+        loaded_balls = true;
+        if (!all) return false;
+    }
+    return true;
+}
+
+void kit_close_data() {
+    if (loaded_balls) free_rotation_tables();
+    if (loaded_tiles) free_tile_pieces();
+    if (loaded_finish) SDL_FreeSurface(finish_image), finish_image = nullptr;
+    if (loaded_marker) SDL_FreeSurface(marker_idle), marker_idle = nullptr;
+    if (loaded_font) TTF_CloseFont(small_font), small_font = nullptr;
+    loaded_balls = loaded_tiles = loaded_finish = loaded_marker = loaded_font = false;
+}
+
+void print_findings(const track_report& r, FILE* out) {
+    const std::string file = printable(r.path, 200);
+    for (const finding& f : r.findings)
+        std::fprintf(out, "%s:%d:%d: %s: %s\n", file.c_str(), f.row, f.col, f.error ? "error" : "warning",
+                     f.message.c_str());
+    const int e = r.count(true), w = r.count(false);
+    std::fprintf(out, "%s: %s, %d error%s, %d warning%s\n", file.c_str(), e ? "not raceable" : "raceable", e,
+                 e == 1 ? "" : "s", w, w == 1 ? "" : "s");
+}
+
+void print_figures(const track_report& r, FILE* out) {
+    const track_figures& f = r.figures;
+    std::fprintf(out, "%s\n", printable(r.path, 200).c_str());
+    if (!f.measured) {
+        std::fprintf(out, "  not measured: the file has errors (chainball-track check lists them)\n");
+        return;
+    }
+    std::fprintf(out, "  size            %d x %d cells\n", f.size, f.size);
+    std::fprintf(out, "  route           %.0f px, %d waypoints, %d checkpoint%s\n", f.route_px, f.waypoints,
+                 f.checkpoints, f.checkpoints == 1 ? "" : "s");
+    std::fprintf(out, "  direction       %s\n", f.clockwise ? "clockwise" : "anticlockwise");
+    std::fprintf(out, "  finish          on the %s road\n", f.finish_side);
+    if (f.lap_seconds >= 0)
+        std::fprintf(out, "  computer lap    %.2f s\n", f.lap_seconds);
+    else if (f.lap_seconds == LAP_NOT_MEASURABLE)
+        std::fprintf(out, "  computer lap    not measurable (no checkpoint)\n");
+    else
+        std::fprintf(out, "  computer lap    none in %d s\n", LAP_GIVE_UP_SECONDS);
+    if (f.shortcut_ratio >= 0)
+        std::fprintf(out, "  shortcut ratio  %.2f (%.1f cells off slowing cells, %.1f on the road)\n",
+                     f.shortcut_ratio, f.open_way, f.road_way);
+    else if (f.checkpoints == 0)
+        std::fprintf(out, "  shortcut ratio  not measurable (no checkpoint)\n");
+    else
+        std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
+                          "cut the road)\n");
+    std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
+    if (f.grid_overlap >= 0)
+        std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);
+    else
+        std::fprintf(out, "on no checkpoint marker\n");
+    std::fprintf(out, "  view            %s the %d x %d-cell view\n",
+                 f.size < f.view_cells ? "smaller than" : "fills", f.view_cells, f.view_cells);
+    std::fprintf(out, "  name            \"%s\", %d of %d px%s\n", printable(f.name).c_str(), f.name_pixels,
+                 f.name_room, f.name_pixels > f.name_room ? ": too wide" : "");
+}
+
+static std::string json_string(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20 || c >= 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04x", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
+    std::fprintf(out, "[");
+    for (size_t i = 0; i < reports.size(); i++) {
+        const track_report& r = reports[i];
+        const track_figures& f = r.figures;
+        std::fprintf(out, "%s\n  {\"file\": %s, \"errors\": %d, \"warnings\": %d, \"measured\": %s", i ? "," : "",
+                     json_string(r.path).c_str(), r.count(true), r.count(false), f.measured ? "true" : "false");
+        if (f.measured) {
+            std::fprintf(out,
+                         ", \"name\": %s, \"size\": %d, \"route_px\": %.0f, \"waypoints\": %d, "
+                         "\"checkpoints\": %d, \"direction\": \"%s\", \"finish_side\": \"%s\", "
+                         "\"lap_seconds\": ",
+                         json_string(f.name).c_str(), f.size, f.route_px, f.waypoints, f.checkpoints,
+                         f.clockwise ? "clockwise" : "anticlockwise", f.finish_side);
+            if (f.lap_seconds >= 0)
+                std::fprintf(out, "%.2f", f.lap_seconds);
+            else
+                std::fprintf(out, "null");
+            std::fprintf(out, ", \"shortcut_ratio\": ");
+            if (f.shortcut_ratio >= 0)
+                std::fprintf(out, "%.4f, \"open_way\": %.3f, \"road_way\": %.3f", f.shortcut_ratio, f.open_way,
+                             f.road_way);
+            else
+                std::fprintf(out, "null");
+            std::fprintf(out,
+                         ", \"grid_balls\": %d, \"grid_on_checkpoint\": %d, \"view_cells\": %d, "
+                         "\"smaller_than_view\": %s, \"name_pixels\": %d, \"name_room\": %d",
+                         f.grid_balls, f.grid_overlap >= 0 ? f.grid_overlap + 1 : 0, f.view_cells,
+                         f.size < f.view_cells ? "true" : "false", f.name_pixels, f.name_room);
+        }
+        std::fprintf(out, "}");
+    }
+    std::fprintf(out, "\n]\n");
+}
+
+void print_limits(FILE* out) {
+    std::fprintf(out, "| Figure | Limit | check warns when |\n|---|---|---|\n");
+    for (const design_limit& l : design_limits)
+        std::fprintf(out, "| %s | %g | %s |\n", l.figure, l.value, l.rule);
+}
+
+static int usage_error(FILE* err, const std::string& why) {
+    std::fprintf(err, "chainball-track: %s\n%s", why.c_str(), kit_usage);
+    return 2;
+}
+
+int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
+    if (argc < 2) return usage_error(err, "no command given");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fprintf(out, "%s%s", kit_usage, kit_help);
+        return 0;
+    }
+    if (command != "check" && command != "stats" && command != "render" && command != "limits")
+        return usage_error(err, "unknown command '" + printable(command) + "'");
+
+    std::vector<std::string> files;
+    std::string data = kit_default_data_folder(), out_file;
+    bool json = false, route = false;
+    double scale = 1;
+    unsigned seed = 1;
+    for (int i = 2; i < argc; i++) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= argc) return false;
+            v = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--data") {
+            if (!value(data)) return usage_error(err, "--data needs a folder");
+        } else if (arg == "--json" && command == "stats") {
+            json = true;
+        } else if (arg == "--route" && command == "render") {
+            route = true;
+        } else if (arg == "-o" && command == "render") {
+            if (!value(out_file)) return usage_error(err, "-o needs a file name");
+        } else if (arg == "--scale" && command == "render") {
+            char* end = nullptr;
+            if (!value(v)) return usage_error(err, "--scale needs a number");
+            scale = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end || !(scale > 0 && scale <= 1))
+                return usage_error(err, "--scale needs a number above 0 and at most 1, got '" + printable(v) + "'");
+        } else if (arg == "--seed" && command == "render") {
+            char* end = nullptr;
+            if (!value(v)) return usage_error(err, "--seed needs a number");
+            const unsigned long n = std::strtoul(v.c_str(), &end, 10);
+            if (v.empty() || *end || v[0] == '-' || n > 0xffffffffUL)
+                return usage_error(err, "--seed needs a whole number from 0 to 4294967295, got '" + printable(v) + "'");
+            seed = (unsigned)n;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usage_error(err, "unknown option '" + printable(arg) + "' for " + command);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (command == "limits") {
+        if (!files.empty()) return usage_error(err, "limits takes no file");
+        print_limits(out);
+        return 0;
+    }
+    if (files.empty()) return usage_error(err, "no track file given");
+    if (command == "render" && files.size() != 1) return usage_error(err, "render draws one track file");
+    if (command == "render" && out_file.empty()) return usage_error(err, "render needs -o OUT.png");
+
+    std::string why;
+    if (!kit_open_data(data, why)) {
+        std::fprintf(err, "chainball-track: %s\n", why.c_str());
+        kit_close_data();
+        return 2;
+    }
+    int status = 0;
+    if (command == "render") {
+        if (!render_track(files[0], out_file, route, scale, seed, why)) {
+            std::fprintf(err, "chainball-track: %s\n", why.c_str());
+            status = 1;
+        }
+    } else {
+        std::vector<track_report> reports(files.size());
+        for (size_t i = 0; i < files.size(); i++) {
+            check_track(files[i], reports[i]);
+            if (reports[i].count(true) > 0) status = 1;
+            if (command == "check") print_findings(reports[i], out);
+            else if (!json) print_figures(reports[i], out);
+        }
+        if (command == "stats") {
+            if (json) print_figures_json(reports, out);
+            status = 0;   // stats reports what it could measure
+            for (const track_report& r : reports)
+                if (!r.figures.measured) status = 1;
+        }
+    }
+    kit_close_data();
+    return status;
+}

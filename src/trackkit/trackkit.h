@@ -1,0 +1,104 @@
+// The track makers' kit (chainball-track): check a level file as the game
+// reads it, measure its design figures, and draw it whole. Built on the
+// game's own loader, route walk, race and drawing; the game does not link
+// it. Owns the kit's fonts and pictures (kit_open_data to kit_close_data).
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The design limits: `check` warns when a figure lies outside them, and
+// docs/tracks.md shows this table as `chainball-track limits` prints it.
+struct design_limit {
+    const char* figure;   // as `stats` names it
+    double value;
+    const char* rule;     // when check warns, in words
+};
+enum {
+    LIMIT_SHORTCUT_RATIO,
+    LIMIT_LAP_SHORTEST,
+    LIMIT_LAP_LONGEST,
+    LIMIT_GRID_BALLS,
+    LIMIT_VIEW_CELLS,
+    LIMIT_NAME_PIXELS,
+    LIMIT_COUNT
+};
+extern const design_limit design_limits[LIMIT_COUNT];
+
+// The computer lap is given up after this many seconds.
+constexpr int LAP_GIVE_UP_SECONDS = 600;
+constexpr double LAP_NOT_MEASURABLE = -2;
+
+// One line of `check`: FILE:ROW:COL: error|warning: message. Rows and
+// columns of grid cells count from 1; row 0 is the size field (column 1)
+// or, with column 0, the file as a whole.
+struct finding {
+    int row, col;
+    bool error;
+    std::string message;
+};
+
+// The design figures of a track with no errors.
+struct track_figures {
+    bool measured = false;
+    int size = 0;
+    double route_px = 0;          // the waypoints' closed line
+    int waypoints = 0, checkpoints = 0;
+    bool clockwise = false;
+    const char* finish_side = "";  // "left", "right" or "inside"
+    double lap_seconds = -1;       // player 3's first lap; < 0: none in time,
+                                   // or LAP_NOT_MEASURABLE without a checkpoint
+    double shortcut_ratio = -1;    // < 0: not measurable (no checkpoint)
+    double open_way = 0, road_way = 0;   // the two ways, in cells
+    int grid_balls = 0;            // 0 .. 10 balls of every racer with room
+    int grid_overlap = -1;         // first checkpoint whose marker the grid touches, or -1
+    int view_cells = 0;            // what one view shows across
+    std::string name;              // the catalogue name: the file name less ".txt"
+    int name_pixels = 0;           // its width in the small font
+    int name_room = 0;             // room for it in the "Level:" button
+};
+
+struct track_report {
+    std::string path;
+    std::vector<finding> findings;
+    track_figures figures;
+    int count(bool errors) const;
+};
+
+// Loads the small font and the pictures from `folder` (the data folder,
+// holding VeraMoBd.ttf, set.png, ...). False with the cause in `why`.
+bool kit_open_data(const std::string& folder, std::string& why);
+void kit_close_data();
+// The data folder beside the executable, else ./filut.
+std::string kit_default_data_folder();
+
+// Reads `path` exactly as the game does and fills report.findings; then,
+// when there is no error, report.figures and the design warnings. Leaves
+// `track` holding the level (or whatever the load left).
+void check_track(const std::string& path, track_report& report);
+
+// The shortest 8-connected way, in cells (a diagonal costs the square root
+// of 2 and is taken only where both side cells are open), from the finish
+// cell through every checkpoint cell in order and back, over the cells
+// `open` allows (indexed [x * size + y]). < 0 when there is none.
+double shortest_lap_way(const std::vector<bool>& open, int size);
+
+// Draws the track of `path` whole into a PNG file: the grid one pixel per
+// pixel shrunk by `scale` (0 < scale <= 1), with `route` the waypoints, the
+// checkpoint markers, the finish strip and the start grid on top. The slowing
+// cells' variants come from srand(seed). False with the cause in `why`.
+bool render_track(const std::string& path, const std::string& out, bool route, double scale,
+                  unsigned seed, std::string& why);
+
+// Writes `s` (any pixel format) as an 8-bit RGB PNG file.
+bool write_png(struct SDL_Surface* s, const std::string& path, std::string& why);
+
+// Text of the reports.
+void print_findings(const track_report& r, FILE* out);
+void print_figures(const track_report& r, FILE* out);
+void print_figures_json(const std::vector<track_report>& reports, FILE* out);
+void print_limits(FILE* out);
+
+// The whole command line of chainball-track. Returns the exit status.
+int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err);

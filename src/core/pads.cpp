@@ -26,6 +26,8 @@ static Uint32 next_repeat[MAX_PADS][4];
 static bool repeating[MAX_PADS][4];
 // A Start pressed while the race runs, kept for the next frame_keys().
 static bool start_waiting = false;
+// Whether the drain of events now running has read the pads: once per drain.
+static bool read_in_drain = false;
 
 // Key events made from the pads, handed out by next_pad_event(); the
 // largest a read can make is four pads of four directions and three buttons.
@@ -56,6 +58,7 @@ static void forget_everything() {
     std::memset(held_before, 0, sizeof held_before);
     std::memset(repeating, 0, sizeof repeating);
     start_waiting = false;
+    read_in_drain = false;
     queued_first = queued_count = 0;
 }
 
@@ -162,8 +165,6 @@ void merge_pad_keys(Uint8* keys, bool two_players) {
 }
 
 bool next_pad_event(SDL_Event& e) {
-    // Whether the drain now running has read the pads: once per drain.
-    static bool read_in_drain = false;
     if (!read_in_drain) {
         read_in_drain = true;
         if (pad_count > 0) read_pads();

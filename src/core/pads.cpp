@@ -104,6 +104,9 @@ static void navigate(int pad, unsigned held, unsigned pressed, Uint32 now) {
 // events or a waiting Start, as the screen now running takes them. In a
 // race the pad's controls drive, so they make no events: only Start does,
 // and a direction held from the race does not repeat on the menu after it.
+// A Start pressed while the race runs waits for the next frame_keys() even
+// when a drain reads it first (a frame's own events come after its pause
+// check): only the keys a frame reads can start the pause.
 static void read_pads() {
     const int mode = pad_mode_hook ? pad_mode_hook() : PADS_NAVIGATE;
     const Uint32 now = game_ticks();

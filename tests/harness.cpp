@@ -25,8 +25,26 @@ static void remove_scratch_files() {
     for (const auto& f : scratch_files) unlink(f.c_str());
 }
 
+pad_state test_pads[MAX_PADS];
+int test_pads_plugged = 0;
+
+static int scan_test_pads() { return test_pads_plugged; }
+static void read_test_pad(int index, pad_state& s) { s = test_pads[index]; }
+static void close_test_pads() {}
+
+void plug_test_pads(int n, int buttons) {
+    for (int i = 0; i < MAX_PADS; i++) {
+        test_pads[i] = pad_state();
+        test_pads[i].present = i < n;
+        test_pads[i].button_count = buttons;
+    }
+    test_pads_plugged = n;
+    open_pads();
+}
+
 void start_game_headless() {
     if (!started) {
+        pad_input = {scan_test_pads, read_test_pad, close_test_pads};
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         clock_use_virtual(true);
@@ -39,6 +57,7 @@ void start_game_headless() {
         started = true;
     }
     reset_shell_state();
+    plug_test_pads(0);
     set_video_mode(500, 500);
     drop_events();
     release_all_keys();

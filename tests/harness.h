@@ -5,14 +5,25 @@
 
 #include <SDL/SDL.h>
 
+#include "core/pads.h"
+
 #include <cstdio>
 
 #include <functional>
 #include <string>
 
 // SDL_Init through the whole start-up, once per process; later calls only
-// restore the settings and shell state to their start values.
+// restore the settings and shell state to their start values, with no pad.
 void start_game_headless();
+
+// Gamepads that tests set directly, in place of SDL's (so a pad plugged into
+// the machine never reaches a test): pad i reads `test_pads[i]`, and a scan
+// (open_pads(), as a return to the menu does) finds the first
+// `test_pads_plugged` of them.
+extern pad_state test_pads[MAX_PADS];
+extern int test_pads_plugged;
+// Plugs in `n` pads at rest with `buttons` buttons each, and opens them.
+void plug_test_pads(int n, int buttons = 11);
 
 void push_key(SDLKey key);
 void push_quit();

@@ -1,7 +1,11 @@
 // Event reading for every screen, with the system's quit requests in it.
 #include "core/events.h"
 
+#include <cstring>
+
+#include "core/pads.h"
 #include "core/present.h"
+#include "core/state.h"
 
 volatile std::sig_atomic_t quit_signal = 0;   // whole run
 
@@ -20,9 +24,14 @@ bool next_event(SDL_Event& e) {
     // Presentation keys (F11) are taken here, on every screen alike.
     while (SDL_PollEvent(&e))
         if (!presentation_key(e)) return true;
-    return false;
+    return next_pad_event(e);
 }
 
 const Uint8* frame_keys() {
-    return SDL_GetKeyState(nullptr);
+    Uint8* keys = SDL_GetKeyState(nullptr);
+    if (open_pad_count() == 0) return keys;
+    static Uint8 with_pads[SDLK_LAST];   // this frame's keys; rewritten each frame
+    std::memcpy(with_pads, keys, sizeof with_pads);
+    merge_pad_keys(with_pads, kaksinpeli);
+    return with_pads;
 }

@@ -17,6 +17,7 @@
 #include "core/events.h"
 #include "core/files.h"
 #include "core/media.h"
+#include "core/pads.h"
 #include "core/present.h"
 #include "core/state.h"
 #include "menu/menu.h"
@@ -234,6 +235,8 @@ bool startup() {
     }
     if (!window_driver_ok(true)) return false;
     SDL_InitSubSystem(SDL_INIT_AUDIO);
+    pad_mode_hook = pad_mode_now;
+    open_pads();   // none is the normal case
     Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024);
 
     race_settings.music_on = true;
@@ -294,9 +297,12 @@ bool startup() {
 }
 
 void run_screen_loop() {
-    for (;;) {
+    for (bool entering = false;; entering = true) {
         if (quit_signal) game_screen = SCREEN_QUIT;   // also one that came during start-up
         if (game_screen == SCREEN_QUIT) break;
+        // Start-up opened the pads; a pad plugged in since works from each
+        // return to the main menu.
+        if (entering && game_screen == SCREEN_MENU) open_pads();
         while (game_screen == SCREEN_MENU) menu_frame();
         while (game_screen == SCREEN_SETTINGS) settings_frame();
         while (game_screen == SCREEN_RACE) race_frame();
@@ -325,6 +331,7 @@ void shutdown_game() {
     if (large_font) TTF_CloseFont(large_font);
     small_font = large_font = nullptr;
     TTF_Quit();
+    close_pads();
     Mix_CloseAudio();
     close_window();
     SDL_Quit();

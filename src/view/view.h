@@ -35,6 +35,10 @@ void race_end_screen();
 // One race frame (game_screen 2).
 void race_frame();
 
+// What the gamepads mean now (PADS_* of core/pads.h): driving in a running
+// race, Start alone in its countdown and pause, menu keys elsewhere.
+int pad_mode_now();
+
 // Called after every countdown, pause and race-end pass has been flipped and
 // before that pass reads its events; null in the game. Lets the tests look
 // at each pass and queue the keys for the next one.

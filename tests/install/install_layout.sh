@@ -25,7 +25,7 @@ diff <(cd "$SOURCE_DIR/filut" && find . -type f | sort) \
   <(cd share/chainball/filut && find . -type f | sort) || fail "the installed data folder differs from filut/"
 # The programs installed are the ones the build has, and each has a manual page.
 for p in bin/*; do
-  [ -f "share/man/man6/$(basename "$p").6.gz" ] || echo "note: no manual page for $(basename "$p")"
+  [ -f "share/man/man6/$(basename "$p").6.gz" ] || fail "no manual page for $(basename "$p")"
 done
 
 desktop-file-validate share/applications/chainball.desktop || fail "desktop-file-validate"

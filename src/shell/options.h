@@ -7,6 +7,9 @@
 struct game_options {
     bool help = false;
     bool version = false;
+    const char* record_dir = nullptr;    // --record DIR: every race written there
+    const char* replay_file = nullptr;   // --replay FILE: watch that race
+    bool force = false;                  // --force: a replay's track may differ
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

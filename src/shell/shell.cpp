@@ -21,6 +21,7 @@
 #include "menu/menu.h"
 #include "shell/options.h"
 #include "race/race.h"
+#include "replay/session.h"
 #include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
@@ -294,13 +295,27 @@ static void catch_quit_signals() {
     sigaction(SIGINT, &sa, nullptr);
 }
 
+// --record and --replay: what can be checked before any window opens.
+static bool replays_before_window(const game_options& options) {
+    if (options.record_dir && !start_recording(options.record_dir)) return false;
+    if (!options.replay_file) return true;
+    if (!load_replay_to_watch(options.replay_file, options.force)) return false;
+    driving_keys_source = replay_driving_keys;
+    return true;
+}
+
 int SDL_main(int argc, char** argv) {
     game_options options;
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
     catch_quit_signals();
     find_data_folder();   // without one, startup() names what it misses here
+    if (!replays_before_window(options)) return 2;
     if (!startup()) return 1;
+    if (options.replay_file && !start_watching()) {
+        shutdown_game();
+        return 2;
+    }
     run_screen_loop();
     shutdown_game();
     // As a shell expects of a program stopped by a signal.

@@ -64,6 +64,10 @@ const char* chosen_level_name() {
     return level_names[i];
 }
 
+std::string level_file_path(const char* name) {
+    return "filut/levelit/" + std::string(name, strnlen(name, LEVEL_NAME_LEN - 1)) + ".txt";
+}
+
 void wrap_level_index() {
     int& level = race_settings.level_index;
     if (level > last_level_index) level = 0;

@@ -6,6 +6,8 @@
 
 #include <SDL/SDL.h>
 
+#include <string>
+
 enum {
     TILE_GROUND = 0,
     TILE_H_STRAIGHT = 6,   // '='
@@ -52,6 +54,9 @@ void read_catalogue(const char* path = "filut/levelit/all_levels.txt");
 
 // The name at level_index, or "" when level_index names no entry.
 const char* chosen_level_name();
+
+// The level file of a catalogue name: "filut/levelit/NAME.txt".
+std::string level_file_path(const char* name);
 
 // Wraps level_index into 0..last_level_index after Left or Right on the
 // settings and race-end screens. With a catalogue holding no '#'-closed name

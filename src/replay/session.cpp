@@ -197,3 +197,11 @@ void replay_frame_end() {
     recorded.result = current_result(race_steps);
     write_recording();
 }
+
+void reset_replay_session() {
+    record_folder.clear();
+    last_written.clear();
+    watch_loaded = watching = false;
+    in_race = false;
+    race_steps = 0;
+}

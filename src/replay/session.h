@@ -44,3 +44,6 @@ void replay_driving_keys(Uint8* keys);
 
 // Where the last recording was written ("" before the first).
 const std::string& last_recording();
+
+// Start values: no folder, no replay, no race under way.
+void reset_replay_session();

@@ -13,6 +13,8 @@
 #include "track/track.h"
 
 static const char* const MAGIC = "chainball-replay";
+constexpr float MAX_CARRIED_SPEED = 100.0f;
+constexpr float MAX_CARRIED_ACCELERATION = 10.0f;
 
 namespace {
 
@@ -29,9 +31,10 @@ struct line_reader {
         int n = 0;
         while (std::getline(in, line)) {
             n++;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            const size_t first = line.find_first_not_of(" \t");
-            if (first == std::string::npos || line[first] == '#') continue;
+            // Blank lines hold no word, as the words are read (any white space).
+            std::istringstream words_of(line);
+            std::string first;
+            if (!(words_of >> first) || first[0] == '#') continue;
             lines.push_back({n, line});
         }
     }
@@ -167,9 +170,13 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
     if (!in.take("carried", error) || !in.count(5, error)) return false;
     for (int i = 0; i < 4; i++) {
         float& f = i < 3 ? r.speeds[i] : r.computer_acceleration;
-        if (!parse_float(in.words[(size_t)i + 1], f)) {
-            error = in.where() + "'carried' needs four decimal numbers, got '" +
-                    printable(in.words[(size_t)i + 1]) + "'";
+        // A race never comes near these bounds (the top speed is under 6);
+        // far past them the racers would leave any grid in a step.
+        const float lo = i < 3 ? -MAX_CARRIED_SPEED : 0.0f;
+        const float hi = i < 3 ? MAX_CARRIED_SPEED : MAX_CARRIED_ACCELERATION;
+        if (!parse_float(in.words[(size_t)i + 1], f) || f < lo || f > hi) {
+            error = in.where() + "'carried' needs three speeds from -100 to 100 and an " +
+                    "acceleration from 0 to 10, got '" + printable(in.words[(size_t)i + 1]) + "'";
             return false;
         }
     }

@@ -243,7 +243,6 @@ bool parse_checks_and_result(line_reader& in, replay& r, long long total, std::s
     if (!in.take("result", error)) return false;
     replay_result& res = r.result;
     res = replay_result();
-    long long v;
     if (in.words.size() >= 2 && in.words[1] == "left") {
         if (!in.count(5, error) || in.words[2] != "at" || in.words[3] != "step") {
             error = in.where() + "expected 'result left at step N'";
@@ -257,6 +256,7 @@ bool parse_checks_and_result(line_reader& in, replay& r, long long total, std::s
             error = in.where() + "expected 'result winner W steps N laps A B C' or 'result left at step N'";
             return false;
         }
+        long long v;
         if (!in.number_at(2, 1, 3, v, error)) return false;
         res.winner = (int)v;
         if (!in.number_at(4, 1, MAX_REPLAY_STEPS, res.steps, error)) return false;

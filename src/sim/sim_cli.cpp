@@ -52,7 +52,8 @@ const char* const sim_usage =
     "  step N WINNER\n"
     "  racer R SPEED LAPS NEXT_WAYPOINT X0 Y0 H0 X1 Y1 H1 ...\n"
     "  end N\n"
-    "Errors go to stderr with exit status 2.\n";
+    "Errors go to stderr with exit status 2. With --replay, one line on stderr\n"
+    "tells whether the result is the recorded one (status 0) or not (status 3).\n";
 
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error) {
     opt = sim_options();

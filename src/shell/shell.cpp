@@ -295,11 +295,20 @@ static void catch_quit_signals() {
     sigaction(SIGINT, &sa, nullptr);
 }
 
+// A path from the command line, made independent of the working directory,
+// which start-up moves to the data folder. "" for none.
+static std::string callers_path(const char* path) {
+    if (!path || !*path || path[0] == '/') return path ? path : "";
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : std::string(path);
+}
+
 // --record and --replay: what can be checked before any window opens.
-static bool replays_before_window(const game_options& options) {
-    if (options.record_dir && !start_recording(options.record_dir)) return false;
-    if (!options.replay_file) return true;
-    if (!load_replay_to_watch(options.replay_file, options.force)) return false;
+static bool replays_before_window(const std::string& record_dir, const std::string& replay_file,
+                                  bool force) {
+    if (!record_dir.empty() && !start_recording(record_dir)) return false;
+    if (replay_file.empty()) return true;
+    if (!load_replay_to_watch(replay_file, force)) return false;
     driving_keys_source = replay_driving_keys;
     return true;
 }
@@ -309,8 +318,10 @@ int SDL_main(int argc, char** argv) {
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
     catch_quit_signals();
+    const std::string record_dir = callers_path(options.record_dir);
+    const std::string replay_file = callers_path(options.replay_file);
     find_data_folder();   // without one, startup() names what it misses here
-    if (!replays_before_window(options)) return 2;
+    if (!replays_before_window(record_dir, replay_file, options.force)) return 2;
     if (!startup()) return 1;
     if (options.replay_file && !start_watching()) {
         shutdown_game();

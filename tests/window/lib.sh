@@ -132,7 +132,7 @@ race_end_showing() {   # the highlighted "Level:" button and a white line of tex
   [ "$(pixel "$1" 300 160)" = "$LIT" ] && [ "$(white_in "$1" 340x50+120+45)" -gt 200 ]
 }
 
-window_size() {
+window_size() {   # the game window's WIDTHxHEIGHT
   xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'
 }
 

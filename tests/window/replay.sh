@@ -12,7 +12,16 @@ SHIPPED="$DATA/straight-one-player.cbreplay"
 SIM="$BUILD_DIR/chainball-sim"
 
 make_game_dir
-REC="$GAME_DIR/recorded"
+# Paths given relative to the caller's working directory, which is not the
+# game's folder.
+PLAY="$GAME_DIR/play"
+REC="$PLAY/races"
+mkdir -p "$PLAY"
+cp "$SHIPPED" "$PLAY/shipped.cbreplay"
+# in_play ARGS...: the game started from $PLAY.
+in_play() {
+  start_game bash -c 'cd "$1" && shift && exec "$@"' _ "$PLAY" "$GAME_DIR/chainball" "$@"
+}
 
 # refused EXPECTED_TEXT ARGS...: status 2, no window, one line naming the cause.
 refused() {
@@ -31,7 +40,7 @@ refused "truncated" --replay "$GAME_DIR/truncated.cbreplay"
 echo "unwritable folder, changed track and truncated file refused before any window"
 
 start_x
-start_game "$GAME_DIR/chainball" --record "$REC"
+in_play --record races
 sleep 0.5
 key Down Down Return               # "Settings"; its cursor starts on player 3
 sleep 0.3
@@ -102,7 +111,7 @@ left_at=$(sed -n 's/^result left at step //p' "${files[2]}")
 [ "$(grep -c '^step ' "$ARTIFACTS/replay-trace.txt")" = $((left_at + 1)) ] || { echo "the left race ran on"; exit 1; }
 
 # Watching the shipped replay: the countdown, a pause, the race-end screen.
-start_game "$GAME_DIR/chainball" --replay "$SHIPPED"
+in_play --replay shipped.cbreplay
 sleep 4.4
 xdotool keydown --window "$WIN" ctrl
 sleep 0.1

@@ -13,6 +13,7 @@
 
 #include "core/events.h"
 #include "core/state.h"
+#include "draw/clock.h"
 #include "harness.h"
 #include "race/race.h"
 #include "replay/replay.h"
@@ -56,11 +57,18 @@ int sim_status(const std::string& replay_file, std::string& err) {
     return status;
 }
 
+// The race set up as the level-load screen does, its countdown already
+// over: the countdown only shows the frozen picture and takes no step.
+void load_race() {
+    game_screen = SCREEN_LOAD;
+    load_level();
+    race_start_ticks = game_ticks() - 5000;
+}
+
 // Runs race frames with keys held as `hold(frame)` says, then one more with
 // Escape queued: the race is left at step `frames` + 1.
 void race_then_escape(int frames, const std::function<void(int)>& hold) {
-    game_screen = SCREEN_LOAD;
-    load_level();
+    load_race();
     for (int i = 0; i < frames; i++) {
         release_all_keys();
         hold(i);
@@ -146,7 +154,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     EXPECT_EQ(race_settings.chain_length[2], 4);
     EXPECT_EQ(race_settings.level_index, 0);
     EXPECT_TRUE(kaksinpeli);
-    load_level();
+    load_level();   // with its countdown, as the game shows it
     hold_key(SDLK_DOWN, true);
     hold_key(SDLK_s, true);
     int frames = 0;
@@ -198,6 +206,34 @@ TEST_F(GameReplay, WatchedKeysComeFromTheFileAndCtrlFromTheKeyboard) {
     // Without a replay the keyboard drives again.
     hold_key(SDLK_DOWN, true);
     EXPECT_EQ(state_to_sim_keys(frame_keys()), SIM_DOWN);
+}
+
+TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
+    ASSERT_TRUE(start_recording(scratch_dir()));
+    race_settings.level_index = 0;
+    load_race();
+    for (int i = 0; i < 9; i++) race_frame();
+    push_quit();
+    race_frame();
+    ASSERT_EQ(game_screen, SCREEN_QUIT);
+    replay r;
+    std::string error;
+    ASSERT_TRUE(parse_replay(read_file(last_recording()), r, error)) << error;
+    EXPECT_EQ(describe_result(r.result), "left at step 10");
+
+    // A race every racer has finished, closed from its race-end screen.
+    const std::string closed = last_recording();
+    race_settings.chain_length[1] = race_settings.chain_length[2] = 0;
+    race_settings.laps = 1;
+    load_race();
+    race_frame();
+    racers[0].completed_laps = 1;   // as the finish line counts it
+    OverlayPasses hook([] { push_quit(); });
+    race_frame();
+    ASSERT_EQ(game_screen, SCREEN_QUIT);
+    ASSERT_NE(last_recording(), closed);
+    ASSERT_TRUE(parse_replay(read_file(last_recording()), r, error)) << error;
+    EXPECT_EQ(describe_result(r.result), "winner 1, 2 steps, laps 1 0 0");
 }
 
 TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {

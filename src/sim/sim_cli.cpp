@@ -1,5 +1,8 @@
 // The headless simulator: command line, key script, the race set up as the
-// level loader sets it up, and one record line per value printed.
+// level loader sets it up, and one record line per value printed; replays
+// run and compared with their recorded result.
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -7,8 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "core/files.h"
 #include "core/state.h"

@@ -27,11 +27,15 @@ bool next_event(SDL_Event& e) {
     return next_pad_event(e);
 }
 
+void (*driving_keys_source)(Uint8* keys) = nullptr;   // whole run
+
 const Uint8* frame_keys() {
-    Uint8* keys = SDL_GetKeyState(nullptr);
-    if (open_pad_count() == 0) return keys;
-    static Uint8 with_pads[SDLK_LAST];   // this frame's keys; rewritten each frame
-    std::memcpy(with_pads, keys, sizeof with_pads);
-    merge_pad_keys(with_pads, kaksinpeli);
-    return with_pads;
+    const Uint8* keyboard = SDL_GetKeyState(nullptr);
+    if (open_pad_count() == 0 && !driving_keys_source) return keyboard;
+    static Uint8 merged[SDLK_LAST];   // rewritten by every call
+    std::memcpy(merged, keyboard, sizeof merged);
+    merge_pad_keys(merged, kaksinpeli);
+    // A replay being watched sets the driving keys whatever else is held.
+    if (driving_keys_source) driving_keys_source(merged);
+    return merged;
 }

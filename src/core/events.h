@@ -23,3 +23,8 @@ bool next_event(SDL_Event& e);
 // keyboard state array, SDLK_LAST entries. Other sources of driving input
 // merge into it here, so the race sees no difference between them.
 const Uint8* frame_keys();
+
+// A source that rewrites the driving keys of a copy of the keyboard's array
+// before the race frame reads it (a replay being watched). Null, as without
+// any option: the keyboard's array itself. Set by the shell for the run.
+extern void (*driving_keys_source)(Uint8* keys);

@@ -1,7 +1,5 @@
 // The race set-up, shared by the level-load screen, the simulator and the
 // tests, so that every race from the same seed draws the same numbers.
-#include <cstdio>
-
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
@@ -21,12 +19,7 @@ void setup_race(const char* path) {
 }
 
 void load_level() {
-    // Room for the longest name the catalogue keeps (49 characters); the
-    // 50-byte label buffer would cut names of more than 31.
-    char path[14 + LEVEL_NAME_LEN - 1 + 4 + 1];
-    std::snprintf(path, sizeof path, "filut/levelit/%.*s.txt", LEVEL_NAME_LEN - 1,
-                  chosen_level_name());
-    setup_race(track_file_override ? track_file_override : path);
+    setup_race(chosen_level_file().c_str());
     race_start_ticks = game_ticks();
     game_screen = SCREEN_RACE;
 }

@@ -11,6 +11,9 @@ struct game_options {
     int scale = 1;            // --scale N: each pixel shown as an N x N block, 1 to 4
     bool fullscreen = false;  // --fullscreen: start fullscreen (F11 toggles)
     std::string track_file;   // --track FILE: race this one file; empty: the catalogue
+    const char* record_dir = nullptr;    // --record DIR: every race written there
+    const char* replay_file = nullptr;   // --replay FILE: watch that race
+    bool force = false;                  // --force: a replay's track may differ
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

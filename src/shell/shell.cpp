@@ -25,6 +25,7 @@
 #include "shell/options.h"
 #include "shell/window.h"
 #include "race/race.h"
+#include "replay/session.h"
 #include "track/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
@@ -368,6 +369,24 @@ static void catch_quit_signals() {
     sigaction(SIGINT, &sa, nullptr);
 }
 
+// A path from the command line, made independent of the working directory,
+// which start-up moves to the data folder. "" for none.
+static std::string callers_path(const char* path) {
+    if (!path || !*path || path[0] == '/') return path ? path : "";
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : std::string(path);
+}
+
+// --record and --replay: what can be checked before any window opens.
+static bool replays_before_window(const std::string& record_dir, const std::string& replay_file,
+                                  bool force) {
+    if (!record_dir.empty() && !start_recording(record_dir)) return false;
+    if (replay_file.empty()) return true;
+    if (!load_replay_to_watch(replay_file, force)) return false;
+    driving_keys_source = replay_driving_keys;
+    return true;
+}
+
 int SDL_main(int argc, char** argv) {
     game_options options;
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
@@ -375,10 +394,17 @@ int SDL_main(int argc, char** argv) {
     catch_quit_signals();
     static std::string track_path;   // the --track file, for the whole run
     if (!options.track_file.empty() && !usable_track_file(options.track_file, track_path)) return 2;
+    const std::string record_dir = callers_path(options.record_dir);
+    const std::string replay_file = callers_path(options.replay_file);
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
+    if (!replays_before_window(record_dir, replay_file, options.force)) return 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
+    if (options.replay_file && !start_watching()) {
+        shutdown_game();
+        return 2;
+    }
     run_screen_loop();
     shutdown_game();
     // As a shell expects of a program stopped by a signal.

@@ -1,5 +1,8 @@
 // The headless simulator: command line, key script, the race set up as the
-// level loader sets it up, and one record line per value printed.
+// level loader sets it up, and one record line per value printed; replays
+// run and compared with their recorded result.
+#include <unistd.h>
+
 #include <cctype>
 #include <charconv>
 #include <cerrno>
@@ -19,6 +22,7 @@
 const char* const sim_usage =
     "usage: chainball-sim [--two-player] [--lengths A,B,C] [--laps N] [--keys FILE]\n"
     "                     [--steps N] [--seed N] LEVEL_FILE\n"
+    "       chainball-sim --replay FILE [--track PATH] [--force]\n"
     "\n"
     "Runs race steps on one level without a window and prints the state.\n"
     "\n"
@@ -32,6 +36,12 @@ const char* const sim_usage =
     "  --steps N        run exactly N steps (no keys held after the script ends);\n"
     "                   default: the steps of the script, 0 without one\n"
     "  --seed N         seed for srand before loading; default 1\n"
+    "  --replay FILE    run the race a replay file holds (its track, settings,\n"
+    "                   draws and keys) and compare the result with the recorded\n"
+    "                   one: status 0 when equal, 3 when not\n"
+    "  --track PATH     the replay's track file; default filut/levelit/NAME.txt\n"
+    "                   beside chainball-sim or in the working directory\n"
+    "  --force          race a replay on a track whose bytes differ from its hash\n"
     "  --help           this text\n"
     "\n"
     "The run stops after the step in which every racer taking part has\n"
@@ -45,22 +55,8 @@ const char* const sim_usage =
     "  step N WINNER\n"
     "  racer R SPEED LAPS NEXT_WAYPOINT X0 Y0 H0 X1 Y1 H1 ...\n"
     "  end N\n"
-    "Errors go to stderr with exit status 2.\n";
-
-static bool parse_integer(const std::string& s, long long lo, long long hi, long long& value) {
-    if (s.empty()) return false;
-    for (size_t i = 0; i < s.size(); i++) {
-        if (!std::isdigit((unsigned char)s[i]) && !(i == 0 && (s[i] == '-' || s[i] == '+')))
-            return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long long v = std::strtoll(s.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || end == s.c_str()) return false;
-    if (v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
+    "Errors go to stderr with exit status 2. With --replay, one line on stderr\n"
+    "tells whether the result is the recorded one (status 0) or not (status 3).\n";
 
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error) {
     opt = sim_options();
@@ -99,8 +95,24 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             return true;
         };
 
+        if (arg != "--help" && arg != "-h" && arg != "--replay" && arg != "--track" &&
+            arg != "--force" && arg.size() > 2 && arg[0] == '-' && opt.race_option.empty())
+            opt.race_option = arg;
         if (arg == "--help" || arg == "-h") {
             opt.help = true;
+        } else if (arg == "--replay" || arg == "--track") {
+            std::string& file = arg == "--replay" ? opt.replay_file : opt.track_file;
+            if (!take_value(file)) return false;
+            if (file.empty()) {
+                error = arg + " needs a file name";
+                return false;
+            }
+        } else if (arg == "--force") {
+            if (inline_value) {
+                error = "option --force takes no value";
+                return false;
+            }
+            opt.force = true;
         } else if (arg == "--two-player") {
             if (inline_value) {
                 error = "option --two-player takes no value";
@@ -162,80 +174,28 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             have_level = true;
         }
     }
-    if (!have_level && !opt.help) {
+    if (opt.help) return true;
+    if (!opt.replay_file.empty()) {
+        if (have_level) {
+            error = "--replay takes its track from the replay; name another file with --track";
+            return false;
+        }
+        if (!opt.race_option.empty()) {
+            error = "--replay takes the race from the replay file; " + printable(opt.race_option) +
+                    " cannot be given with it";
+            return false;
+        }
+        return true;
+    }
+    if (!opt.track_file.empty() || opt.force) {
+        error = "--track and --force go with --replay";
+        return false;
+    }
+    if (!have_level) {
         error = "no level file given";
         return false;
     }
     return true;
-}
-
-static bool key_bit(std::string name, int& bit) {
-    for (auto& c : name) c = (char)std::toupper((unsigned char)c);
-    static const struct {
-        const char* name;
-        int bit;
-    } names[] = {{"UP", SIM_UP}, {"DOWN", SIM_DOWN}, {"LEFT", SIM_LEFT}, {"RIGHT", SIM_RIGHT},
-                 {"W", SIM_W},   {"A", SIM_A},       {"S", SIM_S},       {"D", SIM_D}};
-    for (const auto& n : names) {
-        if (name == n.name) {
-            bit = n.bit;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
-                      std::string& error) {
-    script.clear();
-    std::istringstream in(text);
-    std::string line;
-    int line_no = 0;
-    long long total = 0;
-    while (std::getline(in, line)) {
-        line_no++;
-        std::istringstream words(line);
-        std::string count_word;
-        if (!(words >> count_word)) continue;   // blank line
-        if (count_word[0] == '#') continue;      // comment
-        long long count;
-        if (!parse_integer(count_word, 0, LLONG_MAX, count) || count_word[0] == '-' ||
-            count_word[0] == '+') {
-            error = "line " + std::to_string(line_no) + ": expected a step count, got '" +
-                    printable(count_word) + "'";
-            return false;
-        }
-        if (count > LLONG_MAX - total) {
-            error = "line " + std::to_string(line_no) + ": the script holds too many steps";
-            return false;
-        }
-        total += count;
-        int keys = 0;
-        std::string key;
-        while (words >> key) {
-            int bit;
-            if (!key_bit(key, bit)) {
-                error = "line " + std::to_string(line_no) + ": unknown key '" + printable(key) +
-                        "' (keys: UP DOWN LEFT RIGHT W A S D)";
-                return false;
-            }
-            keys |= bit;
-        }
-        script.push_back({count, keys});
-    }
-    return true;
-}
-
-void sim_keys_to_state(int bits, Uint8* keys) {
-    std::memset(keys, 0, SDLK_LAST);
-    keys[SDLK_UP] = (bits & SIM_UP) ? 1 : 0;
-    keys[SDLK_DOWN] = (bits & SIM_DOWN) ? 1 : 0;
-    keys[SDLK_LEFT] = (bits & SIM_LEFT) ? 1 : 0;
-    keys[SDLK_RIGHT] = (bits & SIM_RIGHT) ? 1 : 0;
-    keys[SDLK_w] = (bits & SIM_W) ? 1 : 0;
-    keys[SDLK_a] = (bits & SIM_A) ? 1 : 0;
-    keys[SDLK_s] = (bits & SIM_S) ? 1 : 0;
-    keys[SDLK_d] = (bits & SIM_D) ? 1 : 0;
 }
 
 // Powers of ten up to 10^18, for the exact scaling below.
@@ -424,6 +384,48 @@ void sim_setup(const sim_options& opt) {
     setup_race(opt.level_file.c_str());
 }
 
+static void print_track_and_start(FILE* out) {
+    std::fprintf(out, "track %d %d %d %d %d %d\n", track.size, track.straight_count,
+                 track.finish_x, track.finish_y, track.waypoint_count, track.checkpoint_count);
+    for (int i = 0; i < track.waypoint_count && i < MAX_WAYPOINTS; i++)
+        std::fprintf(out, "waypoint %d %d %d\n", i, track.waypoints[i].x, track.waypoints[i].y);
+    for (int i = 0; i < track.checkpoint_count && i < MAX_CHECKPOINTS; i++)
+        std::fprintf(out, "checkpoint %d %d %d\n", i, track.checkpoints[i].x,
+                     track.checkpoints[i].y);
+    print_racers(out, 0);
+}
+
+// Runs up to `steps` steps driven by `script`, printing each, and stops
+// after the step that ends the race. Returns the steps run. With `checks`,
+// the first checked step whose racer checksum differs goes to `diverged`,
+// and the last that agreed before it to `agreed`.
+static long long run_steps(const std::vector<sim_segment>& script, long long steps, FILE* out,
+                           const std::vector<replay_check>* checks, long long& diverged,
+                           long long& agreed) {
+    Uint8 keys[SDLK_LAST];
+    script_position at;
+    size_t check = 0;
+    long long n = 0;
+    while (n < steps) {
+        n++;
+        sim_keys_to_state(next_script_keys(script, at), keys);
+        simulate_step(keys, nullptr);
+        update_winner();
+        print_racers(out, n);
+        if (checks && check < checks->size() && (*checks)[check].step == n) {
+            if (diverged == 0 && (*checks)[check].sum != race_checksum()) diverged = n;
+            if (diverged == 0) agreed = n;
+            check++;
+        }
+        if (race_over()) {
+            std::fprintf(out, "end %lld\n", n);
+            break;
+        }
+    }
+    std::fflush(out);
+    return n;
+}
+
 int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
     std::vector<sim_segment> script;
     if (!opt.keys_file.empty()) {
@@ -459,39 +461,74 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
 
     sim_setup(opt);
 
-    std::fprintf(out, "track %d %d %d %d %d %d\n", track.size, track.straight_count,
-                 track.finish_x, track.finish_y, track.waypoint_count, track.checkpoint_count);
-    for (int i = 0; i < track.waypoint_count && i < MAX_WAYPOINTS; i++)
-        std::fprintf(out, "waypoint %d %d %d\n", i, track.waypoints[i].x, track.waypoints[i].y);
-    for (int i = 0; i < track.checkpoint_count && i < MAX_CHECKPOINTS; i++)
-        std::fprintf(out, "checkpoint %d %d %d\n", i, track.checkpoints[i].x,
-                     track.checkpoints[i].y);
-    print_racers(out, 0);
-
-    Uint8 keys[SDLK_LAST];
-    size_t segment = 0;
-    long long used = 0;   // steps taken from the current segment
-    for (long long n = 1; n <= steps; n++) {
-        while (segment < script.size() && used >= script[segment].count) {
-            segment++;
-            used = 0;
-        }
-        int bits = 0;
-        if (segment < script.size()) {
-            bits = script[segment].keys;
-            used++;
-        }
-        sim_keys_to_state(bits, keys);
-        simulate_step(keys, nullptr);
-        update_winner();
-        print_racers(out, n);
-        if (race_over()) {
-            std::fprintf(out, "end %lld\n", n);
-            break;
-        }
-    }
-    std::fflush(out);
+    print_track_and_start(out);
+    long long diverged = 0, agreed = 0;
+    run_steps(script, steps, out, nullptr, diverged, agreed);
     return 0;
+}
+
+// Finds the replay's track: --track, else the catalogue's folder beside the
+// program, else in the working directory.
+static std::string replay_track_path(const sim_options& opt, const replay& r) {
+    if (!opt.track_file.empty()) return opt.track_file;
+    const std::string relative = level_file_path(r.track_name.c_str());
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        exe[n] = 0;
+        std::string dir(exe);
+        dir.resize(dir.rfind('/') + 1);
+        if (access((dir + relative).c_str(), F_OK) == 0) return dir + relative;
+    }
+    return relative;
+}
+
+int run_replay(const sim_options& opt, FILE* out, FILE* err) {
+    std::string text, why;
+    replay rep;
+    if (!read_regular_file(opt.replay_file.c_str(), MAX_REPLAY_BYTES, text, why)) {
+        std::fprintf(err, "chainball-sim: cannot read replay '%s': %s\n",
+                     printable(opt.replay_file, 200).c_str(), why.c_str());
+        return 2;
+    }
+    if (!parse_replay(text, rep, why)) {
+        std::fprintf(err, "chainball-sim: replay %s: %s\n", printable(opt.replay_file, 200).c_str(),
+                     why.c_str());
+        return 2;
+    }
+    sim_options race;
+    race.two_player = rep.two_player;
+    for (int i = 0; i < 3; i++) race.lengths[i] = rep.lengths[i];
+    race.laps = rep.laps;
+    race.level_file = replay_track_path(opt, rep);
+    std::string warning;
+    if (!check_replay_track(rep, race.level_file, opt.force, why, warning)) {
+        std::fprintf(err, "chainball-sim: replay %s: %s\n", printable(opt.replay_file, 200).c_str(),
+                     why.c_str());
+        return 2;
+    }
+    if (!warning.empty()) std::fprintf(err, "chainball-sim: %s\n", warning.c_str());
+
+    sim_setup(race);
+    apply_race_draws(rep);
+    print_track_and_start(out);
+    long long diverged = 0, agreed = 0;
+    const long long ran = run_steps(rep.keys, rep.result.steps, out, &rep.checks, diverged, agreed);
+    const replay_result got = current_result(ran);
+    if (same_result(got, rep.result) && diverged == 0) {
+        std::fprintf(err, "chainball-sim: replay %s: as recorded (%s)\n",
+                     printable(opt.replay_file, 200).c_str(), describe_result(got).c_str());
+        return 0;
+    }
+    std::fprintf(err, "chainball-sim: replay %s differs: recorded %s, simulated %s\n",
+                 printable(opt.replay_file, 200).c_str(), describe_result(rep.result).c_str(),
+                 describe_result(got).c_str());
+    if (diverged > 0)
+        std::fprintf(err, "chainball-sim: the racers first differ from the recording by step %lld "
+                     "(%s)\n", diverged,
+                     agreed > 0 ? ("the same at step " + std::to_string(agreed)).c_str()
+                                : "no earlier check");
+    return 3;
 }
 
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
@@ -505,5 +542,6 @@ int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
         std::fputs(sim_usage, out);
         return 0;
     }
+    if (!opt.replay_file.empty()) return run_replay(opt, out, err);
     return run_simulation(opt, out, err);
 }

@@ -64,6 +64,14 @@ const char* chosen_level_name() {
     return level_names[i];
 }
 
+std::string level_file_path(const char* name) {
+    return "filut/levelit/" + std::string(name, strnlen(name, LEVEL_NAME_LEN - 1)) + ".txt";
+}
+
+std::string chosen_level_file() {
+    return track_file_override ? track_file_override : level_file_path(chosen_level_name());
+}
+
 void wrap_level_index() {
     int& level = race_settings.level_index;
     if (level > last_level_index) level = 0;

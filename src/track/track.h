@@ -55,6 +55,12 @@ void read_catalogue(const char* path = "filut/levelit/all_levels.txt");
 // The name at level_index, or "" when level_index names no entry.
 const char* chosen_level_name();
 
+// The level file of a catalogue name: "filut/levelit/NAME.txt".
+std::string level_file_path(const char* name);
+
+// The file the next race loads: the --track file, or the chosen name's.
+std::string chosen_level_file();
+
 // Wraps level_index into 0..last_level_index after Left or Right on the
 // settings and race-end screens. With a catalogue holding no '#'-closed name
 // it stays at 0, so it never names a negative entry.

@@ -1,18 +1,20 @@
 // One race frame (game_screen 2). Its order is the order of what a player
 // sees and of the race rules, so it is kept exactly:
 //  1. record the frame start; clear both views to black;
-//  2. read the keyboard state array once, for driving and for the pause;
+//  2. read the keyboard state array once, for driving and for the pause
+//     (a replay being watched drives from its file instead);
 //  3. one race step (race/step.cpp): move the racers (the computer drivers
 //     among them), draw the track into the views, slow the racers on
 //     slowing cells, then racer by racer the finish line and, ball by ball,
 //     the chain step followed at once by the ball's drawing; then each
 //     checkpoint's marker (showing the touch of the step before) followed
-//     by its touch test;
+//     by its touch test; with its keys recorded when the run records;
 //  4. the lap display, which also puts view 2 beside view 1;
 //  5. the countdown overlay (the first four seconds of a race);
 //  6. the pause (Ctrl+P) with its overlay;
 //  7. the winner, then the race-end screen once every racer has finished;
 //  8. the frame's own events: the close button quits, Escape leaves;
+//     a race left or over is written when the run records replays;
 //  9. wait out the 20 ms from the frame start, and only then flip.
 #include <cstring>
 
@@ -22,6 +24,7 @@
 #include "core/state.h"
 #include "draw/clock.h"
 #include "race/race.h"
+#include "replay/session.h"
 #include "view/view.h"
 
 static void end_of_frame_events() {
@@ -74,10 +77,12 @@ void race_frame() {
     clear_view(screen);
     clear_view(second_view);
 
+    replay_frame_start();
     // The pause check reads the same array the racers were steered from.
     const Uint8* keys = frame_keys();
     const race_hooks hooks = {draw_track, draw_ball, draw_checkpoint_marker};
     simulate_step(keys, &hooks);
+    replay_step_done(keys);
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display();   // composes the two views in two-player mode
@@ -87,6 +92,7 @@ void race_frame() {
     race_end_check();
 
     end_of_frame_events();
+    replay_frame_end();
     top_up(20);
     // Shown only after the wait, so frames appear at an even pace.
     show_frame();

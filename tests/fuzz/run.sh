@@ -19,6 +19,10 @@ case "$target" in
     cp "$top/filut/levelit/all_levels.txt" "$seed/shipped"
     cp "$here"/seeds/catalogue-* "$seed/" 2>/dev/null || true
     ;;
+  replay)
+    cp "$top"/tests/data/replays/*.cbreplay "$seed/"
+    cp "$here"/seeds/replay-* "$seed/" 2>/dev/null || true
+    ;;
   level_race)
     # Six set-up bytes (mode and laps, three lengths, key seed), then the level.
     i=0

@@ -118,6 +118,41 @@ pixel() {   # pixel FILE X Y
 # The highlighted button's colour, on the menus and the race-end screen.
 LIT="srgb(175,40,170)"
 
+# Pure white pixels of a region WxH+X+Y: only text drawn in white is that
+# bright over an overlay's darkened picture.
+white_in() {   # white_in FILE REGION
+  convert "$ARTIFACTS/$1" -crop "$2" +repage -fill black +opaque white -fill white -opaque white \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+# Width of the box around the pure white pixels of a region.
+white_width() {   # white_width FILE REGION
+  convert "$ARTIFACTS/$1" -crop "$2" +repage -fill black +opaque white -trim -format '%w' info:
+}
+race_end_showing() {   # the highlighted "Level:" button and a white line of text above it
+  [ "$(pixel "$1" 300 160)" = "$LIT" ] && [ "$(white_in "$1" 340x50+120+45)" -gt 200 ]
+}
+
+window_size() {   # the game window's WIDTHxHEIGHT
+  xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'
+}
+
 close_window() {   # the window's close button
   /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/close_window.py" "$WIN"
+}
+
+# make_game_dir: the game copied into GAME_DIR (removed at exit) beside a
+# test data folder: the shipped pictures, font and music, and a catalogue
+# whose first level, Straight, is a finish cell on open ground
+# (tests/data/replays/Straight.txt), then FirstLoop.
+make_game_dir() {
+  local data
+  data="$(cd "$(dirname "${BASH_SOURCE[0]}")/../data/replays" && pwd)"
+  GAME_DIR=$(mktemp -d)
+  trap 'stop_x; rm -rf "$GAME_DIR"' EXIT
+  cp "$BUILD_DIR/chainball" "$GAME_DIR/"
+  mkdir -p "$GAME_DIR/filut/levelit"
+  find "$BUILD_DIR/filut" -maxdepth 1 -type f -exec cp {} "$GAME_DIR/filut/" \;
+  printf 'Straight#\nFirstLoop#\n' >"$GAME_DIR/filut/levelit/all_levels.txt"
+  cp "$data/Straight.txt" "$GAME_DIR/filut/levelit/"
+  cp "$BUILD_DIR/filut/levelit/FirstLoop.txt" "$GAME_DIR/filut/levelit/"
 }

@@ -6,36 +6,7 @@
 # two-player race paused with Ctrl+P, resumed with P and left with Escape.
 source "$(dirname "$0")/lib.sh" "$1"
 
-window_size() {
-  xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'
-}
-# Pure white pixels of a region WxH+X+Y: only text drawn in white is that
-# bright over an overlay's darkened picture.
-white_in() {   # white_in FILE REGION
-  convert "$ARTIFACTS/$1" -crop "$2" +repage -fill black +opaque white -fill white -opaque white \
-    -format '%[fx:round(mean*w*h)]' info:
-}
-# Width of the box around the pure white pixels of a region.
-white_width() {   # white_width FILE REGION
-  convert "$ARTIFACTS/$1" -crop "$2" +repage -fill black +opaque white -trim -format '%w' info:
-}
-race_end_showing() {   # the highlighted "Level:" button and a white line of text above it
-  [ "$(pixel "$1" 300 160)" = "$LIT" ] && [ "$(white_in "$1" 340x50+120+45)" -gt 200 ]
-}
-
-# The game beside a test data folder: the shipped pictures, font and music,
-# and a catalogue whose first level is a finish cell on open ground.
-GAME_DIR=$(mktemp -d)
-cleanup_game_dir() { rm -rf "$GAME_DIR"; }
-trap 'stop_x; cleanup_game_dir' EXIT
-cp "$BUILD_DIR/chainball" "$GAME_DIR/"
-mkdir -p "$GAME_DIR/filut/levelit"
-find "$BUILD_DIR/filut" -maxdepth 1 -type f -exec cp {} "$GAME_DIR/filut/" \;
-printf 'Straight#\nFirstLoop#\n' >"$GAME_DIR/filut/levelit/all_levels.txt"
-printf '0008\n........\n........\n........\n...M....\n........\n........\n........\n........\n' \
-  >"$GAME_DIR/filut/levelit/Straight.txt"
-cp "$BUILD_DIR/filut/levelit/FirstLoop.txt" "$GAME_DIR/filut/levelit/"
-
+make_game_dir
 start_x
 start_game "$GAME_DIR/chainball"
 sleep 0.5

@@ -4,10 +4,6 @@
 # two-player race both views side by side with the black line at x = 400.
 source "$(dirname "$0")/lib.sh" "$1"
 
-window_size() {
-  xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'
-}
-
 start_x
 start_game "$BUILD_DIR/chainball"
 sleep 0.5

@@ -1,0 +1,132 @@
+// Key scripts: the "COUNT KEY..." lines that hold the driving keys step by
+// step, read, written and walked.
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "core/files.h"
+#include "replay/replay.h"
+
+bool parse_integer(const std::string& s, long long lo, long long hi, long long& value) {
+    if (s.empty()) return false;
+    for (size_t i = 0; i < s.size(); i++) {
+        if (!std::isdigit((unsigned char)s[i]) && !(i == 0 && (s[i] == '-' || s[i] == '+')))
+            return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(s.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || end == s.c_str()) return false;
+    if (v < lo || v > hi) return false;
+    value = v;
+    return true;
+}
+
+static const struct {
+    const char* name;
+    int bit;
+} key_names[] = {{"UP", SIM_UP}, {"DOWN", SIM_DOWN}, {"LEFT", SIM_LEFT}, {"RIGHT", SIM_RIGHT},
+                 {"W", SIM_W},   {"A", SIM_A},       {"S", SIM_S},       {"D", SIM_D}};
+
+static bool key_bit(std::string name, int& bit) {
+    for (auto& c : name) c = (char)std::toupper((unsigned char)c);
+    for (const auto& n : key_names) {
+        if (name == n.name) {
+            bit = n.bit;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
+                      std::string& error) {
+    script.clear();
+    std::istringstream in(text);
+    std::string line;
+    int line_no = 0;
+    long long total = 0;
+    while (std::getline(in, line)) {
+        line_no++;
+        std::istringstream words(line);
+        std::string count_word;
+        if (!(words >> count_word)) continue;   // blank line
+        if (count_word[0] == '#') continue;      // comment
+        long long count;
+        if (!parse_integer(count_word, 0, LLONG_MAX, count) || count_word[0] == '-' ||
+            count_word[0] == '+') {
+            error = "line " + std::to_string(line_no) + ": expected a step count, got '" +
+                    printable(count_word) + "'";
+            return false;
+        }
+        if (count > LLONG_MAX - total) {
+            error = "line " + std::to_string(line_no) + ": the script holds too many steps";
+            return false;
+        }
+        total += count;
+        int keys = 0;
+        std::string key;
+        while (words >> key) {
+            int bit;
+            if (!key_bit(key, bit)) {
+                error = "line " + std::to_string(line_no) + ": unknown key '" + printable(key) +
+                        "' (keys: UP DOWN LEFT RIGHT W A S D)";
+                return false;
+            }
+            keys |= bit;
+        }
+        script.push_back({count, keys});
+    }
+    return true;
+}
+
+// The SDL key of each SIM_* bit, in bit order.
+static const SDLKey bit_keys[8] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT,
+                                   SDLK_w,  SDLK_a,    SDLK_s,    SDLK_d};
+
+void set_driving_keys(int bits, Uint8* keys) {
+    for (int i = 0; i < 8; i++) keys[bit_keys[i]] = (bits >> i & 1) ? 1 : 0;
+}
+
+void sim_keys_to_state(int bits, Uint8* keys) {
+    std::memset(keys, 0, SDLK_LAST);
+    set_driving_keys(bits, keys);
+}
+
+int state_to_sim_keys(const Uint8* keys) {
+    int bits = 0;
+    for (int i = 0; i < 8; i++)
+        if (keys[bit_keys[i]]) bits |= 1 << i;
+    return bits;
+}
+
+int next_script_keys(const std::vector<sim_segment>& script, script_position& at) {
+    while (at.segment < script.size() && at.used >= script[at.segment].count) {
+        at.segment++;
+        at.used = 0;
+    }
+    if (at.segment >= script.size()) return 0;
+    at.used++;
+    return script[at.segment].keys;
+}
+
+void append_script_step(std::vector<sim_segment>& script, int bits) {
+    if (!script.empty() && script.back().keys == bits)
+        script.back().count++;
+    else
+        script.push_back({1, bits});
+}
+
+std::string format_key_script(const std::vector<sim_segment>& script) {
+    std::string out;
+    for (const auto& s : script) {
+        out += std::to_string(s.count);
+        for (const auto& n : key_names)
+            if (s.keys & n.bit) out += std::string(" ") + n.name;
+        out += '\n';
+    }
+    return out;
+}

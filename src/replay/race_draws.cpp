@@ -1,0 +1,92 @@
+// A replay and the race state: the settings a replay names, what a race
+// set-up drew at random, the result and a checksum of the racers.
+#include <cstring>
+
+#include "core/state.h"
+#include "race/race.h"
+#include "replay/replay.h"
+#include "track/track.h"
+
+void apply_replay_settings(const replay& r) {
+    for (int i = 0; i < 3; i++) race_settings.chain_length[i] = r.lengths[i];
+    race_settings.laps = r.laps;
+    kaksinpeli = r.two_player;
+}
+
+// The slowing cells of the square the race is on, row by row as the loader
+// reads them. Only 'x' cells hold variants 1..5. `f` gets each one's tile.
+template <typename F>
+static void each_slowing_cell(F f) {
+    const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
+    for (int y = 0; y < n; y++)
+        for (int x = 0; x < n; x++)
+            if (track.tiles[x][y] >= 1 && track.tiles[x][y] <= 5) f(track.tiles[x][y]);
+}
+
+// Each ball taking part, in the order place_racers() draws their pictures.
+template <typename F>
+static void each_ball(F f) {
+    for (int r = 0; r < RACERS; r++)
+        for (int b = 0; b < racer_length(r); b++) f(balls[b].sprite[r]);
+}
+
+void capture_race_setup(replay& r) {
+    for (int i = 0; i < 3; i++) r.lengths[i] = racer_length(i);
+    r.laps = race_settings.laps;
+    r.two_player = kaksinpeli;
+    for (int i = 0; i < 3; i++) r.speeds[i] = racers[i].speed;
+    r.computer_acceleration = computer_acceleration[1];
+    r.slowing.clear();
+    each_slowing_cell([&r](int& tile) { r.slowing.push_back(tile); });
+    r.pictures.clear();
+    each_ball([&r](float& sprite) { r.pictures.push_back((int)sprite); });
+}
+
+void apply_race_draws(const replay& r) {
+    for (int i = 0; i < 3; i++) racers[i].speed = r.speeds[i];
+    computer_acceleration[1] = r.computer_acceleration;
+    size_t i = 0;
+    each_slowing_cell([&](int& tile) {
+        if (i < r.slowing.size()) tile = r.slowing[i++];
+    });
+    size_t k = 0;
+    each_ball([&](float& sprite) {
+        if (k < r.pictures.size()) sprite = (float)r.pictures[k++];
+    });
+}
+
+replay_result current_result(long long steps) {
+    replay_result res;
+    res.steps = steps;
+    res.left = !race_over();
+    if (!res.left) {
+        res.winner = winner;
+        for (int i = 0; i < 3; i++) res.laps[i] = racers[i].completed_laps;
+    }
+    return res;
+}
+
+// FNV-1a over the bytes of each value: the same bits give the same sum on
+// every machine the race itself agrees on.
+static void mix(uint32_t& h, const void* p, size_t n) {
+    const unsigned char* b = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < n; i++) {
+        h ^= b[i];
+        h *= 16777619u;
+    }
+}
+
+uint32_t race_checksum() {
+    uint32_t h = 2166136261u;
+    for (int r = 0; r < RACERS; r++) {
+        if (racer_length(r) == 0) continue;
+        mix(h, &racers[r].speed, sizeof(float));
+        mix(h, &racers[r].completed_laps, sizeof(int));
+        for (int b = 0; b < racer_length(r); b++) {
+            mix(h, &balls[b].x[r], sizeof(float));
+            mix(h, &balls[b].y[r], sizeof(float));
+            mix(h, &balls[b].heading[r], sizeof(float));
+        }
+    }
+    return h;
+}

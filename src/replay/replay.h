@@ -1,0 +1,122 @@
+// Replays: a race kept as its inputs. The key scripts (the "COUNT KEY..."
+// lines chainball-sim reads, also the key section of a replay file), the
+// replay file itself (read and written here, docs/replay-format.md), SHA-256
+// for the track's bytes, and what a race set-up drew at random, taken from
+// and put back into the race state. Used by the game and by chainball-sim
+// alike; SDL core types only. No state of its own.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Keys a script line may hold, as bits.
+enum {
+    SIM_UP = 1, SIM_DOWN = 2, SIM_LEFT = 4, SIM_RIGHT = 8,
+    SIM_W = 16, SIM_A = 32, SIM_S = 64, SIM_D = 128,
+};
+
+struct sim_segment {
+    long long count;   // steps
+    int keys;          // SIM_* bits held during them
+};
+
+// A whole number written in decimal (an optional sign, digits only) within
+// lo..hi.
+bool parse_integer(const std::string& s, long long lo, long long hi, long long& value);
+
+// Reads a key script. On a bad line returns false with the line number and
+// the reason in `error`.
+bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
+                      std::string& error);
+
+// Fills a key-state array (SDLK_LAST entries) from SIM_* bits.
+void sim_keys_to_state(int bits, Uint8* keys);
+// Sets the eight driving keys of a key-state array from SIM_* bits, leaving
+// every other key as it is.
+void set_driving_keys(int bits, Uint8* keys);
+// The SIM_* bits of the driving keys held in a key-state array.
+int state_to_sim_keys(const Uint8* keys);
+
+// Where a run stands in a key script.
+struct script_position {
+    size_t segment = 0;
+    long long used = 0;   // steps taken from the current segment
+};
+// The keys of the next step, moving `at` on; none once the script is over.
+int next_script_keys(const std::vector<sim_segment>& script, script_position& at);
+// Appends one step holding `bits`, lengthening the last line when it holds the same.
+void append_script_step(std::vector<sim_segment>& script, int bits);
+// The script as lines "COUNT KEY...".
+std::string format_key_script(const std::vector<sim_segment>& script);
+
+// SHA-256 of `bytes`, as 64 lower-case hex digits.
+std::string sha256_hex(const std::string& bytes);
+
+constexpr int REPLAY_VERSION = 1;
+// A replay holding more is refused: more than a day of racing at 50 steps a second.
+constexpr long long MAX_REPLAY_STEPS = 50LL * 60 * 60 * 24;
+constexpr long long MAX_REPLAY_BYTES = 32 << 20;
+constexpr int REPLAY_CHECK_EVERY = 50;   // steps between two racer checksums
+
+struct replay_check {
+    long long step;
+    uint32_t sum;   // race_checksum() after that step
+};
+
+struct replay_result {
+    bool left = false;        // left before every racer finished
+    long long steps = 0;      // steps run
+    int winner = 0;           // finished races only
+    int laps[3] = {0, 0, 0};  // finished races only
+};
+
+struct replay {
+    std::string track_name;     // the catalogue's name
+    std::string track_sha256;   // of the track file's bytes
+    bool two_player = false;
+    int lengths[3] = {7, 2, 5};
+    int laps = 3;
+    // What the race before left in the game's racers, which a set-up keeps:
+    // each racer's speed, and player 2's acceleration as a computer driver
+    // (a two-player race sets it to the players' own).
+    float speeds[3] = {0.0f, 0.0f, 0.0f};
+    float computer_acceleration = 0.9f;
+    std::vector<int> slowing;    // variants of the slowing cells, in grid order
+    std::vector<int> pictures;   // each ball's picture, in placement order
+    std::vector<sim_segment> keys;
+    std::vector<replay_check> checks;
+    replay_result result;
+};
+
+// Reads a replay file's text. False with the line and the reason in `error`
+// for anything that is not a whole, consistent replay of this version.
+bool parse_replay(const std::string& text, replay& out, std::string& error);
+std::string format_replay(const replay& r);
+
+// "winner 1, 1234 steps, laps 3 1 2" or "left at step 345".
+std::string describe_result(const replay_result& r);
+bool same_result(const replay_result& a, const replay_result& b);
+
+// The settings and mode of `r` into race_settings and kaksinpeli (the level
+// index is left alone).
+void apply_replay_settings(const replay& r);
+// After a race set-up: what it drew, into `r` (slowing variants and pictures),
+// what it kept from the race before, and the race settings and mode.
+void capture_race_setup(replay& r);
+// After a race set-up: the recorded draws and kept values put in place of
+// the ones just made. Each list is applied as far as the track has room for it.
+void apply_race_draws(const replay& r);
+// The result of the race as it stands after `steps` steps.
+replay_result current_result(long long steps);
+// A checksum of every racer's speed, laps and balls.
+uint32_t race_checksum();
+
+// Reads the track file at `path` and compares its bytes with the recorded
+// hash. False with the reason in `error` (naming the track) when it cannot be
+// read, or when it differs and `force` is not set; a difference that
+// `force` lets through is described in `warning`.
+bool check_replay_track(const replay& r, const std::string& path, bool force, std::string& error,
+                        std::string& warning);

@@ -1,0 +1,358 @@
+// The replay file: plain text lines, read strictly and written in one
+// order (docs/replay-format.md).
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <cstdio>
+#include <sstream>
+
+#include "core/files.h"
+#include "replay/replay.h"
+#include "track/track.h"
+
+static const char* const MAGIC = "chainball-replay";
+constexpr float MAX_CARRIED_SPEED = 100.0f;
+constexpr float MAX_CARRIED_ACCELERATION = 10.0f;
+
+namespace {
+
+// The file's lines without blank ones and '#' comments, each with its number.
+struct line_reader {
+    std::vector<std::pair<int, std::string>> lines;
+    size_t next = 0;
+    int number = 0;                  // of the line last taken
+    std::vector<std::string> words;  // of the line last taken
+
+    explicit line_reader(const std::string& text) {
+        std::istringstream in(text);
+        std::string line;
+        int n = 0;
+        while (std::getline(in, line)) {
+            n++;
+            // Blank lines hold no word, as the words are read (any white space).
+            std::istringstream words_of(line);
+            std::string first;
+            if (!(words_of >> first) || first[0] == '#') continue;
+            lines.push_back({n, line});
+        }
+    }
+    bool at_end() const { return next >= lines.size(); }
+    bool next_is(const char* keyword) const {
+        if (at_end()) return false;
+        std::istringstream in(lines[next].second);
+        std::string w;
+        in >> w;
+        return w == keyword;
+    }
+    // Takes the next line, which must start with `keyword`.
+    bool take(const char* keyword, std::string& error) {
+        if (at_end()) {
+            error = std::string("the file ends before its '") + keyword + "' line (truncated?)";
+            return false;
+        }
+        number = lines[next].first;
+        std::istringstream in(lines[next].second);
+        next++;
+        words.clear();
+        std::string w;
+        while (in >> w) words.push_back(w);
+        if (words[0] != keyword) {
+            error = where() + "expected '" + keyword + "', got '" + printable(words[0]) + "'";
+            return false;
+        }
+        return true;
+    }
+    std::string where() const { return "line " + std::to_string(number) + ": "; }
+    bool count(size_t n, std::string& error) const {
+        if (words.size() == n) return true;
+        error = where() + "'" + words[0] + "' needs " + std::to_string(n - 1) + " value" +
+                (n == 2 ? "" : "s") + ", got " + std::to_string(words.size() - 1);
+        return false;
+    }
+    bool number_at(size_t i, long long lo, long long hi, long long& v, std::string& error) const {
+        if (i < words.size() && parse_integer(words[i], lo, hi, v)) return true;
+        error = where() + "'" + words[0] + "' needs a whole number from " + std::to_string(lo) +
+                " to " + std::to_string(hi) + ", got '" +
+                printable(i < words.size() ? words[i] : std::string()) + "'";
+        return false;
+    }
+    // "WORD COUNT v1 .. vCOUNT", each value within lo..hi.
+    bool list(long long max_count, int lo, int hi, std::vector<int>& out, std::string& error) {
+        long long n;
+        if (!number_at(1, 0, max_count, n, error)) return false;
+        if (!count((size_t)n + 2, error)) return false;
+        out.clear();
+        for (long long i = 0; i < n; i++) {
+            long long v;
+            if (!number_at((size_t)i + 2, lo, hi, v, error)) return false;
+            out.push_back((int)v);
+        }
+        return true;
+    }
+};
+
+bool track_name_usable(const std::string& name) {
+    if (name.empty() || name.size() > LEVEL_NAME_LEN - 1 || name[0] == '.') return false;
+    for (char c : name)
+        if (c <= ' ' || c > '~' || c == '/' || c == '\\' || c == '#') return false;
+    return true;
+}
+
+bool is_sha256(const std::string& s) {
+    if (s.size() != 64) return false;
+    for (char c : s)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+// A finite float as %.9g writes it, which gives back the same bits.
+bool parse_float(const std::string& s, float& v) {
+    if (s.empty() || s.size() > 40) return false;
+    for (char c : s)
+        if (!std::isdigit((unsigned char)c) && !std::strchr("+-.e", c)) return false;
+    char* end = nullptr;
+    v = std::strtof(s.c_str(), &end);
+    return *end == '\0' && std::isfinite(v);
+}
+
+bool parse_hex32(const std::string& s, uint32_t& v) {
+    if (s.size() != 8) return false;
+    v = 0;
+    for (char c : s) {
+        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (d < 0) return false;
+        v = v << 4 | (uint32_t)d;
+    }
+    return true;
+}
+
+bool parse_head(line_reader& in, replay& r, std::string& error) {
+    if (in.at_end()) {
+        error = "empty file, not a Chainball replay";
+        return false;
+    }
+    if (!in.take(MAGIC, error)) {
+        error = in.where() + "not a Chainball replay (it does not start with '" + MAGIC + "')";
+        return false;
+    }
+    if (in.words.size() != 2 || in.words[1] != std::to_string(REPLAY_VERSION)) {
+        error = in.where() + "replay format version '" +
+                printable(in.words.size() > 1 ? in.words[1] : std::string()) +
+                "'; this game reads version " + std::to_string(REPLAY_VERSION);
+        return false;
+    }
+    if (!in.take("track", error) || !in.count(3, error)) return false;
+    if (!track_name_usable(in.words[1])) {
+        error = in.where() + "'" + printable(in.words[1]) + "' is no track name";
+        return false;
+    }
+    if (!is_sha256(in.words[2])) {
+        error = in.where() + "the track's SHA-256 must be 64 hex digits";
+        return false;
+    }
+    r.track_name = in.words[1];
+    r.track_sha256 = in.words[2];
+
+    long long v;
+    if (!in.take("players", error) || !in.count(2, error) || !in.number_at(1, 1, 2, v, error))
+        return false;
+    r.two_player = v == 2;
+    if (!in.take("lengths", error) || !in.count(4, error)) return false;
+    for (int i = 0; i < 3; i++) {
+        if (!in.number_at((size_t)i + 1, i == 0 ? 1 : 0, 10, v, error)) return false;
+        r.lengths[i] = (int)v;
+    }
+    if (!in.take("laps", error) || !in.count(2, error) || !in.number_at(1, 1, INT_MAX, v, error))
+        return false;
+    r.laps = (int)v;
+    if (!in.take("carried", error) || !in.count(5, error)) return false;
+    for (int i = 0; i < 4; i++) {
+        float& f = i < 3 ? r.speeds[i] : r.computer_acceleration;
+        // A race never comes near these bounds (the top speed is under 6);
+        // far past them the racers would leave any grid in a step.
+        const float lo = i < 3 ? -MAX_CARRIED_SPEED : 0.0f;
+        const float hi = i < 3 ? MAX_CARRIED_SPEED : MAX_CARRIED_ACCELERATION;
+        if (!parse_float(in.words[(size_t)i + 1], f) || f < lo || f > hi) {
+            error = in.where() + "'carried' needs three speeds from -100 to 100 and an " +
+                    "acceleration from 0 to 10, got '" + printable(in.words[(size_t)i + 1]) + "'";
+            return false;
+        }
+    }
+    if (!in.take("slowing", error) || !in.list((long long)MAX_TRACK * MAX_TRACK, 1, 5, r.slowing, error))
+        return false;
+    if (!in.take("pictures", error) || !in.list(3 * 10, 0, 3, r.pictures, error)) return false;
+    const size_t balls = (size_t)(r.lengths[0] + r.lengths[1] + r.lengths[2]);
+    if (r.pictures.size() != balls) {
+        error = in.where() + std::to_string(r.pictures.size()) + " pictures for " +
+                std::to_string(balls) + " balls";
+        return false;
+    }
+    return true;
+}
+
+bool parse_keys(line_reader& in, replay& r, long long& total, std::string& error) {
+    long long lines;
+    if (!in.take("keys", error) || !in.count(2, error) ||
+        !in.number_at(1, 0, MAX_REPLAY_STEPS, lines, error))
+        return false;
+    const int keys_line = in.number;
+    if ((size_t)lines > in.lines.size() - in.next) {
+        error = in.where() + "the key section should hold " + std::to_string(lines) +
+                " lines; the file ends before (truncated?)";
+        return false;
+    }
+    std::string text;
+    for (long long i = 0; i < lines; i++) text += in.lines[in.next++].second + '\n';
+    std::string why;
+    if (!parse_key_script(text, r.keys, why)) {
+        error = "key section after line " + std::to_string(keys_line) + ", " + why;
+        return false;
+    }
+    total = 0;
+    for (const auto& s : r.keys) {
+        if (s.count > MAX_REPLAY_STEPS - total) {
+            error = "the key section holds more than " + std::to_string(MAX_REPLAY_STEPS) +
+                    " steps";
+            return false;
+        }
+        total += s.count;
+    }
+    return true;
+}
+
+bool parse_checks_and_result(line_reader& in, replay& r, long long total, std::string& error) {
+    r.checks.clear();
+    while (in.next_is("check")) {
+        if (!in.take("check", error) || !in.count(3, error)) return false;
+        long long step;
+        const long long after = r.checks.empty() ? 1 : r.checks.back().step + 1;
+        if (after > total) {
+            error = in.where() + "a check after the last step";
+            return false;
+        }
+        if (!in.number_at(1, after, total, step, error)) return false;
+        uint32_t sum;
+        if (!parse_hex32(in.words[2], sum)) {
+            error = in.where() + "a check's sum must be 8 hex digits";
+            return false;
+        }
+        r.checks.push_back({step, sum});
+    }
+    if (!in.take("result", error)) return false;
+    replay_result& res = r.result;
+    res = replay_result();
+    if (in.words.size() >= 2 && in.words[1] == "left") {
+        if (!in.count(5, error) || in.words[2] != "at" || in.words[3] != "step") {
+            error = in.where() + "expected 'result left at step N'";
+            return false;
+        }
+        if (!in.number_at(4, 0, MAX_REPLAY_STEPS, res.steps, error)) return false;
+        res.left = true;
+    } else {
+        if (!in.count(9, error) || in.words[1] != "winner" || in.words[3] != "steps" ||
+            in.words[5] != "laps") {
+            error = in.where() + "expected 'result winner W steps N laps A B C' or 'result left at step N'";
+            return false;
+        }
+        long long v;
+        if (!in.number_at(2, 1, 3, v, error)) return false;
+        res.winner = (int)v;
+        if (!in.number_at(4, 1, MAX_REPLAY_STEPS, res.steps, error)) return false;
+        for (int i = 0; i < 3; i++) {
+            if (!in.number_at((size_t)i + 6, 0, INT_MAX, v, error)) return false;
+            res.laps[i] = (int)v;
+        }
+    }
+    if (res.steps != total) {
+        error = in.where() + "the result names step " + std::to_string(res.steps) +
+                " but the key section holds " + std::to_string(total) + " steps";
+        return false;
+    }
+    if (!in.at_end()) {
+        error = "line " + std::to_string(in.lines[in.next].first) +
+                ": nothing may follow the result line";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parse_replay(const std::string& text, replay& out, std::string& error) {
+    out = replay();
+    line_reader in(text);
+    long long total = 0;
+    return parse_head(in, out, error) && parse_keys(in, out, total, error) &&
+           parse_checks_and_result(in, out, total, error);
+}
+
+static std::string list_line(const char* word, const std::vector<int>& values) {
+    std::string s = std::string(word) + " " + std::to_string(values.size());
+    for (int v : values) s += " " + std::to_string(v);
+    return s + "\n";
+}
+
+std::string format_replay(const replay& r) {
+    std::string s = std::string(MAGIC) + " " + std::to_string(REPLAY_VERSION) + "\n";
+    s += "track " + r.track_name + " " + r.track_sha256 + "\n";
+    s += std::string("players ") + (r.two_player ? "2" : "1") + "\n";
+    s += "lengths " + std::to_string(r.lengths[0]) + " " + std::to_string(r.lengths[1]) + " " +
+         std::to_string(r.lengths[2]) + "\n";
+    s += "laps " + std::to_string(r.laps) + "\n";
+    char carried[128];
+    std::snprintf(carried, sizeof carried, "carried %.9g %.9g %.9g %.9g\n", (double)r.speeds[0],
+                  (double)r.speeds[1], (double)r.speeds[2], (double)r.computer_acceleration);
+    s += carried;
+    s += list_line("slowing", r.slowing);
+    s += list_line("pictures", r.pictures);
+    s += "keys " + std::to_string(r.keys.size()) + "\n";
+    s += format_key_script(r.keys);
+    for (const auto& c : r.checks) {
+        char sum[9];
+        std::snprintf(sum, sizeof sum, "%08x", (unsigned)c.sum);
+        s += "check " + std::to_string(c.step) + " " + sum + "\n";
+    }
+    const replay_result& res = r.result;
+    if (res.left)
+        s += "result left at step " + std::to_string(res.steps) + "\n";
+    else
+        s += "result winner " + std::to_string(res.winner) + " steps " + std::to_string(res.steps) +
+             " laps " + std::to_string(res.laps[0]) + " " + std::to_string(res.laps[1]) + " " +
+             std::to_string(res.laps[2]) + "\n";
+    return s;
+}
+
+std::string describe_result(const replay_result& r) {
+    if (r.left) return "left at step " + std::to_string(r.steps);
+    return "winner " + std::to_string(r.winner) + ", " + std::to_string(r.steps) + " steps, laps " +
+           std::to_string(r.laps[0]) + " " + std::to_string(r.laps[1]) + " " +
+           std::to_string(r.laps[2]);
+}
+
+bool same_result(const replay_result& a, const replay_result& b) {
+    if (a.left != b.left || a.steps != b.steps) return false;
+    if (a.left) return true;
+    return a.winner == b.winner && a.laps[0] == b.laps[0] && a.laps[1] == b.laps[1] &&
+           a.laps[2] == b.laps[2];
+}
+
+bool check_replay_track(const replay& r, const std::string& path, bool force, std::string& error,
+                        std::string& warning) {
+    std::string bytes, why;
+    warning.clear();
+    if (!read_regular_file(path.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why)) {
+        error = "track " + r.track_name + " (" + printable(path, 200) + "): " + why;
+        return false;
+    }
+    if (sha256_hex(bytes) == r.track_sha256) return true;
+    const std::string differs = "track " + r.track_name + " (" + printable(path, 200) +
+                                ") is not the one the replay was recorded on: its SHA-256 differs";
+    if (!force) {
+        error = differs + " (--force races it anyway)";
+        return false;
+    }
+    warning = differs + "; raced anyway (--force)";
+    return true;
+}

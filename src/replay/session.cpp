@@ -1,0 +1,207 @@
+// Recording the races of a run and watching a replay in the game.
+#include "replay/session.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "core/files.h"
+#include "core/state.h"
+#include "draw/clock.h"
+#include "race/race.h"
+#include "replay/replay.h"
+#include "track/track.h"
+
+// All for the whole run.
+static std::string record_folder;      // "" without --record
+static replay recorded;                // the race being recorded
+static std::time_t recorded_start;     // when it started, for its file name
+static std::string last_written;
+
+static replay watched;                 // from --replay
+static bool watch_loaded = false;      // until the watched race is left
+static bool watching = false;          // from start_watching() until then
+static script_position watched_at;     // its next step
+static RaceSettings saved_settings;    // the run's own, while watching
+static bool saved_two_player = false;
+
+static bool in_race = false;           // between a race's first and last frame
+static long long race_steps = 0;       // steps of that race so far
+
+bool start_recording(const std::string& dir) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0 && errno == ENOENT) mkdir(dir.c_str(), 0777);
+    std::string cause;
+    if (dir.empty()) {
+        cause = "no folder name";
+    } else if (stat(dir.c_str(), &st) != 0) {
+        cause = errno == ENOENT ? "no such folder, and it cannot be made" : std::strerror(errno);
+    } else if (!S_ISDIR(st.st_mode)) {
+        cause = "not a folder";
+    } else {
+        // Making a file is the only sure test: permissions, a read-only
+        // file system or a full disk all show here.
+        std::string probe = dir + "/.chainball-probe-XXXXXX";
+        const int fd = mkstemp(&probe[0]);
+        if (fd < 0) {
+            cause = std::strerror(errno);
+        } else {
+            close(fd);
+            unlink(probe.c_str());
+        }
+    }
+    if (!cause.empty()) {
+        std::fprintf(stderr, "chainball: cannot record races in '%s': %s\n",
+                     printable(dir, 200).c_str(), cause.c_str());
+        return false;
+    }
+    record_folder = dir;
+    return true;
+}
+
+bool load_replay_to_watch(const std::string& file, bool force) {
+    std::string text, why, warning;
+    if (!read_regular_file(file.c_str(), MAX_REPLAY_BYTES, text, why)) {
+        std::fprintf(stderr, "chainball: cannot read replay '%s': %s\n", printable(file, 200).c_str(),
+                     why.c_str());
+        return false;
+    }
+    if (!parse_replay(text, watched, why) ||
+        !check_replay_track(watched, level_file_path(watched.track_name.c_str()), force, why,
+                            warning)) {
+        std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
+        return false;
+    }
+    if (!warning.empty()) std::fprintf(stderr, "chainball: %s\n", warning.c_str());
+    watch_loaded = true;
+    return true;
+}
+
+bool start_watching() {
+    if (!watch_loaded) return false;
+    int index = -1;
+    for (int i = 0; i <= last_level_index && i < MAX_LEVELS && index < 0; i++)
+        if (watched.track_name == level_names[i]) index = i;
+    if (index < 0) {
+        std::fprintf(stderr, "chainball: replay track %s is not in the level catalogue\n",
+                     watched.track_name.c_str());
+        return false;
+    }
+    saved_settings = race_settings;
+    saved_two_player = kaksinpeli;
+    apply_replay_settings(watched);
+    race_settings.level_index = index;
+    watched_at = script_position();
+    watching = true;
+    in_race = false;
+    game_screen = SCREEN_LOAD;
+    return true;
+}
+
+bool watching_replay() { return watching; }
+
+const std::string& last_recording() { return last_written; }
+
+void replay_frame_start() {
+    if (in_race || (record_folder.empty() && !watching)) return;
+    in_race = true;
+    race_steps = 0;
+    if (watching) {
+        apply_race_draws(watched);
+        return;   // a replay being watched is not recorded again
+    }
+    recorded = replay();
+    recorded.track_name = chosen_level_name();
+    std::string bytes, why;
+    // A track that cannot be read was raced as an empty level.
+    if (!read_regular_file(chosen_level_file().c_str(), MAX_LEVEL_FILE_BYTES, bytes,
+                           why))
+        bytes.clear();
+    recorded.track_sha256 = sha256_hex(bytes);
+    capture_race_setup(recorded);
+    recorded_start = std::time(nullptr);
+}
+
+void replay_driving_keys(Uint8* keys) {
+    if (!watching || !in_race) return;
+    script_position next = watched_at;
+    set_driving_keys(next_script_keys(watched.keys, next), keys);
+}
+
+void replay_step_done(const Uint8* keys) {
+    if (!in_race) return;
+    race_steps++;
+    if (watching) {
+        next_script_keys(watched.keys, watched_at);
+        // A race that was left ends where it was left; moving the start on
+        // ends a countdown still running, as leaving it with Escape does.
+        if (watched.result.left && race_steps >= watched.result.steps) {
+            race_start_ticks = game_ticks() + 4000;
+            back_to_menu();
+        }
+        return;
+    }
+    // Player 2's keys drive only in a two-player race.
+    const int driving = kaksinpeli ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
+    append_script_step(recorded.keys, state_to_sim_keys(keys) & driving);
+    if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum()});
+}
+
+// DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay, or with -2, -3 .. when that exists.
+static void write_recording() {
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
+    const std::string base = record_folder + "/" + stamp + "-" + recorded.track_name;
+    const std::string text = format_replay(recorded);
+    std::string path;
+    int fd = -1;
+    for (int n = 1; n <= 100 && fd < 0; n++) {
+        path = base + (n == 1 ? "" : "-" + std::to_string(n)) + REPLAY_EXTENSION;
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    std::string cause = fd < 0 ? std::strerror(errno) : "";
+    for (size_t done = 0; fd >= 0 && cause.empty() && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) cause = n < 0 ? std::strerror(errno) : "nothing written";
+        else done += (size_t)n;
+    }
+    if (fd >= 0 && close(fd) != 0 && cause.empty()) cause = std::strerror(errno);
+    if (!cause.empty()) {
+        std::fprintf(stderr, "chainball: cannot write replay %s: %s\n", printable(path, 200).c_str(),
+                     cause.c_str());
+        if (fd >= 0) unlink(path.c_str());
+        return;
+    }
+    last_written = path;
+}
+
+void replay_frame_end() {
+    if (!in_race || game_screen == SCREEN_RACE) return;
+    in_race = false;
+    if (watching) {
+        // Leaving the watched race gives back the run's own settings.
+        race_settings = saved_settings;
+        kaksinpeli = saved_two_player;
+        watching = false;
+        watch_loaded = false;
+        return;
+    }
+    recorded.result = current_result(race_steps);
+    write_recording();
+}
+
+void reset_replay_session() {
+    record_folder.clear();
+    last_written.clear();
+    watch_loaded = watching = false;
+    in_race = false;
+    race_steps = 0;
+}

@@ -87,14 +87,8 @@ wait_exit 10 || exit 1
 
 # Two: the race-end screen, after a one-lap race alone on a level that is
 # only a finish cell (a copy of the game beside a data folder of its own).
-GAME_DIR=$(mktemp -d)
-trap 'stop_x; rm -rf "$GAME_DIR"' EXIT
-cp "$BUILD_DIR/chainball" "$GAME_DIR/"
-mkdir -p "$GAME_DIR/filut/levelit"
-find "$BUILD_DIR/filut" -maxdepth 1 -type f -exec cp {} "$GAME_DIR/filut/" \;
-printf 'Straight#\n' >"$GAME_DIR/filut/levelit/all_levels.txt"
-printf '0008\n........\n........\n........\n...M....\n........\n........\n........\n........\n' \
-  >"$GAME_DIR/filut/levelit/Straight.txt"
+game_copy $'Straight#\n'
+cp "$STRAIGHT_LEVEL" "$GAME_DIR/filut/levelit/"
 measured_game "$GAME_DIR/chainball"
 sleep 0.5
 key Down Down Return             # Settings, on player 3

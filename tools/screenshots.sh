@@ -47,12 +47,7 @@ key Escape
 # The race-end screen, from a one-lap race on a short straight beside the
 # shipped data (as tests/window/race_end_to_end.sh does): a race on a real
 # track would take minutes of careful driving.
-GAME_DIR=$(mktemp -d)
-trap 'stop_x; rm -rf "$GAME_DIR"' EXIT
-cp "$BUILD_DIR/chainball" "$GAME_DIR/"
-mkdir -p "$GAME_DIR/filut/levelit"
-find "$BUILD_DIR/filut" -maxdepth 1 -type f -exec cp {} "$GAME_DIR/filut/" \;
-printf 'Sprint#\n' >"$GAME_DIR/filut/levelit/all_levels.txt"
+game_copy $'Sprint#\n'
 {
   echo 0010
   for row in 0 1 2 3 4 5 6 7 8 9; do

@@ -140,19 +140,40 @@ close_window() {   # the window's close button
   /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/close_window.py" "$WIN"
 }
 
-# make_game_dir: the game copied into GAME_DIR (removed at exit) beside a
-# test data folder: the shipped pictures, font and music, and a catalogue
-# whose first level, Straight, is a finish cell on open ground
-# (tests/data/replays/Straight.txt), then FirstLoop.
-make_game_dir() {
-  local data
-  data="$(cd "$(dirname "${BASH_SOURCE[0]}")/../data/replays" && pwd)"
+# pause_checked NAME VIEW TEXT: Ctrl+P, then two screenshots (NAME.png and
+# NAME-later.png) 0.6 s apart; "Pause" must show in white in the region
+# TEXT and the picture in the region VIEW must not move.
+pause_checked() {
+  xdotool keydown --window "$WIN" ctrl
+  sleep 0.2
+  key p
+  xdotool keyup --window "$WIN" ctrl
+  sleep 0.3
+  shot "$1.png"
+  sleep 0.6
+  shot "$1-later.png"
+  [ "$(white_in "$1.png" "$3")" -gt 100 ] || { echo "$1: no \"Pause\" over the race"; return 1; }
+  cmp -s <(convert "$ARTIFACTS/$1.png" -crop "$2" rgb:-) <(convert "$ARTIFACTS/$1-later.png" -crop "$2" rgb:-) \
+    || { echo "$1: the race moved while paused"; return 1; }
+}
+
+# game_copy CATALOGUE: the game copied into GAME_DIR (removed at exit)
+# beside a data folder of its own: the shipped pictures, font and music,
+# and a level folder holding CATALOGUE as its all_levels.txt. The callers
+# add the levels; STRAIGHT_LEVEL is a finish cell on open ground, where a
+# one-ball, one-lap race ends after a second of driving up.
+STRAIGHT_LEVEL="$(cd "$(dirname "${BASH_SOURCE[0]}")/../data/replays" && pwd)/Straight.txt"
+game_copy() {
   GAME_DIR=$(mktemp -d)
   trap 'stop_x; rm -rf "$GAME_DIR"' EXIT
   cp "$BUILD_DIR/chainball" "$GAME_DIR/"
   mkdir -p "$GAME_DIR/filut/levelit"
   find "$BUILD_DIR/filut" -maxdepth 1 -type f -exec cp {} "$GAME_DIR/filut/" \;
-  printf 'Straight#\nFirstLoop#\n' >"$GAME_DIR/filut/levelit/all_levels.txt"
-  cp "$data/Straight.txt" "$GAME_DIR/filut/levelit/"
-  cp "$BUILD_DIR/filut/levelit/FirstLoop.txt" "$GAME_DIR/filut/levelit/"
+  printf '%s' "$1" >"$GAME_DIR/filut/levelit/all_levels.txt"
+}
+
+# make_game_dir: game_copy with Straight, then FirstLoop.
+make_game_dir() {
+  game_copy $'Straight#\nFirstLoop#\n'
+  cp "$STRAIGHT_LEVEL" "$BUILD_DIR/filut/levelit/FirstLoop.txt" "$GAME_DIR/filut/levelit/"
 }

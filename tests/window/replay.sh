@@ -113,18 +113,7 @@ left_at=$(sed -n 's/^result left at step //p' "${files[2]}")
 # Watching the shipped replay: the countdown, a pause, the race-end screen.
 in_play --replay shipped.cbreplay
 sleep 4.4
-xdotool keydown --window "$WIN" ctrl
-sleep 0.1
-key p
-xdotool keyup --window "$WIN" ctrl
-sleep 0.3
-shot watch-pause.png
-sleep 0.6
-shot watch-pause-later.png
-[ "$(white_in watch-pause.png 120x50+185+235)" -gt 100 ] || { echo "no \"Pause\" over the watched race"; exit 1; }
-cmp -s <(convert "$ARTIFACTS/watch-pause.png" -crop 500x500+0+0 rgb:-) \
-       <(convert "$ARTIFACTS/watch-pause-later.png" -crop 500x500+0+0 rgb:-) \
-  || { echo "the watched race moved while paused"; exit 1; }
+pause_checked watch-pause 500x500+0+0 120x50+185+235 || exit 1
 key p
 wait_until 20 "the watched race's end" race_end_showing || exit 1
 shot watch-end.png

@@ -104,9 +104,9 @@ static void BM_RaceFrame(benchmark::State& state, const race_case& c) {
 }
 
 static const race_case race_cases[] = {
-    {"PocketRing_8x8_1p", "PocketRing", 0, false},      {"PocketRing_8x8_2p", "PocketRing", 0, true},
+    {"Circuit8_8x8_1p", "Circuit8", 8, false},          {"Circuit8_8x8_2p", "Circuit8", 8, true},
     {"FirstLoop_12x12_1p", "FirstLoop", 0, false},      {"FirstLoop_12x12_2p", "FirstLoop", 0, true},
-    {"GrandTour_44x44_1p", "GrandTour", 0, false},      {"GrandTour_44x44_2p", "GrandTour", 0, true},
+    {"GrandLoop_40x40_1p", "GrandLoop", 0, false},      {"GrandLoop_40x40_2p", "GrandLoop", 0, true},
     {"Circuit200_200x200_1p", "Circuit200", 200, false}, {"Circuit200_200x200_2p", "Circuit200", 200, true},
 };
 

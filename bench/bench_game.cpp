@@ -185,7 +185,7 @@ void print_targets() {
     double menu = 0, settings = 0, literal = 0, big2 = 0, gen1 = 0, gen2 = 0, small1 = 0,
            small2 = 0, steps = 0, start = 0, peak = 0, idle = 0;
     const bool h_menu = figure("menu", menu), h_settings = figure("settings", settings),
-               h_literal = figure("literal", literal), h_big2 = figure("race/GrandTour/2p", big2),
+               h_literal = figure("literal", literal), h_big2 = figure("race/GrandLoop/2p", big2),
                h_gen1 = figure("race/Circuit200/1p", gen1), h_gen2 = figure("race/Circuit200/2p", gen2),
                h_small1 = figure("race/FirstLoop/1p", small1),
                h_small2 = figure("race/FirstLoop/2p", small2), h_steps = figure("sim_steps", steps),
@@ -200,7 +200,7 @@ void print_targets() {
     target_line("literal background / settings frame", h_settings && h_literal,
                 settings > 0 ? literal / settings : 0, "x", ">= 3x",
                 settings > 0 && literal / settings >= 3);
-    target_line("race frame, GrandTour 44x44, two players", h_big2, big2, "ms", "<= 1.0 ms",
+    target_line("race frame, GrandLoop 40x40, two players", h_big2, big2, "ms", "<= 1.0 ms",
                 big2 <= 1.0);
     target_line("race frame 200x200 / 12x12, one player", h_gen1 && h_small1,
                 small1 > 0 ? gen1 / small1 : 0, "x", "<= 1.5x", small1 > 0 && gen1 / small1 <= 1.5);

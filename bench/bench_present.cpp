@@ -21,7 +21,7 @@ static void timed_show() {
     presenting->stop();
 }
 
-// A two-player race on GrandTour shown at `scale`: the CPU time of putting
+// A two-player race on GrandLoop shown at `scale`: the CPU time of putting
 // each frame on the display (enlarging it into the window; the dummy
 // driver's flip itself costs nothing, the real window's is in
 // bench/real_window.sh).
@@ -29,7 +29,7 @@ static void BM_Present(benchmark::State& state) {
     const int scale = (int)state.range(0);
     bench_start_game();
     window_configure(scale, false);
-    start_race("GrandTour", "", true);
+    start_race("GrandLoop", "", true);
     frame_times t;
     presenting = &t;
     game_show = show_frame_hook;
@@ -74,7 +74,7 @@ BENCHMARK(BM_EnlargeWhole)->Name("present_whole_800x500/scale/3")->Unit(benchmar
 // and the flip, in CPU time.
 static void BM_PausePass(benchmark::State& state) {
     const bool old_way = state.range(0) == 0;
-    start_race("GrandTour", "", true);
+    start_race("GrandLoop", "", true);
     race_frame();
     SDL_BlitSurface(screen, nullptr, frozen_frame, nullptr);
     frame_times t;

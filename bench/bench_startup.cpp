@@ -126,7 +126,7 @@ int bench_child(bool whole_workload) {
             const char* level;
             std::string file;
             bool two;
-        } races[] = {{"GrandTour", "", false}, {"GrandTour", "", true}, {"FirstLoop", big, false},
+        } races[] = {{"GrandLoop", "", false}, {"GrandLoop", "", true}, {"FirstLoop", big, false},
                      {"FirstLoop", big, true}};
         for (const auto& r : races) {
             start_race(r.level, r.file, r.two);

@@ -51,7 +51,7 @@ echo "game binary in a real window ($XVFB_SCREEN):"
 echo "  screen                                   CPU of one core  frames shown/s"
 
 # One: the menus, a two-player race with its countdown and pause, a
-# one-player race; three racers of 10 balls on GrandTour.
+# one-player race; three racers of 10 balls on GrandLoop.
 measured_game "$BUILD_DIR/chainball"
 sleep 1
 row "main menu" 3
@@ -59,7 +59,7 @@ key Down Down Return             # Settings, which opens on entry 2: the cursor 
 key Up Up Right Right Right      # player 1: 7 -> 10 balls
 key Down Right Right Right Right Right Right Right Right   # player 2: 2 -> 10
 key Down Right Right Right Right Right                     # player 3: 5 -> 10
-key Down Down Right Right Right Right Right Right Right    # level 0 -> 7, GrandTour
+key Down Down Right Right Right Right Right Right Right Right Right Right   # level 0 -> 10, GrandLoop
 row "settings" 3
 key Escape                       # back to the menu, cursor wraps to 0
 key Down Return                  # "Start 2 players"

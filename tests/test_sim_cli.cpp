@@ -101,7 +101,8 @@ run_rec parse_records(const std::string& text) {
 
 // One lap of FirstLoop for player 1, from the start to the checkpoint on
 // the right road, to the one on the bottom road, then up through the
-// finish strip: turn on the spot, drive, coast.
+// finish strip: turn on the spot, drive, coast. It cuts across the
+// infield, so it runs on the frozen copy of FirstLoop without its verge.
 const char* const lap_script =
     "# leg 1: to the right road\n15 RIGHT\n77 UP\n8\n"
     "# leg 2: to the bottom road\n30 RIGHT\n69 UP\n8\n"
@@ -361,7 +362,8 @@ TEST(SimRecords, ShortScriptOnFirstLoop) {
 
 TEST(SimRace, SoloOneLapEndsWhenPlayerOneCompletesIt) {
     const std::string keys = scratch_file(lap_script);
-    const run_result r = sim({"--lengths", "1,0,0", "--laps", "1", "--keys", keys, first_loop});
+    const std::string loop = source_path("tests/data/sim/tracks/FirstLoop.txt");
+    const run_result r = sim({"--lengths", "1,0,0", "--laps", "1", "--keys", keys, loop.c_str()});
     ASSERT_EQ(r.status, 0) << r.err;
     const run_rec run = parse_records(r.out);
     ASSERT_GE(run.end, 0) << "the race did not end";
@@ -376,7 +378,8 @@ TEST(SimRace, SoloOneLapEndsWhenPlayerOneCompletesIt) {
 TEST(SimRace, ComputersCompleteLapsAndTheRaceEnds) {
     const std::string keys = scratch_file(three_lap_script);
     const run_result r =
-        sim({"--lengths", "3,2,5", "--laps", "3", "--steps", "4000", "--keys", keys, first_loop});
+        sim({"--lengths", "3,2,5", "--laps", "3", "--steps", "4000", "--keys", keys,
+             source_path("tests/data/sim/tracks/FirstLoop.txt").c_str()});
     ASSERT_EQ(r.status, 0) << r.err;
     const run_rec run = parse_records(r.out);
     ASSERT_GE(run.end, 0) << "the race did not end";

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -425,61 +426,65 @@ TEST_F(TrackKitFigures, ShortGridCheckpointOnTheGridAndAWideName) {
     rmdir(dir.c_str());
 }
 
-// The check of every shipped track: no error, and exactly the design
-// warnings they are known to have (a new warning, or one mended, fails here
-// until this list follows).
-TEST_F(TrackKitFigures, ShippedTracksHaveNoErrorsAndOnlyTheirKnownWarnings) {
-    const std::map<std::string, std::vector<std::string>> known = {
-        {"FirstLoop", {"0:0: warning: shortcut ratio 0.72, below 0.85: leaving the road gains time",
-                       "0:0: warning: computer lap 6.12 s, under 12 s"}},
-        {"PocketRing", {"0:0: warning: shortcut ratio 0.82, below 0.85: leaving the road gains time",
-                        "0:0: warning: computer lap 4.58 s, under 12 s",
-                        "4:1: warning: room below the finish for 8 of the 10 balls of a start grid",
-                        "0:1: warning: 8 x 8 cells, smaller than the 10 x 10-cell view: it shows black bands"}},
-        {"GardenLap", {"0:0: warning: shortcut ratio 0.66, below 0.85: leaving the road gains time",
-                       "0:0: warning: computer lap 6.02 s, under 12 s",
-                       "6:1: warning: room below the finish for 8 of the 10 balls of a start grid"}},
-        {"ElbowBend", {"0:0: warning: shortcut ratio 0.74, below 0.85: leaving the road gains time",
-                       "0:0: warning: computer lap 9.04 s, under 12 s"}},
-        {"StairwayRun", {"0:0: warning: shortcut ratio 0.84, below 0.85: leaving the road gains time",
-                         "0:0: warning: computer lap 11.02 s, under 12 s",
-                         "12:2: warning: checkpoint 4's marker lies on the 10-ball start grid"}},
-        {"ZigZagCanyon", {"0:0: warning: shortcut ratio 0.63, below 0.85: leaving the road gains time"}},
-        {"MuddyMeadow",
-         {"5:3: warning: slowing cell 'x' is drawn over the road piece 'T' at 5:2, cutting it short",
-          "15:4: warning: slowing cell 'x' is drawn over the road piece '=' at 14:4, cutting it short",
-          "3:7: warning: slowing cell 'x' is drawn over the road piece '=' at 2:7, cutting it short",
-          "3:8: warning: slowing cell 'x' is drawn over the road piece '=' at 2:8, cutting it short",
-          "15:12: warning: slowing cell 'x' is drawn over the road piece '=' at 14:12, cutting it short",
-          "2:11: warning: the route crosses 'x' here, off the road: no waypoint is laid on it",
-          "7:14: warning: the route crosses 'x' here, off the road: no waypoint is laid on it",
-          "0:0: warning: shortcut ratio 0.45, below 0.85: leaving the road gains time",
-          "10:2: warning: checkpoint 4's marker lies on the 10-ball start grid"}},
-        {"GrandTour",
-         {"43:12: warning: slowing cell 'x' is drawn over the road piece '=' at 42:12, cutting it short",
-          "43:13: warning: slowing cell 'x' is drawn over the road piece '=' at 42:13, cutting it short",
-          "6:22: warning: slowing cell 'x' is drawn over the road piece 'T' at 6:21, cutting it short",
-          "3:35: warning: slowing cell 'x' is drawn over the road piece '=' at 2:35, cutting it short",
-          "3:36: warning: slowing cell 'x' is drawn over the road piece '=' at 2:36, cutting it short",
-          "34:43: warning: slowing cell 'x' is drawn over the road piece 'T' at 34:42, cutting it short",
-          "31:42: warning: the route crosses 'x' here, off the road: no waypoint is laid on it",
-          "42:10: warning: the route crosses 'x' here, off the road: no waypoint is laid on it",
-          "0:0: warning: computer lap 57.44 s, over 45 s"}},
-        {"WideOpenCircuit",
-         {"0:0: warning: name \"WideOpenCircuit\" is 105 pixels wide in the small font, more than the 90 of "
-          "the \"Level:\" button"}},
-    };
+// Every shipped track passes check without a warning: cutting across costs
+// time, the lap takes 12 to 45 s, the start grid has room, the name fits.
+// FirstLoop alone keeps one: it is the worked example of docs/tracks.md,
+// whose 12 x 12 road is too short for a 12 s lap.
+TEST_F(TrackKitFigures, ShippedTracksPassCheckWithoutWarnings) {
     read_catalogue("filut/levelit/all_levels.txt");
-    ASSERT_EQ(last_level_index + 1, (int)known.size());
+    ASSERT_GE(last_level_index + 1, 14);
     for (int i = 0; i <= last_level_index; i++) {
         const std::string name = level_names[i];
         SCOPED_TRACE(name);
         track_report r;
         check_track("filut/levelit/" + name + ".txt", r);
         EXPECT_EQ(r.count(true), 0) << all(r);
-        ASSERT_TRUE(known.count(name));
-        EXPECT_EQ(lines(r), known.at(name)) << all(r);
+        if (name == "FirstLoop")
+            EXPECT_EQ(lines(r), std::vector<std::string>{"0:0: warning: computer lap 6.12 s, under 12 s"});
+        else
+            EXPECT_EQ(lines(r), std::vector<std::string>{}) << all(r);
+        ASSERT_TRUE(r.figures.measured);
+        EXPECT_GE(r.figures.shortcut_ratio, 0.85);
     }
+}
+
+// What makes the set worth racing, from the figures stats measures: enough
+// tracks, both directions, finishes on the left road, the right road and
+// inside, sizes from small to big, and the catalogue in order of the
+// computer's lap from FirstLoop up.
+TEST_F(TrackKitFigures, ShippedSetKeepsItsVariety) {
+    read_catalogue("filut/levelit/all_levels.txt");
+    const int count = last_level_index + 1;
+    EXPECT_GE(count, 14);
+    ASSERT_GE(count, 1);
+    EXPECT_STREQ(level_names[0], "FirstLoop");
+    int anticlockwise = 0, smallest = 1000, largest = 0;
+    std::map<std::string, int> finishes;
+    double previous_lap = 0;
+    for (int i = 0; i < count; i++) {
+        const std::string name = level_names[i];
+        SCOPED_TRACE(name);
+        track_report r;
+        check_track("filut/levelit/" + name + ".txt", r);
+        const track_figures& f = r.figures;
+        ASSERT_TRUE(f.measured) << all(r);
+        anticlockwise += !f.clockwise;
+        finishes[f.finish_side]++;
+        smallest = std::min(smallest, f.size);
+        largest = std::max(largest, f.size);
+        EXPECT_LE(name.size(), 12u);
+        EXPECT_GE(f.lap_seconds, previous_lap) << "the catalogue runs from short laps to long ones";
+        previous_lap = f.lap_seconds;
+    }
+    EXPECT_GE(anticlockwise, 5);
+    EXPECT_GE(count - anticlockwise, 5);
+    EXPECT_GE(finishes["left"], 1);
+    EXPECT_GE(finishes["right"], 1);
+    EXPECT_GE(finishes["inside"], 1);
+    EXPECT_GE(smallest, 10);
+    EXPECT_LE(smallest, 12);
+    EXPECT_GE(largest, 36);
+    EXPECT_LE(largest, 44);
 }
 
 namespace {
@@ -512,12 +517,12 @@ picture read_png(const std::string& path) {
 // The picture of the cells is what the race view shows of them, at every
 // camera place, slowing cells' looks included (drawn from the same seed).
 TEST_F(TrackKitFigures, RenderEqualsTheRaceViewOfAShippedTrack) {
-    const std::string level = "filut/levelit/MuddyMeadow.txt", out = scratch_file("");
+    const std::string level = "filut/levelit/Serpent.txt", out = scratch_file("");
     std::string why;
     ASSERT_TRUE(render_track(level, out, false, 1, 7, why)) << why;
     const picture full = read_png(out);
-    ASSERT_EQ(full.w, 800);
-    ASSERT_EQ(full.h, 800);
+    ASSERT_EQ(full.w, 1200);
+    ASSERT_EQ(full.h, 1200);
 
     std::srand(7);
     race_settings.chain_length[0] = 7;
@@ -538,9 +543,9 @@ TEST_F(TrackKitFigures, RenderEqualsTheRaceViewOfAShippedTrack) {
     // Shrunk to a quarter: each pixel the mean of a 4 x 4 block, rounded.
     ASSERT_TRUE(render_track(level, out, false, 0.25, 7, why)) << why;
     const picture small = read_png(out);
-    ASSERT_EQ(small.w, 200);
-    for (int y = 0; y < 200; y += 13)
-        for (int x = 0; x < 200; x += 7)
+    ASSERT_EQ(small.w, 300);
+    for (int y = 0; y < 300; y += 13)
+        for (int x = 0; x < 300; x += 7)
             for (int c = 0; c < 24; c += 8) {
                 int sum = 0;
                 for (int j = 0; j < 4; j++)
@@ -555,8 +560,8 @@ TEST_F(TrackKitFigures, RenderEqualsTheRaceViewOfAShippedTrack) {
     EXPECT_EQ(route.at(175, 100), 0xFFE628u);
     EXPECT_NE(full.at(175, 100), 0xFFE628u);
     // A ball of the start grid where the race places it: player 1's head 23
-    // px right of and 35 px below the finish's corner (50, 400).
-    EXPECT_NE(route.at(73, 435), full.at(73, 435));
+    // px right of and 35 px below the finish's corner (1050, 600).
+    EXPECT_NE(route.at(1073, 635), full.at(1073, 635));
 }
 
 TEST_F(TrackKitFigures, RenderRefusesWhatItCannotDraw) {
@@ -630,14 +635,14 @@ TEST(TrackKitCommand, ExitStatusesAndTheLimitsInTheGuide) {
     EXPECT_EQ(run("./chainball-track frobnicate x.txt", out), 2);
     EXPECT_EQ(run("./chainball-track render x.txt", out), 2);
     EXPECT_EQ(run("./chainball-track render x.txt -o y.png --scale 2", out), 2);
-    EXPECT_EQ(run("./chainball-track check filut/levelit/FirstLoop.txt filut/levelit/ZigZagCanyon.txt", out), 0);
-    EXPECT_NE(out.find("filut/levelit/FirstLoop.txt: raceable, 0 errors, 2 warnings\n"), std::string::npos) << out;
+    EXPECT_EQ(run("./chainball-track check filut/levelit/FirstLoop.txt filut/levelit/Serpent.txt", out), 0);
+    EXPECT_NE(out.find("filut/levelit/FirstLoop.txt: raceable, 0 errors, 1 warning\n"), std::string::npos) << out;
     EXPECT_EQ(run("./chainball-track check filut/levelit/FirstLoop.txt /dev/zero", out), 1);
     EXPECT_NE(out.find("/dev/zero:0:0: error: cannot read the file"), std::string::npos) << out;
     EXPECT_EQ(run("./chainball-track check --data /nonexistent filut/levelit/FirstLoop.txt", out), 2);
     EXPECT_NE(out.find("/nonexistent/VeraMoBd.ttf"), std::string::npos) << out;
     EXPECT_EQ(run("./chainball-track stats --json filut/levelit/FirstLoop.txt", out), 0);
-    EXPECT_NE(out.find("\"shortcut_ratio\": 0.7190"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"shortcut_ratio\": 0.9797"), std::string::npos) << out;
 
     // docs/tracks.md shows the limits as the program prints them.
     ASSERT_EQ(run("./chainball-track limits", out), 0);

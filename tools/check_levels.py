@@ -276,3 +276,62 @@ def main(argv):
 
 if __name__ == '__main__':
     sys.exit(main(sys.argv))
+
+
+ROAD_CHARS = set('=T1234M#')
+
+
+def _way(rows, open_cell, stops):
+    """The kit's shortest lap way (trackkit/figures.cpp, shortest_lap_way):
+    8-connected over open cells, a diagonal only between two open side
+    cells. Returns (length, cells along it) or (None, None)."""
+    import heapq
+    size = len(rows)
+    total, cells = 0.0, []
+    for a, b in zip(stops, stops[1:]):
+        if not open_cell(*a) or not open_cell(*b):
+            return None, None
+        dist, back = {a: 0.0}, {}
+        queue = [(0.0, a)]
+        while queue:
+            d, c = heapq.heappop(queue)
+            if d > dist[c]:
+                continue
+            if c == b:
+                break
+            x, y = c
+            for dx in (-1, 0, 1):
+                for dy in (-1, 0, 1):
+                    n = (x + dx, y + dy)
+                    if (dx, dy) == (0, 0) or not (0 <= n[0] < size and 0 <= n[1] < size):
+                        continue
+                    if not open_cell(*n):
+                        continue
+                    if dx and dy and not (open_cell(x + dx, y) and open_cell(x, y + dy)):
+                        continue
+                    nd = d + (2 ** 0.5 if dx and dy else 1.0)
+                    if n not in dist or nd < dist[n]:
+                        dist[n], back[n] = nd, c
+                        heapq.heappush(queue, (nd, n))
+        if b not in dist:
+            return None, None
+        total += dist[b]
+        c = b
+        while c != a:
+            cells.append(c)
+            c = back[c]
+    return total, cells
+
+
+def shortcut(text):
+    """The shortcut ratio as `chainball-track stats` measures it, and the
+    cells of the shortest way that avoids slowing cells. rows[y][x]."""
+    rows = [r for r in text.split('\n')[1:] if r]
+    size, tiles, straight_count, finish = parse(text)
+    w = walk(size, tiles, straight_count, finish)
+    stops = [finish] + [(x // 50, y // 50) for (x, y) in w['checkpoints']] + [finish]
+    way_open, cells = _way(rows, lambda x, y: rows[y][x] != 'x', stops)
+    way_road, _ = _way(rows, lambda x, y: rows[y][x] in ROAD_CHARS, stops)
+    if way_open is None or way_road is None:
+        return None, []
+    return way_open / way_road, cells

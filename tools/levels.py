@@ -22,20 +22,29 @@ CORNER = {
 }
 
 
+# corner character -> (its inside cell off the top-left of the block, the
+# way on inwards from there)
+APEX = {'1': ((2, 2), (1, 1)), '2': ((-1, 2), (-1, 1)), '3': ((-1, -1), (-1, -1)), '4': ((2, -1), (1, -1))}
+
+
 def sign(v):
     return (v > 0) - (v < 0)
 
 
-def build(size, corners, finish, slowing=(), bands=()):
+def build(size, corners, finish, slowing=(), verge=None, clear=()):
     """Returns the level text.
 
-    corners: top-left cells of the corner blocks, in driving order.
+    corners: top-left cells of the corner blocks, in driving order; listed
+        anticlockwise on the screen, the circuit is driven anticlockwise.
     finish: the cell of 'M'; it must lie in the left column of a road that
-        is driven upwards.
-    slowing: cells turned into 'x' (ground beside the road, or the covered
-        second lane of a straight).
-    bands: straight cells on the driven lane; the cell and its second-lane
-        partner both become 'x', a slowing band across the whole road.
+        is driven upwards (the left road of a clockwise circuit, the right
+        road of an anticlockwise one, or any upward road inside the map).
+    slowing: grass cells turned into 'x': mud, gravel and the like. A slowing
+        cell never sits on the road.
+    verge: when given, the shortcut ratio to reach: grass cells where the
+        shortest way leaves and rejoins the road turn into 'x' until cutting
+        across gains less than that (see line_shortcuts).
+    clear: grass cells the verge must leave alone, besides the start grid.
     """
     grid = [['.'] * size for _ in range(size)]   # grid[row][col]
     owner = {}
@@ -104,20 +113,79 @@ def build(size, corners, finish, slowing=(), bands=()):
         raise check_levels.LevelError('the road through the finish is not driven upwards')
     grid[fy][fx] = 'M'
 
+    # The start grid: three chains of ten balls hang about six cells below
+    # the finish, over its two columns. Racers still standing there push the
+    # others aside, so the verge keeps a cell further clear round it.
+    grid_cells = {(fx + dx, fy + dy) for dx in (0, 1) for dy in range(7)}
+    around_grid = {(fx + dx, fy + dy) for dx in range(-1, 3) for dy in range(-1, 8)}
     for (x, y) in slowing:
-        if grid[y][x] not in '.#':
-            raise check_levels.LevelError('slowing cell (%d, %d) would replace %r' % (x, y, grid[y][x]))
+        if not (0 <= x < size and 0 <= y < size) or grid[y][x] != '.':
+            raise check_levels.LevelError('slowing cell (%d, %d) is not on the grass' % (x, y))
+        if (x, y) in grid_cells:
+            raise check_levels.LevelError('slowing cell (%d, %d) is on the start grid' % (x, y))
         grid[y][x] = 'x'
-    for (x, y) in bands:
-        ch = grid[y][x]
-        if ch == '=':
-            grid[y][x] = grid[y + 1][x] = 'x'
-        elif ch == 'T':
-            grid[y][x] = grid[y][x + 1] = 'x'
-        else:
-            raise check_levels.LevelError('band cell (%d, %d) is not a straight' % (x, y))
+    if verge is not None:
+        # A computer driver's chain swings over the inside of every corner:
+        # a slowing cell there would hold it fast.
+        apexes = set()
+        for (x, y) in corners:
+            (ax, ay), (sx, sy) = APEX[grid[y][x]]
+            apexes |= {(x + ax + dx, y + ay + dy) for dx in (0, sx) for dy in (0, sy)}
+        line_shortcuts(grid, verge, grid_cells | set(clear), apexes | around_grid)
+    return text_of(grid)
 
-    return '%04d\n' % size + ''.join(''.join(row) + '\n' for row in grid)
+
+def text_of(grid):
+    return '%04d\n' % len(grid) + ''.join(''.join(row) + '\n' for row in grid)
+
+
+# Below this `chainball-track check` warns (0.85), with room for rounding.
+RATIO_FLOOR = 0.86
+
+
+def line_shortcuts(grid, target, clear, spare):
+    """Lines the road with slowing cells where cutting across the grass pays:
+    while the shortcut ratio is below `target`, the grass cells next to the
+    road on the shortest way off slowing cells (where it leaves the road and
+    where it comes back) turn into 'x'. So verges grow only at inner edges
+    and the necks of hairpins, where a driver would cut. Cells in `clear`
+    stay grass; cells in `spare` only when nothing else closes the cut."""
+    size = len(grid)
+
+    def by_road(x, y):
+        return any(0 <= x + dx < size and 0 <= y + dy < size and grid[y + dy][x + dx] in check_levels.ROAD_CHARS
+                   for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+
+    while True:
+        ratio, cells = check_levels.shortcut(text_of(grid))
+        if ratio is None:
+            raise check_levels.LevelError('the verge closed every way round')
+        if ratio >= target:
+            return
+        grass = [(x, y) for (x, y) in cells if grid[y][x] == '.' and (x, y) not in clear]
+        picks = [c for c in grass if by_road(*c) and c not in spare] or [c for c in grass if c not in spare]
+        if not picks and ratio >= RATIO_FLOOR:
+            return
+        picks = picks or [c for c in grass if by_road(*c)] or grass
+        if not picks:
+            raise check_levels.LevelError('a shortcut runs over cells kept clear: ratio %.2f' % ratio)
+        for (x, y) in picks:
+            grid[y][x] = 'x'
+
+
+def trace(x, y, moves):
+    """Corner blocks from a drive: start at corner (x, y) and move between
+    corners by 'R5 D3 L2 U4 ...' (right, down, left, up, in cells); the
+    drive must end where it started."""
+    step = {'R': (1, 0), 'D': (0, 1), 'L': (-1, 0), 'U': (0, -1)}
+    corners = [(x, y)]
+    for m in moves.split():
+        dx, dy = step[m[0]]
+        x, y = x + dx * int(m[1:]), y + dy * int(m[1:])
+        corners.append((x, y))
+    if corners[-1] != corners[0]:
+        raise check_levels.LevelError('the drive ends at %s, not at its start %s' % (corners[-1], corners[0]))
+    return corners[:-1]
 
 
 def ring(x0, y0, x1, y1):
@@ -144,61 +212,67 @@ FIRST_LOOP = """0012
 
 
 def _levels():
+    """The catalogue, from short and easy to long and hard."""
+    V = 0.88   # the shortcut ratio verges grow to (check asks for 0.85)
     L = []
 
-    L.append(('FirstLoop', build(12, ring(1, 1, 9, 9), (1, 6))))
+    # The worked example of docs/tracks.md: its road stays as it is; a verge
+    # round the infield makes cutting across cost.
+    L.append(('FirstLoop', build(12, ring(1, 1, 9, 9), (1, 6), verge=V)))
 
-    # 8x8: the smallest ring that still holds a checkpoint.
-    L.append(('PocketRing', build(8, ring(0, 0, 6, 6), (0, 3),
-                                  slowing=[(3, 3), (4, 4)])))
+    # A stepped descent on the left, driven anticlockwise.
+    L.append(('StepDown', build(21, trace(18, 19, 'U18 L5 D4 L4 D4 L4 D4 L4 D6 R17'), (18, 11), verge=V)))
 
-    # 10x10, as big as one view: an L-shaped ring.
-    L.append(('GardenLap', build(10, [(0, 8), (0, 0), (8, 0), (8, 4), (4, 4), (4, 8)], (0, 5))))
+    # Anticlockwise, with one hairpin hanging from the top road.
+    L.append(('Paperclip', build(17, trace(14, 14, 'U13 L4 D10 L4 U10 L5 D13 R13'), (14, 10), verge=V)))
 
-    # An L-shaped circuit with six corners.
-    L.append(('ElbowBend', build(16, [(1, 13), (1, 1), (6, 1), (6, 8), (13, 8), (13, 13)], (1, 8),
-                                 slowing=[(3, 10), (4, 10), (3, 11), (9, 5), (10, 5)])))
+    # The top road dips round a pit; straight across its mouth is one cell
+    # of mud: quicker with a short chain, slower with a long one.
+    L.append(('RiskyCut', build(21, trace(1, 17, 'U16 R7 D5 R3 U5 R7 D16 L17'), (1, 9),
+                                slowing=[(10, 0), (10, 1), (10, 2)], clear=[(10, 3), (10, 4), (10, 5)], verge=V)))
 
-    # A staircase down the right-hand side.
-    L.append(('StairwayRun', build(19, [(1, 16), (1, 1), (7, 1), (7, 5), (11, 5), (11, 9),
-                                        (15, 9), (15, 16)], (1, 10),
-                                   slowing=[(4, 5), (4, 6), (5, 6), (13, 4), (14, 4), (14, 5),
-                                            (8, 12), (9, 12)])))
+    # Long staircases up the top left and down the bottom right.
+    L.append(('LongSweep', build(28, trace(1, 25, 'U12 R4 U4 R4 U4 R4 U4 R12 D12 L4 D4 L4 D4 L4 D4 L12'),
+                                 (1, 22), verge=V)))
 
-    # Zig-zags along the top and the bottom.
-    zig = [(1, 21), (1, 1), (5, 1), (5, 7), (9, 7), (9, 1), (13, 1), (13, 7), (17, 7), (17, 1),
-           (21, 1), (21, 21), (17, 21), (17, 15), (13, 15), (13, 21), (9, 21), (9, 15), (5, 15),
-           (5, 21)]
-    L.append(('ZigZagCanyon', build(24, zig, (1, 12),
-                                    slowing=[(11, 11), (12, 11), (11, 12), (12, 12)])))
+    # Two bays off the left road, each with a muddy ditch across its mouth.
+    L.append(('Backwater', build(26, trace(19, 23, 'U22 L18 D3 R5 D3 L5 D4 R5 D3 L5 D9 R18'), (19, 19),
+                                 slowing=[(0, 6), (1, 6), (2, 6), (0, 13), (1, 13), (2, 13)],
+                                 clear=[(x, y) for x in (3, 4, 5) for y in (6, 13)], verge=V)))
 
-    # Mud on the road and beside it.
-    mud = [(1, 13), (1, 1), (13, 1), (13, 13), (9, 13), (9, 7), (5, 7), (5, 13)]
-    L.append(('MuddyMeadow', build(16, mud, (1, 8),
-                                   slowing=[
-                                       (6, 2), (7, 2),            # second lane of the top road
-                                       (2, 4),                    # second lane of the left road
-                                       (15, 0), (15, 1), (14, 0), # run-off outside a corner
-                                       (7, 9), (8, 9), (7, 10), (8, 10),  # pit between the hairpin
-                                       (0, 11), (0, 12),          # beside the left road
-                                       (11, 14), (3, 14),         # second lane of the bottom road
-                                   ],
-                                   bands=[(13, 6), (10, 1)])))
+    # Two bays off the right road and one off the bottom, mud across each mouth.
+    L.append(('MudFlats', build(23, trace(1, 20, 'U19 R19 D3 L4 D3 R4 D7 L4 D3 R4 D3 L10 U4 L3 D4 L6'), (1, 6),
+                                slowing=[(20, 6), (21, 6), (22, 6), (20, 16), (21, 16), (22, 16),
+                                         (9, 20), (9, 21), (9, 22)],
+                                clear=[(x, y) for x in (18, 19) for y in (6, 16)] + [(9, 18), (9, 19)], verge=V)))
 
-    # A big one for long races.
-    grand = [(1, 18), (1, 1), (20, 1), (20, 8), (28, 8), (28, 1), (41, 1), (41, 14), (32, 14),
-             (32, 20), (41, 20), (41, 41), (26, 41), (26, 30), (18, 30), (18, 41), (1, 41),
-             (1, 26), (10, 26), (10, 18)]
-    grand_mud = [(14, 14), (15, 14), (14, 15), (15, 15), (16, 15), (23, 21), (24, 21), (23, 22),
-                 (36, 28), (37, 28), (36, 29), (6, 22), (7, 22),
-                 (34, 2), (35, 2), (21, 5), (42, 33), (11, 42), (12, 42)]
-    L.append(('GrandTour', build(44, grand, (1, 10), slowing=grand_mud,
-                                 bands=[(41, 30), (9, 41)])))
+    # Chicanes on the top and right roads; the finish on a road inside.
+    L.append(('Chicanes', build(27, trace(8, 25, 'U8 L7 U16 R8 D3 R6 U3 R9 D8 L3 D4 R3 D12 L16'), (8, 19),
+                                verge=V)))
 
-    # Long straights and room to overtake: good for two players.
-    wide = [(1, 24), (1, 1), (24, 1), (24, 12), (18, 12), (18, 16), (24, 16), (24, 24)]
-    L.append(('WideOpenCircuit', build(27, wide, (1, 14),
-                                       slowing=[(11, 11), (12, 11), (11, 12), (12, 12), (13, 12)])))
+    # The bottom road snakes up and down four times.
+    L.append(('Serpent', build(24, trace(21, 21, 'U20 L20 D20 R4 U11 R4 D11 R4 U11 R4 D11 R4'), (21, 12),
+                               verge=V)))
+
+    # Two deep hairpins down from the top; the finish on the way back up.
+    L.append(('Hairpins', build(26, trace(1, 23, 'U22 R5 D14 R4 U14 R5 D14 R4 U14 R4 D22 L22'), (10, 8),
+                                verge=V)))
+
+    # Big and sweeping: staircases across two corners.
+    L.append(('GrandLoop', build(40, trace(37, 21, 'U20 L16 D4 L4 D4 L4 D4 L4 D4 L4 D4 L4 D16 R16 U4 R4 U4 R4 U4 R4 U4 R8'),
+                                 (37, 12), verge=V)))
+
+    # A pit in from the bottom road, the finish on its way up.
+    L.append(('Labyrinth', build(34, trace(19, 31, 'U8 L4 U12 L8 D20 L6 U30 R30 D30 L12'), (19, 25),
+                                 verge=V)))
+
+    # Back and forth down the left half, four times across.
+    L.append(('Switchback', build(30, trace(27, 27, 'U26 L26 D5 R15 D4 L15 D4 R15 D4 L15 D9 R26'), (27, 14),
+                                  verge=V)))
+
+    # The longest: a deep hairpin, a chicane on each side and long straights.
+    L.append(('LongHaul', build(36, trace(1, 33, 'U32 R10 D14 R5 U14 R17 D10 L4 D4 R4 D18 L12 U4 L6 D4 L14'),
+                                (1, 20), verge=V)))
     return L
 
 
@@ -207,7 +281,9 @@ LEVELS = _levels()
 
 def write_levels(folder, verbose=True):
     os.makedirs(folder, exist_ok=True)
-    if LEVELS[0][1] != FIRST_LOOP:
+    # FirstLoop keeps its road cell for cell; only grass may turn to 'x'.
+    first = LEVELS[0][1]
+    if len(first) != len(FIRST_LOOP) or any(a != b and not (a == 'x' and b == '.') for a, b in zip(first, FIRST_LOOP)):
         raise check_levels.LevelError('FirstLoop no longer matches its reference grid')
     summary = []
     for name, text in LEVELS:

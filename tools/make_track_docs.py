@@ -2,8 +2,12 @@
 """Regenerates what docs/tracks.md shows from the program itself: the
 pictures of the worked example (chainball-track render) and the blocks of
 command output between '<!-- run: ARGS -->' and '<!-- end -->' (run-raw
-puts the output in as it is, run puts it in a text block). Usage:
+puts the output in as it is, run puts it in a text block). Also the
+README's table of the shipped tracks between '<!-- track-table -->' and
+'<!-- end -->': a small picture of each (docs/pictures/tracks/), its size,
+direction, finish and computer lap from `chainball-track stats`. Usage:
 make_track_docs.py BUILD_DIR"""
+import json
 import os
 import re
 import subprocess
@@ -11,6 +15,10 @@ import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
 GUIDE = os.path.join(ROOT, 'docs', 'tracks.md')
+README = os.path.join(ROOT, 'README.md')
+LEVELS = 'filut/levelit'
+TABLE = re.compile(r'(<!-- track-table -->\n)(.*?)(<!-- end -->)', re.S)
+THUMB_PX = 120   # every track's picture this wide, whatever its size
 EXAMPLE = 'docs/example'
 PICTURES = 'docs/pictures'
 BLOCK = re.compile(r'(<!-- (run|run-raw): ([^>]*?) -->\n)(.*?)(<!-- end -->)', re.S)
@@ -44,6 +52,30 @@ def main():
 
     with open(GUIDE, 'w', encoding='utf-8') as f:
         f.write(BLOCK.sub(fill, text))
+    track_table(build)
+
+
+def track_table(build):
+    """The README's table of the shipped tracks, in catalogue order."""
+    with open(os.path.join(ROOT, LEVELS, 'all_levels.txt')) as f:
+        names = [n for n in re.sub(r'\s', '', f.read()).split('#') if n]
+    folder = os.path.join(PICTURES, 'tracks')
+    os.makedirs(os.path.join(ROOT, folder), exist_ok=True)
+    files = [f'{LEVELS}/{n}.txt' for n in names]
+    figures = json.loads(kit(build, ['stats', '--json'] + files))
+    rows = ['| Track | Picture | Size | Direction | Finish | Computer lap |', '|---|---|---|---|---|---|']
+    for name, path, fig in zip(names, files, figures):
+        picture = f'{folder}/{name}.png'
+        kit(build, ['render', path, '-o', picture, '--scale', '%.4f' % (THUMB_PX / (50.0 * fig['size']))])
+        finish = {'left': 'left road', 'right': 'right road', 'inside': 'inside'}[fig['finish_side']]
+        rows.append(f'| {name} | ![{name}]({picture}) | {fig["size"]} x {fig["size"]} | {fig["direction"]} '
+                    f'| {finish} | {fig["lap_seconds"]:.1f} s |')
+    with open(README, encoding='utf-8') as f:
+        text = f.read()
+    if not TABLE.search(text):
+        sys.exit('README.md has no <!-- track-table --> block')
+    with open(README, 'w', encoding='utf-8') as f:
+        f.write(TABLE.sub(lambda m: m.group(1) + '\n'.join(rows) + '\n' + m.group(3), text))
 
 
 if __name__ == '__main__':

@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh" "$1"
 SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 
 sed '8s/^\.M#\(.*\)T#\.$/.T#\1M#./' "$SOURCE_DIR/filut/levelit/FirstLoop.txt" > "$ARTIFACTS/RightFinish.txt"
-grep -q '^\.T#\.\.\.\.\.\.M#\.$' "$ARTIFACTS/RightFinish.txt" || { echo "could not move the finish"; exit 1; }
+grep -q '^\.T#[.x]\{6\}M#\.$' "$ARTIFACTS/RightFinish.txt" || { echo "could not move the finish"; exit 1; }
 
 start_x
 cd "$ARTIFACTS"

@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build fuzz-build play test fuzz bench assets docs clean install uninstall package package-check screenshots
+.PHONY: track-laps all deps build fuzz-build play test fuzz bench assets docs clean install uninstall package package-check screenshots
 
 all: build
 
@@ -66,3 +66,7 @@ docs: build
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)
+
+# A lap of every shipped track driven in a real window (about 6 minutes).
+track-laps: build
+	bash tests/window/track_laps.sh $(BUILD) all

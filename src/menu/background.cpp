@@ -1,7 +1,11 @@
-// The menus' animated colour bands and the backdrop both menus share.
+// The menus' animated colour bands, and the backdrop and frame both menus share.
 #include <SDL/SDL.h>
 
 #include "core/assets.h"
+#include "core/events.h"
+#include "core/present.h"
+#include "core/state.h"
+#include "draw/clock.h"
 #include "menu/menu.h"
 
 int background_phase = 2000;
@@ -108,6 +112,28 @@ void draw_background() {
     }
     background_phase += 2;
     if (background_phase > 2000000000) background_phase -= PHASE_PERIOD * 40000;
+}
+
+void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)()) {
+    FPS();
+    menu_backdrop();
+    draw();
+    show_frame();
+
+    SDL_Event e;
+    while (next_event(e)) {
+        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
+        if (e.type != SDL_KEYDOWN) continue;
+        switch (e.key.keysym.sym) {
+            case SDLK_UP: menu_cursor--; break;
+            case SDLK_DOWN: menu_cursor++; break;
+            default: on_key(e.key.keysym.sym); break;
+        }
+    }
+    wrap_menu_cursor(last);
+    if (after) after();
+
+    menu_pacing();
 }
 
 void menu_backdrop() {

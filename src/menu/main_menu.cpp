@@ -1,10 +1,7 @@
 // The main menu: start a race for one or two players, settings, quit.
 #include "core/assets.h"
-#include "core/events.h"
 #include "core/media.h"
-#include "core/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "draw/draw.h"
 #include "menu/menu.h"
 
@@ -20,25 +17,15 @@ static void menu_enter(int entry) {
     }
 }
 
-void menu_frame() {
-    FPS();
-    menu_backdrop();
+static void draw_menu() {
     for (int i = 0; i < 4; i++) nappula(screen, 180, 150 + 30 * i, MENU_LABELS[i], menu_cursor, i, small_font);
-    show_frame();
+}
 
-    SDL_Event e;
-    while (next_event(e)) {
-        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
-        if (e.type != SDL_KEYDOWN) continue;
-        switch (e.key.keysym.sym) {
-            case SDLK_ESCAPE: game_screen = SCREEN_QUIT; break;
-            case SDLK_UP: menu_cursor--; break;
-            case SDLK_DOWN: menu_cursor++; break;
-            case SDLK_RETURN: menu_enter(menu_cursor); break;
-            default: break;
-        }
-    }
-    wrap_menu_cursor(3);
+static void menu_key(SDLKey key) {
+    if (key == SDLK_ESCAPE) game_screen = SCREEN_QUIT;
+    if (key == SDLK_RETURN) menu_enter(menu_cursor);
+}
 
-    menu_pacing();
+void menu_frame() {
+    menu_pass(draw_menu, menu_key, 3, nullptr);
 }

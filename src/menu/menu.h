@@ -13,5 +13,12 @@ void draw_background();
 // Frame steps shared by both menus: black window, background, logo at (68, 50).
 void menu_backdrop();
 
+// One frame of a menu: the backdrop with the menu's own drawing shown, then
+// its events: the close button quits, Up and Down move the cursor, and any
+// other key pressed goes to `on_key`. Then the cursor is wrapped into
+// 0..last, `after` (if any) keeps the menu's values in range, and the frame
+// is paced.
+void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)());
+
 void menu_frame();
 void settings_frame();

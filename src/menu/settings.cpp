@@ -3,11 +3,8 @@
 #include <cstdio>
 
 #include "core/assets.h"
-#include "core/events.h"
 #include "core/media.h"
-#include "core/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "draw/draw.h"
 #include "menu/menu.h"
 #include "track/track.h"
@@ -54,9 +51,7 @@ static void length_button(int entry) {
     nappula(screen, 180, 150 + 30 * entry, bfr, menu_cursor, entry, small_font);
 }
 
-void settings_frame() {
-    FPS();
-    menu_backdrop();
+static void draw_settings() {
     text(screen, 100, 100, "Use arrow keys to change values. Length: 0 = disable.", small_font);
     for (int entry = 0; entry < 3; entry++) length_button(entry);
     snprintf(bfr, sizeof bfr, "Laps: %d", race_settings.laps);
@@ -65,28 +60,26 @@ void settings_frame() {
     textv(screen, 230, 273, chosen_level_name(), small_font);
     nappula(screen, 180, 300, race_settings.music_on ? "Stop music" : "Play music", menu_cursor, 5, small_font);
     nappula(screen, 180, 330, "Done", menu_cursor, 6, small_font);
-    show_frame();
+}
 
-    SDL_Event e;
-    while (next_event(e)) {
-        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
-        if (e.type != SDL_KEYDOWN) continue;
-        switch (e.key.keysym.sym) {
-            case SDLK_ESCAPE: game_screen = SCREEN_MENU; break;
-            case SDLK_UP: menu_cursor--; break;
-            case SDLK_DOWN: menu_cursor++; break;
-            case SDLK_RETURN:
-                if (menu_cursor == 5) toggle_music();
-                else game_screen = SCREEN_MENU;
-                break;
-            case SDLK_RIGHT: change_value(menu_cursor, +1); break;
-            case SDLK_LEFT: change_value(menu_cursor, -1); break;
-            default: break;
-        }
+static void settings_key(SDLKey key) {
+    switch (key) {
+        case SDLK_ESCAPE: game_screen = SCREEN_MENU; break;
+        case SDLK_RETURN:
+            if (menu_cursor == 5) toggle_music();
+            else game_screen = SCREEN_MENU;
+            break;
+        case SDLK_RIGHT: change_value(menu_cursor, +1); break;
+        case SDLK_LEFT: change_value(menu_cursor, -1); break;
+        default: break;
     }
-    wrap_menu_cursor(6);
+}
+
+static void keep_in_range() {
     if (race_settings.laps <= 0) race_settings.laps = 1;
     wrap_level_index();
+}
 
-    menu_pacing();
+void settings_frame() {
+    menu_pass(draw_settings, settings_key, 6, keep_in_range);
 }

@@ -91,11 +91,7 @@ game_copy $'Straight#\n'
 cp "$STRAIGHT_LEVEL" "$GAME_DIR/filut/levelit/"
 measured_game "$GAME_DIR/chainball"
 sleep 0.5
-key Down Down Return             # Settings, on player 3
-key Up Up Left Left Left Left    # player 1: 7 -> 3
-key Down Left Left               # player 2: 2 -> 0
-key Down Left Left Left Left Left   # player 3: 5 -> 0
-key Down Left Left               # laps: 3 -> 1
+solo_one_lap_settings
 key Down Down Down Return        # "Done"
 key Return                       # "Start 1 player"
 sleep 4.3

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "test_sim_support.h"
 #include "race/race.h"
 #include "replay/replay.h"
 #include "sim/sim.h"
@@ -36,23 +37,6 @@ std::string edited(std::string text, const std::string& from, const std::string&
     EXPECT_NE(at, std::string::npos) << from;
     if (at != std::string::npos) text.replace(at, from.size(), to);
     return text;
-}
-
-struct sim_run {
-    int status;
-    std::string out, err;
-};
-sim_run sim(std::vector<std::string> args) {
-    args.insert(args.begin(), "chainball-sim");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    FILE* out = tmpfile();
-    FILE* err = tmpfile();
-    sim_run r;
-    r.status = sim_main((int)argv.size(), argv.data(), out, err);
-    r.out = read_back(out);
-    r.err = read_back(err);
-    return r;
 }
 
 }  // namespace

@@ -19,29 +19,11 @@
 #include "harness.h"
 #include "race/race.h"
 #include "sim/sim.h"
+#include "test_sim_support.h"
 
 namespace {
 
 const char* const first_loop = "filut/levelit/FirstLoop.txt";
-
-struct run_result {
-    int status;
-    std::string out, err;
-};
-
-// Runs the simulator in this process; argv[0] is added.
-run_result sim(std::vector<std::string> args) {
-    args.insert(args.begin(), "chainball-sim");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    FILE* out = tmpfile();
-    FILE* err = tmpfile();
-    run_result r;
-    r.status = sim_main((int)argv.size(), argv.data(), out, err);
-    r.out = read_back(out);
-    r.err = read_back(err);
-    return r;
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -201,14 +183,14 @@ TEST(SimArgs, BadOptionsExitWithStatusTwo) {
         {"--keys", "missing-script.txt", first_loop},
     };
     for (const auto& args : bad) {
-        const run_result r = sim(args);
+        const sim_run r = sim(args);
         std::string joined;
         for (const auto& a : args) joined += a + " ";
         EXPECT_EQ(r.status, 2) << joined;
         EXPECT_TRUE(r.out.empty()) << joined;
         EXPECT_EQ(r.err.rfind("chainball-sim: ", 0), 0u) << joined << ": " << r.err;
     }
-    const run_result help = sim({"--help"});
+    const sim_run help = sim({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: chainball-sim"), std::string::npos);
 }
@@ -241,7 +223,7 @@ TEST(SimArgs, UnusableFilesAreNamedWithTheirCause) {
          "line 2: expected a step count, got '\\x1b[2J'"},
     };
     for (const auto& c : cases) {
-        const run_result r = sim(c.args);
+        const sim_run r = sim(c.args);
         EXPECT_EQ(r.status, 2) << c.args[0];
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.says << " in " << r.err;
@@ -309,7 +291,7 @@ TEST(SimScript, StepsFollowTheScriptOrTheOption) {
 // float (the comments give the gist), not taken from this program.
 TEST(SimRecords, ShortScriptOnFirstLoop) {
     const std::string keys = scratch_file("# three steps forward\n3 UP\n2 up left\n\n1 DOWN\n");
-    const run_result r = sim({"--lengths", "2,0,1", "--keys", keys, first_loop});
+    const sim_run r = sim({"--lengths", "2,0,1", "--keys", keys, first_loop});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), 1u + 32 + 2 + 7 * 3);
@@ -363,7 +345,7 @@ TEST(SimRecords, ShortScriptOnFirstLoop) {
 TEST(SimRace, SoloOneLapEndsWhenPlayerOneCompletesIt) {
     const std::string keys = scratch_file(lap_script);
     const std::string loop = source_path("tests/data/sim/tracks/FirstLoop.txt");
-    const run_result r = sim({"--lengths", "1,0,0", "--laps", "1", "--keys", keys, loop.c_str()});
+    const sim_run r = sim({"--lengths", "1,0,0", "--laps", "1", "--keys", keys, loop.c_str()});
     ASSERT_EQ(r.status, 0) << r.err;
     const run_rec run = parse_records(r.out);
     ASSERT_GE(run.end, 0) << "the race did not end";
@@ -377,7 +359,7 @@ TEST(SimRace, SoloOneLapEndsWhenPlayerOneCompletesIt) {
 
 TEST(SimRace, ComputersCompleteLapsAndTheRaceEnds) {
     const std::string keys = scratch_file(three_lap_script);
-    const run_result r =
+    const sim_run r =
         sim({"--lengths", "3,2,5", "--laps", "3", "--steps", "4000", "--keys", keys,
              source_path("tests/data/sim/tracks/FirstLoop.txt").c_str()});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -401,7 +383,7 @@ TEST(SimRace, ComputersCompleteLapsAndTheRaceEnds) {
     // Two players: nobody drives player 2, so the race goes on while the
     // computer player 3 keeps counting laps beyond the race's number (player
     // 1's script was made for the road without player 2's chain on it).
-    const run_result two = sim({"--two-player", "--lengths", "3,2,5", "--laps", "2", "--steps",
+    const sim_run two = sim({"--two-player", "--lengths", "3,2,5", "--laps", "2", "--steps",
                                 "2500", "--keys", keys, first_loop});
     const run_rec run2 = parse_records(two.out);
     EXPECT_EQ(run2.end, -1);

@@ -54,19 +54,22 @@ status=$?
 [ "$status" -eq 2 ] || fail "a bad option exited $status"
 [ "$(printf '%s\n' "$err" | wc -l)" -eq 2 ] && [[ "$err" == *"usage: chainball"* ]] || fail "a bad option printed: $err"
 
+# run_without PATH: the installed game run with PATH moved away for the
+# while; its stderr in err, its exit status in status.
+run_without() {
+  mv "$1" "$STAGE/away"
+  err=$(SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 "$GAME" 2>&1 >/dev/null)
+  status=$?
+  mv "$STAGE/away" "$1"
+}
+
 # From any directory the installed data folder is found: a missing picture
 # there is reported in share/chainball/filut.
-mv "$STAGE/usr/share/chainball/filut/pp.png" "$STAGE/pp.png"
-err=$(SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 "$GAME" 2>&1 >/dev/null)
-status=$?
-mv "$STAGE/pp.png" "$STAGE/usr/share/chainball/filut/pp.png"
+run_without "$STAGE/usr/share/chainball/filut/pp.png"
 [ "$status" -eq 1 ] && [ "$err" = "chainball: cannot start, data files in $STAGE/usr/share/chainball/filut: no such file: pp.png" ] ||
   fail "the installed game did not use its data folder (status $status): $err"
 # Without any, every place searched is named.
-mv "$STAGE/usr/share/chainball" "$STAGE/away"
-err=$(SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 "$GAME" 2>&1 >/dev/null)
-status=$?
-mv "$STAGE/away" "$STAGE/usr/share/chainball"
+run_without "$STAGE/usr/share/chainball"
 [ "$status" -eq 1 ] && [ "$err" = "chainball: cannot start, no data folder filut/ in $STAGE/usr/bin, $STAGE/usr/share/chainball, /" ] ||
   fail "without data (status $status): $err"
 

@@ -140,6 +140,18 @@ close_window() {   # the window's close button
   /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/close_window.py" "$WIN"
 }
 
+# solo_one_lap_settings: from the main menu with its cursor on entry 0,
+# into the settings for a one-lap race of player 1 alone with three balls;
+# the settings cursor is left on "Laps".
+solo_one_lap_settings() {
+  key Down Down Return               # "Settings"; its cursor starts on player 3
+  sleep 0.3
+  key Up Up Left Left Left Left      # player 1: 7 -> 3
+  key Down Left Left                 # player 2: 2 -> 0
+  key Down Left Left Left Left Left  # player 3: 5 -> 0
+  key Down Left Left                 # laps: 3 -> 1
+}
+
 # pause_checked NAME VIEW TEXT: Ctrl+P, then two screenshots (NAME.png and
 # NAME-later.png) 0.6 s apart; "Pause" must show in white in the region
 # TEXT and the picture in the region VIEW must not move.

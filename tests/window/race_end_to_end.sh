@@ -10,12 +10,7 @@ make_game_dir
 start_x
 start_game "$GAME_DIR/chainball"
 sleep 0.5
-key Down Down Return               # "Settings"; its cursor starts on player 3
-sleep 0.3
-key Up Up Left Left Left Left      # player 1: 7 -> 3
-key Down Left Left                 # player 2: 2 -> 0
-key Down Left Left Left Left Left  # player 3: 5 -> 0
-key Down Left Left                 # laps: 3 -> 1
+solo_one_lap_settings
 sleep 0.2
 shot e2e-settings.png
 key Down Down Down Return          # "Done"

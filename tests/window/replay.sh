@@ -42,12 +42,7 @@ echo "unwritable folder, changed track and truncated file refused before any win
 start_x
 in_play --record races
 sleep 0.5
-key Down Down Return               # "Settings"; its cursor starts on player 3
-sleep 0.3
-key Up Up Left Left Left Left      # player 1: 7 -> 3
-key Down Left Left                 # player 2: 2 -> 0
-key Down Left Left Left Left Left  # player 3: 5 -> 0
-key Down Left Left                 # laps: 3 -> 1
+solo_one_lap_settings
 key Down Down Down Return          # "Done"
 sleep 0.3
 

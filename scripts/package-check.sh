@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder and inspects it: its file
+# Builds the Debian package from a build folder and checks it: its file
 # list, its control fields, and lintian (which fails on any error; the
 # warnings kept are listed with their reasons in docs/packaging.md).
 #   bash scripts/package-check.sh [--build-only] [BUILD_DIR]

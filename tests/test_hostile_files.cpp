@@ -32,7 +32,7 @@ int count_lines(const std::string& s) {
     return n;
 }
 
-// The special and oversized files, each with words its message must hold.
+// The FIFO, device, folder, link loop and oversized files, each with words its message must hold.
 struct hostile {
     std::string path, cause;
 };
@@ -86,7 +86,7 @@ TEST(HostileFiles, CatalogueNamesThatLeaveTheLevelFolderAreSkipped) {
     read_catalogue("filut/levelit/all_levels.txt");
 }
 
-TEST(HostileFiles, SpecialCataloguesAreRefusedAtOnce) {
+TEST(HostileFiles, OddCataloguesAreRefusedAtOnce) {
     HangGuard guard;
     for (const hostile& h : hostile_files(MAX_CATALOGUE_BYTES)) {
         const std::string err = capture_stderr([&] { read_catalogue(h.path.c_str()); });
@@ -98,7 +98,7 @@ TEST(HostileFiles, SpecialCataloguesAreRefusedAtOnce) {
     read_catalogue("filut/levelit/all_levels.txt");
 }
 
-TEST(HostileFiles, SpecialLevelsLoadAsEmptyLevelsAtOnce) {
+TEST(HostileFiles, OddLevelsLoadAsEmptyLevelsAtOnce) {
     HangGuard guard;
     for (const hostile& h : hostile_files(MAX_LEVEL_FILE_BYTES)) {
         load_level_file("filut/levelit/FirstLoop.txt");

@@ -45,7 +45,7 @@ double from_bits(uint64_t b) {
 
 }  // namespace
 
-TEST(SimFormat, SpecialValuesAndEdgesOfTheFastRange) {
+TEST(SimFormat, InfinitiesNaNsAndEdgesOfTheFastRange) {
     const double inf = std::numeric_limits<double>::infinity();
     std::vector<double> v = {0.0, inf, std::numeric_limits<double>::quiet_NaN(), from_bits(0x7FF0000000000001ull),
                              DBL_MIN, DBL_MAX, DBL_TRUE_MIN, FLT_MIN, FLT_MAX, FLT_TRUE_MIN, 5e-324,

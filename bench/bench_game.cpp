@@ -116,7 +116,7 @@ void start_race(const char* level, const std::string& file, bool two_players) {
     race_settings.chain_length[0] = race_settings.chain_length[1] = race_settings.chain_length[2] = 10;
     race_settings.laps = 1000000;
     race_settings.level_index = level_index_of(level);
-    kaksinpeli = two_players;
+    ::two_players = two_players;
     load_level();   // window size, race progress, the level, the placement
     if (!file.empty()) {
         load_level_file(file.c_str());

@@ -83,8 +83,8 @@ static void BM_PausePass(benchmark::State& state) {
             t.start();
             SDL_FillRect(screen, nullptr, 0);
             SDL_BlitSurface(frozen_frame, nullptr, screen, nullptr);
-            boxRGBA(screen, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
-            text2(screen, 340, 240, "Pause", large_font);
+            boxRGBA(screen, 0, 0, (Sint16)(2 * view_width), (Sint16)view_height, 0, 0, 0, 125);
+            text_white(screen, 340, 240, "Pause", large_font);
             text(screen, 350, 280, "p to continue", small_font);
             show_frame();
             t.stop();

@@ -100,13 +100,13 @@ TEST_F(MainMenu, EnterCarriesOutEachEntry) {
         {0, SCREEN_LOAD, false}, {1, SCREEN_LOAD, true}, {2, SCREEN_SETTINGS, false}, {3, SCREEN_QUIT, false}};
     for (const Case& c : cases) {
         game_screen = SCREEN_MENU;
-        kaksinpeli = !c.two;
+        two_players = !c.two;
         menu_cursor = c.cursor;
         push_key(SDLK_RETURN);
         menu_frame();
         EXPECT_EQ(game_screen, c.screen) << c.cursor;
         if (c.screen == SCREEN_LOAD) {
-            EXPECT_EQ(kaksinpeli, c.two);
+            EXPECT_EQ(two_players, c.two);
         }
     }
 }
@@ -141,7 +141,7 @@ TEST_F(MainMenu, KeysApplyInQueueOrder) {
     push_key(SDLK_RETURN);
     menu_frame();
     EXPECT_EQ(game_screen, SCREEN_LOAD);
-    EXPECT_FALSE(kaksinpeli);
+    EXPECT_FALSE(two_players);
     // Key releases and other events are ignored.
     game_screen = SCREEN_MENU;
     SDL_Event up = {};

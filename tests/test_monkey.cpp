@@ -56,7 +56,7 @@ void check_invariants() {
     if (!finite_race_values()) monkey.failure = "a race value is not finite";
     if (s >= 0 && s <= 5) monkey.screens_seen[s]++;
     if (s == 2) monkey.race_frames++;
-    if (s == 2 && kaksinpeli) monkey.two_player_frames++;
+    if (s == 2 && two_players) monkey.two_player_frames++;
 }
 
 // Called at the end of every frame and overlay pass.

@@ -24,8 +24,8 @@ class OverlayCountdown : public ::testing::Test {
     void TearDown() override { SDL_FreeSurface(picture); }
 
     void two_player_window() {
-        kaksinpeli = true;
-        screen_leveys = 400;
+        two_players = true;
+        view_width = 400;
         set_video_mode(800, 500);
     }
     // A race picture of a few coloured blocks, kept aside to build the
@@ -43,7 +43,7 @@ class OverlayCountdown : public ::testing::Test {
         std::string found;
         for (const char* label : {" 3", " 2", " 1", "GO!"}) {
             SDL_Surface* e = expected_overlay(picture);
-            text2(e, x, 240, label, large_font);
+            text_white(e, x, 240, label, large_font);
             if (differing_pixels(screen, e) == 0) found += found.empty() ? label : std::string("|") + label;
             SDL_FreeSurface(e);
         }
@@ -146,7 +146,7 @@ TEST_F(OverlayCountdown, RunsInsideTheFirstRaceFrameOverItsPicture) {
 
 TEST_F(OverlayCountdown, EscapeInTheFirstFrameLeavesTheRace) {
     race_settings.level_index = 0;
-    kaksinpeli = true;
+    two_players = true;
     load_level();
     ASSERT_EQ(screen->w, 800);
     int passes = 0;

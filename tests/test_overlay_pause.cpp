@@ -106,7 +106,7 @@ TEST_F(OverlayPause, ClosingTheWindowEndsThePauseAndQuits) {
 TEST_F(OverlayPause, ShowsPauseAndHowToContinueOverTheDarkenedFrame) {
     for (bool two : {false, true}) {
         if (two) {
-            kaksinpeli = true;
+            two_players = true;
             load_level();
             race_start_ticks = game_ticks() - 10000;
         }
@@ -119,7 +119,7 @@ TEST_F(OverlayPause, ShowsPauseAndHowToContinueOverTheDarkenedFrame) {
             blit_whole(frozen_frame, before, 0, 0);
             SDL_Surface* e = expected_overlay(before);
             int x = two ? 390 : 240;
-            text2(e, x - 50, 240, "Pause", large_font);
+            text_white(e, x - 50, 240, "Pause", large_font);
             text(e, x - 40, 280, "p to continue", small_font);
             mismatch = differing_pixels(screen, e);
             SDL_FreeSurface(e);
@@ -195,8 +195,8 @@ class OverlayPauseStill : public OverlayPause {
         SDL_Surface* under = surface_like_screen(screen->w, screen->h);
         blit_whole(frozen_frame, under, 0, 0);
         SDL_Surface* e = expected_overlay(under);
-        const int x = kaksinpeli ? 390 : 240;
-        text2(e, x - 50, 240, "Pause", large_font);
+        const int x = two_players ? 390 : 240;
+        text_white(e, x - 50, 240, "Pause", large_font);
         text(e, x - 40, 280, "p to continue", small_font);
         const int n = differing_pixels(screen, e);
         SDL_FreeSurface(e);
@@ -226,7 +226,7 @@ class OverlayPauseStill : public OverlayPause {
 TEST_F(OverlayPauseStill, EveryPassAndEveryNewPauseShowsItsOwnFrameDarkened) {
     for (bool two : {false, true}) {
         if (two) {
-            kaksinpeli = true;
+            two_players = true;
             load_level();
             race_start_ticks = game_ticks() - 10000;
         }
@@ -258,7 +258,7 @@ TEST_F(OverlayPauseStill, F11DuringThePauseKeepsTheSamePictureInEitherMode) {
 
 TEST_F(OverlayPauseStill, ScaledPauseShowsTheDarkenedFrameEnlarged) {
     window_configure(3, false);
-    kaksinpeli = true;
+    two_players = true;
     load_level();
     race_start_ticks = game_ticks() - 10000;
     ASSERT_EQ(window_surface()->w, 2400);

@@ -59,8 +59,8 @@ class OverlayRaceEnd : public ::testing::Test {
         SDL_BlitSurface(screen, nullptr, frozen_frame, nullptr);
     }
     void two_player_window() {
-        kaksinpeli = true;
-        screen_leveys = 400;
+        two_players = true;
+        view_width = 400;
         set_video_mode(800, 500);
     }
 };
@@ -106,12 +106,12 @@ TEST_F(OverlayRaceEnd, ShowsButtonsLevelNameAndWinner) {
         int mismatch = -1, other_winner = -1;
         OverlayPasses hook([&] {
             SDL_Surface* e = expected_overlay(under);
-            nappula(e, 180, 150, "Level:", 1, 0, small_font);
-            nappula(e, 180, 180, "Ok", 1, 1, small_font);
-            nappula(e, 180, 210, "Menu", 1, 2, small_font);
-            textv(e, 230, 153, "Bravo", small_font);
+            draw_button(e, 180, 150, "Level:", 1, 0, small_font);
+            draw_button(e, 180, 180, "Ok", 1, 1, small_font);
+            draw_button(e, 180, 210, "Menu", 1, 2, small_font);
+            text_pink(e, 230, 153, "Bravo", small_font);
             std::string won = "Player " + std::to_string(w) + " won!";
-            if (w > 0) text2(e, 125, 50, won.c_str(), large_font);
+            if (w > 0) text_white(e, 125, 50, won.c_str(), large_font);
             mismatch = differing_pixels(screen, e);
             SDL_FreeSurface(e);
             std::string other = "Player " + std::to_string(w % 3 + 1) + " won!";
@@ -183,7 +183,7 @@ TEST_F(OverlayRaceEnd, LeavingByMenuEscapeOrClose) {
         EXPECT_EQ(screen->w, 500);
         EXPECT_EQ(screen->h, 500);
         EXPECT_EQ(menu_cursor, 2) << "the cursor is kept for the menu";
-        EXPECT_TRUE(kaksinpeli);
+        EXPECT_TRUE(two_players);
     }
     // The close button quits.
     game_screen = SCREEN_RACE;
@@ -206,7 +206,7 @@ TEST_F(OverlayRaceEnd, SeveralEventsInOnePassAreAllHandled) {
     EXPECT_EQ(s[0].level, 1);
     EXPECT_EQ(s[0].cursor, 1);
     EXPECT_EQ(s[0].screen_value, SCREEN_LOAD);
-    EXPECT_TRUE(kaksinpeli) << "the next race keeps the mode";
+    EXPECT_TRUE(two_players) << "the next race keeps the mode";
 
     // Events after the one that ends the screen still count.
     game_screen = SCREEN_RACE;
@@ -235,7 +235,7 @@ TEST_F(OverlayRaceEnd, OkLoadsTheChosenLevelInTheSameMode) {
     fclose(f);
     CatalogueSwap names({"FirstLoop", copy_name.c_str()});
     race_settings.level_index = 0;
-    kaksinpeli = true;
+    two_players = true;
     load_level();
     ASSERT_EQ(track.size, 12);
     menu_cursor = 0;

@@ -39,7 +39,7 @@ std::vector<float> race_picture() {
 // A race on the first level with its countdown over, the same every time:
 // its random draws, and no speed kept from the race before.
 void start_race(bool two_players) {
-    kaksinpeli = two_players;
+    ::two_players = two_players;
     race_settings.level_index = 0;
     reset_race_state();
     std::srand(1);
@@ -353,7 +353,7 @@ TEST_F(Pads, MenuWalkToATwoPlayerRaceWithThreeLaps) {
     press(0, SDL_HAT_DOWN, 0);
     press(1, SDL_HAT_CENTERED, BUTTON_0);
     EXPECT_EQ(game_screen, SCREEN_LOAD);
-    EXPECT_TRUE(kaksinpeli);
+    EXPECT_TRUE(two_players);
 }
 
 TEST_F(Pads, RaceEndScreenByPadAndNoRepeatOfAHeldForward) {

@@ -155,7 +155,7 @@ void plain_draw_track() {
     for (int x = 0; x < track.size; x++)
         for (int y = 0; y < track.size; y++) {
             plain_cell(screen, x, y, camera_x[0], camera_y[0]);
-            if (kaksinpeli) plain_cell(second_view, x, y, camera_x[1], camera_y[1]);
+            if (two_players) plain_cell(second_view, x, y, camera_x[1], camera_y[1]);
         }
 }
 
@@ -186,13 +186,13 @@ class PerfTrack : public ::testing::Test {
         saved_track.reset(new Track(track));
         saved_camera[0] = camera_x[0], saved_camera[1] = camera_y[0];
         saved_camera[2] = camera_x[1], saved_camera[3] = camera_y[1];
-        saved_two = kaksinpeli;
+        saved_two = two_players;
     }
     void TearDown() override {
         track = *saved_track;
         camera_x[0] = saved_camera[0], camera_y[0] = saved_camera[1];
         camera_x[1] = saved_camera[2], camera_y[1] = saved_camera[3];
-        kaksinpeli = saved_two;
+        two_players = saved_two;
         SDL_SetClipRect(screen, nullptr);
         SDL_SetClipRect(second_view, nullptr);
         set_video_mode(500, 500);
@@ -236,11 +236,11 @@ TEST_F(PerfTrack, RandomGridsAndCamerasDrawAsEveryCellBlitted) {
     for (int size : sizes) {
         random_track(size, rng);
         for (int round = 0; round < 6; round++) {
-            kaksinpeli = round % 2 == 1;
-            set_video_mode(kaksinpeli ? 800 : 500, 500);
+            two_players = round % 2 == 1;
+            set_video_mode(two_players ? 800 : 500, 500);
             // Cameras as the race sets them, and anywhere else at all.
             for (int v = 0; v < 2; v++) {
-                const int lo = (v == 0 && !kaksinpeli ? 500 : 400) - 50 * size;
+                const int lo = (v == 0 && !two_players ? 500 : 400) - 50 * size;
                 if (round < 4) {
                     camera_x[v] = lo < 0 ? lo + (int)(rng() % (unsigned)(1 - lo)) : lo;
                     camera_y[v] = lo < 0 ? lo + (int)(rng() % (unsigned)(1 - lo)) : lo;
@@ -257,7 +257,7 @@ TEST_F(PerfTrack, RandomGridsAndCamerasDrawAsEveryCellBlitted) {
 TEST_F(PerfTrack, PositionsThatWrapIn16BitsDrawAsBefore) {
     std::mt19937 rng(4);
     random_track(499, rng);
-    kaksinpeli = true;
+    two_players = true;
     set_video_mode(800, 500);
     // Cells 660 * 50 and more past the view wrap round into it as 16-bit
     // positions; cameras just past the limits of the race's own range.
@@ -273,7 +273,7 @@ TEST_F(PerfTrack, PositionsThatWrapIn16BitsDrawAsBefore) {
 TEST_F(PerfTrack, ClipRectanglesAndPiecesThatAreNotPlainCopies) {
     std::mt19937 rng(21);
     random_track(30, rng);
-    kaksinpeli = true;
+    two_players = true;
     set_video_mode(800, 500);
     camera_x[0] = -300, camera_y[0] = -420;
     camera_x[1] = -515, camera_y[1] = -233;
@@ -392,7 +392,7 @@ TEST(PerfRaceFrame, FramesMatchThePlainDrawingOnSmallLargeAndHugeLevels) {
             race_settings.chain_length[0] = race_settings.chain_length[1] = race_settings.chain_length[2] = 10;
             race_settings.laps = 1000;
             race_settings.level_index = lv.index;
-            kaksinpeli = two;
+            two_players = two;
             load_level();
             if (!lv.file.empty()) {
                 load_level_file(lv.file.c_str());
@@ -441,7 +441,7 @@ TEST(PerfRaceFrame, FramesMatchThePlainDrawingOnSmallLargeAndHugeLevels) {
 TEST(PerfRaceFrame, AClipRectangleSetBeforeTheFrameIsKept) {
     start_game_headless();
     race_settings.level_index = 0;
-    kaksinpeli = true;
+    two_players = true;
     load_level();
     race_start_ticks = game_ticks() - 10000;
     SDL_Rect mine = {20, 30, 700, 400};

@@ -25,7 +25,7 @@ bool plain_drag(float& bx, float& by, float fx, float fy, long cap) {
     float h = (float)std::atan((double)((bx - fx) / (by - fy)));
     h = (float)(h * 57.29577957855229);
     if (by < fy) h += 180;
-    const int a = prt((double)h);
+    const int a = wrap_degrees((double)h);
     for (long i = 0; i < cap && far(); i++) {
         bx = (float)(bx - 2 * std::sin(a / 57.29577957855229));
         by = (float)(by - 2 * std::cos(a / 57.29577957855229));

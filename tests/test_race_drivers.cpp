@@ -11,7 +11,7 @@
 namespace {
 
 // Player 3 alone at world (10000, 10000) with `heading`, driving at one
-// waypoint 100000 pixels away whose kulmaf is k (half a degree inside the
+// waypoint 100000 pixels away whose direction_to is k (half a degree inside the
 // whole degree, so the travel does not change it): target heading k + 180.
 // Returns the stored headings after each of n steps.
 std::vector<float> headings(float heading, int k, int n) {
@@ -22,7 +22,7 @@ std::vector<float> headings(float heading, int k, int n) {
     track.waypoint_count = 1;
     track.waypoints[0] = {(int)std::lround(10000 - 1e5 * std::sin(t)),
                           (int)std::lround(10000 - 1e5 * std::cos(t))};
-    EXPECT_EQ(kulmaf(10000, 10000, track.waypoints[0].x, track.waypoints[0].y), k);
+    EXPECT_EQ(direction_to(10000, 10000, track.waypoints[0].x, track.waypoints[0].y), k);
     std::vector<float> h;
     for (int i = 0; i < n; i++) {
         step_racers(held_keys{});
@@ -36,7 +36,7 @@ using hs = std::vector<float>;
 }  // namespace
 
 TEST(RaceDrivers, GateLooksOnlyToTheLeft) {
-    // Target heading 100 (kulmaf 280, aim 460).
+    // Target heading 100 (direction_to 280, aim 460).
     EXPECT_EQ(headings(92, 280, 3), (hs{92, 92, 92}));      // 8 left: straight on
     EXPECT_EQ(balls[0].aim[2], 460.0f);
     EXPECT_EQ(headings(108, 280, 4), (hs{103, 98, 98, 98}));  // 8 right: two turns, 2 left
@@ -51,7 +51,7 @@ TEST(RaceDrivers, TurnsAcrossZeroAreStoredUnwrapped) {
     EXPECT_EQ(headings(0, 172, 3), (hs{-5, 350, 350}));      // target 352: diff 352
     EXPECT_EQ(headings(359, 200, 4), (hs{364, 9, 14, 14}));  // target 20: diff -339
 
-    // Level with the waypoint's x: kulmaf 180, aim 360 -- straight up, even
+    // Level with the waypoint's x: direction_to 180, aim 360 -- straight up, even
     // with the waypoint below.
     race_test_reset(499, 1, 0, 1);
     put_ball(2, 0, 1000, 1000);
@@ -75,7 +75,7 @@ TEST(RaceDrivers, WaypointsReachedWithinFortyNineAndWrapped) {
         step_racers(held_keys{});
         EXPECT_EQ(racers[2].next_waypoint, c.reached) << c.dx << "," << c.dy;
     }
-    // The aim still points at the waypoint just passed: kulmaf(1000, 1000,
+    // The aim still points at the waypoint just passed: direction_to(1000, 1000,
     // 1030, 1040) = -143 + 180.
     EXPECT_EQ(balls[0].aim[2], 37.0f + 180);
 

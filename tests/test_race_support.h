@@ -19,7 +19,7 @@ inline void race_test_reset(int size = 20, int len0 = 1, int len1 = 0, int len2 
     race_settings.chain_length[1] = len1;
     race_settings.chain_length[2] = len2;
     race_settings.laps = 3;
-    kaksinpeli = two_player;
+    two_players = two_player;
     set_view_size();
     std::memset(&track, 0, sizeof track);
     track.size = size;

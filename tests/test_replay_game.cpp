@@ -91,7 +91,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     race_settings.chain_length[2] = 4;
     race_settings.laps = 2;
     race_settings.level_index = 0;
-    kaksinpeli = false;
+    two_players = false;
 
     // One player, with W held all the time: it drives nothing, so it is not kept.
     race_then_escape(120, [](int i) {
@@ -105,7 +105,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     EXPECT_NE(first.find("-FirstLoop.cbreplay"), std::string::npos) << first;
 
     // Two players right after: the set-up keeps the racers' speeds.
-    kaksinpeli = true;
+    two_players = true;
     race_then_escape(80, [](int i) {
         hold_key(SDLK_UP, true);
         hold_key(SDLK_w, true);
@@ -144,7 +144,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     race_settings.chain_length[2] = 5;
     race_settings.laps = 9;
     race_settings.level_index = 1;
-    kaksinpeli = false;
+    two_players = false;
     const RaceSettings before = race_settings;
     ASSERT_TRUE(load_replay_to_watch(second, false));
     driving_keys_source = replay_driving_keys;
@@ -153,7 +153,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     EXPECT_EQ(game_screen, SCREEN_LOAD);
     EXPECT_EQ(race_settings.chain_length[2], 4);
     EXPECT_EQ(race_settings.level_index, 0);
-    EXPECT_TRUE(kaksinpeli);
+    EXPECT_TRUE(two_players);
     load_level();   // with its countdown, as the game shows it
     hold_key(SDLK_DOWN, true);
     hold_key(SDLK_s, true);
@@ -173,14 +173,14 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     race_settings.chain_length[2] = 4;
     EXPECT_EQ(race_checksum(), second_end);
     race_settings = before;
-    EXPECT_FALSE(kaksinpeli);
+    EXPECT_FALSE(two_players);
     EXPECT_EQ(last_recording(), second);   // a watched race is not recorded again
 }
 
 TEST_F(GameReplay, WatchedKeysComeFromTheFileAndCtrlFromTheKeyboard) {
     ASSERT_TRUE(start_recording(scratch_dir()));
     race_settings.level_index = 0;
-    kaksinpeli = true;
+    two_players = true;
     race_then_escape(3, [](int i) { hold_key(i == 1 ? SDLK_LEFT : SDLK_a, true); });
     const std::string path = last_recording();
     reset_replay_session();

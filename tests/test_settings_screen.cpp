@@ -40,8 +40,8 @@ class SettingsScreen : public ::testing::Test {
     static int button_mismatches(int entry, const char* label, const char* level_name = nullptr) {
         SDL_Surface* e = surface_like_screen(500, 500);
         SDL_FillRect(e, nullptr, 0);
-        nappula(e, 180, 150 + 30 * entry, label, entry, entry, small_font);
-        if (level_name) textv(e, 230, 273, level_name, small_font);
+        draw_button(e, 180, 150 + 30 * entry, label, entry, entry, small_font);
+        if (level_name) text_pink(e, 230, 273, level_name, small_font);
         int n = differing_pixels(screen, e, 181, 151 + 30 * entry, 139, 19);
         SDL_FreeSurface(e);
         return n;

@@ -30,7 +30,7 @@ TEST(Shell, StartValues) {
     EXPECT_EQ(race_settings.laps, 3);
     EXPECT_EQ(race_settings.level_index, 0);
     EXPECT_TRUE(race_settings.music_on);
-    EXPECT_FALSE(kaksinpeli);
+    EXPECT_FALSE(two_players);
     EXPECT_EQ(menu_cursor, 0);
     EXPECT_EQ(background_phase, 2000);
     EXPECT_FLOAT_EQ(acceleration, 1.1f);

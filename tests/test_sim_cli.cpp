@@ -312,7 +312,7 @@ TEST(SimRecords, ShortScriptOnFirstLoop) {
         // Up: speed -1.1, y 85 - 1.1 = 83.9 (83.9000015 as a float), then
         // 0.8 x -1.1 = -0.88. Ball 1 is 29 whole pixels away: heading 0,
         // one 2-pixel step. Player 3 heads for waypoint 0 (100, 350):
-        // kulmaf 299, aim 479, diff 119: turn left to 5; distance 30 reaches
+        // direction_to 299, aim 479, diff 119: turn left to 5; distance 30 reaches
         // it; speed -1.05 moves it by (sin 5, cos 5) x -1.05.
         "step 1 0",
         "racer 0 -0.880000055 0 0 -177 83.9000015 0 -177 110 0",

@@ -67,7 +67,7 @@ protected:
         finish_image = saved_finish;
         track = *saved_track;
         camera_x[0] = camera_y[0] = camera_x[1] = camera_y[1] = 0;
-        kaksinpeli = false;
+        two_players = false;
         set_video_mode(500, 500);
     }
     void blank_track(int size) {
@@ -131,7 +131,7 @@ TEST_F(TrackDrawing, SecondViewOnlyInTwoPlayerRaces) {
     EXPECT_EQ(pixel_at(screen, 125, 175), finish_colour);
     EXPECT_EQ(pixel_at(second_view, 125, 175), 0x123456u);
 
-    kaksinpeli = true;
+    two_players = true;
     set_video_mode(800, 500);
     SDL_FillRect(screen, nullptr, 0);
     SDL_FillRect(second_view, nullptr, 0);

@@ -339,8 +339,8 @@ protected:
     }
     void TearDown() override {
         computer_acceleration[1] = saved_acceleration;
-        kaksinpeli = false;
-        screen_leveys = 500;
+        two_players = false;
+        view_width = 500;
         set_video_mode(500, 500);
         game_screen = SCREEN_MENU;
         TrackFixture::TearDown();
@@ -371,21 +371,21 @@ TEST_F(TrackLoadLevel, LoadsTheChosenLevelWithA49CharacterName) {
     EXPECT_EQ(racers[2].next_waypoint, 0);
     EXPECT_EQ(game_screen, SCREEN_RACE);
     EXPECT_EQ(screen->w, 500);
-    EXPECT_EQ(screen_leveys, 500);
+    EXPECT_EQ(view_width, 500);
     EXPECT_FLOAT_EQ(computer_acceleration[1], 0.9f);
 }
 
 TEST_F(TrackLoadLevel, TwoPlayersWidenTheWindowAndSpeedUpPlayerTwo) {
     race_settings.level_index = -1;   // names no entry: a missing level
-    kaksinpeli = true;
+    two_players = true;
     load_level();
     EXPECT_EQ(screen->w, 800);
     EXPECT_EQ(screen->h, 500);
-    EXPECT_EQ(screen_leveys, 400);
+    EXPECT_EQ(view_width, 400);
     EXPECT_EQ(track.size, 0);
     EXPECT_EQ(game_screen, SCREEN_RACE);
     EXPECT_FLOAT_EQ(computer_acceleration[1], acceleration);
-    kaksinpeli = false;
+    two_players = false;
     load_level();   // nothing sets it back
     EXPECT_EQ(screen->w, 500);
     EXPECT_FLOAT_EQ(computer_acceleration[1], acceleration);

@@ -25,7 +25,7 @@ class ViewTwoPlayerFrame : public ViewRaceFrame {};
 static void race_on_first_level(bool two_players) {
     start_game_headless();
     race_settings.level_index = 0;
-    kaksinpeli = two_players;
+    ::two_players = two_players;
     load_level();
     ASSERT_EQ(game_screen, SCREEN_RACE);
     race_start_ticks = game_ticks() - 10000;

@@ -152,8 +152,8 @@ TEST_F(ViewBalls, UnplaceablePositionsAreNotDrawn) {
 }
 
 TEST_F(ViewBalls, TwoPlayerModeDrawsEachViewWithItsCamera) {
-    kaksinpeli = true;
-    screen_leveys = 400;
+    two_players = true;
+    view_width = 400;
     set_video_mode(800, 500);
     SDL_FillRect(screen, nullptr, 0);
     mark(0, 10, 0xFF8000, 2);
@@ -197,8 +197,8 @@ class ViewMarkers : public ::testing::Test {
 };
 
 TEST_F(ViewMarkers, LitShowsTheSecondPictureOnceInEveryView) {
-    kaksinpeli = true;
-    screen_leveys = 400;
+    two_players = true;
+    view_width = 400;
     set_video_mode(800, 500);
     track.checkpoints[3] = {100, 150, 1};
     camera_x[0] = -20;
@@ -217,8 +217,8 @@ TEST_F(ViewMarkers, LitShowsTheSecondPictureOnceInEveryView) {
 
 TEST(ViewCompose, ViewTwoCoversEverythingOfViewOneRightOf399) {
     start_game_headless();
-    kaksinpeli = true;
-    screen_leveys = 400;
+    two_players = true;
+    view_width = 400;
     set_video_mode(800, 500);
     // View 1 spilling over its width, view 2 a pattern whose first column is not black.
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 255, 255));

@@ -63,7 +63,7 @@ inline SDL_Surface* expected_overlay(SDL_Surface* under) {
     SDL_Surface* e = surface_like_screen(screen->w, screen->h);
     SDL_FillRect(e, nullptr, 0);
     blit_whole(under, e, 0, 0);
-    boxRGBA(e, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
+    boxRGBA(e, 0, 0, (Sint16)(2 * view_width), (Sint16)view_height, 0, 0, 0, 125);
     return e;
 }
 

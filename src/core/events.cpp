@@ -34,7 +34,7 @@ const Uint8* frame_keys() {
     if (open_pad_count() == 0 && !driving_keys_source) return keyboard;
     static Uint8 merged[SDLK_LAST];   // rewritten by every call
     std::memcpy(merged, keyboard, sizeof merged);
-    merge_pad_keys(merged, kaksinpeli);
+    merge_pad_keys(merged, two_players);
     // A replay being watched sets the driving keys whatever else is held.
     if (driving_keys_source) driving_keys_source(merged);
     return merged;

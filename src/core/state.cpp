@@ -4,9 +4,9 @@
 // All for the whole run, from reset_program_state() at start-up.
 int game_screen = SCREEN_MENU;
 RaceSettings race_settings;
-bool kaksinpeli = false;
-int screen_leveys = 500;
-int screen_korkeus = 500;
+bool two_players = false;
+int view_width = 500;
+int view_height = 500;
 int menu_cursor = 0;
 void (*window_size_hook)(int w, int h) = nullptr;   // set once by start-up
 
@@ -18,15 +18,15 @@ void reset_program_state() {
     race_settings.laps = 3;
     race_settings.level_index = 0;
     race_settings.music_on = true;
-    kaksinpeli = false;
-    screen_leveys = 500;
-    screen_korkeus = 500;
+    two_players = false;
+    view_width = 500;
+    view_height = 500;
     menu_cursor = 0;
 }
 
 void set_view_size() {
-    screen_leveys = kaksinpeli ? 400 : 500;
-    screen_korkeus = 500;
+    view_width = two_players ? 400 : 500;
+    view_height = 500;
 }
 
 void resize_window(int w, int h) {

@@ -15,16 +15,16 @@ struct RaceSettings {
     bool music_on;
 };
 extern RaceSettings race_settings;
-extern bool kaksinpeli;    // two-player mode
+extern bool two_players;    // two-player mode
 
-extern int screen_leveys;  // width of one view: 500, or 400 in a two-player race
-extern int screen_korkeus; // 500
+extern int view_width;  // width of one view: 500, or 400 in a two-player race
+extern int view_height; // 500
 extern int menu_cursor;    // shared by the main menu, settings and race end
 
 // Start values of everything above.
 void reset_program_state();
 
-// View size for the race mode in kaksinpeli: 400 x 500 views for two
+// View size for the race mode in two_players: 400 x 500 views for two
 // players, one 500 x 500 view for one.
 void set_view_size();
 

@@ -13,19 +13,19 @@ int distance(int x1, int y1, int x2, int y2) {
     return (int)d;
 }
 
-int prt(int a) {
+int wrap_degrees(int a) {
     if (a < -360) a = a - (a / 360) * 360;
     if (a < 0) a = a + 360;
     return a - (a / 360) * 360;
 }
 
-int prt(double d) {
+int wrap_degrees(double d) {
     // Values beyond int (or not a number) have no whole degree; treat them as 0.
     if (!(d > -2147483648.0 && d < 2147483648.0)) return 0;
-    return prt((int)d);
+    return wrap_degrees((int)d);
 }
 
-int kulmaf(int x1, int y1, int x2, int y2) {
+int direction_to(int x1, int y1, int x2, int y2) {
     if (x1 == x2 || y1 == y2) return 180;
     double a = std::atan2((double)x1 - (double)x2, (double)y1 - (double)y2);
     return (int)(a * DEG) + 180;

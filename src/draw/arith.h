@@ -7,9 +7,9 @@
 constexpr double DEG = 57.29577957855229;
 
 int distance(int x1, int y1, int x2, int y2);
-int prt(int angle);
-int prt(double angle);
-int kulmaf(int x1, int y1, int x2, int y2);
+int wrap_degrees(int angle);
+int wrap_degrees(double angle);
+int direction_to(int x1, int y1, int x2, int y2);
 float abs(float a, float b);
 
 // Float pixel position to a whole pixel, truncated toward zero. Values past

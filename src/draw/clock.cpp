@@ -1,7 +1,7 @@
 // Time: SDL's clock or the virtual one, the frame-start record and pacing.
 #include "draw/clock.h"
 
-Uint32 fps_asdf = 0;
+Uint32 frame_start_ticks = 0;
 
 // Both for the whole run; tests switch the virtual clock on once.
 static bool virtual_clock = false;
@@ -21,16 +21,16 @@ void game_delay(Uint32 ms) {
         SDL_Delay(ms);
 }
 
-int FPS() {
-    Uint32 elapsed = game_ticks() - fps_asdf;
+int start_frame() {
+    Uint32 elapsed = game_ticks() - frame_start_ticks;
     // Less than a millisecond since the last frame: report 1000 rather than divide by zero.
     Uint32 rate = elapsed == 0 ? 1000u : 1000u / elapsed;
-    fps_asdf = game_ticks();
+    frame_start_ticks = game_ticks();
     return (int)rate;
 }
 
 void top_up(int frame_ms) {
-    int remaining = frame_ms - (int)(game_ticks() - fps_asdf);
+    int remaining = frame_ms - (int)(game_ticks() - frame_start_ticks);
     if (remaining > 0) game_delay((Uint32)remaining);
 }
 

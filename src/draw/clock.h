@@ -1,20 +1,20 @@
 // The game's only source of time, and frame pacing. Normally SDL's
 // millisecond clock; tests and the monkey run switch to a virtual clock that
-// a delay simply advances, so screens run without waiting. Owns `fps_asdf`.
+// a delay simply advances, so screens run without waiting. Owns `frame_start_ticks`.
 #pragma once
 
 #include <SDL/SDL.h>
 
-// Tick count at the latest FPS() call; lives for the whole run.
-extern Uint32 fps_asdf;
+// Tick count at the latest start_frame() call; lives for the whole run.
+extern Uint32 frame_start_ticks;
 
 Uint32 game_ticks();
 void game_delay(Uint32 ms);
 
-// Records the frame start in fps_asdf; returns the rate of the previous frame.
-int FPS();
+// Records the frame start in frame_start_ticks; returns the rate of the previous frame.
+int start_frame();
 
-// Pace a frame: wait until `frame_ms` have passed since fps_asdf.
+// Pace a frame: wait until `frame_ms` have passed since frame_start_ticks.
 void top_up(int frame_ms);
 
 // End of a menu or race-end frame: a flat 10 ms, then up to 10 ms since the

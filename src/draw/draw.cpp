@@ -4,11 +4,11 @@
 #include <SDL/SDL_gfxPrimitives.h>
 #include <cstdio>
 
-char bfr[50];   // whole run; each label overwrites the last
+char label_buffer[50];   // whole run; each label overwrites the last
 
 const rgb colour_text = {0, 0, 0};
-const rgb colour_text2 = {255, 255, 255};
-const rgb colour_textv = {252, 206, 251};
+const rgb colour_text_white = {255, 255, 255};
+const rgb colour_text_pink = {252, 206, 251};
 const rgb colour_button = {245, 126, 241};
 const rgb colour_button_lit = {175, 40, 170};
 
@@ -28,24 +28,24 @@ void text(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font) {
 }
 
 void text(SDL_Surface* target, int x, int y, int value, TTF_Font* font) {
-    snprintf(bfr, sizeof bfr, "%d", value);
-    render_and_blit(target, x, y, bfr, font, colour_text);
+    snprintf(label_buffer, sizeof label_buffer, "%d", value);
+    render_and_blit(target, x, y, label_buffer, font, colour_text);
 }
 
 void text(SDL_Surface* target, int x, int y, double value, TTF_Font* font) {
-    snprintf(bfr, sizeof bfr, "%G", value);
-    render_and_blit(target, x, y, bfr, font, colour_text);
+    snprintf(label_buffer, sizeof label_buffer, "%G", value);
+    render_and_blit(target, x, y, label_buffer, font, colour_text);
 }
 
-void text2(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font) {
-    render_and_blit(target, x, y, s, font, colour_text2);
+void text_white(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font) {
+    render_and_blit(target, x, y, s, font, colour_text_white);
 }
 
-void textv(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font) {
-    render_and_blit(target, x, y, s, font, colour_textv);
+void text_pink(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font) {
+    render_and_blit(target, x, y, s, font, colour_text_pink);
 }
 
-void nappula(SDL_Surface* target, int x, int y, const char* label, int selected, int index,
+void draw_button(SDL_Surface* target, int x, int y, const char* label, int selected, int index,
              TTF_Font* font) {
     const Sint16 x1 = (Sint16)x, y1 = (Sint16)y, x2 = (Sint16)(x + 140), y2 = (Sint16)(y + 20);
     if (selected == index)
@@ -53,6 +53,6 @@ void nappula(SDL_Surface* target, int x, int y, const char* label, int selected,
                 colour_button_lit.b, 255);
     else
         boxRGBA(target, x1, y1, x2, y2, colour_button.r, colour_button.g, colour_button.b, 170);
-    rectangleRGBA(target, x1, y1, x2, y2, colour_textv.r, colour_textv.g, colour_textv.b, 255);
-    textv(target, x + 3, y + 3, label, font);
+    rectangleRGBA(target, x1, y1, x2, y2, colour_text_pink.r, colour_text_pink.g, colour_text_pink.b, 255);
+    text_pink(target, x + 3, y + 3, label, font);
 }

@@ -1,5 +1,5 @@
 // Text and button helpers shared by every screen. Owns the label buffer
-// `bfr` and the colours. The arithmetic is in draw/arith.h, time and pacing
+// `label_buffer` and the colours. The arithmetic is in draw/arith.h, time and pacing
 // in draw/clock.h.
 #pragma once
 
@@ -7,21 +7,21 @@
 #include <SDL/SDL_ttf.h>
 
 // Every label is formatted here, snprintf limit 50; lives for the whole run.
-extern char bfr[50];
+extern char label_buffer[50];
 
 // Colours of the helpers.
 struct rgb { Uint8 r, g, b; };
 extern const rgb colour_text;          // black
-extern const rgb colour_text2;         // white
-extern const rgb colour_textv;         // light pink, also the button frame
+extern const rgb colour_text_white;         // white
+extern const rgb colour_text_pink;         // light pink, also the button frame
 extern const rgb colour_button;        // button box, alpha 170
 extern const rgb colour_button_lit;    // highlighted button box, alpha 255
 
 void text(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font);
 void text(SDL_Surface* target, int x, int y, int value, TTF_Font* font);
 void text(SDL_Surface* target, int x, int y, double value, TTF_Font* font);
-void text2(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font);
-void textv(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font);
+void text_white(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font);
+void text_pink(SDL_Surface* target, int x, int y, const char* s, TTF_Font* font);
 
-void nappula(SDL_Surface* target, int x, int y, const char* label, int selected, int index,
+void draw_button(SDL_Surface* target, int x, int y, const char* label, int selected, int index,
              TTF_Font* font);

@@ -115,7 +115,7 @@ void draw_background() {
 }
 
 void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)()) {
-    FPS();
+    start_frame();
     menu_backdrop();
     draw();
     show_frame();

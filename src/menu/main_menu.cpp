@@ -9,8 +9,8 @@ static const char* const MENU_LABELS[4] = {"Start 1 player", "Start 2 players", 
 
 static void menu_enter(int entry) {
     switch (entry) {
-        case 0: kaksinpeli = false; game_screen = SCREEN_LOAD; break;
-        case 1: kaksinpeli = true; game_screen = SCREEN_LOAD; break;
+        case 0: two_players = false; game_screen = SCREEN_LOAD; break;
+        case 1: two_players = true; game_screen = SCREEN_LOAD; break;
         case 2: game_screen = SCREEN_SETTINGS; break;
         case 3: game_screen = SCREEN_QUIT; break;
         default: break;   // cursor momentarily out of range: nothing
@@ -18,7 +18,7 @@ static void menu_enter(int entry) {
 }
 
 static void draw_menu() {
-    for (int i = 0; i < 4; i++) nappula(screen, 180, 150 + 30 * i, MENU_LABELS[i], menu_cursor, i, small_font);
+    for (int i = 0; i < 4; i++) draw_button(screen, 180, 150 + 30 * i, MENU_LABELS[i], menu_cursor, i, small_font);
 }
 
 static void menu_key(SDLKey key) {

@@ -47,19 +47,19 @@ static void change_value(int entry, int step) {
 }
 
 static void length_button(int entry) {
-    snprintf(bfr, sizeof bfr, "Player%d Length: %d", entry + 1, race_settings.chain_length[entry]);
-    nappula(screen, 180, 150 + 30 * entry, bfr, menu_cursor, entry, small_font);
+    snprintf(label_buffer, sizeof label_buffer, "Player%d Length: %d", entry + 1, race_settings.chain_length[entry]);
+    draw_button(screen, 180, 150 + 30 * entry, label_buffer, menu_cursor, entry, small_font);
 }
 
 static void draw_settings() {
     text(screen, 100, 100, "Use arrow keys to change values. Length: 0 = disable.", small_font);
     for (int entry = 0; entry < 3; entry++) length_button(entry);
-    snprintf(bfr, sizeof bfr, "Laps: %d", race_settings.laps);
-    nappula(screen, 180, 240, bfr, menu_cursor, 3, small_font);
-    nappula(screen, 180, 270, "Level:", menu_cursor, 4, small_font);
-    textv(screen, 230, 273, chosen_level_name(), small_font);
-    nappula(screen, 180, 300, race_settings.music_on ? "Stop music" : "Play music", menu_cursor, 5, small_font);
-    nappula(screen, 180, 330, "Done", menu_cursor, 6, small_font);
+    snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
+    draw_button(screen, 180, 240, label_buffer, menu_cursor, 3, small_font);
+    draw_button(screen, 180, 270, "Level:", menu_cursor, 4, small_font);
+    text_pink(screen, 230, 273, chosen_level_name(), small_font);
+    draw_button(screen, 180, 300, race_settings.music_on ? "Stop music" : "Play music", menu_cursor, 5, small_font);
+    draw_button(screen, 180, 330, "Done", menu_cursor, 6, small_font);
 }
 
 static void settings_key(SDLKey key) {

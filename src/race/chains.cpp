@@ -42,7 +42,7 @@ static void drag(int r, int b) {
     if (by < fy) h += 180;
     balls[b].heading[r] = h;
 
-    const int a = prt((double)h);
+    const int a = wrap_degrees((double)h);
     const double mx = -2 * std::sin(a / DEG);
     const double my = -2 * std::cos(a / DEG);
 

@@ -21,17 +21,17 @@ void drive_computer(int r) {
     if (me.next_waypoint < 0 || me.next_waypoint >= MAX_WAYPOINTS) me.next_waypoint = 0;
     const waypoint& w = track.waypoints[me.next_waypoint];
 
-    head.aim[r] = (float)(kulmaf(hx, hy, w.x, w.y) + 180);
+    head.aim[r] = (float)(direction_to(hx, hy, w.x, w.y) + 180);
     // This step's aim still points at the waypoint just reached.
     if (distance(hx, hy, w.x, w.y) <= waypoint_reach) me.next_waypoint++;
     if (me.next_waypoint >= track.waypoint_count) me.next_waypoint = 0;
 
-    head.heading[r] = (float)prt((double)head.heading[r]);
-    const int diff = (int)(prt((double)head.aim[r]) - head.heading[r]);
+    head.heading[r] = (float)wrap_degrees((double)head.heading[r]);
+    const int diff = (int)(wrap_degrees((double)head.aim[r]) - head.heading[r]);
 
     // The gate looks only to the left: a target up to 10 degrees left of
     // the heading is left alone, one up to 10 degrees right is not.
-    if (prt((double)(head.aim[r] - head.heading[r])) > steering_gate) {
+    if (wrap_degrees((double)(head.aim[r] - head.heading[r])) > steering_gate) {
         if (diff >= -179 && diff <= -1)
             head.heading[r] -= turn_step;
         else if (diff >= 1 && diff <= 179)
@@ -45,5 +45,5 @@ void drive_computer(int r) {
 
     me.speed -= computer_acceleration[r];
 
-    move_head(r, prt((double)head.heading[r]));
+    move_head(r, wrap_degrees((double)head.heading[r]));
 }

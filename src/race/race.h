@@ -41,8 +41,8 @@ constexpr int push_distance = 23;
 extern unsigned char checkpoint_passed[500][RACERS];
 extern int winner;   // 0, or the player number (racer index + 1) who won
 
-int view_half_width();    // screen_leveys / 2
-int view_half_height();   // screen_korkeus / 2
+int view_half_width();    // view_width / 2
+int view_half_height();   // view_height / 2
 
 // Start values of the race state (program start).
 void reset_race_state();

@@ -14,8 +14,8 @@ int camera_x[2], camera_y[2];
 unsigned char checkpoint_passed[500][RACERS];
 int winner;
 
-int view_half_width() { return screen_leveys / 2; }
-int view_half_height() { return screen_korkeus / 2; }
+int view_half_width() { return view_width / 2; }
+int view_half_height() { return view_height / 2; }
 
 void reset_race_state() {
     for (racer& r : racers) r = racer{};

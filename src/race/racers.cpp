@@ -43,7 +43,7 @@ static void drive_human(int r, bool left, bool right, bool forward, bool backwar
     if (right) balls[0].heading[r] -= 5;
     if (forward) racers[r].speed -= acceleration;
     if (backward) racers[r].speed += acceleration;
-    const int h = prt((double)balls[0].heading[r]);
+    const int h = wrap_degrees((double)balls[0].heading[r]);
     balls[0].heading[r] = (float)h;
     move_head(r, h);
 }
@@ -56,8 +56,8 @@ static void follow_with_camera(int view, int r) {
     if (cy > 0) cy = 0;
     // The lower bound comes last: a grid smaller than the view sits against
     // its right and bottom edges.
-    if (cx < screen_leveys - 50 * n) cx = screen_leveys - 50 * n;
-    if (cy < screen_korkeus - 50 * n) cy = screen_korkeus - 50 * n;
+    if (cx < view_width - 50 * n) cx = view_width - 50 * n;
+    if (cy < view_height - 50 * n) cy = view_height - 50 * n;
     camera_x[view] = cx;
     camera_y[view] = cy;
 }
@@ -80,7 +80,7 @@ void step_racers(const Uint8* keys) {
 
     drive_human(0, keys[SDLK_LEFT], keys[SDLK_RIGHT], keys[SDLK_UP], keys[SDLK_DOWN]);
     if (racer_length(1) > 0) {
-        if (kaksinpeli)
+        if (two_players)
             drive_human(1, keys[SDLK_a], keys[SDLK_d], keys[SDLK_w], keys[SDLK_s]);
         else
             drive_computer(1);
@@ -96,7 +96,7 @@ void step_racers(const Uint8* keys) {
 
     // Cameras before the clamp, as the frame draws them.
     follow_with_camera(0, 0);
-    if (kaksinpeli) follow_with_camera(1, 1);
+    if (two_players) follow_with_camera(1, 1);
 
     // Every head row, taking part or not: the finish and checkpoint tests
     // read them all.

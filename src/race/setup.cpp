@@ -7,10 +7,10 @@
 
 void setup_race(const char* path) {
     set_view_size();
-    resize_window(kaksinpeli ? 2 * screen_leveys : screen_leveys, screen_korkeus);
+    resize_window(two_players ? 2 * view_width : view_width, view_height);
 
     reset_race_progress();
-    if (kaksinpeli) computer_acceleration[1] = acceleration;
+    if (two_players) computer_acceleration[1] = acceleration;
 
     load_level_file(path);
     racers[1].next_waypoint = 0;

@@ -100,7 +100,7 @@ std::string format_replay(const replay& r);
 std::string describe_result(const replay_result& r);
 bool same_result(const replay_result& a, const replay_result& b);
 
-// The settings and mode of `r` into race_settings and kaksinpeli (the level
+// The settings and mode of `r` into race_settings and two_players (the level
 // index is left alone).
 void apply_replay_settings(const replay& r);
 // After a race set-up: what it drew, into `r` (slowing variants and pictures),

@@ -94,7 +94,7 @@ bool start_watching() {
         return false;
     }
     saved_settings = race_settings;
-    saved_two_player = kaksinpeli;
+    saved_two_player = two_players;
     apply_replay_settings(watched);
     race_settings.level_index = index;
     watched_at = script_position();
@@ -148,7 +148,7 @@ void replay_step_done(const Uint8* keys) {
         return;
     }
     // Player 2's keys drive only in a two-player race.
-    const int driving = kaksinpeli ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
+    const int driving = two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
     append_script_step(recorded.keys, state_to_sim_keys(keys) & driving);
     if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum()});
 }
@@ -189,7 +189,7 @@ void replay_frame_end() {
     if (watching) {
         // Leaving the watched race gives back the run's own settings.
         race_settings = saved_settings;
-        kaksinpeli = saved_two_player;
+        two_players = saved_two_player;
         watching = false;
         watch_loaded = false;
         return;

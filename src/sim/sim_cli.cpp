@@ -379,7 +379,7 @@ void sim_setup(const sim_options& opt) {
     race_settings.chain_length[1] = opt.lengths[1];
     race_settings.chain_length[2] = opt.lengths[2];
     race_settings.laps = opt.laps;
-    kaksinpeli = opt.two_player;
+    two_players = opt.two_player;
     std::srand(opt.seed);
     setup_race(opt.level_file.c_str());
 }

@@ -131,7 +131,7 @@ static void route_figures(track_figures& fig) {
 static void race_on(const std::string& path, int a, int b, int c) {
     reset_race_state();
     std::memset(&track, 0, sizeof track);
-    kaksinpeli = false;
+    two_players = false;
     race_settings.chain_length[0] = a;
     race_settings.chain_length[1] = b;
     race_settings.chain_length[2] = c;
@@ -189,7 +189,7 @@ static void grid_figures(const std::string& path, track_figures& fig) {
 
 void measure_track(const std::string& path, track_figures& fig) {
     const RaceSettings settings = race_settings;
-    const bool two = kaksinpeli;
+    const bool two = two_players;
     fig = track_figures();
     fig.size = track.size;
     route_figures(fig);
@@ -197,7 +197,7 @@ void measure_track(const std::string& path, track_figures& fig) {
     fig.lap_seconds = computer_lap(path);
     grid_figures(path, fig);
     set_view_size();
-    fig.view_cells = (screen_leveys < screen_korkeus ? screen_leveys : screen_korkeus) / 50;
+    fig.view_cells = (view_width < view_height ? view_width : view_height) / 50;
     // As the settings show it: cut to what the catalogue keeps.
     fig.name = level_name_of_file(path).substr(0, LEVEL_NAME_LEN - 1);
     int w = 0, h = 0;
@@ -205,7 +205,7 @@ void measure_track(const std::string& path, track_figures& fig) {
     fig.name_room = (int)design_limits[LIMIT_NAME_PIXELS].value;
     fig.measured = true;
     race_settings = settings;
-    kaksinpeli = two;
+    two_players = two;
     set_view_size();
 }
 

@@ -184,7 +184,7 @@ static void draw_route(SDL_Surface* band, int left, int top) {
         if (small_font) TTF_SizeText(small_font, label, &w, &h);
         const checkpoint& c = track.checkpoints[k];
         filledCircleRGBA(band, (Sint16)(c.x + 50 - left), (Sint16)(c.y + 50 - top), 9, 0, 0, 0, 200);
-        text2(band, c.x + 50 - w / 2 - left, c.y + 50 - h / 2 - top, label, small_font);
+        text_white(band, c.x + 50 - w / 2 - left, c.y + 50 - h / 2 - top, label, small_font);
     }
     for (int r = 0; r < RACERS; r++)
         for (int b = 0; b < racer_length(r); b++) draw_ball(r, b);
@@ -206,10 +206,10 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
     }
     // The level and the start grid exactly as a race on it begins.
     const RaceSettings settings = race_settings;
-    const bool two = kaksinpeli;
+    const bool two = two_players;
     reset_race_state();
     std::memset(&track, 0, sizeof track);
-    kaksinpeli = false;
+    two_players = false;
     for (int r = 0; r < RACERS; r++) race_settings.chain_length[r] = MAX_BALLS;
     std::srand(seed);
     setup_race(path.c_str());
@@ -262,7 +262,7 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
         for (SDL_Surface* p : pieces) SDL_FreeSurface(p);
     }
     race_settings = settings;
-    kaksinpeli = two;
+    two_players = two;
     set_view_size();
     return ok;
 }

@@ -48,7 +48,7 @@ static void darken_frozen_frame() {
     SDL_FillRect(target, nullptr, 0);
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(frozen_frame, nullptr, target, &at);
-    boxRGBA(target, 0, 0, (Sint16)(2 * screen_leveys), (Sint16)screen_korkeus, 0, 0, 0, 125);
+    boxRGBA(target, 0, 0, (Sint16)(2 * view_width), (Sint16)view_height, 0, 0, 0, 125);
     darkened_stale = !darkened;
 }
 
@@ -87,7 +87,7 @@ static void show_darkened() {
 // drawing on it is shown, then every queued event goes to `on_event`. The
 // caller paces the pass.
 static void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
-    FPS();
+    start_frame();
     show_darkened();
     draw();
     show_frame();
@@ -106,7 +106,7 @@ static Uint32 since_start() {
 static void draw_countdown() {
     const Uint32 t = since_start();
     const char* label = t <= 999 ? " 3" : t <= 1999 ? " 2" : t <= 2999 ? " 1" : "GO!";
-    text2(screen, kaksinpeli ? 370 : 230, 240, label, large_font);
+    text_white(screen, two_players ? 370 : 230, 240, label, large_font);
 }
 
 // Leaving moves the start past the countdown, which ends it.
@@ -130,8 +130,8 @@ void start_countdown() {
 }
 
 static void draw_pause() {
-    const int x = kaksinpeli ? 390 : 240;
-    text2(screen, x - 50, 240, "Pause", large_font);
+    const int x = two_players ? 390 : 240;
+    text_white(screen, x - 50, 240, "Pause", large_font);
     text(screen, x - 40, 280, "p to continue", small_font);
 }
 
@@ -171,13 +171,13 @@ void race_end_check() {
 static bool race_end_open = false;   // while the race-end screen runs
 
 static void draw_race_end() {
-    nappula(screen, 180, 150, "Level:", menu_cursor, 0, small_font);
-    nappula(screen, 180, 180, "Ok", menu_cursor, 1, small_font);
-    nappula(screen, 180, 210, "Menu", menu_cursor, 2, small_font);
-    textv(screen, 230, 153, chosen_level_name(), small_font);
+    draw_button(screen, 180, 150, "Level:", menu_cursor, 0, small_font);
+    draw_button(screen, 180, 180, "Ok", menu_cursor, 1, small_font);
+    draw_button(screen, 180, 210, "Menu", menu_cursor, 2, small_font);
+    text_pink(screen, 230, 153, chosen_level_name(), small_font);
     if (winner >= 1 && winner <= 3) {
-        snprintf(bfr, sizeof bfr, "Player %d won!", winner);
-        text2(screen, 125, 50, bfr, large_font);
+        snprintf(label_buffer, sizeof label_buffer, "Player %d won!", winner);
+        text_white(screen, 125, 50, label_buffer, large_font);
     }
 }
 

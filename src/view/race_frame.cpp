@@ -36,17 +36,17 @@ static void end_of_frame_events() {
 }
 
 // In a two-player race the opaque copy of view 2 (compose_views) covers
-// the window from x = screen_leveys to its right and bottom edges, so
+// the window from x = view_width to its right and bottom edges, so
 // whatever view 1 draws there is never seen. Clipping the window to view 1
 // while it is cleared and drawn saves that work and shows the same picture.
 // Returns false, changing nothing, when the copy would not cover the rest.
 static bool clip_to_view_1(SDL_Rect& saved) {
-    if (!kaksinpeli || !screen || !second_view) return false;
+    if (!two_players || !screen || !second_view) return false;
     if (second_view->flags & (SDL_SRCALPHA | SDL_SRCCOLORKEY)) return false;
-    if (screen_leveys < 0 || screen_leveys + second_view->w < screen->w || second_view->h < screen->h)
+    if (view_width < 0 || view_width + second_view->w < screen->w || second_view->h < screen->h)
         return false;
     SDL_GetClipRect(screen, &saved);
-    const int right = saved.x + saved.w < screen_leveys ? saved.x + saved.w : screen_leveys;
+    const int right = saved.x + saved.w < view_width ? saved.x + saved.w : view_width;
     SDL_Rect view_1 = saved;
     view_1.w = (Uint16)(right > saved.x ? right - saved.x : 0);
     SDL_SetClipRect(screen, &view_1);
@@ -71,7 +71,7 @@ static void clear_view(SDL_Surface* s) {
 }
 
 void race_frame() {
-    FPS();
+    start_frame();
     SDL_Rect saved_clip;
     const bool clipped = clip_to_view_1(saved_clip);
     clear_view(screen);

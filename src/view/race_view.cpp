@@ -34,7 +34,7 @@ static bool ball_edge(int half, int camera, float stored, int* edge) {
 // this shows what drawing both cell by cell would.
 void draw_track() {
     draw_track_view(screen, camera_x[0], camera_y[0]);
-    if (kaksinpeli) draw_track_view(second_view, camera_x[1], camera_y[1]);
+    if (two_players) draw_track_view(second_view, camera_x[1], camera_y[1]);
 }
 
 static SDL_Surface* ball_image(int r, int b) {
@@ -60,7 +60,7 @@ void draw_ball(int r, int b) {
     SDL_Surface* image = ball_image(r, b);
     if (!image) return;
     draw_ball_in_view(image, screen, 0, r, b);
-    if (kaksinpeli) draw_ball_in_view(image, second_view, 1, r, b);
+    if (two_players) draw_ball_in_view(image, second_view, 1, r, b);
 }
 
 void draw_checkpoint_marker(int k) {
@@ -70,28 +70,28 @@ void draw_checkpoint_marker(int k) {
     SDL_Surface* image = c.lit ? marker_lit : marker_idle;
     c.lit = 0;
     blit_at(image, screen, c.x + camera_x[0] + 5, c.y + camera_y[0] + 5);
-    if (kaksinpeli) blit_at(image, second_view, c.x + camera_x[1] + 5, c.y + camera_y[1] + 5);
+    if (two_players) blit_at(image, second_view, c.x + camera_x[1] + 5, c.y + camera_y[1] + 5);
 }
 
 static void lap_texts(int x, int completed) {
-    snprintf(bfr, sizeof bfr, "Lap: %d", completed);
-    text(screen, x + 15, 13, bfr, small_font);
-    snprintf(bfr, sizeof bfr, "/%d", race_settings.laps);
-    text(screen, x + 85, 13, bfr, small_font);
+    snprintf(label_buffer, sizeof label_buffer, "Lap: %d", completed);
+    text(screen, x + 15, 13, label_buffer, small_font);
+    snprintf(label_buffer, sizeof label_buffer, "/%d", race_settings.laps);
+    text(screen, x + 85, 13, label_buffer, small_font);
 }
 
 void draw_lap_display() {
     blit_at(lap_bar, screen, 10, 10);
     lap_texts(0, racers[0].completed_laps);
-    if (!kaksinpeli) return;
+    if (!two_players) return;
     blit_at(lap_bar, second_view, 10, 10);
     compose_views();
-    lap_texts(screen_leveys, racers[1].completed_laps);
+    lap_texts(view_width, racers[1].completed_laps);
 }
 
 void compose_views() {
     // View 1 was drawn without clipping at its width; the opaque copy of view 2
     // covers whatever of it spilled past x = 400.
-    blit_at(second_view, screen, screen_leveys, 0);
-    lineRGBA(screen, (Sint16)screen_leveys, (Sint16)screen_korkeus, (Sint16)screen_leveys, 0, 0, 0, 0, 255);
+    blit_at(second_view, screen, view_width, 0);
+    lineRGBA(screen, (Sint16)view_width, (Sint16)view_height, (Sint16)view_width, 0, 0, 0, 0, 255);
 }

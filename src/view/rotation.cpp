@@ -25,7 +25,7 @@ void free_rotation_tables() {
 }
 
 int sprite_angle(float heading) {
-    // prt truncates toward zero and wraps into 0..359; a heading too large
+    // wrap_degrees truncates toward zero and wraps into 0..359; a heading too large
     // for an int (or not a number) comes back as 0 instead of overflowing.
-    return prt((double)heading);
+    return wrap_degrees((double)heading);
 }

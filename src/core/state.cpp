@@ -5,6 +5,7 @@
 int game_screen = SCREEN_MENU;
 RaceSettings race_settings;
 bool two_players = false;
+int race_difficulty = 0;
 int view_width = 500;
 int view_height = 500;
 int menu_cursor = 0;
@@ -19,6 +20,7 @@ void reset_program_state() {
     race_settings.level_index = 0;
     race_settings.music_on = true;
     two_players = false;
+    race_difficulty = 0;
     view_width = 500;
     view_height = 500;
     menu_cursor = 0;

@@ -16,6 +16,9 @@ struct RaceSettings {
 };
 extern RaceSettings race_settings;
 extern bool two_players;    // two-player mode
+// Who drives the computer racers: 0 Classic (the game's own drivers, and
+// the only ones of the plain game), 1 Good, 2 Expert (race/racing_adapter.h).
+extern int race_difficulty;
 
 extern int view_width;  // width of one view: 500, or 400 in a two-player race
 extern int view_height; // 500

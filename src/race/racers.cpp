@@ -7,6 +7,7 @@
 #include "draw/arith.h"
 #include "race/race.h"
 #include "race/race_local.h"
+#include "race/racing_adapter.h"
 #include "track/track.h"
 
 int racer_length(int r) {
@@ -30,6 +31,7 @@ void place_racers() {
             balls[b].heading[r] = 0.0f;
         }
     }
+    prepare_racing_drivers();
 }
 
 void move_head(int r, int h) {
@@ -74,6 +76,14 @@ static void clamp_head(int r) {
     if (y < (float)(-hh)) y = (float)(-hh);
 }
 
+// A computer racer: the Classic driver, or a Good or Expert one on the
+// human controls.
+static void drive_computer_racer(int r) {
+    if (!racing_driver_drives(r)) return drive_computer(r);
+    const int bits = racing_driver_bits(r);
+    drive_human(r, bits & DRIVE_LEFT, bits & DRIVE_RIGHT, bits & DRIVE_FORWARD, bits & DRIVE_BACK);
+}
+
 void step_racers(const Uint8* keys) {
     static const Uint8 no_keys[SDLK_LAST] = {};
     if (!keys) keys = no_keys;
@@ -83,9 +93,9 @@ void step_racers(const Uint8* keys) {
         if (two_players)
             drive_human(1, keys[SDLK_a], keys[SDLK_d], keys[SDLK_w], keys[SDLK_s]);
         else
-            drive_computer(1);
+            drive_computer_racer(1);
     }
-    if (racer_length(2) > 0) drive_computer(2);
+    if (racer_length(2) > 0) drive_computer_racer(2);
 
     for (int r = 0; r < RACERS; r++) racers[r].speed *= friction;
 

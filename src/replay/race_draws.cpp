@@ -11,6 +11,7 @@ void apply_replay_settings(const replay& r) {
     for (int i = 0; i < 3; i++) race_settings.chain_length[i] = r.lengths[i];
     race_settings.laps = r.laps;
     two_players = r.two_player;
+    race_difficulty = r.difficulty;
 }
 
 // The slowing cells of the square the race is on, row by row as the loader
@@ -34,6 +35,7 @@ void capture_race_setup(replay& r) {
     for (int i = 0; i < 3; i++) r.lengths[i] = racer_length(i);
     r.laps = race_settings.laps;
     r.two_player = two_players;
+    r.difficulty = race_difficulty;
     for (int i = 0; i < 3; i++) r.speeds[i] = racers[i].speed;
     r.computer_acceleration = computer_acceleration[1];
     r.slowing.clear();

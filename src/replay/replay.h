@@ -79,6 +79,7 @@ struct replay {
     bool two_player = false;
     int lengths[3] = {7, 2, 5};
     int laps = 3;
+    int difficulty = 0;         // the computer drivers: 0 Classic, 1 Good, 2 Expert
     // What the race before left in the game's racers, which a set-up keeps:
     // each racer's speed, and player 2's acceleration as a computer driver
     // (a two-player race sets it to the players' own).

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/files.h"
+#include "race/racing_driver.h"
 #include "replay/replay.h"
 #include "track/track.h"
 
@@ -167,6 +168,16 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
     if (!in.take("laps", error) || !in.count(2, error) || !in.number_at(1, 1, INT_MAX, v, error))
         return false;
     r.laps = (int)v;
+    // Optional: replays without it were raced by the Classic drivers.
+    r.difficulty = DIFFICULTY_CLASSIC;
+    if (in.next_is("difficulty")) {
+        if (!in.take("difficulty", error) || !in.count(2, error)) return false;
+        if (!parse_difficulty(in.words[1], r.difficulty)) {
+            error = in.where() + "'difficulty' needs classic, good or expert, got '" +
+                    printable(in.words[1]) + "'";
+            return false;
+        }
+    }
     if (!in.take("carried", error) || !in.count(5, error)) return false;
     for (int i = 0; i < 4; i++) {
         float& f = i < 3 ? r.speeds[i] : r.computer_acceleration;
@@ -301,6 +312,7 @@ std::string format_replay(const replay& r) {
     s += "lengths " + std::to_string(r.lengths[0]) + " " + std::to_string(r.lengths[1]) + " " +
          std::to_string(r.lengths[2]) + "\n";
     s += "laps " + std::to_string(r.laps) + "\n";
+    if (r.difficulty != DIFFICULTY_CLASSIC) s += std::string("difficulty ") + difficulty_name(r.difficulty) + "\n";
     char carried[128];
     std::snprintf(carried, sizeof carried, "carried %.9g %.9g %.9g %.9g\n", (double)r.speeds[0],
                   (double)r.speeds[1], (double)r.speeds[2], (double)r.computer_acceleration);

@@ -21,6 +21,7 @@ struct sim_options {
     std::string keys_file;        // empty: no script
     long long steps = -1;         // -1: as many as the script holds
     unsigned int seed = 1;
+    int difficulty = 0;           // --difficulty: 0 classic, 1 good, 2 expert
     std::string level_file;
     std::string replay_file;      // --replay: the race, keys and result from a replay
     std::string track_file;       // --track: the replay's track when not in the catalogue

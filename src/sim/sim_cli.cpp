@@ -16,12 +16,13 @@
 #include "core/files.h"
 #include "core/state.h"
 #include "race/race.h"
+#include "race/racing_driver.h"
 #include "sim/sim.h"
 #include "track/track.h"
 
 const char* const sim_usage =
     "usage: chainball-sim [--two-player] [--lengths A,B,C] [--laps N] [--keys FILE]\n"
-    "                     [--steps N] [--seed N] LEVEL_FILE\n"
+    "                     [--steps N] [--seed N] [--difficulty D] LEVEL_FILE\n"
     "       chainball-sim --replay FILE [--track PATH] [--force]\n"
     "\n"
     "Runs race steps on one level without a window and prints the state.\n"
@@ -36,6 +37,7 @@ const char* const sim_usage =
     "  --steps N        run exactly N steps (no keys held after the script ends);\n"
     "                   default: the steps of the script, 0 without one\n"
     "  --seed N         seed for srand before loading; default 1\n"
+    "  --difficulty D   computer drivers: classic (default), good or expert\n"
     "  --replay FILE    run the race a replay file holds (its track, settings,\n"
     "                   draws and keys) and compare the result with the recorded\n"
     "                   one: status 0 when equal, 3 when not\n"
@@ -161,6 +163,13 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             const std::string range = "a whole number from 0 to " + std::to_string(UINT_MAX);
             if (!take_number(0, UINT_MAX, range.c_str(), n)) return false;
             opt.seed = (unsigned int)n;
+        } else if (arg == "--difficulty") {
+            std::string v;
+            if (!take_value(v)) return false;
+            if (!parse_difficulty(v, opt.difficulty)) {
+                error = "--difficulty needs classic, good or expert, got '" + printable(v) + "'";
+                return false;
+            }
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + printable(arg);
             return false;
@@ -380,6 +389,7 @@ void sim_setup(const sim_options& opt) {
     race_settings.chain_length[2] = opt.lengths[2];
     race_settings.laps = opt.laps;
     two_players = opt.two_player;
+    race_difficulty = opt.difficulty;
     std::srand(opt.seed);
     setup_race(opt.level_file.c_str());
 }
@@ -500,6 +510,7 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     race.two_player = rep.two_player;
     for (int i = 0; i < 3; i++) race.lengths[i] = rep.lengths[i];
     race.laps = rep.laps;
+    race.difficulty = rep.difficulty;
     race.level_file = replay_track_path(opt, rep);
     std::string warning;
     if (!check_replay_track(rep, race.level_file, opt.force, why, warning)) {

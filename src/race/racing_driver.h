@@ -1,0 +1,42 @@
+// The Good and Expert computer drivers: from what a racer sees to the four
+// controls a human racer has, so they move by the human rules. They follow
+// the racing line of their chain length; Good makes small mistakes that are
+// fixed functions of the step number (no random numbers), so a race and its
+// replay drive alike. The Classic drivers are race/drivers.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "race/racing_line.h"
+
+enum { DIFFICULTY_CLASSIC = 0, DIFFICULTY_GOOD = 1, DIFFICULTY_EXPERT = 2 };
+
+// "classic", "good", "expert" and back; false for any other word.
+const char* difficulty_name(int difficulty);
+bool parse_difficulty(const std::string& word, int& difficulty);
+
+// Control bits, the same as a key script's arrows for player 1.
+enum { DRIVE_FORWARD = 1, DRIVE_BACK = 2, DRIVE_LEFT = 4, DRIVE_RIGHT = 8 };
+
+constexpr int SEEN_BALLS = 30;
+
+// What a driver sees in one step. Positions are world pixels.
+struct DriverView {
+    float x = 0, y = 0;        // its head
+    int heading = 0;           // whole degrees, as stored after a human step
+    float speed = 0;           // negative drives forward
+    int leg = 0;               // checkpoints touched so far this lap, in order
+    int others = 0;            // balls of other racers below
+    float other_x[SEEN_BALLS] = {}, other_y[SEEN_BALLS] = {};
+};
+
+// What a driver remembers between steps; part of the race.
+struct DriverMemory {
+    uint32_t step = 0;          // steps driven since the set-up
+    uint8_t late_steer[3] = {}; // Good: the steering it decided in the last steps
+};
+
+// One step's controls (DRIVE_* bits) for a Good or Expert driver.
+int racing_controls(const RacingLine& line, int difficulty, const DriverView& view,
+                    DriverMemory& memory);

@@ -1,0 +1,44 @@
+// The racing line of a track for one chain length: a cost-to-go field over a
+// grid of 25-pixel cells, for each leg of a lap (to checkpoint 0, 1, ...,
+// then to the finish strip), built once at race set-up from the track's
+// layout alone. Cells inside slowing tiles cost what crossing them costs a
+// chain of that length; cells close to them cost a little more, as a long
+// chain cuts the inside of a corner. Integer costs and a fixed visiting
+// order: every machine builds the same line.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct Track;
+
+constexpr int LINE_CELL = 25;        // pixels per side of a line cell: a tile holds 2 x 2
+constexpr int LINE_OPEN_COST = 10;   // cost per pixel of open ground (tenths)
+constexpr int LINE_MUD_COST = 48;    // ... inside a slowing cell: a head crawls there at 1.15
+
+struct RacingLine {
+    int cols = 0;           // line cells per side (track size * 2)
+    int legs = 0;           // checkpoints + 1: the last leg ends in the finish strip
+    int chain_length = 0;   // the chain it was built for
+    int finish_x = 0, finish_y = 0;
+    std::vector<int> cp_x, cp_y;        // the point each checkpoint is touched around
+    std::vector<uint8_t> factor;        // per cell: cost per pixel (LINE_OPEN_COST on open ground)
+    std::vector<uint8_t> seed;          // legs x cells: 1 where the leg's target is reached
+    std::vector<int32_t> cost;          // legs x cells: cost to the end of the lap
+    std::vector<int8_t> next;           // legs x cells: the move towards the target, -1 none
+};
+
+// The 16 moves between line cells (sides, diagonals, knight's moves).
+constexpr int LINE_MOVES = 16;
+extern const int line_move_dx[LINE_MOVES], line_move_dy[LINE_MOVES];
+
+// Builds the line of `t` for a chain of `chain_length` balls. A track with no
+// finish on its grid gets an empty line (cols 0).
+RacingLine build_racing_line(const Track& t, int chain_length);
+
+// Index of the cell under world pixel (x, y), or -1 off the grid.
+int line_cell_at(const RacingLine& line, float x, float y);
+
+// True when (x, y) counts as reaching leg `leg`'s target: within the touch
+// reach of its checkpoint, or inside the finish strip.
+bool line_target_reached(const RacingLine& line, int leg, float x, float y);

@@ -21,12 +21,13 @@ constexpr float BRAKED_PX = 2.0f;   // the foretold head brakes down to this spe
 // The cell cost the foretold head must stay under (LINE_OPEN_COST in the
 // open, more near slowing cells).
 constexpr int NEAR_MUD_FACTOR_EXPERT = 30;
-constexpr int NEAR_MUD_FACTOR_GOOD = 15;
+constexpr int NEAR_MUD_FACTOR_GOOD = 18;
 
 struct walk_point {
     float x, y;
     int leg;       // the leg the line is on at this point
     int32_t cost;  // cost of the line from the head to here
+    int worst;     // the dearest cell of the line from the head to here
 };
 
 float wrap180(float a) {
@@ -61,6 +62,8 @@ int walk_line(const RacingLine& line, int cell, int leg, walk_point* out, int mo
         out[n].y = (float)(y * LINE_CELL + LINE_CELL / 2);
         out[n].leg = leg;
         out[n].cost = start - line.cost[(size_t)leg * cells + c];
+        const int f = line.factor[(size_t)c];
+        out[n].worst = n > 0 && out[n - 1].worst > f ? out[n - 1].worst : f;
         n++;
     }
     return n;
@@ -81,6 +84,7 @@ bool straight_run(const RacingLine& line, const DriverView& v, int leg, const wa
         const int c = line_cell_at(line, x, y);
         if (c < 0) return false;
         const int f = line.factor[(size_t)c];
+        if (f > p.worst && f > LINE_OPEN_COST + 8) return false;   // nearer the mud than the line goes
         const bool mud = f >= LINE_MUD_COST;
         if (mud && !in_mud) cost += 27 * (line.chain_length - 1) * (f - LINE_OPEN_COST);
         in_mud = mud;
@@ -198,14 +202,15 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
     // A head this slow turns almost on the spot: braking would only back it up.
     if (-v.speed > BRAKED_PX && !safe_ahead(line, v, steer | DRIVE_FORWARD, ahead, n, worst))
         bits = safe_ahead(line, v, steer, ahead, n, worst) ? 0 : DRIVE_BACK;
+    // Facing well away from the aim: turn on a tight circle at a crawl.
+    if (std::fabs(turn) > 45.0f) bits = -v.speed > 3.0f ? DRIVE_BACK : -v.speed >= 1.2f ? 0 : DRIVE_FORWARD;
 
     if (good) {
-        // Good reacts two steps late, and lifts off for a moment now and then.
+        // Good reacts a step late, and lifts off for a moment now and then.
         const int decided = steer;
-        steer = memory.late_steer[1];
-        memory.late_steer[1] = memory.late_steer[0];
+        steer = memory.late_steer[0];
         memory.late_steer[0] = (uint8_t)decided;
-        if (memory.step % 160 >= 100 && memory.step % 160 < 105) bits &= ~DRIVE_FORWARD;
+        if (memory.step % 250 >= 200 && memory.step % 250 < 204) bits &= ~DRIVE_FORWARD;
     }
     return bits | steer;
 }

@@ -34,7 +34,7 @@ struct DriverView {
 // What a driver remembers between steps; part of the race.
 struct DriverMemory {
     uint32_t step = 0;          // steps driven since the set-up
-    uint8_t late_steer[3] = {}; // Good: the steering it decided in the last steps
+    uint8_t late_steer[1] = {}; // Good: the steering it decided last step
 };
 
 // One step's controls (DRIVE_* bits) for a Good or Expert driver.

@@ -93,6 +93,7 @@ driver_lap drive_first_lap(const std::string& path, int driver, int chain, bool 
         for (int b = 0; b < racer_length(measured); b++)
             slowed = slowed || on_slowing_cell(hw + balls[b].x[measured], hh + balls[b].y[measured]);
         const double moved = std::hypot((double)(balls[0].x[measured] - x0), (double)(balls[0].y[measured] - y0));
+        lap.slowed += slowed;
         still = moved < STALL_PX && !slowed ? still + 1 : 0;
         if (still > lap.longest_stall) lap.longest_stall = still;
         if (racers[measured].completed_laps >= 1) {

@@ -22,6 +22,7 @@ constexpr float STALL_PX = 0.5f;
 struct driver_lap {
     int steps = -1;          // steps to the first lap; -1: none in the time given
     int longest_stall = 0;   // the most steps in a row without progress off slowing cells
+    int slowed = 0;          // steps with a ball of the chain on a slowing cell
 };
 
 // The first lap of `driver` with a `chain`-ball chain on the track at

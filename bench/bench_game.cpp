@@ -220,6 +220,17 @@ void print_targets() {
                 ">= 120 k/s", sim_process >= 120000);
     target_line("simulation steps per second, 30 balls", h_steps, steps / 1000, "k/s",
                 ">= 20 k/s", steps >= 20000);
+    double classic = 0, expert = 0, line_ms = 0, wins = 0, between = 0, stalls = 0, tracks = 0;
+    const bool h_classic = figure("driver_step/classic", classic), h_expert = figure("driver_step/expert", expert),
+               h_line = figure("racing_line_ms", line_ms), h_laps = figure("expert_wins", wins) &&
+               figure("good_between", between) && figure("driver_stalls", stalls) && figure("tracks", tracks);
+    target_line("race step, Expert / Classic drivers, CPU", h_classic && h_expert,
+                classic > 0 ? expert / classic : 0, "x", "<= 2x", classic > 0 && expert / classic <= 2);
+    target_line("racing line, GrandLoop 40x40, CPU", h_line, line_ms, "ms", "<= 50 ms", line_ms <= 50);
+    target_line("tracks where Expert beats both script drivers", h_laps, wins, "", ">= 12 of 14", wins >= 12);
+    target_line("tracks where Good lies between Classic and Expert", h_laps, between, "", "all",
+                between == tracks);
+    target_line("driver runs that stall or finish no lap", h_laps, stalls, "", "0", stalls == 0);
     target_line("start-up to the first menu frame, fresh process", h_start, start, "ms", "<= 250 ms",
                 start <= 250);
     target_line("peak memory, every screen (VmHWM)", h_peak, peak, "MiB", "<= 64 MiB", peak <= 64);

@@ -12,10 +12,10 @@ namespace {
 
 constexpr int WALK_CELLS = 14;      // how far ahead the line is read, in cells
 constexpr int GOOD_WALK_CELLS = 6;  // Good reads it shorter and so runs wider
-constexpr float SAMPLE_PX = 5.0f;   // spacing of the straight-run test
+constexpr float SAMPLE_PX = 10.0f;  // spacing of the straight-run test
 constexpr float PASS_GAP = 22.0f;   // another ball this close to the run blocks it
 constexpr float PASS_LOOK = 90.0f;  // ... within this far ahead
-constexpr int FORESEE_STEPS = 18;  // steps of movement foretold
+constexpr int FORESEE_STEPS = 14;  // steps of movement foretold
 constexpr float PURSUIT_PX = 50.0f; // the foretold head steers for the line this far ahead
 constexpr float BRAKED_PX = 2.0f;   // the foretold head brakes down to this speed
 // The cell cost the foretold head must stay under (LINE_OPEN_COST in the
@@ -181,7 +181,9 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
         ay = (float)(line.finish_y + 10);
     } else {
         int pick = n - 1;
-        while (pick > 0 && !straight_run(line, v, leg, ahead[pick])) pick--;
+        // Every other point: the line bends slowly at this scale.
+        while (pick > 1 && !straight_run(line, v, leg, ahead[pick])) pick -= 2;
+        if (pick == 1 && !straight_run(line, v, leg, ahead[pick])) pick = 0;
         ax = ahead[pick].x;
         ay = ahead[pick].y;
     }

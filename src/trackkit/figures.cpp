@@ -15,7 +15,9 @@
 #include "core/media.h"
 #include "core/state.h"
 #include "race/race.h"
+#include "race/racing_driver.h"
 #include "track/track.h"
+#include "trackkit/driver_laps.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
 #include "view/view.h"
@@ -195,6 +197,15 @@ void measure_track(const std::string& path, track_figures& fig) {
     route_figures(fig);
     shortcut_figures(fig);
     fig.lap_seconds = computer_lap(path);
+    for (int d = LAP_CLASSIC; d <= LAP_EXPERT; d++) {
+        if (fig.lap_seconds == LAP_NOT_MEASURABLE) {
+            fig.driver_lap_seconds[d] = LAP_NOT_MEASURABLE;
+            continue;
+        }
+        const driver_lap lap = drive_first_lap(path, d, 7, false, false, LAP_GIVE_UP_SECONDS * 50);
+        fig.driver_lap_seconds[d] = lap.steps < 0 ? -1 : lap.steps / 50.0;
+    }
+    race_difficulty = DIFFICULTY_CLASSIC;
     grid_figures(path, fig);
     set_view_size();
     fig.view_cells = (view_width < view_height ? view_width : view_height) / 50;

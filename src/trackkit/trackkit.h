@@ -49,6 +49,9 @@ struct track_figures {
     const char* finish_side = "";  // "left", "right" or "inside"
     double lap_seconds = -1;       // player 3's first lap; < 0: none in time,
                                    // or LAP_NOT_MEASURABLE without a checkpoint
+    // The first lap of each computer driver with a 7-ball chain, as
+    // lap_seconds: Classic, Good, Expert.
+    double driver_lap_seconds[3] = {-1, -1, -1};
     double shortcut_ratio = -1;    // < 0: not measurable (no checkpoint)
     double open_way = 0, road_way = 0;   // the two ways, in cells
     int grid_balls = 0;            // 0 .. 10 balls of every racer with room

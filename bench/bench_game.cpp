@@ -17,6 +17,7 @@
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/view.h"
 
 static bool started = false;
 
@@ -112,15 +113,15 @@ static int level_index_of(const char* name) {
 void start_race(const char* level, const std::string& file, bool two_players) {
     bench_start_game();
     std::srand(1);
-    reset_race_state();
+    live_race = new_race();
     race_settings.chain_length[0] = race_settings.chain_length[1] = race_settings.chain_length[2] = 10;
     race_settings.laps = 1000000;
     race_settings.level_index = level_index_of(level);
     ::two_players = two_players;
     load_level();   // window size, race progress, the level, the placement
     if (!file.empty()) {
-        load_level_file(file.c_str());
-        place_racers();
+        load_level_file(loaded_track, file.c_str(), setup_random);
+        place_racers(live_race, loaded_track, setup_random);
     }
     race_start_ticks = game_ticks() - 10000;
     Uint8* keys = SDL_GetKeyState(nullptr);
@@ -129,8 +130,8 @@ void start_race(const char* level, const std::string& file, bool two_players) {
 }
 
 void back_to_start() {
-    place_racers();
-    racers[1].next_waypoint = racers[2].next_waypoint = 0;
+    place_racers(live_race, loaded_track, setup_random);
+    live_race.racers[1].next_waypoint = live_race.racers[2].next_waypoint = 0;
 }
 
 void keep_racing(long frame, bool two_players) {

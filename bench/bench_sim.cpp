@@ -11,6 +11,7 @@
 #include "race/race.h"
 #include "shell/shell.h"
 #include "sim/sim.h"
+#include "view/view.h"
 
 static void BM_SimStep(benchmark::State& state, const char* name, const std::string& level_file) {
     bench_start_game();   // for the working folder; the step itself draws nothing
@@ -18,15 +19,13 @@ static void BM_SimStep(benchmark::State& state, const char* name, const std::str
     opt.lengths[0] = opt.lengths[1] = opt.lengths[2] = 10;
     opt.laps = 1000000;
     opt.level_file = level_file;
-    sim_setup(opt);
-    Uint8 keys[SDLK_LAST];
-    sim_keys_to_state(SIM_UP, keys);
+    sim_setup(opt, live_race, loaded_track);
+    const RaceInput keys = input_of_script_keys(SIM_UP);
     frame_times t;
     long step = 0;
     for (auto _ : state) {
         t.start();
-        simulate_step(keys, nullptr);
-        update_winner();
+        race_step(live_race, loaded_track, keys);
         t.stop();
         // Back to the start now and then, as the race frames do.
         if (++step % RESTART_EVERY == 0) back_to_start();

@@ -20,6 +20,7 @@
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/view.h"
 
 TEST(Shell, StartValues) {
     start_game_headless();
@@ -33,10 +34,10 @@ TEST(Shell, StartValues) {
     EXPECT_FALSE(two_players);
     EXPECT_EQ(menu_cursor, 0);
     EXPECT_EQ(background_phase, 2000);
-    EXPECT_FLOAT_EQ(acceleration, 1.1f);
-    EXPECT_FLOAT_EQ(friction, 0.8f);
-    EXPECT_FLOAT_EQ(computer_acceleration[1], 0.9f);
-    EXPECT_FLOAT_EQ(computer_acceleration[2], 1.05f);
+    EXPECT_FLOAT_EQ(live_race.acceleration, 1.1f);
+    EXPECT_FLOAT_EQ(live_race.friction, 0.8f);
+    EXPECT_FLOAT_EQ(live_race.computer_acceleration[1], 0.9f);
+    EXPECT_FLOAT_EQ(live_race.computer_acceleration[2], 1.05f);
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->w, 500);
     EXPECT_EQ(screen->h, 500);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "race/race.h"
 #include "replay/replay.h"
 
 // A longer key script is refused: at one step a line it holds over eight
@@ -33,9 +34,10 @@ struct sim_options {
 // false with the reason in `error`.
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error);
 
-// Program start values, srand(seed), then the race set up exactly as the
-// level-load screen sets it up. Does not check that the file exists.
-void sim_setup(const sim_options& opt);
+// A fresh race on an empty track, set up exactly as the level-load screen
+// sets one up, with the draws of the seed. Does not check that the file
+// exists.
+void sim_setup(const sim_options& opt, Race& race, Track& track);
 
 // Sets up the race as the level loader would and runs it, writing the
 // records to `out`. Returns the exit status: 0, or 2 after writing the

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "core/files.h"
-#include "core/state.h"
 #include "race/race.h"
 #include "sim/sim.h"
 #include "track/track.h"
@@ -35,7 +35,8 @@ const char* const sim_usage =
     "                   W A S D in any case; lines starting with '#' are comments\n"
     "  --steps N        run exactly N steps (no keys held after the script ends);\n"
     "                   default: the steps of the script, 0 without one\n"
-    "  --seed N         seed for srand before loading; default 1\n"
+    "  --seed N         seed of the set-up's random draws (only pictures depend on\n"
+    "                   them); default 1\n"
     "  --replay FILE    run the race a replay file holds (its track, settings,\n"
     "                   draws and keys) and compare the result with the recorded\n"
     "                   one: status 0 when equal, 3 when not\n"
@@ -347,14 +348,16 @@ struct record_line {
     }
 };
 
-static void print_racers(FILE* out, long long n) {
+static void print_racers(FILE* out, const Race& race, long long n) {
+    const Racer* racers = race.racers;
+    const BallRow* balls = race.balls;
     record_line line(out);
     line.word("step");
     line.number(n);
-    line.number((long long)winner);
+    line.number((long long)race.winner);
     line.put();
     for (int r = 0; r < RACERS; r++) {
-        const int len = racer_length(r);
+        const int len = racer_length(race, r);
         if (len == 0) continue;
         line.word("racer");
         line.number((long long)r);
@@ -370,21 +373,17 @@ static void print_racers(FILE* out, long long n) {
     }
 }
 
-void sim_setup(const sim_options& opt) {
-    reset_race_state();
-    // A fresh process starts from an empty track (a level without a finish
-    // cell keeps the previous one), so runs in one process start alike.
+void sim_setup(const sim_options& opt, Race& race, Track& track) {
+    // A fresh race on an empty track (a level without a finish cell keeps
+    // the previous one), so runs in one process start alike.
+    race = new_race();
     std::memset(&track, 0, sizeof track);
-    race_settings.chain_length[0] = opt.lengths[0];
-    race_settings.chain_length[1] = opt.lengths[1];
-    race_settings.chain_length[2] = opt.lengths[2];
-    race_settings.laps = opt.laps;
-    two_players = opt.two_player;
-    std::srand(opt.seed);
-    setup_race(opt.level_file.c_str());
+    const RaceSetup setup = {{opt.lengths[0], opt.lengths[1], opt.lengths[2]}, opt.laps, opt.two_player};
+    Random random = make_random(opt.seed);
+    setup_race(race, track, random, setup, opt.level_file.c_str());
 }
 
-static void print_track_and_start(FILE* out) {
+static void print_track_and_start(FILE* out, const Race& race, const Track& track) {
     std::fprintf(out, "track %d %d %d %d %d %d\n", track.size, track.straight_count,
                  track.finish_x, track.finish_y, track.waypoint_count, track.checkpoint_count);
     for (int i = 0; i < track.waypoint_count && i < MAX_WAYPOINTS; i++)
@@ -392,32 +391,29 @@ static void print_track_and_start(FILE* out) {
     for (int i = 0; i < track.checkpoint_count && i < MAX_CHECKPOINTS; i++)
         std::fprintf(out, "checkpoint %d %d %d\n", i, track.checkpoints[i].x,
                      track.checkpoints[i].y);
-    print_racers(out, 0);
+    print_racers(out, race, 0);
 }
 
 // Runs up to `steps` steps driven by `script`, printing each, and stops
 // after the step that ends the race. Returns the steps run. With `checks`,
 // the first checked step whose racer checksum differs goes to `diverged`,
 // and the last that agreed before it to `agreed`.
-static long long run_steps(const std::vector<sim_segment>& script, long long steps, FILE* out,
-                           const std::vector<replay_check>* checks, long long& diverged,
-                           long long& agreed) {
-    Uint8 keys[SDLK_LAST];
+static long long run_steps(Race& race, const Track& track, const std::vector<sim_segment>& script,
+                           long long steps, FILE* out, const std::vector<replay_check>* checks,
+                           long long& diverged, long long& agreed) {
     script_position at;
     size_t check = 0;
     long long n = 0;
     while (n < steps) {
         n++;
-        sim_keys_to_state(next_script_keys(script, at), keys);
-        simulate_step(keys, nullptr);
-        update_winner();
-        print_racers(out, n);
+        race_step(race, track, input_of_script_keys(next_script_keys(script, at)));
+        print_racers(out, race, n);
         if (checks && check < checks->size() && (*checks)[check].step == n) {
-            if (diverged == 0 && (*checks)[check].sum != race_checksum()) diverged = n;
+            if (diverged == 0 && (*checks)[check].sum != race_checksum(race)) diverged = n;
             if (diverged == 0) agreed = n;
             check++;
         }
-        if (race_over()) {
+        if (race_over(race)) {
             std::fprintf(out, "end %lld\n", n);
             break;
         }
@@ -459,11 +455,13 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
         for (const auto& s : script) steps += s.count;
     }
 
-    sim_setup(opt);
+    Race race;
+    std::unique_ptr<Track> track(new Track);
+    sim_setup(opt, race, *track);
 
-    print_track_and_start(out);
+    print_track_and_start(out, race, *track);
     long long diverged = 0, agreed = 0;
-    run_steps(script, steps, out, nullptr, diverged, agreed);
+    run_steps(race, *track, script, steps, out, nullptr, diverged, agreed);
     return 0;
 }
 
@@ -509,12 +507,15 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     }
     if (!warning.empty()) std::fprintf(err, "chainball-sim: %s\n", warning.c_str());
 
-    sim_setup(race);
-    apply_race_draws(rep);
-    print_track_and_start(out);
+    Race raced;
+    std::unique_ptr<Track> track(new Track);
+    sim_setup(race, raced, *track);
+    apply_race_draws(rep, raced, *track);
+    print_track_and_start(out, raced, *track);
     long long diverged = 0, agreed = 0;
-    const long long ran = run_steps(rep.keys, rep.result.steps, out, &rep.checks, diverged, agreed);
-    const replay_result got = current_result(ran);
+    const long long ran =
+        run_steps(raced, *track, rep.keys, rep.result.steps, out, &rep.checks, diverged, agreed);
+    const replay_result got = current_result(raced, ran);
     if (same_result(got, rep.result) && diverged == 0) {
         std::fprintf(err, "chainball-sim: replay %s: as recorded (%s)\n",
                      printable(opt.replay_file, 200).c_str(), describe_result(got).c_str());

@@ -221,6 +221,10 @@ void print_targets() {
                 ">= 120 k/s", sim_process >= 120000);
     target_line("simulation steps per second, 30 balls", h_steps, steps / 1000, "k/s",
                 ">= 20 k/s", steps >= 20000);
+    double save_restore = 0, resim = 0;
+    const bool h_save = figure("race_save_restore_us", save_restore), h_resim = figure("resimulate_8_us", resim);
+    target_line("race save plus restore", h_save, save_restore, "us", "<= 1 us", save_restore <= 1);
+    target_line("restore and re-simulate 8 steps, 30 balls", h_resim, resim, "us", "report", true);
     target_line("start-up to the first menu frame, fresh process", h_start, start, "ms", "<= 250 ms",
                 start <= 250);
     target_line("peak memory, every screen (VmHWM)", h_peak, peak, "MiB", "<= 64 MiB", peak <= 64);

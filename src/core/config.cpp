@@ -315,8 +315,9 @@ struct reader {
         whole(t.get("keep"), "recording.keep", 1, MAX_RECORDINGS_KEPT, c.recordings_kept);
     }
 
-    // A key or button bound to two actions: the later one goes back to its
-    // default, or, when that is taken too, every binding does.
+    // A key or button bound to two actions: the one changed from its default
+    // (the later one when both are) goes back to it, or, when that is taken
+    // too, every binding does.
     void bound_twice() {
         const game_config defaults;
         binding* all[9];
@@ -336,19 +337,19 @@ struct reader {
         for (int i = 1; i < 9; i++) {
             for (int j = 0; j < i; j++) {
                 if (!same(*all[i], *all[j])) continue;
-                const std::string was = binding_name(*all[i]);
-                *all[i] = *fallback[i];
+                const int moved = *all[i] == *fallback[i] ? j : i, other = moved == i ? j : i;
+                const std::string was = binding_name(*all[moved]);
+                *all[moved] = *fallback[moved];
                 bool free = true;
-                for (int k = 0; k < 9; k++) free = free && (k == i || !same(*all[i], *all[k]));
-                if (free) {
-                    problem(names[i] + ": '" + printable(was) + "' is bound to " + names[j] + " too; using '" +
-                            binding_name(*all[i]) + "'");
-                } else {
-                    problem(names[i] + ": '" + printable(was) + "' is bound to " + names[j] +
+                for (int k = 0; k < 9; k++) free = free && (k == moved || !same(*all[moved], *all[k]));
+                if (!free) {
+                    problem(names[moved] + ": '" + printable(was) + "' is bound to " + names[other] +
                             " too, and its default is taken; using the default keys for all");
                     for (int k = 0; k < 9; k++) *all[k] = *fallback[k];
                     return;
                 }
+                problem(names[moved] + ": '" + printable(was) + "' is bound to " + names[other] + " too; using '" +
+                        binding_name(*all[moved]) + "'");
                 break;
             }
         }

@@ -208,6 +208,8 @@ TEST(ConfigFile, TextThatIsNotTomlIsOneLineAndAllDefaults) {
         "\xef\xbb\xbf[race]\nlaps = \xc3\x28\n",
         std::string(5000, '['),
         "[race]\nlaps = 5\n[race]\nlaps = 6\n",
+        // A character on which the library itself goes wrong: refused first.
+        "[race]\nlaps = 3 \xc2\xa1\n",
     };
     for (const std::string& t : texts) {
         std::vector<std::string> problems;

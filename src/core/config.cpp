@@ -369,6 +369,19 @@ struct reader {
 
 game_config parse_config(const std::string& text, std::vector<std::string>& problems) {
     game_config c;
+    // Every setting is plain ASCII, and toml++ 3.3 reaches undefined
+    // behaviour on some other characters (found by the fuzz target): such
+    // a file is refused before the library sees it.
+    int line = 1, column = 1;
+    for (unsigned char ch : text) {
+        if (ch >= 0x80) {
+            problems.push_back("line " + std::to_string(line) + ", column " + std::to_string(column) +
+                               ": a byte that is not ASCII; using the defaults");
+            return c;
+        }
+        column = ch == '\n' ? 1 : column + 1;
+        line += ch == '\n';
+    }
     toml::parse_result parsed = toml::parse(std::string_view(text));
     if (!parsed) {
         const toml::parse_error& e = parsed.error();

@@ -428,3 +428,37 @@ TEST(ConfigKeys, NamesAreSdlsAndReadBack) {
     ASSERT_TRUE(binding_from_name("button 0", b));
     EXPECT_TRUE(b.kind == binding::PAD_BUTTON && b.code == 0);
 }
+
+// The classic game never opens the settings file, under XDG_CONFIG_HOME or
+// under HOME: the built game, run headless with every open logged, walks the
+// main menu to Quit (Up wraps to it, Return chooses it) with a settings file
+// in both places.
+TEST(ClassicGame, NeverOpensTheSettingsFile) {
+    if (access("./chainball", X_OK) != 0 || access("./libchainball_test_shim.so", R_OK) != 0)
+        GTEST_SKIP() << "game or test shim not built beside the tests";
+    const std::string top = scratch_dir();
+    const std::string xdg = top + "/xdg", home = top + "/home", log = top + "/opens.log";
+    game_config c;
+    c.laps = 9;
+    FILE* err = tmpfile();
+    ASSERT_TRUE(write_config(xdg + "/chainball/chainball.toml", c, err));
+    ASSERT_TRUE(write_config(home + "/.config/chainball/chainball.toml", c, err));
+    read_back(err);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string cmd = "env XDG_CONFIG_HOME=" + xdg + " HOME=" + home + " CHAINBALL_SHIM_LOG=" + log +
+                            " CHAINBALL_SHIM_KEYS=" + std::to_string(SDLK_UP) + "," + std::to_string(SDLK_RETURN) +
+                            " LD_PRELOAD=" + cwd + "/libchainball_test_shim.so"
+                            " SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 ./chainball > " + top +
+                            "/out.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << file_text(top + "/out.txt");   // Quit, not the timeout's 124
+    const std::string opened = file_text(log);
+    // The log works: the game's own files are in it.
+    EXPECT_NE(opened.find("VeraMoBd.ttf\n"), std::string::npos) << opened;
+    EXPECT_NE(opened.find("all_levels.txt\n"), std::string::npos) << opened;
+    EXPECT_EQ(opened.find("chainball.toml"), std::string::npos) << opened;
+    EXPECT_EQ(opened.find(xdg), std::string::npos) << opened;
+    EXPECT_EQ(opened.find(home), std::string::npos) << opened;
+}

@@ -60,8 +60,8 @@ bool reserved_key(int key) { return key == SDLK_ESCAPE || key == SDLK_F11; }
 }  // namespace
 
 const char* key_name(int key) {
-    static char single[SDLK_LAST][2];
     if (key > 0 && key < SDLK_LAST && character_key(key)) {
+        static char single[SDLK_LAST][2];
         single[key][0] = (char)key;
         return single[key];
     }

@@ -142,12 +142,12 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     if (!number("--seed", seed, 0, UINT_MAX, "a whole number from 0 to " + std::to_string(UINT_MAX), n))
         return false;
     opt.seed = (unsigned int)n;
+    const bool have_level = !levels.empty();
+    if (have_level) opt.level_file = levels[0];
     if (levels.size() > 1) {
         error = "more than one level file: '" + printable(levels[0]) + "' and '" + printable(levels[1]) + "'";
         return false;
     }
-    const bool have_level = !levels.empty();
-    if (have_level) opt.level_file = levels[0];
 
     if (!opt.replay_file.empty()) {
         if (have_level) {

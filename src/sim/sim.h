@@ -28,10 +28,12 @@ struct sim_options {
     bool force = false;           // --force: race a replay on a track of other bytes
     std::string race_option;      // the first option a replay would contradict
     bool help = false;
+    bool version = false;
 };
 
 // Reads the command line (argv[0] is the program). On a bad option returns
-// false with the reason in `error`.
+// false with the reason in `error`; true with `help` or `version` set when
+// those were asked for.
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error);
 
 // A fresh race on an empty track, set up exactly as the level-load screen

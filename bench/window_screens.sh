@@ -151,7 +151,7 @@ cp "$STRAIGHT_LEVEL" "$GAME_DIR/filut/levelit/"
 echo "$(basename "$GAME") in a real window ($XVFB_SCREEN), $(nproc) cores:"
 echo "  screen                             game CPU   X CPU   frames/s  steps/s"
 for s in ${SCALES:-1 2 3}; do screens "$s"; done
-awk -v kb="${PEAK:-0}" 'BEGIN { printf "peak resident memory (VmHWM) after the scale-1 screens: %.1f MiB\n", kb / 1024 }'
+[ -n "${PEAK:-}" ] && awk -v kb="$PEAK" 'BEGIN { printf "peak resident memory (VmHWM) after the scale-1 screens: %.1f MiB\n", kb / 1024 }'
 
 # The two-player race again with one core kept busy by another process.
 echo "with one core kept busy:"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every screen of the game binary in a real window (Xvfb) at scales 1 to 3,
 # each beside a minimal SDL program of the same window size and pacing
-# (bench/minimal_window.cpp), in one run; then the two-player race again
+# (bench/programs/minimal_window.cpp), in one run; then the two-player race again
 # while another process keeps one core busy. Per row: the CPU of the game
 # (user + system time from /proc/PID/stat, share of one core), the CPU of
 # the X server over the same seconds, frames sent to X per second, and race
@@ -20,7 +20,7 @@ MINIMAL="$BUILD_DIR/minimal_window"
 LOG="$ARTIFACTS/frames.txt"
 "${CXX:-c++}" -O2 -shared -fPIC -o "$SHIM" "$(dirname "$0")/preload/first_frame.cpp" \
   $(pkg-config --cflags sdl) -ldl || { echo "cannot build $SHIM"; exit 1; }
-"${CXX:-c++}" -O2 -o "$MINIMAL" "$(dirname "$0")/minimal_window.cpp" \
+"${CXX:-c++}" -O2 -o "$MINIMAL" "$(dirname "$0")/programs/minimal_window.cpp" \
   $(pkg-config --cflags --libs sdl) || { echo "cannot build $MINIMAL"; exit 1; }
 
 HZ=$(getconf CLK_TCK)

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "bench_game.h"
-#include "core/state.h"
 #include "race/race.h"
-#include "race/racing_driver.h"
-#include "race/racing_line.h"
 #include "sim/sim.h"
+#include "track/racing_line.h"
 #include "track/track.h"
 #include "trackkit/driver_laps.h"
 
@@ -28,18 +28,18 @@ static void BM_DriverStep(benchmark::State& state, int difficulty, const char* k
     opt.laps = 1000000;
     opt.level_file = "filut/levelit/GrandLoop.txt";
     opt.difficulty = difficulty;
-    sim_setup(opt);
-    Uint8 keys[SDLK_LAST];
-    sim_keys_to_state(SIM_UP, keys);
+    Race race;
+    std::unique_ptr<Track> track(new Track);
+    sim_setup(opt, race, *track);
+    const RaceInput up = input_of_script_keys(SIM_UP);
     frame_times t;
     for (auto _ : state) {
         t.start();
-        for (int s = 0; s < STEPS_PER_SAMPLE; s++) simulate_step(keys, nullptr);
+        for (int s = 0; s < STEPS_PER_SAMPLE; s++) race_step(race, *track, up);
         t.stop();
     }
     state.counters["median_us_per_step"] = t.median() * 1000 / STEPS_PER_SAMPLE;
     record_figure(key, t.median() / STEPS_PER_SAMPLE);
-    race_difficulty = DIFFICULTY_CLASSIC;
 }
 static void BM_ClassicStep(benchmark::State& s) { BM_DriverStep(s, DIFFICULTY_CLASSIC, "driver_step/classic"); }
 static void BM_ExpertStep(benchmark::State& s) { BM_DriverStep(s, DIFFICULTY_EXPERT, "driver_step/expert"); }
@@ -48,12 +48,13 @@ BENCHMARK(BM_ExpertStep)->Name("race_step_drivers/Expert_GrandLoop")->Unit(bench
 
 static void BM_RacingLine(benchmark::State& state) {
     bench_start_game();
-    std::srand(1);
-    load_level_file("filut/levelit/GrandLoop.txt");
+    std::unique_ptr<Track> track(new Track);
+    Random random = make_random(1);
+    load_level_file(*track, "filut/levelit/GrandLoop.txt", random);
     frame_times t;
     for (auto _ : state) {
         t.start();
-        const RacingLine line = build_racing_line(track, 7);
+        const RacingLine line = build_racing_line(*track, 7);
         benchmark::DoNotOptimize(line.cols);
         t.stop();
     }
@@ -101,6 +102,5 @@ static void BM_DriverLaps(benchmark::State& state) {
     record_figure("good_between", good_between);
     record_figure("driver_stalls", stalls);
     record_figure("tracks", (double)names.size());
-    race_difficulty = DIFFICULTY_CLASSIC;
 }
 BENCHMARK(BM_DriverLaps)->Name("driver_laps/shipped_tracks")->Iterations(1)->Unit(benchmark::kSecond);

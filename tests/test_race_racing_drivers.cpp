@@ -8,16 +8,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "core/state.h"
 #include "harness.h"
 #include "race/race.h"
 #include "race/racing_adapter.h"
-#include "race/racing_line.h"
 #include "replay/replay.h"
 #include "test_sim_support.h"
+#include "track/racing_line.h"
 #include "track/track.h"
 #include "trackkit/driver_laps.h"
 
@@ -37,13 +37,25 @@ std::vector<std::string> shipped_tracks() {
     return out;
 }
 
-void load_track(const std::string& path) {
-    reset_program_state();
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    std::srand(1);
-    load_level_file(path.c_str());
+// A track of its own, loaded from `path`.
+std::unique_ptr<Track> load_track(const std::string& path) {
+    std::unique_ptr<Track> t(new Track());
+    Random random = make_random(1);
+    load_level_file(*t, path.c_str(), random);
+    return t;
 }
+
+// A race of its own on its own track.
+struct OwnRace {
+    Race race = new_race();
+    std::unique_ptr<Track> track{new Track()};
+    OwnRace(const std::string& path, int a, int b, int c, int difficulty, bool two = false, int laps = 1,
+            uint32_t seed = 1) {
+        RaceSetup setup = {{a, b, c}, laps, two, difficulty};
+        Random random = make_random(seed);
+        setup_race(race, *track, random, setup, path.c_str());
+    }
+};
 
 // The walk of the line from a cell: the factors of the cells it passes
 // until the lap's end, or an empty list when it breaks off.
@@ -75,7 +87,8 @@ std::vector<int> walk_factors(const RacingLine& line, int cell) {
 TEST(RaceRacingLine, SameEveryBuildAndALapThatKeepsOutOfTheMud) {
     for (const std::string& path : shipped_tracks()) {
         SCOPED_TRACE(path);
-        load_track(path);
+        const std::unique_ptr<Track> loaded = load_track(path);
+        const Track& track = *loaded;
         const RacingLine a = build_racing_line(track, 7);
         const RacingLine b = build_racing_line(track, 7);
         ASSERT_GT(a.cols, 0);
@@ -91,27 +104,36 @@ TEST(RaceRacingLine, SameEveryBuildAndALapThatKeepsOutOfTheMud) {
     }
 }
 
-TEST(RaceRacingLine, EmptyAndFinishlessTracksGiveAnEmptyLine) {
-    std::memset(&track, 0, sizeof track);
+TEST(RaceRacingLine, EmptyFinishlessAndHugeTracksGiveAnEmptyLine) {
+    std::unique_ptr<Track> own(new Track());
+    Track& track = *own;
     EXPECT_EQ(build_racing_line(track, 7).cols, 0);
     track.size = 4;
     track.finish_x = 50 * 4;   // off the grid
     EXPECT_EQ(build_racing_line(track, 7).cols, 0);
+    // Too large for a line: the Classic driver races it, so no line at all.
+    track.size = 499;
+    track.finish_x = track.finish_y = 100;
+    track.checkpoint_count = 9;
+    EXPECT_EQ(build_racing_line(track, 7).cols, 0);
+    add_racing_line(track, 7);
+    EXPECT_EQ(racing_line_for(track, 7), nullptr);
     // An empty line still gives controls: straight ahead.
-    DriverMemory memory;
-    EXPECT_EQ(racing_controls(RacingLine(), DIFFICULTY_EXPERT, DriverView(), memory), DRIVE_FORWARD);
+    DriverMemory memory = {};
+    EXPECT_EQ(racing_controls(RacingLine(), DIFFICULTY_EXPERT, DriverView(), memory), ACTION_FORWARD);
 }
 
 TEST(RaceRacingLine, ACutThroughMudPaysOnlyForAShortChain) {
     // A wall of mud down column 6 with a way round at the bottom: one ball
     // crosses the mud, seven go round.
-    std::memset(&track, 0, sizeof track);
+    std::unique_ptr<Track> own(new Track());
+    Track& track = *own;
     track.size = 12;
     for (int y = 0; y < 11; y++) track.tiles[6][y] = 3;
     track.finish_x = 50;
     track.finish_y = 250;
     track.checkpoint_count = 1;
-    track.checkpoints[0] = checkpoint{450, 200, 0};   // its point (500, 250), across the mud
+    track.checkpoints[0] = checkpoint{450, 200};   // its point (500, 250), across the mud
     const RacingLine one = build_racing_line(track, 1);
     const RacingLine seven = build_racing_line(track, 7);
     auto crosses = [](const RacingLine& line) {
@@ -124,79 +146,85 @@ TEST(RaceRacingLine, ACutThroughMudPaysOnlyForAShortChain) {
     EXPECT_FALSE(crosses(seven));
 }
 
-TEST(RaceRacingDrivers, TwoRacesOfOneSetUpAreTheSame) {
+TEST(RaceRacingDrivers, TwoRacesOfOneSetUpAreTheSameAndACopyRestoresExactly) {
+    const std::string path = source_path("filut/levelit/Chicanes.txt");
     for (int difficulty : {DIFFICULTY_GOOD, DIFFICULTY_EXPERT}) {
-        uint32_t sums[2];
-        for (int run = 0; run < 2; run++) {
-            reset_program_state();
-            reset_race_state();
-            std::memset(&track, 0, sizeof track);
-            race_settings.chain_length[0] = 3;
-            race_settings.chain_length[1] = 7;
-            race_settings.chain_length[2] = 5;
-            race_difficulty = difficulty;
-            std::srand(7);
-            setup_race(source_path("filut/levelit/Chicanes.txt").c_str());
-            for (int s = 0; s < 1500; s++) simulate_step(nullptr, nullptr);
-            sums[run] = race_checksum();
-            EXPECT_GT(racers[1].completed_laps + racers[2].completed_laps, 0);
+        SCOPED_TRACE(difficulty);
+        OwnRace one(path, 3, 7, 5, difficulty, false, 3, 7), two(path, 3, 7, 5, difficulty, false, 3, 7);
+        Race saved = new_race();
+        for (int s = 0; s < 1500; s++) {
+            const RaceInput input = input_of_script_keys(s % 9 < 6 ? SIM_UP : SIM_UP | SIM_RIGHT);
+            race_step(one.race, *one.track, input);
+            race_step(two.race, *two.track, input);
+            if (s == 700) saved = one.race;
         }
-        EXPECT_EQ(sums[0], sums[1]);
+        EXPECT_TRUE(same_race(one.race, two.race));
+        EXPECT_EQ(race_checksum(one.race), race_checksum(two.race));
+        EXPECT_GT(one.race.racers[1].completed_laps + one.race.racers[2].completed_laps, 0);
+        // The drivers' memories are part of the race: the saved copy, run on,
+        // comes to the same race again.
+        EXPECT_GT(saved.drivers[2].step, 0u);
+        const Race at_end = one.race;
+        one.race = saved;
+        for (int s = 701; s < 1500; s++)
+            race_step(one.race, *one.track, input_of_script_keys(s % 9 < 6 ? SIM_UP : SIM_UP | SIM_RIGHT));
+        EXPECT_TRUE(same_race(one.race, at_end));
     }
-    race_difficulty = DIFFICULTY_CLASSIC;
 }
 
-TEST(RaceRacingDrivers, ClassicBuildsNoLineAndDrivesAsBefore) {
-    reset_program_state();
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    std::srand(1);
-    setup_race(source_path("filut/levelit/FirstLoop.txt").c_str());
-    EXPECT_FALSE(racing_driver_drives(1));
-    EXPECT_EQ(racing_line_of(2).cols, 0);
-    race_difficulty = DIFFICULTY_EXPERT;
-    EXPECT_TRUE(racing_driver_drives(1));
-    EXPECT_TRUE(racing_driver_drives(2));
-    EXPECT_FALSE(racing_driver_drives(0));
-    race_difficulty = DIFFICULTY_CLASSIC;
+TEST(RaceRacingDrivers, TheDifficultyChoosesTheDriversAndTheirLines) {
+    const std::string path = source_path("filut/levelit/FirstLoop.txt");
+    // Classic builds no line and drives as the game always has.
+    OwnRace classic(path, 1, 4, 7, DIFFICULTY_CLASSIC);
+    EXPECT_TRUE(classic.track->racing_lines.empty());
+    EXPECT_EQ(racing_line_of(classic.race, *classic.track, 2), nullptr);
+    // Expert: one line per chain length of the computer racers.
+    OwnRace expert(path, 1, 4, 7, DIFFICULTY_EXPERT);
+    EXPECT_EQ(expert.race.difficulty, DIFFICULTY_EXPERT);
+    ASSERT_EQ(expert.track->racing_lines.size(), 2u);
+    ASSERT_NE(racing_line_of(expert.race, *expert.track, 1), nullptr);
+    EXPECT_EQ(racing_line_of(expert.race, *expert.track, 1)->chain_length, 4);
+    EXPECT_EQ(racing_line_of(expert.race, *expert.track, 2)->chain_length, 7);
+    EXPECT_EQ(racing_line_of(expert.race, *expert.track, 0), nullptr);
+    // Equal lengths share one line; a human player 2 needs none.
+    OwnRace same(path, 1, 5, 5, DIFFICULTY_GOOD);
+    EXPECT_EQ(same.track->racing_lines.size(), 1u);
+    OwnRace two(path, 1, 3, 7, DIFFICULTY_EXPERT, true);
+    EXPECT_EQ(racing_line_of(two.race, *two.track, 1), nullptr);
+    EXPECT_EQ(two.track->racing_lines.size(), 1u);
+    // Another level load drops the lines of the layout before.
+    Random random = make_random(1);
+    load_level_file(*expert.track, source_path("filut/levelit/Serpent.txt").c_str(), random);
+    EXPECT_TRUE(expert.track->racing_lines.empty());
+    // A difficulty out of range is Classic.
+    OwnRace odd(path, 1, 4, 7, 7);
+    EXPECT_EQ(odd.race.difficulty, DIFFICULTY_CLASSIC);
+    EXPECT_TRUE(odd.track->racing_lines.empty());
 }
 
 // An Expert race run here, written as a replay and raced again by
 // chainball-sim --replay: the same result and every checksum.
 TEST(RaceRacingDrivers, AnExpertRaceReplaysExactly) {
     const std::string path = source_path("filut/levelit/Paperclip.txt");
-    reset_program_state();
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    race_settings.chain_length[0] = 2;
-    race_settings.chain_length[1] = 4;
-    race_settings.chain_length[2] = 7;
-    race_settings.laps = 1;
-    race_difficulty = DIFFICULTY_EXPERT;
-    std::srand(3);
-    setup_race(path.c_str());
+    OwnRace own(path, 2, 4, 7, DIFFICULTY_EXPERT, false, 1, 3);
+    Race& race = own.race;
     replay rep;
     rep.track_name = "Paperclip";
     std::ifstream f(path, std::ios::binary);
     rep.track_sha256 = sha256_hex(std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>()));
-    capture_race_setup(rep);
+    capture_race_setup(rep, race, *own.track);
     EXPECT_EQ(rep.difficulty, DIFFICULTY_EXPERT);
     long long steps = 0;
-    Uint8 keys[SDLK_LAST];
     while (steps < 5000) {
         const int bits = steps % 7 < 5 ? SIM_UP : SIM_UP | SIM_LEFT;   // player 1 drives too
-        sim_keys_to_state(bits, keys);
-        simulate_step(keys, nullptr);
-        update_winner();
+        race_step(race, *own.track, input_of_script_keys(bits));
         append_script_step(rep.keys, bits);
         steps++;
-        if (steps % REPLAY_CHECK_EVERY == 0) rep.checks.push_back({steps, race_checksum()});
-        if (racers[2].completed_laps >= 1) break;
+        if (steps % REPLAY_CHECK_EVERY == 0) rep.checks.push_back({steps, race_checksum(race)});
+        if (race.racers[2].completed_laps >= 1) break;
     }
-    ASSERT_GE(racers[2].completed_laps, 1);
-    rep.result.steps = steps;
-    rep.result.left = !race_over();
-    race_difficulty = DIFFICULTY_CLASSIC;
+    ASSERT_GE(race.racers[2].completed_laps, 1);
+    rep.result = current_result(race, steps);
 
     const std::string text = format_replay(rep);
     EXPECT_NE(text.find("\ndifficulty expert\n"), std::string::npos);
@@ -258,5 +286,4 @@ TEST(RaceRacingDrivers, NoStallOnAnyTrackAndTheDifficultiesInOrder) {
     }
     EXPECT_LT(total[LAP_EXPERT], total[LAP_GOOD]);
     EXPECT_LT(total[LAP_GOOD], total[LAP_CLASSIC]);
-    race_difficulty = DIFFICULTY_CLASSIC;
 }

@@ -105,10 +105,10 @@ bool straight_run(const RacingLine& line, const DriverView& v, int leg, const wa
 // The movement rules of a human racer's head, with sine and cosine of the
 // whole-degree heading as the race takes them.
 void move_like_a_head(float& x, float& y, int& h, float& speed, int bits) {
-    if (bits & DRIVE_LEFT) h += 5;
-    if (bits & DRIVE_RIGHT) h -= 5;
-    if (bits & DRIVE_FORWARD) speed -= 1.1f;
-    if (bits & DRIVE_BACK) speed += 1.1f;
+    if (bits & ACTION_LEFT) h += 5;
+    if (bits & ACTION_RIGHT) h -= 5;
+    if (bits & ACTION_FORWARD) speed -= 1.1f;
+    if (bits & ACTION_BACK) speed += 1.1f;
     h = wrap_degrees(h);
     x = (float)(x + std::sin(h / DEG) * speed);
     y = (float)(y + std::cos(h / DEG) * speed);
@@ -129,9 +129,9 @@ bool safe_ahead(const RacingLine& line, const DriverView& v, int first, const wa
                                     PURSUIT_PX * PURSUIT_PX)
                 k++;
             const float turn = n > 0 ? wrap180(heading_towards(x, y, ahead[k].x, ahead[k].y) - (float)h) : 0;
-            bits = -speed > BRAKED_PX ? DRIVE_BACK : DRIVE_FORWARD;
-            if (turn > 2.5f) bits |= DRIVE_LEFT;
-            if (turn < -2.5f) bits |= DRIVE_RIGHT;
+            bits = -speed > BRAKED_PX ? ACTION_BACK : ACTION_FORWARD;
+            if (turn > 2.5f) bits |= ACTION_LEFT;
+            if (turn < -2.5f) bits |= ACTION_RIGHT;
         }
         move_like_a_head(x, y, h, speed, bits);
         const int c = line_cell_at(line, x, y);
@@ -161,7 +161,7 @@ bool parse_difficulty(const std::string& word, int& difficulty) {
 int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
                     DriverMemory& memory) {
     memory.step++;
-    if (line.cols <= 0 || line.legs <= 0) return DRIVE_FORWARD;
+    if (line.cols <= 0 || line.legs <= 0) return ACTION_FORWARD;
     const bool good = difficulty != DIFFICULTY_EXPERT;
     const int leg = v.leg < 0 ? 0 : v.leg >= line.legs ? line.legs - 1 : v.leg;
     int i = (int)(v.x / LINE_CELL), j = (int)(v.y / LINE_CELL);
@@ -189,8 +189,8 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
     }
     const float turn = wrap180(heading_towards(v.x, v.y, ax, ay) - (float)v.heading);
     int steer = 0;
-    if (turn > 2.5f) steer = DRIVE_LEFT;
-    if (turn < -2.5f) steer = DRIVE_RIGHT;
+    if (turn > 2.5f) steer = ACTION_LEFT;
+    if (turn < -2.5f) steer = ACTION_RIGHT;
 
     // Speed: full ahead if the head could still brake in time after it, as
     // a few steps of the movement rules foretell; else coast, else brake.
@@ -200,19 +200,19 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
         const int f = line.factor[(size_t)line_cell_at(line, ahead[k].x, ahead[k].y)];
         if (f + 1 > worst) worst = f + 1;   // the line itself goes there
     }
-    int bits = DRIVE_FORWARD;
+    int bits = ACTION_FORWARD;
     // A head this slow turns almost on the spot: braking would only back it up.
-    if (-v.speed > BRAKED_PX && !safe_ahead(line, v, steer | DRIVE_FORWARD, ahead, n, worst))
-        bits = safe_ahead(line, v, steer, ahead, n, worst) ? 0 : DRIVE_BACK;
+    if (-v.speed > BRAKED_PX && !safe_ahead(line, v, steer | ACTION_FORWARD, ahead, n, worst))
+        bits = safe_ahead(line, v, steer, ahead, n, worst) ? 0 : ACTION_BACK;
     // Facing well away from the aim: turn on a tight circle at a crawl.
-    if (std::fabs(turn) > 45.0f) bits = -v.speed > 3.0f ? DRIVE_BACK : -v.speed >= 1.2f ? 0 : DRIVE_FORWARD;
+    if (std::fabs(turn) > 45.0f) bits = -v.speed > 3.0f ? ACTION_BACK : -v.speed >= 1.2f ? 0 : ACTION_FORWARD;
 
     if (good) {
         // Good reacts a step late, and lifts off for a moment now and then.
         const int decided = steer;
-        steer = memory.late_steer[0];
-        memory.late_steer[0] = (uint8_t)decided;
-        if (memory.step % 250 >= 200 && memory.step % 250 < 204) bits &= ~DRIVE_FORWARD;
+        steer = memory.late_steer;
+        memory.late_steer = decided;
+        if (memory.step % 250 >= 200 && memory.step % 250 < 204) bits &= ~ACTION_FORWARD;
     }
     return bits | steer;
 }

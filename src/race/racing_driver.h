@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "race/racing_line.h"
+#include "core/input.h"
+#include "track/racing_line.h"
 
 enum { DIFFICULTY_CLASSIC = 0, DIFFICULTY_GOOD = 1, DIFFICULTY_EXPERT = 2 };
 
@@ -16,8 +17,6 @@ enum { DIFFICULTY_CLASSIC = 0, DIFFICULTY_GOOD = 1, DIFFICULTY_EXPERT = 2 };
 const char* difficulty_name(int difficulty);
 bool parse_difficulty(const std::string& word, int& difficulty);
 
-// Control bits, the same as a key script's arrows for player 1.
-enum { DRIVE_FORWARD = 1, DRIVE_BACK = 2, DRIVE_LEFT = 4, DRIVE_RIGHT = 8 };
 
 constexpr int SEEN_BALLS = 30;
 
@@ -31,12 +30,13 @@ struct DriverView {
     float other_x[SEEN_BALLS] = {}, other_y[SEEN_BALLS] = {};
 };
 
-// What a driver remembers between steps; part of the race.
+// What a driver remembers between steps; part of the race (no padding, so a
+// byte compare of two races sees only these).
 struct DriverMemory {
-    uint32_t step = 0;          // steps driven since the set-up
-    uint8_t late_steer[1] = {}; // Good: the steering it decided last step
+    uint32_t step;         // steps driven since the set-up
+    int32_t late_steer;    // Good: the steering it decided last step
 };
 
-// One step's controls (DRIVE_* bits) for a Good or Expert driver.
+// One step's controls (ACTION_* bits) for a Good or Expert driver.
 int racing_controls(const RacingLine& line, int difficulty, const DriverView& view,
                     DriverMemory& memory);

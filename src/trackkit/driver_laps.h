@@ -30,6 +30,6 @@ struct driver_lap {
 // computer driver races; alone otherwise) or with `two_player` in a
 // two-player race (players 1 and 2 parked). With `rival`, a one-player
 // race has player 2 race too, driven as player 3 is. Gives up after
-// `most_steps`. Leaves the race state as the run ends.
+// `most_steps`. Races on a track of its own: loaded_track is left alone.
 driver_lap drive_first_lap(const std::string& path, int driver, int chain, bool two_player,
                            bool rival, int most_steps);

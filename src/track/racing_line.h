@@ -15,6 +15,10 @@ struct Track;
 constexpr int LINE_CELL = 25;        // pixels per side of a line cell: a tile holds 2 x 2
 constexpr int LINE_OPEN_COST = 10;   // cost per pixel of open ground (tenths)
 constexpr int LINE_MUD_COST = 48;    // ... inside a slowing cell: a head crawls there at 1.15
+// A track whose cells times legs exceed this gets no line (about 12 MB and a
+// third of a second to build): 200 x 200 tiles with 11 checkpoints, say. The
+// shipped tracks need a twentieth of it.
+constexpr long long LINE_MOST_ENTRIES = 2 << 20;
 
 struct RacingLine {
     int cols = 0;           // line cells per side (track size * 2)
@@ -33,8 +37,14 @@ constexpr int LINE_MOVES = 16;
 extern const int line_move_dx[LINE_MOVES], line_move_dy[LINE_MOVES];
 
 // Builds the line of `t` for a chain of `chain_length` balls. A track with no
-// finish on its grid gets an empty line (cols 0).
+// finish on its grid, or too large for a line, gets an empty line (cols 0).
 RacingLine build_racing_line(const Track& t, int chain_length);
+
+// The line of `t` built for `chain_length`, null when none was built or the
+// track has none.
+const RacingLine* racing_line_for(const Track& t, int chain_length);
+// Builds that line into t.racing_lines unless it is there already.
+void add_racing_line(Track& t, int chain_length);
 
 // Index of the cell under world pixel (x, y), or -1 off the grid.
 int line_cell_at(const RacingLine& line, float x, float y);

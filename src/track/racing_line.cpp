@@ -1,7 +1,7 @@
 // The racing line: per-cell costs from the tiles, then one cost-to-go search
 // per leg, from the finish backwards, each seeded with the cost of the rest
 // of the lap where its target is reached.
-#include "race/racing_line.h"
+#include "track/racing_line.h"
 
 #include <cmath>
 #include <functional>
@@ -79,6 +79,10 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
         return line;
     const int cols = t.size * 50 / LINE_CELL;   // whole cells: 50 is a multiple of LINE_CELL
     const int cells = cols * cols;
+    const int checkpoint_legs = (t.checkpoint_count < 0 ? 0
+                                 : t.checkpoint_count > MAX_CHECKPOINTS ? MAX_CHECKPOINTS
+                                                                        : t.checkpoint_count) + 1;
+    if ((long long)cells * checkpoint_legs > LINE_MOST_ENTRIES) return line;
     line.cols = cols;
     line.finish_x = t.finish_x;
     line.finish_y = t.finish_y;
@@ -163,4 +167,17 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
         }
     }
     return line;
+}
+
+const RacingLine* racing_line_for(const Track& t, int chain_length) {
+    for (const RacingLine& line : t.racing_lines)
+        if (line.chain_length == chain_length) return line.cols > 0 ? &line : nullptr;
+    return nullptr;
+}
+
+void add_racing_line(Track& t, int chain_length) {
+    if (chain_length < 1) return;
+    for (const RacingLine& line : t.racing_lines)
+        if (line.chain_length == chain_length) return;
+    t.racing_lines.push_back(build_racing_line(t, chain_length));
 }

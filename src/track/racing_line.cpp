@@ -3,14 +3,19 @@
 // of the lap where its target is reached.
 #include "track/racing_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <queue>
 
+#include "draw/arith.h"
 #include "track/track.h"
 
 const int line_move_dx[LINE_MOVES] = {1, -1, 0, 0, 1, 1, -1, -1, 2, 2, -2, -2, 1, 1, -1, -1};
 const int line_move_dy[LINE_MOVES] = {0, 0, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 2, -2, 2, -2};
+// Forward is (-sin h, -cos h): heading 0 drives up, 90 left, 180 down, 270 right.
+const int line_move_heading[LINE_MOVES] = {270, 90, 180, 0, 225, 315, 135, 45,
+                                           243, 297, 117, 63, 207, 333, 153, 27};
 // Lengths in pixels, rounded: 10, 10 * sqrt 2, 10 * sqrt 5.
 static const int move_length[LINE_MOVES] = {10, 10, 10, 10, 14, 14, 14, 14,
                                             22, 22, 22, 22, 22, 22, 22, 22};
@@ -94,6 +99,10 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
         line.cp_y.push_back(t.checkpoints[k].y + 50);
     }
     line.legs = checkpoints + 1;
+    for (int h = 0; h < 360; h++) {
+        line.sine.push_back(std::sin(h / DEG));
+        line.cosine.push_back(std::cos(h / DEG));
+    }
 
     // A longer chain swings wider through a corner: its tail cuts inside.
     const int tight = line.chain_length >= 6 ? 26 : 4 * (line.chain_length - 1);
@@ -117,8 +126,18 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
         uint8_t* seed = &line.seed[(size_t)leg * cells];
         int32_t* cost = &line.cost[(size_t)leg * cells];
         int8_t* next = &line.next[(size_t)leg * cells];
-        // The rest of the lap after this leg: the next leg's costs, or 0 at the finish.
-        const int32_t* after = leg + 1 < line.legs ? &line.cost[(size_t)(leg + 1) * cells] : nullptr;
+        // The rest of the lap after this leg: the next leg's cost from the
+        // checkpoint's point, or 0 at the finish. The same for the whole
+        // target, so that coming near it is worth no more than reaching it.
+        int32_t rest = 0;
+        if (leg + 1 < line.legs) {
+            const int32_t* after = &line.cost[(size_t)(leg + 1) * cells];
+            // A checkpoint on the last column or row has its point on the edge.
+            const float px = (float)std::min(line.cp_x[leg], cols * LINE_CELL - 1);
+            const float py = (float)std::min(line.cp_y[leg], cols * LINE_CELL - 1);
+            const int at = line_cell_at(line, px, py);
+            rest = at >= 0 ? after[at] : -1;
+        }
         std::priority_queue<item, std::vector<item>, std::greater<item>> queue;
         for (int i = 0; i < cols; i++)
             for (int j = 0; j < cols; j++) {
@@ -126,7 +145,6 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
                 const float x = (float)(i * LINE_CELL + LINE_CELL / 2);
                 const float y = (float)(j * LINE_CELL + LINE_CELL / 2);
                 if (!line_target_reached(line, leg, x, y)) continue;
-                const int32_t rest = after ? after[c] : 0;
                 if (rest < 0) continue;
                 seed[c] = 1;
                 cost[c] = rest;

@@ -30,11 +30,16 @@ struct RacingLine {
     std::vector<uint8_t> seed;          // legs x cells: 1 where the leg's target is reached
     std::vector<int32_t> cost;          // legs x cells: cost to the end of the lap
     std::vector<int8_t> next;           // legs x cells: the move towards the target, -1 none
+    // Sine and cosine of each whole degree, as a head's movement takes them:
+    // what the drivers foretell their moves with.
+    std::vector<double> sine, cosine;
 };
 
 // The 16 moves between line cells (sides, diagonals, knight's moves).
 constexpr int LINE_MOVES = 16;
 extern const int line_move_dx[LINE_MOVES], line_move_dy[LINE_MOVES];
+// The heading (whole degrees) that drives a head along each move.
+extern const int line_move_heading[LINE_MOVES];
 
 // Builds the line of `t` for a chain of `chain_length` balls. A track with no
 // finish on its grid, or too large for a line, gets an empty line (cols 0).

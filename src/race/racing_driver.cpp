@@ -27,6 +27,7 @@ constexpr int GOOD_TURN_SPAN_COUNT = sizeof GOOD_TURN_SPANS / sizeof GOOD_TURN_S
 // Plans that brake for this many steps first, tried where running on costs.
 constexpr int BRAKE_SPANS[] = {2, 5};
 constexpr float BRAKED_SPEED = 2.0f;   // slower than this, braking backs the head up
+constexpr double LEAST_PROGRESS = 600;   // a plan that gains less than 60 pixels in 40 steps is stuck
 constexpr double BRAKE_MARGIN = 100;   // a braking plan must be this much better: 10 pixels
 constexpr int OTHERS_STEPS = 12;   // steps in which another racer's ball counts
 constexpr float OTHER_GAP = 24.0f;   // ... when the head comes this close
@@ -186,7 +187,25 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
         }
 
     int steer = best.turn_steps > 0 ? best.steer : 0;
-    const int bits = best.brake_steps > 0 ? ACTION_BACK : ACTION_FORWARD;
+    int bits = best.brake_steps > 0 ? ACTION_BACK : ACTION_FORWARD;
+    const double here = cost_at(line, leg, v.x, v.y);
+    if (here - best_cost < LEAST_PROGRESS) {
+        // No plan gets on (a hairpin, a checkpoint behind the head, its own
+        // chain in the way): turn on the spot along the line's own move.
+        const int c = line_cell_at(line, v.x, v.y);
+        const int m = c >= 0 ? line.next[(size_t)leg * line.cols * line.cols + c] : -1;
+        if (m >= 0) {
+            int want = line_move_heading[m] - v.heading;
+            if (want > 180) want -= 360;
+            if (want < -180) want += 360;
+            steer = want >= 5 ? ACTION_LEFT : want <= -5 ? ACTION_RIGHT : 0;
+            // Far off its way it turns at a crawl, never standing still.
+            if (want > 60 || want < -60)
+                bits = -v.speed > 3.0f ? ACTION_BACK : -v.speed >= 1.2f ? 0 : ACTION_FORWARD;
+            else
+                bits = ACTION_FORWARD;
+        }
+    }
     if (good) {
         // Good reacts a step late, and lifts off for a moment now and then.
         const int decided = steer;

@@ -27,7 +27,7 @@ constexpr int GOOD_TURN_SPAN_COUNT = sizeof GOOD_TURN_SPANS / sizeof GOOD_TURN_S
 // Plans that brake for this many steps first, tried where running on costs.
 constexpr int BRAKE_SPANS[] = {2, 5};
 constexpr float BRAKED_SPEED = 2.0f;   // slower than this, braking backs the head up
-constexpr double LEAST_PROGRESS = 600;   // a plan that gains less than 60 pixels in 40 steps is stuck
+constexpr double LEAST_PROGRESS = 400;   // a plan that gains less than 40 pixels in 40 steps is stuck
 constexpr double BRAKE_MARGIN = 100;   // a braking plan must be this much better: 10 pixels
 constexpr int OTHERS_STEPS = 12;   // steps in which another racer's ball counts
 constexpr float OTHER_GAP = 24.0f;   // ... when the head comes this close

@@ -22,6 +22,8 @@ static const int move_length[LINE_MOVES] = {10, 10, 10, 10, 14, 14, 14, 14,
 
 constexpr int MUD_FACTOR = LINE_MUD_COST;
 constexpr int NEAR_MUD_FACTOR = 36;
+// What turning right round at a checkpoint costs, in the line's units.
+constexpr int LINE_TURN_BACK_COST = 1500;
 // Checkpoints are touched within 54 pixels of their point; the line aims
 // well inside that, as a cell's centre is up to 7 pixels from the head.
 constexpr int TOUCH_AIM = 44;
@@ -130,6 +132,7 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
         // checkpoint's point, or 0 at the finish. The same for the whole
         // target, so that coming near it is worth no more than reaching it.
         int32_t rest = 0;
+        int out_heading = -1;   // the way the next leg leaves the checkpoint
         if (leg + 1 < line.legs) {
             const int32_t* after = &line.cost[(size_t)(leg + 1) * cells];
             // A checkpoint on the last column or row has its point on the edge.
@@ -137,6 +140,8 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
             const float py = (float)std::min(line.cp_y[leg], cols * LINE_CELL - 1);
             const int at = line_cell_at(line, px, py);
             rest = at >= 0 ? after[at] : -1;
+            const int m = at >= 0 ? line.next[(size_t)(leg + 1) * cells + at] : -1;
+            if (m >= 0) out_heading = line_move_heading[m];
         }
         std::priority_queue<item, std::vector<item>, std::greater<item>> queue;
         for (int i = 0; i < cols; i++)
@@ -176,6 +181,14 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
                 }
                 int32_t d = top.first + move_length[m] * f;
                 if (line.factor[(size_t)u] == MUD_FACTOR && line.factor[(size_t)v] != MUD_FACTOR) d += entry;
+                // A head turns 5 degrees a step: coming into a checkpoint
+                // against the way on costs the turn back.
+                if (seed[u] && out_heading >= 0) {
+                    int turn = line_move_heading[m] - out_heading;
+                    if (turn < 0) turn = -turn;
+                    if (turn > 180) turn = 360 - turn;
+                    d += turn * LINE_TURN_BACK_COST / 180;
+                }
                 if (cost[v] < 0 || d < cost[v]) {
                     cost[v] = d;
                     next[v] = (int8_t)m;

@@ -9,8 +9,6 @@
 #include "race/racing_driver.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "draw/arith.h"
 
@@ -21,6 +19,8 @@ constexpr int FOLLOW_STEPS = 24;  // ... and then following the line: time for a
 // The steps a plan turns for before it runs straight: with 5 degrees a step
 // up to a right angle and a little more.
 constexpr int TURN_SPANS[] = {1, 2, 4, 7, 11, 16};
+constexpr int LOOK_EVERY = 3;       // steps between two looks ahead
+constexpr int GOOD_LOOK_EVERY = 4;
 constexpr int TURN_SPAN_COUNT = sizeof TURN_SPANS / sizeof TURN_SPANS[0];
 constexpr int GOOD_TURN_SPANS[] = {2, 7, 15};
 constexpr int GOOD_TURN_SPAN_COUNT = sizeof GOOD_TURN_SPANS / sizeof GOOD_TURN_SPANS[0];
@@ -42,15 +42,13 @@ double cost_at(const RacingLine& line, int leg, float x, float y) {
     if (!(gy >= 0)) gy = 0;
     if (gx > cols - 1) gx = cols - 1;
     if (gy > cols - 1) gy = cols - 1;
+    // A line has two cells a side at least (a track of one tile).
     int i = (int)gx, j = (int)gy;
     if (i > cols - 2) i = cols - 2;
     if (j > cols - 2) j = cols - 2;
-    if (i < 0) i = 0;
-    if (j < 0) j = 0;
     const double fx = gx - i, fy = gy - j;
     const int32_t* cost = &line.cost[(size_t)leg * cols * cols];
     auto at = [&](int a, int b) {
-        if (a >= cols || b >= cols) a = a >= cols ? cols - 1 : a, b = b >= cols ? cols - 1 : b;
         const int32_t c = cost[a * cols + b];
         return c < 0 ? 1e9 : (double)c;
     };
@@ -77,19 +75,22 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
                  const seen_other* others, int other_count) {
     float x = v.x, y = v.y, speed = v.speed;
     int h = v.heading;
-    const float edge = (float)(line.cols * LINE_CELL);
-    const int cells = line.cols * line.cols;
+    const int cols = line.cols;
+    const float edge = (float)(cols * LINE_CELL), per_cell = 1.0f / LINE_CELL;
+    const int cells = cols * cols;
     const int entry = 27 * (line.chain_length - 1) * (LINE_MUD_COST - LINE_OPEN_COST);
+    const uint8_t* factor = line.factor.data();
+    const double* sine = line.sine.data();
+    const double* cosine = line.cosine.data();
     int cell = line_cell_at(line, x, y);
-    bool in_mud = cell >= 0 && line.factor[(size_t)cell] >= LINE_MUD_COST;
+    bool in_mud = cell >= 0 && factor[cell] >= LINE_MUD_COST;
     double extra = 0;
     // Past the leg's target the plan has done its work: it follows the line on.
     const int start_leg = leg;
     for (int t = 0; t < PLAN_STEPS + FOLLOW_STEPS; t++) {
-        bool brake = t < p.brake_steps;
         if (t < p.turn_steps) {
             h += p.steer == ACTION_LEFT ? 5 : -5;
-        } else if ((t >= PLAN_STEPS || leg != start_leg) && cell >= 0) {
+        } else if (t >= PLAN_STEPS || leg != start_leg) {
             // Following: turn towards the line's move. A head turns as fast
             // at any speed; only its circle grows.
             const int m = line.next[(size_t)leg * cells + cell];
@@ -101,29 +102,31 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
                 if (want <= -5) h -= 5;
             }
         }
-        h = wrap_degrees(h);
-        speed += brake ? 1.1f : -1.1f;
-        x = (float)(x + line.sine[(size_t)h] * speed);
-        y = (float)(y + line.cosine[(size_t)h] * speed);
+        if (h < 0) h += 360;
+        if (h >= 360) h -= 360;
+        speed += t < p.brake_steps ? 1.1f : -1.1f;
+        x = (float)(x + sine[h] * speed);
+        y = (float)(y + cosine[h] * speed);
         const float travel = speed < 0 ? -speed : speed;
         speed *= 0.8f;
         if (x < 0) x = 0;
         if (y < 0) y = 0;
-        if (x > edge) x = edge;
-        if (y > edge) y = edge;
-        cell = line_cell_at(line, x, y);
-        const int f = cell >= 0 ? line.factor[(size_t)cell] : LINE_MUD_COST;
+        // (The race holds a head on the grid's far edge; a plan keeps it on
+        // the last cell.)
+        if (x >= edge) x = edge - 0.5f;
+        if (y >= edge) y = edge - 0.5f;
+        cell = (int)(x * per_cell) * cols + (int)(y * per_cell);
+        const int f = factor[cell];
         const bool mud = f >= LINE_MUD_COST;
         if (mud && !in_mud) extra += entry;
         in_mud = mud;
-        extra += (double)(f - LINE_OPEN_COST) * travel;
+        extra += (f - LINE_OPEN_COST) * travel;
         if (t < OTHERS_STEPS)
             for (int k = 0; k < other_count; k++) {
                 const float dx = others[k].x - x, dy = others[k].y - y;
                 if (dx * dx + dy * dy < OTHER_GAP * OTHER_GAP) extra += OTHER_COST;
             }
         while (leg + 1 < line.legs && line_target_reached(line, leg, x, y)) leg++;
-        if (getenv("DBG2") && p.steer == 0 && p.brake_steps == 0) fprintf(stderr, "    t %d %.1f %.1f h %d f %d leg %d cost %.0f extra %.0f\n", t, x, y, h, f, leg, cost_at(line, leg, x, y), extra);
         // Across the finish: the sooner the better.
         if (leg + 1 == line.legs && line_target_reached(line, leg, x, y))
             return extra - (double)(PLAN_STEPS + FOLLOW_STEPS - t) * 55.0;
@@ -164,34 +167,43 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
         if (dx * dx + dy * dy < reach * reach) others[other_count++] = {v.other_x[k], v.other_y[k]};
     }
 
-    const int* spans = good ? GOOD_TURN_SPANS : TURN_SPANS;
-    const int span_count = good ? GOOD_TURN_SPAN_COUNT : TURN_SPAN_COUNT;
-    plan best = {0, 0, 0};
-    double best_cost = plan_cost(line, v, leg, best, others, other_count);
-    auto consider = [&](const plan& p, double margin) {
-        const double c = plan_cost(line, v, leg, p, others, other_count) + margin;
-        if (c < best_cost) {
-            best_cost = c;
-            best = p;
-        }
-    };
-    for (int side : {ACTION_LEFT, ACTION_RIGHT})
-        for (int s = 0; s < span_count; s++) consider({side, spans[s], 0}, 0);
-    // Braking only pays where running on would cost, and from a crawl it
-    // only backs the head up.
-    if (-v.speed > BRAKED_SPEED && best_cost > cost_at(line, leg, v.x, v.y) - 5.5 * 10 * PLAN_STEPS)
-        for (int b : BRAKE_SPANS) {
-            consider({0, 0, b}, BRAKE_MARGIN);
-            for (int side : {ACTION_LEFT, ACTION_RIGHT})
-                for (int s = 0; s < span_count; s++) consider({side, spans[s], b}, BRAKE_MARGIN);
-        }
+    if ((memory.step - 1) % (good ? GOOD_LOOK_EVERY : LOOK_EVERY) == 0) {
+        const int* spans = good ? GOOD_TURN_SPANS : TURN_SPANS;
+        const int span_count = good ? GOOD_TURN_SPAN_COUNT : TURN_SPAN_COUNT;
+        plan best = {0, 0, 0};
+        double best_cost = plan_cost(line, v, leg, best, others, other_count);
+        auto consider = [&](const plan& p, double margin) {
+            const double c = plan_cost(line, v, leg, p, others, other_count) + margin;
+            if (c < best_cost) {
+                best_cost = c;
+                best = p;
+            }
+        };
+        for (int side : {ACTION_LEFT, ACTION_RIGHT})
+            for (int s = 0; s < span_count; s++) consider({side, spans[s], 0}, 0);
+        // Braking only pays where running on would cost, and from a crawl it
+        // only backs the head up.
+        const double here = cost_at(line, leg, v.x, v.y);
+        if (-v.speed > BRAKED_SPEED && best_cost > here - 5.5 * 10 * PLAN_STEPS)
+            for (int b : BRAKE_SPANS) {
+                consider({0, 0, b}, BRAKE_MARGIN);
+                for (int side : {ACTION_LEFT, ACTION_RIGHT})
+                    for (int s = 0; s < span_count; s++) consider({side, spans[s], b}, BRAKE_MARGIN);
+            }
+        memory.plan_steer = best.steer;
+        memory.plan_turns = best.turn_steps;
+        memory.plan_brakes = best.brake_steps;
+        // No plan gets on: a hairpin, a checkpoint behind the head, its own
+        // chain in the way.
+        memory.crawling = here - best_cost < LEAST_PROGRESS;
+    }
 
-    int steer = best.turn_steps > 0 ? best.steer : 0;
-    int bits = best.brake_steps > 0 ? ACTION_BACK : ACTION_FORWARD;
-    const double here = cost_at(line, leg, v.x, v.y);
-    if (here - best_cost < LEAST_PROGRESS) {
-        // No plan gets on (a hairpin, a checkpoint behind the head, its own
-        // chain in the way): turn on the spot along the line's own move.
+    int steer = memory.plan_turns > 0 ? memory.plan_steer : 0;
+    int bits = memory.plan_brakes > 0 ? ACTION_BACK : ACTION_FORWARD;
+    memory.plan_turns--;
+    memory.plan_brakes--;
+    if (memory.crawling) {
+        // Turn on the spot along the line's own move.
         const int c = line_cell_at(line, v.x, v.y);
         const int m = c >= 0 ? line.next[(size_t)leg * line.cols * line.cols + c] : -1;
         if (m >= 0) {

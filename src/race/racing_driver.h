@@ -35,6 +35,11 @@ struct DriverView {
 struct DriverMemory {
     uint32_t step;         // steps driven since the set-up
     int32_t late_steer;    // Good: the steering it decided last step
+    // The plan it drives by between two looks ahead.
+    int32_t plan_steer;    // ACTION_LEFT, ACTION_RIGHT or 0
+    int32_t plan_turns;    // steps it still steers for
+    int32_t plan_brakes;   // steps it still brakes for
+    int32_t crawling;      // 1: no plan got on; it turns at a crawl along the line
 };
 
 // One step's controls (ACTION_* bits) for a Good or Expert driver.

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int PLAN_STEPS = 16;    // steps a plan is foretold for: 88 pixels at full speed
 constexpr int FOLLOW_STEPS = 24;  // ... and then following the line: time for a U-turn
+constexpr int FOLLOW_CHUNK = 3;   // steps foretold at a time while following
 // The steps a plan turns for before it runs straight: with 5 degrees a step
 // up to a right angle and a little more.
 constexpr int TURN_SPANS[] = {1, 2, 4, 7, 11, 16};
@@ -87,28 +88,35 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
     double extra = 0;
     // Past the leg's target the plan has done its work: it follows the line on.
     const int start_leg = leg;
-    for (int t = 0; t < PLAN_STEPS + FOLLOW_STEPS; t++) {
-        if (t < p.turn_steps) {
-            h += p.steer == ACTION_LEFT ? 5 : -5;
-        } else if (t >= PLAN_STEPS || leg != start_leg) {
-            // Following: turn towards the line's move. A head turns as fast
-            // at any speed; only its circle grows.
+    const int steps = PLAN_STEPS + FOLLOW_STEPS;
+    for (int t = 0; t < steps;) {
+        // Following the line's move, a few steps at a time: a head turns as
+        // fast at any speed; only its circle grows.
+        const bool following = t >= p.turn_steps && (t >= PLAN_STEPS || leg != start_leg);
+        int want = 0, n = 1;
+        if (following) {
+            n = steps - t < FOLLOW_CHUNK ? steps - t : FOLLOW_CHUNK;
             const int m = line.next[(size_t)leg * cells + cell];
             if (m >= 0) {
-                int want = line_move_heading[m] - h;
+                want = line_move_heading[m] - h;
                 if (want > 180) want -= 360;
                 if (want < -180) want += 360;
-                if (want >= 5) h += 5;
-                if (want <= -5) h -= 5;
             }
+        } else if (t < p.turn_steps) {
+            want = p.steer == ACTION_LEFT ? 5 : -5;
         }
-        if (h < 0) h += 360;
-        if (h >= 360) h -= 360;
-        speed += t < p.brake_steps ? 1.1f : -1.1f;
-        x = (float)(x + sine[h] * speed);
-        y = (float)(y + cosine[h] * speed);
-        const float travel = speed < 0 ? -speed : speed;
-        speed *= 0.8f;
+        float travel = 0;
+        for (int k = 0; k < n; k++, t++) {
+            if (want >= 5) h += 5, want -= 5;
+            if (want <= -5) h -= 5, want += 5;
+            if (h < 0) h += 360;
+            if (h >= 360) h -= 360;
+            speed += t < p.brake_steps ? 1.1f : -1.1f;
+            x = (float)(x + sine[h] * speed);
+            y = (float)(y + cosine[h] * speed);
+            travel += speed < 0 ? -speed : speed;
+            speed *= 0.8f;
+        }
         if (x < 0) x = 0;
         if (y < 0) y = 0;
         // (The race holds a head on the grid's far edge; a plan keeps it on
@@ -121,7 +129,7 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
         if (mud && !in_mud) extra += entry;
         in_mud = mud;
         extra += (f - LINE_OPEN_COST) * travel;
-        if (t < OTHERS_STEPS)
+        if (t <= OTHERS_STEPS)
             for (int k = 0; k < other_count; k++) {
                 const float dx = others[k].x - x, dy = others[k].y - y;
                 if (dx * dx + dy * dy < OTHER_GAP * OTHER_GAP) extra += OTHER_COST;
@@ -129,7 +137,7 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
         while (leg + 1 < line.legs && line_target_reached(line, leg, x, y)) leg++;
         // Across the finish: the sooner the better.
         if (leg + 1 == line.legs && line_target_reached(line, leg, x, y))
-            return extra - (double)(PLAN_STEPS + FOLLOW_STEPS - t) * 55.0;
+            return extra - (double)(steps - t) * 55.0;
     }
     return cost_at(line, leg, x, y) + extra;
 }

@@ -24,9 +24,6 @@ constexpr int MUD_FACTOR = LINE_MUD_COST;
 constexpr int NEAR_MUD_FACTOR = 36;
 // What turning right round at a checkpoint costs, in the line's units.
 constexpr int LINE_TURN_BACK_COST = 1500;
-// Checkpoints are touched within 54 pixels of their point; the line aims
-// well inside that, as a cell's centre is up to 7 pixels from the head.
-constexpr int TOUCH_AIM = 44;
 
 static bool slowing_tile(const Track& t, int tx, int ty) {
     if (tx < 0 || ty < 0 || tx >= t.size || ty >= t.size) return false;
@@ -69,14 +66,6 @@ int line_cell_at(const RacingLine& line, float x, float y) {
     return i * line.cols + j;
 }
 
-bool line_target_reached(const RacingLine& line, int leg, float x, float y) {
-    if (leg < 0 || leg >= line.legs) return false;
-    if (leg == line.legs - 1)
-        return x > line.finish_x + 4 && x < line.finish_x + 96 && y > line.finish_y + 2 &&
-               y < line.finish_y + 18;
-    const double dx = x - line.cp_x[leg], dy = y - line.cp_y[leg];
-    return dx * dx + dy * dy <= (double)TOUCH_AIM * TOUCH_AIM;
-}
 
 RacingLine build_racing_line(const Track& t, int chain_length) {
     RacingLine line;

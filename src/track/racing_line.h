@@ -54,6 +54,18 @@ void add_racing_line(Track& t, int chain_length);
 // Index of the cell under world pixel (x, y), or -1 off the grid.
 int line_cell_at(const RacingLine& line, float x, float y);
 
+// Checkpoints are touched within 54 pixels of their point; the line aims
+// well inside that, as a cell's centre is up to 7 pixels from the head.
+constexpr int LINE_TOUCH_AIM = 44;
+
 // True when (x, y) counts as reaching leg `leg`'s target: within the touch
-// reach of its checkpoint, or inside the finish strip.
-bool line_target_reached(const RacingLine& line, int leg, float x, float y);
+// aim of its checkpoint, or inside the finish strip. (Inline: the drivers
+// ask it for every step they foretell.)
+inline bool line_target_reached(const RacingLine& line, int leg, float x, float y) {
+    if (leg < 0 || leg >= line.legs) return false;
+    if (leg == line.legs - 1)
+        return x > line.finish_x + 4 && x < line.finish_x + 96 && y > line.finish_y + 2 &&
+               y < line.finish_y + 18;
+    const double dx = x - line.cp_x[leg], dy = y - line.cp_y[leg];
+    return dx * dx + dy * dy <= (double)LINE_TOUCH_AIM * LINE_TOUCH_AIM;
+}

@@ -26,7 +26,7 @@ constexpr int TURN_SPAN_COUNT = sizeof TURN_SPANS / sizeof TURN_SPANS[0];
 constexpr int GOOD_TURN_SPANS[] = {2, 7, 15};
 constexpr int GOOD_TURN_SPAN_COUNT = sizeof GOOD_TURN_SPANS / sizeof GOOD_TURN_SPANS[0];
 // Plans that brake for this many steps first, tried where running on costs.
-constexpr int BRAKE_SPANS[] = {2, 5};
+constexpr int BRAKE_SPANS[] = {3};
 constexpr float BRAKED_SPEED = 2.0f;   // slower than this, braking backs the head up
 constexpr double LEAST_PROGRESS = 400;   // a plan that gains less than 40 pixels in 40 steps is stuck
 constexpr double BRAKE_MARGIN = 100;   // a braking plan must be this much better: 10 pixels
@@ -125,19 +125,24 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
         if (y >= edge) y = edge - 0.5f;
         cell = (int)(x * per_cell) * cols + (int)(y * per_cell);
         const int f = factor[cell];
-        const bool mud = f >= LINE_MUD_COST;
-        if (mud && !in_mud) extra += entry;
-        in_mud = mud;
-        extra += (f - LINE_OPEN_COST) * travel;
+        if (f != LINE_OPEN_COST) {   // most of a plan runs in the open
+            const bool mud = f >= LINE_MUD_COST;
+            if (mud && !in_mud) extra += entry;
+            in_mud = mud;
+            extra += (f - LINE_OPEN_COST) * travel;
+        } else {
+            in_mud = false;
+        }
         if (t <= OTHERS_STEPS)
             for (int k = 0; k < other_count; k++) {
                 const float dx = others[k].x - x, dy = others[k].y - y;
                 if (dx * dx + dy * dy < OTHER_GAP * OTHER_GAP) extra += OTHER_COST;
             }
-        while (leg + 1 < line.legs && line_target_reached(line, leg, x, y)) leg++;
-        // Across the finish: the sooner the better.
-        if (leg + 1 == line.legs && line_target_reached(line, leg, x, y))
-            return extra - (double)(steps - t) * 55.0;
+        while (line_target_reached(line, leg, x, y)) {
+            // Across the finish: the sooner the better.
+            if (leg + 1 == line.legs) return extra - (double)(steps - t) * 55.0;
+            leg++;
+        }
     }
     return cost_at(line, leg, x, y) + extra;
 }

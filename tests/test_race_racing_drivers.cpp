@@ -146,6 +146,61 @@ TEST(RaceRacingLine, ACutThroughMudPaysOnlyForAShortChain) {
     EXPECT_FALSE(crosses(seven));
 }
 
+// An open field: the finish at the left, one checkpoint at the right.
+std::unique_ptr<Track> open_field() {
+    std::unique_ptr<Track> own(new Track());
+    own->size = 12;
+    own->finish_x = 50;
+    own->finish_y = 250;
+    own->checkpoint_count = 1;
+    own->checkpoints[0] = checkpoint{450, 200};   // touched around (500, 250)
+    return own;
+}
+
+TEST(RaceRacingLine, ComingIntoACheckpointAgainstTheWayOnCostsTheTurnBack) {
+    const std::unique_ptr<Track> track = open_field();
+    const RacingLine line = build_racing_line(*track, 7);
+    ASSERT_EQ(line.legs, 2);
+    // The lap leaves the checkpoint to the left, for the finish. Two cells as
+    // far from the checkpoint's target, one on each side: coming from the
+    // right the head is already on its way; from the left it has to turn,
+    // or to go round the target and come in from its far side.
+    const int cells = line.cols * line.cols;
+    const int from_right = line_cell_at(line, 587, 262), from_left = line_cell_at(line, 412, 262);
+    ASSERT_FALSE(line.seed[(size_t)from_right]);
+    ASSERT_FALSE(line.seed[(size_t)from_left]);
+    EXPECT_GT(line.cost[(size_t)from_left], line.cost[(size_t)from_right] + 300);
+    // Once there, the rest of the lap is the same from anywhere in the
+    // target: coming near it is worth no more than reaching it.
+    const int in_a = line_cell_at(line, 512, 262), in_b = line_cell_at(line, 462, 237);
+    ASSERT_TRUE(line.seed[(size_t)in_a] && line.seed[(size_t)in_b]);
+    EXPECT_EQ(line.cost[(size_t)in_a], line.cost[(size_t)in_b]);
+    EXPECT_EQ(line.cost[(size_t)in_a], line.cost[(size_t)cells + line_cell_at(line, 500, 250)]);
+}
+
+TEST(RaceRacingDrivers, TurnsTowardsItsWayAtFullThrottle) {
+    // On open ground with the checkpoint far to the right, a head standing
+    // still facing up drives off and turns right at once: no crawl.
+    const std::unique_ptr<Track> track = open_field();
+    const RacingLine line = build_racing_line(*track, 7);
+    DriverView v;
+    v.x = 150;
+    v.y = 250;
+    DriverMemory memory = {};
+    const int bits = racing_controls(line, DIFFICULTY_EXPERT, v, memory);
+    EXPECT_EQ(bits, ACTION_FORWARD | ACTION_RIGHT);
+    // Another racer's balls right ahead on its way: it goes round them.
+    v.heading = 270;   // facing right, along its way
+    v.speed = -4.4f;
+    for (int k = 0; k < 3; k++) {
+        v.other_x[k] = 190.0f + 20 * k;
+        v.other_y[k] = 250;
+    }
+    v.others = 3;
+    memory = DriverMemory();
+    EXPECT_NE(racing_controls(line, DIFFICULTY_EXPERT, v, memory) & (ACTION_LEFT | ACTION_RIGHT), 0);
+}
+
 TEST(RaceRacingDrivers, TwoRacesOfOneSetUpAreTheSameAndACopyRestoresExactly) {
     const std::string path = source_path("filut/levelit/Chicanes.txt");
     for (int difficulty : {DIFFICULTY_GOOD, DIFFICULTY_EXPERT}) {

@@ -17,12 +17,13 @@ namespace {
 constexpr int PLAN_STEPS = 16;    // steps a plan is foretold for: 88 pixels at full speed
 constexpr int FOLLOW_STEPS = 24;  // ... and then following the line: time for a U-turn
 constexpr int FOLLOW_CHUNK = 3;   // steps foretold at a time while following
+constexpr int LOOK_EVERY = 3;     // steps between two looks ahead; the plan drives between
 // The steps a plan turns for before it runs straight: with 5 degrees a step
 // up to a right angle and a little more.
 constexpr int TURN_SPANS[] = {1, 2, 4, 7, 11, 16};
-constexpr int LOOK_EVERY = 3;       // steps between two looks ahead
-constexpr int GOOD_LOOK_EVERY = 4;
 constexpr int TURN_SPAN_COUNT = sizeof TURN_SPANS / sizeof TURN_SPANS[0];
+// Good looks ahead less often and at fewer turns.
+constexpr int GOOD_LOOK_EVERY = 4;
 constexpr int GOOD_TURN_SPANS[] = {2, 7, 15};
 constexpr int GOOD_TURN_SPAN_COUNT = sizeof GOOD_TURN_SPANS / sizeof GOOD_TURN_SPANS[0];
 // Plans that brake for this many steps first, tried where running on costs.
@@ -74,10 +75,12 @@ struct seen_other {
 // where the line leads pays for the turn still ahead.
 double plan_cost(const RacingLine& line, const DriverView& v, int leg, const plan& p,
                  const seen_other* others, int other_count) {
-    float x = v.x, y = v.y, speed = v.speed;
-    int h = v.heading;
     const int cols = line.cols;
     const float edge = (float)(cols * LINE_CELL), per_cell = 1.0f / LINE_CELL;
+    float x = v.x < 0 ? 0 : v.x < edge ? v.x : edge - 0.5f;
+    float y = v.y < 0 ? 0 : v.y < edge ? v.y : edge - 0.5f;
+    float speed = v.speed;
+    int h = wrap_degrees(v.heading);
     const int cells = cols * cols;
     const int entry = 27 * (line.chain_length - 1) * (LINE_MUD_COST - LINE_OPEN_COST);
     const uint8_t* factor = line.factor.data();
@@ -213,8 +216,8 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
 
     int steer = memory.plan_turns > 0 ? memory.plan_steer : 0;
     int bits = memory.plan_brakes > 0 ? ACTION_BACK : ACTION_FORWARD;
-    memory.plan_turns--;
-    memory.plan_brakes--;
+    if (memory.plan_turns > 0) memory.plan_turns--;
+    if (memory.plan_brakes > 0) memory.plan_brakes--;
     if (memory.crawling) {
         // Turn on the spot along the line's own move.
         const int c = line_cell_at(line, v.x, v.y);

@@ -1,8 +1,10 @@
 // The Good and Expert computer drivers: from what a racer sees to the four
-// controls a human racer has, so they move by the human rules. They follow
-// the racing line of their chain length; Good makes small mistakes that are
-// fixed functions of the step number (no random numbers), so a race and its
-// replay drive alike. The Classic drivers are race/drivers.cpp.
+// controls a human racer has, so they move by the human rules. They drive by
+// the racing line of their chain length (track/racing_line.h), foretelling
+// their own moves; Good looks ahead less often and less widely, steers a step
+// late and lifts off now and then, all fixed functions of what it sees and
+// remembers (no random numbers), so a race and its replay drive alike. The
+// Classic drivers are race/drivers.cpp.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,6 @@
 // Start-up, the screen loop and shut-down, and the window itself.
 #include "shell/shell.h"
 
-#include <SDL/SDL_image.h>
 #include <unistd.h>
 
 #include <climits>
@@ -17,6 +16,7 @@
 #include "core/events.h"
 #include "core/files.h"
 #include "core/media.h"
+#include "core/pictures.h"
 #include "core/pads.h"
 #include "core/present.h"
 #include "core/state.h"
@@ -42,11 +42,6 @@ static const char* const IMAGE_FILES[10] = {
 
 // Data files larger than this are not ours: the biggest we ship is 0.7 MB.
 constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
-// Start-up turns each ball picture to 360 angles, so its memory grows with
-// the square of its size; ours are 26 pixels.
-constexpr int MAX_BALL_PICTURE = 128;
-// Any other picture: the largest the game shows is the 800-pixel window.
-constexpr int MAX_PICTURE = 4096;
 
 static void report_window_failure(int w, int h) {
     std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h, SDL_GetError());
@@ -126,40 +121,17 @@ static bool required_files_usable() {
     return false;
 }
 
-// Width and height from a PNG file's header; false when it is no PNG.
-static bool png_size(const char* path, long& w, long& h) {
-    std::string why;
-    FILE* f = open_regular_file(path, MAX_DATA_FILE_BYTES, why);
-    if (!f) return false;
-    unsigned char head[24];
-    const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
-    std::fclose(f);
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (!read || std::memcmp(head, signature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0)
-        return false;
-    auto be32 = [&head](int at) {
-        return (long)head[at] << 24 | (long)head[at + 1] << 16 | (long)head[at + 2] << 8 | head[at + 3];
-    };
-    w = be32(16);
-    h = be32(20);
-    return true;
-}
+static picture_limit picture_limit_of(int index) { return index < 4 ? BALL_PICTURE : OTHER_PICTURE; }
 
-static int picture_bound(int index) { return index < 4 ? MAX_BALL_PICTURE : MAX_PICTURE; }
-
-static bool picture_fits(const char* path, int index, long w, long h) {
-    const int bound = picture_bound(index);
-    if (w <= bound && h <= bound) return true;
-    std::fprintf(stderr, "chainball: cannot start, picture %s is %ld x %ld pixels; %s may be at most %d x %d\n",
-                 path, w, h, index < 4 ? "a ball picture" : "a picture", bound, bound);
-    return false;
-}
-
-// Checked from the files' headers before anything is decoded.
+// Checked from the files' headers before any window opens and anything is
+// decoded: PNG pictures only, of sizes the game can afford.
 static bool pictures_fit() {
     for (int i = 0; i < 10; i++) {
-        long w, h;
-        if (png_size(IMAGE_FILES[i], w, h) && !picture_fits(IMAGE_FILES[i], i, w, h)) return false;
+        std::string why;
+        if (!check_picture(IMAGE_FILES[i], picture_limit_of(i), why)) {
+            std::fprintf(stderr, "chainball: cannot start, picture %s\n", why.c_str());
+            return false;
+        }
     }
     return true;
 }
@@ -263,23 +235,22 @@ bool startup() {
     srand((unsigned)time(nullptr));
 
     SDL_Surface* images[10];
-    for (int i = 0; i < 10; i++) images[i] = IMG_Load(IMAGE_FILES[i]);
+    bool readable = small_font && large_font;
+    if (!readable) report_unreadable(FONT_FILE);
+    for (int i = 0; i < 10; i++) {
+        std::string why;
+        images[i] = readable ? load_picture(IMAGE_FILES[i], picture_limit_of(i), why) : nullptr;
+        if (readable && !images[i]) {
+            std::fprintf(stderr, "chainball: cannot start, picture %s\n", why.c_str());
+            readable = false;
+        }
+    }
     lap_bar = images[4];
     marker_idle = images[5];
     marker_lit = images[6];
     finish_image = images[7];
     logo = images[9];
 
-    bool readable = small_font && large_font;
-    if (!readable) report_unreadable(FONT_FILE);
-    for (int i = 0; i < 10; i++) {
-        if (!images[i]) {
-            report_unreadable(IMAGE_FILES[i]);
-            readable = false;
-        } else if (readable && !picture_fits(IMAGE_FILES[i], i, images[i]->w, images[i]->h)) {
-            readable = false;   // a picture that is no PNG, too large to turn
-        }
-    }
     // Nothing is turned when a picture cannot be used.
     if (!readable) {
         for (int i = 0; i < 10; i++) {
@@ -348,6 +319,15 @@ bool usable_track_file(const std::string& file, std::string& absolute) {
         return false;
     }
     fclose(f);
+    // The name is shown as the track's and written into every replay
+    // recorded on it, where it must read back as one word.
+    const std::string name = level_name_of_file(file).substr(0, LEVEL_NAME_LEN - 1);
+    const std::string fault = track_name_fault(name);
+    if (!fault.empty()) {
+        fprintf(stderr, "chainball: cannot race track file '%s': its name '%s' cannot stand in a replay: %s\n",
+                printable(file, 200).c_str(), printable(name).c_str(), fault.c_str());
+        return false;
+    }
     // The game moves into its data folder, so a relative name is made whole first.
     char cwd[PATH_MAX];
     absolute = file[0] == '/' || !getcwd(cwd, sizeof cwd) ? file : std::string(cwd) + "/" + file;
@@ -358,8 +338,9 @@ static void on_quit_signal(int signo) {
     quit_signal = signo;
 }
 
-// SIGTERM and SIGINT end the game through its normal shut-down. Installed
-// before SDL starts, so SDL keeps them instead of its own.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end the game through its normal
+// shut-down, and SIGPIPE is ignored. Installed before SDL starts, so SDL
+// keeps them instead of its own (its parachute takes SIGQUIT otherwise).
 static void catch_quit_signals() {
     struct sigaction sa = {};
     sa.sa_handler = on_quit_signal;
@@ -367,6 +348,11 @@ static void catch_quit_signals() {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // A closed terminal and the quit key of one are asked to end the game
+    // just as well; a reader gone from a pipe is an error of that write.
+    sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGQUIT, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 // A path from the command line, made independent of the working directory,

@@ -25,6 +25,7 @@
 #include "shell/options.h"
 #include "shell/window.h"
 #include "race/race.h"
+#include "replay/replay.h"
 #include "replay/session.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -157,7 +158,7 @@ static void load_music() {
 // the game as characters in the terminal, where it can be neither played nor
 // left with its keys (without a terminal it exits with curses' complaint).
 // A driver the player named in SDL_VIDEODRIVER is theirs. Called before
-// SDL_Init (no DISPLAY and no framebuffer: only text drivers are left) and
+// SDL_Init (no display to reach and no framebuffer: only text drivers are left) and
 // after it (the display could not be reached); says why when no window can
 // be had, after quitting SDL so the terminal is given back first.
 static bool window_driver_ok(bool sdl_started) {
@@ -165,8 +166,15 @@ static bool window_driver_ok(bool sdl_started) {
     const char* display = getenv("DISPLAY");
     const bool no_display = !display || !*display;
     if (!sdl_started) {
+        // A display named but out of reach is asked first, through SDL's X11
+        // driver alone: SDL_Init would try the text drivers next, which
+        // write their terminal codes before they can be told apart.
+        if (!no_display && SDL_VideoInit("x11", 0) == 0) {
+            SDL_VideoQuit();
+            return true;
+        }
         const char* fb = getenv("SDL_FBDEV");
-        if (!no_display || access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
+        if (access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
     } else {
         char name[32];
         if (!SDL_VideoDriverName(name, sizeof name)) return true;
@@ -353,6 +361,8 @@ static void catch_quit_signals() {
     sigaction(SIGHUP, &sa, nullptr);
     sigaction(SIGQUIT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // A long replay read before the window gives up as soon as one comes.
+    replay_read_stop = [] { return quit_signal != 0; };
 }
 
 // A path from the command line, made independent of the working directory,
@@ -384,7 +394,7 @@ int SDL_main(int argc, char** argv) {
     const std::string replay_file = callers_path(options.replay_file);
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
-    if (!replays_before_window(record_dir, replay_file, options.force)) return 2;
+    if (!replays_before_window(record_dir, replay_file, options.force)) return quit_signal ? 128 + quit_signal : 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (options.replay_file && !start_watching()) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,6 +140,13 @@ TEST(Shell, NoDisplayExitsWithOneUnlessTheDriverWasChosen) {
                                    "no-display.txt", err),
               1);
     EXPECT_EQ(err, "chainball: cannot open a window: no display (cannot reach DISPLAY :97)\n");
+    // Before that line, nothing on the terminal: no text driver was tried.
+    EXPECT_EQ(run_capturing_stderr(quiet + "DISPLAY=:97 timeout 20 ./chainball < /dev/null > no-display-out.txt",
+                                   "no-display.txt", err),
+              1);
+    std::ifstream terminal("no-display-out.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(terminal), {}), "");
+    unlink("no-display-out.txt");
     // A driver named by the player is used: the game runs until stopped.
     EXPECT_EQ(run_capturing_stderr("env -u DISPLAY SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 2 ./chainball",
                                    "no-display.txt", err),
@@ -200,20 +209,42 @@ TEST(Shell, HugeBallPicturesAreRefusedAtOnce) {
     EXPECT_EQ(run_game_copy(data + "cp " + bmp + " filut/pallura3.png", err), 1);
     EXPECT_NE(err.find("filut/pallura3.png is not a PNG picture (it starts with 'BM"), std::string::npos) << err;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+
+    // A 20000 x 20000 GIF atlas and a 5000 x 5000 JPEG logo: one line each,
+    // status 1, no decoder run (the GIF one crashed in SDL_image).
+    const std::string gif = "printf 'GIF89a\\040\\116\\040\\116\\367\\0\\0' > filut/set.png";
+    EXPECT_EQ(run_game_copy(data + gif, err), 1);
+    EXPECT_EQ(err, "chainball: cannot start, picture filut/set.png is not a PNG picture (it starts with 'GIF89a N...')\n");
+    const std::string jpeg = "printf '\\377\\330\\377\\300\\0\\21\\10\\23\\210\\23\\210\\3' > filut/pp.png";
+    EXPECT_EQ(run_game_copy(data + jpeg, err), 1);
+    EXPECT_NE(err.find("filut/pp.png is not a PNG picture (it starts with '\\xff\\xd8"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    // A PNG header with nothing behind it: the decoder's complaint in the one line.
+    EXPECT_EQ(run_game_copy(data + "head -c 33 filut/donut.png > d && mv d filut/donut.png", err), 1);
+    EXPECT_NE(err.find("filut/donut.png cannot be decoded"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
 }
 
-// SIGTERM and SIGINT end the game through its normal shut-down: the status
-// a shell expects of a program stopped by that signal, and nothing on stderr.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end the game through its normal
+// shut-down: the status a shell expects of a program stopped by that signal,
+// and nothing on stderr. SIGPIPE is ignored.
 TEST(Shell, QuitSignalsEndTheGame) {
     if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
     const std::string data = copy_data_here();
-    for (const char* sig : {"TERM", "INT"}) {
+    for (const char* sig : {"TERM", "INT", "HUP", "QUIT", "PIPE"}) {
         std::string err;
         // A shell that signals itself a second later, then becomes the
         // game's `timeout`, which hands the signal on to the game.
-        const std::string run = std::string("sh -c '(sleep 1; kill -") + sig + " $$) & exec \"$@\"' sh";
+        // SIGPIPE is ignored: sent to the game itself (`timeout` would die of
+        // it), then a SIGTERM a second later finds the game still running.
+        const std::string run = std::string(sig) == "PIPE"
+            ? "sh -c '(sleep 1; kill -PIPE $(pgrep -x -P $$ chainball); sleep 1; kill -TERM $$) & exec \"$@\"' sh"
+            : std::string("sh -c '(sleep 1; kill -") + sig + " $$) & exec \"$@\"' sh";
         const int status = run_game_copy(data, err, run);
-        EXPECT_EQ(status, std::string(sig) == "TERM" ? 128 + SIGTERM : 128 + SIGINT) << sig << ": " << err;
+        const std::string name = sig;
+        const int want = name == "TERM" ? 128 + SIGTERM : name == "INT" ? 128 + SIGINT
+                       : name == "HUP" ? 128 + SIGHUP : name == "QUIT" ? 128 + SIGQUIT : 128 + SIGTERM;
+        EXPECT_EQ(status, want) << sig << ": " << err;
         EXPECT_EQ(err, "") << sig;
     }
 }

@@ -2,6 +2,7 @@
 #include "core/pictures.h"
 
 #include <SDL/SDL_image.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -69,12 +70,33 @@ SDL_Surface* load_picture(const std::string& path, picture_limit limit, std::str
         return nullptr;
     }
     SDL_ClearError();
+    // libpng prints its complaint about a broken file itself: caught here
+    // and made part of the one line that names the file.
+    FILE* said = std::tmpfile();
+    const int saved_stderr = said ? dup(STDERR_FILENO) : -1;
+    if (saved_stderr >= 0) {
+        std::fflush(stderr);
+        dup2(fileno(said), STDERR_FILENO);
+    }
     SDL_Surface* s = IMG_LoadPNG_RW(rw);
     SDL_RWclose(rw);
+    std::string complaint;
+    if (saved_stderr >= 0) {
+        std::fflush(stderr);
+        dup2(saved_stderr, STDERR_FILENO);
+        close(saved_stderr);
+        char buf[256];
+        std::rewind(said);
+        const size_t n = std::fread(buf, 1, sizeof buf, said);
+        complaint.assign(buf, n);
+        while (!complaint.empty() && complaint.back() == '\n') complaint.pop_back();
+    }
+    if (said) std::fclose(said);
     if (!s) {
         const char* e = SDL_GetError();
-        why = printable(path, 200) + " cannot be decoded: " +
-              (e && *e ? printable(e, 200) : std::string("a broken PNG"));
+        std::string cause = e && *e ? e : "a broken PNG";
+        if (!complaint.empty()) cause += " (" + complaint + ")";
+        why = printable(path, 200) + " cannot be decoded: " + printable(cause, 200);
     }
     return s;
 }

@@ -39,7 +39,7 @@ static FILE* open_checked(const std::string& path, picture_limit limit, std::str
     if (got < sizeof head || !png_header_size(head, w, h)) {
         why = name + " is not a PNG picture (" +
               (got == 0 ? std::string("it is empty")
-                        : "it starts with '" + printable(std::string((const char*)head, got), 8) + "'") +
+                        : "it starts with '" + printable(std::string(reinterpret_cast<const char*>(head), got), 8) + "'") +
               ")";
     } else if (w < 1 || h < 1 || w > limit.side || h > limit.side) {
         why = name + " is " + std::to_string(w) + " x " + std::to_string(h) + " pixels; " + limit.what +

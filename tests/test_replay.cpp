@@ -152,6 +152,11 @@ TEST(ReplayFile, BadFilesNamedWithoutACrash) {
         {"\x7f" "ELF\x01\x02 garbage", "not a Chainball replay"},
         {edited(good, "chainball-replay 1", "chainball-replay 2"), "this game reads version 1"},
         {edited(good, "chainball-replay 1", "chainball-replay"), "should read 'chainball-replay 1', it reads 'chainball-replay'"},
+        {edited(good, "chainball-replay 1", "chainball-replay 1 extra"), "it reads 'chainball-replay 1 extra'"},
+        {edited(good, "chainball-replay 1", "chainball-replay \x1b[2J" + std::string(100000, 'x')),
+         "it reads 'chainball-replay \\x1b[2Jxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"},
+        {"\xef\xbb\xbf" + good, "starts with a byte-order mark (EF BB BF)"},
+        {edited(good, "chainball-replay 1\n", "chainball-replay 1\rtrack x\r"), "end in a carriage return alone"},
         {edited(good, "track Straight", "track ../../etc/passwd"), "is no track name"},
         {edited(good, "track Straight 6c80", "track Straight 6C80"), "64 hex digits"},
         {edited(good, "players 1", "players 3"), "from 1 to 2"},
@@ -185,6 +190,7 @@ TEST(ReplayFile, BadFilesNamedWithoutACrash) {
         EXPECT_FALSE(parse_replay(b.text, r, error)) << b.says;
         EXPECT_NE(error.find(b.says), std::string::npos) << "expected '" << b.says << "' in: " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_LT(error.size(), 300u) << error;
     }
 
     // Cut after any line, the file is refused: every part up to the result counts.

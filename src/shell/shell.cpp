@@ -32,6 +32,7 @@
 
 static const char* const FONT_FILE = "filut/VeraMoBd.ttf";
 static const char* const MUSIC_FILE = "filut/musa.ogg";
+static const char* const ICON_FILE = "filut/icon.png";
 
 // The ten pictures, in the order they are loaded.
 static const char* const IMAGE_FILES[10] = {
@@ -243,6 +244,14 @@ bool startup() {
     race_settings.music_on = true;
     load_music();   // played once decoded, from the menu's frames
 
+    // The window manager takes the icon only before the first window opens;
+    // without a usable one the window keeps its default.
+    long icon_w, icon_h;
+    SDL_Surface* icon = nullptr;
+    if (png_size(ICON_FILE, icon_w, icon_h) && icon_w <= 256 && icon_h <= 256) icon = IMG_Load(ICON_FILE);
+    if (icon) SDL_WM_SetIcon(icon, nullptr);
+    else std::fprintf(stderr, "chainball: window icon %s cannot be used; the window keeps its default\n", ICON_FILE);
+    SDL_FreeSurface(icon);
     set_video_mode(500, 500);
     if (!screen) {
         report_window_failure(500, 500);

@@ -27,7 +27,7 @@ export DEB_CXXFLAGS_MAINT_APPEND="-fstack-clash-protection$([ "$(dpkg --print-ar
 # From the source folder, so -ffile-prefix-map takes its path out of the
 # programs; the build folder's goes the same way (it is in the build ID).
 flags() { (cd "$SOURCE" && dpkg-buildflags --get "$1"); }
-cmake -S "$SOURCE" -B "$BUILD" -DCMAKE_BUILD_TYPE=None -DCHAINBALL_TESTS=OFF -DCHAINBALL_BINDIR=games \
+cmake -S "$SOURCE" -B "$BUILD" -DCMAKE_BUILD_TYPE=None -DCHAINBALL_TESTS=OFF -DCHAINBALL_BENCH=OFF -DCHAINBALL_BINDIR=games \
   -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS) -ffile-prefix-map=$BUILD=." -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
   >"$BUILD/configure.log" 2>&1 || { cat "$BUILD/configure.log"; exit 1; }
 cmake --build "$BUILD" -j "$(nproc)" >"$BUILD/build.log" 2>&1 || { cat "$BUILD/build.log"; exit 1; }

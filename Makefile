@@ -5,7 +5,7 @@ PACKAGE_BUILD ?= build-package
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: track-laps all deps game-deps game build fuzz-build play test fuzz bench assets docs clean install uninstall package package-check screenshots
+.PHONY: track-laps all deps game-deps game play-build build fuzz-build play test fuzz bench assets docs clean install uninstall package package-check screenshots
 
 all: build
 
@@ -22,16 +22,22 @@ build: deps
 # The three programs, their data and installed files alone: no test suite,
 # no benchmark. A new build folder is made without the tests (their
 # packages may be missing); one that has them keeps them.
+CONFIGURE_GAME = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCHAINBALL_TESTS=OFF)
 game: game-deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCHAINBALL_TESTS=OFF)
+	$(CONFIGURE_GAME)
 	cmake --build $(BUILD) -j $(JOBS) --target chainball chainball-sim chainball-track data_folder dist_files
+
+# Just what a game needs: the game and its data folder.
+play-build: game-deps
+	$(CONFIGURE_GAME)
+	cmake --build $(BUILD) -j $(JOBS) --target chainball data_folder
 
 # The libFuzzer targets need clang, so they get a build folder of their own.
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCHAINBALL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-play: game
+play: play-build
 	cd $(BUILD) && ./chainball
 
 test: build fuzz-build

@@ -17,6 +17,7 @@ struct picture_limit {
 };
 constexpr picture_limit BALL_PICTURE = {128, "a ball picture"};
 constexpr picture_limit OTHER_PICTURE = {4096, "a picture"};
+constexpr picture_limit ICON_PICTURE = {256, "a window icon"};
 // No picture of ours comes near this: the biggest is 0.7 MB.
 constexpr long long MAX_PICTURE_FILE_BYTES = 32 << 20;
 

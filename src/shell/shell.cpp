@@ -35,6 +35,7 @@
 
 static const char* const FONT_FILE = "VeraMoBd.ttf";
 static const char* const MUSIC_FILE = "musa.ogg";
+static const char* const ICON_FILE = "icon.png";
 
 // The ten pictures, in the order they are loaded.
 static const char* const IMAGE_FILES[10] = {
@@ -237,6 +238,13 @@ bool startup() {
     race_settings.music_on = true;
     load_music();   // played once decoded, from the menu's frames
 
+    // The window manager takes the icon only before the first window opens;
+    // without a usable one the window keeps its default.
+    std::string icon_why;
+    SDL_Surface* icon = load_picture(data_path(ICON_FILE), ICON_PICTURE, icon_why);
+    if (icon) SDL_WM_SetIcon(icon, nullptr);
+    else std::fprintf(stderr, "chainball: window icon %s; the window keeps its default\n", icon_why.c_str());
+    SDL_FreeSurface(icon);
     set_video_mode(500, 500);
     if (!screen) {
         report_window_failure(500, 500);

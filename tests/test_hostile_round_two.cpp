@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile files, second round: pictures of other formats and sizes, track
 // names a replay cannot hold, replays that would take memory out of all
 // proportion, chainball-track render's output, and a --record folder left

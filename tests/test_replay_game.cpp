@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays in the game (src/replay/session.cpp): races recorded from the race
 // frame, replayed by chainball-sim and watched back in the game with the
 // run's settings given back; the command line and the files it refuses.

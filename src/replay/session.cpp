@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording the races of a run and watching a replay in the game.
 #include "replay/session.h"
 

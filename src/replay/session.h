@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays in the game: every race of a run recorded to a folder (--record),
 // and one replay watched (--replay), driven from its file through the race
 // frame's keys. Owns the folder, the race being recorded and the replay

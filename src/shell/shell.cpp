@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the screen loop and shut-down, and the window itself.
 #include "shell/shell.h"
 

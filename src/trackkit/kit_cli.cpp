@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-track's command line: check, stats, render and limits, the data
 // folder it draws and measures with, and the text of its reports.
 #include <SDL/SDL_ttf.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The track makers' kit (chainball-track): check a level file as the game
 // reads it, measure its design figures, and draw it whole. Built on the
 // game's own loader, route walk, race and drawing; the game does not link

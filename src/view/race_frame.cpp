@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One race frame (game_screen 2). Its order is the order of what a player
 // sees and of the race rules, so it is kept exactly:
 //  1. record the frame start; clear both views to black;

@@ -108,6 +108,7 @@ static void finish_frame() {
 // 7 on.
 static void after_pause() {
     if (race_over(live_race)) {
+        replay_race_over(live_race);
         freeze_frame();
         open_race_end();
         open_part = IN_RACE_END;

@@ -14,7 +14,7 @@
 #include "core/files.h"
 #include "core/media.h"
 #include "core/state.h"
-#include "race/race.h"
+#include "race/race.h"   // the racer and ball counts; every call goes through race_calls.cpp
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
@@ -23,6 +23,9 @@
 // The one table of limits; docs/tracks.md shows it as print_limits writes it.
 const design_limit design_limits[LIMIT_COUNT] = {
     {"shortcut ratio", 0.85, "below 0.85: leaving the road gains time"},
+    {"cut gain", 5,
+     "above 5 % with a 7-ball chain: the corner-cutting script driver's best lap beats the road-following "
+     "one's by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and passes)"},
     {"computer lap", 12, "under 12 s"},
     {"computer lap", 45, "over 45 s, or no lap at all in 600 s"},
     {"start grid", 10,
@@ -127,31 +130,95 @@ static void route_figures(track_figures& fig) {
     fig.finish_side = finish <= left ? "left" : finish >= right ? "right" : "inside";
 }
 
-// A race as the level-load screen sets it up, one-player, with these chains.
-static void race_on(const std::string& path, int a, int b, int c) {
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    two_players = false;
-    race_settings.chain_length[0] = a;
-    race_settings.chain_length[1] = b;
-    race_settings.chain_length[2] = c;
-    race_settings.laps = 1;
-    std::srand(1);
-    setup_race(path.c_str());
-}
-
 // Player 3 with a 10-ball chain, player 1 parked on the grid with one ball,
 // player 2 out: steps until player 3's first lap.
 // Without a checkpoint every step in the finish strip counts a lap, so
 // there is no lap time to measure.
 static double computer_lap(const std::string& path) {
-    race_on(path, 1, 0, MAX_BALLS);
+    const int lengths[3] = {1, 0, MAX_BALLS};
+    kit_race_setup(path, lengths, 1);
     if (track.checkpoint_count == 0) return LAP_NOT_MEASURABLE;
     for (int step = 1; step <= LAP_GIVE_UP_SECONDS * 50; step++) {
-        simulate_step(nullptr, nullptr);
-        if (racers[2].completed_laps >= 1) return step / 50.0;
+        kit_race_step(0);
+        if (kit_race_laps(2) >= 1) return step / 50.0;
     }
     return -1;
+}
+
+// A script driver at player 1's keys, alone on the track: it holds Up and
+// steers at every `stride`-th waypoint of the route in turn (1: the road,
+// 4: across the insides of corners), easing off in turns sharper than
+// 60 degrees. It races CUT_LAPS laps; the best lap counts, so the standing
+// start does not.
+namespace {
+struct script_run {
+    double best = -1;     // seconds; < 0: no lap
+    int unpassed = -1;    // without a lap: the first checkpoint it never touched
+};
+constexpr int CUT_LAPS = 3;
+constexpr int REACH = 49;   // as close as the computer drivers count a waypoint reached
+constexpr int CUT_LAP_GIVE_UP = 90 * 50;   // steps without a lap
+}   // namespace
+
+static script_run script_drive(const std::string& path, int chain, int stride) {
+    const int lengths[3] = {chain, 0, 0};
+    kit_race_setup(path, lengths, 1);
+    script_run run;
+    const int n = track.waypoint_count < MAX_WAYPOINTS ? track.waypoint_count : MAX_WAYPOINTS;
+    if (n <= 0 || track.checkpoint_count <= 0) return run;
+    std::vector<int> aims;
+    for (int i = 0; i < n; i += stride) aims.push_back(i);
+    size_t target = 0;
+    int last_lap_step = 0, laps = 0;
+    const double degrees = 57.29577957855229;
+    for (int step = 1; step <= CUT_LAPS * CUT_LAP_GIVE_UP; step++) {
+        const kit_ball head = kit_race_ball(0, 0);
+        for (size_t tries = 0; tries < aims.size(); tries++) {
+            const waypoint& w = track.waypoints[aims[target]];
+            const waypoint& from = track.waypoints[aims[(target + aims.size() - 1) % aims.size()]];
+            const double dx = w.x - head.x, dy = w.y - head.y;
+            // Reached, or run past: beyond the target seen along the leg to it.
+            const double lx = w.x - from.x, ly = w.y - from.y;
+            const bool past = (lx * dx + ly * dy) < 0 && std::hypot(dx, dy) < 100;
+            if (std::hypot(dx, dy) > REACH && !past) break;
+            target = (target + 1) % aims.size();
+        }
+        const waypoint& w = track.waypoints[aims[target]];
+        // Forward moves by (-sin h, -cos h); Left raises the heading.
+        const double want = std::atan2(-(w.x - head.x), -(w.y - head.y)) * degrees;
+        double diff = std::fmod(want - head.heading + 540.0, 360.0) - 180.0;
+        unsigned keys = std::fabs(diff) < 60 ? KIT_KEY_UP : 0;
+        if (diff > 2.5) keys |= KIT_KEY_LEFT;
+        if (diff < -2.5) keys |= KIT_KEY_RIGHT;
+        kit_race_step(keys);
+        if (kit_race_laps(0) > laps) {
+            laps = kit_race_laps(0);
+            const double lap = (step - last_lap_step) / 50.0;
+            if (run.best < 0 || lap < run.best) run.best = lap;
+            last_lap_step = step;
+            if (laps >= CUT_LAPS) break;
+        }
+        if (step - last_lap_step > CUT_LAP_GIVE_UP) break;
+    }
+    if (laps == 0) {
+        const int k_count = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
+        for (int k = 0; k < k_count && run.unpassed < 0; k++)
+            if (!kit_race_passed(k, 0)) run.unpassed = k;
+    }
+    return run;
+}
+
+// The corner-cutting driver against the road-following one, per chain length.
+static void cut_figures(const std::string& path, track_figures& fig) {
+    fig.cut_skips = -1;
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        const script_run road = script_drive(path, cut_chains[c], 1);
+        const script_run cut = script_drive(path, cut_chains[c], 4);
+        fig.road_lap[c] = road.best;
+        fig.cut_lap[c] = cut.best;
+        fig.cut_gain[c] = road.best > 0 && cut.best > 0 ? 100.0 * (road.best - cut.best) / road.best : CUT_NOT_MEASURED;
+        if (cut.best < 0 && road.best > 0 && fig.cut_skips < 0) fig.cut_skips = cut.unpassed;
+    }
 }
 
 static bool boxes_meet(int ax, int ay, int aw, int ah, int bx, int by, int bw, int bh) {
@@ -162,15 +229,16 @@ static bool boxes_meet(int ax, int ay, int aw, int ah, int bx, int by, int bw, i
 // the chain all lie on the grid and off slowing cells, and the first
 // checkpoint marker a ball's picture touches.
 static void grid_figures(const std::string& path, track_figures& fig) {
-    race_on(path, MAX_BALLS, MAX_BALLS, MAX_BALLS);
+    const int lengths[3] = {MAX_BALLS, MAX_BALLS, MAX_BALLS};
+    kit_race_setup(path, lengths, 1);
     const int n = track.size, edge = 50 * n, half = BALL_HALF_SIZE;
     const int mw = marker_idle ? marker_idle->w : 90, mh = marker_idle ? marker_idle->h : 90;
     fig.grid_balls = MAX_BALLS;
     fig.grid_overlap = -1;
     for (int b = 0; b < MAX_BALLS; b++)
         for (int r = 0; r < RACERS; r++) {
-            const int cx = (int)balls[b].x[r] + view_half_width();
-            const int cy = (int)balls[b].y[r] + view_half_height();
+            const kit_ball ball = kit_race_ball(r, b);
+            const int cx = (int)ball.x, cy = (int)ball.y;
             const int x0 = cx - half, y0 = cy - half, x1 = cx + half - 1, y1 = cy + half - 1;
             bool room = x0 >= 0 && y0 >= 0 && x1 < edge && y1 < edge;
             for (int x = x0 / 50; room && x <= x1 / 50; x++)
@@ -195,6 +263,7 @@ void measure_track(const std::string& path, track_figures& fig) {
     route_figures(fig);
     shortcut_figures(fig);
     fig.lap_seconds = computer_lap(path);
+    cut_figures(path, fig);
     grid_figures(path, fig);
     set_view_size();
     fig.view_cells = (view_width < view_height ? view_width : view_height) / 50;
@@ -223,6 +292,17 @@ void design_findings(track_report& report) {
     if (f.shortcut_ratio >= 0 && f.shortcut_ratio < L[LIMIT_SHORTCUT_RATIO].value)
         warn(0, 0, std::string("shortcut ratio ") + fixed(f.shortcut_ratio, 2) + ", below " +
                        fixed(L[LIMIT_SHORTCUT_RATIO].value, 2) + ": leaving the road gains time");
+    const double gain = f.cut_gain[CUT_CHAINS - 1];
+    if (gain > L[LIMIT_CUT_GAIN].value)
+        warn(0, 0, std::string("cut gain ") + fixed(gain, 1) + " % with a " + std::to_string(cut_chains[CUT_CHAINS - 1]) +
+                       "-ball chain, above " + fixed(L[LIMIT_CUT_GAIN].value, 0) +
+                       " %: cutting the corners across the grass pays");
+    if (f.cut_skips >= 0) {
+        const checkpoint& c = track.checkpoints[f.cut_skips];
+        warn(c.y / 50 + 1, c.x / 50 + 1,
+             "checkpoint " + std::to_string(f.cut_skips + 1) +
+                 " lies where a cut of the route skips it: a driver cutting the corners makes no lap");
+    }
     if (f.lap_seconds == LAP_NOT_MEASURABLE)
         ;   // check has said there is no checkpoint
     else if (f.lap_seconds < 0)

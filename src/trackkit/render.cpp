@@ -22,6 +22,7 @@
 #include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
+#include "trackkit/trackkit_local.h"
 #include "view/view.h"
 
 // Larger pictures are refused: --scale shrinks them.
@@ -173,8 +174,7 @@ static void draw_route(SDL_Surface* band, int left, int top) {
     // The view's own drawing, on this band as the window.
     SDL_Surface* window = screen;
     screen = band;
-    camera_x[0] = -left;
-    camera_y[0] = -top;
+    kit_race_camera(-left, -top);
     const int k_count = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
     for (int k = 0; k < k_count; k++) {
         draw_checkpoint_marker(k);
@@ -187,7 +187,7 @@ static void draw_route(SDL_Surface* band, int left, int top) {
         text_white(band, c.x + 50 - w / 2 - left, c.y + 50 - h / 2 - top, label, small_font);
     }
     for (int r = 0; r < RACERS; r++)
-        for (int b = 0; b < racer_length(r); b++) draw_ball(r, b);
+        for (int b = 0; b < kit_race_length(r); b++) draw_ball(r, b);
     screen = window;
 }
 
@@ -207,12 +207,8 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
     // The level and the start grid exactly as a race on it begins.
     const RaceSettings settings = race_settings;
     const bool two = two_players;
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    two_players = false;
-    for (int r = 0; r < RACERS; r++) race_settings.chain_length[r] = MAX_BALLS;
-    std::srand(seed);
-    setup_race(path.c_str());
+    const int lengths[3] = {MAX_BALLS, MAX_BALLS, MAX_BALLS};
+    kit_race_setup(path, lengths, seed);
     race_settings = settings;   // after the set-up: the start grid keeps 10 balls below
     for (int r = 0; r < RACERS; r++) race_settings.chain_length[r] = route ? MAX_BALLS : 0;
 

@@ -148,7 +148,7 @@ static double computer_lap(const std::string& path) {
 // A script driver at player 1's keys, alone on the track: it holds Up and
 // steers at every `stride`-th waypoint of the route in turn (1: the road,
 // 4: across the insides of corners), easing off in turns sharper than
-// 60 degrees. It races CUT_LAPS laps; the best lap counts, so the standing
+// 120 degrees. It races CUT_LAPS laps; the best lap counts, so the standing
 // start does not.
 namespace {
 struct script_run {
@@ -187,7 +187,7 @@ static script_run script_drive(const std::string& path, int chain, int stride) {
         // Forward moves by (-sin h, -cos h); Left raises the heading.
         const double want = std::atan2(-(w.x - head.x), -(w.y - head.y)) * degrees;
         double diff = std::fmod(want - head.heading + 540.0, 360.0) - 180.0;
-        unsigned keys = std::fabs(diff) < 60 ? KIT_KEY_UP : 0;
+        unsigned keys = std::fabs(diff) < 120 ? KIT_KEY_UP : 0;
         if (diff > 2.5) keys |= KIT_KEY_LEFT;
         if (diff < -2.5) keys |= KIT_KEY_RIGHT;
         kit_race_step(keys);

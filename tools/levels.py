@@ -149,6 +149,11 @@ def build(size, corners, finish, slowing=(), verge=None, clear=()):
             apexes |= {(x + ax + dx, y + ay + dy) for dx in (0, sx) for dy in (0, sy)}
         line_shortcuts(grid, verge, grid_cells | set(clear), apexes | around_grid)
         line_cuts(grid, grid_cells | around_grid | set(clear))
+        # Racers parked on the start grid push a passing chain aside: no
+        # verge beside it, where it would hold that chain fast.
+        for (x, y) in around_grid:
+            if 0 <= x < size and 0 <= y < size and grid[y][x] == 'x' and (x, y) not in slowing:
+                grid[y][x] = '.'
     return text_of(grid)
 
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "race/race.h"
 #include "trackkit/trackkit.h"
 
 // "ROW:COL" of cell (x, y), counted from 1.
@@ -25,21 +26,25 @@ void measure_track(const std::string& path, track_figures& figures);
 void design_findings(track_report& report);
 
 // The kit's calls into the race (race_calls.cpp): nothing else in the kit
-// sets up, steps or reads a race.
-// A one-player race of one lap with these chain lengths, its slowing cells
-// drawn after srand(seed), as the level-load screen sets it up.
-void kit_race_setup(const std::string& path, const int lengths[3], unsigned seed);
-enum { KIT_KEY_UP = 1, KIT_KEY_DOWN = 2, KIT_KEY_LEFT = 4, KIT_KEY_RIGHT = 8 };
-// One race step with player 1 holding `keys` (KIT_KEY_ bits).
-void kit_race_step(unsigned keys);
-int kit_race_length(int r);
+// sets up or steps a race.
+// A one-player race on the level file at `path` as the level-load screen
+// sets it up, with these chains and draws from `seed`, on loaded_track
+// (cleared first, as for a fresh game).
+Race kit_race(const std::string& path, int a, int b, int c, unsigned seed);
+// One step on loaded_track with player 1 holding ACTION_* bits (0: nobody
+// drives but the computer).
+void kit_race_step(Race& race, unsigned player1_actions);
 // Ball b of racer r in world pixels, and its heading in degrees.
 struct kit_ball {
     float x, y, heading;
 };
-kit_ball kit_race_ball(int r, int b);
-int kit_race_laps(int r);
-// Whether racer r has touched checkpoint k since its last lap.
-bool kit_race_passed(int k, int r);
-// View 1's camera, for drawing the race's balls into a picture.
-void kit_race_camera(int x, int y);
+kit_ball kit_race_ball(const Race& race, int r, int b);
+
+// A script driver at player 1's keys with a `chain`-ball chain, alone on the
+// track: it aims at every `stride`-th waypoint of the route (1: the road,
+// 4: across the insides of the corners) and races a few laps.
+struct script_run {
+    double best = -1;     // its best lap in seconds; < 0: no lap
+    int unpassed = -1;    // without a lap: the first checkpoint it never touched
+};
+script_run script_drive(const std::string& path, int chain, int stride);

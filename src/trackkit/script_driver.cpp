@@ -6,6 +6,7 @@
 
 #include "core/input.h"
 #include "race/race.h"
+#include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"
 
@@ -25,6 +26,9 @@ script_run script_drive(const std::string& path, int chain, int stride) {
     script_run run;
     const int n = loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
     if (n <= 0 || loaded_track.checkpoint_count <= 0) return run;
+    // Road cells: the pieces and the blanks they cover.
+    std::vector<int> cover;
+    road_cover(loaded_track.size, cover);
     std::vector<int> aims;
     for (int i = 0; i < n; i += stride) aims.push_back(i);
     size_t target = 0;
@@ -32,6 +36,12 @@ script_run script_drive(const std::string& path, int chain, int stride) {
     const double degrees = 57.29577957855229;
     for (int step = 1; step <= CUT_LAPS * CUT_LAP_GIVE_UP; step++) {
         const kit_ball head = kit_race_ball(race, 0, 0);
+        const int hx = (int)head.x / 50, hy = (int)head.y / 50;
+        if (hx >= 0 && hy >= 0 && hx < loaded_track.size && hy < loaded_track.size) {
+            const int t = loaded_track.tiles[hx][hy];
+            if (!road_code(t) && !(t == TILE_BLANK && cover[(size_t)hx * loaded_track.size + hy] > 0))
+                run.left_road = true;
+        }
         for (size_t tries = 0; tries < aims.size(); tries++) {
             const waypoint& w = loaded_track.waypoints[aims[target]];
             const waypoint& from = loaded_track.waypoints[aims[(target + aims.size() - 1) % aims.size()]];

@@ -43,8 +43,10 @@ kit_ball kit_race_ball(const Race& race, int r, int b);
 // A script driver at player 1's keys with a `chain`-ball chain, alone on the
 // track: it aims at every `stride`-th waypoint of the route (1: the road,
 // 4: across the insides of the corners) and races a few laps.
+constexpr int CUT_STRIDE = 4;   // the corner-cutting driver's
 struct script_run {
     double best = -1;     // its best lap in seconds; < 0: no lap
     int unpassed = -1;    // without a lap: the first checkpoint it never touched
+    bool left_road = false;   // its head stood on a cell off the road (grass or slowing) at some step
 };
 script_run script_drive(const std::string& path, int chain, int stride);

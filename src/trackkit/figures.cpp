@@ -24,8 +24,8 @@
 const design_limit design_limits[LIMIT_COUNT] = {
     {"shortcut ratio", 0.85, "below 0.85: leaving the road gains time"},
     {"cut gain", 5,
-     "above 5 % with a 7-ball chain: the corner-cutting script driver's best lap beats the road-following "
-     "one's by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and passes)"},
+     "above 5 % with a 7-ball chain: the corner-cutting script driver's best lap beats the best lap kept on "
+     "the road by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and passes)"},
     {"computer lap", 12, "under 12 s"},
     {"computer lap", 45, "over 45 s, or no lap at all in 600 s"},
     {"start grid", 10,

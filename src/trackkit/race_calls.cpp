@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every call the kit makes into the race: setting one up and stepping it.
 // The rest of the kit holds a Race value and reads its fields, but sets up
 // and steps it only through these functions, so a change in how a race is

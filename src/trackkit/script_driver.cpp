@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script drivers of the cut gain: one at player 1's keys that aims at
 // waypoints of the route in turn, through the kit's race calls.
 #include <cmath>

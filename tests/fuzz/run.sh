@@ -23,6 +23,10 @@ case "$target" in
     cp "$top"/tests/data/replays/*.cbreplay "$seed/"
     cp "$here"/seeds/replay-* "$seed/" 2>/dev/null || true
     ;;
+  net_messages)
+    # One message of each kind, written by the encoder.
+    cp "$here"/seeds/net-* "$seed/"
+    ;;
   level_race)
     # Six set-up bytes (mode and laps, three lengths, key seed), then the level.
     i=0

@@ -31,6 +31,9 @@ void net_handshake_receive(net_handshake& h, const uint8_t* data, size_t size) {
         h.line = "The other machine sent a bad message: " + why;
         return;
     }
+    // The guest's race starts with its hello, so its first inputs may
+    // overtake that hello on their own channel: they come again.
+    if (m.kind == NET_INPUTS) return;
     if (m.kind == NET_REFUSE) {
         h.state = net_handshake_state::refused;
         h.line = refusal_line(m.refusal, net_handshake_race(h).track_name);

@@ -154,6 +154,10 @@ void net_leave(net_core& c) {
     net_queue(c, encode_leave(), true);
 }
 
+void net_opponent_gone(net_core& c) {
+    if (c.state == net_state::running) c.state = net_state::opponent_left;
+}
+
 std::vector<net_outgoing> net_take_outbox(net_core& c) {
     std::vector<net_outgoing> out;
     out.swap(c.outbox);

@@ -116,6 +116,8 @@ bool net_may_step(net_core& c, long long now_ms);
 void net_queue_inputs(net_core& c);
 void net_queue(net_core& c, std::vector<uint8_t> bytes, bool reliable);
 void net_leave(net_core& c);
+// The transport lost the opponent: the race ends as if it had left.
+void net_opponent_gone(net_core& c);
 // Sets bad_message with the reason (the first one stays).
 void net_fail(net_core& c, const std::string& why);
 

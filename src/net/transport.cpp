@@ -45,8 +45,8 @@ bool parse_net_address(const std::string& text, std::string& host, int& port, st
             return false;
         }
     port = NET_DEFAULT_PORT;
-    long long v;
     if (colon != std::string::npos) {
+        long long v;
         if (!parse_integer(text.substr(colon + 1), 1, 65535, v) || text[colon + 1] == '+' ||
             text[colon + 1] == '-') {
             error = "'" + printable(text) + "': the port must be a number from 1 to 65535";
@@ -146,6 +146,8 @@ void net_transport_send(net_transport& t, const net_outgoing& message) {
         enet_packet_destroy(packet);
     enet_host_flush(t.host);
 }
+
+int net_transport_port(const net_transport& t) { return t.host ? (int)t.host->address.port : 0; }
 
 int net_transport_rtt(const net_transport& t) { return t.peer ? (int)t.peer->roundTripTime : 0; }
 

@@ -42,6 +42,8 @@ bool net_transport_join(net_transport& t, const std::string& address, std::strin
 // dropped unread.
 void net_transport_poll(net_transport& t, std::vector<net_event>& events, int timeout_ms);
 void net_transport_send(net_transport& t, const net_outgoing& message);
+// The local UDP port (the one the system chose for port 0).
+int net_transport_port(const net_transport& t);
 // Round-trip time to the peer, in milliseconds, as ENet measures it.
 int net_transport_rtt(const net_transport& t);
 // Sends what is queued, says goodbye and frees everything.

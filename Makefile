@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: track-laps all deps build fuzz-build play test fuzz bench assets docs clean install uninstall package package-check screenshots
+.PHONY: track-laps all deps build fuzz-build play test fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
 
 all: build
 
@@ -31,13 +31,20 @@ fuzz: build fuzz-build
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) level_race 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) replay 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) net_messages 300
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) config 300
 	cd $(BUILD) && CHAINBALL_MONKEY_FRAMES=200000 ./chainball_tests_san --gtest_filter='Monkey*'
 
 # Frame costs, headless, then the game in a real window under Xvfb; figures
 # and targets in BENCHMARKS.md.
 bench: build
 	cd $(BUILD) && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./chainball_bench
+	bash bench/window_screens.sh $(BUILD)
 	bash bench/real_window.sh $(BUILD)
+
+# Every screen at scales 1 to 3 in a real window beside a minimal SDL
+# program, quiet and with one core kept busy (about 4 minutes).
+bench-window: build
+	bash bench/window_screens.sh $(BUILD)
 
 # Installs under PREFIX (default /usr/local), honouring DESTDIR; uninstall
 # removes what the last install wrote. See docs/packaging.md.

@@ -14,7 +14,7 @@ static void to_menu_window() {
     bench_start_game();
     if (!screen || screen->w != 500 || screen->h != 500) set_video_mode(500, 500);
     two_players = false;
-    view_width = 500;
+    live_race.view_width = 500;
     game_screen = SCREEN_MENU;
 }
 

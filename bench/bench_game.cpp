@@ -17,6 +17,7 @@
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/view.h"
 
 static bool started = false;
 
@@ -112,15 +113,15 @@ static int level_index_of(const char* name) {
 void start_race(const char* level, const std::string& file, bool two_players) {
     bench_start_game();
     std::srand(1);
-    reset_race_state();
+    live_race = new_race();
     race_settings.chain_length[0] = race_settings.chain_length[1] = race_settings.chain_length[2] = 10;
     race_settings.laps = 1000000;
     race_settings.level_index = level_index_of(level);
     ::two_players = two_players;
     load_level();   // window size, race progress, the level, the placement
     if (!file.empty()) {
-        load_level_file(file.c_str());
-        place_racers();
+        load_level_file(loaded_track, file.c_str(), setup_random);
+        place_racers(live_race, loaded_track, setup_random);
     }
     race_start_ticks = game_ticks() - 10000;
     Uint8* keys = SDL_GetKeyState(nullptr);
@@ -129,8 +130,8 @@ void start_race(const char* level, const std::string& file, bool two_players) {
 }
 
 void back_to_start() {
-    place_racers();
-    racers[1].next_waypoint = racers[2].next_waypoint = 0;
+    place_racers(live_race, loaded_track, setup_random);
+    live_race.racers[1].next_waypoint = live_race.racers[2].next_waypoint = 0;
 }
 
 void keep_racing(long frame, bool two_players) {
@@ -220,6 +221,10 @@ void print_targets() {
                 ">= 120 k/s", sim_process >= 120000);
     target_line("simulation steps per second, 30 balls", h_steps, steps / 1000, "k/s",
                 ">= 20 k/s", steps >= 20000);
+    double save_restore = 0, resim = 0;
+    const bool h_save = figure("race_save_restore_us", save_restore), h_resim = figure("resimulate_8_us", resim);
+    target_line("race save plus restore", h_save, save_restore, "us", "<= 1 us", save_restore <= 1);
+    target_line("restore and re-simulate 8 steps, 30 balls", h_resim, resim, "us", "report", true);
     target_line("start-up to the first menu frame, fresh process", h_start, start, "ms", "<= 250 ms",
                 start <= 250);
     target_line("peak memory, every screen (VmHWM)", h_peak, peak, "MiB", "<= 64 MiB", peak <= 64);

@@ -83,7 +83,7 @@ static void BM_PausePass(benchmark::State& state) {
             t.start();
             SDL_FillRect(screen, nullptr, 0);
             SDL_BlitSurface(frozen_frame, nullptr, screen, nullptr);
-            boxRGBA(screen, 0, 0, (Sint16)(2 * view_width), (Sint16)view_height, 0, 0, 0, 125);
+            boxRGBA(screen, 0, 0, (Sint16)(2 * live_race.view_width), (Sint16)live_race.view_height, 0, 0, 0, 125);
             text_white(screen, 340, 240, "Pause", large_font);
             text(screen, 350, 280, "p to continue", small_font);
             show_frame();
@@ -111,7 +111,8 @@ static void BM_PausePass(benchmark::State& state) {
         p.key.keysym.sym = SDLK_p;
         SDL_PushEvent(&p);
         t.start();
-        pause_check(keys);
+        check_pause(keys);
+        while (paused) pause_pass();
         keys[SDLK_LCTRL] = 0;
         overlay_pass_flipped = nullptr;
     }

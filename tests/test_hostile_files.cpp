@@ -101,11 +101,11 @@ TEST(HostileFiles, OddCataloguesAreRefusedAtOnce) {
 TEST(HostileFiles, OddLevelsLoadAsEmptyLevelsAtOnce) {
     HangGuard guard;
     for (const hostile& h : hostile_files(MAX_LEVEL_FILE_BYTES)) {
-        load_level_file("filut/levelit/FirstLoop.txt");
-        ASSERT_EQ(track.size, 12);
-        const std::string err = capture_stderr([&] { load_level_file(h.path.c_str()); });
-        EXPECT_EQ(track.size, 0) << h.path;
-        EXPECT_EQ(track.waypoint_count, 0) << h.path;
+        load_level_file(loaded_track, "filut/levelit/FirstLoop.txt", setup_random);
+        ASSERT_EQ(loaded_track.size, 12);
+        const std::string err = capture_stderr([&] { load_level_file(loaded_track, h.path.c_str(), setup_random); });
+        EXPECT_EQ(loaded_track.size, 0) << h.path;
+        EXPECT_EQ(loaded_track.waypoint_count, 0) << h.path;
         EXPECT_EQ(count_lines(err), 1) << err;
         EXPECT_NE(err.find(h.cause), std::string::npos) << h.cause << " in " << err;
         EXPECT_NE(err.find("empty level"), std::string::npos) << err;
@@ -115,14 +115,14 @@ TEST(HostileFiles, OddLevelsLoadAsEmptyLevelsAtOnce) {
 TEST(HostileFiles, SizeFieldMessagesQuoteWhatTheFileHolds) {
     // A lone "4" reads as 4444 (each missing character repeats the last):
     // the message shows both, and never a value the file does not hold alone.
-    std::string err = capture_stderr([] { load_level_file(scratch_file("4").c_str()); });
+    std::string err = capture_stderr([] { load_level_file(loaded_track, scratch_file("4").c_str(), setup_random); });
     EXPECT_NE(err.find("size field \"4\" reads as 4444"), std::string::npos) << err;
-    EXPECT_EQ(track.size, 0);
-    err = capture_stderr([] { load_level_file(scratch_file(std::string("-5") + '\0' + "\x01...").c_str()); });
+    EXPECT_EQ(loaded_track.size, 0);
+    err = capture_stderr([] { load_level_file(loaded_track, scratch_file(std::string("-5") + '\0' + "\x01...").c_str(), setup_random); });
     EXPECT_NE(err.find("\"-5\\x00\\x01\" reads as -5"), std::string::npos) << err;
     EXPECT_EQ(count_lines(err), 1) << err;
     // A good level says nothing.
-    err = capture_stderr([] { load_level_file("filut/levelit/FirstLoop.txt"); });
+    err = capture_stderr([] { load_level_file(loaded_track, "filut/levelit/FirstLoop.txt", setup_random); });
     EXPECT_EQ(err, "");
 }
 

@@ -39,10 +39,10 @@ unsigned next_random() {
 
 bool finite_race_values() {
     for (int r = 0; r < RACERS; r++) {
-        if (!std::isfinite(racers[r].speed)) return false;
+        if (!std::isfinite(live_race.racers[r].speed)) return false;
         for (int b = 0; b < MAX_BALLS; b++)
-            if (!std::isfinite(balls[b].x[r]) || !std::isfinite(balls[b].y[r]) ||
-                !std::isfinite(balls[b].heading[r]))
+            if (!std::isfinite(live_race.balls[b].x[r]) || !std::isfinite(live_race.balls[b].y[r]) ||
+                !std::isfinite(live_race.balls[b].heading[r]))
                 return false;
     }
     return true;

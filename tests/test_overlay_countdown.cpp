@@ -24,8 +24,8 @@ class OverlayCountdown : public ::testing::Test {
     void TearDown() override { SDL_FreeSurface(picture); }
 
     void two_player_window() {
-        two_players = true;
-        view_width = 400;
+        two_players = live_race.two_players = true;
+        live_race.view_width = 400;
         set_video_mode(800, 500);
     }
     // A race picture of a few coloured blocks, kept aside to build the
@@ -146,7 +146,7 @@ TEST_F(OverlayCountdown, RunsInsideTheFirstRaceFrameOverItsPicture) {
 
 TEST_F(OverlayCountdown, EscapeInTheFirstFrameLeavesTheRace) {
     race_settings.level_index = 0;
-    two_players = true;
+    two_players = live_race.two_players = true;
     load_level();
     ASSERT_EQ(screen->w, 800);
     int passes = 0;

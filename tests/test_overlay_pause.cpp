@@ -106,7 +106,7 @@ TEST_F(OverlayPause, ClosingTheWindowEndsThePauseAndQuits) {
 TEST_F(OverlayPause, ShowsPauseAndHowToContinueOverTheDarkenedFrame) {
     for (bool two : {false, true}) {
         if (two) {
-            two_players = true;
+            two_players = live_race.two_players = true;
             load_level();
             race_start_ticks = game_ticks() - 10000;
         }
@@ -149,38 +149,38 @@ TEST_F(OverlayPause, NoSimulationWhilePausedAndNoTimeMadeUp) {
     race_settings.chain_length[1] = race_settings.chain_length[2] = 0;
     load_level();
     race_start_ticks = game_ticks() - 10000;
-    ball_row start_balls[MAX_BALLS];
-    racer start_racers[RACERS];
-    std::memcpy(start_balls, balls, sizeof balls);
-    std::memcpy(start_racers, racers, sizeof racers);
+    BallRow start_balls[MAX_BALLS];
+    Racer start_racers[RACERS];
+    std::memcpy(start_balls, live_race.balls, sizeof live_race.balls);
+    std::memcpy(start_racers, live_race.racers, sizeof live_race.racers);
 
     hold_key(SDLK_UP, true);
     hold_key(SDLK_LCTRL, true);
     race_frame();
-    ball_row plain_balls[MAX_BALLS];
-    racer plain_racers[RACERS];
-    std::memcpy(plain_balls, balls, sizeof balls);
-    std::memcpy(plain_racers, racers, sizeof racers);
-    ASSERT_NE(std::memcmp(plain_balls, start_balls, sizeof balls), 0) << "the frame moves the racers";
+    BallRow plain_balls[MAX_BALLS];
+    Racer plain_racers[RACERS];
+    std::memcpy(plain_balls, live_race.balls, sizeof live_race.balls);
+    std::memcpy(plain_racers, live_race.racers, sizeof live_race.racers);
+    ASSERT_NE(std::memcmp(plain_balls, start_balls, sizeof live_race.balls), 0) << "the frame moves the racers";
 
-    std::memcpy(balls, start_balls, sizeof balls);
-    std::memcpy(racers, start_racers, sizeof racers);
+    std::memcpy(live_race.balls, start_balls, sizeof live_race.balls);
+    std::memcpy(live_race.racers, start_racers, sizeof live_race.racers);
     int passes = 0;
     bool still = true;
     OverlayPasses hook([&] {
         // The pause comes after the frame's step: the racers stand where it left them.
-        still = still && std::memcmp(balls, plain_balls, sizeof balls) == 0;
+        still = still && std::memcmp(live_race.balls, plain_balls, sizeof live_race.balls) == 0;
         if (++passes == 50) push_key(SDLK_p);
     });
     push_key(SDLK_p);
     race_frame();
     EXPECT_EQ(passes, 50);
     EXPECT_TRUE(still);
-    EXPECT_EQ(std::memcmp(balls, plain_balls, sizeof balls), 0);
-    EXPECT_EQ(std::memcmp(racers, plain_racers, sizeof racers), 0);
+    EXPECT_EQ(std::memcmp(live_race.balls, plain_balls, sizeof live_race.balls), 0);
+    EXPECT_EQ(std::memcmp(live_race.racers, plain_racers, sizeof live_race.racers), 0);
     // The next frame after the pause is one ordinary step on.
     race_frame();
-    EXPECT_NE(std::memcmp(balls, plain_balls, sizeof balls), 0);
+    EXPECT_NE(std::memcmp(live_race.balls, plain_balls, sizeof live_race.balls), 0);
 }
 
 // Long pauses, F11 in them and a scaled window: every pass is drawn from
@@ -226,7 +226,7 @@ class OverlayPauseStill : public OverlayPause {
 TEST_F(OverlayPauseStill, EveryPassAndEveryNewPauseShowsItsOwnFrameDarkened) {
     for (bool two : {false, true}) {
         if (two) {
-            two_players = true;
+            two_players = live_race.two_players = true;
             load_level();
             race_start_ticks = game_ticks() - 10000;
         }
@@ -258,7 +258,7 @@ TEST_F(OverlayPauseStill, F11DuringThePauseKeepsTheSamePictureInEitherMode) {
 
 TEST_F(OverlayPauseStill, ScaledPauseShowsTheDarkenedFrameEnlarged) {
     window_configure(3, false);
-    two_players = true;
+    two_players = live_race.two_players = true;
     load_level();
     race_start_ticks = game_ticks() - 10000;
     ASSERT_EQ(window_surface()->w, 2400);

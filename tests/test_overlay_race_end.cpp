@@ -59,8 +59,8 @@ class OverlayRaceEnd : public ::testing::Test {
         SDL_BlitSurface(screen, nullptr, frozen_frame, nullptr);
     }
     void two_player_window() {
-        two_players = true;
-        view_width = 400;
+        two_players = live_race.two_players = true;
+        live_race.view_width = 400;
         set_video_mode(800, 500);
     }
 };
@@ -77,11 +77,11 @@ TEST_F(OverlayRaceEnd, OpensOnlyWhenEveryRacerTakingPartHasFinished) {
         {{7, 0, 5}, {2, 0, 1}, false},
         {{7, 0, 5}, {2, 0, 2}, true},
     };
-    race_settings.laps = 2;
+    live_race.laps = 2;
     for (const Case& c : cases) {
         for (int r = 0; r < 3; r++) {
-            race_settings.chain_length[r] = c.lengths[r];
-            racers[r].completed_laps = c.laps_done[r];
+            live_race.lengths[r] = c.lengths[r];
+            live_race.racers[r].completed_laps = c.laps_done[r];
         }
         game_screen = SCREEN_RACE;
         int passes = 0;
@@ -102,7 +102,7 @@ TEST_F(OverlayRaceEnd, ShowsButtonsLevelNameAndWinner) {
     menu_cursor = 1;
     SDL_Surface* under = copy_of_screen();
     for (int w : {0, 1, 2, 3}) {
-        winner = w;
+        live_race.winner = w;
         int mismatch = -1, other_winner = -1;
         OverlayPasses hook([&] {
             SDL_Surface* e = expected_overlay(under);
@@ -235,16 +235,16 @@ TEST_F(OverlayRaceEnd, OkLoadsTheChosenLevelInTheSameMode) {
     fclose(f);
     CatalogueSwap names({"FirstLoop", copy_name.c_str()});
     race_settings.level_index = 0;
-    two_players = true;
+    two_players = live_race.two_players = true;
     load_level();
-    ASSERT_EQ(track.size, 12);
+    ASSERT_EQ(loaded_track.size, 12);
     menu_cursor = 0;
     auto s = run_race_end({{SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RETURN}});
     EXPECT_EQ(s.back().screen_value, SCREEN_LOAD);
     load_level();
     EXPECT_EQ(game_screen, SCREEN_RACE);
-    EXPECT_EQ(track.size, 6);
-    EXPECT_EQ(track.finish_x, 50);
+    EXPECT_EQ(loaded_track.size, 6);
+    EXPECT_EQ(loaded_track.finish_x, 50);
     EXPECT_EQ(screen->w, 800) << "still two players";
     EXPECT_EQ(race_settings.level_index, 1) << "the choice stays for later races";
 }
@@ -272,8 +272,8 @@ TEST_F(OverlayRaceEnd, RaceFrameOpensItForTheFirstToFinish) {
     load_level();
     race_start_ticks = game_ticks() - 10000;
     // All three complete the lap in the same frame: the lowest index wins.
-    for (int r = 0; r < 3; r++) racers[r].completed_laps = 1;
-    winner = 0;
+    for (int r = 0; r < 3; r++) live_race.racers[r].completed_laps = 1;
+    live_race.winner = 0;
     int winner_text = -1, passes = 0;
     OverlayPasses hook([&] {
         passes++;
@@ -282,7 +282,7 @@ TEST_F(OverlayRaceEnd, RaceFrameOpensItForTheFirstToFinish) {
     });
     race_frame();
     EXPECT_EQ(passes, 1);
-    EXPECT_EQ(winner, 1);
+    EXPECT_EQ(live_race.winner, 1);
     EXPECT_EQ(winner_text, 0);
     EXPECT_EQ(game_screen, SCREEN_MENU);
 }

@@ -32,7 +32,7 @@ std::vector<float> race_picture() {
     std::vector<float> v;
     for (int b = 0; b < MAX_BALLS; b++)
         for (int r = 0; r < RACERS; r++)
-            v.insert(v.end(), {balls[b].x[r], balls[b].y[r], balls[b].heading[r]});
+            v.insert(v.end(), {live_race.balls[b].x[r], live_race.balls[b].y[r], live_race.balls[b].heading[r]});
     return v;
 }
 
@@ -41,7 +41,7 @@ std::vector<float> race_picture() {
 void start_race(bool two_players) {
     ::two_players = two_players;
     race_settings.level_index = 0;
-    reset_race_state();
+    live_race = new_race();
     std::srand(1);
     load_level();
     race_start_ticks = game_ticks() - 10000;
@@ -122,7 +122,8 @@ class Pads : public ::testing::Test {
 
 TEST_F(Pads, WithNoPadTheRaceReadsTheKeyboardArrayItself) {
     start_race(false);
-    EXPECT_EQ(frame_keys(), SDL_GetKeyState(nullptr));
+    RaceInput input;
+    EXPECT_EQ(frame_keys(input), SDL_GetKeyState(nullptr));
     EXPECT_TRUE(drain().empty());
     EXPECT_EQ(start_button(11), 7);
     EXPECT_EQ(start_button(13), 9);
@@ -364,8 +365,8 @@ TEST_F(Pads, RaceEndScreenByPadAndNoRepeatOfAHeldForward) {
     EXPECT_EQ(drain(), std::vector<SDLKey>{SDLK_UP});
     start_race(false);
     race_frame();
-    for (int r = 0; r < RACERS; r++) racers[r].completed_laps = race_settings.laps;
-    ASSERT_TRUE(race_over());
+    for (int r = 0; r < RACERS; r++) live_race.racers[r].completed_laps = race_settings.laps;
+    ASSERT_TRUE(race_over(live_race));
     SDL_BlitSurface(screen, nullptr, frozen_frame, nullptr);
     menu_cursor = 0;
     int passes = 0;
@@ -444,7 +445,8 @@ TEST_F(Pads, SdlJoysticksOpenAndReadWithoutAPad) {
         pad_input.read(open_pad_count(), s);
         EXPECT_FALSE(s.present) << "a pad that was not opened";
         if (n == 0) {
-            EXPECT_EQ(frame_keys(), SDL_GetKeyState(nullptr));
+            RaceInput input;
+            EXPECT_EQ(frame_keys(input), SDL_GetKeyState(nullptr));
         }
     }
     close_pads();

@@ -2,7 +2,7 @@
 // the background row by row against pixelRGBA point by point, the track drawn
 // only where it can be seen and copied row by row against a blit of every
 // cell, and the race frame (clipped view 1, cleared with memset) against a
-// frame cleared with SDL_FillRect and drawn with that plain track.
+// frame cleared with SDL_FillRect and drawn with that plain loaded_track.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +13,7 @@
 
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/bindings.h"
 #include "core/state.h"
 #include "draw/clock.h"
 #include "harness.h"
@@ -141,38 +142,38 @@ namespace {
 
 // Every cell of the grid blitted whole, columns outermost, into each view.
 void plain_cell(SDL_Surface* view, int x, int y, int cx, int cy) {
-    const int t = track.tiles[x][y];
+    const int t = loaded_track.tiles[x][y];
     SDL_Surface* pic = nullptr;
     if (t >= 0 && t <= 7) pic = tile_pieces[t];
-    if (t >= 8 && t <= 11 && track.tiles[x + 1][y + 1] == t) pic = tile_pieces[t];
+    if (t >= 8 && t <= 11 && loaded_track.tiles[x + 1][y + 1] == t) pic = tile_pieces[t];
     if (t == 12) pic = finish_image;
     if (!pic) return;
     SDL_Rect at = {(Sint16)(x * 50 + cx), (Sint16)(y * 50 + cy), 0, 0};
     SDL_BlitSurface(pic, nullptr, view, &at);
 }
 
-void plain_draw_track() {
+void plain_draw_track(const Race& race, const Track& track) {
     for (int x = 0; x < track.size; x++)
         for (int y = 0; y < track.size; y++) {
-            plain_cell(screen, x, y, camera_x[0], camera_y[0]);
-            if (two_players) plain_cell(second_view, x, y, camera_x[1], camera_y[1]);
+            plain_cell(screen, x, y, race.camera_x[0], race.camera_y[0]);
+            if (race.two_players) plain_cell(second_view, x, y, race.camera_x[1], race.camera_y[1]);
         }
 }
 
 // A grid of random codes, weighted towards what levels hold, with 2 x 2
 // corner blocks and stray corner cells.
 void random_track(int size, std::mt19937& rng) {
-    track.size = size;
+    loaded_track.size = size;
     for (int x = 0; x <= size; x++)
-        for (int y = 0; y <= size; y++) track.tiles[x][y] = 0;
+        for (int y = 0; y <= size; y++) loaded_track.tiles[x][y] = 0;
     const int codes[] = {0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 999, 999, 13, -1};
     for (int x = 0; x < size; x++)
-        for (int y = 0; y < size; y++) track.tiles[x][y] = codes[rng() % (sizeof codes / sizeof *codes)];
+        for (int y = 0; y < size; y++) loaded_track.tiles[x][y] = codes[rng() % (sizeof codes / sizeof *codes)];
     for (int k = 0; k < size; k++) {
         const int x = (int)(rng() % size), y = (int)(rng() % size), t = 8 + (int)(rng() % 4);
         for (int dx = 0; dx < 2; dx++)
             for (int dy = 0; dy < 2; dy++)
-                if (x + dx < size && y + dy < size) track.tiles[x + dx][y + dy] = t;
+                if (x + dx < size && y + dy < size) loaded_track.tiles[x + dx][y + dy] = t;
     }
 }
 
@@ -183,16 +184,16 @@ class PerfTrack : public ::testing::Test {
     bool saved_two;
     void SetUp() override {
         start_game_headless();
-        saved_track.reset(new Track(track));
-        saved_camera[0] = camera_x[0], saved_camera[1] = camera_y[0];
-        saved_camera[2] = camera_x[1], saved_camera[3] = camera_y[1];
+        saved_track.reset(new Track(loaded_track));
+        saved_camera[0] = live_race.camera_x[0], saved_camera[1] = live_race.camera_y[0];
+        saved_camera[2] = live_race.camera_x[1], saved_camera[3] = live_race.camera_y[1];
         saved_two = two_players;
     }
     void TearDown() override {
-        track = *saved_track;
-        camera_x[0] = saved_camera[0], camera_y[0] = saved_camera[1];
-        camera_x[1] = saved_camera[2], camera_y[1] = saved_camera[3];
-        two_players = saved_two;
+        loaded_track = *saved_track;
+        live_race.camera_x[0] = saved_camera[0], live_race.camera_y[0] = saved_camera[1];
+        live_race.camera_x[1] = saved_camera[2], live_race.camera_y[1] = saved_camera[3];
+        two_players = live_race.two_players = saved_two;
         SDL_SetClipRect(screen, nullptr);
         SDL_SetClipRect(second_view, nullptr);
         set_video_mode(500, 500);
@@ -200,8 +201,8 @@ class PerfTrack : public ::testing::Test {
 
     // draw_track against plain_draw_track from the same scribbled views.
     void compare(const char* what) {
-        scribble(screen, (unsigned)(camera_x[0] * 31 + camera_y[0]));
-        scribble(second_view, (unsigned)(camera_x[1] * 17 + camera_y[1]));
+        scribble(screen, (unsigned)(live_race.camera_x[0] * 31 + live_race.camera_y[0]));
+        scribble(second_view, (unsigned)(live_race.camera_x[1] * 17 + live_race.camera_y[1]));
         SDL_Surface* view1 = copy_of(screen);
         SDL_Surface* view2 = copy_of(second_view);
         SDL_Surface* real1 = screen;
@@ -214,15 +215,15 @@ class PerfTrack : public ::testing::Test {
         SDL_SetClipRect(view2, &clip2);
         screen = view1;
         second_view = view2;
-        plain_draw_track();
+        plain_draw_track(live_race, loaded_track);
         screen = real1;
         second_view = real2;
-        draw_track();
+        draw_track(live_race, loaded_track);
         long d1 = first_difference(screen, view1), d2 = first_difference(second_view, view2);
-        EXPECT_EQ(d1, -1) << what << " view 1 " << where(screen, d1) << " camera " << camera_x[0]
-                          << "," << camera_y[0];
+        EXPECT_EQ(d1, -1) << what << " view 1 " << where(screen, d1) << " camera " << live_race.camera_x[0]
+                          << "," << live_race.camera_y[0];
         EXPECT_EQ(d2, -1) << what << " view 2 " << where(second_view, d2) << " camera "
-                          << camera_x[1] << "," << camera_y[1];
+                          << live_race.camera_x[1] << "," << live_race.camera_y[1];
         SDL_FreeSurface(view1);
         SDL_FreeSurface(view2);
     }
@@ -236,17 +237,17 @@ TEST_F(PerfTrack, RandomGridsAndCamerasDrawAsEveryCellBlitted) {
     for (int size : sizes) {
         random_track(size, rng);
         for (int round = 0; round < 6; round++) {
-            two_players = round % 2 == 1;
+            two_players = live_race.two_players = round % 2 == 1;
             set_video_mode(two_players ? 800 : 500, 500);
             // Cameras as the race sets them, and anywhere else at all.
             for (int v = 0; v < 2; v++) {
                 const int lo = (v == 0 && !two_players ? 500 : 400) - 50 * size;
                 if (round < 4) {
-                    camera_x[v] = lo < 0 ? lo + (int)(rng() % (unsigned)(1 - lo)) : lo;
-                    camera_y[v] = lo < 0 ? lo + (int)(rng() % (unsigned)(1 - lo)) : lo;
+                    live_race.camera_x[v] = lo < 0 ? lo + (int)(rng() % (unsigned)(1 - lo)) : lo;
+                    live_race.camera_y[v] = lo < 0 ? lo + (int)(rng() % (unsigned)(1 - lo)) : lo;
                 } else {
-                    camera_x[v] = (int)(rng() % 140000) - 70000;
-                    camera_y[v] = (int)(rng() % 140000) - 70000;
+                    live_race.camera_x[v] = (int)(rng() % 140000) - 70000;
+                    live_race.camera_y[v] = (int)(rng() % 140000) - 70000;
                 }
             }
             compare(("size " + std::to_string(size) + " round " + std::to_string(round)).c_str());
@@ -257,15 +258,15 @@ TEST_F(PerfTrack, RandomGridsAndCamerasDrawAsEveryCellBlitted) {
 TEST_F(PerfTrack, PositionsThatWrapIn16BitsDrawAsBefore) {
     std::mt19937 rng(4);
     random_track(499, rng);
-    two_players = true;
+    two_players = live_race.two_players = true;
     set_video_mode(800, 500);
     // Cells 660 * 50 and more past the view wrap round into it as 16-bit
     // positions; cameras just past the limits of the race's own range.
     const int cameras[][2] = {{-32768, 0}, {-32769, -100}, {32767 - 50 * 498, 0}, {32768 - 50 * 498, 5},
                               {-40000, -40000}, {60000, 3000}, {-65536 + 200, -65536 + 100}};
     for (const auto& c : cameras) {
-        camera_x[0] = camera_y[1] = c[0];
-        camera_y[0] = camera_x[1] = c[1];
+        live_race.camera_x[0] = live_race.camera_y[1] = c[0];
+        live_race.camera_y[0] = live_race.camera_x[1] = c[1];
         compare("wrapping camera");
     }
 }
@@ -273,10 +274,10 @@ TEST_F(PerfTrack, PositionsThatWrapIn16BitsDrawAsBefore) {
 TEST_F(PerfTrack, ClipRectanglesAndPiecesThatAreNotPlainCopies) {
     std::mt19937 rng(21);
     random_track(30, rng);
-    two_players = true;
+    two_players = live_race.two_players = true;
     set_video_mode(800, 500);
-    camera_x[0] = -300, camera_y[0] = -420;
-    camera_x[1] = -515, camera_y[1] = -233;
+    live_race.camera_x[0] = -300, live_race.camera_y[0] = -420;
+    live_race.camera_x[1] = -515, live_race.camera_y[1] = -233;
     SDL_Rect clips[] = {{0, 0, 400, 500}, {37, 11, 123, 301}, {399, 0, 401, 500}, {0, 0, 0, 0}};
     for (SDL_Rect& c : clips) {
         SDL_SetClipRect(screen, &c);
@@ -302,8 +303,8 @@ TEST_F(PerfTrack, ClipRectanglesAndPiecesThatAreNotPlainCopies) {
     tile_pieces[7] = SDL_CreateRGBSurface(SDL_SWSURFACE, 100, 50, 32, 0xFF, 0xFF00, 0xFF0000, 0);
     scribble(tile_pieces[7], 6);   // opaque, but blue and red the other way round
     for (int i = 0; i < 3; i++) {
-        camera_x[0] -= 37;
-        camera_y[1] -= 29;
+        live_race.camera_x[0] -= 37;
+        live_race.camera_y[1] -= 29;
         compare("keyed and blended pieces");
     }
     SDL_FreeSurface(tile_pieces[0]);
@@ -320,32 +321,18 @@ namespace {
 
 // Everything a race step reads or writes.
 struct race_snapshot {
-    racer r[RACERS];
-    ball_row b[MAX_BALLS];
-    int cam[4];
+    Race race;
     std::unique_ptr<Track> t{new Track};
-    unsigned char passed[500][RACERS];
-    int win;
     void save() {
-        std::memcpy(r, racers, sizeof r);
-        std::memcpy(b, balls, sizeof b);
-        cam[0] = camera_x[0], cam[1] = camera_y[0], cam[2] = camera_x[1], cam[3] = camera_y[1];
-        *t = track;
-        std::memcpy(passed, checkpoint_passed, sizeof passed);
-        win = winner;
+        race = live_race;
+        *t = loaded_track;
     }
     void restore() const {
-        std::memcpy(racers, r, sizeof r);
-        std::memcpy(balls, b, sizeof b);
-        camera_x[0] = cam[0], camera_y[0] = cam[1], camera_x[1] = cam[2], camera_y[1] = cam[3];
-        track = *t;
-        std::memcpy(checkpoint_passed, passed, sizeof passed);
-        winner = win;
+        live_race = race;
+        loaded_track = *t;
     }
     bool same_as(const race_snapshot& o) const {
-        return std::memcmp(r, o.r, sizeof r) == 0 && std::memcmp(b, o.b, sizeof b) == 0 &&
-               std::memcmp(cam, o.cam, sizeof cam) == 0 &&
-               std::memcmp(passed, o.passed, sizeof passed) == 0 && win == o.win &&
+        return same_race(race, o.race) &&
                std::memcmp(t->checkpoints, o.t->checkpoints, sizeof t->checkpoints) == 0;
     }
 };
@@ -353,13 +340,12 @@ struct race_snapshot {
 // The drawing part of a race frame done the plain way: both views filled
 // black whole, every cell blitted, then the balls, markers and lap display
 // as the game draws them.
-void plain_race_picture(const Uint8* keys) {
+void plain_race_picture(RaceInput input) {
     SDL_FillRect(screen, nullptr, 0);
     SDL_FillRect(second_view, nullptr, 0);
     const race_hooks hooks = {plain_draw_track, draw_ball, draw_checkpoint_marker};
-    simulate_step(keys, &hooks);
+    race_step(live_race, loaded_track, input, &hooks);
     draw_lap_display();
-    update_winner();
 }
 
 }  // namespace
@@ -392,11 +378,11 @@ TEST(PerfRaceFrame, FramesMatchThePlainDrawingOnSmallLargeAndHugeLevels) {
             race_settings.chain_length[0] = race_settings.chain_length[1] = race_settings.chain_length[2] = 10;
             race_settings.laps = 1000;
             race_settings.level_index = lv.index;
-            two_players = two;
+            two_players = live_race.two_players = two;
             load_level();
             if (!lv.file.empty()) {
-                load_level_file(lv.file.c_str());
-                place_racers();
+                load_level_file(loaded_track, lv.file.c_str(), setup_random);
+                place_racers(live_race, loaded_track, setup_random);
             }
             race_start_ticks = game_ticks() - 10000;
             Uint8* keys = SDL_GetKeyState(nullptr);
@@ -405,11 +391,11 @@ TEST(PerfRaceFrame, FramesMatchThePlainDrawingOnSmallLargeAndHugeLevels) {
                 keys[SDLK_UP] = keys[SDLK_w] = frame % 40 < 30;
                 keys[SDLK_LEFT] = keys[SDLK_d] = frame % 25 < 6;
                 if (frame == 30) {   // a chain pile-up at the start once more
-                    place_racers();
+                    place_racers(live_race, loaded_track, setup_random);
                 }
                 race_snapshot before, plain, fast;
                 before.save();
-                plain_race_picture(keys);
+                plain_race_picture(input_from_keys(keys, default_key_bindings()));
                 plain.save();
                 SDL_Surface* expected = copy_of(screen);
                 SDL_Surface* expected_view_2 = copy_of(second_view);
@@ -441,7 +427,7 @@ TEST(PerfRaceFrame, FramesMatchThePlainDrawingOnSmallLargeAndHugeLevels) {
 TEST(PerfRaceFrame, AClipRectangleSetBeforeTheFrameIsKept) {
     start_game_headless();
     race_settings.level_index = 0;
-    two_players = true;
+    two_players = live_race.two_players = true;
     load_level();
     race_start_ticks = game_ticks() - 10000;
     SDL_Rect mine = {20, 30, 700, 400};

@@ -2,6 +2,8 @@
 // them is in test_overlay_pause.cpp), and the music decoded on its own thread.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/assets.h"
 #include "core/media.h"
 #include "core/present.h"
@@ -64,16 +66,148 @@ TEST(Presentation, EveryScaleShowsEachPixelAsABlockAndOnlyChangedRowsAgain) {
     EXPECT_EQ(window_surface()->w, 2000);
 }
 
+// What reached the display through the window's seam: every flip copies
+// the whole window surface, every update only its rectangles, so a row the
+// presentation forgets to send stays stale here.
+struct SentToDisplay {
+    static SentToDisplay* now;
+    SDL_Surface* display = nullptr;
+    int flips = 0, updates = 0;
+    long rows_sent = 0;   // window rows, over all updates
+    window_calls saved = window_output;
+    SentToDisplay() {
+        now = this;
+        window_output.flip = [](SDL_Surface* w) {
+            now->flips++;
+            now->copy(w, {0, 0, (Uint16)w->w, (Uint16)w->h});
+            return 0;
+        };
+        window_output.update = [](SDL_Surface* w, int n, SDL_Rect* rects) {
+            now->updates++;
+            for (int i = 0; i < n; i++) {
+                now->copy(w, rects[i]);
+                now->rows_sent += rects[i].h;
+            }
+        };
+    }
+    ~SentToDisplay() {
+        window_output = saved;
+        SDL_FreeSurface(display);
+        now = nullptr;
+    }
+    void copy(SDL_Surface* w, SDL_Rect r) {
+        if (!display || display->w != w->w || display->h != w->h) {
+            SDL_FreeSurface(display);
+            display = SDL_CreateRGBSurface(SDL_SWSURFACE, w->w, w->h, 32, w->format->Rmask, w->format->Gmask,
+                                           w->format->Bmask, w->format->Amask);
+            SDL_FillRect(display, nullptr, 0x00ABCDEF);   // nothing sent yet
+        }
+        ASSERT_GE(r.x, 0);
+        ASSERT_GE(r.y, 0);
+        ASSERT_LE(r.x + r.w, w->w);
+        ASSERT_LE(r.y + r.h, w->h);
+        for (int y = r.y; y < r.y + r.h; y++)
+            std::memcpy((Uint8*)display->pixels + y * display->pitch + r.x * 4,
+                        (Uint8*)w->pixels + y * w->pitch + r.x * 4, (size_t)r.w * 4);
+    }
+};
+SentToDisplay* SentToDisplay::now = nullptr;
+
+// Rows of `a` that differ from `b` (both the same size and layout).
+int rows_differing(SDL_Surface* a, SDL_Surface* b) {
+    int n = 0;
+    for (int y = 0; y < a->h; y++)
+        n += std::memcmp((Uint8*)a->pixels + y * a->pitch, (Uint8*)b->pixels + y * b->pitch, (size_t)a->w * 4) != 0;
+    return n;
+}
+
+TEST(Presentation, OnlyChangedRowsAreSentAndTheDisplayShowsExactlyTheEnlargedPicture) {
+    start_game_headless();
+    PlainWindow restore;
+    Uint32 seed = 12345;
+    auto next = [&seed](Uint32 below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    for (int mode : {2, 3, 4, 0}) {   // 0: fullscreen, the picture centred on black
+        SentToDisplay sent;
+        window_configure(mode == 0 ? 1 : mode, mode == 0);
+        set_video_mode(800, 500);
+        const int scale = window_scale();
+        SDL_Surface* win = window_surface();
+        const int ox = (win->w - 800 * scale) / 2, oy = (win->h - 500 * scale) / 2;
+        ASSERT_TRUE(window_presents_changes_only());
+        paint_pattern(screen, (Uint32)mode);
+        EXPECT_TRUE(present_frame());
+        EXPECT_EQ(sent.flips, 1) << "the first frame of a window goes whole";
+        SDL_Surface* before = copy_of_screen();
+        for (int frame = 0; frame < 40; frame++) {
+            const int kind = (int)next(5);
+            if (kind == 1) {   // a pixel in the first or the last row
+                SDL_Rect p = {(Sint16)next(800), (Sint16)(next(2) ? 499 : 0), 1, 1};
+                SDL_FillRect(screen, &p, next(0xFFFFFF) | 1);
+            } else if (kind == 2) {   // the whole picture moves
+                paint_pattern(screen, (Uint32)frame * 31 + 7);
+            } else if (kind >= 3) {   // a few boxes anywhere
+                for (int i = (int)next(4); i >= 0; i--) {
+                    SDL_Rect box = {(Sint16)next(800), (Sint16)next(500), (Uint16)(1 + next(300)), (Uint16)(1 + next(80))};
+                    SDL_FillRect(screen, &box, next(0xFFFFFF));
+                }
+            }   // kind 0: nothing changes
+            const int changed = rows_differing(screen, before);
+            const long rows_before = sent.rows_sent;
+            const int updates_before = sent.updates;
+            const bool shown = present_frame();
+            EXPECT_EQ(shown, changed > 0) << "scale " << scale << " frame " << frame;
+            EXPECT_EQ(sent.updates - updates_before, changed > 0 ? 1 : 0);
+            EXPECT_EQ(sent.rows_sent - rows_before, (long)changed * scale) << "exactly the changed rows";
+            enlarged_check c = check_enlarged(screen, sent.display, scale, ox, oy);
+            ASSERT_EQ(c.wrong_inside, 0) << "scale " << scale << " frame " << frame;
+            ASSERT_EQ(c.lit_outside, 0) << "scale " << scale << " frame " << frame;
+            blit_whole(screen, before, 0, 0);
+        }
+        EXPECT_EQ(sent.flips, 1);
+        // Every other row changed: more bands than one update takes, so the
+        // last band stretches over the rest, and the display is still right.
+        for (int y = 0; y < 500; y += 2) {
+            SDL_Rect row = {0, (Sint16)y, 800, 1};
+            SDL_FillRect(screen, &row, 0x00FF8000);
+        }
+        EXPECT_TRUE(present_frame());
+        EXPECT_EQ(check_enlarged(screen, sent.display, scale, ox, oy).wrong_inside, 0);
+        // A still picture sends nothing, however often it is shown.
+        const int flips = sent.flips, updates = sent.updates;
+        for (int i = 0; i < 5; i++) EXPECT_FALSE(present_frame());
+        EXPECT_EQ(sent.flips, flips);
+        EXPECT_EQ(sent.updates, updates);
+        SDL_FreeSurface(before);
+    }
+}
+
+TEST(Presentation, AtScaleOneInAWindowEveryFrameIsFlipped) {
+    start_game_headless();
+    SentToDisplay sent;
+    set_video_mode(500, 500);
+    EXPECT_FALSE(window_presents_changes_only());
+    for (int i = 0; i < 3; i++) EXPECT_TRUE(present_frame());
+    EXPECT_EQ(sent.flips, 3);
+    EXPECT_EQ(sent.updates, 0);
+}
+
 TEST(Presentation, EnlargingIntoAPlaceInsideALargerSurfaceLeavesTheRestAlone) {
     start_game_headless();
     SDL_Surface* picture = surface_like_screen(7, 5);
     SDL_Surface* big = surface_like_screen(40, 30);
     paint_pattern(picture, 3);
     SDL_FillRect(big, nullptr, 0);
-    enlarge_rows(picture, big, 3, 9, 4, 0, picture->h);
-    enlarged_check c = check_enlarged(picture, big, 3, 9, 4);
-    EXPECT_EQ(c.wrong_inside, 0);
-    EXPECT_EQ(c.lit_outside, 0);
+    // Seven pixels wide: four at a time, then the odd ones, at every scale.
+    for (int scale : {1, 2, 3, 4}) {
+        SDL_FillRect(big, nullptr, 0);
+        enlarge_rows(picture, big, scale, 9, 4, 0, picture->h);
+        enlarged_check c = check_enlarged(picture, big, scale, 9, 4);
+        EXPECT_EQ(c.wrong_inside, 0) << "scale " << scale;
+        EXPECT_EQ(c.lit_outside, 0) << "scale " << scale;
+    }
     // Rows 2..3 only: the other rows of the place stay black.
     SDL_FillRect(big, nullptr, 0);
     enlarge_rows(picture, big, 2, 0, 0, 2, 4);

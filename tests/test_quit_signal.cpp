@@ -121,7 +121,7 @@ TEST_F(QuitSignal, EndsTheRaceEndScreen) {
     race_settings.chain_length[1] = race_settings.chain_length[2] = 0;
     race_settings.laps = 1;
     start_race();
-    racers[0].completed_laps = 1;   // over: the race-end screen opens in this frame
+    live_race.racers[0].completed_laps = 1;   // over: the race-end screen opens in this frame
     int passes = 0;
     OverlayPasses hook([&] {
         if (++passes == 2) quit_signal = SIGTERM;

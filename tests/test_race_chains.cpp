@@ -13,8 +13,8 @@
 namespace {
 
 void put(int r, int b, float x, float y) {   // stored coordinates
-    balls[b].x[r] = x;
-    balls[b].y[r] = y;
+    live_race.balls[b].x[r] = x;
+    live_race.balls[b].y[r] = y;
 }
 
 // The plain drag loop written from the rule, capped: false when it did not
@@ -37,12 +37,12 @@ bool plain_drag(float& bx, float& by, float fx, float fy, long cap) {
 
 TEST(RaceChains, StartPlacementIsAtRest) {
     race_test_reset(20, 7, 2, 5);
-    place_racers();
-    ball_row before[MAX_BALLS];
-    std::memcpy(before, balls, sizeof balls);
+    place_racers(live_race, loaded_track, setup_random);
+    BallRow before[MAX_BALLS];
+    std::memcpy(before, live_race.balls, sizeof live_race.balls);
     for (int r = 0; r < 3; r++)
-        for (int b = 0; b < race_settings.chain_length[r]; b++) chain_step(r, b);
-    EXPECT_EQ(std::memcmp(before, balls, sizeof balls), 0);
+        for (int b = 0; b < live_race.lengths[r]; b++) chain_step(live_race, r, b);
+    EXPECT_EQ(std::memcmp(before, live_race.balls, sizeof live_race.balls), 0);
 }
 
 TEST(RaceChains, DragHeadingsAndTheTwoPixelSteps) {
@@ -61,18 +61,18 @@ TEST(RaceChains, DragHeadingsAndTheTwoPixelSteps) {
         race_test_reset(20, 2);
         put(0, 0, 300, 300);
         put(0, 1, 300 + c.dx, 300 + c.dy);
-        chain_step(0, 1);
-        EXPECT_NEAR(balls[1].heading[0], c.heading, 1e-4) << c.dx << "," << c.dy;
-        EXPECT_NEAR(balls[1].x[0] - 300, c.end_dx, 1e-4) << c.dx << "," << c.dy;
-        EXPECT_NEAR(balls[1].y[0] - 300, c.end_dy, 1e-4) << c.dx << "," << c.dy;
-        EXPECT_EQ(balls[0].y[0], 300.0f);   // 26 or more apart: no push back
+        chain_step(live_race, 0, 1);
+        EXPECT_NEAR(live_race.balls[1].heading[0], c.heading, 1e-4) << c.dx << "," << c.dy;
+        EXPECT_NEAR(live_race.balls[1].x[0] - 300, c.end_dx, 1e-4) << c.dx << "," << c.dy;
+        EXPECT_NEAR(live_race.balls[1].y[0] - 300, c.end_dy, 1e-4) << c.dx << "," << c.dy;
+        EXPECT_EQ(live_race.balls[0].y[0], 300.0f);   // 26 or more apart: no push back
     }
     // 27 whole pixels is close enough: nothing changes, heading included.
     put(0, 1, 319.9f, 319.9f);   // (19, 19) apart: 26.87
-    balls[1].heading[0] = 123;
-    chain_step(0, 1);
-    EXPECT_EQ(balls[1].x[0], 319.9f);
-    EXPECT_EQ(balls[1].heading[0], 123.0f);
+    live_race.balls[1].heading[0] = 123;
+    chain_step(live_race, 0, 1);
+    EXPECT_EQ(live_race.balls[1].x[0], 319.9f);
+    EXPECT_EQ(live_race.balls[1].heading[0], 123.0f);
 }
 
 TEST(RaceChains, PushMovesTheOtherBallThreePixelsAway) {
@@ -80,17 +80,17 @@ TEST(RaceChains, PushMovesTheOtherBallThreePixelsAway) {
     race_test_reset(20, 1, 1);
     put(0, 0, 100, 100);
     put(1, 0, 100, 123);
-    balls[0].heading[1] = 17;
-    chain_step(0, 0);
-    chain_step(1, 0);
-    EXPECT_EQ(balls[0].y[1], 126.0f);
-    EXPECT_EQ(balls[0].heading[1], 17.0f);
-    EXPECT_EQ(balls[0].y[0], 100.0f);
+    live_race.balls[0].heading[1] = 17;
+    chain_step(live_race, 0, 0);
+    chain_step(live_race, 1, 0);
+    EXPECT_EQ(live_race.balls[0].y[1], 126.0f);
+    EXPECT_EQ(live_race.balls[0].heading[1], 17.0f);
+    EXPECT_EQ(live_race.balls[0].y[0], 100.0f);
     put(1, 0, 100, 124);   // 24 apart: nobody moves
-    chain_step(0, 0);
-    chain_step(1, 0);
-    EXPECT_EQ(balls[0].y[1], 124.0f);
-    EXPECT_EQ(balls[0].y[0], 100.0f);
+    chain_step(live_race, 0, 0);
+    chain_step(live_race, 1, 0);
+    EXPECT_EQ(live_race.balls[0].y[1], 124.0f);
+    EXPECT_EQ(live_race.balls[0].y[0], 100.0f);
 
     // Away from the pusher, the angle cut to whole degrees.
     struct diag {
@@ -99,27 +99,27 @@ TEST(RaceChains, PushMovesTheOtherBallThreePixelsAway) {
     } diags[] = {{10, 10, 45}, {-10, -10, 225}, {10, -10, 135}, {-10, 10, -45}, {15, 0, 90}};
     for (const diag& d : diags) {
         put(1, 0, 100 + d.dx, 100 + d.dy);
-        chain_step(0, 0);
-        EXPECT_NEAR(balls[0].x[1], 100 + d.dx + 3 * std::sin(d.angle / DEG), 1e-4) << d.angle;
-        EXPECT_NEAR(balls[0].y[1], 100 + d.dy + 3 * std::cos(d.angle / DEG), 1e-4) << d.angle;
+        chain_step(live_race, 0, 0);
+        EXPECT_NEAR(live_race.balls[0].x[1], 100 + d.dx + 3 * std::sin(d.angle / DEG), 1e-4) << d.angle;
+        EXPECT_NEAR(live_race.balls[0].y[1], 100 + d.dy + 3 * std::cos(d.angle / DEG), 1e-4) << d.angle;
     }
 
     // A chain folded onto itself pushes its own balls.
     race_test_reset(20, 3);
     put(0, 1, 0, 20);
     put(0, 2, 10, 0);
-    chain_step(0, 0);
-    EXPECT_EQ(balls[1].y[0], 23.0f);
-    EXPECT_NEAR(balls[2].x[0], 13.0f, 1e-5);
+    chain_step(live_race, 0, 0);
+    EXPECT_EQ(live_race.balls[1].y[0], 23.0f);
+    EXPECT_NEAR(live_race.balls[2].x[0], 13.0f, 1e-5);
 }
 
 TEST(RaceChains, BallsAtOneSpotArePushedStraightDown) {
     race_test_reset(20, 1, 1, 1);
     for (int r = 0; r < 3; r++) put(r, 0, 50.5f, 60.25f);
-    chain_step(0, 0);
+    chain_step(live_race, 0, 0);
     for (int r = 1; r < 3; r++) {
-        EXPECT_EQ(balls[0].x[r], 50.5f);
-        EXPECT_EQ(balls[0].y[r], 63.25f);
+        EXPECT_EQ(live_race.balls[0].x[r], 50.5f);
+        EXPECT_EQ(live_race.balls[0].y[r], 63.25f);
     }
 }
 
@@ -132,18 +132,18 @@ TEST(RaceChains, DragEndsWhereverTheLeaderIs) {
     put(0, 1, 2000, 0);
     float px = 2000, py = 0;
     ASSERT_FALSE(plain_drag(px, py, 0, 34.56f, 100000));
-    chain_step(0, 1);
-    EXPECT_NEAR(balls[1].x[0], 0.0, 1.0);
-    EXPECT_NEAR(balls[1].y[0], 0.0, 1e-3);
-    EXPECT_NEAR(balls[1].heading[0], std::atan(2000 / -34.56) * DEG + 180, 1e-3);
-    chain_step(0, 1);
-    EXPECT_LE(distance((int)balls[1].x[0], (int)balls[1].y[0], 0, 34), 27);
+    chain_step(live_race, 0, 1);
+    EXPECT_NEAR(live_race.balls[1].x[0], 0.0, 1.0);
+    EXPECT_NEAR(live_race.balls[1].y[0], 0.0, 1e-3);
+    EXPECT_NEAR(live_race.balls[1].heading[0], std::atan(2000 / -34.56) * DEG + 180, 1e-3);
+    chain_step(live_race, 0, 1);
+    EXPECT_LE(distance((int)live_race.balls[1].x[0], (int)live_race.balls[1].y[0], 0, 34), 27);
 
     // Beyond the float grid a 2-pixel step no longer registers.
     put(0, 0, 0, 0);
     put(0, 1, 3e9f, 1e9f);
-    chain_step(0, 1);
-    EXPECT_EQ(balls[1].x[0], 3e9f);
+    chain_step(live_race, 0, 1);
+    EXPECT_EQ(live_race.balls[1].x[0], 3e9f);
 
     // Not finite: nothing moves, nothing hangs.
     for (float v : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
@@ -151,15 +151,15 @@ TEST(RaceChains, DragEndsWhereverTheLeaderIs) {
         put(0, 0, v, 10);
         put(0, 1, 100, 100);
         put(1, 0, 300, 300);
-        chain_step(0, 1);
-        chain_step(0, 0);
-        EXPECT_EQ(balls[1].x[0], 100.0f);
+        chain_step(live_race, 0, 1);
+        chain_step(live_race, 0, 0);
+        EXPECT_EQ(live_race.balls[1].x[0], 100.0f);
         put(0, 1, 300, v);   // right on top of racer 1's head, but not finite
         put(0, 0, 300, 200);
-        chain_step(0, 1);
-        chain_step(1, 0);
-        EXPECT_EQ(balls[0].y[1], 300.0f);
-        EXPECT_EQ(balls[1].x[0], 300.0f);
+        chain_step(live_race, 0, 1);
+        chain_step(live_race, 1, 0);
+        EXPECT_EQ(live_race.balls[0].y[1], 300.0f);
+        EXPECT_EQ(live_race.balls[1].x[0], 300.0f);
     }
 }
 
@@ -177,14 +177,14 @@ TEST(RaceChains, DragMatchesThePlainLoopWheneverThatEnds) {
         put(0, 1, bx, by);
         float px = bx, py = by;
         const bool ends = plain_drag(px, py, fx, fy, 20000);
-        chain_step(0, 1);
+        chain_step(live_race, 0, 1);
         if (ends) {
-            ASSERT_EQ(balls[1].x[0], px) << fx << "," << fy << " from " << bx << "," << by;
-            ASSERT_EQ(balls[1].y[0], py) << fx << "," << fy << " from " << bx << "," << by;
+            ASSERT_EQ(live_race.balls[1].x[0], px) << fx << "," << fy << " from " << bx << "," << by;
+            ASSERT_EQ(live_race.balls[1].y[0], py) << fx << "," << fy << " from " << bx << "," << by;
             compared++;
         } else {
             endless++;
-            EXPECT_LT(distance((int)balls[1].x[0], (int)balls[1].y[0], (int)fx, (int)fy),
+            EXPECT_LT(distance((int)live_race.balls[1].x[0], (int)live_race.balls[1].y[0], (int)fx, (int)fy),
                       distance((int)bx, (int)by, (int)fx, (int)fy));
         }
     }

@@ -17,16 +17,16 @@ namespace {
 std::vector<float> headings(float heading, int k, int n) {
     race_test_reset(499, 1, 0, 1);
     put_ball(2, 0, 10000, 10000);
-    balls[0].heading[2] = heading;
+    live_race.balls[0].heading[2] = heading;
     const double t = (k - 180 + (k > 180 ? 0.5 : -0.5)) / DEG;
-    track.waypoint_count = 1;
-    track.waypoints[0] = {(int)std::lround(10000 - 1e5 * std::sin(t)),
+    loaded_track.waypoint_count = 1;
+    loaded_track.waypoints[0] = {(int)std::lround(10000 - 1e5 * std::sin(t)),
                           (int)std::lround(10000 - 1e5 * std::cos(t))};
-    EXPECT_EQ(direction_to(10000, 10000, track.waypoints[0].x, track.waypoints[0].y), k);
+    EXPECT_EQ(direction_to(10000, 10000, loaded_track.waypoints[0].x, loaded_track.waypoints[0].y), k);
     std::vector<float> h;
     for (int i = 0; i < n; i++) {
-        step_racers(held_keys{});
-        h.push_back(balls[0].heading[2]);
+        step_racers(live_race, loaded_track, held_keys{});
+        h.push_back(live_race.balls[0].heading[2]);
     }
     return h;
 }
@@ -38,7 +38,7 @@ using hs = std::vector<float>;
 TEST(RaceDrivers, GateLooksOnlyToTheLeft) {
     // Target heading 100 (direction_to 280, aim 460).
     EXPECT_EQ(headings(92, 280, 3), (hs{92, 92, 92}));      // 8 left: straight on
-    EXPECT_EQ(balls[0].aim[2], 460.0f);
+    EXPECT_EQ(live_race.balls[0].aim[2], 460.0f);
     EXPECT_EQ(headings(108, 280, 4), (hs{103, 98, 98, 98}));  // 8 right: two turns, 2 left
     EXPECT_EQ(headings(90, 280, 2), (hs{90, 90}));          // 10 left: still inside
     EXPECT_EQ(headings(89, 280, 2), (hs{94, 94}));          // 11 left: one turn
@@ -55,10 +55,10 @@ TEST(RaceDrivers, TurnsAcrossZeroAreStoredUnwrapped) {
     // with the waypoint below.
     race_test_reset(499, 1, 0, 1);
     put_ball(2, 0, 1000, 1000);
-    track.waypoint_count = 2;
-    track.waypoints[0] = {1000, 1400};
-    step_racers(held_keys{});
-    EXPECT_EQ(balls[0].aim[2], 360.0f);
+    loaded_track.waypoint_count = 2;
+    loaded_track.waypoints[0] = {1000, 1400};
+    step_racers(live_race, loaded_track, held_keys{});
+    EXPECT_EQ(live_race.balls[0].aim[2], 360.0f);
     EXPECT_LT(world_y(2, 0), 1000.0f);
 }
 
@@ -70,55 +70,55 @@ TEST(RaceDrivers, WaypointsReachedWithinFortyNineAndWrapped) {
     for (const reach& c : cases) {
         race_test_reset(499, 1, 0, 1);
         put_ball(2, 0, 1000, 1000);
-        track.waypoint_count = 4;
-        track.waypoints[0] = {1000 + c.dx, 1000 + c.dy};
-        step_racers(held_keys{});
-        EXPECT_EQ(racers[2].next_waypoint, c.reached) << c.dx << "," << c.dy;
+        loaded_track.waypoint_count = 4;
+        loaded_track.waypoints[0] = {1000 + c.dx, 1000 + c.dy};
+        step_racers(live_race, loaded_track, held_keys{});
+        EXPECT_EQ(live_race.racers[2].next_waypoint, c.reached) << c.dx << "," << c.dy;
     }
     // The aim still points at the waypoint just passed: direction_to(1000, 1000,
     // 1030, 1040) = -143 + 180.
-    EXPECT_EQ(balls[0].aim[2], 37.0f + 180);
+    EXPECT_EQ(live_race.balls[0].aim[2], 37.0f + 180);
 
     // The last waypoint leads back to the first; the two drivers share the
     // list but keep their own places in it.
     race_test_reset(499, 1, 2, 3);
     put_ball(1, 0, 1000, 1000);
     put_ball(2, 0, 5000, 5000);
-    track.waypoint_count = 3;
-    track.waypoints[2] = {1000, 1010};
-    racers[1].next_waypoint = racers[2].next_waypoint = 2;
-    step_racers(held_keys{});
-    EXPECT_EQ(racers[1].next_waypoint, 0);
-    EXPECT_EQ(racers[2].next_waypoint, 2);
+    loaded_track.waypoint_count = 3;
+    loaded_track.waypoints[2] = {1000, 1010};
+    live_race.racers[1].next_waypoint = live_race.racers[2].next_waypoint = 2;
+    step_racers(live_race, loaded_track, held_keys{});
+    EXPECT_EQ(live_race.racers[1].next_waypoint, 0);
+    EXPECT_EQ(live_race.racers[2].next_waypoint, 2);
 
     // No waypoints: entry 0, the filler (5000, 5000), until the head is
     // pinned in the grid's corner, still at full speed.
     race_test_reset(10, 1, 0, 1);
-    for (int i = 0; i < 300; i++) step_racers(held_keys{});
-    EXPECT_EQ(racers[2].next_waypoint, 0);
+    for (int i = 0; i < 300; i++) step_racers(live_race, loaded_track, held_keys{});
+    EXPECT_EQ(live_race.racers[2].next_waypoint, 0);
     EXPECT_EQ(world_x(2, 0), 500.0f);
     EXPECT_EQ(world_y(2, 0), 500.0f);
-    EXPECT_EQ(balls[0].aim[2], 225.0f);
-    EXPECT_NEAR(racers[2].speed, -4.2, 1e-3);
+    EXPECT_EQ(live_race.balls[0].aim[2], 225.0f);
+    EXPECT_NEAR(live_race.racers[2].speed, -4.2, 1e-3);
 }
 
 TEST(RaceDrivers, TravelApproachesFiveTimesTheirAcceleration) {
     for (bool after_two_player : {false, true}) {
         race_test_reset(499, 1, 1, 1);
-        if (after_two_player) computer_acceleration[1] = acceleration;
+        if (after_two_player) live_race.computer_acceleration[1] = live_race.acceleration;
         put_ball(1, 0, 5000, 20000);
         put_ball(2, 0, 6000, 20000);
-        track.waypoint_count = 1;
-        track.waypoints[0] = {5000, -100000};   // straight up for player 2
+        loaded_track.waypoint_count = 1;
+        loaded_track.waypoints[0] = {5000, -100000};   // straight up for player 2
         float t1 = 0, t2 = 0;
         for (int i = 0; i < 100; i++) {
-            const float x1 = balls[0].x[1], y1 = balls[0].y[1];
-            const float x2 = balls[0].x[2], y2 = balls[0].y[2];
-            step_racers(held_keys{SDLK_a, SDLK_w});   // keys never steer a computer
-            t1 = (float)std::hypot(balls[0].x[1] - x1, balls[0].y[1] - y1);
-            t2 = (float)std::hypot(balls[0].x[2] - x2, balls[0].y[2] - y2);
+            const float x1 = live_race.balls[0].x[1], y1 = live_race.balls[0].y[1];
+            const float x2 = live_race.balls[0].x[2], y2 = live_race.balls[0].y[2];
+            step_racers(live_race, loaded_track, held_keys{SDLK_a, SDLK_w});   // keys never steer a computer
+            t1 = (float)std::hypot(live_race.balls[0].x[1] - x1, live_race.balls[0].y[1] - y1);
+            t2 = (float)std::hypot(live_race.balls[0].x[2] - x2, live_race.balls[0].y[2] - y2);
         }
-        EXPECT_EQ(balls[0].heading[1], 0.0f);
+        EXPECT_EQ(live_race.balls[0].heading[1], 0.0f);
         EXPECT_NEAR(t1, after_two_player ? 5.5 : 4.5, 2e-3);
         EXPECT_NEAR(t2, 5.25, 2e-3);
     }

@@ -14,6 +14,7 @@
 #include "harness.h"
 #include "test_sim_support.h"
 #include "race/race.h"
+#include "core/bindings.h"
 #include "replay/replay.h"
 #include "sim/sim.h"
 
@@ -81,14 +82,17 @@ TEST(ReplayKeys, StepsRunLengthCodedAndReadBack) {
     for (int bits : steps) EXPECT_EQ(next_script_keys(back, at), bits);
     EXPECT_EQ(next_script_keys(back, at), 0);   // nothing held once the script is over
 
-    // Every driving key to the state array and back; other keys stay.
-    Uint8 keys[SDLK_LAST] = {};
-    keys[SDLK_LCTRL] = 1;
-    keys[SDLK_UP] = 1;
+    // A script's keys mean what the same keys held on the keyboard mean
+    // under the game's own bindings, for every combination.
+    static const SDLKey script_keys[8] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT,
+                                          SDLK_w,  SDLK_a,    SDLK_s,    SDLK_d};
     for (int bits = 0; bits < 256; bits++) {
-        set_driving_keys(bits, keys);
-        ASSERT_EQ(state_to_sim_keys(keys), bits);
-        ASSERT_EQ(keys[SDLK_LCTRL], 1);
+        Uint8 keys[SDLK_LAST] = {};
+        keys[SDLK_LCTRL] = 1;
+        for (int i = 0; i < 8; i++) keys[script_keys[i]] = (bits >> i) & 1;
+        const RaceInput held = input_from_keys(keys, default_key_bindings());
+        ASSERT_EQ(held, input_of_script_keys(bits)) << bits;
+        ASSERT_EQ(script_keys_of_input(held), bits);
     }
 }
 
@@ -248,7 +252,7 @@ TEST(ReplaySim, UnusableReplaysAndTracksExitWithStatusTwo) {
         {{"--replay", scratch_file("chainball-replay 7\n")}, "reads version 1"},
         {{"--replay", shipped_replay(), "--track", "/no/such.txt"}, "track Straight (/no/such.txt): no such file"},
         {{"--replay", shipped_replay(), "--track", other_track}, "SHA-256 differs (--force races it anyway)"},
-        {{"--replay", shipped_replay()}, "track Straight (filut/levelit/Straight.txt): no such file"},
+        {{"--replay", shipped_replay()}, "levelit/Straight.txt): no such file"},
         {{"--replay", shipped_replay(), "level.txt"}, "name another file with --track"},
         {{"--replay", shipped_replay(), "--keys", "k"}, "--keys cannot be given with it"},
         {{"--replay", shipped_replay(), "--lengths=1,0,0"}, "--lengths cannot be given with it"},

@@ -33,7 +33,7 @@ class GameReplay : public ::testing::Test {
         reset_replay_session();
     }
     void TearDown() override {
-        driving_keys_source = nullptr;
+        race_input_source = nullptr;
         reset_replay_session();
         release_all_keys();
         drop_events();
@@ -111,8 +111,8 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
         hold_key(SDLK_w, true);
         if (i > 40) hold_key(SDLK_d, true);
     });
-    const uint32_t second_end = race_checksum();
-    const float second_head_x = balls[0].x[1];
+    const uint32_t second_end = race_checksum(live_race);
+    const float second_head_x = live_race.balls[0].x[1];
     const std::string second = last_recording();
     ASSERT_NE(second, first);
 
@@ -147,7 +147,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     two_players = false;
     const RaceSettings before = race_settings;
     ASSERT_TRUE(load_replay_to_watch(second, false));
-    driving_keys_source = replay_driving_keys;
+    race_input_source = replay_input;
     ASSERT_TRUE(start_watching());
     EXPECT_TRUE(watching_replay());
     EXPECT_EQ(game_screen, SCREEN_LOAD);
@@ -167,11 +167,11 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     EXPECT_FALSE(watching_replay());
     EXPECT_EQ(std::memcmp(&race_settings, &before, sizeof before), 0);
     // The racers stand where the recorded race left them.
-    EXPECT_EQ(balls[0].x[1], second_head_x);
+    EXPECT_EQ(live_race.balls[0].x[1], second_head_x);
     race_settings.chain_length[0] = 3;
     race_settings.chain_length[1] = 2;
     race_settings.chain_length[2] = 4;
-    EXPECT_EQ(race_checksum(), second_end);
+    EXPECT_EQ(race_checksum(live_race), second_end);
     race_settings = before;
     EXPECT_FALSE(two_players);
     EXPECT_EQ(last_recording(), second);   // a watched race is not recorded again
@@ -186,26 +186,32 @@ TEST_F(GameReplay, WatchedKeysComeFromTheFileAndCtrlFromTheKeyboard) {
     reset_replay_session();
 
     ASSERT_TRUE(load_replay_to_watch(path, false));
-    driving_keys_source = replay_driving_keys;
+    race_input_source = replay_input;
     ASSERT_TRUE(start_watching());
     load_level();
-    replay_frame_start();
+    replay_frame_start(live_race, loaded_track);
     hold_key(SDLK_DOWN, true);
     hold_key(SDLK_LCTRL, true);
     const int expected[] = {SIM_A, SIM_LEFT, SIM_A, 0};   // the Escape frame's step holds none
+    bool left = false;
     for (int bits : expected) {
-        ASSERT_EQ(game_screen, SCREEN_RACE);
-        const Uint8* keys = frame_keys();
-        EXPECT_EQ(state_to_sim_keys(keys), bits);
+        ASSERT_FALSE(left);
+        RaceInput input;
+        const Uint8* keys = frame_keys(input);
+        EXPECT_EQ(script_keys_of_input(input), bits);
         EXPECT_EQ(keys[SDLK_LCTRL], 1);   // the pause still answers
-        replay_step_done(keys);
+        left = replay_step_done(live_race, input);
     }
-    EXPECT_EQ(game_screen, SCREEN_MENU);   // left where the recording was left
-    replay_frame_end();
+    EXPECT_TRUE(left);   // left where the recording was left
+    game_screen = SCREEN_MENU;
+    replay_frame_end(live_race);
     EXPECT_FALSE(watching_replay());
     // Without a replay the keyboard drives again.
+    race_input_source = nullptr;
     hold_key(SDLK_DOWN, true);
-    EXPECT_EQ(state_to_sim_keys(frame_keys()), SIM_DOWN);
+    RaceInput input;
+    frame_keys(input);
+    EXPECT_EQ(script_keys_of_input(input), SIM_DOWN);
 }
 
 TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
@@ -227,7 +233,7 @@ TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
     race_settings.laps = 1;
     load_race();
     race_frame();
-    racers[0].completed_laps = 1;   // as the finish line counts it
+    live_race.racers[0].completed_laps = 1;   // as the finish line counts it
     OverlayPasses hook([] { push_quit(); });
     race_frame();
     ASSERT_EQ(game_screen, SCREEN_QUIT);
@@ -258,7 +264,7 @@ TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {
     const std::string changed = scratch_file(text);
     reset_replay_session();
     err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, false)); });
-    EXPECT_NE(err.find("track FirstLoop (filut/levelit/FirstLoop.txt) is not the one the replay was "
+    EXPECT_NE(err.find("levelit/FirstLoop.txt) is not the one the replay was "
                        "recorded on: its SHA-256 differs (--force races it anyway)"),
               std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
@@ -291,7 +297,7 @@ TEST(GameReplayOptions, RecordReplayAndForce) {
     EXPECT_STREQ(opt.replay_file, "r.cbreplay");
     EXPECT_TRUE(opt.force);
     EXPECT_EQ(parse({"--record"}, opt, err), 2);
-    EXPECT_EQ(err.rfind("chainball: option '--record' needs a folder\nusage: chainball", 0), 0u) << err;
+    EXPECT_EQ(err, "chainball: option '--record' needs a folder (see chainball --help)\n");
     EXPECT_EQ(parse({"--replay", ""}, opt, err), 2);
     EXPECT_NE(err.find("needs a replay file"), std::string::npos);
     EXPECT_EQ(parse({"--force"}, opt, err), 2);

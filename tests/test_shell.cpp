@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/view.h"
 
 TEST(Shell, StartValues) {
     start_game_headless();
@@ -33,10 +35,10 @@ TEST(Shell, StartValues) {
     EXPECT_FALSE(two_players);
     EXPECT_EQ(menu_cursor, 0);
     EXPECT_EQ(background_phase, 2000);
-    EXPECT_FLOAT_EQ(acceleration, 1.1f);
-    EXPECT_FLOAT_EQ(friction, 0.8f);
-    EXPECT_FLOAT_EQ(computer_acceleration[1], 0.9f);
-    EXPECT_FLOAT_EQ(computer_acceleration[2], 1.05f);
+    EXPECT_FLOAT_EQ(live_race.acceleration, 1.1f);
+    EXPECT_FLOAT_EQ(live_race.friction, 0.8f);
+    EXPECT_FLOAT_EQ(live_race.computer_acceleration[1], 0.9f);
+    EXPECT_FLOAT_EQ(live_race.computer_acceleration[2], 1.05f);
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->w, 500);
     EXPECT_EQ(screen->h, 500);
@@ -257,7 +259,8 @@ TEST(ShellOptions, NoOptionRunsTheGameAndOthersExitBeforeAnyWindow) {
         parsed p = parse({bad});
         EXPECT_EQ(p.status, 2) << bad;
         EXPECT_EQ(p.out, "") << bad;
-        EXPECT_NE(p.err.find("usage: chainball"), std::string::npos) << bad;
+        EXPECT_NE(p.err.find("(see chainball --help)"), std::string::npos) << bad;
+        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
         EXPECT_NE(p.err.find(std::string("'") + bad + "'"), std::string::npos) << p.err;
     }
 }
@@ -283,12 +286,58 @@ TEST(ShellOptions, ScaleAndFullscreen) {
         parsed p = parse({"--scale", bad});
         EXPECT_EQ(p.status, 2) << bad;
         EXPECT_NE(p.err.find(std::string("not '") + bad + "'"), std::string::npos) << p.err;
-        EXPECT_NE(p.err.find("usage: chainball"), std::string::npos) << p.err;
-        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 2) << p.err;
+        EXPECT_NE(p.err.find("(see chainball --help)"), std::string::npos) << p.err;
+        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
     }
     parsed bare = parse({"--scale"});
     EXPECT_EQ(bare.status, 2);
     EXPECT_NE(bare.err.find("--scale needs a number from 1 to 4"), std::string::npos) << bare.err;
     // A value is taken as the scale's, never as an option of its own.
     EXPECT_EQ(parse({"--scale", "--help"}).status, 2);
+}
+
+TEST(ShellOptions, ExtrasIsAnOptionOfItsOwn) {
+    EXPECT_FALSE(parse({}).opt.extras);
+    parsed p = parse({"--extras", "--scale", "2"});
+    EXPECT_EQ(p.status, -1);
+    EXPECT_TRUE(p.opt.extras);
+    EXPECT_EQ(p.opt.scale, 2);
+    EXPECT_NE(parse({"--help"}).out.find("  --extras "), std::string::npos);
+    parsed valued = parse({"--extras=no"});
+    EXPECT_EQ(valued.status, 2);
+    EXPECT_EQ(valued.err, "chainball: option --extras takes no value (see chainball --help)\n");
+}
+
+// The three programs answer --help, -h and --version alike, and a bad option
+// with one line naming it, escaped and cut, and status 2.
+TEST(CommandLines, SameHelpVersionAndBadOptionLineEverywhere) {
+    std::string version;
+    for (const std::string program : {"chainball", "chainball-sim", "chainball-track"}) {
+        if (access(("./" + program).c_str(), X_OK) != 0) GTEST_SKIP() << program << " not built beside the tests";
+        const std::string run = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 ./" + program;
+        std::string err;
+        for (const char* help : {" --help", " -h"}) {
+            EXPECT_EQ(run_capturing_stderr(run + help + " > help.txt", "err.txt", err), 0) << program << help;
+            EXPECT_EQ(err, "") << program;
+            std::ifstream in("help.txt");
+            std::string first;
+            std::getline(in, first);
+            EXPECT_EQ(first.rfind("usage: " + program + " ", 0), 0u) << first;
+        }
+        EXPECT_EQ(run_capturing_stderr(run + " --version > version.txt", "err.txt", err), 0) << program;
+        std::ifstream in("version.txt");
+        std::string line;
+        std::getline(in, line);
+        ASSERT_EQ(line.rfind(program + " ", 0), 0u) << line;
+        if (version.empty()) version = line.substr(program.size() + 1);
+        EXPECT_EQ(line, program + " " + version);
+        const std::string bad = std::string(80, 'x') + "\x1b[2J";
+        const std::string sub = program == "chainball-track" ? " check" : "";
+        EXPECT_EQ(run_capturing_stderr(run + sub + " '--" + bad + "' > /dev/null", "err.txt", err), 2) << program;
+        EXPECT_EQ(err, program + ": unknown option '--" + std::string(58, 'x') + "...'" +
+                           (sub.empty() ? "" : " for check") + " (see " + program + " --help)\n");
+    }
+    unlink("help.txt");
+    unlink("version.txt");
+    unlink("err.txt");
 }

@@ -256,13 +256,11 @@ TEST(SimScript, LinesCommentsAndKeys) {
     ASSERT_FALSE(parse_key_script("1 UP\n\n# c\n4 SPACE\n", script, error));
     EXPECT_EQ(error.rfind("line 4:", 0), 0u) << error;
 
-    Uint8 keys[SDLK_LAST];
-    sim_keys_to_state(SIM_UP | SIM_D, keys);
-    int held = 0;
-    for (int i = 0; i < SDLK_LAST; i++) held += keys[i] != 0;
-    EXPECT_EQ(held, 2);
-    EXPECT_TRUE(keys[SDLK_UP]);
-    EXPECT_TRUE(keys[SDLK_d]);
+    // UP drives player 1 forward, D turns player 2 right, and back again.
+    const RaceInput input = input_of_script_keys(SIM_UP | SIM_D);
+    EXPECT_EQ(input.player[0], ACTION_FORWARD);
+    EXPECT_EQ(input.player[1], ACTION_RIGHT);
+    for (int bits = 0; bits < 256; bits++) EXPECT_EQ(script_keys_of_input(input_of_script_keys(bits)), bits);
 }
 
 TEST(SimScript, StepsFollowTheScriptOrTheOption) {

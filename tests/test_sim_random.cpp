@@ -22,6 +22,7 @@
 #include "sim/sim.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/view.h"
 
 namespace {
 
@@ -43,27 +44,27 @@ std::vector<std::string> shipped_levels() {
 // The first value of the race state that is not finite or out of its
 // range, or "".
 std::string state_fault() {
-    const float edge = 50.0f * track.size + 100;   // heads: the clamp, give or take pushes
+    const float edge = 50.0f * loaded_track.size + 100;   // heads: the clamp, give or take pushes
     for (int r = 0; r < RACERS; r++) {
         const std::string who = " of racer " + std::to_string(r);
-        if (!(std::fabs(racers[r].speed) <= 6.0f)) return "speed" + who;
-        for (const ball_row& row : balls)
+        if (!(std::fabs(live_race.racers[r].speed) <= 6.0f)) return "speed" + who;
+        for (const BallRow& row : live_race.balls)
             for (float v : {row.x[r], row.y[r], row.heading[r], row.aim[r], row.sprite[r]})
                 if (!std::isfinite(v)) return "ball value" + who;
-        const int len = racer_length(r);
+        const int len = racer_length(live_race, r);
         if (len == 0) continue;
-        const float wx = balls[0].x[r] + view_half_width(), wy = balls[0].y[r] + view_half_height();
+        const float wx = live_race.balls[0].x[r] + view_half_width(live_race), wy = live_race.balls[0].y[r] + view_half_height(live_race);
         if (wx < -100 || wy < -100 || wx > edge || wy > edge) return "head off the grid" + who;
-        if (balls[0].heading[r] < -5 || balls[0].heading[r] > 364) return "head heading" + who;
+        if (live_race.balls[0].heading[r] < -5 || live_race.balls[0].heading[r] > 364) return "head heading" + who;
         for (int b = 1; b < len; b++) {
-            if (balls[b].heading[r] < -90.001f || balls[b].heading[r] > 270.001f)
+            if (live_race.balls[b].heading[r] < -90.001f || live_race.balls[b].heading[r] > 270.001f)
                 return "trailing heading" + who;
-            if (distance((int)balls[b].x[r], (int)balls[b].y[r], (int)balls[b - 1].x[r],
-                         (int)balls[b - 1].y[r]) > 120)
+            if (distance((int)live_race.balls[b].x[r], (int)live_race.balls[b].y[r], (int)live_race.balls[b - 1].x[r],
+                         (int)live_race.balls[b - 1].y[r]) > 120)
                 return "chain torn" + who;
         }
-        if (r > 0 && (racers[r].next_waypoint < 0 ||
-                      racers[r].next_waypoint >= std::max(1, track.waypoint_count)))
+        if (r > 0 && (live_race.racers[r].next_waypoint < 0 ||
+                      live_race.racers[r].next_waypoint >= std::max(1, loaded_track.waypoint_count)))
             return "next waypoint" + who;
     }
     return "";
@@ -99,10 +100,9 @@ TEST(SimRandom, HundredThousandStepsStayFinite) {
                 opt.laps = 1;
                 opt.seed = (unsigned)rng();
                 opt.level_file = level;
-                sim_setup(opt);
+                sim_setup(opt, live_race, loaded_track);
                 ASSERT_EQ(state_fault(), "") << level;
 
-                Uint8 keys[SDLK_LAST];
                 int bits = 0;
                 long hold = 0;
                 bool ended = false;
@@ -114,10 +114,8 @@ TEST(SimRandom, HundredThousandStepsStayFinite) {
                         if (rng() % 4 == 0) bits |= SIM_DOWN | SIM_S;
                         hold = 1 + rng() % 40;
                     }
-                    sim_keys_to_state(bits, keys);
-                    simulate_step(keys, nullptr);
-                    update_winner();
-                    if (!ended && race_over()) ended = true;
+                    race_step(live_race, loaded_track, input_of_script_keys(bits));
+                    if (!ended && race_over(live_race)) ended = true;
                     total++;
                     ASSERT_EQ(state_fault(), "") << level << " mode " << mode << " step " << n
                                                  << " lengths " << opt.lengths[0] << ","

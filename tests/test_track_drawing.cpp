@@ -50,7 +50,7 @@ protected:
 
     void SetUp() override {
         start_game_headless();
-        saved_track.reset(new Track(track));
+        saved_track.reset(new Track(loaded_track));
         saved_finish = finish_image;
         for (int i = 0; i < 12; i++) {
             saved_pieces[i] = tile_pieces[i];
@@ -65,16 +65,16 @@ protected:
         for (int i = 0; i < 12; i++) tile_pieces[i] = saved_pieces[i];
         SDL_FreeSurface(finish_image);
         finish_image = saved_finish;
-        track = *saved_track;
-        camera_x[0] = camera_y[0] = camera_x[1] = camera_y[1] = 0;
-        two_players = false;
+        loaded_track = *saved_track;
+        live_race.camera_x[0] = live_race.camera_y[0] = live_race.camera_x[1] = live_race.camera_y[1] = 0;
+        two_players = live_race.two_players = false;
         set_video_mode(500, 500);
     }
     void blank_track(int size) {
-        track.size = size;
+        loaded_track.size = size;
         for (int x = 0; x <= size; x++)
             for (int y = 0; y <= size; y++)
-                track.tiles[x][y] = x < size && y < size ? TILE_BLANK : 0;
+                loaded_track.tiles[x][y] = x < size && y < size ? TILE_BLANK : 0;
     }
 };
 
@@ -83,11 +83,11 @@ protected:
 TEST_F(TrackDrawing, CornerBlockDrawsOnceFromItsTopLeftCell) {
     blank_track(5);
     for (int x = 1; x <= 2; x++)
-        for (int y = 1; y <= 2; y++) track.tiles[x][y] = TILE_CORNER_1;
-    track.tiles[4][4] = TILE_CORNER_1;   // lone, its neighbour is the border
-    track.tiles[0][4] = TILE_CORNER_1 + 1;
-    track.tiles[1][3] = TILE_CORNER_1 + 2;   // diagonal differs
-    draw_track();
+        for (int y = 1; y <= 2; y++) loaded_track.tiles[x][y] = TILE_CORNER_1;
+    loaded_track.tiles[4][4] = TILE_CORNER_1;   // lone, its neighbour is the border
+    loaded_track.tiles[0][4] = TILE_CORNER_1 + 1;
+    loaded_track.tiles[1][3] = TILE_CORNER_1 + 2;   // diagonal differs
+    draw_track(live_race, loaded_track);
     expect_pixels(screen, {{50, 50, piece_colour(8)}, {149, 149, piece_colour(8)}, {49, 50, black},
                            {150, 100, black}, {100, 150, black}, {225, 225, black},
                            {25, 225, black}, {75, 175, black}});
@@ -95,17 +95,17 @@ TEST_F(TrackDrawing, CornerBlockDrawsOnceFromItsTopLeftCell) {
 
 TEST_F(TrackDrawing, LaterCellsCoverStraightsUnlessBlank) {
     blank_track(4);
-    track.tiles[0][0] = TILE_H_STRAIGHT;   // blank below: the whole piece
-    track.tiles[1][0] = TILE_H_STRAIGHT;   // ground below covers its lower half
-    track.tiles[1][1] = TILE_GROUND;
-    track.tiles[0][2] = TILE_V_STRAIGHT;   // blank to the right: the whole piece
-    track.tiles[0][3] = TILE_V_STRAIGHT;   // ground to the right covers its right half
-    track.tiles[1][3] = TILE_GROUND;
+    loaded_track.tiles[0][0] = TILE_H_STRAIGHT;   // blank below: the whole piece
+    loaded_track.tiles[1][0] = TILE_H_STRAIGHT;   // ground below covers its lower half
+    loaded_track.tiles[1][1] = TILE_GROUND;
+    loaded_track.tiles[0][2] = TILE_V_STRAIGHT;   // blank to the right: the whole piece
+    loaded_track.tiles[0][3] = TILE_V_STRAIGHT;   // ground to the right covers its right half
+    loaded_track.tiles[1][3] = TILE_GROUND;
     // Columns are drawn before rows: the '=' of the next column covers the
     // 'T' of the next row where both reach.
-    track.tiles[3][0] = TILE_H_STRAIGHT;
-    track.tiles[2][1] = TILE_V_STRAIGHT;
-    draw_track();
+    loaded_track.tiles[3][0] = TILE_H_STRAIGHT;
+    loaded_track.tiles[2][1] = TILE_V_STRAIGHT;
+    draw_track(live_race, loaded_track);
     expect_pixels(screen, {{25, 75, piece_colour(6)}, {75, 25, piece_colour(6)},
                            {75, 75, piece_colour(0)}, {75, 125, piece_colour(7)},
                            {25, 175, piece_colour(7)}, {75, 175, piece_colour(0)},
@@ -114,10 +114,10 @@ TEST_F(TrackDrawing, LaterCellsCoverStraightsUnlessBlank) {
 
 TEST_F(TrackDrawing, EachCodeShowsItsPieceAndBlanksShowBlack) {
     blank_track(7);
-    for (int code = 0; code <= 5; code++) track.tiles[code][0] = code;
-    track.tiles[6][0] = TILE_FINISH;
-    track.tiles[0][2] = 13;   // no picture
-    draw_track();
+    for (int code = 0; code <= 5; code++) loaded_track.tiles[code][0] = code;
+    loaded_track.tiles[6][0] = TILE_FINISH;
+    loaded_track.tiles[0][2] = 13;   // no picture
+    draw_track(live_race, loaded_track);
     for (int code = 0; code <= 5; code++)
         EXPECT_EQ(pixel_at(screen, code * 50 + 25, 25), piece_colour(code));
     expect_pixels(screen, {{325, 25, finish_colour}, {25, 125, black}, {25, 75, black}});
@@ -125,21 +125,21 @@ TEST_F(TrackDrawing, EachCodeShowsItsPieceAndBlanksShowBlack) {
 
 TEST_F(TrackDrawing, SecondViewOnlyInTwoPlayerRaces) {
     blank_track(4);
-    track.tiles[2][3] = TILE_FINISH;
+    loaded_track.tiles[2][3] = TILE_FINISH;
     SDL_FillRect(second_view, nullptr, SDL_MapRGB(second_view->format, 0x12, 0x34, 0x56));
-    draw_track();
+    draw_track(live_race, loaded_track);
     EXPECT_EQ(pixel_at(screen, 125, 175), finish_colour);
     EXPECT_EQ(pixel_at(second_view, 125, 175), 0x123456u);
 
-    two_players = true;
+    two_players = live_race.two_players = true;
     set_video_mode(800, 500);
     SDL_FillRect(screen, nullptr, 0);
     SDL_FillRect(second_view, nullptr, 0);
-    camera_x[0] = 300;
-    camera_y[0] = 0;
-    camera_x[1] = -50;
-    camera_y[1] = -100;
-    draw_track();
+    live_race.camera_x[0] = 300;
+    live_race.camera_y[0] = 0;
+    live_race.camera_x[1] = -50;
+    live_race.camera_y[1] = -100;
+    draw_track(live_race, loaded_track);
     EXPECT_EQ(pixel_at(screen, 425, 175), finish_colour);   // in the window's right half
     EXPECT_EQ(pixel_at(second_view, 75, 75), finish_colour);
     EXPECT_EQ(pixel_at(second_view, 125, 175), black);
@@ -148,11 +148,11 @@ TEST_F(TrackDrawing, SecondViewOnlyInTwoPlayerRaces) {
 TEST_F(TrackDrawing, SmallTrackSitsAtTheCameraOffset) {
     blank_track(8);
     for (int x = 0; x < 8; x++)
-        for (int y = 0; y < 8; y++) track.tiles[x][y] = TILE_GROUND;
-    track.tiles[0][0] = 1;
-    track.tiles[7][7] = 2;
-    camera_x[0] = camera_y[0] = 100;
-    draw_track();
+        for (int y = 0; y < 8; y++) loaded_track.tiles[x][y] = TILE_GROUND;
+    loaded_track.tiles[0][0] = 1;
+    loaded_track.tiles[7][7] = 2;
+    live_race.camera_x[0] = live_race.camera_y[0] = 100;
+    draw_track(live_race, loaded_track);
     expect_pixels(screen, {{99, 300, black}, {300, 99, black}, {100, 100, piece_colour(1)},
                            {300, 300, piece_colour(0)}, {499, 499, piece_colour(2)},
                            {450, 449, piece_colour(0)}});
@@ -160,12 +160,12 @@ TEST_F(TrackDrawing, SmallTrackSitsAtTheCameraOffset) {
 
 TEST_F(TrackDrawing, PiecesReachingIntoTheViewAreClipped) {
     blank_track(20);
-    track.tiles[0][0] = TILE_CORNER_1;   // 100 wide, starting 60 left of the view
-    track.tiles[1][1] = TILE_CORNER_1;
-    track.tiles[11][0] = TILE_V_STRAIGHT;   // starts 10 left of the right edge
-    camera_x[0] = -60;
-    camera_y[0] = -30;
-    draw_track();
+    loaded_track.tiles[0][0] = TILE_CORNER_1;   // 100 wide, starting 60 left of the view
+    loaded_track.tiles[1][1] = TILE_CORNER_1;
+    loaded_track.tiles[11][0] = TILE_V_STRAIGHT;   // starts 10 left of the right edge
+    live_race.camera_x[0] = -60;
+    live_race.camera_y[0] = -30;
+    draw_track(live_race, loaded_track);
     expect_pixels(screen, {{0, 0, piece_colour(8)}, {39, 69, piece_colour(8)}, {40, 0, black},
                            {499, 0, piece_colour(7)}, {489, 0, black}});
 }

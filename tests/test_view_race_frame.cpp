@@ -67,12 +67,12 @@ TEST_F(ViewLapDisplay, ShowsLapZeroOfTheRaceLapsAtTheStart) {
     EXPECT_GT(glyph_mismatches(screen, 85, 13, "/5", small_font, 0x000000), 0);
 }
 
-TEST_F(ViewLapDisplay, FollowsCompletedLapsAndTheSetting) {
+TEST_F(ViewLapDisplay, FollowsCompletedLapsAndTheRaceLaps) {
     race_on_first_level(false);
-    race_settings.laps = 12;
-    racers[0].completed_laps = 7;
-    racers[1].completed_laps = 2;
-    racers[2].completed_laps = 9;
+    live_race.laps = 12;   // the race's own, set from the settings at its set-up
+    live_race.racers[0].completed_laps = 7;
+    live_race.racers[1].completed_laps = 2;
+    live_race.racers[2].completed_laps = 9;
     // On white, a black text drawn anywhere would show.
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 255, 255));
     draw_lap_display();
@@ -86,7 +86,7 @@ TEST_F(ViewLapDisplay, FollowsCompletedLapsAndTheSetting) {
 TEST_F(ViewTwoPlayerFrame, DividingLineAndNothingOfViewOneRightOf399) {
     race_on_first_level(true);
     // Player 2 some way from player 1, so the two views differ.
-    for (int b = 0; b < MAX_BALLS; b++) balls[b].y[1] += 150.0f;
+    for (int b = 0; b < MAX_BALLS; b++) live_race.balls[b].y[1] += 150.0f;
     race_frame();
     ASSERT_EQ(screen->w, 800);
     for (int y = 0; y < 500; y++) ASSERT_EQ(pixel_at(screen, 400, y), 0u) << "column 400 at row " << y;
@@ -108,7 +108,7 @@ TEST_F(ViewTwoPlayerFrame, DividingLineAndNothingOfViewOneRightOf399) {
     EXPECT_EQ(glyph_mismatches(screen, 485, 13, "/3", small_font, 0x000000), 0);
     EXPECT_EQ(glyph_mismatches(screen, 15, 13, "Lap: 0", small_font, 0x000000), 0);
     // Player 2's laps on the right.
-    racers[1].completed_laps = 2;
+    live_race.racers[1].completed_laps = 2;
     race_frame();
     EXPECT_EQ(glyph_mismatches(screen, 415, 13, "Lap: 2", small_font, 0x000000), 0);
     EXPECT_EQ(glyph_mismatches(screen, 15, 13, "Lap: 0", small_font, 0x000000), 0);

@@ -63,8 +63,8 @@ class ViewBalls : public ::testing::Test {
 
     void SetUp() override {
         start_game_headless();
-        std::memset(balls, 0, sizeof balls);
-        camera_x[0] = camera_y[0] = camera_x[1] = camera_y[1] = 0;
+        std::memset(live_race.balls, 0, sizeof live_race.balls);
+        live_race.camera_x[0] = live_race.camera_y[0] = live_race.camera_x[1] = live_race.camera_y[1] = 0;
         SDL_FillRect(screen, nullptr, 0);
         SDL_FillRect(second_view, nullptr, 0);
     }
@@ -81,10 +81,10 @@ class ViewBalls : public ::testing::Test {
         rotated_images[table][angle] = sq;
     }
     void place(int r, int b, float x, float y, float heading, float sprite) {
-        balls[b].x[r] = x;
-        balls[b].y[r] = y;
-        balls[b].heading[r] = heading;
-        balls[b].sprite[r] = sprite;
+        live_race.balls[b].x[r] = x;
+        live_race.balls[b].y[r] = y;
+        live_race.balls[b].heading[r] = heading;
+        live_race.balls[b].sprite[r] = sprite;
     }
     static bool only_black(SDL_Surface* s) {
         for (int y = 0; y < s->h; y++)
@@ -97,7 +97,7 @@ class ViewBalls : public ::testing::Test {
 TEST_F(ViewBalls, PlaceIsHalfViewPlusCameraPlusStoredLess13) {
     mark(0, 0, 0xFF0000);
     place(0, 0, 0.0f, 0.0f, 0.0f, 0.0f);
-    draw_ball(0, 0);
+    draw_ball(live_race, 0, 0);
     EXPECT_EQ(pixel_at(screen, 237, 237), 0xFF0000u);
     EXPECT_EQ(pixel_at(screen, 240, 240), 0xFF0000u);
     EXPECT_EQ(pixel_at(screen, 236, 237), 0u);
@@ -106,10 +106,10 @@ TEST_F(ViewBalls, PlaceIsHalfViewPlusCameraPlusStoredLess13) {
     // Camera and stored position added as floats, then truncated:
     // 250 + trunc(-40 + 10.9) - 13 = 208; 250 + trunc(7 - 0.5) - 13 = 243.
     mark(1, 90, 0x00FF00, 1);
-    camera_x[0] = -40;
-    camera_y[0] = 7;
+    live_race.camera_x[0] = -40;
+    live_race.camera_y[0] = 7;
     place(0, 3, 10.9f, -0.5f, 90.4f, 1.0f);
-    draw_ball(0, 3);
+    draw_ball(live_race, 0, 3);
     EXPECT_EQ(pixel_at(screen, 208, 243), 0x00FF00u);
 }
 
@@ -124,7 +124,7 @@ TEST_F(ViewBalls, HeadingPicksTheEntryAndSpriteThePicture) {
     for (auto& c : cases) {
         SDL_FillRect(screen, nullptr, 0);
         place(2, 1, 0.0f, 0.0f, c.heading, c.sprite);
-        draw_ball(2, 1);
+        draw_ball(live_race, 2, 1);
         EXPECT_EQ(pixel_at(screen, 238, 238), c.colour) << "heading " << c.heading << " sprite " << c.sprite;
     }
 }
@@ -132,7 +132,7 @@ TEST_F(ViewBalls, HeadingPicksTheEntryAndSpriteThePicture) {
 TEST_F(ViewBalls, SpriteOutsideTheFourTablesDrawsNothing) {
     for (float sprite : {-1.0f, 0.5f, 4.0f, 2.0001f}) {
         place(1, 0, 0.0f, 0.0f, 0.0f, sprite);
-        draw_ball(1, 0);
+        draw_ball(live_race, 1, 0);
     }
     EXPECT_TRUE(only_black(screen));
 }
@@ -146,23 +146,23 @@ TEST_F(ViewBalls, UnplaceablePositionsAreNotDrawn) {
     const float ys[] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, nan};
     for (int i = 0; i < 6; i++) {
         place(0, 0, xs[i], ys[i], 0.0f, 0.0f);
-        draw_ball(0, 0);
+        draw_ball(live_race, 0, 0);
     }
     EXPECT_TRUE(only_black(screen));
 }
 
 TEST_F(ViewBalls, TwoPlayerModeDrawsEachViewWithItsCamera) {
-    two_players = true;
-    view_width = 400;
+    two_players = live_race.two_players = true;
+    live_race.view_width = 400;
     set_video_mode(800, 500);
     SDL_FillRect(screen, nullptr, 0);
     mark(0, 10, 0xFF8000, 2);
-    camera_x[0] = 20;
-    camera_y[0] = -30;
-    camera_x[1] = -50;
-    camera_y[1] = 40;
+    live_race.camera_x[0] = 20;
+    live_race.camera_y[0] = -30;
+    live_race.camera_x[1] = -50;
+    live_race.camera_y[1] = 40;
     place(1, 2, 5.0f, 5.0f, 10.2f, 0.0f);
-    draw_ball(1, 2);
+    draw_ball(live_race, 1, 2);
     // View 1: 200 + 25 - 13 = 212, 250 - 25 - 13 = 212. View 2: 200 - 45 - 13 = 142, 250 + 45 - 13 = 282.
     EXPECT_EQ(pixel_at(screen, 212, 212), 0xFF8000u);
     EXPECT_EQ(pixel_at(second_view, 142, 282), 0xFF8000u);
@@ -175,7 +175,7 @@ class ViewMarkers : public ::testing::Test {
     SDL_Surface* saved_lit = nullptr;
     void SetUp() override {
         start_game_headless();
-        camera_x[0] = camera_y[0] = camera_x[1] = camera_y[1] = 0;
+        live_race.camera_x[0] = live_race.camera_y[0] = live_race.camera_x[1] = live_race.camera_y[1] = 0;
         saved_idle = marker_idle;
         saved_lit = marker_lit;
         marker_idle = square(0x404040);
@@ -197,28 +197,29 @@ class ViewMarkers : public ::testing::Test {
 };
 
 TEST_F(ViewMarkers, LitShowsTheSecondPictureOnceInEveryView) {
-    two_players = true;
-    view_width = 400;
+    live_race.two_players = true;
+    live_race.view_width = 400;
     set_video_mode(800, 500);
-    track.checkpoints[3] = {100, 150, 1};
-    camera_x[0] = -20;
-    camera_y[0] = 10;
-    camera_x[1] = 100;
-    camera_y[1] = -20;
-    draw_checkpoint_marker(3);
+    loaded_track.checkpoints[3] = {100, 150};
+    live_race.checkpoint_lit[3] = 1;
+    live_race.camera_x[0] = -20;
+    live_race.camera_y[0] = 10;
+    live_race.camera_x[1] = 100;
+    live_race.camera_y[1] = -20;
+    draw_checkpoint_marker(live_race, loaded_track, 3);
     EXPECT_EQ(pixel_at(screen, 85, 165), 0xE0E0E0u);   // 100 - 20 + 5, 150 + 10 + 5
     EXPECT_EQ(pixel_at(screen, 84, 165), 0u);
-    EXPECT_EQ(pixel_at(second_view, 205, 135), 0xE0E0E0u) << "cleared after view 1, still shown in view 2";
-    EXPECT_EQ(track.checkpoints[3].lit, 0);
-    draw_checkpoint_marker(3);
+    EXPECT_EQ(pixel_at(second_view, 205, 135), 0xE0E0E0u) << "shown in view 2 too";
+    live_race.checkpoint_lit[3] = 0;   // as the step clears it once shown
+    draw_checkpoint_marker(live_race, loaded_track, 3);
     EXPECT_EQ(pixel_at(screen, 85, 165), 0x404040u);
     EXPECT_EQ(pixel_at(second_view, 205, 135), 0x404040u);
 }
 
 TEST(ViewCompose, ViewTwoCoversEverythingOfViewOneRightOf399) {
     start_game_headless();
-    two_players = true;
-    view_width = 400;
+    two_players = live_race.two_players = true;
+    live_race.view_width = 400;
     set_video_mode(800, 500);
     // View 1 spilling over its width, view 2 a pattern whose first column is not black.
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 255, 255));

@@ -63,7 +63,7 @@ inline SDL_Surface* expected_overlay(SDL_Surface* under) {
     SDL_Surface* e = surface_like_screen(screen->w, screen->h);
     SDL_FillRect(e, nullptr, 0);
     blit_whole(under, e, 0, 0);
-    boxRGBA(e, 0, 0, (Sint16)(2 * view_width), (Sint16)view_height, 0, 0, 0, 125);
+    boxRGBA(e, 0, 0, (Sint16)(2 * live_race.view_width), (Sint16)live_race.view_height, 0, 0, 0, 125);
     return e;
 }
 
@@ -134,6 +134,29 @@ struct OverlayPasses {
         passes() = saved_passes;
     }
 };
+
+// The overlays run to their end, as a race frame runs them: the countdown
+// while it lasts, the pause that Ctrl+P opens, the race-end screen of a
+// race that is over (over the window as it is), and the race-end screen
+// over whatever frozen_frame holds.
+inline void start_countdown() {
+    if (!countdown_running()) return;
+    freeze_frame();
+    while (countdown_running()) countdown_pass();
+}
+inline void pause_check(const Uint8* keys) {
+    check_pause(keys);
+    while (paused) pause_pass();
+}
+inline void race_end_screen() {
+    open_race_end();
+    while (race_end_running()) race_end_pass();
+}
+inline void race_end_check() {
+    if (!race_over(live_race)) return;
+    freeze_frame();
+    race_end_screen();
+}
 
 // Replaces the catalogue for one test and puts the shipped one back after.
 struct CatalogueSwap {

@@ -5,8 +5,10 @@
 //   CHAINBALL_FIRST_FRAME=music runs until the music starts and prints, on
 //                               stderr, the milliseconds from the window's
 //                               opening to the first frame and to the music;
-//   CHAINBALL_FLIP_LOG=FILE     keeps the number of frames shown so far in
-//                               FILE (one pwrite per frame), for frame rates.
+//   CHAINBALL_FLIP_LOG=FILE     keeps the number of frames shown so far and
+//                               the number of keyboard-state reads (one per
+//                               race step) in FILE, "FRAMES STEPS" (one
+//                               pwrite per frame or step), for the rates.
 #include <SDL/SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -30,18 +32,30 @@ static bool mode(const char* m) {
     return w && strcmp(w, m) == 0;
 }
 
-// Frames shown, written to the log after each one.
-static void count_frame() {
+// Frames shown and race steps, written to the log after each one.
+static long frames = 0, steps = 0;
+static void write_log() {
     static int fd = -2;
-    static long frames = 0;
     if (fd == -2) {
         const char* log = getenv("CHAINBALL_FLIP_LOG");
         fd = log ? open(log, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
     }
     if (fd < 0) return;
-    char line[32];
-    const int n = snprintf(line, sizeof line, "%20ld\n", ++frames);
+    char line[48];
+    const int n = snprintf(line, sizeof line, "%20ld %20ld\n", frames, steps);
     if (pwrite(fd, line, (size_t)n, 0) != n) fd = -1;
+}
+static void count_frame() {
+    frames++;
+    write_log();
+}
+
+// The race reads the keyboard state once per step, and nothing else does.
+extern "C" Uint8* SDL_GetKeyState(int* numkeys) {
+    static auto real = (Uint8 * (*)(int*)) dlsym(RTLD_NEXT, "SDL_GetKeyState");
+    steps++;
+    write_log();
+    return real(numkeys);
 }
 
 extern "C" SDL_Surface* SDL_SetVideoMode(int w, int h, int bpp, Uint32 flags) {
@@ -57,23 +71,34 @@ static void first_frame() {
     if (mode("exit")) _exit(0);
 }
 
-static bool flipping = false;   // SDL_Flip may call SDL_UpdateRect: one frame
+// SDL_Flip calls SDL_UpdateRect, which calls SDL_UpdateRects: one frame
+// is counted at the outermost call only.
+static int sending = 0;
 
 extern "C" int SDL_Flip(SDL_Surface* s) {
     static auto real = (int (*)(SDL_Surface*))dlsym(RTLD_NEXT, "SDL_Flip");
-    flipping = true;
+    sending++;
     const int r = real(s);
-    flipping = false;
-    first_frame();
-    count_frame();
+    if (--sending == 0) {
+        first_frame();
+        count_frame();
+    }
     return r;
 }
 
-// A scaled window shows a frame's changed rows with SDL_UpdateRect.
 extern "C" void SDL_UpdateRect(SDL_Surface* s, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
     static auto real = (void (*)(SDL_Surface*, Sint32, Sint32, Uint32, Uint32))dlsym(RTLD_NEXT, "SDL_UpdateRect");
+    sending++;
     real(s, x, y, w, h);
-    if (!flipping) count_frame();
+    if (--sending == 0) count_frame();
+}
+
+// An enlarged window shows a frame's changed rows with SDL_UpdateRects.
+extern "C" void SDL_UpdateRects(SDL_Surface* s, int n, SDL_Rect* rects) {
+    static auto real = (void (*)(SDL_Surface*, int, SDL_Rect*))dlsym(RTLD_NEXT, "SDL_UpdateRects");
+    sending++;
+    real(s, n, rects);
+    if (--sending == 0) count_frame();
 }
 
 extern "C" int Mix_PlayChannelTimed(int channel, void* chunk, int loops, int ticks) {

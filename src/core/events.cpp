@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/bindings.h"
 #include "core/pads.h"
 #include "core/present.h"
 #include "core/state.h"
@@ -27,15 +28,20 @@ bool next_event(SDL_Event& e) {
     return next_pad_event(e);
 }
 
-void (*driving_keys_source)(Uint8* keys) = nullptr;   // whole run
+void (*race_input_source)(RaceInput& input) = nullptr;   // whole run
 
-const Uint8* frame_keys() {
-    const Uint8* keyboard = SDL_GetKeyState(nullptr);
-    if (open_pad_count() == 0 && !driving_keys_source) return keyboard;
-    static Uint8 merged[SDLK_LAST];   // rewritten by every call
-    std::memcpy(merged, keyboard, sizeof merged);
-    merge_pad_keys(merged, two_players);
-    // A replay being watched sets the driving keys whatever else is held.
-    if (driving_keys_source) driving_keys_source(merged);
-    return merged;
+const Uint8* frame_keys(RaceInput& input) {
+    const Uint8* keys = SDL_GetKeyState(nullptr);
+    if (open_pad_count() > 0) {
+        static Uint8 merged[SDLK_LAST];   // rewritten by every call
+        std::memcpy(merged, keys, sizeof merged);
+        keys = merged;
+        input = input_from_keys(keys, key_bindings);
+        merge_pads(merged, input, two_players);
+    } else {
+        input = input_from_keys(keys, key_bindings);
+    }
+    // A replay being watched drives whatever else is held.
+    if (race_input_source) race_input_source(input);
+    return keys;
 }

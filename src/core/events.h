@@ -8,6 +8,8 @@
 
 #include <csignal>
 
+#include "core/input.h"
+
 // Set by the shell's signal handler; never cleared. Once set, the game
 // winds down through its normal shut-down.
 extern volatile std::sig_atomic_t quit_signal;
@@ -19,12 +21,12 @@ extern volatile std::sig_atomic_t quit_signal;
 // events first, then the key events the pads make (read once per drain).
 bool next_event(SDL_Event& e);
 
-// The held keys a race frame drives by (and the pause check reads): SDL's
-// keyboard state array, SDLK_LAST entries. Other sources of driving input
-// merge into it here, so the race sees no difference between them.
-const Uint8* frame_keys();
+// One race frame's input: the held keys through the key bindings, with the
+// pads' driving, into `input`. Returns the held-key array (SDLK_LAST
+// entries) the pause check reads: SDL's keyboard state array, or a copy of
+// it with the pads' Start as Ctrl.
+const Uint8* frame_keys(RaceInput& input);
 
-// A source that rewrites the driving keys of a copy of the keyboard's array
-// before the race frame reads it (a replay being watched). Null, as without
-// any option: the keyboard's array itself. Set by the shell for the run.
-extern void (*driving_keys_source)(Uint8* keys);
+// A source that replaces the driving input of every race frame (a replay
+// being watched). Null, as without any option. Set by the shell for the run.
+extern void (*race_input_source)(RaceInput& input);

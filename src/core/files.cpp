@@ -94,3 +94,11 @@ std::string printable(const std::string& s, size_t limit) {
     if (s.size() > limit) out += "...";
     return out;
 }
+
+static std::string data_folder_path = "filut";   // set once by start-up
+
+void set_data_folder(const std::string& folder) { data_folder_path = folder; }
+
+const std::string& data_folder() { return data_folder_path; }
+
+std::string data_path(const std::string& name) { return data_folder_path + "/" + name; }

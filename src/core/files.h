@@ -21,3 +21,12 @@ bool read_regular_file(const char* path, long long max_bytes, std::string& conte
 // `limit` bytes of it (then "..."), for quoting file contents and names in
 // messages.
 std::string printable(const std::string& s, size_t limit = 60);
+
+// The data folder (filut/) and the one way to a data file's path: `name`
+// inside the folder, such as "set.png" or "levelit/all_levels.txt". The
+// folder is "filut" in the working directory until start-up finds the
+// game's own; the game never changes its working directory, so every path
+// a player gives stays the player's.
+void set_data_folder(const std::string& folder);
+const std::string& data_folder();
+std::string data_path(const std::string& name);

@@ -145,9 +145,7 @@ void close_pads() {
 
 int open_pad_count() { return pad_count; }
 
-void merge_pad_keys(Uint8* keys, bool two_players) {
-    static const SDLKey PLAYER_KEYS[2][4] = {
-        {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT}, {SDLK_w, SDLK_s, SDLK_a, SDLK_d}};
+void merge_pads(Uint8* keys, RaceInput& input, bool two_players) {
     read_pads();
     if (start_waiting) {
         // What pause_check takes as Ctrl+P: Ctrl held in this frame's keys,
@@ -158,12 +156,13 @@ void merge_pad_keys(Uint8* keys, bool two_players) {
     }
     for (int i = 0; i < pad_count; i++) {
         if (two_players && i > 1) break;
-        const SDLKey* to = PLAYER_KEYS[two_players ? i : 0];
+        unsigned char& actions = input.player[two_players ? i : 0];
         const unsigned held = held_controls(pads[i]);
         // Forward and backward also from buttons 0 and 1.
-        const unsigned drive[4] = {HELD_UP | HELD_CHOOSE, HELD_DOWN | HELD_BACK, HELD_LEFT, HELD_RIGHT};
-        for (int k = 0; k < 4; k++)
-            if (held & drive[k]) keys[to[k]] = 1;
+        if (held & (HELD_UP | HELD_CHOOSE)) actions |= ACTION_FORWARD;
+        if (held & (HELD_DOWN | HELD_BACK)) actions |= ACTION_BACK;
+        if (held & HELD_LEFT) actions |= ACTION_LEFT;
+        if (held & HELD_RIGHT) actions |= ACTION_RIGHT;
     }
 }
 

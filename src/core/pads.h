@@ -7,6 +7,8 @@
 
 #include <SDL/SDL.h>
 
+#include "core/input.h"
+
 constexpr int MAX_PADS = 4;
 // A quarter of the stick's range: less counts as the stick at rest.
 constexpr int PAD_DEAD_ZONE = 8192;
@@ -46,10 +48,11 @@ void close_pads();
 int open_pad_count();
 
 // Pad index 0 drives player 1, index 1 player 2 in a two-player race; in a
-// one-player race every pad drives player 1. ORs their driving keys into
-// `keys` (SDLK_LAST entries). A press of Start while the race runs adds a
-// held Ctrl and a P for the next drain of events: the pause's Ctrl+P.
-void merge_pad_keys(Uint8* keys, bool two_players);
+// one-player race every pad drives player 1. ORs their actions into
+// `input`. A press of Start while the race runs adds a held Ctrl to `keys`
+// (SDLK_LAST entries) and a P for the next drain of events: the pause's
+// Ctrl+P.
+void merge_pads(Uint8* keys, RaceInput& input, bool two_players);
 
 // The next key event made from the pads, or false at the end of each drain
 // (the pads are read once per drain, so every drain ends).

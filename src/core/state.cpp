@@ -5,9 +5,8 @@
 int game_screen = SCREEN_MENU;
 RaceSettings race_settings;
 bool two_players = false;
-int view_width = 500;
-int view_height = 500;
 int menu_cursor = 0;
+Random setup_random = make_random(1);
 void (*window_size_hook)(int w, int h) = nullptr;   // set once by start-up
 
 void reset_program_state() {
@@ -19,14 +18,7 @@ void reset_program_state() {
     race_settings.level_index = 0;
     race_settings.music_on = true;
     two_players = false;
-    view_width = 500;
-    view_height = 500;
     menu_cursor = 0;
-}
-
-void set_view_size() {
-    view_width = two_players ? 400 : 500;
-    view_height = 500;
 }
 
 void resize_window(int w, int h) {

@@ -1,8 +1,10 @@
 // Program-wide state: which screen runs, the race settings, the two-player
-// flag, the view size and the menu cursor. Every value here lives for the
-// whole run and starts from reset_program_state(). SDL core types only, so
-// the headless simulator shares it.
+// flag, the menu cursor and the random draws of race set-ups. Every value
+// here lives for the whole run and starts from reset_program_state(). SDL
+// core types only, so the headless simulator shares it.
 #pragma once
+
+#include "draw/random.h"
 
 // game_screen values.
 enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5 };
@@ -15,18 +17,15 @@ struct RaceSettings {
     bool music_on;
 };
 extern RaceSettings race_settings;
-extern bool two_players;    // two-player mode
-
-extern int view_width;  // width of one view: 500, or 400 in a two-player race
-extern int view_height; // 500
+extern bool two_players;   // the next race is a two-player race
 extern int menu_cursor;    // shared by the main menu, settings and race end
 
-// Start values of everything above.
-void reset_program_state();
+// The draws of every race set-up of the run (only pictures depend on them):
+// seeded from the time at start-up.
+extern Random setup_random;
 
-// View size for the race mode in two_players: 400 x 500 views for two
-// players, one 500 x 500 view for one.
-void set_view_size();
+// Start values of everything above (the random draws excepted).
+void reset_program_state();
 
 // Asks for a window of w x h pixels. The shell installs the hook at start-up
 // (it opens the window); without it, as in the simulator, nothing happens.

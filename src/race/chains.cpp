@@ -25,11 +25,11 @@ static bool beyond_reach(long long ix, long long iy, double mx, double my) {
     return false;
 }
 
-static void drag(int r, int b) {
-    float& bx = balls[b].x[r];
-    float& by = balls[b].y[r];
-    const float fx = balls[b - 1].x[r];
-    const float fy = balls[b - 1].y[r];
+static void drag(Race& race, int r, int b) {
+    float& bx = race.balls[b].x[r];
+    float& by = race.balls[b].y[r];
+    const float fx = race.balls[b - 1].x[r];
+    const float fy = race.balls[b - 1].y[r];
     if (!finite_pos(bx, by) || !finite_pos(fx, fy)) return;
 
     const int fxi = trunc_px(fx), fyi = trunc_px(fy);
@@ -40,7 +40,7 @@ static void drag(int r, int b) {
     float h = (float)std::atan((double)q);
     h = (float)(h * DEG);
     if (by < fy) h += 180;
-    balls[b].heading[r] = h;
+    race.balls[b].heading[r] = h;
 
     const int a = wrap_degrees((double)h);
     const double mx = -2 * std::sin(a / DEG);
@@ -62,18 +62,18 @@ static void drag(int r, int b) {
     }
 }
 
-static void push_from(int r, int b) {
-    const float bx = balls[b].x[r];
-    const float by = balls[b].y[r];
+static void push_from(Race& race, int r, int b) {
+    const float bx = race.balls[b].x[r];
+    const float by = race.balls[b].y[r];
     if (!finite_pos(bx, by)) return;
     const int bxi = trunc_px(bx), byi = trunc_px(by);
 
     for (int r2 = 0; r2 < RACERS; r2++) {
-        const int n = racer_length(r2);
+        const int n = racer_length(race, r2);
         for (int k = 0; k < n; k++) {
             if (r2 == r && k == b) continue;
-            float& ox = balls[k].x[r2];
-            float& oy = balls[k].y[r2];
+            float& ox = race.balls[k].x[r2];
+            float& oy = race.balls[k].y[r2];
             if (!finite_pos(ox, oy)) continue;
             const int oxi = trunc_px(ox), oyi = trunc_px(oy);
             // Cheap rejection first; the distance decides.
@@ -98,8 +98,8 @@ static void push_from(int r, int b) {
     }
 }
 
-void chain_step(int r, int b) {
+void chain_step(Race& race, int r, int b) {
     if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return;
-    if (b >= 1) drag(r, b);
-    push_from(r, b);
+    if (b >= 1) drag(race, r, b);
+    push_from(race, r, b);
 }

@@ -3,19 +3,18 @@
 #include "draw/arith.h"
 #include "race/race.h"
 #include "race/race_local.h"
-#include "track/track.h"
 
 constexpr int waypoint_reach = 49;
 constexpr int steering_gate = 10;
 constexpr int turn_step = 5;
 
-void drive_computer(int r) {
+void drive_computer(Race& race, const Track& track, int r) {
     if (r < 0 || r >= RACERS) return;
-    racer& me = racers[r];
-    ball_row& head = balls[0];
+    Racer& me = race.racers[r];
+    BallRow& head = race.balls[0];
 
-    const int hx = trunc_px(view_half_width() + head.x[r]);
-    const int hy = trunc_px(view_half_height() + head.y[r]);
+    const int hx = trunc_px(view_half_width(race) + head.x[r]);
+    const int hy = trunc_px(view_half_height(race) + head.y[r]);
 
     // Only a corrupted index could lie outside the list; drive to the first.
     if (me.next_waypoint < 0 || me.next_waypoint >= MAX_WAYPOINTS) me.next_waypoint = 0;
@@ -43,7 +42,7 @@ void drive_computer(int r) {
     }
     // Stored unwrapped (-5 or 360..364); the next driver step wraps it.
 
-    me.speed -= computer_acceleration[r];
+    me.speed -= race.computer_acceleration[r];
 
-    move_head(r, wrap_degrees((double)head.heading[r]));
+    move_head(race, r, wrap_degrees((double)head.heading[r]));
 }

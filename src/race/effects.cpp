@@ -2,103 +2,103 @@
 // laps and the winner.
 #include <cstring>
 
-#include "core/state.h"
 #include "draw/arith.h"
 #include "race/race.h"
-#include "track/track.h"
 
 constexpr double slowing_factor = 0.05;
 constexpr int checkpoint_reach = 54;
 
 static bool slowing_code(int code) { return code >= 1 && code <= 5; }
 
-static int valid_checkpoints() {
+static int valid_checkpoints(const Track& track) {
     int n = track.checkpoint_count;
     if (n < 0) return 0;
     if (n > MAX_CHECKPOINTS) return MAX_CHECKPOINTS;
     return n;
 }
 
-void reset_race_progress() {
-    for (int r = 0; r < RACERS; r++) racers[r].completed_laps = 0;
-    std::memset(checkpoint_passed, 0, sizeof checkpoint_passed);
-    winner = 0;
+void reset_race_progress(Race& race) {
+    for (Racer& racer : race.racers) racer.completed_laps = 0;
+    std::memset(race.checkpoint_passed, 0, sizeof race.checkpoint_passed);
+    race.winner = 0;
 }
 
-static void slow(int r) { racers[r].speed = (float)(racers[r].speed * slowing_factor); }
+static void slow(Race& race, int r) {
+    race.racers[r].speed = (float)(race.racers[r].speed * slowing_factor);
+}
 
 // A racer is slowed once for each of its balls that lies strictly inside a
 // slowing cell (not on a cell border). Looked up from each ball rather than
 // tested for every cell: a ball lies inside at most one cell and every hit
 // is the same factor, so the speeds come out as a cell-by-cell pass gives.
-void slow_racers() {
+void slow_racers(Race& race, const Track& track) {
     const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
-    const int hw = view_half_width(), hh = view_half_height();
+    const int hw = view_half_width(race), hh = view_half_height(race);
     for (int r = 0; r < RACERS; r++) {
-        for (int b = 0; b < racer_length(r); b++) {
-            const int px = trunc_px(hw + balls[b].x[r]);
-            const int py = trunc_px(hh + balls[b].y[r]);
+        for (int b = 0; b < racer_length(race, r); b++) {
+            const int px = trunc_px(hw + race.balls[b].x[r]);
+            const int py = trunc_px(hh + race.balls[b].y[r]);
             if (px <= 0 || py <= 0 || px % 50 == 0 || py % 50 == 0) continue;   // border or off the grid
             const int i = px / 50, j = py / 50;
             if (i >= n || j >= n) continue;
-            if (slowing_code(track.tiles[i][j])) slow(r);
+            if (slowing_code(track.tiles[i][j])) slow(race, r);
         }
     }
 }
 
-void check_finish_line(int r) {
+void check_finish_line(Race& race, const Track& track, int r) {
     if (r < 0 || r >= RACERS) return;
     // A racer out of the race never scores. Its head row is never placed,
     // so it may still hold where it stood at the end of an earlier race
     // (in the strip, say), and on a track without checkpoints it would
     // count a lap every step and could win or end the race. Rows that were
     // never placed cannot reach the strip, so nothing else changes.
-    if (racer_length(r) == 0) return;
+    if (racer_length(race, r) == 0) return;
     // The untruncated position: the strip's edges are exclusive to the pixel.
-    const float wx = view_half_width() + balls[0].x[r];
-    const float wy = view_half_height() + balls[0].y[r];
+    const float wx = view_half_width(race) + race.balls[0].x[r];
+    const float wy = view_half_height(race) + race.balls[0].y[r];
     if (!(wx > track.finish_x && wx < track.finish_x + 100 && wy > track.finish_y &&
           wy < track.finish_y + 20))
         return;
-    const int n = valid_checkpoints();
+    const int n = valid_checkpoints(track);
     for (int k = 0; k < n; k++)
-        if (!checkpoint_passed[k][r]) return;
-    for (int k = 0; k < n; k++) checkpoint_passed[k][r] = 0;
-    racers[r].completed_laps++;
+        if (!race.checkpoint_passed[k][r]) return;
+    for (int k = 0; k < n; k++) race.checkpoint_passed[k][r] = 0;
+    race.racers[r].completed_laps++;
 }
 
-void touch_checkpoint(int k) {
+void touch_checkpoint(Race& race, const Track& track, int k) {
     if (k < 0 || k >= MAX_CHECKPOINTS) return;
-    checkpoint& c = track.checkpoints[k];
-    const int hw = view_half_width(), hh = view_half_height();
+    const checkpoint& c = track.checkpoints[k];
+    const int hw = view_half_width(race), hh = view_half_height(race);
     // Every head row, taking part or not.
     for (int r = 0; r < RACERS; r++) {
-        const int hx = trunc_px(hw + balls[0].x[r]);
-        const int hy = trunc_px(hh + balls[0].y[r]);
+        const int hx = trunc_px(hw + race.balls[0].x[r]);
+        const int hy = trunc_px(hh + race.balls[0].y[r]);
         if (distance(hx, hy, c.x + 50, c.y + 50) <= checkpoint_reach) {
-            c.lit = 1;
-            checkpoint_passed[k][r] = 1;
+            race.checkpoint_lit[k] = 1;
+            race.checkpoint_passed[k][r] = 1;
         }
     }
 }
 
-void update_winner() {
+void update_winner(Race& race) {
     for (int r = 0; r < RACERS; r++)
-        if (racers[r].completed_laps >= race_settings.laps && winner == 0) winner = r + 1;
+        if (race.racers[r].completed_laps >= race.laps && race.winner == 0) race.winner = r + 1;
 }
 
-int active_racers() {
+int active_racers(const Race& race) {
     int n = 0;
     for (int r = 0; r < RACERS; r++)
-        if (racer_length(r) > 0) n++;
+        if (racer_length(race, r) > 0) n++;
     return n;
 }
 
-int finished_racers() {
+int finished_racers(const Race& race) {
     int n = 0;
-    for (int r = 0; r < RACERS; r++)
-        if (racers[r].completed_laps >= race_settings.laps) n++;
+    for (const Racer& racer : race.racers)
+        if (racer.completed_laps >= race.laps) n++;
     return n;
 }
 
-bool race_over() { return finished_racers() >= active_racers(); }
+bool race_over(const Race& race) { return finished_racers(race) >= active_racers(race); }

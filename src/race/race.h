@@ -1,89 +1,114 @@
-// The race simulation: the race set-up, racers and their driving, computer
-// drivers, ball chains, slowing tiles, checkpoints, laps and the winner. No
-// drawing here: the race frame passes hooks for what it draws between the
-// steps. Owns the racers, the balls, the cameras, the checkpoint flags and
-// `winner`: placed or reset by every race set-up, changed by every step,
-// kept between races otherwise.
+// The race rules: set-up, racers and their driving, computer drivers, ball
+// chains, slowing cells, checkpoints, laps and the winner. A race is one
+// value, `Race`: every rule takes the race it works on and the read-only
+// track it is raced on, so a race can be copied (saved), assigned back
+// (restored), run beside another and fed from any input. No drawing and no
+// SDL here: the race frame passes hooks for what it draws between the steps.
 #pragma once
 
-#include <SDL/SDL.h>
+#include <cstdint>
+
+#include "core/input.h"
+#include "draw/random.h"
+#include "track/track.h"
 
 constexpr int RACERS = 3;
 constexpr int MAX_BALLS = 10;
 
-struct racer {
+struct Racer {
     float speed;          // pixels per step; negative drives forward
     int completed_laps;
     int next_waypoint;    // computer drivers (racers 1 and 2)
 };
-extern racer racers[RACERS];
 
-// Row b is ball b of each racer (row 0 the head); stored coordinates are
-// world pixels less half a view.
-struct ball_row {
+// Row b is ball b of each racer (row 0 the head). Stored coordinates are
+// world pixels less half a view: converting them would change the float
+// rounding, and so the races.
+struct BallRow {
     float x[RACERS];
     float y[RACERS];
     float heading[RACERS];
     float sprite[RACERS];
     float aim[RACERS];
 };
-extern ball_row balls[MAX_BALLS];
 
-extern float acceleration;             // 1.1
-extern float computer_acceleration[RACERS];  // [1] 0.9, [2] 1.05
-extern float friction;                 // 0.8
+struct Race {
+    // What this race is, fixed at its set-up.
+    int lengths[RACERS];   // balls of each racer, 0..MAX_BALLS; 0 = not taking part
+    int laps;
+    bool two_players;      // player 2 drives from input, not as a computer driver
+    int view_width;        // of one view: 500, or 400 in a two-player race
+    int view_height;       // 500
 
-extern int camera_x[2], camera_y[2];   // view 1 and view 2
+    // What the steps change. A set-up keeps the speeds, player 2's computer
+    // acceleration, the cameras and the balls of racers left out from the
+    // race before, as the game always has.
+    long long step;        // steps run since the set-up
+    Racer racers[RACERS];
+    BallRow balls[MAX_BALLS];
+    float acceleration;                   // 1.1
+    float computer_acceleration[RACERS];  // [1] 0.9, [2] 1.05
+    float friction;                       // 0.8
+    int camera_x[2], camera_y[2];         // view 1 and view 2
+    unsigned char checkpoint_passed[MAX_CHECKPOINTS][RACERS];
+    // A head came near the checkpoint in the step before; the marker shows
+    // it once and the next step clears it.
+    unsigned char checkpoint_lit[MAX_CHECKPOINTS];
+    int winner;            // 0, or the player number (racer index + 1) who won
+};
 
 constexpr int follow_distance = 27;
 constexpr int push_distance = 23;
 
-extern unsigned char checkpoint_passed[500][RACERS];
-extern int winner;   // 0, or the player number (racer index + 1) who won
+// The start values of a race at program start: nobody placed or moving.
+Race new_race();
 
-int view_half_width();    // view_width / 2
-int view_half_height();   // view_height / 2
+// True when two races hold the same bits in every field: what a restored
+// race or a race run twice must give.
+bool same_race(const Race& a, const Race& b);
 
-// Start values of the race state (program start).
-void reset_race_state();
+// What a set-up reads from the settings.
+struct RaceSetup {
+    int lengths[RACERS];   // cut into 0..MAX_BALLS
+    int laps;
+    bool two_players;
+};
 
-// Sets up a race on the level file at `path` for the settings and mode in
-// core/state.h, in the order whose rand() draws make a race repeatable:
-// view and window size, race progress, player 2's acceleration in a
-// two-player race, the level file (one draw or more per slowing cell), the
-// computer drivers' first waypoint, the placement (one draw per ball).
-void setup_race(const char* path);
-
-// Screen state 5: the race set-up on the chosen level, then the race
-// starts (race_start_ticks) and game_screen becomes 2.
-void load_level();
-
-void place_racers();
-void step_racers(const Uint8* keys);
-void drive_computer(int r);
-void chain_step(int r, int b);
-
-void reset_race_progress();
-void slow_racers();             // the racers with a ball inside a slowing cell
-void check_finish_line(int r);
-void touch_checkpoint(int k);
-void update_winner();
-
-int active_racers();     // racers whose chain_length is above 0
-int finished_racers();   // racers with completed_laps >= laps
-bool race_over();
+// Sets up `race` on the level file at `path`, loaded into `track`, in the
+// order whose random draws make a race repeatable: view size, race
+// progress, player 2's acceleration in a two-player race, the level file
+// (one draw or more per slowing cell), the computer drivers' first
+// waypoint, the placement (one draw per ball). The draws only pick
+// pictures.
+void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path);
 
 // What the race frame draws between the simulation steps. Any hook may be null.
 struct race_hooks {
-    void (*track)();                 // after the racer step (grid drawing)
-    void (*ball)(int r, int b);      // right after the ball's chain step
-    void (*marker)(int k);           // before touch_checkpoint(k); shows and clears lit
+    void (*track)(const Race& race, const Track& track);   // after the racer step
+    void (*ball)(const Race& race, int r, int b);          // right after the ball's chain step
+    void (*marker)(const Race& race, const Track& track, int k);   // before checkpoint k's touch
 };
 
 // One race step: the racer step, the slowing, the finish line and the chain
-// of each racer in turn, the checkpoints. Checkpoints' lit flags are cleared before each touch when no
-// marker hook does it.
-void simulate_step(const Uint8* keys, const race_hooks* hooks);
+// of each racer in turn, the checkpoints (each marker hook sees the touch of
+// the step before, which is then cleared), and the winner.
+void race_step(Race& race, const Track& track, RaceInput input, const race_hooks* hooks = nullptr);
 
-// Chain length of racer r from the settings, kept within 0..MAX_BALLS.
-int racer_length(int r);
+// The parts of a step, for the tests and the track kit.
+void place_racers(Race& race, const Track& track, Random& random);
+void step_racers(Race& race, const Track& track, RaceInput input);
+void drive_computer(Race& race, const Track& track, int r);
+void chain_step(Race& race, int r, int b);
+void reset_race_progress(Race& race);
+void slow_racers(Race& race, const Track& track);   // the racers with a ball inside a slowing cell
+void check_finish_line(Race& race, const Track& track, int r);
+void touch_checkpoint(Race& race, const Track& track, int k);
+void update_winner(Race& race);
+
+int racer_length(const Race& race, int r);   // 0 for an index outside 0..RACERS-1
+int active_racers(const Race& race);         // racers taking part
+int finished_racers(const Race& race);       // racers with completed_laps >= laps
+bool race_over(const Race& race);
+
+int view_half_width(const Race& race);
+int view_half_height(const Race& race);

@@ -1,33 +1,54 @@
-// The race state and its start values.
-#include <cstring>
-
-#include "core/state.h"
+// A race's start values and its set-up.
 #include "race/race.h"
 
-// All live for the whole run; set-up and steps change them.
-racer racers[RACERS];
-ball_row balls[MAX_BALLS];
-float acceleration;
-float computer_acceleration[RACERS];
-float friction;
-int camera_x[2], camera_y[2];
-unsigned char checkpoint_passed[500][RACERS];
-int winner;
+#include <cstring>
 
-int view_half_width() { return view_width / 2; }
-int view_half_height() { return view_height / 2; }
-
-void reset_race_state() {
-    for (racer& r : racers) r = racer{};
+Race new_race() {
+    Race race = {};
     // Rows of racers that never take part are read by the head clamp and the
     // finish and checkpoint tests; zeros keep them harmless.
-    for (ball_row& row : balls) row = ball_row{};
-    acceleration = 1.1f;
-    computer_acceleration[0] = 0.0f;
-    computer_acceleration[1] = 0.9f;
-    computer_acceleration[2] = 1.05f;
-    friction = 0.8f;
-    camera_x[0] = camera_x[1] = camera_y[0] = camera_y[1] = 0;
-    std::memset(checkpoint_passed, 0, sizeof checkpoint_passed);
-    winner = 0;
+    race.laps = 1;
+    race.view_width = 500;
+    race.view_height = 500;
+    race.acceleration = 1.1f;
+    race.computer_acceleration[0] = 0.0f;
+    race.computer_acceleration[1] = 0.9f;
+    race.computer_acceleration[2] = 1.05f;
+    race.friction = 0.8f;
+    return race;
+}
+
+// Field by field: the padding between them holds nothing of the race.
+bool same_race(const Race& a, const Race& b) {
+    auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    return same(a.lengths, b.lengths) && a.laps == b.laps && a.two_players == b.two_players &&
+           a.view_width == b.view_width && a.view_height == b.view_height && a.step == b.step &&
+           same(a.racers, b.racers) && same(a.balls, b.balls) && same(a.acceleration, b.acceleration) &&
+           same(a.computer_acceleration, b.computer_acceleration) && same(a.friction, b.friction) &&
+           same(a.camera_x, b.camera_x) && same(a.camera_y, b.camera_y) &&
+           same(a.checkpoint_passed, b.checkpoint_passed) && same(a.checkpoint_lit, b.checkpoint_lit) &&
+           a.winner == b.winner;
+}
+
+int view_half_width(const Race& race) { return race.view_width / 2; }
+int view_half_height(const Race& race) { return race.view_height / 2; }
+
+static int cut_length(int n) { return n < 0 ? 0 : n > MAX_BALLS ? MAX_BALLS : n; }
+
+void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path) {
+    for (int r = 0; r < RACERS; r++) race.lengths[r] = cut_length(setup.lengths[r]);
+    race.laps = setup.laps;
+    race.two_players = setup.two_players;
+    race.view_width = setup.two_players ? 400 : 500;
+    race.view_height = 500;
+    race.step = 0;
+
+    reset_race_progress(race);
+    if (race.two_players) race.computer_acceleration[1] = race.acceleration;
+
+    load_level_file(track, path, random);
+    for (unsigned char& lit : race.checkpoint_lit) lit = 0;
+    race.racers[1].next_waypoint = 0;
+    race.racers[2].next_waypoint = 0;
+    place_racers(race, track, random);
 }

@@ -83,23 +83,24 @@ bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
     return true;
 }
 
-// The SDL key of each SIM_* bit, in bit order.
-static const SDLKey bit_keys[8] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT,
-                                   SDLK_w,  SDLK_a,    SDLK_s,    SDLK_d};
+// Each SIM_* bit's player and action, in bit order.
+static const struct {
+    int player;
+    unsigned char action;
+} bit_actions[8] = {{0, ACTION_FORWARD}, {0, ACTION_BACK}, {0, ACTION_LEFT}, {0, ACTION_RIGHT},
+                    {1, ACTION_FORWARD}, {1, ACTION_LEFT}, {1, ACTION_BACK}, {1, ACTION_RIGHT}};
 
-void set_driving_keys(int bits, Uint8* keys) {
-    for (int i = 0; i < 8; i++) keys[bit_keys[i]] = (bits >> i & 1) ? 1 : 0;
+RaceInput input_of_script_keys(int bits) {
+    RaceInput input;
+    for (int i = 0; i < 8; i++)
+        if (bits >> i & 1) input.player[bit_actions[i].player] |= bit_actions[i].action;
+    return input;
 }
 
-void sim_keys_to_state(int bits, Uint8* keys) {
-    std::memset(keys, 0, SDLK_LAST);
-    set_driving_keys(bits, keys);
-}
-
-int state_to_sim_keys(const Uint8* keys) {
+int script_keys_of_input(RaceInput input) {
     int bits = 0;
     for (int i = 0; i < 8; i++)
-        if (keys[bit_keys[i]]) bits |= 1 << i;
+        if (input.player[bit_actions[i].player] & bit_actions[i].action) bits |= 1 << i;
     return bits;
 }
 

@@ -15,8 +15,8 @@ void apply_replay_settings(const replay& r) {
 
 // The slowing cells of the square the race is on, row by row as the loader
 // reads them. Only 'x' cells hold variants 1..5. `f` gets each one's tile.
-template <typename F>
-static void each_slowing_cell(F f) {
+template <typename T, typename F>
+static void each_slowing_cell(T& track, F f) {
     const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
     for (int y = 0; y < n; y++)
         for (int x = 0; x < n; x++)
@@ -24,44 +24,44 @@ static void each_slowing_cell(F f) {
 }
 
 // Each ball taking part, in the order place_racers() draws their pictures.
-template <typename F>
-static void each_ball(F f) {
+template <typename R, typename F>
+static void each_ball(R& race, F f) {
     for (int r = 0; r < RACERS; r++)
-        for (int b = 0; b < racer_length(r); b++) f(balls[b].sprite[r]);
+        for (int b = 0; b < racer_length(race, r); b++) f(race.balls[b].sprite[r]);
 }
 
-void capture_race_setup(replay& r) {
-    for (int i = 0; i < 3; i++) r.lengths[i] = racer_length(i);
-    r.laps = race_settings.laps;
-    r.two_player = two_players;
-    for (int i = 0; i < 3; i++) r.speeds[i] = racers[i].speed;
-    r.computer_acceleration = computer_acceleration[1];
+void capture_race_setup(replay& r, const Race& race, const Track& track) {
+    for (int i = 0; i < 3; i++) r.lengths[i] = racer_length(race, i);
+    r.laps = race.laps;
+    r.two_player = race.two_players;
+    for (int i = 0; i < 3; i++) r.speeds[i] = race.racers[i].speed;
+    r.computer_acceleration = race.computer_acceleration[1];
     r.slowing.clear();
-    each_slowing_cell([&r](int& tile) { r.slowing.push_back(tile); });
+    each_slowing_cell(track, [&r](int tile) { r.slowing.push_back(tile); });
     r.pictures.clear();
-    each_ball([&r](float& sprite) { r.pictures.push_back((int)sprite); });
+    each_ball(race, [&r](float sprite) { r.pictures.push_back((int)sprite); });
 }
 
-void apply_race_draws(const replay& r) {
-    for (int i = 0; i < 3; i++) racers[i].speed = r.speeds[i];
-    computer_acceleration[1] = r.computer_acceleration;
+void apply_race_draws(const replay& r, Race& race, Track& track) {
+    for (int i = 0; i < 3; i++) race.racers[i].speed = r.speeds[i];
+    race.computer_acceleration[1] = r.computer_acceleration;
     size_t i = 0;
-    each_slowing_cell([&](int& tile) {
+    each_slowing_cell(track, [&](int& tile) {
         if (i < r.slowing.size()) tile = r.slowing[i++];
     });
     size_t k = 0;
-    each_ball([&](float& sprite) {
+    each_ball(race, [&](float& sprite) {
         if (k < r.pictures.size()) sprite = (float)r.pictures[k++];
     });
 }
 
-replay_result current_result(long long steps) {
+replay_result current_result(const Race& race, long long steps) {
     replay_result res;
     res.steps = steps;
-    res.left = !race_over();
+    res.left = !race_over(race);
     if (!res.left) {
-        res.winner = winner;
-        for (int i = 0; i < 3; i++) res.laps[i] = racers[i].completed_laps;
+        res.winner = race.winner;
+        for (int i = 0; i < 3; i++) res.laps[i] = race.racers[i].completed_laps;
     }
     return res;
 }
@@ -76,16 +76,16 @@ static void mix(uint32_t& h, const void* p, size_t n) {
     }
 }
 
-uint32_t race_checksum() {
+uint32_t race_checksum(const Race& race) {
     uint32_t h = 2166136261u;
     for (int r = 0; r < RACERS; r++) {
-        if (racer_length(r) == 0) continue;
-        mix(h, &racers[r].speed, sizeof(float));
-        mix(h, &racers[r].completed_laps, sizeof(int));
-        for (int b = 0; b < racer_length(r); b++) {
-            mix(h, &balls[b].x[r], sizeof(float));
-            mix(h, &balls[b].y[r], sizeof(float));
-            mix(h, &balls[b].heading[r], sizeof(float));
+        if (racer_length(race, r) == 0) continue;
+        mix(h, &race.racers[r].speed, sizeof(float));
+        mix(h, &race.racers[r].completed_laps, sizeof(int));
+        for (int b = 0; b < racer_length(race, r); b++) {
+            mix(h, &race.balls[b].x[r], sizeof(float));
+            mix(h, &race.balls[b].y[r], sizeof(float));
+            mix(h, &race.balls[b].heading[r], sizeof(float));
         }
     }
     return h;

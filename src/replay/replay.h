@@ -2,15 +2,18 @@
 // lines chainball-sim reads, also the key section of a replay file), the
 // replay file itself (read and written here, docs/replay-format.md), SHA-256
 // for the track's bytes, and what a race set-up drew at random, taken from
-// and put back into the race state. Used by the game and by chainball-sim
-// alike; SDL core types only. No state of its own.
+// and put back into a race. Used by the game and by chainball-sim alike;
+// no SDL. No state of its own.
 #pragma once
-
-#include <SDL/SDL.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/input.h"
+
+struct Race;
+struct Track;
 
 // Keys a script line may hold, as bits.
 enum {
@@ -32,13 +35,10 @@ bool parse_integer(const std::string& s, long long lo, long long hi, long long& 
 bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
                       std::string& error);
 
-// Fills a key-state array (SDLK_LAST entries) from SIM_* bits.
-void sim_keys_to_state(int bits, Uint8* keys);
-// Sets the eight driving keys of a key-state array from SIM_* bits, leaving
-// every other key as it is.
-void set_driving_keys(int bits, Uint8* keys);
-// The SIM_* bits of the driving keys held in a key-state array.
-int state_to_sim_keys(const Uint8* keys);
+// A step's race input from SIM_* bits (UP DOWN LEFT RIGHT drive player 1,
+// W S A D player 2), and back.
+RaceInput input_of_script_keys(int bits);
+int script_keys_of_input(RaceInput input);
 
 // Where a run stands in a key script.
 struct script_position {
@@ -104,15 +104,15 @@ bool same_result(const replay_result& a, const replay_result& b);
 // index is left alone).
 void apply_replay_settings(const replay& r);
 // After a race set-up: what it drew, into `r` (slowing variants and pictures),
-// what it kept from the race before, and the race settings and mode.
-void capture_race_setup(replay& r);
+// what it kept from the race before, and the race's settings and mode.
+void capture_race_setup(replay& r, const Race& race, const Track& track);
 // After a race set-up: the recorded draws and kept values put in place of
 // the ones just made. Each list is applied as far as the track has room for it.
-void apply_race_draws(const replay& r);
+void apply_race_draws(const replay& r, Race& race, Track& track);
 // The result of the race as it stands after `steps` steps.
-replay_result current_result(long long steps);
+replay_result current_result(const Race& race, long long steps);
 // A checksum of every racer's speed, laps and balls.
-uint32_t race_checksum();
+uint32_t race_checksum(const Race& race);
 
 // Reads the track file at `path` and compares its bytes with the recorded
 // hash. False with the reason in `error` (naming the track) when it cannot be

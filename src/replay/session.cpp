@@ -13,7 +13,6 @@
 
 #include "core/files.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "race/race.h"
 #include "replay/replay.h"
 #include "track/track.h"
@@ -108,12 +107,12 @@ bool watching_replay() { return watching; }
 
 const std::string& last_recording() { return last_written; }
 
-void replay_frame_start() {
+void replay_frame_start(Race& race, Track& track) {
     if (in_race || (record_folder.empty() && !watching)) return;
     in_race = true;
     race_steps = 0;
     if (watching) {
-        apply_race_draws(watched);
+        apply_race_draws(watched, race, track);
         return;   // a replay being watched is not recorded again
     }
     recorded = replay();
@@ -124,33 +123,29 @@ void replay_frame_start() {
                            why))
         bytes.clear();
     recorded.track_sha256 = sha256_hex(bytes);
-    capture_race_setup(recorded);
+    capture_race_setup(recorded, race, track);
     recorded_start = std::time(nullptr);
 }
 
-void replay_driving_keys(Uint8* keys) {
+void replay_input(RaceInput& input) {
     if (!watching || !in_race) return;
     script_position next = watched_at;
-    set_driving_keys(next_script_keys(watched.keys, next), keys);
+    input = input_of_script_keys(next_script_keys(watched.keys, next));
 }
 
-void replay_step_done(const Uint8* keys) {
-    if (!in_race) return;
+bool replay_step_done(const Race& race, RaceInput input) {
+    if (!in_race) return false;
     race_steps++;
     if (watching) {
         next_script_keys(watched.keys, watched_at);
-        // A race that was left ends where it was left; moving the start on
-        // ends a countdown still running, as leaving it with Escape does.
-        if (watched.result.left && race_steps >= watched.result.steps) {
-            race_start_ticks = game_ticks() + 4000;
-            back_to_menu();
-        }
-        return;
+        // A race that was left ends where it was left.
+        return watched.result.left && race_steps >= watched.result.steps;
     }
     // Player 2's keys drive only in a two-player race.
-    const int driving = two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
-    append_script_step(recorded.keys, state_to_sim_keys(keys) & driving);
-    if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum()});
+    const int driving = race.two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
+    append_script_step(recorded.keys, script_keys_of_input(input) & driving);
+    if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum(race)});
+    return false;
 }
 
 // DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay, or with -2, -3 .. when that exists.
@@ -183,7 +178,7 @@ static void write_recording() {
     last_written = path;
 }
 
-void replay_frame_end() {
+void replay_frame_end(const Race& race) {
     if (!in_race || game_screen == SCREEN_RACE) return;
     in_race = false;
     if (watching) {
@@ -194,7 +189,7 @@ void replay_frame_end() {
         watch_loaded = false;
         return;
     }
-    recorded.result = current_result(race_steps);
+    recorded.result = current_result(race, race_steps);
     write_recording();
 }
 

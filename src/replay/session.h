@@ -5,9 +5,9 @@
 // from the command line. Without --record and --replay it does nothing.
 #pragma once
 
-#include <SDL/SDL.h>
-
 #include <string>
+
+#include "race/race.h"
 
 // File name extension of a replay.
 constexpr const char* REPLAY_EXTENSION = ".cbreplay";
@@ -18,7 +18,7 @@ constexpr const char* REPLAY_EXTENSION = ".cbreplay";
 bool start_recording(const std::string& dir);
 
 // --replay FILE, before any window opens: reads the replay and checks its
-// track, filut/levelit/NAME.txt, against the recorded hash (`force` lets a
+// track, levelit/NAME.txt in the data folder, against the recorded hash (`force` lets a
 // differing one through with a warning). False after one line on stderr.
 bool load_replay_to_watch(const std::string& file, bool force);
 
@@ -33,14 +33,16 @@ bool watching_replay();
 // one race step, with the keys it drove by. At the frame's end: a race left
 // or over has its recording written, and the watched one gives back the
 // run's settings.
-void replay_frame_start();
-void replay_step_done(const Uint8* keys);
-void replay_frame_end();
+// replay_step_done() is true when a watched race that was left has reached
+// the step where it was left: the race frame then leaves it too.
+void replay_frame_start(Race& race, Track& track);
+bool replay_step_done(const Race& race, RaceInput input);
+void replay_frame_end(const Race& race);
 
-// The source of the driving keys while a replay is watched: the keys of the
-// next step from its file, written over the keyboard's (Ctrl stays the
-// keyboard's, for the pause). Nothing changes in any other race.
-void replay_driving_keys(Uint8* keys);
+// The source of the race input while a replay is watched: the keys of the
+// next step from its file, in place of the players'. Nothing changes in any
+// other race.
+void replay_input(RaceInput& input);
 
 // Where the last recording was written ("" before the first).
 const std::string& last_recording();

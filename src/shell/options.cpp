@@ -1,15 +1,13 @@
 // The game's command-line options, read before any window opens.
 #include "shell/options.h"
 
-#include <cstring>
 #include <string>
 
-#ifndef CHAINBALL_VERSION
-#define CHAINBALL_VERSION "unknown"
-#endif
+#include "core/cli.h"
+#include "core/files.h"
 
 const char* const game_usage =
-    "usage: chainball [--help] [--version] [--track FILE] [--scale N] [--fullscreen] "
+    "usage: chainball [--help] [--version] [--extras] [--track FILE] [--scale N] [--fullscreen] "
     "[--record DIR] [--replay FILE [--force]]";
 
 static const char* const help_text =
@@ -17,6 +15,8 @@ static const char* const help_text =
     "\n"
     "  --help         this text\n"
     "  --version      the version\n"
+    "  --extras       the full game: a longer menu and settings kept between runs\n"
+    "                 in $XDG_CONFIG_HOME/chainball/chainball.toml\n"
     "  --track FILE   race on this track file alone: the settings offer just it\n"
     "  --scale N      show every pixel as an N x N block, N from 1 to 4 (default 1)\n"
     "  --fullscreen   start fullscreen, at the largest whole scale that fits\n"
@@ -31,66 +31,63 @@ static const char* const help_text =
     "../share/chainball/ from it, then in the working directory.\n"
     "See chainball(6) for more.\n";
 
-// "1" to "4" exactly: no sign, spaces, leading zeros or trailing text.
-static bool read_scale(const char* s, int& scale) {
-    if (!s || std::strlen(s) != 1 || s[0] < '1' || s[0] > '4') return false;
-    scale = s[0] - '0';
-    return true;
+// What the option wants, said when its value is missing or empty.
+static std::string needs(const std::string& option) {
+    if (option == "--scale") return "--scale needs a number from 1 to 4";
+    if (option == "--track") return "option --track needs a track file";
+    if (option == "--record") return "option '--record' needs a folder";
+    if (option == "--replay") return "option '--replay' needs a replay file";
+    return "option " + option + " needs a value";
 }
+
+// The folders and files named on the command line, for the whole run: the
+// options point into them, as they once pointed into argv.
+static std::string record_dir_given, replay_file_given;
 
 int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err) {
     opt = game_options();
-    for (int i = 1; i < argc; i++) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            opt.help = true;
-        } else if (arg == "--version") {
-            opt.version = true;
-        } else if (arg == "--fullscreen") {
-            opt.fullscreen = true;
-        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
-            const bool joined = arg.size() > 7;
-            if (!joined && i + 1 >= argc) {
-                std::fprintf(err, "chainball: --scale needs a number from 1 to 4\n%s\n", game_usage);
-                return 2;
-            }
-            const char* value = joined ? argv[i] + 8 : argv[++i];
-            if (!read_scale(value, opt.scale)) {
-                std::fprintf(err, "chainball: --scale takes a whole number from 1 to 4, not '%s'\n%s\n", value,
-                             game_usage);
-                return 2;
-            }
-        } else if (arg == "--track") {
-            if (i + 1 >= argc || !argv[i + 1][0]) {
-                std::fprintf(err, "chainball: option --track needs a track file\n%s\n", game_usage);
-                return 2;
-            }
-            opt.track_file = argv[++i];
-        } else if (arg == "--record" || arg == "--replay") {
-            if (i + 1 >= argc || !argv[i + 1][0]) {
-                std::fprintf(err, "chainball: option '%s' needs a %s\n%s\n", argv[i],
-                             arg == "--record" ? "folder" : "replay file", game_usage);
-                return 2;
-            }
-            (arg == "--record" ? opt.record_dir : opt.replay_file) = argv[++i];
-        } else if (arg == "--force") {
-            opt.force = true;
-        } else {
-            std::fprintf(err, "chainball: unknown option '%s'\n%s\n", argv[i], game_usage);
-            return 2;
-        }
-    }
-    if (opt.force && !opt.replay_file && !opt.help && !opt.version) {
-        std::fprintf(err, "chainball: option '--force' goes with --replay\n%s\n", game_usage);
-        return 2;
-    }
-    if (opt.help) {
+    CLI::App app;
+    cli_setup(app, "chainball");
+    std::string scale;
+    app.add_flag("--extras", opt.extras);
+    app.add_flag("--fullscreen", opt.fullscreen);
+    app.add_option("--scale", scale);
+    app.add_option("--track", opt.track_file);
+    CLI::Option* record = app.add_option("--record", record_dir_given);
+    CLI::Option* replay = app.add_option("--replay", replay_file_given);
+    app.add_flag("--force", opt.force);
+
+    std::string why, missing;
+    switch (cli_parse(app, argc, argv, why, missing)) {
+    case CLI_HELP:
         std::fprintf(out, "%s\n\n%s", game_usage, help_text);
         return 0;
-    }
-    if (opt.version) {
-        std::fprintf(out, "chainball %s\n", CHAINBALL_VERSION);
+    case CLI_VERSION:
+        std::fprintf(out, "chainball %s\n", chainball_version());
         return 0;
+    case CLI_ERROR:
+        return cli_usage_error(err, "chainball", missing.empty() ? why : needs(missing));
+    case CLI_RUN:
+        break;
     }
+    if (!scale.empty() || app.count("--scale")) {
+        // "1" to "4" exactly: no sign, spaces, leading zeros or trailing text.
+        if (scale.size() != 1 || scale[0] < '1' || scale[0] > '4')
+            return cli_usage_error(err, "chainball", "--scale takes a whole number from 1 to 4, not '" +
+                                                          printable(scale) + "'");
+        opt.scale = scale[0] - '0';
+    }
+    if (app.count("--track") && opt.track_file.empty())
+        return cli_usage_error(err, "chainball", needs("--track"));
+    if (record->count()) {
+        if (record_dir_given.empty()) return cli_usage_error(err, "chainball", needs("--record"));
+        opt.record_dir = record_dir_given.c_str();
+    }
+    if (replay->count()) {
+        if (replay_file_given.empty()) return cli_usage_error(err, "chainball", needs("--replay"));
+        opt.replay_file = replay_file_given.c_str();
+    }
+    if (opt.force && !opt.replay_file)
+        return cli_usage_error(err, "chainball", "option '--force' goes with --replay");
     return -1;
 }

@@ -14,11 +14,13 @@ struct game_options {
     const char* record_dir = nullptr;    // --record DIR: every race written there
     const char* replay_file = nullptr;   // --replay FILE: watch that race
     bool force = false;                  // --force: a replay's track may differ
+    bool extras = false;                 // --extras: the full game
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go
 // on, or else the exit status: 0 after printing --help or --version to
-// `out`, 2 after printing a one-line reason and the usage to `err`.
+// `out`, 2 after printing a one-line reason to `err`. record_dir and
+// replay_file stay valid until the next call.
 int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err);
 
 extern const char* const game_usage;

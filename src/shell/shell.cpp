@@ -2,6 +2,8 @@
 #include "shell/shell.h"
 
 #include <SDL/SDL_image.h>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -30,14 +32,13 @@
 #include "track/track.h"
 #include "view/view.h"
 
-static const char* const FONT_FILE = "filut/VeraMoBd.ttf";
-static const char* const MUSIC_FILE = "filut/musa.ogg";
+static const char* const FONT_FILE = "VeraMoBd.ttf";
+static const char* const MUSIC_FILE = "musa.ogg";
 
 // The ten pictures, in the order they are loaded.
 static const char* const IMAGE_FILES[10] = {
-    "filut/pallura1.png", "filut/pallura2.png", "filut/pallura3.png", "filut/pallura4.png",
-    "filut/palkki.png",   "filut/donut.png",    "filut/donut2.png",   "filut/maali.png",
-    "filut/set.png",      "filut/pp.png",
+    "pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png", "palkki.png",
+    "donut.png",    "donut2.png",   "maali.png",    "set.png",      "pp.png",
 };
 
 // Data files larger than this are not ours: the biggest we ship is 0.7 MB.
@@ -66,9 +67,22 @@ static void resize_or_exit(int w, int h) {
     std::exit(1);
 }
 
+// A folder filut/ that holds anything at all: a stray file or an empty
+// folder of that name must not hide the next place.
 static bool has_data_folder(const std::string& dir) {
-    std::string probe = dir + "/filut";
-    return access(probe.c_str(), F_OK) == 0;
+    const std::string folder = dir + "/filut";
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return true;   // there, but unreadable: named by the data file checks
+    bool empty = true;
+    while (const dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    closedir(d);
+    return !empty;
 }
 
 // The places, in order: beside the executable, the installed layout's
@@ -89,16 +103,14 @@ bool find_data_folder() {
     char cwd[PATH_MAX];
     places[count++] = getcwd(cwd, sizeof cwd) ? cwd : ".";
     for (int i = 0; i < count; i++)
-        if (has_data_folder(places[i]) && chdir(places[i].c_str()) == 0) return true;
+        if (has_data_folder(places[i])) {
+            set_data_folder(places[i] == "/" ? "/filut" : places[i] + "/filut");
+            return true;
+        }
     std::string searched;
-    for (int i = 0; i < count; i++) searched += (i ? ", " : "") + places[i];
+    for (int i = 0; i < count; i++) searched += (i ? ", " : "") + printable(places[i], 200);
     fprintf(stderr, "chainball: cannot start, no data folder filut/ in %s\n", searched.c_str());
     return false;
-}
-
-static std::string working_folder() {
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/filut" : std::string("filut");
 }
 
 // The font and the pictures: without them the game cannot draw its screens.
@@ -106,30 +118,30 @@ static std::string working_folder() {
 // named on one line, grouped by the cause.
 static bool required_files_usable() {
     std::map<std::string, std::string> by_cause;
-    auto check = [&by_cause](const char* path) {
+    auto check = [&by_cause](const char* name) {
         std::string why;
-        FILE* f = open_regular_file(path, MAX_DATA_FILE_BYTES, why);
+        FILE* f = open_regular_file(data_path(name).c_str(), MAX_DATA_FILE_BYTES, why);
         if (f) {
             std::fclose(f);
             return;
         }
         std::string& names = by_cause[why];
-        names += (names.empty() ? "" : ", ") + std::string(path + 6);
+        names += (names.empty() ? "" : ", ") + std::string(name);
     };
     check(FONT_FILE);
     for (const char* f : IMAGE_FILES) check(f);
     if (by_cause.empty()) return true;
     std::string causes;
     for (const auto& c : by_cause) causes += (causes.empty() ? "" : "; ") + c.first + ": " + c.second;
-    std::fprintf(stderr, "chainball: cannot start, data files in %s: %s\n", working_folder().c_str(),
-                 causes.c_str());
+    std::fprintf(stderr, "chainball: cannot start, data files in %s: %s\n",
+                 printable(data_folder(), 200).c_str(), causes.c_str());
     return false;
 }
 
 // Width and height from a PNG file's header; false when it is no PNG.
-static bool png_size(const char* path, long& w, long& h) {
+static bool png_size(const char* name, long& w, long& h) {
     std::string why;
-    FILE* f = open_regular_file(path, MAX_DATA_FILE_BYTES, why);
+    FILE* f = open_regular_file(data_path(name).c_str(), MAX_DATA_FILE_BYTES, why);
     if (!f) return false;
     unsigned char head[24];
     const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
@@ -147,11 +159,11 @@ static bool png_size(const char* path, long& w, long& h) {
 
 static int picture_bound(int index) { return index < 4 ? MAX_BALL_PICTURE : MAX_PICTURE; }
 
-static bool picture_fits(const char* path, int index, long w, long h) {
+static bool picture_fits(const char* name, int index, long w, long h) {
     const int bound = picture_bound(index);
     if (w <= bound && h <= bound) return true;
     std::fprintf(stderr, "chainball: cannot start, picture %s is %ld x %ld pixels; %s may be at most %d x %d\n",
-                 path, w, h, index < 4 ? "a ball picture" : "a picture", bound, bound);
+                 data_path(name).c_str(), w, h, index < 4 ? "a ball picture" : "a picture", bound, bound);
     return false;
 }
 
@@ -164,21 +176,23 @@ static bool pictures_fit() {
     return true;
 }
 
-static void report_unreadable(const char* path) {
-    std::fprintf(stderr, "chainball: cannot start, data file %s in %s cannot be decoded: %s\n", path + 6,
-                 working_folder().c_str(), SDL_GetError());
+static void report_unreadable(const char* name) {
+    std::fprintf(stderr, "chainball: cannot start, data file %s in %s cannot be decoded: %s\n", name,
+                 printable(data_folder(), 200).c_str(), SDL_GetError());
 }
 
 // The music is not needed to play: without it the game is silent.
 static void load_music() {
     std::string why;
-    FILE* f = open_regular_file(MUSIC_FILE, MAX_DATA_FILE_BYTES, why);
+    static std::string path;   // the decoding thread reads it
+    path = data_path(MUSIC_FILE);
+    FILE* f = open_regular_file(path.c_str(), MAX_DATA_FILE_BYTES, why);
     if (!f) {
-        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", MUSIC_FILE, why.c_str());
+        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", path.c_str(), why.c_str());
         return;
     }
     std::fclose(f);
-    start_music_decode(MUSIC_FILE);
+    start_music_decode(path.c_str());
 }
 
 // Without an X display SDL 1.2 falls back to a text-mode driver that draws
@@ -212,7 +226,7 @@ void reset_shell_state() {
     reset_program_state();
     background_phase = 2000;
     paused = false;
-    reset_race_state();
+    live_race = new_race();
 }
 
 // Every shown frame also hands over the music once its decode has ended.
@@ -257,13 +271,13 @@ bool startup() {
     read_catalogue();
 
     TTF_Init();
-    small_font = TTF_OpenFont(FONT_FILE, 12);
-    large_font = TTF_OpenFont(FONT_FILE, 36);
+    small_font = TTF_OpenFont(data_path(FONT_FILE).c_str(), 12);
+    large_font = TTF_OpenFont(data_path(FONT_FILE).c_str(), 36);
 
-    srand((unsigned)time(nullptr));
+    setup_random = make_random((uint32_t)time(nullptr));
 
     SDL_Surface* images[10];
-    for (int i = 0; i < 10; i++) images[i] = IMG_Load(IMAGE_FILES[i]);
+    for (int i = 0; i < 10; i++) images[i] = IMG_Load(data_path(IMAGE_FILES[i]).c_str());
     lap_bar = images[4];
     marker_idle = images[5];
     marker_lit = images[6];
@@ -306,7 +320,8 @@ void run_screen_loop() {
         if (entering && game_screen == SCREEN_MENU) open_pads();
         while (game_screen == SCREEN_MENU) menu_frame();
         while (game_screen == SCREEN_SETTINGS) settings_frame();
-        while (game_screen == SCREEN_RACE) race_frame();
+        // An overlay keeps its race frame open until the frame is done.
+        while (game_screen == SCREEN_RACE || race_frame_open()) race_screen_pass();
         if (game_screen == SCREEN_LOAD) load_level();
     }
 }
@@ -339,7 +354,7 @@ void shutdown_game() {
     screen = nullptr;
 }
 
-bool usable_track_file(const std::string& file, std::string& absolute) {
+bool usable_track_file(const std::string& file) {
     std::string why;
     FILE* f = open_regular_file(file.c_str(), MAX_LEVEL_FILE_BYTES, why);
     if (!f) {
@@ -348,9 +363,6 @@ bool usable_track_file(const std::string& file, std::string& absolute) {
         return false;
     }
     fclose(f);
-    // The game moves into its data folder, so a relative name is made whole first.
-    char cwd[PATH_MAX];
-    absolute = file[0] == '/' || !getcwd(cwd, sizeof cwd) ? file : std::string(cwd) + "/" + file;
     return true;
 }
 
@@ -369,21 +381,13 @@ static void catch_quit_signals() {
     sigaction(SIGINT, &sa, nullptr);
 }
 
-// A path from the command line, made independent of the working directory,
-// which start-up moves to the data folder. "" for none.
-static std::string callers_path(const char* path) {
-    if (!path || !*path || path[0] == '/') return path ? path : "";
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : std::string(path);
-}
-
 // --record and --replay: what can be checked before any window opens.
 static bool replays_before_window(const std::string& record_dir, const std::string& replay_file,
                                   bool force) {
     if (!record_dir.empty() && !start_recording(record_dir)) return false;
     if (replay_file.empty()) return true;
     if (!load_replay_to_watch(replay_file, force)) return false;
-    driving_keys_source = replay_driving_keys;
+    race_input_source = replay_input;
     return true;
 }
 
@@ -393,9 +397,10 @@ int SDL_main(int argc, char** argv) {
     if (status >= 0) return status;
     catch_quit_signals();
     static std::string track_path;   // the --track file, for the whole run
-    if (!options.track_file.empty() && !usable_track_file(options.track_file, track_path)) return 2;
-    const std::string record_dir = callers_path(options.record_dir);
-    const std::string replay_file = callers_path(options.replay_file);
+    if (!options.track_file.empty() && !usable_track_file(options.track_file)) return 2;
+    track_path = options.track_file;
+    const std::string record_dir = options.record_dir ? options.record_dir : "";
+    const std::string replay_file = options.replay_file ? options.replay_file : "";
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
     if (!replays_before_window(record_dir, replay_file, options.force)) return 2;

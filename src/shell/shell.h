@@ -8,9 +8,10 @@
 // Opens the window for a w x h picture (shell/window.h); updates `screen`.
 void set_video_mode(int w, int h);
 
-// Moves the working directory to the first folder that holds filut/: beside
-// the executable, ../share/chainball/ from it, the current directory.
-// Returns false, after one line on stderr naming every place, when none has it.
+// Finds the data folder: the first of filut/ beside the executable,
+// ../share/chainball/filut/ from it and filut/ in the working directory
+// that is a folder holding something (core/files.h: data_path). Returns
+// false, after one line on stderr naming every place, when none is.
 bool find_data_folder();
 
 // Start values of the settings, the screen state, the race and the overlays.
@@ -24,8 +25,7 @@ void run_screen_loop();
 void shutdown_game();
 
 // True when `file` can be raced (a readable regular file within the size
-// cap), with its path made absolute in `absolute`; otherwise prints one line
-// naming the cause on stderr.
-bool usable_track_file(const std::string& file, std::string& absolute);
+// cap); otherwise prints one line naming the cause on stderr.
+bool usable_track_file(const std::string& file);
 
 int SDL_main(int argc, char** argv);

@@ -22,11 +22,11 @@ static SDL_Surface* window = nullptr;      // the video surface
 static SDL_Surface* canvas = nullptr;      // what `screen` points at when it is not the window
 static int scale = 1;                      // of the picture in the window now
 static int offset_x = 0, offset_y = 0;     // of the picture in the window
-// The picture as last put into the window, so that rows that did not change
-// are not enlarged again; valid only while the window keeps what was drawn
-// into it (a single-buffered surface) since the last opening.
+// The picture as last presented, so that rows that did not change are
+// neither enlarged nor sent again; `presented` is false until the first
+// frame after an opening, which goes whole.
 static SDL_Surface* shown = nullptr;
-static bool shown_valid = false;
+static bool presented = false;
 
 static const Uint32 WINDOW_FLAGS = SDL_HWSURFACE | SDL_DOUBLEBUF;
 
@@ -92,7 +92,7 @@ static bool open_scaled(int w, int h, int s, int ww, int wh, Uint32 flags) {
 void open_window(int w, int h) {
     free_surface(canvas);
     free_surface(shown);
-    shown_valid = false;
+    presented = false;
     scale = 1;
     offset_x = offset_y = 0;
     if (fullscreen) {
@@ -131,13 +131,39 @@ static Uint8* row_of(SDL_Surface* s, int r) {
     return static_cast<Uint8*>(s->pixels) + (size_t)r * s->pitch;
 }
 
+// One row of 32-bit pixels, each repeated S times. Four pixels at a time
+// become S vectors of four (plain GCC/Clang vector shuffles, SSE2 or NEON
+// underneath); the odd pixels at the end one by one.
+typedef Uint32 pixels4 __attribute__((vector_size(16), aligned(4)));
+
 template <int S>
-static void enlarge_row(const Uint32* from, Uint32* to, int w) {
-    for (int x = 0; x < w; x++, to += S)
+static void enlarge_row(const Uint32* __restrict from, Uint32* __restrict to, int w) {
+    int x = 0;
+    for (; x + 4 <= w; x += 4, to += 4 * S) {
+        pixels4 p;
+        std::memcpy(&p, from + x, sizeof p);
+        pixels4 out[S];
+        if constexpr (S == 2) {
+            out[0] = __builtin_shufflevector(p, p, 0, 0, 1, 1);
+            out[1] = __builtin_shufflevector(p, p, 2, 2, 3, 3);
+        } else if constexpr (S == 3) {
+            out[0] = __builtin_shufflevector(p, p, 0, 0, 0, 1);
+            out[1] = __builtin_shufflevector(p, p, 1, 1, 2, 2);
+            out[2] = __builtin_shufflevector(p, p, 2, 3, 3, 3);
+        } else {
+            out[0] = __builtin_shufflevector(p, p, 0, 0, 0, 0);
+            out[1] = __builtin_shufflevector(p, p, 1, 1, 1, 1);
+            out[2] = __builtin_shufflevector(p, p, 2, 2, 2, 2);
+            out[3] = __builtin_shufflevector(p, p, 3, 3, 3, 3);
+        }
+        std::memcpy(to, out, sizeof out);
+    }
+    for (; x < w; x++, to += S)
         for (int k = 0; k < S; k++) to[k] = from[x];
 }
 
 void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int s, int x, int y, int first, int last) {
+    if (s < 1 || s > 4) return;
     if (SDL_MUSTLOCK(to) && SDL_LockSurface(to) != 0) return;
     const int w = from->w;
     const size_t row_bytes = (size_t)w * s * 4;
@@ -146,53 +172,88 @@ void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int s, int x, int y, int f
         Uint8* dst = row_of(to, y + r * s) + x * 4;
         Uint32* dst32 = reinterpret_cast<Uint32*>(dst);
         switch (s) {
+            case 1: std::memcpy(dst, src, row_bytes); break;
             case 2: enlarge_row<2>(src, dst32, w); break;
             case 3: enlarge_row<3>(src, dst32, w); break;
-            case 4: enlarge_row<4>(src, dst32, w); break;
-            default: enlarge_row<1>(src, dst32, w); break;
+            default: enlarge_row<4>(src, dst32, w); break;
         }
+        // The repeated rows are whole-row copies of the first.
         for (int k = 1; k < s; k++) std::memcpy(dst + k * to->pitch, dst, row_bytes);
     }
     if (SDL_MUSTLOCK(to)) SDL_UnlockSurface(to);
 }
 
-// Row r of the picture differs from what the window shows.
-static bool row_changed(int r) {
-    return std::memcmp(row_of(canvas, r), row_of(shown, r), (size_t)canvas->w * 4) != 0;
-}
-
-// Rows first..last-1 of the picture into the window, and remembered.
+// All rows first..last-1 of the picture into the window, and remembered.
 static void put_rows(int first, int last) {
     enlarge_rows(canvas, window, scale, offset_x, offset_y, first, last);
     for (int r = first; r < last; r++)
         std::memcpy(row_of(shown, r), row_of(canvas, r), (size_t)canvas->w * 4);
 }
 
-void present_frame() {
-    if (!canvas) {
-        if (screen) SDL_Flip(screen);
-        return;
-    }
-    if (!shown_valid) {
-        put_rows(0, canvas->h);
-        SDL_Flip(window);
-        shown_valid = !(window->flags & SDL_DOUBLEBUF);
-        return;
-    }
-    // Only the bands of changed rows: a still screen costs a comparison.
-    int top = canvas->h, bottom = 0;
+window_calls window_output = {SDL_Flip, SDL_UpdateRects};
+
+// Row r of the picture differs from the one last presented: it is
+// remembered as presented now.
+static bool take_changed_row(int r) {
+    const size_t bytes = (size_t)canvas->w * 4;
+    Uint8* now = row_of(canvas, r);
+    Uint8* before = row_of(shown, r);
+    if (std::memcmp(now, before, bytes) == 0) return false;
+    std::memcpy(before, now, bytes);
+    return true;
+}
+
+// Each changed row enlarged into the window; the changed rows come back as
+// bands of the window, at most `max` (the last band takes in the rest).
+// Returns the number of bands.
+static int put_changed_rows(SDL_Rect* bands, int max) {
+    int n = 0;
     for (int r = 0; r < canvas->h; r++) {
-        if (!row_changed(r)) continue;
-        int end = r + 1;
-        while (end < canvas->h && row_changed(end)) end++;
-        put_rows(r, end);
-        if (r < top) top = r;
-        bottom = end;
-        r = end;   // row `end` is unchanged (or past the picture)
+        if (!take_changed_row(r)) continue;
+        enlarge_rows(canvas, window, scale, offset_x, offset_y, r, r + 1);
+        const int top = offset_y + r * scale;
+        if (n > 0 && bands[n - 1].y + bands[n - 1].h == top)
+            bands[n - 1].h = (Uint16)(bands[n - 1].h + scale);
+        else if (n == max)
+            bands[n - 1].h = (Uint16)(top + scale - bands[n - 1].y);
+        else
+            bands[n++] = {(Sint16)offset_x, (Sint16)top, (Uint16)(canvas->w * scale), (Uint16)scale};
     }
-    if (bottom > top)
-        SDL_UpdateRect(window, offset_x, offset_y + top * scale, (Uint32)(canvas->w * scale),
-                       (Uint32)((bottom - top) * scale));
+    return n;
+}
+
+bool window_presents_changes_only() {
+    return canvas != nullptr;
+}
+
+bool present_frame() {
+    if (!canvas) {
+        // The game's own window: flipped every frame, as it always was.
+        if (!screen) return false;
+        window_output.flip(screen);
+        return true;
+    }
+    if (!presented) {
+        put_rows(0, canvas->h);
+        window_output.flip(window);
+        presented = true;
+        return true;
+    }
+    if (window->flags & SDL_DOUBLEBUF) {
+        // Two real buffers: the one drawn into holds the frame before the
+        // last, so a changed picture goes in whole and is flipped.
+        bool changed = false;
+        for (int r = 0; r < canvas->h; r++) changed = take_changed_row(r) || changed;
+        if (!changed) return false;
+        put_rows(0, canvas->h);
+        window_output.flip(window);
+        return true;
+    }
+    SDL_Rect bands[32];
+    const int n = put_changed_rows(bands, 32);
+    if (n == 0) return false;
+    window_output.update(window, n, bands);
+    return true;
 }
 
 void toggle_fullscreen() {
@@ -218,7 +279,7 @@ void close_window() {
     if (screen == canvas) screen = window;
     free_surface(canvas);
     free_surface(shown);
-    shown_valid = false;
+    presented = false;
 }
 
 SDL_Surface* window_surface() {

@@ -18,8 +18,25 @@ void window_configure(int scale, bool fullscreen);
 // the display and centres the picture on black.
 void open_window(int w, int h);
 
-// show_frame_hook: the picture in `screen` onto the display.
-void present_frame();
+// show_frame_hook: the picture in `screen` onto the display. At scale 1 in
+// a window the window is flipped, every frame. Enlarged or fullscreen, only
+// the rows that changed since the last presented frame are enlarged and
+// sent (in bands, through window_output.update), and a frame in which no
+// row changed sends nothing at all. True when something was sent.
+bool present_frame();
+
+// True when present_frame() sends only what changed (enlarged or
+// fullscreen): a screen whose picture stands still then costs nothing to
+// show, however often it is shown.
+bool window_presents_changes_only();
+
+// Every call that sends pixels to the display goes through these:
+// SDL_Flip and SDL_UpdateRects. A seam for tests that count what is sent.
+struct window_calls {
+    int (*flip)(SDL_Surface* window);
+    void (*update)(SDL_Surface* window, int count, SDL_Rect* rects);
+};
+extern window_calls window_output;
 
 // presentation_key_hook: F11 toggles fullscreen; true when it was F11.
 bool window_key(const SDL_Event& e);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "race/race.h"
 #include "replay/replay.h"
 
 // A longer key script is refused: at one step a line it holds over eight
@@ -27,15 +28,18 @@ struct sim_options {
     bool force = false;           // --force: race a replay on a track of other bytes
     std::string race_option;      // the first option a replay would contradict
     bool help = false;
+    bool version = false;
 };
 
 // Reads the command line (argv[0] is the program). On a bad option returns
-// false with the reason in `error`.
+// false with the reason in `error`; true with `help` or `version` set when
+// those were asked for.
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error);
 
-// Program start values, srand(seed), then the race set up exactly as the
-// level-load screen sets it up. Does not check that the file exists.
-void sim_setup(const sim_options& opt);
+// A fresh race on an empty track, set up exactly as the level-load screen
+// sets one up, with the draws of the seed. Does not check that the file
+// exists.
+void sim_setup(const sim_options& opt, Race& race, Track& track);
 
 // Sets up the race as the level loader would and runs it, writing the
 // records to `out`. Returns the exit status: 0, or 2 after writing the

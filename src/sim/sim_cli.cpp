@@ -3,6 +3,7 @@
 // run and compared with their recorded result.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cerrno>
@@ -11,10 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "core/cli.h"
 #include "core/files.h"
-#include "core/state.h"
 #include "race/race.h"
 #include "sim/sim.h"
 #include "track/track.h"
@@ -35,7 +37,8 @@ const char* const sim_usage =
     "                   W A S D in any case; lines starting with '#' are comments\n"
     "  --steps N        run exactly N steps (no keys held after the script ends);\n"
     "                   default: the steps of the script, 0 without one\n"
-    "  --seed N         seed for srand before loading; default 1\n"
+    "  --seed N         seed of the set-up's random draws (only pictures depend on\n"
+    "                   them); default 1\n"
     "  --replay FILE    run the race a replay file holds (its track, settings,\n"
     "                   draws and keys) and compare the result with the recorded\n"
     "                   one: status 0 when equal, 3 when not\n"
@@ -43,6 +46,7 @@ const char* const sim_usage =
     "                   beside chainball-sim or in the working directory\n"
     "  --force          race a replay on a track whose bytes differ from its hash\n"
     "  --help           this text\n"
+    "  --version        the version\n"
     "\n"
     "The run stops after the step in which every racer taking part has\n"
     "completed the laps. A level file that cannot be opened is an error here\n"
@@ -58,123 +62,94 @@ const char* const sim_usage =
     "Errors go to stderr with exit status 2. With --replay, one line on stderr\n"
     "tells whether the result is the recorded one (status 0) or not (status 3).\n";
 
+// "A,B,C": the chain lengths of players 1 to 3.
+static bool read_lengths(const std::string& v, int lengths[3], std::string& error) {
+    std::vector<std::string> part;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = v.find(',', start);
+        part.push_back(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (part.size() != 3) {
+        error = "--lengths needs three numbers A,B,C, got '" + printable(v) + "'";
+        return false;
+    }
+    for (int r = 0; r < 3; r++) {
+        long long len;
+        if (!parse_integer(part[r], r == 0 ? 1 : 0, MAX_BALLS, len)) {
+            error = "--lengths: length of player " + std::to_string(r + 1) + " must be " +
+                    (r == 0 ? "1" : "0") + " to 10, got '" + printable(part[r]) + "'";
+            return false;
+        }
+        lengths[r] = (int)len;
+    }
+    return true;
+}
+
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error) {
     opt = sim_options();
-    bool have_level = false;
-    for (int i = 1; i < argc; i++) {
-        std::string arg = argv[i];
-        std::string value;
-        bool inline_value = false;
-        if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-            const size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg.resize(eq);
-                inline_value = true;
-            }
-        }
-        auto take_value = [&](std::string& out) {
-            if (inline_value) {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= argc) {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        auto take_number = [&](long long lo, long long hi, const char* what, long long& out) {
-            std::string v;
-            if (!take_value(v)) return false;
-            if (!parse_integer(v, lo, hi, out)) {
-                error = arg + " needs " + what + ", got '" + printable(v) + "'";
-                return false;
-            }
-            return true;
-        };
+    CLI::App app;
+    cli_setup(app, "chainball-sim");
+    std::string lengths, laps, steps, seed;
+    std::vector<std::string> levels;
+    // The options that set up a race, which a replay sets up itself.
+    const std::vector<CLI::Option*> race_options = {
+        app.add_flag("--two-player", opt.two_player), app.add_option("--lengths", lengths),
+        app.add_option("--laps", laps),               app.add_option("--keys", opt.keys_file),
+        app.add_option("--steps", steps),             app.add_option("--seed", seed)};
+    app.add_option("--replay", opt.replay_file);
+    app.add_option("--track", opt.track_file);
+    app.add_flag("--force", opt.force);
+    app.add_option("level", levels);
 
-        if (arg != "--help" && arg != "-h" && arg != "--replay" && arg != "--track" &&
-            arg != "--force" && arg.size() > 2 && arg[0] == '-' && opt.race_option.empty())
-            opt.race_option = arg;
-        if (arg == "--help" || arg == "-h") {
-            opt.help = true;
-        } else if (arg == "--replay" || arg == "--track") {
-            std::string& file = arg == "--replay" ? opt.replay_file : opt.track_file;
-            if (!take_value(file)) return false;
-            if (file.empty()) {
-                error = arg + " needs a file name";
-                return false;
-            }
-        } else if (arg == "--force") {
-            if (inline_value) {
-                error = "option --force takes no value";
-                return false;
-            }
-            opt.force = true;
-        } else if (arg == "--two-player") {
-            if (inline_value) {
-                error = "option --two-player takes no value";
-                return false;
-            }
-            opt.two_player = true;
-        } else if (arg == "--lengths") {
-            std::string v;
-            if (!take_value(v)) return false;
-            std::vector<std::string> part;
-            size_t start = 0;
-            for (;;) {
-                const size_t comma = v.find(',', start);
-                part.push_back(v.substr(start, comma == std::string::npos ? std::string::npos
-                                                                          : comma - start));
-                if (comma == std::string::npos) break;
-                start = comma + 1;
-            }
-            if (part.size() != 3) {
-                error = "--lengths needs three numbers A,B,C, got '" + printable(v) + "'";
-                return false;
-            }
-            for (int r = 0; r < 3; r++) {
-                long long len;
-                if (!parse_integer(part[r], r == 0 ? 1 : 0, MAX_BALLS, len)) {
-                    error = "--lengths: length of player " + std::to_string(r + 1) + " must be " +
-                            (r == 0 ? "1" : "0") + " to 10, got '" + printable(part[r]) + "'";
-                    return false;
-                }
-                opt.lengths[r] = (int)len;
-            }
-        } else if (arg == "--laps") {
-            long long n;
-            if (!take_number(1, INT_MAX, "a whole number of at least 1", n)) return false;
-            opt.laps = (int)n;
-        } else if (arg == "--keys") {
-            if (!take_value(opt.keys_file)) return false;
-            if (opt.keys_file.empty()) {
-                error = "--keys needs a file name";
-                return false;
-            }
-        } else if (arg == "--steps") {
-            if (!take_number(0, LLONG_MAX, "a whole number of at least 0", opt.steps)) return false;
-        } else if (arg == "--seed") {
-            long long n;
-            const std::string range = "a whole number from 0 to " + std::to_string(UINT_MAX);
-            if (!take_number(0, UINT_MAX, range.c_str(), n)) return false;
-            opt.seed = (unsigned int)n;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + printable(arg);
+    std::string missing;
+    switch (cli_parse(app, argc, argv, error, missing)) {
+    case CLI_HELP:
+        opt.help = true;
+        return true;
+    case CLI_VERSION:
+        opt.version = true;
+        return true;
+    case CLI_ERROR:
+        return false;
+    case CLI_RUN:
+        break;
+    }
+    for (const CLI::Option* o : app.parse_order())
+        if (opt.race_option.empty() &&
+            std::find(race_options.begin(), race_options.end(), o) != race_options.end())
+            opt.race_option = o->get_name();
+
+    auto number = [&](const char* option, const std::string& v, long long lo, long long hi,
+                      const std::string& what, long long& out) {
+        if (!app.count(option) || parse_integer(v, lo, hi, out)) return true;
+        error = std::string(option) + " needs " + what + ", got '" + printable(v) + "'";
+        return false;
+    };
+    for (const char* option : {"--replay", "--track", "--keys"}) {
+        if (app.count(option) && app[option]->as<std::string>().empty()) {
+            error = std::string(option) + " needs a file name";
             return false;
-        } else {
-            if (have_level) {
-                error = "more than one level file: '" + printable(opt.level_file) + "' and '" +
-                        printable(arg) + "'";
-                return false;
-            }
-            opt.level_file = arg;
-            have_level = true;
         }
     }
-    if (opt.help) return true;
+    if (app.count("--lengths") && !read_lengths(lengths, opt.lengths, error)) return false;
+    long long n = opt.laps;
+    if (!number("--laps", laps, 1, INT_MAX, "a whole number of at least 1", n)) return false;
+    opt.laps = (int)n;
+    if (!number("--steps", steps, 0, LLONG_MAX, "a whole number of at least 0", opt.steps)) return false;
+    n = opt.seed;
+    if (!number("--seed", seed, 0, UINT_MAX, "a whole number from 0 to " + std::to_string(UINT_MAX), n))
+        return false;
+    opt.seed = (unsigned int)n;
+    const bool have_level = !levels.empty();
+    if (have_level) opt.level_file = levels[0];
+    if (levels.size() > 1) {
+        error = "more than one level file: '" + printable(levels[0]) + "' and '" + printable(levels[1]) + "'";
+        return false;
+    }
+
     if (!opt.replay_file.empty()) {
         if (have_level) {
             error = "--replay takes its track from the replay; name another file with --track";
@@ -347,14 +322,16 @@ struct record_line {
     }
 };
 
-static void print_racers(FILE* out, long long n) {
+static void print_racers(FILE* out, const Race& race, long long n) {
+    const Racer* racers = race.racers;
+    const BallRow* balls = race.balls;
     record_line line(out);
     line.word("step");
     line.number(n);
-    line.number((long long)winner);
+    line.number((long long)race.winner);
     line.put();
     for (int r = 0; r < RACERS; r++) {
-        const int len = racer_length(r);
+        const int len = racer_length(race, r);
         if (len == 0) continue;
         line.word("racer");
         line.number((long long)r);
@@ -370,21 +347,17 @@ static void print_racers(FILE* out, long long n) {
     }
 }
 
-void sim_setup(const sim_options& opt) {
-    reset_race_state();
-    // A fresh process starts from an empty track (a level without a finish
-    // cell keeps the previous one), so runs in one process start alike.
+void sim_setup(const sim_options& opt, Race& race, Track& track) {
+    // A fresh race on an empty track (a level without a finish cell keeps
+    // the previous one), so runs in one process start alike.
+    race = new_race();
     std::memset(&track, 0, sizeof track);
-    race_settings.chain_length[0] = opt.lengths[0];
-    race_settings.chain_length[1] = opt.lengths[1];
-    race_settings.chain_length[2] = opt.lengths[2];
-    race_settings.laps = opt.laps;
-    two_players = opt.two_player;
-    std::srand(opt.seed);
-    setup_race(opt.level_file.c_str());
+    const RaceSetup setup = {{opt.lengths[0], opt.lengths[1], opt.lengths[2]}, opt.laps, opt.two_player};
+    Random random = make_random(opt.seed);
+    setup_race(race, track, random, setup, opt.level_file.c_str());
 }
 
-static void print_track_and_start(FILE* out) {
+static void print_track_and_start(FILE* out, const Race& race, const Track& track) {
     std::fprintf(out, "track %d %d %d %d %d %d\n", track.size, track.straight_count,
                  track.finish_x, track.finish_y, track.waypoint_count, track.checkpoint_count);
     for (int i = 0; i < track.waypoint_count && i < MAX_WAYPOINTS; i++)
@@ -392,32 +365,29 @@ static void print_track_and_start(FILE* out) {
     for (int i = 0; i < track.checkpoint_count && i < MAX_CHECKPOINTS; i++)
         std::fprintf(out, "checkpoint %d %d %d\n", i, track.checkpoints[i].x,
                      track.checkpoints[i].y);
-    print_racers(out, 0);
+    print_racers(out, race, 0);
 }
 
 // Runs up to `steps` steps driven by `script`, printing each, and stops
 // after the step that ends the race. Returns the steps run. With `checks`,
 // the first checked step whose racer checksum differs goes to `diverged`,
 // and the last that agreed before it to `agreed`.
-static long long run_steps(const std::vector<sim_segment>& script, long long steps, FILE* out,
-                           const std::vector<replay_check>* checks, long long& diverged,
-                           long long& agreed) {
-    Uint8 keys[SDLK_LAST];
+static long long run_steps(Race& race, const Track& track, const std::vector<sim_segment>& script,
+                           long long steps, FILE* out, const std::vector<replay_check>* checks,
+                           long long& diverged, long long& agreed) {
     script_position at;
     size_t check = 0;
     long long n = 0;
     while (n < steps) {
         n++;
-        sim_keys_to_state(next_script_keys(script, at), keys);
-        simulate_step(keys, nullptr);
-        update_winner();
-        print_racers(out, n);
+        race_step(race, track, input_of_script_keys(next_script_keys(script, at)));
+        print_racers(out, race, n);
         if (checks && check < checks->size() && (*checks)[check].step == n) {
-            if (diverged == 0 && (*checks)[check].sum != race_checksum()) diverged = n;
+            if (diverged == 0 && (*checks)[check].sum != race_checksum(race)) diverged = n;
             if (diverged == 0) agreed = n;
             check++;
         }
-        if (race_over()) {
+        if (race_over(race)) {
             std::fprintf(out, "end %lld\n", n);
             break;
         }
@@ -459,11 +429,13 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
         for (const auto& s : script) steps += s.count;
     }
 
-    sim_setup(opt);
+    Race race;
+    std::unique_ptr<Track> track(new Track);
+    sim_setup(opt, race, *track);
 
-    print_track_and_start(out);
+    print_track_and_start(out, race, *track);
     long long diverged = 0, agreed = 0;
-    run_steps(script, steps, out, nullptr, diverged, agreed);
+    run_steps(race, *track, script, steps, out, nullptr, diverged, agreed);
     return 0;
 }
 
@@ -509,12 +481,15 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     }
     if (!warning.empty()) std::fprintf(err, "chainball-sim: %s\n", warning.c_str());
 
-    sim_setup(race);
-    apply_race_draws(rep);
-    print_track_and_start(out);
+    Race raced;
+    std::unique_ptr<Track> track(new Track);
+    sim_setup(race, raced, *track);
+    apply_race_draws(rep, raced, *track);
+    print_track_and_start(out, raced, *track);
     long long diverged = 0, agreed = 0;
-    const long long ran = run_steps(rep.keys, rep.result.steps, out, &rep.checks, diverged, agreed);
-    const replay_result got = current_result(ran);
+    const long long ran =
+        run_steps(raced, *track, rep.keys, rep.result.steps, out, &rep.checks, diverged, agreed);
+    const replay_result got = current_result(raced, ran);
     if (same_result(got, rep.result) && diverged == 0) {
         std::fprintf(err, "chainball-sim: replay %s: as recorded (%s)\n",
                      printable(opt.replay_file, 200).c_str(), describe_result(got).c_str());
@@ -534,12 +509,13 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     sim_options opt;
     std::string error;
-    if (!parse_sim_args(argc, argv, opt, error)) {
-        std::fprintf(err, "chainball-sim: %s (see chainball-sim --help)\n", error.c_str());
-        return 2;
-    }
+    if (!parse_sim_args(argc, argv, opt, error)) return cli_usage_error(err, "chainball-sim", error);
     if (opt.help) {
         std::fputs(sim_usage, out);
+        return 0;
+    }
+    if (opt.version) {
+        std::fprintf(out, "chainball-sim %s\n", chainball_version());
         return 0;
     }
     if (!opt.replay_file.empty()) return run_replay(opt, out, err);

@@ -27,6 +27,8 @@ static bool drop_unsafe(const char* path, int entry) {
     return true;
 }
 
+void read_catalogue() { read_catalogue(data_path("levelit/all_levels.txt").c_str()); }
+
 void read_catalogue(const char* path) {
     std::memset(level_names, 0, sizeof level_names);
     last_level_index = 0;
@@ -65,7 +67,7 @@ const char* chosen_level_name() {
 }
 
 std::string level_file_path(const char* name) {
-    return "filut/levelit/" + std::string(name, strnlen(name, LEVEL_NAME_LEN - 1)) + ".txt";
+    return data_path("levelit/" + std::string(name, strnlen(name, LEVEL_NAME_LEN - 1)) + ".txt");
 }
 
 std::string chosen_level_file() {

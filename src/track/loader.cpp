@@ -1,7 +1,6 @@
 // Level loading: the size field, the grid, and the route walk that lays the
 // computer drivers' waypoints and the checkpoints along the road.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -9,20 +8,20 @@
 #include "track/track.h"
 #include "track/track_local.h"
 
-int tile_at(int x, int y) {
+int tile_at(const Track& track, int x, int y) {
     if (x < 0 || y < 0 || x >= MAX_TRACK || y >= MAX_TRACK) return TILE_GROUND;
     return track.tiles[x][y];
 }
 
-bool is_corner_cell(int x, int y) {
-    int t = tile_at(x, y);
-    return t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3 && tile_at(x + 1, y + 1) == t;
+bool is_corner_cell(const Track& track, int x, int y) {
+    int t = tile_at(track, x, y);
+    return t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3 && tile_at(track, x + 1, y + 1) == t;
 }
 
 // Slowing variants 1 to 3 are common, 4 and 5 rare.
-static int slowing_variant() {
-    int v = std::rand() % 3 + 1;
-    if (std::rand() % 3 == 0) v = std::rand() % 5 + 1;
+static int slowing_variant(Random& random) {
+    int v = random_next(random) % 3 + 1;
+    if (random_next(random) % 3 == 0) v = random_next(random) % 5 + 1;
     return v;
 }
 
@@ -42,11 +41,11 @@ static int read_size_field(FILE* f, std::string& as_written) {
     return size;
 }
 
-static void place_cell(char c, int col, int row) {
+static void place_cell(Track& track, Random& random, char c, int col, int row) {
     int& cell = track.tiles[col][row];
     switch (c) {
         case '.': cell = TILE_GROUND; break;
-        case 'x': cell = slowing_variant(); break;
+        case 'x': cell = slowing_variant(random); break;
         case '=':
             cell = TILE_H_STRAIGHT;
             track.straight_count++;
@@ -71,14 +70,14 @@ static void place_cell(char c, int col, int row) {
 
 // Row by row; characters past size * size run on into the rows below the
 // square, and those past the array's last row are dropped.
-static void read_grid(FILE* f, int size) {
+static void read_grid(Track& track, Random& random, FILE* f, int size) {
     int col = 0, row = 0;
     char c = 0;
     const bool watched = level_watch && level_watch->cell;
     while (read_nonblank(f, c)) {
         if (watched) level_watch->cell(c, col, row);
         if (row >= MAX_TRACK) break;
-        place_cell(c, col, row);
+        place_cell(track, random, c, col, row);
         col++;
         if (col > size - 1) {
             row++;
@@ -98,7 +97,7 @@ static const int corner_turns[4][4] = {
 
 // Walks the road from the finish cell, heading up, turning at corners, until
 // it has passed as many straights as the file holds.
-void walk_route() {
+void walk_route(Track& track) {
     int cx = track.finish_x / 50, cy = track.finish_y / 50;
     int heading = 3;
     int straights = 0, spacing = 0, steps = 0;
@@ -108,12 +107,12 @@ void walk_route() {
 
     const bool watched = level_watch && level_watch->walk;
     while (straights < track.straight_count) {
-        int t = tile_at(cx, cy);
+        int t = tile_at(track, cx, cy);
         if (t == TILE_FINISH) {
             track.finish_x = cx * 50;
             track.finish_y = cy * 50;
         }
-        if (is_corner_cell(cx, cy)) {
+        if (is_corner_cell(track, cx, cy)) {
             int turned = corner_turns[t - TILE_CORNER_1][heading];
             if (turned >= 0) heading = turned;
         }
@@ -133,7 +132,6 @@ void walk_route() {
                     checkpoint& k = track.checkpoints[track.checkpoint_count];
                     k.x = cx * 50;
                     k.y = cy * 50;
-                    k.lit = 0;
                     track.checkpoint_count++;
                 }
                 spacing = 0;
@@ -160,7 +158,7 @@ void walk_route() {
     if (watched) level_watch->walk({cx, cy, heading, false, false, true});
 }
 
-void load_level_file(const char* path) {
+void load_level_file(Track& track, const char* path, Random& random) {
     std::string why;
     FILE* f = open_regular_file(path, MAX_LEVEL_FILE_BYTES, why);
     if (!f)
@@ -185,11 +183,11 @@ void load_level_file(const char* path) {
         for (int y = 0; y <= size; y++) track.tiles[x][y] = TILE_GROUND;
 
     track.straight_count = 0;
-    if (read_cells) read_grid(f, size);
+    if (read_cells) read_grid(track, random, f, size);
     if (f) std::fclose(f);
 
     for (int i = 0; i < MAX_WAYPOINTS; i++) track.waypoints[i] = waypoint{5000, 5000};
-    for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0, 0};
+    for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0};
 
-    walk_route();
+    walk_route(track);
 }

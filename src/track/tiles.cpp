@@ -53,11 +53,11 @@ void free_tile_pieces() {
 
 // What a cell shows, or null for nothing: a corner only from the top-left
 // cell of its block, the finish image for the finish, nothing for blanks.
-static SDL_Surface* cell_picture(int x, int y) {
+static SDL_Surface* cell_picture(const Track& track, int x, int y) {
     int t = track.tiles[x][y];
     if (t >= TILE_GROUND && t < TILE_CORNER_1) return tile_pieces[t];
     if (t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3)
-        return is_corner_cell(x, y) ? tile_pieces[t] : nullptr;
+        return is_corner_cell(track, x, y) ? tile_pieces[t] : nullptr;
     if (t == TILE_FINISH) return finish_image;
     return nullptr;
 }
@@ -141,7 +141,7 @@ static void cell_span(int size, int camera, int lo, int len, int reach, int& fir
 // larger pieces that reach into them. Only the cells whose pictures can
 // reach into the view are visited; the others would be clipped away whole,
 // so the picture is the same on a level of any size.
-void draw_track_view(SDL_Surface* view, int cam_x, int cam_y) {
+void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y) {
     if (!view) return;
     int reach_w, reach_h;
     picture_reach(reach_w, reach_h);
@@ -151,7 +151,7 @@ void draw_track_view(SDL_Surface* view, int cam_x, int cam_y) {
     cell_span(track.size, cam_y, clip.y, clip.h, reach_h, y0, y1);
     for (int x = x0; x <= x1; x++) {
         for (int y = y0; y <= y1; y++) {
-            SDL_Surface* pic = cell_picture(x, y);
+            SDL_Surface* pic = cell_picture(track, x, y);
             if (pic) put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
         }
     }

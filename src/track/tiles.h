@@ -4,6 +4,8 @@
 
 #include <SDL/SDL.h>
 
+#include "track/track.h"
+
 // Tile pieces 0..11 cut from filut/set.png.
 extern SDL_Surface* tile_pieces[12];
 void cut_atlas(SDL_Surface* atlas);   // frees the atlas
@@ -15,4 +17,4 @@ void free_tile_pieces();
 void cell_footprint(int code, int& cols, int& rows);
 
 // Draws the grid of `track` into `view`, shifted by the camera offset.
-void draw_track_view(SDL_Surface* view, int cam_x, int cam_y);
+void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y);

@@ -1,12 +1,14 @@
-// Tracks: the level catalogue and the level loader with its route walk.
-// Owns `track` and `race_start_ticks` (refilled by every level load) and
-// `level_names` with `last_level_index` (read once at start-up). No drawing
-// here: the tile pieces and the drawing of the grid are in track/tiles.h.
+// Tracks: the level catalogue and the level loader with its route walk. A
+// `Track` is a level's layout, read-only once loaded: the races on it share
+// it. Owns `loaded_track` (the game's races and the track kit load into it;
+// refilled by every level load) and `level_names` with `last_level_index`
+// (read once at start-up). No drawing here: the tile pieces and the drawing
+// of the grid are in track/tiles.h.
 #pragma once
 
-#include <SDL/SDL.h>
-
 #include <string>
+
+#include "draw/random.h"
 
 enum {
     TILE_GROUND = 0,
@@ -29,7 +31,7 @@ constexpr long long MAX_LEVEL_FILE_BYTES = 4 << 20;
 constexpr long long MAX_CATALOGUE_BYTES = 512 << 10;
 
 struct waypoint { int x, y; };
-struct checkpoint { int x, y, lit; };
+struct checkpoint { int x, y; };
 
 struct Track {
     int size;
@@ -41,8 +43,7 @@ struct Track {
     checkpoint checkpoints[MAX_CHECKPOINTS];
     int checkpoint_count;
 };
-extern Track track;
-extern Uint32 race_start_ticks;
+extern Track loaded_track;
 
 extern char level_names[MAX_LEVELS][LEVEL_NAME_LEN];
 extern int last_level_index;
@@ -50,12 +51,13 @@ extern int last_level_index;
 // Fills level_names and last_level_index from a catalogue file. Names that
 // could lead out of the level folder (holding '/' or '\', or starting with
 // '.') are skipped with one line on stderr.
-void read_catalogue(const char* path = "filut/levelit/all_levels.txt");
+void read_catalogue();
+void read_catalogue(const char* path);
 
 // The name at level_index, or "" when level_index names no entry.
 const char* chosen_level_name();
 
-// The level file of a catalogue name: "filut/levelit/NAME.txt".
+// The level file of a catalogue name: levelit/NAME.txt in the data folder.
 std::string level_file_path(const char* name);
 
 // The file the next race loads: the --track file, or the chosen name's.
@@ -100,7 +102,8 @@ std::string level_name_of_file(const std::string& path);
 void catalogue_of_one_file(const char* path);
 
 // Reads a level file into `track` (size field, grid) and walks its route.
-// The slowing cells draw their variants from rand(). Usable without a window.
+// The slowing cells draw their pictures' variants from `random`. A level
+// without a finish cell keeps the finish of the track loaded before.
 // A file that cannot be used (missing, not a regular file, too large) loads
 // as an empty level, with one line on stderr naming the cause.
-void load_level_file(const char* path);
+void load_level_file(Track& track, const char* path, Random& random);

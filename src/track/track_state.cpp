@@ -1,8 +1,7 @@
 // The loaded track and the catalogue.
 #include "track/track.h"
 
-Track track;                  // refilled by every level load
-Uint32 race_start_ticks = 0;  // set by every level load
+Track loaded_track;           // refilled by every level load
 char level_names[MAX_LEVELS][LEVEL_NAME_LEN];   // read once at start-up
 int last_level_index = -1;                      // with the catalogue
 const char* track_file_override = nullptr;      // set once at start-up, if at all

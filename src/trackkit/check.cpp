@@ -2,6 +2,7 @@
 // watcher, and the findings on its size field, grid, road pieces and route.
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -166,9 +167,9 @@ struct kind_counter {
 }   // namespace
 
 bool draws_picture(int x, int y) {
-    const int t = tile_at(x, y);
+    const int t = tile_at(loaded_track, x, y);
     if (t == TILE_BLANK) return false;
-    if (t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3) return is_corner_cell(x, y);
+    if (t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3) return is_corner_cell(loaded_track, x, y);
     return true;
 }
 
@@ -176,7 +177,7 @@ void road_cover(int size, std::vector<int>& cover) {
     cover.assign((size_t)size * size, 0);
     for (int x = 0; x < size; x++)
         for (int y = 0; y < size; y++) {
-            const int t = tile_at(x, y);
+            const int t = tile_at(loaded_track, x, y);
             if (!road_code(t) || !draws_picture(x, y)) continue;
             int w, h;
             cell_footprint(t, w, h);
@@ -193,7 +194,7 @@ static void piece_findings(reporter& rep) {
     kind_counter cut{rep, "road pieces cut short"}, over{rep, "overlaps"}, bare{rep, "uncovered cells"};
     for (int x = 0; x < n; x++)
         for (int y = 0; y < n; y++) {
-            const int t = tile_at(x, y);
+            const int t = tile_at(loaded_track, x, y);
             if (!road_code(t) || !draws_picture(x, y)) continue;
             int w, h;
             cell_footprint(t, w, h);
@@ -208,7 +209,7 @@ static void piece_findings(reporter& rep) {
                         continue;
                     }
                     if (!draws_picture(cx, cy)) continue;
-                    const int u = tile_at(cx, cy);
+                    const int u = tile_at(loaded_track, cx, cy);
                     const std::string what = std::string("'") + tile_char(u) + "'";
                     if (road_code(u))
                         over.cell(cx, cy, "road piece " + what + " overlaps the " + piece);
@@ -227,7 +228,7 @@ static void piece_findings(reporter& rep) {
             if (draws_picture(x, y)) continue;
             if (k > 1) over.cell(x, y, "road pieces overlap here");
             if (k > 0) continue;
-            const int t = tile_at(x, y);
+            const int t = tile_at(loaded_track, x, y);
             if (t == TILE_BLANK)
                 bare.cell(x, y, "'#' is covered by no road piece: it shows black");
             else
@@ -252,24 +253,22 @@ static void route_findings(reporter& rep) {
     const int n = scan.size;
     const std::vector<route_step> walk = scan.walk;
     const route_step start = walk.front();
-    if (track.straight_count == 0) {
+    if (loaded_track.straight_count == 0) {
         rep.cell(true, start.x, start.y,
                  "no straight road piece: the route walk from the finish has nowhere to go");
         return;
     }
 
     // Run on: the game's walk with one straight more, from the same finish.
-    static Track kept;   // the load's track, put back afterwards
-    kept = track;
-    track.finish_x = start.x * 50;
-    track.finish_y = start.y * 50;
-    track.straight_count++;
+    std::unique_ptr<Track> run_on(new Track(loaded_track));
+    run_on->finish_x = start.x * 50;
+    run_on->finish_y = start.y * 50;
+    run_on->straight_count++;
     scan.walk.clear();
     level_watch = &check_watch;
-    walk_route();
+    walk_route(*run_on);
     level_watch = nullptr;
     const std::vector<route_step> longer = scan.walk;
-    track = kept;
 
     const size_t walked = walk.size() - 1;   // steps before the stop
     const size_t last = longer.size() - 1;   // the run-on's stop
@@ -286,7 +285,7 @@ static void route_findings(reporter& rep) {
         int off = 0, fx = start.x, fy = start.y;
         for (int y = 0; y < n; y++)
             for (int x = 0; x < n; x++) {
-                const int t = tile_at(x, y);
+                const int t = tile_at(loaded_track, x, y);
                 if ((t == TILE_H_STRAIGHT || t == TILE_V_STRAIGHT) && !on_route[(size_t)x * n + y] && off++ == 0)
                     fx = x, fy = y;
             }
@@ -306,11 +305,11 @@ static void route_findings(reporter& rep) {
         const route_step& next = longer[i + 1];
         const bool off_edge = next.x != s.x + (s.heading == 0) - (s.heading == 2) ||
                               next.y != s.y + (s.heading == 1) - (s.heading == 3);
-        const bool onto_other = !road_code(tile_at(next.x, next.y)) && i + 1 < end;
+        const bool onto_other = !road_code(tile_at(loaded_track, next.x, next.y)) && i + 1 < end;
         if (back > 0) {
             if (onto_other)
                 crossing.cell(next.x, next.y,
-                              std::string("the route crosses '") + tile_char(tile_at(next.x, next.y)) +
+                              std::string("the route crosses '") + tile_char(tile_at(loaded_track, next.x, next.y)) +
                                   "' here, off the road: no waypoint is laid on it");
             continue;
         }
@@ -320,10 +319,10 @@ static void route_findings(reporter& rep) {
                          heading_names[s.heading & 3] + ", and does not come back to the finish");
             return;
         }
-        if (onto_other || (i + 1 == end && !road_code(tile_at(next.x, next.y)))) {
+        if (onto_other || (i + 1 == end && !road_code(tile_at(loaded_track, next.x, next.y)))) {
             rep.cell(true, next.x, next.y,
                      std::string("the route walk from the finish leaves the road here, heading ") +
-                         heading_names[s.heading & 3] + " onto '" + tile_char(tile_at(next.x, next.y)) +
+                         heading_names[s.heading & 3] + " onto '" + tile_char(tile_at(loaded_track, next.x, next.y)) +
                          "', and does not come back to the finish");
             return;
         }
@@ -379,9 +378,10 @@ void check_track(const std::string& path, track_report& report) {
 
     scan = load_scan();
     // As a fresh game: no finish left over from another file.
-    std::memset(&track, 0, sizeof track);
+    std::memset(&loaded_track, 0, sizeof loaded_track);
     level_watch = &check_watch;
-    load_level_file(path.c_str());
+    Random random = make_random(1);
+    load_level_file(loaded_track, path.c_str(), random);
     level_watch = nullptr;
 
     if (!size_field_checked(rep)) return;
@@ -393,7 +393,7 @@ void check_track(const std::string& path, track_report& report) {
     if (scan.finishes > 1)
         rep.cell(false, scan.second_finish.col, scan.second_finish.row,
                  std::to_string(scan.finishes) + " finish cells 'M' (the second here): the race starts at " +
-                     cell_name(track.finish_x / 50, track.finish_y / 50));
+                     cell_name(loaded_track.finish_x / 50, loaded_track.finish_y / 50));
     piece_findings(rep);
     route_capacity_findings(rep);
     route_findings(rep);

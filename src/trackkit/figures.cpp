@@ -35,7 +35,7 @@ const design_limit design_limits[LIMIT_COUNT] = {
 };
 
 double shortest_lap_way(const std::vector<bool>& open, int size) {
-    if (track.checkpoint_count <= 0 || (size_t)size * size != open.size()) return -1;
+    if (loaded_track.checkpoint_count <= 0 || (size_t)size * size != open.size()) return -1;
     std::vector<int> stops;   // cells, x * size + y
     auto stop_at = [&](int px, int py) {
         const int x = px / 50, y = py / 50;
@@ -43,10 +43,10 @@ double shortest_lap_way(const std::vector<bool>& open, int size) {
         stops.push_back(x * size + y);
         return true;
     };
-    if (!stop_at(track.finish_x, track.finish_y)) return -1;
-    const int n = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
+    if (!stop_at(loaded_track.finish_x, loaded_track.finish_y)) return -1;
+    const int n = loaded_track.checkpoint_count < MAX_CHECKPOINTS ? loaded_track.checkpoint_count : MAX_CHECKPOINTS;
     for (int k = 0; k < n; k++)
-        if (!stop_at(track.checkpoints[k].x, track.checkpoints[k].y)) return -1;
+        if (!stop_at(loaded_track.checkpoints[k].x, loaded_track.checkpoints[k].y)) return -1;
     stops.push_back(stops.front());
 
     const double diagonal = std::sqrt(2.0);
@@ -90,13 +90,13 @@ double shortest_lap_way(const std::vector<bool>& open, int size) {
 }
 
 static void shortcut_figures(track_figures& fig) {
-    const int n = track.size;
+    const int n = loaded_track.size;
     std::vector<int> cover;
     road_cover(n, cover);
     std::vector<bool> open((size_t)n * n), road((size_t)n * n);
     for (int x = 0; x < n; x++)
         for (int y = 0; y < n; y++) {
-            const int t = track.tiles[x][y];
+            const int t = loaded_track.tiles[x][y];
             const size_t i = (size_t)x * n + y;
             open[i] = !(t >= 1 && t <= 5);
             road[i] = road_code(t) || (t == TILE_BLANK && cover[i] > 0);
@@ -107,14 +107,14 @@ static void shortcut_figures(track_figures& fig) {
 }
 
 static void route_figures(track_figures& fig) {
-    const int n = track.waypoint_count < MAX_WAYPOINTS ? track.waypoint_count : MAX_WAYPOINTS;
-    fig.waypoints = track.waypoint_count;
-    fig.checkpoints = track.checkpoint_count;
+    const int n = loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
+    fig.waypoints = loaded_track.waypoint_count;
+    fig.checkpoints = loaded_track.checkpoint_count;
     double length = 0, area = 0;
     int left = 1 << 30, right = -(1 << 30);
     for (int i = 0; i < n; i++) {
-        const waypoint& a = track.waypoints[i];
-        const waypoint& b = track.waypoints[(i + 1) % n];
+        const waypoint& a = loaded_track.waypoints[i];
+        const waypoint& b = loaded_track.waypoints[(i + 1) % n];
         length += std::hypot((double)(b.x - a.x), (double)(b.y - a.y));
         // Rows grow downwards, so a positive sum turns clockwise on screen.
         area += (double)a.x * b.y - (double)b.x * a.y;
@@ -123,21 +123,17 @@ static void route_figures(track_figures& fig) {
     }
     fig.route_px = length;
     fig.clockwise = area > 0;
-    const int finish = track.finish_x + 50;   // its waypoint
+    const int finish = loaded_track.finish_x + 50;   // its waypoint
     fig.finish_side = finish <= left ? "left" : finish >= right ? "right" : "inside";
 }
 
-// A race as the level-load screen sets it up, one-player, with these chains.
-static void race_on(const std::string& path, int a, int b, int c) {
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    two_players = false;
-    race_settings.chain_length[0] = a;
-    race_settings.chain_length[1] = b;
-    race_settings.chain_length[2] = c;
-    race_settings.laps = 1;
-    std::srand(1);
-    setup_race(path.c_str());
+Race kit_race(const std::string& path, int a, int b, int c, unsigned seed) {
+    Race race = new_race();
+    std::memset(&loaded_track, 0, sizeof loaded_track);
+    const RaceSetup setup = {{a, b, c}, 1, false};
+    Random random = make_random(seed);
+    setup_race(race, loaded_track, random, setup, path.c_str());
+    return race;
 }
 
 // Player 3 with a 10-ball chain, player 1 parked on the grid with one ball,
@@ -145,11 +141,11 @@ static void race_on(const std::string& path, int a, int b, int c) {
 // Without a checkpoint every step in the finish strip counts a lap, so
 // there is no lap time to measure.
 static double computer_lap(const std::string& path) {
-    race_on(path, 1, 0, MAX_BALLS);
-    if (track.checkpoint_count == 0) return LAP_NOT_MEASURABLE;
+    Race race = kit_race(path, 1, 0, MAX_BALLS, 1);
+    if (loaded_track.checkpoint_count == 0) return LAP_NOT_MEASURABLE;
     for (int step = 1; step <= LAP_GIVE_UP_SECONDS * 50; step++) {
-        simulate_step(nullptr, nullptr);
-        if (racers[2].completed_laps >= 1) return step / 50.0;
+        race_step(race, loaded_track, RaceInput());
+        if (race.racers[2].completed_laps >= 1) return step / 50.0;
     }
     return -1;
 }
@@ -162,51 +158,47 @@ static bool boxes_meet(int ax, int ay, int aw, int ah, int bx, int by, int bw, i
 // the chain all lie on the grid and off slowing cells, and the first
 // checkpoint marker a ball's picture touches.
 static void grid_figures(const std::string& path, track_figures& fig) {
-    race_on(path, MAX_BALLS, MAX_BALLS, MAX_BALLS);
-    const int n = track.size, edge = 50 * n, half = BALL_HALF_SIZE;
+    const Race race = kit_race(path, MAX_BALLS, MAX_BALLS, MAX_BALLS, 1);
+    const int n = loaded_track.size, edge = 50 * n, half = BALL_HALF_SIZE;
     const int mw = marker_idle ? marker_idle->w : 90, mh = marker_idle ? marker_idle->h : 90;
     fig.grid_balls = MAX_BALLS;
     fig.grid_overlap = -1;
     for (int b = 0; b < MAX_BALLS; b++)
         for (int r = 0; r < RACERS; r++) {
-            const int cx = (int)balls[b].x[r] + view_half_width();
-            const int cy = (int)balls[b].y[r] + view_half_height();
+            const int cx = (int)race.balls[b].x[r] + view_half_width(race);
+            const int cy = (int)race.balls[b].y[r] + view_half_height(race);
             const int x0 = cx - half, y0 = cy - half, x1 = cx + half - 1, y1 = cy + half - 1;
             bool room = x0 >= 0 && y0 >= 0 && x1 < edge && y1 < edge;
             for (int x = x0 / 50; room && x <= x1 / 50; x++)
                 for (int y = y0 / 50; room && y <= y1 / 50; y++) {
-                    const int t = track.tiles[x][y];
+                    const int t = loaded_track.tiles[x][y];
                     room = !(t >= 1 && t <= 5);
                 }
             if (!room && b < fig.grid_balls) fig.grid_balls = b;
-            const int k_count = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
+            const int k_count = loaded_track.checkpoint_count < MAX_CHECKPOINTS ? loaded_track.checkpoint_count : MAX_CHECKPOINTS;
             for (int k = 0; k < k_count && fig.grid_overlap < 0; k++) {
-                const checkpoint& c = track.checkpoints[k];
+                const checkpoint& c = loaded_track.checkpoints[k];
                 if (boxes_meet(x0, y0, 2 * half, 2 * half, c.x + 5, c.y + 5, mw, mh)) fig.grid_overlap = k;
             }
         }
 }
 
 void measure_track(const std::string& path, track_figures& fig) {
-    const RaceSettings settings = race_settings;
-    const bool two = two_players;
     fig = track_figures();
-    fig.size = track.size;
+    fig.size = loaded_track.size;
     route_figures(fig);
     shortcut_figures(fig);
     fig.lap_seconds = computer_lap(path);
     grid_figures(path, fig);
-    set_view_size();
-    fig.view_cells = (view_width < view_height ? view_width : view_height) / 50;
+    const Race one_player = new_race();   // a one-player race's view
+    fig.view_cells = (one_player.view_width < one_player.view_height ? one_player.view_width
+                                                                     : one_player.view_height) / 50;
     // As the settings show it: cut to what the catalogue keeps.
     fig.name = level_name_of_file(path).substr(0, LEVEL_NAME_LEN - 1);
     int w = 0, h = 0;
     if (small_font && TTF_SizeText(small_font, fig.name.c_str(), &w, &h) == 0) fig.name_pixels = w;
     fig.name_room = (int)design_limits[LIMIT_NAME_PIXELS].value;
     fig.measured = true;
-    race_settings = settings;
-    two_players = two;
-    set_view_size();
 }
 
 static std::string fixed(double v, int decimals) {
@@ -233,12 +225,12 @@ void design_findings(track_report& report) {
     else if (f.lap_seconds > L[LIMIT_LAP_LONGEST].value)
         warn(0, 0, std::string("computer lap ") + fixed(f.lap_seconds, 2) + " s, over " +
                        fixed(L[LIMIT_LAP_LONGEST].value, 0) + " s");
-    const int fx = track.finish_x / 50, fy = track.finish_y / 50;
+    const int fx = loaded_track.finish_x / 50, fy = loaded_track.finish_y / 50;
     if (f.grid_balls < L[LIMIT_GRID_BALLS].value)
         warn(fy + 1, fx + 1, "room below the finish for " + std::to_string(f.grid_balls) + " of the " +
                                  std::to_string(MAX_BALLS) + " balls of a start grid");
     if (f.grid_overlap >= 0) {
-        const checkpoint& c = track.checkpoints[f.grid_overlap];
+        const checkpoint& c = loaded_track.checkpoints[f.grid_overlap];
         warn(c.y / 50 + 1, c.x / 50 + 1,
              "checkpoint " + std::to_string(f.grid_overlap + 1) + "'s marker lies on the 10-ball start grid");
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/assets.h"
+#include "core/cli.h"
 #include "core/files.h"
 #include "core/media.h"
 #include "race/race.h"
@@ -41,6 +42,8 @@ static const char* const kit_help =
     "  limits   the limits of the design figures that check warns about\n"
     "\n"
     "  --data DIR  the data folder (default: filut beside this program)\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
     "\n"
     "Usage errors exit with status 2. See docs/tracks.md.\n";
 
@@ -232,59 +235,73 @@ void print_limits(FILE* out) {
 }
 
 static int usage_error(FILE* err, const std::string& why) {
-    std::fprintf(err, "chainball-track: %s\n%s", why.c_str(), kit_usage);
-    return 2;
+    return cli_usage_error(err, "chainball-track", why);
 }
 
 int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
-    if (argc < 2) return usage_error(err, "no command given");
-    const std::string command = argv[1];
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (argc < 2) {
+        // Nothing asked: what can be asked.
+        std::fprintf(err, "chainball-track: no command given\n%s", kit_usage);
+        return 2;
+    }
+    CLI::App app;
+    cli_setup(app, "chainball-track");
+    std::vector<std::string> files;
+    std::string data = kit_default_data_folder(), out_file, scale_text, seed_text;
+    bool json = false, route = false;
+    app.add_subcommand("help");
+    CLI::App* commands[] = {app.add_subcommand("check"), app.add_subcommand("stats"),
+                            app.add_subcommand("render"), app.add_subcommand("limits")};
+    for (CLI::App* c : commands) {
+        if (c->get_name() == "limits") continue;
+        c->add_option("--data", data);
+        c->add_option("files", files);
+    }
+    commands[1]->add_flag("--json", json);
+    commands[2]->add_flag("--route", route);
+    commands[2]->add_option("-o", out_file);
+    const CLI::Option* scale_given = commands[2]->add_option("--scale", scale_text);
+    const CLI::Option* seed_given = commands[2]->add_option("--seed", seed_text);
+    // A track file after `limits` is refused below, not taken as unknown.
+    commands[3]->add_option("files", files);
+
+    std::string why, missing;
+    const cli_outcome parsed = cli_parse(app, argc, argv, why, missing);
+    const std::vector<CLI::App*> chosen = app.get_subcommands();
+    const std::string command = chosen.empty() ? "" : chosen[0]->get_name();
+    if (parsed == CLI_HELP || command == "help") {
         std::fprintf(out, "%s%s", kit_usage, kit_help);
         return 0;
     }
-    if (command != "check" && command != "stats" && command != "render" && command != "limits")
-        return usage_error(err, "unknown command '" + printable(command) + "'");
-
-    std::vector<std::string> files;
-    std::string data = kit_default_data_folder(), out_file;
-    bool json = false, route = false;
+    if (parsed == CLI_VERSION) {
+        std::fprintf(out, "chainball-track %s\n", chainball_version());
+        return 0;
+    }
+    if (parsed == CLI_ERROR) {
+        const std::vector<std::string> extra = cli_unknown(app);
+        if (command.empty() && !extra.empty() && (extra[0].empty() || extra[0][0] != '-'))
+            return usage_error(err, "unknown command '" + printable(extra[0]) + "'");
+        if (missing == "--data") return usage_error(err, "--data needs a folder");
+        if (missing == "-o") return usage_error(err, "-o needs a file name");
+        if (missing == "--scale") return usage_error(err, "--scale needs a number");
+        if (missing == "--seed") return usage_error(err, "--seed needs a number");
+        return usage_error(err, command.empty() ? why : why + " for " + command);
+    }
+    if (command.empty()) return usage_error(err, "no command given");
     double scale = 1;
     unsigned seed = 1;
-    for (int i = 2; i < argc; i++) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string& v) {
-            if (i + 1 >= argc) return false;
-            v = argv[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "--data") {
-            if (!value(data)) return usage_error(err, "--data needs a folder");
-        } else if (arg == "--json" && command == "stats") {
-            json = true;
-        } else if (arg == "--route" && command == "render") {
-            route = true;
-        } else if (arg == "-o" && command == "render") {
-            if (!value(out_file)) return usage_error(err, "-o needs a file name");
-        } else if (arg == "--scale" && command == "render") {
-            char* end = nullptr;
-            if (!value(v)) return usage_error(err, "--scale needs a number");
-            scale = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end || !(scale > 0 && scale <= 1))
-                return usage_error(err, "--scale needs a number above 0 and at most 1, got '" + printable(v) + "'");
-        } else if (arg == "--seed" && command == "render") {
-            char* end = nullptr;
-            if (!value(v)) return usage_error(err, "--seed needs a number");
-            const unsigned long n = std::strtoul(v.c_str(), &end, 10);
-            if (v.empty() || *end || v[0] == '-' || n > 0xffffffffUL)
-                return usage_error(err, "--seed needs a whole number from 0 to 4294967295, got '" + printable(v) + "'");
-            seed = (unsigned)n;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage_error(err, "unknown option '" + printable(arg) + "' for " + command);
-        } else {
-            files.push_back(arg);
-        }
+    if (scale_given->count()) {
+        char* end = nullptr;
+        scale = std::strtod(scale_text.c_str(), &end);
+        if (scale_text.empty() || *end || !(scale > 0 && scale <= 1))
+            return usage_error(err, "--scale needs a number above 0 and at most 1, got '" + printable(scale_text) + "'");
+    }
+    if (seed_given->count()) {
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(seed_text.c_str(), &end, 10);
+        if (seed_text.empty() || *end || seed_text[0] == '-' || n > 0xffffffffUL)
+            return usage_error(err, "--seed needs a whole number from 0 to 4294967295, got '" + printable(seed_text) + "'");
+        seed = (unsigned)n;
     }
     if (command == "limits") {
         if (!files.empty()) return usage_error(err, "limits takes no file");
@@ -295,7 +312,6 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     if (command == "render" && files.size() != 1) return usage_error(err, "render draws one track file");
     if (command == "render" && out_file.empty()) return usage_error(err, "render needs -o OUT.png");
 
-    std::string why;
     if (!kit_open_data(data, why)) {
         std::fprintf(err, "chainball-track: %s\n", why.c_str());
         kit_close_data();

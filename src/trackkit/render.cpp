@@ -21,7 +21,7 @@
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"
-#include "trackkit/trackkit.h"
+#include "trackkit/trackkit_local.h"
 #include "view/view.h"
 
 // Larger pictures are refused: --scale shrinks them.
@@ -156,38 +156,38 @@ struct shrinker {
 // outlined, the checkpoint markers with their numbers, and the 10-ball chains
 // where the race places them; drawn into `band` as the views draw with the
 // camera at (-left, -top).
-static void draw_route(SDL_Surface* band, int left, int top) {
-    const int n = track.waypoint_count < MAX_WAYPOINTS ? track.waypoint_count : MAX_WAYPOINTS;
+static void draw_route(Race& race, SDL_Surface* band, int left, int top) {
+    const int n = loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
     for (int i = 0; i < n; i++) {
-        const waypoint& a = track.waypoints[i];
-        const waypoint& b = track.waypoints[(i + 1) % n];
+        const waypoint& a = loaded_track.waypoints[i];
+        const waypoint& b = loaded_track.waypoints[(i + 1) % n];
         lineRGBA(band, (Sint16)(a.x - left), (Sint16)(a.y - top), (Sint16)(b.x - left), (Sint16)(b.y - top), 255,
                  230, 40, 255);
     }
     for (int i = 0; i < n; i++)
-        filledCircleRGBA(band, (Sint16)(track.waypoints[i].x - left), (Sint16)(track.waypoints[i].y - top), 3,
+        filledCircleRGBA(band, (Sint16)(loaded_track.waypoints[i].x - left), (Sint16)(loaded_track.waypoints[i].y - top), 3,
                          255, 230, 40, 255);
-    const int fx = track.finish_x - left, fy = track.finish_y - top;
+    const int fx = loaded_track.finish_x - left, fy = loaded_track.finish_y - top;
     rectangleRGBA(band, (Sint16)fx, (Sint16)fy, (Sint16)(fx + 99), (Sint16)(fy + 19), 255, 40, 40, 255);
 
     // The view's own drawing, on this band as the window.
     SDL_Surface* window = screen;
     screen = band;
-    camera_x[0] = -left;
-    camera_y[0] = -top;
-    const int k_count = track.checkpoint_count < MAX_CHECKPOINTS ? track.checkpoint_count : MAX_CHECKPOINTS;
+    race.camera_x[0] = -left;
+    race.camera_y[0] = -top;
+    const int k_count = loaded_track.checkpoint_count < MAX_CHECKPOINTS ? loaded_track.checkpoint_count : MAX_CHECKPOINTS;
     for (int k = 0; k < k_count; k++) {
-        draw_checkpoint_marker(k);
+        draw_checkpoint_marker(race, loaded_track, k);
         char label[8];
         std::snprintf(label, sizeof label, "%d", k + 1);
         int w = 0, h = 0;
         if (small_font) TTF_SizeText(small_font, label, &w, &h);
-        const checkpoint& c = track.checkpoints[k];
+        const checkpoint& c = loaded_track.checkpoints[k];
         filledCircleRGBA(band, (Sint16)(c.x + 50 - left), (Sint16)(c.y + 50 - top), 9, 0, 0, 0, 200);
         text_white(band, c.x + 50 - w / 2 - left, c.y + 50 - h / 2 - top, label, small_font);
     }
     for (int r = 0; r < RACERS; r++)
-        for (int b = 0; b < racer_length(r); b++) draw_ball(r, b);
+        for (int b = 0; b < racer_length(race, r); b++) draw_ball(race, r, b);
     screen = window;
 }
 
@@ -205,18 +205,9 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
         return false;
     }
     // The level and the start grid exactly as a race on it begins.
-    const RaceSettings settings = race_settings;
-    const bool two = two_players;
-    reset_race_state();
-    std::memset(&track, 0, sizeof track);
-    two_players = false;
-    for (int r = 0; r < RACERS; r++) race_settings.chain_length[r] = MAX_BALLS;
-    std::srand(seed);
-    setup_race(path.c_str());
-    race_settings = settings;   // after the set-up: the start grid keeps 10 balls below
-    for (int r = 0; r < RACERS; r++) race_settings.chain_length[r] = route ? MAX_BALLS : 0;
+    Race race = kit_race(path, MAX_BALLS, MAX_BALLS, MAX_BALLS, seed);
 
-    const int side = 50 * track.size;
+    const int side = 50 * loaded_track.size;
     const int out_side = side > 0 ? (int)std::lround(side * scale) : 0;
     bool ok = false;
     if (side <= 0) {
@@ -243,8 +234,8 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
                 for (size_t i = 0; i < pieces.size(); i++) {
                     const int left = (int)i * PIECE_COLUMNS;
                     SDL_FillRect(pieces[i], nullptr, 0);
-                    draw_track_view(pieces[i], -left, -top);
-                    if (route) draw_route(pieces[i], left, top);
+                    draw_track_view(pieces[i], loaded_track, -left, -top);
+                    if (route) draw_route(race, pieces[i], left, top);
                 }
                 SDL_LockSurface(out);
                 for (SDL_Surface* p : pieces) SDL_LockSurface(p);
@@ -261,8 +252,5 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
         SDL_FreeSurface(out);
         for (SDL_Surface* p : pieces) SDL_FreeSurface(p);
     }
-    race_settings = settings;
-    two_players = two;
-    set_view_size();
     return ok;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "race/race.h"
 #include "trackkit/trackkit.h"
 
 // "ROW:COL" of cell (x, y), counted from 1.
@@ -23,3 +24,8 @@ void road_cover(int size, std::vector<int>& cover);
 void measure_track(const std::string& path, track_figures& figures);
 // check's warnings on the figures, by design_limits.
 void design_findings(track_report& report);
+
+// A one-player race on the level file at `path` as the level-load screen
+// sets it up, with these chains and draws from `seed`, on loaded_track
+// (cleared first, as for a fresh game).
+Race kit_race(const std::string& path, int a, int b, int c, unsigned seed);

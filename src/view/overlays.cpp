@@ -1,5 +1,7 @@
 // The three overlays of a race: the start countdown, the pause and the
-// race-end screen, each an inner loop of passes over the frozen frame.
+// race-end screen. Each is a state of the race screen: the race frame that
+// opens one stays open while the screen loop runs the overlay's passes over
+// the frozen frame, one pass each time round, and goes on once it closes.
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include <cstdio>
@@ -12,7 +14,6 @@
 #include "core/state.h"
 #include "draw/clock.h"
 #include "draw/draw.h"
-#include "race/race.h"
 #include "track/track.h"
 #include "view/view.h"
 
@@ -48,7 +49,7 @@ static void darken_frozen_frame() {
     SDL_FillRect(target, nullptr, 0);
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(frozen_frame, nullptr, target, &at);
-    boxRGBA(target, 0, 0, (Sint16)(2 * view_width), (Sint16)view_height, 0, 0, 0, 125);
+    boxRGBA(target, 0, 0, (Sint16)(2 * live_race.view_width), (Sint16)live_race.view_height, 0, 0, 0, 125);
     darkened_stale = !darkened;
 }
 
@@ -58,9 +59,7 @@ void free_overlay_picture() {
     darkened_stale = true;
 }
 
-// The picture every overlay pass shows: the frame that started the overlay,
-// darkened.
-static void freeze_frame() {
+void freeze_frame() {
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(screen, nullptr, frozen_frame, &at);
     darkened_stale = true;
@@ -106,7 +105,7 @@ static Uint32 since_start() {
 static void draw_countdown() {
     const Uint32 t = since_start();
     const char* label = t <= 999 ? " 3" : t <= 1999 ? " 2" : t <= 2999 ? " 1" : "GO!";
-    text_white(screen, two_players ? 370 : 230, 240, label, large_font);
+    text_white(screen, live_race.two_players ? 370 : 230, 240, label, large_font);
 }
 
 // Leaving moves the start past the countdown, which ends it.
@@ -121,16 +120,15 @@ static void countdown_event(const SDL_Event& e) {
     }
 }
 
-void start_countdown() {
-    if (since_start() <= 3999) freeze_frame();
-    while (since_start() <= 3999) {
-        overlay_pass(draw_countdown, countdown_event);
-        top_up(10);
-    }
+bool countdown_running() { return since_start() <= 3999; }
+
+void countdown_pass() {
+    overlay_pass(draw_countdown, countdown_event);
+    top_up(10);
 }
 
 static void draw_pause() {
-    const int x = two_players ? 390 : 240;
+    const int x = live_race.two_players ? 390 : 240;
     text_white(screen, x - 50, 240, "Pause", large_font);
     text(screen, x - 40, 280, "p to continue", small_font);
 }
@@ -144,7 +142,7 @@ static void pause_event(const SDL_Event& e) {
         paused = false;
 }
 
-void pause_check(const Uint8* keys) {
+void check_pause(const Uint8* keys) {
     if (keys && (keys[SDLK_LCTRL] || keys[SDLK_RCTRL])) {
         // While Ctrl is held only P counts; everything else in the queue is dropped.
         SDL_Event e;
@@ -155,17 +153,11 @@ void pause_check(const Uint8* keys) {
             }
         }
     }
-    while (paused) {
-        overlay_pass(draw_pause, pause_event);
-        top_up(10);
-    }
 }
 
-void race_end_check() {
-    if (finished_racers() >= active_racers()) {
-        freeze_frame();
-        race_end_screen();
-    }
+void pause_pass() {
+    overlay_pass(draw_pause, pause_event);
+    top_up(10);
 }
 
 static bool race_end_open = false;   // while the race-end screen runs
@@ -175,6 +167,7 @@ static void draw_race_end() {
     draw_button(screen, 180, 180, "Ok", menu_cursor, 1, small_font);
     draw_button(screen, 180, 210, "Menu", menu_cursor, 2, small_font);
     text_pink(screen, 230, 153, chosen_level_name(), small_font);
+    const int winner = live_race.winner;
     if (winner >= 1 && winner <= 3) {
         snprintf(label_buffer, sizeof label_buffer, "Player %d won!", winner);
         text_white(screen, 125, 50, label_buffer, large_font);
@@ -214,13 +207,16 @@ static void race_end_event(const SDL_Event& e) {
     }
 }
 
-void race_end_screen() {
+void open_race_end() {
     race_end_open = true;
     darkened_stale = true;   // the caller may have put its own picture in frozen_frame
-    while (race_end_open) {
-        overlay_pass(draw_race_end, race_end_event);
-        wrap_menu_cursor(2);
-        wrap_level_index();
-        menu_pacing();
-    }
+}
+
+bool race_end_running() { return race_end_open; }
+
+void race_end_pass() {
+    overlay_pass(draw_race_end, race_end_event);
+    wrap_menu_cursor(2);
+    wrap_level_index();
+    menu_pacing();
 }

@@ -1,31 +1,39 @@
 // One race frame (game_screen 2). Its order is the order of what a player
 // sees and of the race rules, so it is kept exactly:
 //  1. record the frame start; clear both views to black;
-//  2. read the keyboard state array once, for driving and for the pause
-//     (a replay being watched drives from its file instead);
+//  2. read the held keys once, for driving and for the pause (a replay
+//     being watched drives from its file instead);
 //  3. one race step (race/step.cpp): move the racers (the computer drivers
 //     among them), draw the track into the views, slow the racers on
 //     slowing cells, then racer by racer the finish line and, ball by ball,
 //     the chain step followed at once by the ball's drawing; then each
 //     checkpoint's marker (showing the touch of the step before) followed
-//     by its touch test; with its keys recorded when the run records;
+//     by its touch test, and the winner; with its input recorded when the
+//     run records;
 //  4. the lap display, which also puts view 2 beside view 1;
 //  5. the countdown overlay (the first four seconds of a race);
 //  6. the pause (Ctrl+P) with its overlay;
-//  7. the winner, then the race-end screen once every racer has finished;
+//  7. the race-end screen once every racer has finished;
 //  8. the frame's own events: the close button quits, Escape leaves;
 //     a race left or over is written when the run records replays;
 //  9. wait out the 20 ms from the frame start, and only then flip.
+// An overlay leaves its frame open: the screen loop runs the overlay's
+// passes, and the frame goes on from where it stopped once it closes.
 #include <cstring>
 
 #include "core/assets.h"
 #include "core/events.h"
 #include "core/present.h"
 #include "core/state.h"
+#include "core/input.h"
 #include "draw/clock.h"
 #include "race/race.h"
 #include "replay/session.h"
+#include "track/track.h"
 #include "view/view.h"
+
+Race live_race = new_race();   // set up by every level load
+Uint32 race_start_ticks = 0;   // set by every level load
 
 static void end_of_frame_events() {
     SDL_Event e;
@@ -41,12 +49,12 @@ static void end_of_frame_events() {
 // while it is cleared and drawn saves that work and shows the same picture.
 // Returns false, changing nothing, when the copy would not cover the rest.
 static bool clip_to_view_1(SDL_Rect& saved) {
-    if (!two_players || !screen || !second_view) return false;
+    const int width = live_race.view_width;
+    if (!live_race.two_players || !screen || !second_view) return false;
     if (second_view->flags & (SDL_SRCALPHA | SDL_SRCCOLORKEY)) return false;
-    if (view_width < 0 || view_width + second_view->w < screen->w || second_view->h < screen->h)
-        return false;
+    if (width < 0 || width + second_view->w < screen->w || second_view->h < screen->h) return false;
     SDL_GetClipRect(screen, &saved);
-    const int right = saved.x + saved.w < view_width ? saved.x + saved.w : view_width;
+    const int right = saved.x + saved.w < width ? saved.x + saved.w : width;
     SDL_Rect view_1 = saved;
     view_1.w = (Uint16)(right > saved.x ? right - saved.x : 0);
     SDL_SetClipRect(screen, &view_1);
@@ -70,30 +78,110 @@ static void clear_view(SDL_Surface* s) {
     SDL_UnlockSurface(s);
 }
 
-void race_frame() {
+void load_level() {
+    const RaceSetup setup = {{race_settings.chain_length[0], race_settings.chain_length[1],
+                              race_settings.chain_length[2]},
+                             race_settings.laps,
+                             two_players};
+    resize_window(two_players ? 800 : 500, 500);
+    setup_race(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str());
+    race_start_ticks = game_ticks();
+    game_screen = SCREEN_RACE;
+}
+
+// Where an open frame goes on when its overlay closes.
+enum FramePart { FRAME_DONE, IN_COUNTDOWN, IN_PAUSE, IN_RACE_END };
+static FramePart open_part = FRAME_DONE;
+// The frame's held keys: the pause check after the countdown reads them.
+static const Uint8* frame_held_keys = nullptr;
+
+// 8 and 9.
+static void finish_frame() {
+    end_of_frame_events();
+    replay_frame_end(live_race);
+    top_up(20);
+    // Shown only after the wait, so frames appear at an even pace.
+    show_frame();
+}
+
+// 7 on.
+static void after_pause() {
+    if (race_over(live_race)) {
+        freeze_frame();
+        open_race_end();
+        open_part = IN_RACE_END;
+        return;
+    }
+    finish_frame();
+}
+
+// 6 on.
+static void after_countdown() {
+    check_pause(frame_held_keys);
+    if (paused) {
+        open_part = IN_PAUSE;
+        return;
+    }
+    after_pause();
+}
+
+// 1 to 5.
+static void begin_frame() {
     start_frame();
     SDL_Rect saved_clip;
     const bool clipped = clip_to_view_1(saved_clip);
     clear_view(screen);
     clear_view(second_view);
 
-    replay_frame_start();
-    // The pause check reads the same array the racers were steered from.
-    const Uint8* keys = frame_keys();
-    const race_hooks hooks = {draw_track, draw_ball, draw_checkpoint_marker};
-    simulate_step(keys, &hooks);
-    replay_step_done(keys);
+    replay_frame_start(live_race, loaded_track);
+    RaceInput input;
+    frame_held_keys = frame_keys(input);
+    static const race_hooks hooks = {draw_track, draw_ball, draw_checkpoint_marker};
+    race_step(live_race, loaded_track, input, &hooks);
+    if (replay_step_done(live_race, input)) {
+        // A watched race that was left ends where it was left; moving the
+        // start on ends a countdown still running, as Escape does.
+        race_start_ticks = game_ticks() + 4000;
+        back_to_menu();
+    }
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display();   // composes the two views in two-player mode
-    start_countdown();
-    pause_check(keys);
-    update_winner();
-    race_end_check();
+    if (countdown_running()) {
+        freeze_frame();
+        open_part = IN_COUNTDOWN;
+        return;
+    }
+    after_countdown();
+}
 
-    end_of_frame_events();
-    replay_frame_end();
-    top_up(20);
-    // Shown only after the wait, so frames appear at an even pace.
-    show_frame();
+void race_screen_pass() {
+    switch (open_part) {
+        case FRAME_DONE: begin_frame(); break;
+        case IN_COUNTDOWN:
+            countdown_pass();
+            if (countdown_running()) break;
+            open_part = FRAME_DONE;
+            after_countdown();
+            break;
+        case IN_PAUSE:
+            pause_pass();
+            if (paused) break;
+            open_part = FRAME_DONE;
+            after_pause();
+            break;
+        case IN_RACE_END:
+            race_end_pass();
+            if (race_end_running()) break;
+            open_part = FRAME_DONE;
+            finish_frame();
+            break;
+    }
+}
+
+bool race_frame_open() { return open_part != FRAME_DONE; }
+
+void race_frame() {
+    do race_screen_pass();
+    while (race_frame_open());
 }

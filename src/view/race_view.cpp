@@ -32,66 +32,69 @@ static bool ball_edge(int half, int camera, float stored, int* edge) {
 
 // Each view is drawn whole in turn: the views are separate surfaces, so
 // this shows what drawing both cell by cell would.
-void draw_track() {
-    draw_track_view(screen, camera_x[0], camera_y[0]);
-    if (two_players) draw_track_view(second_view, camera_x[1], camera_y[1]);
+void draw_track(const Race& race, const Track& track) {
+    draw_track_view(screen, track, race.camera_x[0], race.camera_y[0]);
+    if (race.two_players) draw_track_view(second_view, track, race.camera_x[1], race.camera_y[1]);
 }
 
-static SDL_Surface* ball_image(int r, int b) {
-    float sprite = balls[b].sprite[r];
+static SDL_Surface* ball_image(const Race& race, int r, int b) {
+    float sprite = race.balls[b].sprite[r];
     int table;
     if (sprite == 0.0f) table = 0;
     else if (sprite == 1.0f) table = 1;
     else if (sprite == 2.0f) table = 2;
     else if (sprite == 3.0f) table = 3;
     else return nullptr;
-    return rotated_images[table][sprite_angle(balls[b].heading[r])];
+    return rotated_images[table][sprite_angle(race.balls[b].heading[r])];
 }
 
-static void draw_ball_in_view(SDL_Surface* image, SDL_Surface* target, int view, int r, int b) {
+static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int view, int r,
+                              int b) {
     int left, top;
-    if (!ball_edge(view_half_width(), camera_x[view], balls[b].x[r], &left)) return;
-    if (!ball_edge(view_half_height(), camera_y[view], balls[b].y[r], &top)) return;
+    if (!ball_edge(view_half_width(race), race.camera_x[view], race.balls[b].x[r], &left)) return;
+    if (!ball_edge(view_half_height(race), race.camera_y[view], race.balls[b].y[r], &top)) return;
     blit_at(image, target, left, top);
 }
 
-void draw_ball(int r, int b) {
+void draw_ball(const Race& race, int r, int b) {
     if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return;
-    SDL_Surface* image = ball_image(r, b);
+    SDL_Surface* image = ball_image(race, r, b);
     if (!image) return;
-    draw_ball_in_view(image, screen, 0, r, b);
-    if (two_players) draw_ball_in_view(image, second_view, 1, r, b);
+    draw_ball_in_view(race, image, screen, 0, r, b);
+    if (race.two_players) draw_ball_in_view(race, image, second_view, 1, r, b);
 }
 
-void draw_checkpoint_marker(int k) {
+void draw_checkpoint_marker(const Race& race, const Track& track, int k) {
     if (k < 0 || k >= MAX_CHECKPOINTS) return;
-    checkpoint& c = track.checkpoints[k];
-    // Lit means a head came near in the previous frame; showing it uses it up.
-    SDL_Surface* image = c.lit ? marker_lit : marker_idle;
-    c.lit = 0;
-    blit_at(image, screen, c.x + camera_x[0] + 5, c.y + camera_y[0] + 5);
-    if (two_players) blit_at(image, second_view, c.x + camera_x[1] + 5, c.y + camera_y[1] + 5);
+    const checkpoint& c = track.checkpoints[k];
+    // Lit means a head came near in the step before; the step clears it
+    // once it has been shown.
+    SDL_Surface* image = race.checkpoint_lit[k] ? marker_lit : marker_idle;
+    blit_at(image, screen, c.x + race.camera_x[0] + 5, c.y + race.camera_y[0] + 5);
+    if (race.two_players)
+        blit_at(image, second_view, c.x + race.camera_x[1] + 5, c.y + race.camera_y[1] + 5);
 }
 
 static void lap_texts(int x, int completed) {
     snprintf(label_buffer, sizeof label_buffer, "Lap: %d", completed);
     text(screen, x + 15, 13, label_buffer, small_font);
-    snprintf(label_buffer, sizeof label_buffer, "/%d", race_settings.laps);
+    snprintf(label_buffer, sizeof label_buffer, "/%d", live_race.laps);
     text(screen, x + 85, 13, label_buffer, small_font);
 }
 
 void draw_lap_display() {
     blit_at(lap_bar, screen, 10, 10);
-    lap_texts(0, racers[0].completed_laps);
-    if (!two_players) return;
+    lap_texts(0, live_race.racers[0].completed_laps);
+    if (!live_race.two_players) return;
     blit_at(lap_bar, second_view, 10, 10);
     compose_views();
-    lap_texts(view_width, racers[1].completed_laps);
+    lap_texts(live_race.view_width, live_race.racers[1].completed_laps);
 }
 
 void compose_views() {
     // View 1 was drawn without clipping at its width; the opaque copy of view 2
     // covers whatever of it spilled past x = 400.
-    blit_at(second_view, screen, view_width, 0);
-    lineRGBA(screen, (Sint16)view_width, (Sint16)view_height, (Sint16)view_width, 0, 0, 0, 0, 255);
+    const int w = live_race.view_width, h = live_race.view_height;
+    blit_at(second_view, screen, w, 0);
+    lineRGBA(screen, (Sint16)w, (Sint16)h, (Sint16)w, 0, 0, 0, 0, 255);
 }

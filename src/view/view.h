@@ -1,10 +1,17 @@
-// The race on screen: rotation tables, the track, ball and marker drawing
+// The race on screen: the race the game runs (`live_race`, on
+// `loaded_track`), the rotation tables, the track, ball and marker drawing
 // in the views, the race frame with its lap display, and the countdown,
-// pause and race-end overlays. Owns the rotation tables (made at start-up,
-// kept for the whole run) and `paused`.
+// pause and race-end overlays as states of the race screen. Owns
+// `live_race` and `race_start_ticks` (set up by every level load), the
+// rotation tables (made at start-up, kept for the whole run) and `paused`.
 #pragma once
 
 #include <SDL/SDL.h>
+
+#include "race/race.h"
+
+extern Race live_race;
+extern Uint32 race_start_ticks;   // when the race on screen started: the countdown's clock
 
 extern SDL_Surface* rotated_images[4][360];
 void build_rotation_tables(SDL_Surface* ball_images[4]);   // frees the sources
@@ -15,24 +22,39 @@ void free_overlay_picture();
 // Rotation table entry for a heading: truncated, wrapped when outside 0..359.
 int sprite_angle(float heading);
 
-// The grid into view 1 (the window) and, in two-player mode, view 2, each
-// with its own camera.
-void draw_track();
+// The race's hooks: the grid into view 1 (the window) and, in two-player
+// mode, view 2, each with its own camera; a ball; a checkpoint marker.
+void draw_track(const Race& race, const Track& track);
 // Ball pictures are 26 x 26, drawn with their centre on the ball's place.
 constexpr int BALL_HALF_SIZE = 13;
-void draw_ball(int r, int b);
-void draw_checkpoint_marker(int k);
+void draw_ball(const Race& race, int r, int b);
+void draw_checkpoint_marker(const Race& race, const Track& track, int k);
 void draw_lap_display();
 void compose_views();
 
-extern bool paused;
+// Screen state 5: the race set-up on the chosen level from the settings,
+// then the race starts (race_start_ticks) and game_screen becomes 2.
+void load_level();
 
-void start_countdown();
-void pause_check(const Uint8* keys);
-void race_end_check();
-void race_end_screen();
+// The overlays. Each shows the frozen frame (the window as the frame that
+// opened it left it, darkened) and passes are paced as the overlay's own.
+void freeze_frame();
+bool countdown_running();          // the race's first four seconds
+void countdown_pass();
+extern bool paused;                // while the pause runs
+void check_pause(const Uint8* keys);   // Ctrl+P held: opens the pause
+void pause_pass();
+void open_race_end();              // over what frozen_frame holds
+bool race_end_running();
+void race_end_pass();
 
-// One race frame (game_screen 2).
+// The race screen (game_screen 2), one pass of the screen loop at a time: a
+// race frame, or a pass of the overlay a race frame has open. While a frame
+// is open the screen loop keeps passing here, even when the overlay has
+// already changed game_screen: every frame is completed.
+void race_screen_pass();
+bool race_frame_open();
+// One whole race frame with every overlay pass it opens.
 void race_frame();
 
 // What the gamepads mean now (PADS_* of core/pads.h): driving in a running

@@ -32,7 +32,7 @@ for bad in 0 5 -1 2.5 x 02 "" ; do
   SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$BUILD_DIR/chainball" --scale "$bad" \
     >"$ARTIFACTS/bad.out" 2>"$ARTIFACTS/bad.err" || status=$?
   [ "$status" = 2 ] || { echo "--scale '$bad' exited with $status"; exit 1; }
-  grep -q "^chainball: --scale takes a whole number from 1 to 4, not '$bad'$" "$ARTIFACTS/bad.err" ||
+  grep -q "^chainball: --scale takes a whole number from 1 to 4, not '$bad' (see chainball --help)$" "$ARTIFACTS/bad.err" ||
     { echo "--scale '$bad' said:"; cat "$ARTIFACTS/bad.err"; exit 1; }
 done
 status=0

@@ -1,0 +1,18 @@
+// Held keys to race input through the bindings.
+#include "core/bindings.h"
+
+KeyBindings default_key_bindings() {
+    return KeyBindings{{{SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT}, {SDLK_w, SDLK_s, SDLK_a, SDLK_d}}};
+}
+
+KeyBindings key_bindings = default_key_bindings();
+
+RaceInput input_from_keys(const Uint8* keys, const KeyBindings& bindings) {
+    RaceInput input;
+    for (int p = 0; p < HUMAN_PLAYERS; p++)
+        for (int a = 0; a < ACTIONS; a++) {
+            const SDLKey key = bindings.keys[p][a];
+            if (key > SDLK_UNKNOWN && key < SDLK_LAST && keys[key]) input.player[p] |= (unsigned char)(1 << a);
+        }
+    return input;
+}

@@ -1,6 +1,6 @@
 // A toy race for the rollback tests (float state that any wrong or misplaced
-// input changes for good) and two sessions linked by the fake link on one
-// virtual clock, each machine with its own frame period and start.
+// input changes for good) and two sessions of any race linked by the fake
+// link on one virtual clock, each machine with its own frame period and start.
 #pragma once
 
 #include <cmath>
@@ -63,9 +63,12 @@ inline std::vector<net_outgoing> net_take_outbox_of(std::vector<net_outgoing>& b
     return out;
 }
 
-struct toy_pair {
+// Two sessions over one fake link on a virtual clock, racing `State`; each
+// machine presses toy_script's keys.
+template <class State>
+struct net_pair {
     fake_link link;
-    net_session<toy_race> s[2];
+    net_session<State> s[2];
     double host_period_ms = 20.0, guest_period_ms = 20.0;
     double guest_start_ms = 0;
     long long leave_at[2] = {-1, -1};   // the step a side leaves at
@@ -75,17 +78,17 @@ struct toy_pair {
     long long ended_ms[2] = {-1, -1};    // when each side stopped running
     double next[2] = {0, 0};
 
-    toy_pair(const fake_link_options& o, long long finish) {
+    // Each machine sets up its own copy of the race.
+    net_pair(const fake_link_options& o, const net_race_ops<State>& ops, const State& host_start,
+             const State& guest_start) {
         fake_link_start(link, o);
-        toy_race start;
-        start.finish = finish;
-        net_start(s[0], toy_ops(), start, 0, 0);
-        net_start(s[1], toy_ops(), start, 1, 0);
+        net_start(s[0], ops, host_start, 0, 0);
+        net_start(s[1], ops, guest_start, 1, 0);
     }
     long long now(int side) const { return (long long)next[side]; }
 
     void frame(int side, long long t) {
-        net_session<toy_race>& me = s[side];
+        net_session<State>& me = s[side];
         for (const auto& b : fake_link_receive(link, side, t)) net_receive(me, b.data(), b.size(), t);
         if (leave_at[side] >= 0 && me.core.steps >= leave_at[side]) net_leave(me.core);
         const long long k = (long long)me.core.inputs[side].size() - NET_INPUT_DELAY;
@@ -112,4 +115,14 @@ struct toy_pair {
             if (net_done(s[side].core)) next[side] = 1e18;
         }
     }
+};
+
+inline toy_race toy_start(long long finish) {
+    toy_race start;
+    start.finish = finish;
+    return start;
+}
+
+struct toy_pair : net_pair<toy_race> {
+    toy_pair(const fake_link_options& o, long long finish) : net_pair(o, toy_ops(), toy_start(finish), toy_start(finish)) {}
 };

@@ -16,6 +16,13 @@ static const char* const MAGIC = "chainball-replay";
 constexpr float MAX_CARRIED_SPEED = 100.0f;
 constexpr float MAX_CARRIED_ACCELERATION = 10.0f;
 
+bool track_name_usable(const std::string& name) {
+    if (name.empty() || name.size() > LEVEL_NAME_LEN - 1 || name[0] == '.') return false;
+    for (char c : name)
+        if (c <= ' ' || c > '~' || c == '/' || c == '\\' || c == '#') return false;
+    return true;
+}
+
 namespace {
 
 // The file's lines without blank ones and '#' comments, each with its number.
@@ -93,12 +100,6 @@ struct line_reader {
     }
 };
 
-bool track_name_usable(const std::string& name) {
-    if (name.empty() || name.size() > LEVEL_NAME_LEN - 1 || name[0] == '.') return false;
-    for (char c : name)
-        if (c <= ' ' || c > '~' || c == '/' || c == '\\' || c == '#') return false;
-    return true;
-}
 
 bool is_sha256(const std::string& s) {
     if (s.size() != 64) return false;

@@ -5,7 +5,8 @@ probability LOSS or sent on after DELAY +- JITTER ms, so some overtake
 others. The first sender is the guest; the relay forwards to the host's
 port and back. Prints 'port N' once listening; on SIGTERM or SIGINT prints
 the datagrams and bytes each way, with the bytes counted as on the wire
-(IPv4 and UDP headers, 28 bytes a datagram), and the seconds it ran.
+(IPv4 and UDP headers, 28 bytes a datagram), the seconds it ran and the
+seconds from the first datagram to the last.
 Sends only to 127.0.0.1."""
 import argparse
 import heapq
@@ -41,6 +42,7 @@ def main():
     order = 0
     counts = {'to_host': [0, 0], 'to_guest': [0, 0]}
     started = time.monotonic()
+    first_last = [0.0, 0.0]   # the first and the last datagram
     running = [True]
 
     def stop(*_):
@@ -68,6 +70,8 @@ def main():
                 if guest is None:
                     continue
                 target, out, way = guest, front, 'to_guest'
+            first_last[0] = first_last[0] or now
+            first_last[1] = now
             counts[way][0] += 1
             counts[way][1] += len(data) + HEADERS
             if rnd.random() < a.loss:
@@ -82,6 +86,7 @@ def main():
     for way, (n, b) in counts.items():
         print(f'{way} {n} datagrams {b} bytes', flush=True)
     print(f'seconds {seconds:.2f}', flush=True)
+    print(f'active {first_last[1] - first_last[0]:.2f}', flush=True)
     return 0
 
 

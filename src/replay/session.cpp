@@ -148,20 +148,19 @@ bool replay_step_done(const Race& race, RaceInput input) {
     return false;
 }
 
-// DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay, or with -2, -3 .. when that exists.
-static void write_recording() {
+bool write_replay_file(const std::string& folder, const replay& r, std::time_t started, std::string& path,
+                       std::string& cause) {
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
-    const std::string base = record_folder + "/" + stamp + "-" + recorded.track_name;
-    const std::string text = format_replay(recorded);
-    std::string path;
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&started));
+    const std::string base = folder + "/" + stamp + "-" + r.track_name;
+    const std::string text = format_replay(r);
     int fd = -1;
     for (int n = 1; n <= 100 && fd < 0; n++) {
         path = base + (n == 1 ? "" : "-" + std::to_string(n)) + REPLAY_EXTENSION;
         fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    std::string cause = fd < 0 ? std::strerror(errno) : "";
+    cause = fd < 0 ? std::strerror(errno) : "";
     for (size_t done = 0; fd >= 0 && cause.empty() && done < text.size();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -169,10 +168,18 @@ static void write_recording() {
         else done += (size_t)n;
     }
     if (fd >= 0 && close(fd) != 0 && cause.empty()) cause = std::strerror(errno);
-    if (!cause.empty()) {
-        std::fprintf(stderr, "chainball: cannot write replay %s: %s\n", printable(path, 200).c_str(),
-                     cause.c_str());
-        if (fd >= 0) unlink(path.c_str());
+    if (cause.empty()) return true;
+    cause = printable(path, 200) + ": " + cause;
+    if (fd >= 0) unlink(path.c_str());
+    return false;
+}
+
+const std::string& recording_folder() { return record_folder; }
+
+static void write_recording() {
+    std::string path, cause;
+    if (!write_replay_file(record_folder, recorded, recorded_start, path, cause)) {
+        std::fprintf(stderr, "chainball: cannot write replay %s\n", cause.c_str());
         return;
     }
     last_written = path;

@@ -5,6 +5,7 @@
 // from the command line. Without --record and --replay it does nothing.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "race/race.h"
@@ -43,6 +44,15 @@ void replay_frame_end(const Race& race);
 // next step from its file, in place of the players'. Nothing changes in any
 // other race.
 void replay_input(RaceInput& input);
+
+// Writes `r` to FOLDER/YYYYmmdd-HHMMSS-TRACK.cbreplay (the race's start) (with -2, -3 .. when
+// that exists), never over another file; no half-written file is left.
+// False with the file and the reason in `cause`.
+struct replay;
+bool write_replay_file(const std::string& folder, const replay& r, std::time_t started, std::string& path,
+                       std::string& cause);
+// The --record folder ("" without it).
+const std::string& recording_folder();
 
 // Where the last recording was written ("" before the first).
 const std::string& last_recording();

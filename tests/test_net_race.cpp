@@ -139,7 +139,7 @@ TEST(NetRace, TheHeaderSetsUpTheSameRaceAndALeftRaceKeepsItsConfirmedSteps) {
     opt.seed = 99;
     opt.level_file = path;
     sim_setup(opt, host.start.race, *host.track);
-    const replay header = online_header(host.start.race, *host.track, "FirstLoop", "00");
+    const replay header = online_header(host.start.race, *host.track, "FirstLoop", std::string(64, 'a'));
     EXPECT_TRUE(header.two_player);
     EXPECT_TRUE(header.keys.empty());
     setup_online_race(header, path.c_str(), guest.start.race, *guest.track);

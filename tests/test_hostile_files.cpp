@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files a player or the system can hand the game that are not what they
 // should be: names that lead out of the level folder, FIFOs, devices,
 // folders, huge files and garbage. Each is refused at once with one line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race-end check and the race-end screen.
 #include <gtest/gtest.h>
 

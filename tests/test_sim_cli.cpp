@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-sim: command line, key script, and the records of runs on
 // shipped levels.
 #include <gtest/gtest.h>

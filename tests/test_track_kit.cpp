@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The track makers' kit: check's findings with their places, hostile files,
 // the design figures worked out by hand, render against the race view, and
 // chainball --loaded_track.

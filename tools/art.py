@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The game's pictures, drawn from code.
 
 Everything is rendered at four times the final size and box-filtered down,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The race tracks, written into filut/levelit/ from short descriptions.
 
 A circuit is described by the top-left cells of its 2x2 corner blocks in

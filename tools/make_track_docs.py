@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Regenerates what docs/tracks.md shows from the program itself: the
 pictures of the worked example (chainball-track render) and the blocks of
 command output between '<!-- run: ARGS -->' and '<!-- end -->' (run-raw

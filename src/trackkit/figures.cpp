@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The design figures of a track: its route, the computer's lap raced
 // headless, the shortcut ratio, the start grid, the view and the name; and
 // the limits check holds them to.

@@ -101,7 +101,12 @@ static void write_online_replay() {
     std::string path, cause;
     if (folder.empty()) cause = "no HOME or XDG_DATA_HOME to keep it in";
     else make_folders(folder, cause);
-    if (cause.empty() && write_replay_file(folder, net_peer_replay(*peer), race_started, path, cause))
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&race_started));
+    if (cause.empty())
+        path = write_replay_file(folder, std::string(stamp) + "-" + peer->header.track_name,
+                                 format_replay(net_peer_replay(*peer)), cause);
+    if (!path.empty())
         std::fprintf(stderr, "chainball: online race kept in %s\n", path.c_str());
     else
         std::fprintf(stderr, "chainball: cannot keep the online race: %s\n", cause.c_str());

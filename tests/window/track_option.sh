@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # chainball --track FILE in a real window: a file named relative to where
 # the game is started, offered alone in the settings, raced at once on
 # Start with its own finish (on the right road, unlike every shipped track).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Regular files only, opened without blocking, with a size cap.
 #include "core/files.h"
 
@@ -61,6 +62,11 @@ bool read_regular_file(const char* path, long long max_bytes, std::string& conte
     FILE* f = open_regular_file(path, max_bytes, why);
     if (!f) return false;
     content.clear();
+    // Room for the whole file at once: growing by doubling would hold up to
+    // three times its size for a moment.
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && st.st_size >= 0 && st.st_size <= max_bytes)
+        content.reserve((size_t)st.st_size + 1);
     char buf[65536];
     size_t n;
     // Never past the cap, even if the file grows while it is read.
@@ -102,3 +108,15 @@ void set_data_folder(const std::string& folder) { data_folder_path = folder; }
 const std::string& data_folder() { return data_folder_path; }
 
 std::string data_path(const std::string& name) { return data_folder_path + "/" + name; }
+
+bool make_folders(const std::string& dir, std::string& why) {
+    struct stat st;
+    if (dir.empty() || stat(dir.c_str(), &st) == 0) return true;
+    const size_t slash = dir.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !make_folders(dir.substr(0, slash), why)) return false;
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+        why = "cannot make the folder " + printable(dir, 200) + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the files a player or the system hands the game (levels, the
 // catalogue, key scripts, pictures): regular files only, never blocking on
 // a FIFO or a device, and never larger than what the reader can use.
@@ -30,3 +31,7 @@ std::string printable(const std::string& s, size_t limit = 60);
 void set_data_folder(const std::string& folder);
 const std::string& data_folder();
 std::string data_path(const std::string& name);
+
+// Makes `dir` and the folders above it that are missing (mode 0700). False
+// with the reason in `why`.
+bool make_folders(const std::string& dir, std::string& why);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race rules: set-up, racers and their driving, computer drivers, ball
 // chains, slowing cells, checkpoints, laps and the winner. A race is one
 // value, `Race`: every rule takes the race it works on and the read-only
@@ -7,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/input.h"
 #include "draw/random.h"
@@ -87,6 +89,9 @@ struct RaceSetup {
 // waypoint, the placement (one draw per ball), then the racing lines of
 // the Good or Expert drivers into `track`. The draws only pick pictures.
 void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path);
+// The same on a level held in memory (`name` only in messages).
+void setup_race_text(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* name,
+                     const std::string& text);
 
 // What the race frame draws between the simulation steps. Any hook may be null.
 struct race_hooks {

@@ -24,6 +24,7 @@ constexpr int TURN_SPANS[] = {1, 2, 4, 7, 11, 16};
 constexpr int TURN_SPAN_COUNT = sizeof TURN_SPANS / sizeof TURN_SPANS[0];
 // Good looks ahead less often and at fewer turns.
 constexpr int GOOD_LOOK_EVERY = 4;
+constexpr int GOOD_LIFT_EVERY = 25;   // and lifts off for a step this often: 4 % of its speed
 constexpr int GOOD_TURN_SPANS[] = {2, 7, 15};
 constexpr int GOOD_TURN_SPAN_COUNT = sizeof GOOD_TURN_SPANS / sizeof GOOD_TURN_SPANS[0];
 // Plans that brake for this many steps first, tried where running on costs.
@@ -235,11 +236,11 @@ int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
         }
     }
     if (good) {
-        // Good reacts a step late, and lifts off for a moment now and then.
+        // Good reacts a step late, and lifts off for a step now and then.
         const int decided = steer;
         steer = memory.late_steer;
         memory.late_steer = decided;
-        if (memory.step % 250 >= 200 && memory.step % 250 < 204) return steer;
+        if (memory.step % GOOD_LIFT_EVERY == 0) return steer;
     }
     return bits | steer;
 }

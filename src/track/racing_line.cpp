@@ -23,7 +23,7 @@ static const int move_length[LINE_MOVES] = {10, 10, 10, 10, 14, 14, 14, 14,
 constexpr int MUD_FACTOR = LINE_MUD_COST;
 constexpr int NEAR_MUD_FACTOR = 36;
 // What turning right round at a checkpoint costs, in the line's units.
-constexpr int LINE_TURN_BACK_COST = 1500;
+constexpr int LINE_TURN_BACK_COST = 2000;
 
 static bool slowing_tile(const Track& t, int tx, int ty) {
     if (tx < 0 || ty < 0 || tx >= t.size || ty >= t.size) return false;

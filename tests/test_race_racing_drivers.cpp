@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "harness.h"
+#include "net/messages.h"
+#include "net/net_race.h"
 #include "race/race.h"
 #include "race/racing_adapter.h"
 #include "replay/replay.h"
@@ -296,6 +298,31 @@ TEST(RaceRacingDrivers, AnExpertRaceReplaysExactly) {
     std::ofstream(file, std::ios::binary) << classic;
     EXPECT_EQ(sim({"--replay", file, "--track", path}).status, 3);
     unlink(file);
+}
+
+// Online, player 3 is driven by the host's difficulty on both machines: it
+// travels in the header the hello carries.
+TEST(RaceRacingDrivers, AnOnlineRaceTakesTheHostsDifficulty) {
+    const std::string path = source_path("filut/levelit/Chicanes.txt");
+    OwnRace host(path, 3, 4, 7, DIFFICULTY_EXPERT, true);
+    const replay header = online_header(host.race, *host.track, "Chicanes", std::string(64, 'a'));
+    replay sent;
+    std::string error;
+    ASSERT_TRUE(parse_replay(format_replay(race_header(header)), sent, error)) << error;
+    Race joined = new_race();
+    std::unique_ptr<Track> track(new Track());
+    setup_online_race(sent, path.c_str(), joined, *track);
+    EXPECT_EQ(joined.difficulty, DIFFICULTY_EXPERT);
+    ASSERT_NE(racing_line_of(joined, *track, 2), nullptr);
+    Race hosted = new_race();
+    std::unique_ptr<Track> host_track(new Track());
+    setup_online_race(header, path.c_str(), hosted, *host_track);
+    for (int s = 0; s < 300; s++) {
+        const RaceInput input = input_of_script_keys(s % 5 ? SIM_UP | SIM_W : SIM_LEFT | SIM_D);
+        race_step(hosted, *host_track, input);
+        race_step(joined, *track, input);
+    }
+    EXPECT_TRUE(same_race(hosted, joined));
 }
 
 TEST(RaceRacingDrivers, ReplayDifficultyLineIsOptionalAndChecked) {

@@ -34,7 +34,11 @@ bool same_race(const Race& a, const Race& b) {
 int view_half_width(const Race& race) { return race.view_width / 2; }
 int view_half_height(const Race& race) { return race.view_height / 2; }
 
-static int cut_length(int n) { return n < 0 ? 0 : n > MAX_BALLS ? MAX_BALLS : n; }
+static int cut_length(int n) {
+    if (n < 0) return 0;
+    if (n > MAX_BALLS) return MAX_BALLS;
+    return n;
+}
 
 // The set-up around the level load, which `load` does.
 template <typename Load>

@@ -6,8 +6,10 @@
 
 #include "draw/random.h"
 
-// game_screen values.
-enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5 };
+// game_screen values. The full game adds screens of its own from 10 on;
+// the classic game never sees them.
+enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
+       SCREEN_KEY_BINDINGS = 10 };
 extern int game_screen;
 
 struct RaceSettings {
@@ -18,6 +20,12 @@ struct RaceSettings {
 };
 extern RaceSettings race_settings;
 extern bool two_players;   // the next race is a two-player race
+// Who drives the computer racers: 0 Classic (the game's own drivers, and
+// the only ones of the plain game), 1 Good, 2 Expert.
+extern int race_difficulty;
+// The full game (chainball --extras): its menus, settings file, HUD and
+// results. False for the whole run of the classic game.
+extern bool full_game;
 extern int menu_cursor;    // shared by the main menu, settings and race end
 
 // The draws of every race set-up of the run (only pictures depend on them):

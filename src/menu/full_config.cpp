@@ -43,14 +43,20 @@ void apply_full_settings(const game_config& c, FILE* err) {
     full_options.fullscreen = c.fullscreen;
     full_options.ghosts = c.ghosts;
     full_options.recording = c.recording;
+    // What was put in is what the file holds now: a bad value, taken as its
+    // default, is not written back until the player changes something.
+    full_settings = c;
+    full_settings = current_full_settings();
 }
 
 game_config current_full_settings() {
     game_config c = full_settings;   // what no screen changes stays as read
     for (int r = 0; r < 3; r++) c.chain_length[r] = race_settings.chain_length[r];
     c.laps = race_settings.laps < 1 ? 1 : race_settings.laps > MAX_CONFIG_LAPS ? MAX_CONFIG_LAPS : race_settings.laps;
-    // A run on one --track file keeps the file's choice of track.
-    if (!track_file_override) c.track = chosen_level_name();
+    // A run on one --track file keeps the file's choice of track, and the
+    // first track stays unnamed until another is chosen.
+    if (!track_file_override && !(race_settings.level_index == 0 && full_settings.track.empty()))
+        c.track = chosen_level_name();
     c.music = race_settings.music_on;
     c.level = (difficulty)(race_difficulty < 0 ? 0 : race_difficulty > 2 ? 2 : race_difficulty);
     c.scale = full_options.scale;

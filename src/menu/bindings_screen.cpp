@@ -1,6 +1,8 @@
 // The full game's key bindings: each action of players 1 and 2 and the
 // pause, bound to a key or pad button by pressing it. A key bound elsewhere
 // is refused with a message; "Defaults" gives back the game's own keys.
+#include <SDL/SDL_gfxPrimitives.h>
+
 #include <cstdio>
 #include <string>
 
@@ -22,11 +24,18 @@ static void draw_bindings() {
         draw_button(screen, 180, y, bindable_name(e), menu_cursor, e, small_font);
         const std::string name =
             binding_entry_waiting == e ? std::string("press a key...") : binding_name(bound_to(key_bindings, e));
-        text_pink(screen, 330, y + 3, name.c_str(), small_font);
+        text(screen, 330, y + 3, name.c_str(), small_font);
     }
     draw_button(screen, 180, TOP + ROW * B_DEFAULTS, "Defaults", menu_cursor, B_DEFAULTS, small_font);
     draw_button(screen, 180, TOP + ROW * B_DONE, "Done", menu_cursor, B_DONE, small_font);
-    if (binding_message[0]) text_white(screen, 100, TOP + ROW * (B_DONE + 1) + 5, binding_message, small_font);
+    if (binding_message[0]) {
+        // White on a dark band: readable over every colour of the backdrop.
+        const int y = TOP + ROW * (B_DONE + 1) + 5;
+        int w = 0, h = 0;
+        if (TTF_SizeText(small_font, binding_message, &w, &h) != 0) w = 400;
+        boxRGBA(screen, 92, (Sint16)(y - 3), (Sint16)(108 + w), (Sint16)(y + 16), 0, 0, 0, 160);
+        text_white(screen, 100, y, binding_message, small_font);
+    }
 }
 
 static void stop_waiting(const char* message) {

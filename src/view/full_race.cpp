@@ -224,6 +224,8 @@ static void draw_results() {
     text_white(screen, x - 85, 40, "Results", large_font);
     int order[RACERS];
     const int n = finishing_order(race, order);
+    // A darker band under the rows keeps them readable on a bright track.
+    boxRGBA(screen, (Sint16)(x - 160), 95, (Sint16)(x + 160), (Sint16)(100 + 20 * n + 3), 0, 0, 0, 150);
     for (int i = 0; i < n; i++) {
         const int r = order[i];
         const LapClock& c = race.clocks[r];

@@ -26,7 +26,8 @@ void format_race_time(long long steps, char* out, size_t size) {
 // ---- The clock -------------------------------------------------------------
 // Drawn in every race frame, so nothing is rendered per frame: the
 // characters of a time and the three labels are rendered once, in the
-// monospaced small font, and blitted.
+// monospaced small font, and blended onto the panel, an opaque box with the
+// buttons' pink frame, whatever the track beneath.
 
 namespace {
 const char HUD_CHARS[] = "0123456789:.-";
@@ -37,43 +38,41 @@ constexpr int PANEL_W = 120;          // the panel's size in a view
 constexpr int PANEL_MARGIN = 10;      // from the view's top and right edges
 constexpr int LINE_H = 14;
 constexpr int MARK_W = 4, MARK_H = 7, MARK_STEP = 6, MARKS_PER_ROW = 18, MARK_ROW_H = 10;
-constexpr int PANEL_MAX_H = 6 + 3 * LINE_H + 4 + (MAX_CHECKPOINTS + MARKS_PER_ROW - 1) / MARKS_PER_ROW * MARK_ROW_H;
+const SDL_Color PANEL_COLOUR = {28, 24, 36, 0};
 
 struct hud_pictures {
     bool made = false;
     SDL_Surface* glyph[HUD_CHAR_COUNT] = {};
     int advance = 7;
     SDL_Surface* label[3] = {};
-    SDL_Surface* panel = nullptr;   // black, blitted at half alpha
 };
 hud_pictures hud;   // made at the first full-game race frame, freed at shut-down
 }  // namespace
 
-static void make_hud() {
-    hud.made = true;
-    if (!small_font) return;
-    const SDL_Color white = {255, 255, 255, 0};
-    char one[2] = {0, 0};
-    for (int i = 0; i < HUD_CHAR_COUNT; i++) {
-        one[0] = HUD_CHARS[i];
-        hud.glyph[i] = TTF_RenderText_Blended(small_font, one, white);
-    }
-    int w = 0, h = 0;
-    if (TTF_SizeText(small_font, "0", &w, &h) == 0 && w > 0) hud.advance = w;
-    for (int i = 0; i < 3; i++) hud.label[i] = TTF_RenderText_Blended(small_font, HUD_LABELS[i], white);
-    // Half alpha has SDL's fastest blending.
-    hud.panel = SDL_CreateRGBSurface(SDL_SWSURFACE, PANEL_W, PANEL_MAX_H, 32, 0, 0, 0, 0);
-    if (hud.panel) {
-        SDL_FillRect(hud.panel, nullptr, 0);
-        SDL_SetAlpha(hud.panel, SDL_SRCALPHA, 128);
-    }
-}
-
 void free_race_hud() {
     for (SDL_Surface*& g : hud.glyph) SDL_FreeSurface(g);
     for (SDL_Surface*& l : hud.label) SDL_FreeSurface(l);
-    SDL_FreeSurface(hud.panel);
     hud = hud_pictures();
+}
+
+// White text with its own alpha. SDL copies an opaque surface with stores
+// that bypass the cache, which for a glyph costs forty times the blend.
+static SDL_Surface* panel_text(const char* s) {
+    const SDL_Color white = {255, 255, 255, 0};
+    return TTF_RenderText_Blended(small_font, s, white);
+}
+
+static void make_hud() {
+    hud.made = true;
+    if (!small_font) return;
+    char one[2] = {0, 0};
+    for (int i = 0; i < HUD_CHAR_COUNT; i++) {
+        one[0] = HUD_CHARS[i];
+        hud.glyph[i] = panel_text(one);
+    }
+    int w = 0, h = 0;
+    if (TTF_SizeText(small_font, "0", &w, &h) == 0 && w > 0) hud.advance = w;
+    for (int i = 0; i < 3; i++) hud.label[i] = panel_text(HUD_LABELS[i]);
 }
 
 static void blit(SDL_Surface* s, int x, int y) {
@@ -85,7 +84,7 @@ static void blit(SDL_Surface* s, int x, int y) {
 static void draw_chars(int x, int y, const char* s) {
     for (; *s; s++, x += hud.advance) {
         const char* at = std::strchr(HUD_CHARS, *s);
-        if (at && *s) blit(hud.glyph[at - HUD_CHARS], x, y);
+        if (at) blit(hud.glyph[at - HUD_CHARS], x, y);
     }
 }
 
@@ -99,6 +98,11 @@ static void time_line(int x, int y, int label, long long steps, bool shown) {
     draw_chars(x + 38, y, t);
 }
 
+static void fill(int x, int y, int w, int h, Uint32 colour) {
+    SDL_Rect r = {(Sint16)x, (Sint16)y, (Uint16)w, (Uint16)h};
+    SDL_FillRect(screen, &r, colour);
+}
+
 // The panel of racer r at the view whose left edge is at view_x.
 static void draw_panel(const Race& race, int r, int view_x) {
     const LapClock& c = race.clocks[r];
@@ -108,25 +112,21 @@ static void draw_panel(const Race& race, int r, int view_x) {
     const int rows = (checkpoints + MARKS_PER_ROW - 1) / MARKS_PER_ROW;
     const int h = 6 + 3 * LINE_H + (rows ? 4 + rows * MARK_ROW_H : 0);
     const int x = view_x + race.view_width - PANEL_MARGIN - PANEL_W, y = PANEL_MARGIN;
-    if (hud.panel) {
-        SDL_Rect part = {0, 0, (Uint16)PANEL_W, (Uint16)h};
-        SDL_Rect at = {(Sint16)x, (Sint16)y, 0, 0};
-        SDL_BlitSurface(hud.panel, &part, screen, &at);
-    }
+    const SDL_PixelFormat* f = screen->format;
+    fill(x, y, PANEL_W, h, SDL_MapRGB(f, colour_text_pink.r, colour_text_pink.g, colour_text_pink.b));
+    fill(x + 1, y + 1, PANEL_W - 2, h - 2, SDL_MapRGB(f, PANEL_COLOUR.r, PANEL_COLOUR.g, PANEL_COLOUR.b));
     const bool done = c.finished > 0;
     time_line(x + 6, y + 3, 0, done ? c.finished : race.step, true);
     time_line(x + 6, y + 3 + LINE_H, 1, race.step - c.lap_started, !done);
     time_line(x + 6, y + 3 + 2 * LINE_H, 2, c.best_lap, c.best_lap > 0);
-    if (!screen) return;
-    const Uint32 lit = SDL_MapRGB(screen->format, 255, 220, 60), owed = SDL_MapRGB(screen->format, 90, 90, 90);
-    for (int k = 0; k < checkpoints; k++) {
-        SDL_Rect mark = {(Sint16)(x + 6 + k % MARKS_PER_ROW * MARK_STEP),
-                         (Sint16)(y + 6 + 3 * LINE_H + k / MARKS_PER_ROW * MARK_ROW_H), MARK_W, MARK_H};
-        SDL_FillRect(screen, &mark, race.checkpoint_passed[k][r] ? lit : owed);
-    }
+    const Uint32 lit = SDL_MapRGB(f, 255, 220, 60), owed = SDL_MapRGB(f, 90, 90, 90);
+    for (int k = 0; k < checkpoints; k++)
+        fill(x + 6 + k % MARKS_PER_ROW * MARK_STEP, y + 6 + 3 * LINE_H + k / MARKS_PER_ROW * MARK_ROW_H, MARK_W,
+             MARK_H, race.checkpoint_passed[k][r] ? lit : owed);
 }
 
 void draw_race_hud() {
+    if (!screen) return;
     if (!hud.made) make_hud();
     draw_panel(live_race, 0, 0);
     if (live_race.two_players) draw_panel(live_race, 1, live_race.view_width);

@@ -37,7 +37,7 @@ const char* const HUD_LABELS[3] = {"Time", "Lap", "Best"};
 constexpr int PANEL_W = 120;          // the panel's size in a view
 constexpr int PANEL_MARGIN = 10;      // from the view's top and right edges
 constexpr int LINE_H = 14;
-constexpr int MARK_W = 4, MARK_H = 7, MARK_STEP = 6, MARKS_PER_ROW = 18, MARK_ROW_H = 10;
+constexpr int MARK_W = 6, MARK_H = 8, MARK_STEP = 9, MARKS_PER_ROW = 12, MARK_ROW_H = 11;
 const SDL_Color PANEL_COLOUR = {28, 24, 36, 0};
 
 struct hud_pictures {

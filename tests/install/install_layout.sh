@@ -29,7 +29,9 @@ for p in bin/*; do
 done
 
 desktop-file-validate share/applications/chainball.desktop || fail "desktop-file-validate"
-grep -qx 'Exec=chainball' share/applications/chainball.desktop || fail "the desktop entry does not run chainball"
+grep -qx 'Exec=chainball --extras' share/applications/chainball.desktop || fail "the desktop entry does not run the full game"
+grep -A2 -x '\[Desktop Action classic\]' share/applications/chainball.desktop | grep -qx 'Exec=chainball' ||
+  fail "the desktop entry has no action for the classic game"
 metainfo=$(ls share/metainfo/*.metainfo.xml) || fail "no metainfo"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
 # The same four screenshots as docs/screenshots/, each in the metainfo.

@@ -97,8 +97,10 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     for (int i = 0; i < n; i++) {
         full_menu_frame();   // drawn, then the keys: the next frame shows a Down
         EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * i), 0xAF28AAu) << labels[i];
-        for (int j = 0; j < n; j++)
-            if (j != i) EXPECT_NE(pixel_at(screen, 300, 160 + 30 * j), 0xAF28AAu) << labels[j];
+        for (int j = 0; j < n; j++) {
+            if (j == i) continue;
+            EXPECT_NE(pixel_at(screen, 300, 160 + 30 * j), 0xAF28AAu) << labels[j];
+        }
         push_key(SDLK_DOWN);
         full_menu_frame();
     }

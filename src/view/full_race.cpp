@@ -229,10 +229,11 @@ static void draw_results() {
     for (int i = 0; i < n; i++) {
         const int r = order[i];
         const LapClock& c = race.clocks[r];
-        char total[24], best[24], line[96];
-        format_race_time(c.best_lap, best, sizeof best);
+        char line[96];
         if (c.finished > 0) {
+            char total[24], best[24];
             format_race_time(c.finished, total, sizeof total);
+            format_race_time(c.best_lap, best, sizeof best);
             std::snprintf(line, sizeof line, "%d. Player %d  %9s  best lap %s", i + 1, r + 1, total,
                           c.best_lap > 0 ? best : "-");
         } else {

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Quick start: `make play` or `make test`. Both install what is missing first:
 # make play only what the game needs, make test everything.
 BUILD ?= build

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays: a race kept as its inputs. The key scripts (the "COUNT KEY..."
 // lines chainball-sim reads, also the key section of a replay file), the
 // replay file itself (read and written here, docs/replay-format.md), SHA-256

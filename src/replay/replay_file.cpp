@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The replay file: plain text lines, read strictly and written in one
 // order (docs/replay-format.md).
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tracks: the level catalogue and the level loader with its route walk. A
 // `Track` is a level's layout, read-only once loaded: the races on it share
 // it. Owns `loaded_track` (the game's races and the track kit load into it;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the gamepads mean on the screen now running: a race drives with them.
 #include "core/bindings.h"
 #include "core/pads.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzz target for a while from its seed corpus.
 # Usage: run.sh FUZZ_BUILD_DIR TARGET SECONDS
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's race clock: what it adds to a race frame. Frames of the
 // same two-player race (two clocks to draw) alternate between the classic
 // game and the full game, so both halves see the same racing and the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game (chainball --extras): its main menu, settings kept across a
 // restart, key bindings, the lap clock, the race clock and the results.
 #include <gtest/gtest.h>

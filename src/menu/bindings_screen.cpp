@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's key bindings: each action of players 1 and 2 and the
 // pause, bound to a key or pad button by pressing it. A key bound elsewhere
 // is refused with a message; "Defaults" gives back the game's own keys.

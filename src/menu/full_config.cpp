@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's settings file and the run's settings: reading at
 // start-up, putting them into the run, and writing them back when changed.
 #include <cstring>

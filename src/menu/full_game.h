@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's menus (chainball --extras): its main menu, its settings
 // with the key bindings, and the remembered settings file behind them. Owns
 // `full_settings`, what the settings file holds for the run: read at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's settings: the classic settings' race values, then the
 // window, the computer drivers, ghosts, recording and the key bindings.
 // Written to the settings file when the player leaves having changed

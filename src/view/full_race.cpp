@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's race: the clock drawn in each view, a pause with a way out
 // of the race, and the results screen. The classic game never comes here.
 #include <SDL/SDL_gfxPrimitives.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The full game (chainball --extras) in a real window: the longer menu,
 # settings changed and a key remapped, the game quit and started again with
 # them found; a race driven with the new key shows its clock, and the

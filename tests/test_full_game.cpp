@@ -89,6 +89,7 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     for (int i = 0; i < n; i++) labels.push_back(entries[i].label);
     EXPECT_EQ(labels.front(), "Start 1 player");
     EXPECT_EQ(labels[1], "Start 2 players");
+    EXPECT_EQ(labels[2], "Online race");
     EXPECT_EQ(labels[n - 2], "Settings");
     EXPECT_EQ(labels.back(), "Quit");
 
@@ -107,11 +108,17 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     }
     EXPECT_EQ(menu_cursor, 0);
 
-    // Enter on "Start 2 players", then on "Settings", then Escape quits.
+    // Enter on "Start 2 players", on "Online race" (its form opens on
+    // "Host"), then on "Settings", then Escape quits.
     menu_cursor = 1;
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
     EXPECT_TRUE(two_players);
     EXPECT_EQ(game_screen, SCREEN_LOAD);
+    game_screen = SCREEN_MENU;
+    menu_cursor = 2;
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
+    EXPECT_EQ(game_screen, SCREEN_ONLINE_FORM);
+    EXPECT_EQ(menu_cursor, 0);
     game_screen = SCREEN_MENU;
     menu_cursor = n - 2;
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});

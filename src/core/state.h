@@ -7,10 +7,10 @@
 
 #include "draw/random.h"
 
-// game_screen values. The full game adds screens of its own from 10 on;
-// the classic game never sees them.
+// game_screen values. Online races and the full game's own screens come
+// after the classic ones; the classic game never sees them.
 enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
-       SCREEN_KEY_BINDINGS = 10 };
+       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7, SCREEN_KEY_BINDINGS = 10 };
 extern int game_screen;
 
 struct RaceSettings {

@@ -16,12 +16,17 @@ static void start_two() {
     two_players = true;
     game_screen = SCREEN_LOAD;
 }
+static void open_online() {
+    menu_cursor = 0;   // the form opens on "Host"
+    game_screen = SCREEN_ONLINE_FORM;
+}
 static void open_settings() { game_screen = SCREEN_SETTINGS; }
 static void quit() { game_screen = SCREEN_QUIT; }
 
 static const menu_entry FULL_MENU[] = {
     {"Start 1 player", start_one},
     {"Start 2 players", start_two},
+    {"Online race", open_online},
     {"Settings", open_settings},
     {"Quit", quit},
 };

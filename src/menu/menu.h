@@ -34,3 +34,5 @@ void keep_in_range();
 
 void menu_frame();
 void settings_frame();
+// The full game's online race form: Host, or Join with a typed address.
+void online_form_frame();

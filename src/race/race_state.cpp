@@ -28,7 +28,7 @@ bool same_race(const Race& a, const Race& b) {
            same(a.computer_acceleration, b.computer_acceleration) && same(a.friction, b.friction) &&
            same(a.camera_x, b.camera_x) && same(a.camera_y, b.camera_y) &&
            same(a.checkpoint_passed, b.checkpoint_passed) && same(a.checkpoint_lit, b.checkpoint_lit) &&
-           a.winner == b.winner;
+           a.winner == b.winner && same(a.clocks, b.clocks);
 }
 
 int view_half_width(const Race& race) { return race.view_width / 2; }

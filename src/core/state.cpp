@@ -7,6 +7,7 @@ int game_screen = SCREEN_MENU;
 RaceSettings race_settings;
 bool two_players = false;
 int race_difficulty = 0;
+bool full_game = false;   // set once from the command line
 int menu_cursor = 0;
 Random setup_random = make_random(1);
 void (*window_size_hook)(int w, int h) = nullptr;   // set once by start-up

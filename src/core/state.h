@@ -7,9 +7,10 @@
 
 #include "draw/random.h"
 
-// game_screen values.
+// game_screen values. Online races and the full game's own screens come
+// after the classic ones; the classic game never sees them.
 enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
-       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7 };   // the last two: online races
+       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7, SCREEN_KEY_BINDINGS = 10 };
 extern int game_screen;
 
 struct RaceSettings {
@@ -24,6 +25,9 @@ extern bool two_players;   // the next race is a two-player race
 // drivers, and the only ones of the plain game), 1 Good, 2 Expert. Set by
 // the full game's settings.
 extern int race_difficulty;
+// The full game (chainball --extras): its menus, settings file, HUD and
+// results. False for the whole run of the classic game.
+extern bool full_game;
 extern int menu_cursor;    // shared by the main menu, settings and race end
 
 // The draws of every race set-up of the run (only pictures depend on them):

@@ -24,7 +24,7 @@ static int scale = 1;                      // of the picture in the window now
 static int offset_x = 0, offset_y = 0;     // of the picture in the window
 // The picture as last presented, so that rows that did not change are
 // neither enlarged nor sent again; `presented` is false until the first
-// frame after an opening, which goes whole.
+// frame after an opening (at every scale), which goes whole.
 static SDL_Surface* shown = nullptr;
 static bool presented = false;
 
@@ -231,6 +231,7 @@ bool present_frame() {
         // The game's own window: flipped every frame, as it always was.
         if (!screen) return false;
         window_output.flip(screen);
+        presented = true;
         return true;
     }
     if (!presented) {
@@ -254,6 +255,10 @@ bool present_frame() {
     if (n == 0) return false;
     window_output.update(window, n, bands);
     return true;
+}
+
+bool present_still_frame() {
+    return presented ? false : present_frame();
 }
 
 void toggle_fullscreen() {

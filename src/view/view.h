@@ -18,6 +18,8 @@ void build_rotation_tables(SDL_Surface* ball_images[4]);   // frees the sources
 void free_rotation_tables();
 // The darkened picture the overlays keep between passes, freed at shut-down.
 void free_overlay_picture();
+// Anything but an overlay pass drew into `screen`: the next pass draws anew.
+void forget_overlay_picture();
 
 // Rotation table entry for a heading: truncated, wrapped when outside 0..359.
 int sprite_angle(float heading);

@@ -332,9 +332,10 @@ TEST(StillScreens, TheRaceEndSendsOnlyWhenAKeyChangesWhatItShows) {
     }
 }
 
-// Enlarged or fullscreen, what showing a race frame takes counts toward the
-// next frame's 20 ms, so the race keeps 50 steps a second; at scale 1 in a
-// window the frame is paced from its own start and flipped after, as ever.
+// Enlarged or fullscreen, what showing a race frame takes, and a wait that
+// ends a little late, count toward the next frame's 20 ms, so the race
+// keeps 50 steps a second; at scale 1 in a window the frame is paced from
+// its own start and flipped after, as ever.
 TEST(RacePacing, ShowingCountsTowardTheNextFrameOnlyWhenEnlarged) {
     start_game_headless();
     PlainWindow restore;
@@ -363,6 +364,25 @@ TEST(RacePacing, ShowingCountsTowardTheNextFrameOnlyWhenEnlarged) {
         const Uint32 start = game_ticks();
         race_frame();
         EXPECT_EQ(game_ticks() - start, 26u) << "mode " << mode;
+
+        // Every wait ends 3 ms late: 50 frames a second still when enlarged.
+        // A frame of 30 ms (late by more than a frame's time) starts the
+        // count again from its end: no hurried frames after it.
+        static int late_by = 0;
+        virtual_delay_hook = [] { clock_set(game_ticks() + late_by); };
+        late_by = 3;
+        race_frame();
+        Uint32 t = game_ticks();
+        for (int i = 0; i < 100; i++) race_frame();
+        EXPECT_EQ(game_ticks() - t, mode == 1 ? 2900u : 2000u) << "mode " << mode;
+        late_by = 30;
+        race_frame();
+        late_by = 0;
+        t = game_ticks();
+        race_frame();
+        race_frame();
+        EXPECT_EQ(game_ticks() - t, mode == 1 ? 52u : 40u) << "mode " << mode;
+        virtual_delay_hook = nullptr;
     }
     show_frame_hook = game_show;
 }

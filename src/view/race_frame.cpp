@@ -19,8 +19,10 @@
 //  9. wait out the 20 ms from the frame start, and only then flip.
 // Enlarged or fullscreen, showing the picture takes time of its own (it is
 // enlarged and sent after the wait); the next frame's 20 ms then count from
-// the end of this frame's wait, so that showing does not slow the race. At
-// scale 1 in a window every frame counts from its own start.
+// the end of this frame's 20 ms (from when the wait ended, if it ended more
+// than a frame late), so that neither showing nor a wait that ends a little
+// late slows the race: it keeps 50 steps a second whenever the machine can.
+// At scale 1 in a window every frame counts from its own start.
 // An overlay leaves its frame open: the screen loop runs the overlay's
 // passes, and the frame goes on from where it stopped once it closes.
 #include <cstring>
@@ -109,11 +111,11 @@ static void finish_frame() {
     end_of_frame_events();
     replay_frame_end(live_race);
     top_up(20);
-    const Uint32 waited = game_ticks();
+    const Uint32 due = frame_start_ticks + 20, waited = game_ticks();
     // Shown only after the wait, so frames appear at an even pace.
     show_frame();
     next_start_set = game_screen == SCREEN_RACE && showing_takes_time();
-    next_start = waited;
+    next_start = waited - due < 20 ? due : waited;
 }
 
 // 7 on.

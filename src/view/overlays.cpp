@@ -104,10 +104,9 @@ static void show_darkened() {
     if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 
-static bool drawn_last_pass(void (*draw)(long long), long long look) {
-    const overlay_picture& p = last_pass;
-    return p.valid && p.draw == draw && p.look == look && p.surface == screen && screen &&
-           p.w == screen->w && p.h == screen->h;
+static bool same_picture(const overlay_picture& a, const overlay_picture& b) {
+    return a.valid && b.valid && a.draw == b.draw && a.look == b.look && a.surface == b.surface && a.w == b.w &&
+           a.h == b.h;
 }
 
 // One pass of an overlay: the darkened frozen picture with the overlay's own
@@ -116,13 +115,14 @@ static bool drawn_last_pass(void (*draw)(long long), long long look) {
 // picture and it is shown as still. The caller paces the pass.
 static void overlay_pass(void (*draw)(long long look), long long look, void (*on_event)(const SDL_Event& e)) {
     start_frame();
-    if (drawn_last_pass(draw, look)) {
+    const overlay_picture now = {screen != nullptr, draw, look, screen, screen ? screen->w : 0, screen ? screen->h : 0};
+    if (same_picture(now, last_pass)) {
         show_still_frame();
     } else {
         show_darkened();
         draw(look);
         show_frame();
-        last_pass = {screen != nullptr, draw, look, screen, screen ? screen->w : 0, screen ? screen->h : 0};
+        last_pass = now;
     }
     if (overlay_pass_flipped) overlay_pass_flipped();
 

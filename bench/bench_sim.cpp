@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One simulation step with 30 balls, as chainball-sim runs it: no drawing.
 #include <sys/resource.h>
 #include <unistd.h>

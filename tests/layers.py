@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Layers point down: a folder of src/ may include only its own folder and
 the folders below it, and the simulation (its sources named in
 CMakeLists.txt as SIM_SOURCES and the race, replay and sim folders) never reaches a

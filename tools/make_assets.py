@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes every file of filut/: pictures, font, music and levels; and the
 desktop icons in dist/icons/.
 
@@ -49,7 +50,11 @@ def make_icons():
         save_png(img, os.path.join(folder, 'chainball-%d.png' % size))
     with open(os.path.join(folder, 'chainball.svg'), 'w') as f:
         f.write(icons.make_svg())
-    print('icons: chainball-{%s}.png and chainball.svg in dist/icons/' % ','.join(map(str, icons.SIZES)))
+    # The window's own icon, which the game sets at start-up: 32 pixels, as
+    # window managers show it.
+    save_png(icons.make_pngs()[32], os.path.join(DATA, 'icon.png'))
+    print('icons: chainball-{%s}.png and chainball.svg in dist/icons/, icon.png in filut/' %
+          ','.join(map(str, icons.SIZES)))
 
 
 def make_levels():

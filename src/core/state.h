@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program-wide state: which screen runs, the race settings, the two-player
 // flag, the menu cursor and the random draws of race set-ups. Every value
 // here lives for the whole run and starts from reset_program_state(). SDL

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main menu and the settings screen, with their animated background.
 // Owns `background_phase`, which runs on for the whole run.
 #pragma once

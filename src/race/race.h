@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race rules: set-up, racers and their driving, computer drivers, ball
 // chains, slowing cells, checkpoints, laps and the winner. A race is one
 // value, `Race`: every rule takes the race it works on and the read-only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A race's start values and its set-up.
 #include "race/race.h"
 

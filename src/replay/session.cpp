@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording the races of a run and watching a replay in the game.
 #include "replay/session.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
+#include <vector>
 
 #include "core/files.h"
 #include "core/state.h"
@@ -23,7 +27,10 @@ static replay recorded;                // the race being recorded
 static std::time_t recorded_start;     // when it started, for its file name
 static std::string last_written;
 
+static std::vector<std::pair<std::string, std::string>> unsaved;   // name, text: writes that failed
+
 static replay watched;                 // from --replay
+static int watched_index = 0;          // its track in the catalogue
 static bool watch_loaded = false;      // until the watched race is left
 static bool watching = false;          // from start_watching() until then
 static script_position watched_at;     // its next step
@@ -31,11 +38,23 @@ static RaceSettings saved_settings;    // the run's own, while watching
 static bool saved_two_player = false;
 
 static bool in_race = false;           // between a race's first and last frame
+static bool race_written = false;      // the race being recorded has been written
 static long long race_steps = 0;       // steps of that race so far
 
 bool start_recording(const std::string& dir) {
+    // A folder made here is taken away again at exit while it is empty: a
+    // run refused after this check (a bad replay, no display, missing data)
+    // or one that raced nothing leaves nothing behind. rmdir() never takes
+    // a folder that holds a file.
+    static std::vector<std::string> made;
     struct stat st;
-    if (stat(dir.c_str(), &st) != 0 && errno == ENOENT) mkdir(dir.c_str(), 0777);
+    if (!dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT && mkdir(dir.c_str(), 0777) == 0) {
+        if (made.empty())
+            std::atexit([] {
+                for (const std::string& d : made) rmdir(d.c_str());
+            });
+        made.push_back(dir);
+    }
     std::string cause;
     if (dir.empty()) {
         cause = "no folder name";
@@ -55,6 +74,13 @@ bool start_recording(const std::string& dir) {
             unlink(probe.c_str());
         }
     }
+    // A file can be made on a full disk: only its bytes fail. Ask the file
+    // system how much room is left, so the race is not lost at its end.
+    struct statvfs fs;
+    if (cause.empty() && statvfs(dir.c_str(), &fs) == 0 &&
+        (unsigned long long)fs.f_bavail * fs.f_frsize < MIN_FREE_BYTES)
+        cause = "its disk has only " + std::to_string((unsigned long long)fs.f_bavail * fs.f_frsize) +
+                " bytes free, less than the " + std::to_string(MIN_FREE_BYTES) + " a recording needs";
     if (!cause.empty()) {
         std::fprintf(stderr, "chainball: cannot record races in '%s': %s\n",
                      printable(dir, 200).c_str(), cause.c_str());
@@ -64,16 +90,35 @@ bool start_recording(const std::string& dir) {
     return true;
 }
 
-bool load_replay_to_watch(const std::string& file, bool force) {
+bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file) {
     std::string text, why, warning;
     if (!read_regular_file(file.c_str(), MAX_REPLAY_BYTES, text, why)) {
         std::fprintf(stderr, "chainball: cannot read replay '%s': %s\n", printable(file, 200).c_str(),
                      why.c_str());
         return false;
     }
-    if (!parse_replay(text, watched, why) ||
-        !check_replay_track(watched, level_file_path(watched.track_name.c_str()), force, why,
-                            warning)) {
+    if (!parse_replay(text, watched, why)) {
+        std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
+        return false;
+    }
+    // The file that is raced is the file whose bytes are checked: the
+    // --track file, else the catalogue's.
+    std::string track_path = track_file;
+    watched_index = 0;
+    if (track_path.empty()) {
+        watched_index = -1;
+        for (int i = 0; i <= last_level_index && i < MAX_LEVELS && watched_index < 0; i++)
+            if (watched.track_name == level_names[i]) watched_index = i;
+        if (watched_index < 0) {
+            std::fprintf(stderr,
+                         "chainball: replay %s: its track %s is not in the level catalogue (name its file "
+                         "with --track)\n",
+                         printable(file, 200).c_str(), printable(watched.track_name).c_str());
+            return false;
+        }
+        track_path = level_file_path(watched.track_name.c_str());
+    }
+    if (!check_replay_track(watched, track_path, force, why, warning)) {
         std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
         return false;
     }
@@ -84,14 +129,7 @@ bool load_replay_to_watch(const std::string& file, bool force) {
 
 bool start_watching() {
     if (!watch_loaded) return false;
-    int index = -1;
-    for (int i = 0; i <= last_level_index && i < MAX_LEVELS && index < 0; i++)
-        if (watched.track_name == level_names[i]) index = i;
-    if (index < 0) {
-        std::fprintf(stderr, "chainball: replay track %s is not in the level catalogue\n",
-                     watched.track_name.c_str());
-        return false;
-    }
+    const int index = watched_index;
     saved_settings = race_settings;
     saved_two_player = two_players;
     apply_replay_settings(watched);
@@ -110,6 +148,7 @@ const std::string& last_recording() { return last_written; }
 void replay_frame_start(Race& race, Track& track) {
     if (in_race || (record_folder.empty() && !watching)) return;
     in_race = true;
+    race_written = false;
     race_steps = 0;
     if (watching) {
         apply_race_draws(watched, race, track);
@@ -148,12 +187,12 @@ bool replay_step_done(const Race& race, RaceInput input) {
     return false;
 }
 
-// DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay, or with -2, -3 .. when that exists.
-static void write_recording() {
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
-    const std::string base = record_folder + "/" + stamp + "-" + recorded.track_name;
-    const std::string text = format_replay(recorded);
+// FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
+// written, or "" with the cause in `cause`. A file that could not be
+// written whole is taken away.
+static std::string write_replay_file(const std::string& folder, const std::string& name,
+                                     const std::string& text, std::string& cause) {
+    const std::string base = folder + "/" + name;
     std::string path;
     int fd = -1;
     for (int n = 1; n <= 100 && fd < 0; n++) {
@@ -161,7 +200,7 @@ static void write_recording() {
         fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    std::string cause = fd < 0 ? std::strerror(errno) : "";
+    cause = fd < 0 ? std::strerror(errno) : "";
     for (size_t done = 0; fd >= 0 && cause.empty() && done < text.size();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -169,13 +208,73 @@ static void write_recording() {
         else done += (size_t)n;
     }
     if (fd >= 0 && close(fd) != 0 && cause.empty()) cause = std::strerror(errno);
-    if (!cause.empty()) {
-        std::fprintf(stderr, "chainball: cannot write replay %s: %s\n", printable(path, 200).c_str(),
-                     cause.c_str());
-        if (fd >= 0) unlink(path.c_str());
+    if (cause.empty()) return path;
+    if (fd >= 0) unlink(path.c_str());
+    cause = printable(path, 200) + ": " + cause;
+    return "";
+}
+
+// Writes the recorded races still in memory into the record folder; those
+// that fail stay in memory for the next try. Quiet when `quiet`.
+static void write_unsaved(bool quiet) {
+    std::vector<std::pair<std::string, std::string>> left;
+    for (const auto& r : unsaved) {
+        std::string cause;
+        const std::string path = write_replay_file(record_folder, r.first, r.second, cause);
+        if (!path.empty()) {
+            last_written = path;
+            continue;
+        }
+        if (!quiet) std::fprintf(stderr, "chainball: cannot write replay %s; kept to try again\n", cause.c_str());
+        left.push_back(r);
+    }
+    unsaved.swap(left);
+}
+
+// DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay. A race that cannot be written (a
+// full disk) is kept in memory and tried again after the next race and
+// when the game closes.
+static void write_recording(const Race& race) {
+    recorded.result = current_result(race, race_steps);
+    race_written = true;
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
+    unsaved.emplace_back(std::string(stamp) + "-" + recorded.track_name, format_replay(recorded));
+    write_unsaved(false);
+}
+
+void replay_race_over(const Race& race) {
+    if (in_race && !watching && !race_written && !record_folder.empty()) write_recording(race);
+}
+
+void flush_unsaved_replays() {
+    if (unsaved.empty()) return;
+    write_unsaved(true);
+    // Last chance: the game's own data folder.
+    if (unsaved.empty()) return;
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder = data_home && data_home[0] == '/' ? std::string(data_home)
+                         : home && home[0] == '/'         ? std::string(home) + "/.local/share"
+                                                          : std::string();
+    if (folder.empty()) {
+        std::fprintf(stderr, "chainball: %zu recorded race(s) could not be written and are lost\n", unsaved.size());
+        unsaved.clear();
         return;
     }
-    last_written = path;
+    for (const char* part : {"/chainball", "/replays"}) {
+        folder += part;
+        mkdir(folder.c_str(), 0700);
+    }
+    for (const auto& r : unsaved) {
+        std::string cause;
+        const std::string path = write_replay_file(folder, r.first, r.second, cause);
+        if (!path.empty())
+            std::fprintf(stderr, "chainball: replay written to %s instead\n", printable(path, 200).c_str());
+        else
+            std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s\n", cause.c_str());
+    }
+    unsaved.clear();
 }
 
 void replay_frame_end(const Race& race) {
@@ -189,8 +288,7 @@ void replay_frame_end(const Race& race) {
         watch_loaded = false;
         return;
     }
-    recorded.result = current_result(race, race_steps);
-    write_recording();
+    if (!race_written) write_recording(race);
 }
 
 void reset_replay_session() {
@@ -198,5 +296,7 @@ void reset_replay_session() {
     last_written.clear();
     watch_loaded = watching = false;
     in_race = false;
+    race_written = false;
+    unsaved.clear();
     race_steps = 0;
 }

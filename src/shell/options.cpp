@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's command-line options, read before any window opens.
 #include "shell/options.h"
 

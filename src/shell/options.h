@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's command line. With no option the game is exactly the game of
 // old; every option adds something on top.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless simulator (chainball-sim): options, key script, and the race
 // run step by step without a window, one record line per value.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless simulator: command line, key script, the race set up as the
 // level loader sets it up, and one record line per value printed; replays
 // run and compared with their recorded result.

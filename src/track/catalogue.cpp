@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The level catalogue: names, each closed by '#', whitespace carrying no
 // meaning. Read once at start-up.
 #include <cstdio>
@@ -85,6 +86,19 @@ std::string level_name_of_file(const std::string& path) {
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) name.resize(name.size() - 4);
     return name;
+}
+
+std::string track_name_fault(const std::string& name) {
+    if (name.empty()) return "it is empty";
+    if (name.size() > LEVEL_NAME_LEN - 1)
+        return "it is longer than " + std::to_string(LEVEL_NAME_LEN - 1) + " characters";
+    if (name[0] == '.') return "it starts with '.'";
+    for (char c : name) {
+        if (c == ' ') return "it holds a space";
+        if (c <= ' ' || c > '~') return "it holds a byte that is not printable ASCII";
+        if (c == '/' || c == '\\' || c == '#') return std::string("it holds '") + c + "'";
+    }
+    return "";
 }
 
 void catalogue_of_one_file(const char* path) {

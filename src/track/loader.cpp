@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Level loading: the size field, the grid, and the route walk that lays the
 // computer drivers' waypoints and the checkpoints along the road.
 #include <cstdio>

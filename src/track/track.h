@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tracks: the level catalogue and the level loader with its route walk. A
 // `Track` is a level's layout, read-only once loaded: the races on it share
 // it. Owns `loaded_track` (the game's races and the track kit load into it;
@@ -96,6 +97,10 @@ extern const level_load_watch* level_watch;   // null except while a check runs
 extern const char* track_file_override;
 // The name a level file goes by: its base name less ".txt".
 std::string level_name_of_file(const std::string& path);
+// Why `name` cannot stand as a track's name in a replay file (one word of
+// printable ASCII, no '/', '\\' or '#', not starting with '.', at most 49
+// characters), in words; "" when it can.
+std::string track_name_fault(const std::string& name);
 // Makes the catalogue hold just the level file at `path`, named after it
 // (level_name_of_file, cut to 49 characters; shown, never used as a path),
 // and has every race load that file. `path` must last the whole run.

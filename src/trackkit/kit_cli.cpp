@@ -1,6 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-track's command line: check, stats, render and limits, the data
 // folder it draws and measures with, and the text of its reports.
-#include <SDL/SDL_image.h>
 #include <SDL/SDL_ttf.h>
 #include <unistd.h>
 
@@ -14,6 +14,7 @@
 #include "core/cli.h"
 #include "core/files.h"
 #include "core/media.h"
+#include "core/pictures.h"
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -63,17 +64,10 @@ std::string kit_default_data_folder() {
     return "filut";
 }
 
-static SDL_Surface* picture(const std::string& folder, const char* name, std::string& why) {
-    const std::string path = folder + "/" + name;
-    std::string cause;
-    FILE* f = open_regular_file(path.c_str(), 64 << 20, cause);
-    if (!f) {
-        why = "data file " + printable(path, 200) + ": " + cause;
-        return nullptr;
-    }
-    std::fclose(f);
-    SDL_Surface* s = IMG_Load(path.c_str());
-    if (!s) why = "data file " + printable(path, 200) + ": not a picture SDL_image can read";
+// The game's own reading of its pictures, with its size limits.
+static SDL_Surface* picture(const std::string& folder, const char* name, picture_limit limit, std::string& why) {
+    SDL_Surface* s = load_picture(folder + "/" + name, limit, why);
+    if (!s) why = "data file " + why;
     return s;
 }
 
@@ -95,15 +89,15 @@ bool kit_open_data(const std::string& folder, std::string& why) {
         loaded_font = true;
     }
     if (!marker_idle) {
-        if (!(marker_idle = picture(folder, "donut.png", why))) return false;
+        if (!(marker_idle = picture(folder, "donut.png", OTHER_PICTURE, why))) return false;
         loaded_marker = true;
     }
     if (!finish_image) {
-        if (!(finish_image = picture(folder, "maali.png", why))) return false;
+        if (!(finish_image = picture(folder, "maali.png", OTHER_PICTURE, why))) return false;
         loaded_finish = true;
     }
     if (!tile_pieces[0]) {
-        SDL_Surface* atlas = picture(folder, "set.png", why);
+        SDL_Surface* atlas = picture(folder, "set.png", OTHER_PICTURE, why);
         if (!atlas) return false;
         cut_atlas(atlas);
         loaded_tiles = true;
@@ -112,7 +106,7 @@ bool kit_open_data(const std::string& folder, std::string& why) {
         static const char* const names[4] = {"pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png"};
         SDL_Surface* images[4] = {};
         bool all = true;
-        for (int i = 0; i < 4; i++) all = all && (images[i] = picture(folder, names[i], why)) != nullptr;
+        for (int i = 0; i < 4; i++) all = all && (images[i] = picture(folder, names[i], BALL_PICTURE, why)) != nullptr;
         build_rotation_tables(images);   // frees the sources
         loaded_balls = true;
         if (!all) return false;
@@ -165,6 +159,17 @@ void print_figures(const track_report& r, FILE* out) {
     else
         std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
                           "cut the road)\n");
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        std::fprintf(out, "  cut gain %2d     ", cut_chains[c]);
+        if (f.cut_gain[c] != CUT_NOT_MEASURED)
+            std::fprintf(out, "%+.1f %% (best laps: %.2f s cutting, %.2f s on the road)\n", f.cut_gain[c],
+                         f.cut_lap[c], f.road_lap[c]);
+        else if (f.road_lap[c] < 0)
+            std::fprintf(out, "not measurable (the road-following driver makes no lap)\n");
+        else
+            std::fprintf(out, "not measurable (the cutting driver makes no lap%s)\n",
+                         f.cut_skips >= 0 ? ": it skips a checkpoint" : "");
+    }
     std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
     if (f.grid_overlap >= 0)
         std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);
@@ -217,6 +222,20 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
                              f.road_way);
             else
                 std::fprintf(out, "null");
+            std::fprintf(out, ", \"cut_gain\": {");
+            for (int c = 0; c < CUT_CHAINS; c++) {
+                std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
+                if (f.cut_gain[c] != CUT_NOT_MEASURED)
+                    std::fprintf(out, "%.2f", f.cut_gain[c]);
+                else
+                    std::fprintf(out, "null");
+                std::fprintf(out, ", \"road_lap\": ");
+                if (f.road_lap[c] >= 0) std::fprintf(out, "%.2f", f.road_lap[c]); else std::fprintf(out, "null");
+                std::fprintf(out, ", \"cut_lap\": ");
+                if (f.cut_lap[c] >= 0) std::fprintf(out, "%.2f", f.cut_lap[c]); else std::fprintf(out, "null");
+                std::fprintf(out, "}");
+            }
+            std::fprintf(out, "}, \"cut_skips_checkpoint\": %d", f.cut_skips + 1);
             std::fprintf(out,
                          ", \"grid_balls\": %d, \"grid_on_checkpoint\": %d, \"view_cells\": %d, "
                          "\"smaller_than_view\": %s, \"name_pixels\": %d, \"name_room\": %d",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One race frame (game_screen 2). Its order is the order of what a player
 // sees and of the race rules, so it is kept exactly:
 //  1. record the frame start; clear both views to black;
@@ -121,6 +122,7 @@ static void finish_frame() {
 // 7 on.
 static void after_pause() {
     if (race_over(live_race)) {
+        replay_race_over(live_race);
         freeze_frame();
         open_race_end();
         open_part = IN_RACE_END;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed game in a real window: started from / (as a desktop menu
 # does), it finds its data, shows its menu, and Down three times then
 # Return (on "Quit") end it with status 0.
@@ -6,7 +7,7 @@ INSTALL_LIB="$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/../window/lib.sh" "$1"
 source "$INSTALL_LIB" "$1"
 install_stage
-trap 'stop_x; rm -rf "$STAGE"' EXIT
+trap 'stop_x; rm -rf "$SCRATCH"' EXIT
 start_x
 cd /
 start_game "$GAME"

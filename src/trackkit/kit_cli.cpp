@@ -247,7 +247,7 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
             for (int c = 0; c < CUT_CHAINS; c++) {
                 std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
                 if (f.cut_gain[c] != CUT_NOT_MEASURED)
-                    std::fprintf(out, "%.2f", f.cut_gain[c]);
+                    std::fprintf(out, "%.3f", f.cut_gain[c]);
                 else
                     std::fprintf(out, "null");
                 std::fprintf(out, ", \"road_lap\": ");
@@ -264,7 +264,7 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
             for (int c = 0; c < CUT_CHAINS; c++) {
                 std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
                 if (f.mud_gain[c] != CUT_NOT_MEASURED)
-                    std::fprintf(out, "%.2f", f.mud_gain[c]);
+                    std::fprintf(out, "%.3f", f.mud_gain[c]);
                 else
                     std::fprintf(out, "null");
                 std::fprintf(out, ", \"round_lap\": ");

@@ -444,19 +444,6 @@ std::string format_config(const game_config& c) {
     return out.str();
 }
 
-// Makes `dir` and the folders above it that are missing.
-static bool make_folders(const std::string& dir, std::string& why) {
-    struct stat st;
-    if (dir.empty() || stat(dir.c_str(), &st) == 0) return true;
-    const size_t slash = dir.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !make_folders(dir.substr(0, slash), why)) return false;
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-        why = "cannot make the folder " + printable(dir, 200) + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 // Writes all of `text` to `fd`, through short writes and signals.
 static bool write_all(int fd, const std::string& text) {
     size_t done = 0;

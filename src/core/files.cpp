@@ -108,3 +108,15 @@ void set_data_folder(const std::string& folder) { data_folder_path = folder; }
 const std::string& data_folder() { return data_folder_path; }
 
 std::string data_path(const std::string& name) { return data_folder_path + "/" + name; }
+
+bool make_folders(const std::string& dir, std::string& why) {
+    struct stat st;
+    if (dir.empty() || stat(dir.c_str(), &st) == 0) return true;
+    const size_t slash = dir.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !make_folders(dir.substr(0, slash), why)) return false;
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+        why = "cannot make the folder " + printable(dir, 200) + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}

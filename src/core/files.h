@@ -31,3 +31,7 @@ std::string printable(const std::string& s, size_t limit = 60);
 void set_data_folder(const std::string& folder);
 const std::string& data_folder();
 std::string data_path(const std::string& name);
+
+// Makes `dir` and the folders above it that are missing (mode 0700). False
+// with the reason in `why`.
+bool make_folders(const std::string& dir, std::string& why);

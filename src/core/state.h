@@ -8,7 +8,8 @@
 #include "draw/random.h"
 
 // game_screen values.
-enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5 };
+enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
+       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7 };   // the last two: online races
 extern int game_screen;
 
 struct RaceSettings {

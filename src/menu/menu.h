@@ -23,3 +23,5 @@ void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*afte
 
 void menu_frame();
 void settings_frame();
+// The full game's online race form: Host, or Join with a typed address.
+void online_form_frame();

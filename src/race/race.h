@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/input.h"
 #include "draw/random.h"
@@ -82,6 +83,9 @@ struct RaceSetup {
 // waypoint, the placement (one draw per ball). The draws only pick
 // pictures.
 void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path);
+// The same on a level held in memory (`name` only in messages).
+void setup_race_text(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* name,
+                     const std::string& text);
 
 // What the race frame draws between the simulation steps. Any hook may be null.
 struct race_hooks {

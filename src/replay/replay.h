@@ -95,6 +95,9 @@ struct replay {
     replay_result result;
 };
 
+// A name a replay may give its track: a catalogue name, no path.
+bool track_name_usable(const std::string& name);
+
 // Reads a replay file's text. False with the line and the reason in `error`
 // for anything that is not a whole, consistent replay of this version. The
 // keys are read line by line as they stand in the text and every count is

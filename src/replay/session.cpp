@@ -190,8 +190,8 @@ bool replay_step_done(const Race& race, RaceInput input) {
 // FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
 // written, or "" with the cause in `cause`. A file that could not be
 // written whole is taken away.
-static std::string write_replay_file(const std::string& folder, const std::string& name,
-                                     const std::string& text, std::string& cause) {
+std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
+                              std::string& cause) {
     const std::string base = folder + "/" + name;
     std::string path;
     int fd = -1;
@@ -213,6 +213,8 @@ static std::string write_replay_file(const std::string& folder, const std::strin
     cause = printable(path, 200) + ": " + cause;
     return "";
 }
+
+const std::string& recording_folder() { return record_folder; }
 
 // Writes the recorded races still in memory into the record folder; those
 // that fail stay in memory for the next try. Quiet when `quiet`.

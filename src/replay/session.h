@@ -57,6 +57,14 @@ void flush_unsaved_replays();
 // other race.
 void replay_input(RaceInput& input);
 
+// Writes `text` to FOLDER/NAME.cbreplay (NAME-2, NAME-3 .. when that
+// exists), never over another file and never leaving half a file: the path
+// written, or "" with the file and the reason in `cause`.
+std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
+                              std::string& cause);
+// The --record folder ("" without it).
+const std::string& recording_folder();
+
 // Where the last recording was written ("" before the first).
 const std::string& last_recording();
 

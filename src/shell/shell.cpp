@@ -32,6 +32,7 @@
 #include "replay/session.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/online.h"
 #include "view/view.h"
 
 static const char* const FONT_FILE = "VeraMoBd.ttf";
@@ -303,6 +304,20 @@ bool startup() {
     return true;
 }
 
+// --host [PORT] and --join HOST[:PORT]: the run starts on the online screen.
+static bool start_online(const game_options& options) {
+    std::string error;
+    if (options.host_port > 0 && !start_online_host(options.host_port, error)) {
+        std::fprintf(stderr, "chainball: cannot host an online race: %s\n", error.c_str());
+        return false;
+    }
+    if (!options.join.empty() && !start_online_join(options.join, error)) {
+        std::fprintf(stderr, "chainball: cannot join %s: %s\n", printable(options.join).c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
 void run_screen_loop() {
     for (bool entering = false;; entering = true) {
         if (quit_signal) game_screen = SCREEN_QUIT;   // also one that came during start-up
@@ -312,6 +327,8 @@ void run_screen_loop() {
         if (entering && game_screen == SCREEN_MENU) open_pads();
         while (game_screen == SCREEN_MENU) menu_frame();
         while (game_screen == SCREEN_SETTINGS) settings_frame();
+        while (game_screen == SCREEN_ONLINE_FORM) online_form_frame();
+        while (game_screen == SCREEN_ONLINE) online_frame();
         // An overlay keeps its race frame open until the frame is done.
         while (game_screen == SCREEN_RACE || race_frame_open()) race_screen_pass();
         if (game_screen == SCREEN_LOAD) load_level();
@@ -423,6 +440,10 @@ int SDL_main(int argc, char** argv) {
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (options.replay_file && !start_watching()) {
+        shutdown_game();
+        return 2;
+    }
+    if (!start_online(options)) {
         shutdown_game();
         return 2;
     }

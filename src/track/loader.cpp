@@ -159,12 +159,8 @@ void walk_route(Track& track) {
     if (watched) level_watch->walk({cx, cy, heading, false, false, true});
 }
 
-void load_level_file(Track& track, const char* path, Random& random) {
-    std::string why;
-    FILE* f = open_regular_file(path, MAX_LEVEL_FILE_BYTES, why);
-    if (!f)
-        std::fprintf(stderr, "chainball: level file %s: %s, loaded as an empty level\n",
-                     printable(path, 200).c_str(), why.c_str());
+// Reads the opened level `f` (null: none) named `path` in messages.
+static void load_level_stream(Track& track, FILE* f, const char* path, Random& random) {
     std::string as_written;
     int size = read_size_field(f, as_written);
     bool read_cells = f != nullptr;
@@ -191,4 +187,18 @@ void load_level_file(Track& track, const char* path, Random& random) {
     for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0};
 
     walk_route(track);
+}
+
+void load_level_file(Track& track, const char* path, Random& random) {
+    std::string why;
+    FILE* f = open_regular_file(path, MAX_LEVEL_FILE_BYTES, why);
+    if (!f)
+        std::fprintf(stderr, "chainball: level file %s: %s, loaded as an empty level\n",
+                     printable(path, 200).c_str(), why.c_str());
+    load_level_stream(track, f, path, random);
+}
+
+void load_level_text(Track& track, const char* name, const std::string& text, Random& random) {
+    FILE* f = text.empty() ? nullptr : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    load_level_stream(track, f, name, random);
 }

@@ -112,3 +112,5 @@ void catalogue_of_one_file(const char* path);
 // A file that cannot be used (missing, not a regular file, too large) loads
 // as an empty level, with one line on stderr naming the cause.
 void load_level_file(Track& track, const char* path, Random& random);
+// The same for a level held in memory (`name` only in messages).
+void load_level_text(Track& track, const char* name, const std::string& text, Random& random);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer drivers: a race step with Classic against Expert drivers
 // (CPU time, same run), the racing line's build on a 40 x 40 track, and the
 // lap table of every driver on every shipped track.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Good and Expert drivers: the racing line, determinism, replays of their
 // races, no stall on any shipped track, and the order of the difficulties.
 #include <gtest/gtest.h>

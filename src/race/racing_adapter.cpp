@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Good and Expert drivers in the race: what each sees, read from the race.
 #include "race/racing_adapter.h"
 

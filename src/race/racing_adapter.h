@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the Good and Expert drivers meet the race: the one place that reads
 // the race's racers, balls and checkpoint flags for them. The race's
 // difficulty chooses them for the computer racers 2 and 3; Classic keeps the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Good and Expert drivers. Each step the driver foretells a handful of short
 // plans by the head's own movement rules (turn one way for so many steps,
 // then run straight; at full throttle, or braking first) and takes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Good and Expert computer drivers: from what a racer sees to the four
 // controls a human racer has, so they move by the human rules. They drive by
 // the racing line of their chain length (track/racing_line.h), foretelling

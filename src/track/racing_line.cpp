@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The racing line: per-cell costs from the tiles, then one cost-to-go search
 // per leg, from the finish backwards, each seeded with the cost of the rest
 // of the lap where its target is reached.

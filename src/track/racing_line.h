@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The racing line of a track for one chain length: a cost-to-go field over a
 // grid of 25-pixel cells, for each leg of a lap (to checkpoint 0, 1, ...,
 // then to the finish strip), built once at race set-up from the track's

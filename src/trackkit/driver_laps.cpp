@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lap times of the drivers: the race set up as the level-load screen sets it
 // up, stepped until the measured racer's first lap.
 #include "trackkit/driver_laps.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lap times of the computer drivers and of two script drivers on a track,
 // raced headless with the game's own rules, with the stall watch that holds
 // every driver to moving on. The only place the kit drives the race for

@@ -27,6 +27,8 @@ struct script_driver {
 
     unsigned bits(const Track& track, float x, float y, int heading) {
         const int n = track.waypoint_count < MAX_WAYPOINTS ? track.waypoint_count : MAX_WAYPOINTS;
+        // The tracks come loaded; cppcheck follows only a cleared one here.
+        // cppcheck-suppress knownConditionTrueFalse
         if (n <= 0) return ACTION_FORWARD;
         for (int guard = 0; guard < n; guard++) {
             const waypoint& w = track.waypoints[target];

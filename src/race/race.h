@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/input.h"
 #include "draw/random.h"
@@ -80,7 +81,9 @@ struct RaceSetup {
 // (one draw or more per slowing cell), the computer drivers' first
 // waypoint, the placement (one draw per ball). The draws only pick
 // pictures.
-void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path);
+// With `level_text` the level is that text (a replay's own track), named `path`.
+void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path,
+                const std::string* level_text = nullptr);
 
 // What the race frame draws between the simulation steps. Any hook may be null.
 struct race_hooks {
@@ -109,6 +112,9 @@ int racer_length(const Race& race, int r);   // 0 for an index outside 0..RACERS
 int active_racers(const Race& race);         // racers taking part
 int finished_racers(const Race& race);       // racers with completed_laps >= laps
 bool race_over(const Race& race);
+
+// The camera of a view that follows racer `r`'s head.
+void follow_camera(const Race& race, const Track& track, int r, int& cx, int& cy);
 
 int view_half_width(const Race& race);
 int view_half_height(const Race& race);

@@ -35,7 +35,8 @@ int view_half_height(const Race& race) { return race.view_height / 2; }
 
 static int cut_length(int n) { return n < 0 ? 0 : n > MAX_BALLS ? MAX_BALLS : n; }
 
-void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path) {
+void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path,
+                const std::string* level_text) {
     for (int r = 0; r < RACERS; r++) race.lengths[r] = cut_length(setup.lengths[r]);
     race.laps = setup.laps;
     race.two_players = setup.two_players;
@@ -46,7 +47,8 @@ void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup
     reset_race_progress(race);
     if (race.two_players) race.computer_acceleration[1] = race.acceleration;
 
-    load_level_file(track, path, random);
+    if (level_text) load_level_text(track, *level_text, path, random);
+    else load_level_file(track, path, random);
     for (unsigned char& lit : race.checkpoint_lit) lit = 0;
     race.racers[1].next_waypoint = 0;
     race.racers[2].next_waypoint = 0;

@@ -1,10 +1,12 @@
 // Recording the races of a run and watching a replay in the game.
 #include "replay/session.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,10 +32,15 @@ static script_position watched_at;     // its next step
 static RaceSettings saved_settings;    // the run's own, while watching
 static bool saved_two_player = false;
 
+static bool written = false;           // the race being recorded is kept already
+static int recordings_kept = 0;        // the full game's folder: the newest kept, 0 = all
+static long long recordings_cap = 0;   // and their bytes together
 static bool in_race = false;           // between a race's first and last frame
 static long long race_steps = 0;       // steps of that race so far
 
-bool start_recording(const std::string& dir) {
+bool start_recording(const std::string& dir, int keep, long long max_bytes) {
+    recordings_kept = keep;
+    recordings_cap = max_bytes;
     struct stat st;
     if (stat(dir.c_str(), &st) != 0 && errno == ENOENT) mkdir(dir.c_str(), 0777);
     std::string cause;
@@ -71,9 +78,11 @@ bool load_replay_to_watch(const std::string& file, bool force) {
                      why.c_str());
         return false;
     }
+    // A replay that carries its track was checked against its hash as it was read.
     if (!parse_replay(text, watched, why) ||
-        !check_replay_track(watched, level_file_path(watched.track_name.c_str()), force, why,
-                            warning)) {
+        (watched.track_text.empty() &&
+         !check_replay_track(watched, level_file_path(watched.track_name.c_str()), force, why,
+                             warning))) {
         std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
         return false;
     }
@@ -87,12 +96,16 @@ bool start_watching() {
     int index = -1;
     for (int i = 0; i <= last_level_index && i < MAX_LEVELS && index < 0; i++)
         if (watched.track_name == level_names[i]) index = i;
-    if (index < 0) {
+    if (index < 0 && watched.track_text.empty()) {
         std::fprintf(stderr, "chainball: replay track %s is not in the level catalogue\n",
                      watched.track_name.c_str());
         return false;
     }
     saved_settings = race_settings;
+    if (!watched.track_text.empty()) {
+        track_text_override = &watched.track_text;
+        index = race_settings.level_index;
+    }
     saved_two_player = two_players;
     apply_replay_settings(watched);
     race_settings.level_index = index;
@@ -123,6 +136,9 @@ void replay_frame_start(Race& race, Track& track) {
                            why))
         bytes.clear();
     recorded.track_sha256 = sha256_hex(bytes);
+    // A track from outside the catalogue travels with its replay.
+    if (track_file_override) recorded.track_text = bytes;
+    written = false;
     capture_race_setup(recorded, race, track);
     recorded_start = std::time(nullptr);
 }
@@ -132,6 +148,8 @@ void replay_input(RaceInput& input) {
     script_position next = watched_at;
     input = input_of_script_keys(next_script_keys(watched.keys, next));
 }
+
+static void write_recording_once(const Race& race);
 
 bool replay_step_done(const Race& race, RaceInput input) {
     if (!in_race) return false;
@@ -145,6 +163,8 @@ bool replay_step_done(const Race& race, RaceInput input) {
     const int driving = race.two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
     append_script_step(recorded.keys, script_keys_of_input(input) & driving);
     if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum(race)});
+    // Kept the moment the race is over, not when its race-end screen is left.
+    if (race_over(race)) write_recording_once(race);
     return false;
 }
 
@@ -176,6 +196,14 @@ static void write_recording() {
         return;
     }
     last_written = path;
+    if (recordings_kept > 0) prune_recordings(record_folder, recordings_kept, recordings_cap);
+}
+
+static void write_recording_once(const Race& race) {
+    if (written) return;
+    written = true;
+    recorded.result = current_result(race, race_steps);
+    write_recording();
 }
 
 void replay_frame_end(const Race& race) {
@@ -185,16 +213,64 @@ void replay_frame_end(const Race& race) {
         // Leaving the watched race gives back the run's own settings.
         race_settings = saved_settings;
         two_players = saved_two_player;
+        track_text_override = nullptr;
         watching = false;
         watch_loaded = false;
         return;
     }
-    recorded.result = current_result(race, race_steps);
-    write_recording();
+    write_recording_once(race);
+}
+
+void stop_recording() { record_folder.clear(); }
+
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    if (!d) {
+        why = std::strerror(errno);
+        return names;
+    }
+    const size_t ext = std::strlen(REPLAY_EXTENSION);
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() <= ext || name[0] == '.' || name.compare(name.size() - ext, ext, REPLAY_EXTENSION) != 0)
+            continue;
+        names.push_back(name);
+        // Newest first, and never more than `most` held.
+        if (names.size() > 2 * most + 64) {
+            std::sort(names.rbegin(), names.rend());
+            names.resize(most);
+        }
+    }
+    closedir(d);
+    std::sort(names.rbegin(), names.rend());
+    if (names.size() > most) names.resize(most);
+    return names;
+}
+
+void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
+    std::string why;
+    const std::vector<std::string> names = replay_files(dir, MAX_LISTED_REPLAYS, why);
+    long long total = 0;
+    int kept = 0;
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        struct stat st;
+        // Only our own regular files; a link is never followed out of the folder.
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        total += st.st_size;
+        if (kept < keep && total <= max_bytes) {
+            kept++;
+            continue;
+        }
+        unlink(path.c_str());
+    }
 }
 
 void reset_replay_session() {
     record_folder.clear();
+    recordings_kept = 0;
+    written = false;
     last_written.clear();
     watch_loaded = watching = false;
     in_race = false;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "race/race.h"
 
@@ -15,7 +16,24 @@ constexpr const char* REPLAY_EXTENSION = ".cbreplay";
 // --record DIR, before any window opens: checks that a file can be made in
 // the folder (making the folder when it is missing) and records every race
 // from then on. False after one line on stderr naming the cause.
-bool start_recording(const std::string& dir);
+// With `keep` above 0 only the newest `keep` replays of the folder, at most
+// `max_bytes` together, are kept after each race (the full game's own folder).
+bool start_recording(const std::string& dir, int keep = 0, long long max_bytes = 0);
+void stop_recording();
+
+// Replays the game keeps in its own folder: the newest, and their size together.
+constexpr int KEPT_REPLAYS = 50;
+constexpr long long KEPT_REPLAY_BYTES = 64LL << 20;
+// A folder listing stops holding names past this many (newest first).
+constexpr size_t MAX_LISTED_REPLAYS = 1000;
+
+// The replay file names (*.cbreplay, no hidden ones) in `dir`, newest
+// first (their names start with the date), at most `most`. Empty with the
+// cause in `why` when the folder cannot be read.
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why);
+// Removes the oldest replays of `dir` past the newest `keep` and past
+// `max_bytes` together. Only regular files are looked at or removed.
+void prune_recordings(const std::string& dir, int keep, long long max_bytes);
 
 // --replay FILE, before any window opens: reads the replay and checks its
 // track, levelit/NAME.txt in the data folder, against the recorded hash (`force` lets a

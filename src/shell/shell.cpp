@@ -22,7 +22,9 @@
 #include "core/pads.h"
 #include "core/present.h"
 #include "core/state.h"
+#include "core/config.h"
 #include "menu/menu.h"
+#include "menu/trial.h"
 #include "shell/music.h"
 #include "shell/options.h"
 #include "shell/window.h"
@@ -322,6 +324,10 @@ void run_screen_loop() {
         while (game_screen == SCREEN_SETTINGS) settings_frame();
         // An overlay keeps its race frame open until the frame is done.
         while (game_screen == SCREEN_RACE || race_frame_open()) race_screen_pass();
+        after_race_screens();
+        while (game_screen == SCREEN_TIME_TRIAL) time_trial_frame();
+        while (game_screen == SCREEN_REPLAYS) replays_frame();
+        while (game_screen == SCREEN_RECORDS) records_frame();
         if (game_screen == SCREEN_LOAD) load_level();
     }
 }
@@ -406,6 +412,10 @@ int SDL_main(int argc, char** argv) {
     if (!replays_before_window(record_dir, replay_file, options.force)) return 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
+    if (options.extras) {
+        const game_config settings = read_config(config_path(), stderr);
+        start_trial_extras(settings.ghosts, settings.recording);
+    }
     if (options.replay_file && !start_watching()) {
         shutdown_game();
         return 2;

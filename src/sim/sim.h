@@ -23,6 +23,7 @@ struct sim_options {
     long long steps = -1;         // -1: as many as the script holds
     unsigned int seed = 1;
     std::string level_file;
+    std::string level_text;       // a replay's own track, used in place of level_file
     std::string replay_file;      // --replay: the race, keys and result from a replay
     std::string track_file;       // --track: the replay's track when not in the catalogue
     bool force = false;           // --force: race a replay on a track of other bytes

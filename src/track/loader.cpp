@@ -158,12 +158,8 @@ void walk_route(Track& track) {
     if (watched) level_watch->walk({cx, cy, heading, false, false, true});
 }
 
-void load_level_file(Track& track, const char* path, Random& random) {
-    std::string why;
-    FILE* f = open_regular_file(path, MAX_LEVEL_FILE_BYTES, why);
-    if (!f)
-        std::fprintf(stderr, "chainball: level file %s: %s, loaded as an empty level\n",
-                     printable(path, 200).c_str(), why.c_str());
+// The level in `f` (null: none), named `path` in the messages; closes `f`.
+static void load_level_from(Track& track, FILE* f, const char* path, Random& random) {
     std::string as_written;
     int size = read_size_field(f, as_written);
     bool read_cells = f != nullptr;
@@ -190,4 +186,23 @@ void load_level_file(Track& track, const char* path, Random& random) {
     for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0};
 
     walk_route(track);
+}
+
+void load_level_file(Track& track, const char* path, Random& random) {
+    std::string why;
+    FILE* f = open_regular_file(path, MAX_LEVEL_FILE_BYTES, why);
+    if (!f)
+        std::fprintf(stderr, "chainball: level file %s: %s, loaded as an empty level\n",
+                     printable(path, 200).c_str(), why.c_str());
+    load_level_from(track, f, path, random);
+}
+
+void load_level_text(Track& track, const std::string& text, const char* name, Random& random) {
+    FILE* f = nullptr;
+    if (text.size() > (size_t)MAX_LEVEL_FILE_BYTES)
+        std::fprintf(stderr, "chainball: level %s: larger than %lld bytes, loaded as an empty level\n",
+                     printable(name, 200).c_str(), MAX_LEVEL_FILE_BYTES);
+    else if (!text.empty())
+        f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    load_level_from(track, f, name, random);
 }

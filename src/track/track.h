@@ -94,6 +94,9 @@ extern const level_load_watch* level_watch;   // null except while a check runs
 // The file every race loads instead of the catalogue's chosen one: set by
 // `chainball --track FILE` for the whole run, null otherwise.
 extern const char* track_file_override;
+// A level's text every race loads instead of a file while it is set: the
+// track a watched replay carries. Null otherwise.
+extern const std::string* track_text_override;
 // The name a level file goes by: its base name less ".txt".
 std::string level_name_of_file(const std::string& path);
 // Makes the catalogue hold just the level file at `path`, named after it
@@ -107,3 +110,6 @@ void catalogue_of_one_file(const char* path);
 // A file that cannot be used (missing, not a regular file, too large) loads
 // as an empty level, with one line on stderr naming the cause.
 void load_level_file(Track& track, const char* path, Random& random);
+// The same for a level file's text held in memory (a replay's own track),
+// named `name` in the messages.
+void load_level_text(Track& track, const std::string& text, const char* name, Random& random);

@@ -6,6 +6,10 @@
 
 #include "core/files.h"
 
+// As in the settings module: header-only and without exceptions, the same
+// in every file that includes it.
+#define TOML_HEADER_ONLY 1
+#define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
 std::string chainball_data_home() {
@@ -39,6 +43,11 @@ bool hex64(const std::string& s) {
     return true;
 }
 
+bool refuse(std::string& why, const char* reason) {
+    why = reason;
+    return false;
+}
+
 // One [[record]] table into `e`; false with the reason.
 bool read_entry(const toml::table& t, record_entry& e, std::string& why) {
     auto str = [&t](const char* key, std::string& out) {
@@ -55,18 +64,18 @@ bool read_entry(const toml::table& t, record_entry& e, std::string& why) {
     };
     std::string kind;
     long long laps, length, steps, lap = 0, from = 0;
-    if (!str("track", e.track) || !plain_name(e.track, 49)) return why = "no usable 'track'", false;
+    if (!str("track", e.track) || !plain_name(e.track, 49)) return refuse(why, "no usable 'track'");
     if (!str("track_sha256", e.track_sha256) || !hex64(e.track_sha256))
-        return why = "'track_sha256' must be 64 lower-case hex digits", false;
-    if (!num("laps", 1, 999, laps)) return why = "'laps' must be a whole number from 1 to 999", false;
-    if (!num("length", 1, 10, length)) return why = "'length' must be a whole number from 1 to 10", false;
+        return refuse(why, "'track_sha256' must be 64 lower-case hex digits");
+    if (!num("laps", 1, 999, laps)) return refuse(why, "'laps' must be a whole number from 1 to 999");
+    if (!num("length", 1, 10, length)) return refuse(why, "'length' must be a whole number from 1 to 10");
     if (!str("kind", kind) || (kind != "lap" && kind != "race"))
-        return why = "'kind' must be \"lap\" or \"race\"", false;
-    if (!num("steps", 1, 50LL * 60 * 60 * 24, steps)) return why = "'steps' must be a whole number from 1 to 4320000", false;
+        return refuse(why, "'kind' must be \"lap\" or \"race\"");
+    if (!num("steps", 1, 50LL * 60 * 60 * 24, steps)) return refuse(why, "'steps' must be a whole number from 1 to 4320000");
     e.kind = kind == "lap" ? record_kind::lap : record_kind::race;
     if (e.kind == record_kind::lap &&
         (!num("lap", 1, laps, lap) || !num("from_step", 0, 50LL * 60 * 60 * 24, from)))
-        return why = "a lap record needs 'lap' (1 to its laps) and 'from_step'", false;
+        return refuse(why, "a lap record needs 'lap' (1 to its laps) and 'from_step'");
     e.laps = (int)laps;
     e.length = (int)length;
     e.steps = steps;
@@ -85,15 +94,15 @@ bool same_slot(const record_entry& a, const record_entry& b) {
 
 records parse_records(const std::string& text, std::vector<std::string>& problems) {
     records r;
-    toml::table doc;
-    try {
-        doc = toml::parse(text);
-    } catch (const toml::parse_error& e) {
+    toml::parse_result parsed = toml::parse(text);
+    if (!parsed) {
         std::ostringstream why;
-        why << "not TOML (line " << e.source().begin.line << ": " << e.description() << ")";
+        why << "not TOML (line " << parsed.error().source().begin.line << ": " << parsed.error().description()
+            << ")";
         problems.push_back(why.str());
         return r;
     }
+    const toml::table doc = std::move(parsed).table();
     const toml::array* list = doc["record"].as_array();
     if (!list) {
         if (doc.contains("record")) problems.push_back("'record' must be a list of [[record]] tables");
@@ -156,7 +165,7 @@ std::string format_records(const records& r) {
     std::ostringstream out;
     out << "# Chainball's records, kept by the full game (chainball --extras).\n"
            "# steps are 20 ms each; each replay file lies beside this one.\n\n"
-        << toml::toml_formatter(doc) << "\n";
+        << doc << "\n";
     return out.str();
 }
 

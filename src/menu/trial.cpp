@@ -75,9 +75,9 @@ static std::string today() {
 
 // A replay kept beside the records: read whole, within the replay limits.
 static bool read_record_replay(const std::string& name, replay& out, std::string& why) {
-    std::string text;
+    std::string bytes;
     const std::string path = records_folder() + "/" + name;
-    return read_regular_file(path.c_str(), MAX_REPLAY_BYTES, text, why) && parse_replay(text, out, why);
+    return read_regular_file(path.c_str(), MAX_REPLAY_BYTES, bytes, why) && parse_replay(bytes, out, why);
 }
 
 // ---- the race's additions --------------------------------------------
@@ -381,9 +381,9 @@ static void describe(listed_replay& l) {
     if (l.read) return;
     l.read = true;
     replay r;
-    std::string text, why;
+    std::string bytes, why;
     const std::string path = replays_folder() + "/" + l.name;
-    if (!read_regular_file(path.c_str(), MAX_REPLAY_BYTES, text, why) || !parse_replay(text, r, why)) {
+    if (!read_regular_file(path.c_str(), MAX_REPLAY_BYTES, bytes, why) || !parse_replay(bytes, r, why)) {
         l.line = printable(l.name, 24) + ": " + why;
         return;
     }
@@ -422,10 +422,10 @@ static void watch(const listed_replay& l) {
 // A copy that carries its track, in the data folder's exported/.
 static void export_replay(const listed_replay& l) {
     replay r;
-    std::string text, why;
+    std::string bytes, why;
     const std::string home = chainball_data_home();
-    if (!read_regular_file((replays_folder() + "/" + l.name).c_str(), MAX_REPLAY_BYTES, text, why) ||
-        !parse_replay(text, r, why)) {
+    if (!read_regular_file((replays_folder() + "/" + l.name).c_str(), MAX_REPLAY_BYTES, bytes, why) ||
+        !parse_replay(bytes, r, why)) {
         say("cannot export " + printable(l.name, 100) + ": " + why);
         return;
     }

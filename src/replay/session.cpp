@@ -250,7 +250,7 @@ std::vector<std::string> replay_files(const std::string& dir, size_t most, std::
 
 void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
     std::string why;
-    const std::vector<std::string> names = replay_files(dir, MAX_LISTED_REPLAYS, why);
+    const std::vector<std::string> names = replay_files(dir, MAX_PRUNED_NAMES, why);
     long long total = 0;
     int kept = 0;
     for (const std::string& name : names) {
@@ -258,6 +258,8 @@ void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
         struct stat st;
         // Only our own regular files; a link is never followed out of the folder.
         if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // Larger than any replay: not one of ours, left alone.
+        if (st.st_size > MAX_REPLAY_BYTES) continue;
         total += st.st_size;
         if (kept < keep && total <= max_bytes) {
             kept++;

@@ -26,6 +26,8 @@ constexpr int KEPT_REPLAYS = 50;
 constexpr long long KEPT_REPLAY_BYTES = 64LL << 20;
 // A folder listing stops holding names past this many (newest first).
 constexpr size_t MAX_LISTED_REPLAYS = 1000;
+// Pruning looks at this many of the newest names: a folder holding more is not ours alone.
+constexpr size_t MAX_PRUNED_NAMES = 100000;
 
 // The replay file names (*.cbreplay, no hidden ones) in `dir`, newest
 // first (their names start with the date), at most `most`. Empty with the

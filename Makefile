@@ -1,25 +1,43 @@
-# Quick start: `make play` or `make test`. Both install what is missing first.
+# Quick start: `make play` or `make test`. Both install what is missing first:
+# make play only what the game needs, make test everything.
 BUILD ?= build
+PACKAGE_BUILD ?= build-package
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: track-laps all deps build fuzz-build play test fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
+.PHONY: track-laps all deps game-deps game play-build build fuzz-build play test fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
 
 all: build
 
 deps:
 	@bash scripts/install-deps
 
+game-deps:
+	@bash scripts/install-deps --game
+
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ_BUILD_DIR=$(CURDIR)/$(FUZZ_BUILD)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHAINBALL_TESTS=ON -DFUZZ_BUILD_DIR=$(CURDIR)/$(FUZZ_BUILD)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The three programs, their data and installed files alone: no test suite,
+# no benchmark. A new build folder is made without the tests (their
+# packages may be missing); one that has them keeps them.
+CONFIGURE_GAME = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCHAINBALL_TESTS=OFF)
+game: game-deps
+	$(CONFIGURE_GAME)
+	cmake --build $(BUILD) -j $(JOBS) --target chainball chainball-sim chainball-track data_folder dist_files
+
+# Just what a game needs: the game and its data folder.
+play-build: game-deps
+	$(CONFIGURE_GAME)
+	cmake --build $(BUILD) -j $(JOBS) --target chainball data_folder
 
 # The libFuzzer targets need clang, so they get a build folder of their own.
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCHAINBALL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-play: build
+play: play-build
 	cd $(BUILD) && ./chainball
 
 test: build fuzz-build
@@ -46,20 +64,23 @@ bench-window: build
 	bash bench/window_screens.sh $(BUILD)
 
 # Installs under PREFIX (default /usr/local), honouring DESTDIR; uninstall
-# removes what the last install wrote. See docs/packaging.md.
+# removes what the install of the same DESTDIR and PREFIX wrote, and the
+# folders it made. See docs/packaging.md.
 PREFIX ?= /usr/local
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+install: game
+	bash scripts/install-tree install $(BUILD) $(PREFIX)
 
 uninstall:
-	cmake --build $(BUILD) --target uninstall
+	bash scripts/install-tree uninstall $(BUILD) $(PREFIX)
 
-# The Debian package, and the package with its file list and lintian.
-package: build
-	bash scripts/package-check.sh --build-only $(BUILD)
+# The Debian package, built in a folder of its own with the distribution's
+# build flags, the same bytes for the same commit; package-check adds its
+# file list, hardening-check and lintian.
+package: deps
+	bash scripts/package-check.sh --build-only $(PACKAGE_BUILD)
 
-package-check: build
-	bash scripts/package-check.sh $(BUILD)
+package-check: deps
+	bash scripts/package-check.sh $(PACKAGE_BUILD)
 
 # The README's and the metainfo's screenshots, taken under Xvfb.
 screenshots: build
@@ -73,7 +94,7 @@ docs: build
 	/usr/bin/python3 tools/make_track_docs.py $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)
 
 # A lap of every shipped track driven in a real window (about 6 minutes).
 track-laps: build

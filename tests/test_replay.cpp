@@ -155,7 +155,12 @@ TEST(ReplayFile, BadFilesNamedWithoutACrash) {
         {"", "empty file"},
         {"\x7f" "ELF\x01\x02 garbage", "not a Chainball replay"},
         {edited(good, "chainball-replay 1", "chainball-replay 3"), "this game reads versions 1 and 2"},
-        {edited(good, "chainball-replay 1", "chainball-replay"), "version ''"},
+        {edited(good, "chainball-replay 1", "chainball-replay"), "should read 'chainball-replay 1', it reads 'chainball-replay'"},
+        {edited(good, "chainball-replay 1", "chainball-replay 1 extra"), "it reads 'chainball-replay 1 extra'"},
+        {edited(good, "chainball-replay 1", "chainball-replay \x1b[2J" + std::string(100000, 'x')),
+         "it reads 'chainball-replay \\x1b[2Jxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"},
+        {"\xef\xbb\xbf" + good, "starts with a byte-order mark (EF BB BF)"},
+        {edited(good, "chainball-replay 1\n", "chainball-replay 1\rtrack x\r"), "end in a carriage return alone"},
         {edited(good, "track Straight", "track ../../etc/passwd"), "is no track name"},
         {edited(good, "track Straight 6c80", "track Straight 6C80"), "64 hex digits"},
         {edited(good, "players 1", "players 3"), "from 1 to 2"},
@@ -171,11 +176,12 @@ TEST(ReplayFile, BadFilesNamedWithoutACrash) {
         {edited(good, "pictures 3", "pictures 2"), "needs 3 values"},
         {edited(good, "pictures 3 0 1 0", "pictures 2 0 1"), "2 pictures for 3 balls"},
         {edited(good, "keys 4", "keys 999999999999"), "from 0 to"},
-        {edited(good, "keys 4", "keys 40"), "the file ends before"},
+        {edited(good, "keys 4", "keys 40"), "should hold 40 lines, but its line 5 is a 'check' line"},
+        {good.substr(0, good.find("44 UP")), "should hold 4 lines; the file ends before, after 3"},
         {edited(good, "44 UP", "44 UP JUMP"), "unknown key 'JUMP'"},
         {edited(good, "44 UP", "-44 UP"), "expected a step count"},
         {edited(good, "44 UP", "5000000 UP"), "more than 4320000 steps"},
-        {edited(good, "24\n", "9223372036854775807\n"), "too many steps"},
+        {edited(good, "24\n", "9223372036854775807\n"), "more than 4320000 steps"},
         {edited(good, "44 UP", "45 UP"), "the key section holds 130 steps"},
         {edited(good, "check 100", "check 50"), "from 51 to 129"},
         {edited(good, "check 50 20779834", "check 50 2077983"), "8 hex digits"},
@@ -188,6 +194,7 @@ TEST(ReplayFile, BadFilesNamedWithoutACrash) {
         EXPECT_FALSE(parse_replay(b.text, r, error)) << b.says;
         EXPECT_NE(error.find(b.says), std::string::npos) << "expected '" << b.says << "' in: " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_LT(error.size(), 300u) << error;
     }
 
     // Cut after any line, the file is refused: every part up to the result counts.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,6 +142,13 @@ TEST(Shell, NoDisplayExitsWithOneUnlessTheDriverWasChosen) {
                                    "no-display.txt", err),
               1);
     EXPECT_EQ(err, "chainball: cannot open a window: no display (cannot reach DISPLAY :97)\n");
+    // Before that line, nothing on the terminal: no text driver was tried.
+    EXPECT_EQ(run_capturing_stderr(quiet + "DISPLAY=:97 timeout 20 ./chainball < /dev/null > no-display-out.txt",
+                                   "no-display.txt", err),
+              1);
+    std::ifstream terminal("no-display-out.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(terminal), {}), "");
+    unlink("no-display-out.txt");
     // A driver named by the player is used: the game runs until stopped.
     EXPECT_EQ(run_capturing_stderr("env -u DISPLAY SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 2 ./chainball",
                                    "no-display.txt", err),
@@ -180,7 +189,7 @@ TEST(Shell, NoWindowIsOneLineAndStatusOne) {
 }
 
 // Start-up turns each ball picture to 360 angles: a huge one is refused
-// before anything is decoded, by its header, or after decoding when it is
+// before anything is decoded, by its header, and so is any picture that is
 // no PNG.
 TEST(Shell, HugeBallPicturesAreRefusedAtOnce) {
     if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
@@ -194,28 +203,52 @@ TEST(Shell, HugeBallPicturesAreRefusedAtOnce) {
     EXPECT_NE(err.find("filut/pallura1.png is 1600 x 1600 pixels; a ball picture may be at most 128 x 128"),
               std::string::npos) << err;
 
-    // A 200 x 200 BMP in a .png file: decoded, then refused.
+    // A 200 x 200 BMP in a .png file: no PNG, refused by its header.
     SDL_Surface* big = SDL_CreateRGBSurface(SDL_SWSURFACE, 200, 200, 32, 0, 0, 0, 0);
     const std::string bmp = scratch_dir() + "/big.bmp";
     ASSERT_EQ(SDL_SaveBMP(big, bmp.c_str()), 0);
     SDL_FreeSurface(big);
     EXPECT_EQ(run_game_copy(data + "cp " + bmp + " filut/pallura3.png", err), 1);
-    EXPECT_NE(err.find("filut/pallura3.png is 200 x 200 pixels"), std::string::npos) << err;
+    EXPECT_NE(err.find("filut/pallura3.png is not a PNG picture (it starts with 'BM"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+
+    // A 20000 x 20000 GIF atlas and a 5000 x 5000 JPEG logo: one line each,
+    // status 1, no decoder run (the GIF one crashed in SDL_image).
+    const std::string gif = "printf 'GIF89a\\040\\116\\040\\116\\367\\0\\0' > filut/set.png";
+    EXPECT_EQ(run_game_copy(data + gif, err), 1);
+    EXPECT_EQ(err.rfind("chainball: cannot start, picture /", 0), 0u) << err;   // the data folder, whole
+    EXPECT_NE(err.find("/filut/set.png is not a PNG picture (it starts with 'GIF89a N...')\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    const std::string jpeg = "printf '\\377\\330\\377\\300\\0\\21\\10\\23\\210\\23\\210\\3' > filut/pp.png";
+    EXPECT_EQ(run_game_copy(data + jpeg, err), 1);
+    EXPECT_NE(err.find("filut/pp.png is not a PNG picture (it starts with '\\xff\\xd8"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    // A PNG header with nothing behind it: the decoder's complaint in the one line.
+    EXPECT_EQ(run_game_copy(data + "head -c 33 filut/donut.png > d && mv d filut/donut.png", err), 1);
+    EXPECT_NE(err.find("filut/donut.png cannot be decoded"), std::string::npos) << err;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
 }
 
-// SIGTERM and SIGINT end the game through its normal shut-down: the status
-// a shell expects of a program stopped by that signal, and nothing on stderr.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end the game through its normal
+// shut-down: the status a shell expects of a program stopped by that signal,
+// and nothing on stderr. SIGPIPE is ignored.
 TEST(Shell, QuitSignalsEndTheGame) {
     if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
     const std::string data = copy_data_here();
-    for (const char* sig : {"TERM", "INT"}) {
+    for (const char* sig : {"TERM", "INT", "HUP", "QUIT", "PIPE"}) {
         std::string err;
         // A shell that signals itself a second later, then becomes the
         // game's `timeout`, which hands the signal on to the game.
-        const std::string run = std::string("sh -c '(sleep 1; kill -") + sig + " $$) & exec \"$@\"' sh";
+        // SIGPIPE is ignored: sent to the game itself (`timeout` would die of
+        // it), then a SIGTERM a second later finds the game still running.
+        const std::string run = std::string(sig) == "PIPE"
+            ? "sh -c '(sleep 1; kill -PIPE $(pgrep -x -P $$ chainball); sleep 1; kill -TERM $$) & exec \"$@\"' sh"
+            : std::string("sh -c '(sleep 1; kill -") + sig + " $$) & exec \"$@\"' sh";
         const int status = run_game_copy(data, err, run);
-        EXPECT_EQ(status, std::string(sig) == "TERM" ? 128 + SIGTERM : 128 + SIGINT) << sig << ": " << err;
+        const std::string name = sig;
+        const int want = name == "TERM" ? 128 + SIGTERM : name == "INT" ? 128 + SIGINT
+                       : name == "HUP" ? 128 + SIGHUP : name == "QUIT" ? 128 + SIGQUIT : 128 + SIGTERM;
+        EXPECT_EQ(status, want) << sig << ": " << err;
         EXPECT_EQ(err, "") << sig;
     }
 }

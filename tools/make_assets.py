@@ -49,7 +49,11 @@ def make_icons():
         save_png(img, os.path.join(folder, 'chainball-%d.png' % size))
     with open(os.path.join(folder, 'chainball.svg'), 'w') as f:
         f.write(icons.make_svg())
-    print('icons: chainball-{%s}.png and chainball.svg in dist/icons/' % ','.join(map(str, icons.SIZES)))
+    # The window's own icon, which the game sets at start-up: 32 pixels, as
+    # window managers show it.
+    save_png(icons.make_pngs()[32], os.path.join(DATA, 'icon.png'))
+    print('icons: chainball-{%s}.png and chainball.svg in dist/icons/, icon.png in filut/' %
+          ','.join(map(str, icons.SIZES)))
 
 
 def make_levels():

@@ -61,6 +61,11 @@ bool read_regular_file(const char* path, long long max_bytes, std::string& conte
     FILE* f = open_regular_file(path, max_bytes, why);
     if (!f) return false;
     content.clear();
+    // Room for the whole file at once: growing by doubling would hold up to
+    // three times its size for a moment.
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && st.st_size >= 0 && st.st_size <= max_bytes)
+        content.reserve((size_t)st.st_size + 1);
     char buf[65536];
     size_t n;
     // Never past the cap, even if the file grows while it is read.

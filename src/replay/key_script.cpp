@@ -42,6 +42,26 @@ static bool key_bit(std::string name, int& bit) {
     return false;
 }
 
+bool parse_key_line(const std::vector<std::string>& words, sim_segment& segment, std::string& error) {
+    const std::string& count_word = words[0];
+    long long count;
+    if (!parse_integer(count_word, 0, LLONG_MAX, count) || count_word[0] == '-' || count_word[0] == '+') {
+        error = "expected a step count, got '" + printable(count_word) + "'";
+        return false;
+    }
+    int keys = 0;
+    for (size_t i = 1; i < words.size(); i++) {
+        int bit;
+        if (!key_bit(words[i], bit)) {
+            error = "unknown key '" + printable(words[i]) + "' (keys: UP DOWN LEFT RIGHT W A S D)";
+            return false;
+        }
+        keys |= bit;
+    }
+    segment = {count, keys};
+    return true;
+}
+
 bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
                       std::string& error) {
     script.clear();
@@ -49,36 +69,25 @@ bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
     std::string line;
     int line_no = 0;
     long long total = 0;
+    std::vector<std::string> words;
     while (std::getline(in, line)) {
         line_no++;
-        std::istringstream words(line);
-        std::string count_word;
-        if (!(words >> count_word)) continue;   // blank line
-        if (count_word[0] == '#') continue;      // comment
-        long long count;
-        if (!parse_integer(count_word, 0, LLONG_MAX, count) || count_word[0] == '-' ||
-            count_word[0] == '+') {
-            error = "line " + std::to_string(line_no) + ": expected a step count, got '" +
-                    printable(count_word) + "'";
+        std::istringstream split(line);
+        words.clear();
+        for (std::string w; split >> w;) words.push_back(w);
+        if (words.empty() || words[0][0] == '#') continue;   // blank line or comment
+        sim_segment segment;
+        std::string why;
+        if (!parse_key_line(words, segment, why)) {
+            error = "line " + std::to_string(line_no) + ": " + why;
             return false;
         }
-        if (count > LLONG_MAX - total) {
+        if (segment.count > LLONG_MAX - total) {
             error = "line " + std::to_string(line_no) + ": the script holds too many steps";
             return false;
         }
-        total += count;
-        int keys = 0;
-        std::string key;
-        while (words >> key) {
-            int bit;
-            if (!key_bit(key, bit)) {
-                error = "line " + std::to_string(line_no) + ": unknown key '" + printable(key) +
-                        "' (keys: UP DOWN LEFT RIGHT W A S D)";
-                return false;
-            }
-            keys |= bit;
-        }
-        script.push_back({count, keys});
+        total += segment.count;
+        script.push_back(segment);
     }
     return true;
 }

@@ -30,6 +30,9 @@ struct sim_segment {
 // lo..hi.
 bool parse_integer(const std::string& s, long long lo, long long hi, long long& value);
 
+// One line of a key script cut into words (at least one): "COUNT KEY...".
+// False with the reason in `error`.
+bool parse_key_line(const std::vector<std::string>& words, sim_segment& segment, std::string& error);
 // Reads a key script. On a bad line returns false with the line number and
 // the reason in `error`.
 bool parse_key_script(const std::string& text, std::vector<sim_segment>& script,
@@ -97,7 +100,13 @@ struct replay {
 };
 
 // Reads a replay file's text. False with the line and the reason in `error`
-// for anything that is not a whole, consistent replay of this version.
+// for anything that is not a whole, consistent replay of this version. The
+// keys are read line by line as they stand in the text and every count is
+// checked as it comes, so the memory used beyond the text is what the race
+// needs: 16 bytes a key line.
+// Asked every 65536 lines while a replay is read: true stops the reading,
+// which then fails (a quit asked for by the system). Null: never stops.
+extern bool (*replay_read_stop)();
 bool parse_replay(const std::string& text, replay& out, std::string& error);
 std::string format_replay(const replay& r);
 

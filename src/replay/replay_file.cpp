@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
-#include <sstream>
+#include <algorithm>
 
 #include "core/files.h"
 #include "replay/replay.h"
@@ -16,54 +16,109 @@ static const char* const MAGIC = "chainball-replay";
 constexpr float MAX_CARRIED_SPEED = 100.0f;
 constexpr float MAX_CARRIED_ACCELERATION = 10.0f;
 
+bool (*replay_read_stop)() = nullptr;
+
 namespace {
 
-// The file's lines without blank ones and '#' comments, each with its number.
+// Lines with more words are refused before they are split: the longest a
+// replay holds is the slowing list of the largest track.
+constexpr size_t MAX_LINE_WORDS = (size_t)MAX_TRACK * MAX_TRACK + 2;
+// Lines between two polls of replay_read_stop.
+constexpr int STOP_POLL_LINES = 1 << 16;
+
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The file's lines without blank ones and '#' comments, taken one at a time
+// from the text in place: nothing is held for a line but the words of the
+// one last taken, so a file of millions of lines costs no more than its text.
 struct line_reader {
-    std::vector<std::pair<int, std::string>> lines;
-    size_t next = 0;
+    const std::string& text;
+    size_t pos = 0;                  // where the next line starts
+    int line_count = 0;              // lines passed so far, blank ones too
+    size_t start = 0, end = 0;       // the next worthy line, once found
+    int next_number = 0;             // its number; 0: not looked for yet
     int number = 0;                  // of the line last taken
     std::vector<std::string> words;  // of the line last taken
+    bool stopped = false;
 
-    explicit line_reader(const std::string& text) {
-        std::istringstream in(text);
-        std::string line;
-        int n = 0;
-        while (std::getline(in, line)) {
-            n++;
-            // Blank lines hold no word, as the words are read (any white space).
-            std::istringstream words_of(line);
-            std::string first;
-            if (!(words_of >> first) || first[0] == '#') continue;
-            lines.push_back({n, line});
+    explicit line_reader(const std::string& t) : text(t) {}
+
+    // Finds the next line that holds a word and is no comment.
+    void find_next() {
+        if (next_number) return;
+        while (pos < text.size()) {
+            if (replay_read_stop && line_count % STOP_POLL_LINES == 0 && replay_read_stop()) {
+                stopped = true;
+                pos = text.size();
+                break;
+            }
+            const size_t nl = text.find('\n', pos);
+            const size_t line_end = nl == std::string::npos ? text.size() : nl;
+            const size_t first = first_word(pos, line_end);
+            line_count++;
+            const size_t line_start = pos;
+            pos = nl == std::string::npos ? text.size() : nl + 1;
+            if (first == line_end || text[first] == '#') continue;
+            start = line_start;
+            end = line_end;
+            next_number = line_count;
+            return;
         }
     }
-    bool at_end() const { return next >= lines.size(); }
-    bool next_is(const char* keyword) const {
+    size_t first_word(size_t from, size_t to) const {
+        while (from < to && is_space(text[from])) from++;
+        return from;
+    }
+    bool at_end() {
+        find_next();
+        return !next_number;
+    }
+    bool next_is(const char* keyword) {
         if (at_end()) return false;
-        std::istringstream in(lines[next].second);
-        std::string w;
-        in >> w;
-        return w == keyword;
+        const size_t first = first_word(start, end);
+        const size_t n = std::strlen(keyword);
+        return end - first >= n && text.compare(first, n, keyword) == 0 &&
+               (first + n == end || is_space(text[first + n]));
+    }
+    // The line last taken, as it stands in the file.
+    std::string line() const { return text.substr(start, end - start); }
+    // Takes the next line into `words`, whatever its first word.
+    bool take_any(std::string& error) {
+        find_next();
+        number = next_number;
+        next_number = 0;
+        size_t n = 0;
+        for (size_t i = start; i < end;) {
+            i = first_word(i, end);
+            if (i == end) break;
+            size_t j = i;
+            while (j < end && !is_space(text[j])) j++;
+            if (n == MAX_LINE_WORDS) {
+                error = where() + "more than " + std::to_string(MAX_LINE_WORDS) + " words on one line";
+                return false;
+            }
+            if (n == words.size()) words.emplace_back();
+            words[n++].assign(text, i, j - i);
+            i = j;
+        }
+        words.resize(n);
+        return true;
     }
     // Takes the next line, which must start with `keyword`.
     bool take(const char* keyword, std::string& error) {
         if (at_end()) {
-            error = std::string("the file ends before its '") + keyword + "' line (truncated?)";
+            error = stopped ? stop_message()
+                            : std::string("the file ends before its '") + keyword + "' line (truncated?)";
             return false;
         }
-        number = lines[next].first;
-        std::istringstream in(lines[next].second);
-        next++;
-        words.clear();
-        std::string w;
-        while (in >> w) words.push_back(w);
+        if (!take_any(error)) return false;
         if (words[0] != keyword) {
             error = where() + "expected '" + keyword + "', got '" + printable(words[0]) + "'";
             return false;
         }
         return true;
     }
+    static std::string stop_message() { return "reading stopped: the game was asked to quit"; }
     std::string where() const { return "line " + std::to_string(number) + ": "; }
     bool count(size_t n, std::string& error) const {
         if (words.size() == n) return true;
@@ -92,13 +147,6 @@ struct line_reader {
         return true;
     }
 };
-
-bool track_name_usable(const std::string& name) {
-    if (name.empty() || name.size() > LEVEL_NAME_LEN - 1 || name[0] == '.') return false;
-    for (char c : name)
-        if (c <= ' ' || c > '~' || c == '/' || c == '\\' || c == '#') return false;
-    return true;
-}
 
 bool is_sha256(const std::string& s) {
     if (s.size() != 64) return false;
@@ -164,26 +212,49 @@ bool parse_embedded_track(line_reader& in, replay& r, std::string& error) {
     return true;
 }
 
+// What a first line that is not "chainball-replay 1" holds, in words.
+std::string first_line_fault(const line_reader& in) {
+    const std::string line = in.line();
+    std::string fault = "the first line should read '" + std::string(MAGIC) + " " +
+                        std::to_string(REPLAY_VERSION) + "', it reads '" + printable(line) + "'";
+    if (in.words.size() == 2 && in.words[0] == MAGIC) {
+        long long v;
+        if (parse_integer(in.words[1], 0, LLONG_MAX, v))
+            fault = "replay format version " + in.words[1] + "; this game reads versions " +
+                    std::to_string(REPLAY_VERSION) + " and " + std::to_string(REPLAY_VERSION_EMBEDDED);
+    }
+    // A line with a carriage return inside: lines that end in CR alone.
+    const size_t cr = line.find('\r');
+    if (cr != std::string::npos && line.find_first_not_of(" \t\r", cr) != std::string::npos)
+        fault += " (its lines end in a carriage return alone; this game reads lines ending in LF or CR LF)";
+    return fault;
+}
+
 bool parse_head(line_reader& in, replay& r, std::string& error) {
-    if (in.at_end()) {
-        error = "empty file, not a Chainball replay";
+    if (in.text.compare(0, 3, "\xef\xbb\xbf") == 0) {
+        error = "line 1: not a Chainball replay as written: it starts with a byte-order mark "
+                "(EF BB BF); save it as plain text without one";
         return false;
     }
-    if (!in.take(MAGIC, error)) {
-        error = in.where() + "not a Chainball replay (it does not start with '" + MAGIC + "')";
+    if (in.at_end()) {
+        error = in.stopped ? line_reader::stop_message() : "empty file, not a Chainball replay";
+        return false;
+    }
+    if (!in.take_any(error)) return false;
+    if (in.words[0] != MAGIC) {
+        error = in.where() + "not a Chainball replay (it does not start with '" + MAGIC + "' but '" +
+                printable(in.words[0], 20) + "')";
         return false;
     }
     const bool embeds = in.words.size() == 2 && in.words[1] == std::to_string(REPLAY_VERSION_EMBEDDED);
     if (in.words.size() != 2 || (in.words[1] != std::to_string(REPLAY_VERSION) && !embeds)) {
-        error = in.where() + "replay format version '" +
-                printable(in.words.size() > 1 ? in.words[1] : std::string()) +
-                "'; this game reads versions " + std::to_string(REPLAY_VERSION) + " and " +
-                std::to_string(REPLAY_VERSION_EMBEDDED);
+        error = in.where() + first_line_fault(in);
         return false;
     }
     if (!in.take("track", error) || !in.count(3, error)) return false;
-    if (!track_name_usable(in.words[1])) {
-        error = in.where() + "'" + printable(in.words[1]) + "' is no track name";
+    const std::string fault = track_name_fault(in.words[1]);
+    if (!fault.empty()) {
+        error = in.where() + "'" + printable(in.words[1]) + "' is no track name: " + fault;
         return false;
     }
     if (!is_sha256(in.words[2])) {
@@ -237,26 +308,36 @@ bool parse_keys(line_reader& in, replay& r, long long& total, std::string& error
         !in.number_at(1, 0, MAX_REPLAY_STEPS, lines, error))
         return false;
     const int keys_line = in.number;
-    if ((size_t)lines > in.lines.size() - in.next) {
-        error = in.where() + "the key section should hold " + std::to_string(lines) +
-                " lines; the file ends before (truncated?)";
-        return false;
-    }
-    std::string text;
-    for (long long i = 0; i < lines; i++) text += in.lines[in.next++].second + '\n';
-    std::string why;
-    if (!parse_key_script(text, r.keys, why)) {
-        error = "key section after line " + std::to_string(keys_line) + ", " + why;
-        return false;
-    }
+    // Every key line ends in a newline before the result line: no more
+    // room than the text can fill, and no growing of the list.
+    r.keys.clear();
+    r.keys.reserve((size_t)std::min<long long>(lines, (long long)(in.text.size() - in.pos) / 2));
     total = 0;
-    for (const auto& s : r.keys) {
-        if (s.count > MAX_REPLAY_STEPS - total) {
-            error = "the key section holds more than " + std::to_string(MAX_REPLAY_STEPS) +
+    for (long long i = 0; i < lines; i++) {
+        if (in.at_end()) {
+            error = in.stopped ? line_reader::stop_message()
+                               : "line " + std::to_string(keys_line) + ": the key section should hold " +
+                                     std::to_string(lines) + " lines; the file ends before, after " +
+                                     std::to_string(i) + " (truncated?)";
+            return false;
+        }
+        if (!in.take_any(error)) return false;
+        sim_segment segment;
+        std::string why;
+        if (!parse_key_line(in.words, segment, why)) {
+            if (in.words[0] == "check" || in.words[0] == "result")
+                why = "the key section should hold " + std::to_string(lines) + " lines, but its line " +
+                      std::to_string(i + 1) + " is a '" + in.words[0] + "' line (miscounted or cut?)";
+            error = in.where() + "in the key section: " + why;
+            return false;
+        }
+        if (segment.count > MAX_REPLAY_STEPS - total) {
+            error = in.where() + "the key section holds more than " + std::to_string(MAX_REPLAY_STEPS) +
                     " steps";
             return false;
         }
-        total += s.count;
+        total += segment.count;
+        r.keys.push_back(segment);
     }
     return true;
 }
@@ -280,6 +361,7 @@ bool parse_checks_and_result(line_reader& in, replay& r, long long total, std::s
         r.checks.push_back({step, sum});
     }
     if (!in.take("result", error)) return false;
+
     replay_result& res = r.result;
     res = replay_result();
     if (in.words.size() >= 2 && in.words[1] == "left") {
@@ -310,8 +392,7 @@ bool parse_checks_and_result(line_reader& in, replay& r, long long total, std::s
         return false;
     }
     if (!in.at_end()) {
-        error = "line " + std::to_string(in.lines[in.next].first) +
-                ": nothing may follow the result line";
+        error = "line " + std::to_string(in.next_number) + ": nothing may follow the result line";
         return false;
     }
     return true;

@@ -41,8 +41,17 @@ static long long race_steps = 0;       // steps of that race so far
 bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     recordings_kept = keep;
     recordings_cap = max_bytes;
+    // A folder made here is taken away again at exit while it is empty: a
+    // run refused after this check (a bad replay, no display, missing data)
+    // or one that raced nothing leaves nothing behind. rmdir() never takes
+    // a folder that holds a file.
+    static std::string made;
     struct stat st;
-    if (stat(dir.c_str(), &st) != 0 && errno == ENOENT) mkdir(dir.c_str(), 0777);
+    if (made.empty() && !dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT &&
+        mkdir(dir.c_str(), 0777) == 0) {
+        made = dir;
+        std::atexit([] { rmdir(made.c_str()); });
+    }
     std::string cause;
     if (dir.empty()) {
         cause = "no folder name";

@@ -1,7 +1,6 @@
 // Start-up, the screen loop and shut-down, and the window itself.
 #include "shell/shell.h"
 
-#include <SDL/SDL_image.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +18,7 @@
 #include "core/events.h"
 #include "core/files.h"
 #include "core/media.h"
+#include "core/pictures.h"
 #include "core/pads.h"
 #include "core/present.h"
 #include "core/state.h"
@@ -29,6 +29,7 @@
 #include "shell/options.h"
 #include "shell/window.h"
 #include "race/race.h"
+#include "replay/replay.h"
 #include "replay/session.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -36,6 +37,7 @@
 
 static const char* const FONT_FILE = "VeraMoBd.ttf";
 static const char* const MUSIC_FILE = "musa.ogg";
+static const char* const ICON_FILE = "icon.png";
 
 // The ten pictures, in the order they are loaded.
 static const char* const IMAGE_FILES[10] = {
@@ -45,11 +47,6 @@ static const char* const IMAGE_FILES[10] = {
 
 // Data files larger than this are not ours: the biggest we ship is 0.7 MB.
 constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
-// Start-up turns each ball picture to 360 angles, so its memory grows with
-// the square of its size; ours are 26 pixels.
-constexpr int MAX_BALL_PICTURE = 128;
-// Any other picture: the largest the game shows is the 800-pixel window.
-constexpr int MAX_PICTURE = 4096;
 
 static void report_window_failure(int w, int h) {
     std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h, SDL_GetError());
@@ -140,40 +137,17 @@ static bool required_files_usable() {
     return false;
 }
 
-// Width and height from a PNG file's header; false when it is no PNG.
-static bool png_size(const char* name, long& w, long& h) {
-    std::string why;
-    FILE* f = open_regular_file(data_path(name).c_str(), MAX_DATA_FILE_BYTES, why);
-    if (!f) return false;
-    unsigned char head[24];
-    const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
-    std::fclose(f);
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (!read || std::memcmp(head, signature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0)
-        return false;
-    auto be32 = [&head](int at) {
-        return (long)head[at] << 24 | (long)head[at + 1] << 16 | (long)head[at + 2] << 8 | head[at + 3];
-    };
-    w = be32(16);
-    h = be32(20);
-    return true;
-}
+static picture_limit picture_limit_of(int index) { return index < 4 ? BALL_PICTURE : OTHER_PICTURE; }
 
-static int picture_bound(int index) { return index < 4 ? MAX_BALL_PICTURE : MAX_PICTURE; }
-
-static bool picture_fits(const char* name, int index, long w, long h) {
-    const int bound = picture_bound(index);
-    if (w <= bound && h <= bound) return true;
-    std::fprintf(stderr, "chainball: cannot start, picture %s is %ld x %ld pixels; %s may be at most %d x %d\n",
-                 data_path(name).c_str(), w, h, index < 4 ? "a ball picture" : "a picture", bound, bound);
-    return false;
-}
-
-// Checked from the files' headers before anything is decoded.
+// Checked from the files' headers before any window opens and anything is
+// decoded: PNG pictures only, of sizes the game can afford.
 static bool pictures_fit() {
     for (int i = 0; i < 10; i++) {
-        long w, h;
-        if (png_size(IMAGE_FILES[i], w, h) && !picture_fits(IMAGE_FILES[i], i, w, h)) return false;
+        std::string why;
+        if (!check_picture(data_path(IMAGE_FILES[i]), picture_limit_of(i), why)) {
+            std::fprintf(stderr, "chainball: cannot start, picture %s\n", why.c_str());
+            return false;
+        }
     }
     return true;
 }
@@ -201,7 +175,7 @@ static void load_music() {
 // the game as characters in the terminal, where it can be neither played nor
 // left with its keys (without a terminal it exits with curses' complaint).
 // A driver the player named in SDL_VIDEODRIVER is theirs. Called before
-// SDL_Init (no DISPLAY and no framebuffer: only text drivers are left) and
+// SDL_Init (no display to reach and no framebuffer: only text drivers are left) and
 // after it (the display could not be reached); says why when no window can
 // be had, after quitting SDL so the terminal is given back first.
 static bool window_driver_ok(bool sdl_started) {
@@ -209,8 +183,15 @@ static bool window_driver_ok(bool sdl_started) {
     const char* display = getenv("DISPLAY");
     const bool no_display = !display || !*display;
     if (!sdl_started) {
+        // A display named but out of reach is asked first, through SDL's X11
+        // driver alone: SDL_Init would try the text drivers next, which
+        // write their terminal codes before they can be told apart.
+        if (!no_display && SDL_VideoInit("x11", 0) == 0) {
+            SDL_VideoQuit();
+            return true;
+        }
         const char* fb = getenv("SDL_FBDEV");
-        if (!no_display || access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
+        if (access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
     } else {
         char name[32];
         if (!SDL_VideoDriverName(name, sizeof name)) return true;
@@ -259,6 +240,13 @@ bool startup() {
     race_settings.music_on = true;
     load_music();   // played once decoded, from the menu's frames
 
+    // The window manager takes the icon only before the first window opens;
+    // without a usable one the window keeps its default.
+    std::string icon_why;
+    SDL_Surface* icon = load_picture(data_path(ICON_FILE), ICON_PICTURE, icon_why);
+    if (icon) SDL_WM_SetIcon(icon, nullptr);
+    else std::fprintf(stderr, "chainball: window icon %s; the window keeps its default\n", icon_why.c_str());
+    SDL_FreeSurface(icon);
     set_video_mode(500, 500);
     if (!screen) {
         report_window_failure(500, 500);
@@ -279,23 +267,22 @@ bool startup() {
     setup_random = make_random((uint32_t)time(nullptr));
 
     SDL_Surface* images[10];
-    for (int i = 0; i < 10; i++) images[i] = IMG_Load(data_path(IMAGE_FILES[i]).c_str());
+    bool readable = small_font && large_font;
+    if (!readable) report_unreadable(FONT_FILE);
+    for (int i = 0; i < 10; i++) {
+        std::string why;
+        images[i] = readable ? load_picture(data_path(IMAGE_FILES[i]), picture_limit_of(i), why) : nullptr;
+        if (readable && !images[i]) {
+            std::fprintf(stderr, "chainball: cannot start, picture %s\n", why.c_str());
+            readable = false;
+        }
+    }
     lap_bar = images[4];
     marker_idle = images[5];
     marker_lit = images[6];
     finish_image = images[7];
     logo = images[9];
 
-    bool readable = small_font && large_font;
-    if (!readable) report_unreadable(FONT_FILE);
-    for (int i = 0; i < 10; i++) {
-        if (!images[i]) {
-            report_unreadable(IMAGE_FILES[i]);
-            readable = false;
-        } else if (readable && !picture_fits(IMAGE_FILES[i], i, images[i]->w, images[i]->h)) {
-            readable = false;   // a picture that is no PNG, too large to turn
-        }
-    }
     // Nothing is turned when a picture cannot be used.
     if (!readable) {
         for (int i = 0; i < 10; i++) {
@@ -369,6 +356,15 @@ bool usable_track_file(const std::string& file) {
         return false;
     }
     fclose(f);
+    // The name is shown as the track's and written into every replay
+    // recorded on it, where it must read back as one word.
+    const std::string name = level_name_of_file(file).substr(0, LEVEL_NAME_LEN - 1);
+    const std::string fault = track_name_fault(name);
+    if (!fault.empty()) {
+        fprintf(stderr, "chainball: cannot race track file '%s': its name '%s' cannot stand in a replay: %s\n",
+                printable(file, 200).c_str(), printable(name).c_str(), fault.c_str());
+        return false;
+    }
     return true;
 }
 
@@ -376,8 +372,9 @@ static void on_quit_signal(int signo) {
     quit_signal = signo;
 }
 
-// SIGTERM and SIGINT end the game through its normal shut-down. Installed
-// before SDL starts, so SDL keeps them instead of its own.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end the game through its normal
+// shut-down, and SIGPIPE is ignored. Installed before SDL starts, so SDL
+// keeps them instead of its own (its parachute takes SIGQUIT otherwise).
 static void catch_quit_signals() {
     struct sigaction sa = {};
     sa.sa_handler = on_quit_signal;
@@ -385,6 +382,13 @@ static void catch_quit_signals() {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // A closed terminal and the quit key of one are asked to end the game
+    // just as well; a reader gone from a pipe is an error of that write.
+    sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGQUIT, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    // A long replay read before the window gives up as soon as one comes.
+    replay_read_stop = [] { return quit_signal != 0; };
 }
 
 // --record and --replay: what can be checked before any window opens.
@@ -409,7 +413,7 @@ int SDL_main(int argc, char** argv) {
     const std::string replay_file = options.replay_file ? options.replay_file : "";
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
-    if (!replays_before_window(record_dir, replay_file, options.force)) return 2;
+    if (!replays_before_window(record_dir, replay_file, options.force)) return quit_signal ? 128 + quit_signal : 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (options.extras) {

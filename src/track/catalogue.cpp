@@ -87,6 +87,19 @@ std::string level_name_of_file(const std::string& path) {
     return name;
 }
 
+std::string track_name_fault(const std::string& name) {
+    if (name.empty()) return "it is empty";
+    if (name.size() > LEVEL_NAME_LEN - 1)
+        return "it is longer than " + std::to_string(LEVEL_NAME_LEN - 1) + " characters";
+    if (name[0] == '.') return "it starts with '.'";
+    for (char c : name) {
+        if (c == ' ') return "it holds a space";
+        if (c <= ' ' || c > '~') return "it holds a byte that is not printable ASCII";
+        if (c == '/' || c == '\\' || c == '#') return std::string("it holds '") + c + "'";
+    }
+    return "";
+}
+
 void catalogue_of_one_file(const char* path) {
     std::memset(level_names, 0, sizeof level_names);
     std::snprintf(level_names[0], LEVEL_NAME_LEN, "%s", level_name_of_file(path).c_str());

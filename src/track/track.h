@@ -99,6 +99,10 @@ extern const char* track_file_override;
 extern const std::string* track_text_override;
 // The name a level file goes by: its base name less ".txt".
 std::string level_name_of_file(const std::string& path);
+// Why `name` cannot stand as a track's name in a replay file (one word of
+// printable ASCII, no '/', '\\' or '#', not starting with '.', at most 49
+// characters), in words; "" when it can.
+std::string track_name_fault(const std::string& name);
 // Makes the catalogue hold just the level file at `path`, named after it
 // (level_name_of_file, cut to 49 characters; shown, never used as a path),
 // and has every race load that file. `path` must last the whole run.

@@ -1,6 +1,5 @@
 // chainball-track's command line: check, stats, render and limits, the data
 // folder it draws and measures with, and the text of its reports.
-#include <SDL/SDL_image.h>
 #include <SDL/SDL_ttf.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "core/cli.h"
 #include "core/files.h"
 #include "core/media.h"
+#include "core/pictures.h"
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"
@@ -63,17 +63,10 @@ std::string kit_default_data_folder() {
     return "filut";
 }
 
-static SDL_Surface* picture(const std::string& folder, const char* name, std::string& why) {
-    const std::string path = folder + "/" + name;
-    std::string cause;
-    FILE* f = open_regular_file(path.c_str(), 64 << 20, cause);
-    if (!f) {
-        why = "data file " + printable(path, 200) + ": " + cause;
-        return nullptr;
-    }
-    std::fclose(f);
-    SDL_Surface* s = IMG_Load(path.c_str());
-    if (!s) why = "data file " + printable(path, 200) + ": not a picture SDL_image can read";
+// The game's own reading of its pictures, with its size limits.
+static SDL_Surface* picture(const std::string& folder, const char* name, picture_limit limit, std::string& why) {
+    SDL_Surface* s = load_picture(folder + "/" + name, limit, why);
+    if (!s) why = "data file " + why;
     return s;
 }
 
@@ -95,15 +88,15 @@ bool kit_open_data(const std::string& folder, std::string& why) {
         loaded_font = true;
     }
     if (!marker_idle) {
-        if (!(marker_idle = picture(folder, "donut.png", why))) return false;
+        if (!(marker_idle = picture(folder, "donut.png", OTHER_PICTURE, why))) return false;
         loaded_marker = true;
     }
     if (!finish_image) {
-        if (!(finish_image = picture(folder, "maali.png", why))) return false;
+        if (!(finish_image = picture(folder, "maali.png", OTHER_PICTURE, why))) return false;
         loaded_finish = true;
     }
     if (!tile_pieces[0]) {
-        SDL_Surface* atlas = picture(folder, "set.png", why);
+        SDL_Surface* atlas = picture(folder, "set.png", OTHER_PICTURE, why);
         if (!atlas) return false;
         cut_atlas(atlas);
         loaded_tiles = true;
@@ -112,7 +105,7 @@ bool kit_open_data(const std::string& folder, std::string& why) {
         static const char* const names[4] = {"pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png"};
         SDL_Surface* images[4] = {};
         bool all = true;
-        for (int i = 0; i < 4; i++) all = all && (images[i] = picture(folder, names[i], why)) != nullptr;
+        for (int i = 0; i < 4; i++) all = all && (images[i] = picture(folder, names[i], BALL_PICTURE, why)) != nullptr;
         build_rotation_tables(images);   // frees the sources
         loaded_balls = true;
         if (!all) return false;

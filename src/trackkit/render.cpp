@@ -4,6 +4,8 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_gfxPrimitives.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -31,22 +33,46 @@ constexpr int MAX_PICTURE_SIDE = 8000;
 constexpr int PIECE_COLUMNS = 8000;
 constexpr int BAND_ROWS = 500;
 
-bool write_png(SDL_Surface* s, const std::string& path, std::string& why) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        why = std::string("cannot write ") + printable(path, 200) + ": " + std::strerror(errno);
-        return false;
+namespace {
+// Where libpng's writes go, and the system's reason when one fails.
+struct png_sink {
+    FILE* f;
+    volatile int error = 0;   // errno of the first failed write or flush; read after a longjmp
+};
+
+void sink_write(png_structp png, png_bytep data, png_size_t n) {
+    png_sink* sink = static_cast<png_sink*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, n, sink->f) != n) {
+        sink->error = errno ? errno : EIO;
+        png_error(png, "write failed");
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+}
+
+void sink_flush(png_structp png) {
+    png_sink* sink = static_cast<png_sink*>(png_get_io_ptr(png));
+    if (std::fflush(sink->f) != 0) {
+        sink->error = errno ? errno : EIO;
+        png_error(png, "write failed");
+    }
+}
+
+// libpng's own message would print; ours names the cause instead.
+[[noreturn]] void quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void quiet_warning(png_structp, png_const_charp) {}
+
+// Encodes `s` into the open file; false with the reason in `why`.
+bool encode_png(SDL_Surface* s, FILE* f, std::string& why) {
+    png_sink sink{f};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<png_byte> row((size_t)s->w * 3);
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        why = "cannot write " + printable(path, 200) + ": PNG encoding failed";
+        if (s->locked) SDL_UnlockSurface(s);
+        why = sink.error ? std::strerror(sink.error) : "PNG encoding failed";
         return false;
     }
-    png_init_io(png, f);
+    png_set_write_fn(png, &sink, sink_write, sink_flush);
     png_set_IHDR(png, info, s->w, s->h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -64,9 +90,65 @@ bool write_png(SDL_Surface* s, const std::string& path, std::string& why) {
     SDL_UnlockSurface(s);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    const bool closed = std::fclose(f) == 0;
-    if (!closed) why = "cannot write " + printable(path, 200) + ": " + std::strerror(errno);
-    return closed;
+    return true;
+}
+}   // namespace
+
+bool output_usable(const std::string& input, const std::string& path, std::string& why) {
+    const std::string name = printable(path, 200);
+    struct stat out, in;
+    if (path.empty()) {
+        why = "no output file name";
+        return false;
+    }
+    if (stat(path.c_str(), &out) != 0) {
+        if (errno == ENOENT) return true;
+        why = "cannot write " + name + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(out.st_mode)) {
+        why = "cannot write " + name + ": " +
+              (S_ISDIR(out.st_mode) ? "a directory" : S_ISFIFO(out.st_mode) ? "a FIFO" : "a device or socket") +
+              ", not a regular file";
+        return false;
+    }
+    if (stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+        why = "cannot write " + name + ": it is the track file being drawn";
+        return false;
+    }
+    return true;
+}
+
+bool write_png(SDL_Surface* s, const std::string& path, std::string& why) {
+    const std::string name = printable(path, 200);
+    // Written beside its place under another name, then renamed: a failed
+    // write leaves whatever stood there before, and never half a picture.
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(&temp[0]);
+    if (fd < 0) {
+        why = "cannot write " + name + ": " + std::strerror(errno);
+        return false;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    FILE* f = fdopen(fd, "wb");
+    std::string cause;
+    if (!f) {
+        cause = std::strerror(errno);
+        close(fd);
+    } else {
+        const bool encoded = encode_png(s, f, cause);
+        const bool flushed = std::fflush(f) == 0 && fsync(fileno(f)) == 0;
+        if (encoded && !flushed) cause = std::strerror(errno);
+        if (std::fclose(f) != 0 && encoded && flushed) cause = std::strerror(errno);
+        if (encoded && cause.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
+            cause = std::strerror(errno);
+    }
+    if (cause.empty()) return true;
+    unlink(temp.c_str());
+    why = "cannot write " + name + ": " + cause;
+    return false;
 }
 
 // Where source pixel i (of n) lands among m output pixels: output `first`
@@ -204,6 +286,7 @@ bool render_track(const std::string& path, const std::string& out_path, bool rou
         why = "--scale must be above 0 and at most 1";
         return false;
     }
+    if (!output_usable(path, out_path, why)) return false;
     // The level and the start grid exactly as a race on it begins.
     Race race = kit_race(path, MAX_BALLS, MAX_BALLS, MAX_BALLS, seed);
 

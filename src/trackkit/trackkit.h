@@ -91,7 +91,12 @@ double shortest_lap_way(const std::vector<bool>& open, int size);
 bool render_track(const std::string& path, const std::string& out, bool route, double scale,
                   unsigned seed, std::string& why);
 
-// Writes `s` (any pixel format) as an 8-bit RGB PNG file.
+// Whether `path` may take a picture of the track file `input`: missing, or
+// a regular file other than the input. False with the cause in `why`.
+bool output_usable(const std::string& input, const std::string& path, std::string& why);
+// Writes `s` (any pixel format) as an 8-bit RGB PNG file: to a new file
+// beside `path`, renamed to it once whole. False with the system's reason in
+// `why`, and nothing left behind.
 bool write_png(struct SDL_Surface* s, const std::string& path, std::string& why);
 
 // Text of the reports.

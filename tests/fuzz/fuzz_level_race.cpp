@@ -24,12 +24,12 @@ static const char* scratch_path() {
     return path;
 }
 
-static void check_finite() {
+static void check_finite(const Race& race) {
     for (int r = 0; r < RACERS; r++) {
-        if (!std::isfinite(racers[r].speed)) abort();
+        if (!std::isfinite(race.racers[r].speed)) abort();
         for (int b = 0; b < MAX_BALLS; b++)
-            if (!std::isfinite(balls[b].x[r]) || !std::isfinite(balls[b].y[r]) ||
-                !std::isfinite(balls[b].heading[r]))
+            if (!std::isfinite(race.balls[b].x[r]) || !std::isfinite(race.balls[b].y[r]) ||
+                !std::isfinite(race.balls[b].heading[r]))
                 abort();
     }
 }
@@ -48,25 +48,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     opt.lengths[1] = data[2] % 11;
     opt.lengths[2] = data[3] % 11;
     opt.level_file = scratch_path();
-    sim_setup(opt);
+    static Race race;
+    static Track track;
+    sim_setup(opt, race, track);
 
     if (track.size < 0 || track.size > 499) abort();
     if (track.waypoint_count < 0 || track.waypoint_count > MAX_WAYPOINTS) abort();
     if (track.checkpoint_count < 0 || track.checkpoint_count > MAX_CHECKPOINTS) abort();
 
     unsigned rng = (unsigned)data[4] << 8 | data[5];
-    static Uint8 keys[SDLK_LAST];
     int bits = 0;
     for (int step = 0; step < 300; step++) {
         if (step % 16 == 0) {
             rng = rng * 1103515245u + 12345u;
             bits = (int)(rng >> 16) & 0xFF;
         }
-        sim_keys_to_state(bits, keys);
-        simulate_step(keys, nullptr);
-        update_winner();
-        check_finite();
-        if (race_over()) break;
+        race_step(race, track, input_of_script_keys(bits));
+        check_finite(race);
+        if (race_over(race)) break;
     }
     return 0;
 }

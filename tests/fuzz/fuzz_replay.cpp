@@ -42,16 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 3; i++) opt.lengths[i] = r.lengths[i];
     opt.laps = r.laps;
     opt.level_file = level_path();
-    sim_setup(opt);
-    apply_race_draws(r);
-    static Uint8 keys[SDLK_LAST];
+    static Race race;
+    static Track track;
+    sim_setup(opt, race, track);
+    apply_race_draws(r, race, track);
     script_position at;
     for (long long n = 0; n < r.result.steps && n < 300; n++) {
-        sim_keys_to_state(next_script_keys(r.keys, at), keys);
-        simulate_step(keys, nullptr);
-        update_winner();
-        race_checksum();
-        if (race_over()) break;
+        race_step(race, track, input_of_script_keys(next_script_keys(r.keys, at)));
+        race_checksum(race);
+        if (race_over(race)) break;
     }
     return 0;
 }

@@ -46,6 +46,21 @@ set +e
 status=$?
 set -e
 grep -E '^stat::number_of_executed_units|^stat::new_units_added|^Done ' "$log" || true
+# The replay reader once more on a seed as large as a replay may be: 16
+# million one-step key lines under a keys line of a day's racing.
+if [ $status -eq 0 ] && [ "$target" = replay ]; then
+  big=$(mktemp -d)
+  {
+    printf 'chainball-replay 1\ntrack Straight %064d\nplayers 1\nlengths 3 0 0\nlaps 1\n' 0
+    printf 'carried 0 0 0 0.899999976\nslowing 0\npictures 3 0 1 0\nkeys 4320000\n'
+    yes 1 | head -n 16700000
+  } >"$big/large"
+  "$binary" -max_len=33554432 -runs=20 -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 \
+    -artifact_prefix="$build/crash-$target-large-" "$big" >>"$log" 2>&1
+  status=$?
+  rm -rf "$big"
+  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" | tail -n 2 || true
+fi
 if [ $status -ne 0 ]; then
   tail -n 60 "$log"
   echo "fuzz_$target failed (status $status)"

@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # The installed files: the layout under the prefix, the desktop entry and
-# the metainfo through their validators, the manual pages through man, the
-# installed game's --help, --version and bad option, the data found from
-# another directory, and the uninstall target removing every file again.
+# the metainfo through their validators and named after the app ID, the
+# manual pages through man, the documents' links, the copyright file, no
+# placeholder address, the installed game's --help, --version and bad
+# option, and the data found from another directory.
 source "$(dirname "$0")/lib.sh" "$1"
 install_stage
-trap 'rm -rf "$STAGE"' EXIT
+trap 'rm -rf "$SCRATCH"' EXIT
 cd "$STAGE/usr"
+APP=org.chainball.Chainball
 
 for f in bin/chainball bin/chainball-sim \
   share/chainball/filut/VeraMoBd.ttf share/chainball/filut/pp.png share/chainball/filut/levelit/all_levels.txt \
-  share/applications/chainball.desktop share/icons/hicolor/scalable/apps/chainball.svg \
+  share/applications/$APP.desktop share/icons/hicolor/scalable/apps/$APP.svg share/metainfo/$APP.metainfo.xml \
   share/man/man6/chainball.6.gz share/man/man6/chainball-sim.6.gz \
-  share/doc/chainball/README.md share/doc/chainball/copyright share/doc/chainball/changelog.gz; do
+  share/doc/chainball/README.md share/doc/chainball/copyright share/doc/chainball/changelog.gz \
+  share/doc/chainball/docs/tracks.md share/doc/chainball/docs/example/1-ground.txt; do
   [ -f "$f" ] || fail "$f is not installed"
 done
 for s in 32 48 64 128 256; do
-  [ "$(identify -format '%wx%h' "share/icons/hicolor/${s}x${s}/apps/chainball.png")" = "${s}x${s}" ] ||
+  [ "$(identify -format '%wx%h' "share/icons/hicolor/${s}x${s}/apps/$APP.png")" = "${s}x${s}" ] ||
     fail "the ${s}x${s} icon is missing or has another size"
 done
 [ -x bin/chainball ] && [ -x bin/chainball-sim ] || fail "programs not executable"
@@ -28,15 +31,37 @@ for p in bin/*; do
   [ -f "share/man/man6/$(basename "$p").6.gz" ] || fail "no manual page for $(basename "$p")"
 done
 
-desktop-file-validate share/applications/chainball.desktop || fail "desktop-file-validate"
-grep -qx 'Exec=chainball' share/applications/chainball.desktop || fail "the desktop entry does not run chainball"
-metainfo=$(ls share/metainfo/*.metainfo.xml) || fail "no metainfo"
+desktop=share/applications/$APP.desktop
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+# The menu starts the full game by the program's own path, so a PATH
+# without the programs' folder does not matter; the action, the classic one.
+mapfile -t execs < <(sed -n 's/^Exec=//p' "$desktop")
+[ "${execs[*]}" = "/usr/bin/chainball --extras /usr/bin/chainball" ] || fail "the desktop entry runs: ${execs[*]}"
+[ -x "$STAGE${execs[1]}" ] || fail "the desktop entry's program $STAGE${execs[1]} is not there"
+grep -qx "Icon=$APP" "$desktop" && grep -qx 'Name=Classic game' "$desktop" || fail "the desktop entry's icon or action"
+metainfo=share/metainfo/$APP.metainfo.xml
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
-# The same four screenshots as docs/screenshots/, each in the metainfo.
-for shot in menu race two-players race-end; do
-  grep -q "/$shot.png</image>" "$metainfo" || fail "metainfo lacks $shot.png"
-  [ -f "$SOURCE_DIR/docs/screenshots/$shot.png" ] || fail "docs/screenshots/$shot.png missing"
+for want in "<id>$APP</id>" "<launchable type=\"desktop-id\">$APP.desktop</launchable>" "<icon type=\"stock\">$APP</icon>" \
+  '<control>keyboard</control>' '<control>gamepad</control>' '<name>The Chainball developers</name>' \
+  '<project_license>GPL-3.0-or-later AND CC-BY-SA-4.0 AND Bitstream-Vera</project_license>' \
+  '<metadata_license>CC0-1.0</metadata_license>'; do
+  grep -qF "$want" "$metainfo" || fail "the metainfo lacks $want"
 done
+# A release entry, with its notes, for every version in the changelog.
+for version in $(zcat share/doc/chainball/changelog.gz | sed -n 's/^chainball (\([^)]*\)).*/\1/p'); do
+  grep -A2 "<release version=\"$version\" date=\"[0-9-]*\">" "$metainfo" | grep -q '<description>' ||
+    fail "the metainfo has no release $version with notes"
+done
+# No placeholder address anywhere in what is installed.
+placeholder=$(grep -rlaiE 'example\.(org|com|net)' . || true)
+[ -z "$placeholder" ] || fail "placeholder addresses in: $placeholder"
+# Every relative link of the installed documents leads to an installed file.
+for md in $(find share/doc/chainball -name '*.md'); do
+  for link in $(grep -o '](\([^)#]*\))' "$md" | sed 's/^](\(.*\))$/\1/' | grep -v '^[a-z]*:'); do
+    [ -e "$(dirname "$md")/$link" ] || fail "$md links to $link, which is not installed"
+  done
+done
+/usr/bin/python3 "$SOURCE_DIR/tests/install/check_copyright.py" "$SOURCE_DIR" "$STAGE/usr" || fail "the copyright file"
 for page in share/man/man6/*.6.gz; do
   warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man warns about $page: $warnings"
@@ -73,10 +98,4 @@ run_without "$STAGE/usr/share/chainball"
 [ "$status" -eq 1 ] && [ "$err" = "chainball: cannot start, no data folder filut/ in $STAGE/usr/bin, $STAGE/usr/share/chainball, /" ] ||
   fail "without data (status $status): $err"
 
-# The uninstall target removes every file it installed, and the game's own folders.
-DESTDIR="$STAGE" cmake -DMANIFEST="$MANIFEST" -P "$SOURCE_DIR/cmake/uninstall.cmake" >/dev/null ||
-  fail "uninstall"
-left=$(find "$STAGE" -type f)
-[ -z "$left" ] || fail "uninstall left: $left"
-[ ! -e "$STAGE/usr/share/chainball" ] && [ ! -e "$STAGE/usr/share/doc/chainball" ] || fail "uninstall left the game's folders"
-echo "install layout, validators, options, data finding and uninstall: all good"
+echo "install layout, validators, documents, copyright, options and data finding: all good"

@@ -6,7 +6,7 @@ INSTALL_LIB="$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/../window/lib.sh" "$1"
 source "$INSTALL_LIB" "$1"
 install_stage
-trap 'stop_x; rm -rf "$STAGE"' EXIT
+trap 'stop_x; rm -rf "$SCRATCH"' EXIT
 start_x
 cd /
 start_game "$GAME"

@@ -2,8 +2,9 @@
 # Hostile data in a real window. A catalogue entry that leads out of the
 # data folder is not offered and nothing outside the folder is opened
 # (strace); levels that are a FIFO, /dev/zero and a folder race as empty
-# levels while Escape and the close button keep answering. Then SIGTERM and
-# SIGINT end the game on each screen, with Ctrl held in a paused race.
+# levels while Escape and the close button keep answering. Then SIGTERM,
+# SIGINT, SIGHUP and SIGQUIT end the game on each screen, with Ctrl held in a
+# paused race, and SIGPIPE is ignored.
 source "$(dirname "$0")/lib.sh" "$1"
 command -v strace >/dev/null || { echo "missing strace (run scripts/install-deps)"; exit 1; }
 
@@ -101,10 +102,24 @@ on_paused_with_ctrl_held() {
   key p
   sleep 0.5                         # Ctrl stays held
 }
-for sig in TERM INT; do
+for sig in TERM INT HUP QUIT; do
   for screen in on_menu on_settings on_countdown on_race on_paused_with_ctrl_held; do
     signal_on "$screen" "$sig" "$screen"
     xdotool keyup ctrl 2>/dev/null || true
   done
 done
-echo "every screen ended promptly on SIGTERM and SIGINT"
+echo "every screen ended promptly on SIGTERM, SIGINT, SIGHUP and SIGQUIT"
+
+# SIGPIPE mid-race is ignored: the race goes on, and SIGTERM still ends it.
+start_game "$GAME_DIR/chainball"
+wait_until 60 "the menu" menu_showing || exit 1
+on_race
+kill -PIPE "$GAME_PID"
+sleep 1
+kill -0 "$GAME_PID" 2>/dev/null || { echo "SIGPIPE ended the game"; cat "$ARTIFACTS/game.out"; exit 1; }
+wait_until 10 "the race after SIGPIPE" race_showing || exit 1
+kill -TERM "$GAME_PID"
+wait_exit 5
+status=$?
+[ "$status" = 143 ] || { echo "SIGTERM after SIGPIPE: status $status, wanted 143"; exit 1; }
+echo "SIGPIPE was ignored mid-race"

@@ -207,6 +207,10 @@ void print_targets() {
                 small1 > 0 ? gen1 / small1 : 0, "x", "<= 1.5x", small1 > 0 && gen1 / small1 <= 1.5);
     target_line("race frame 200x200 / 12x12, two players", h_gen2 && h_small2,
                 small2 > 0 ? gen2 / small2 : 0, "x", "<= 1.5x", small2 > 0 && gen2 / small2 <= 1.5);
+    double ghosted = 0, unghosted = 0;
+    const bool h_ghosts = figure("race/FirstLoop/1p/ghost", ghosted) && figure("race/FirstLoop/1p/no_ghost", unghosted);
+    target_line("race frame with a ghost / without, FirstLoop", h_ghosts, unghosted > 0 ? ghosted / unghosted : 0,
+                "x", "<= 1.3x", unghosted > 0 && ghosted / unghosted <= 1.3);
     double present3 = 0, whole3 = 0, redrawn = 0, once = 0;
     const bool h_present3 = figure("present/3", present3), h_whole3 = figure("present/3/whole", whole3),
                h_redrawn = figure("pause_pass/redrawn", redrawn), h_once = figure("pause_pass/darkened_once", once);

@@ -15,6 +15,7 @@
 #include "core/events.h"
 #include "core/files.h"
 #include "core/media.h"
+#include <SDL/SDL_gfxPrimitives.h>
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/menu.h"
@@ -206,7 +207,7 @@ static void trial_over_views(const Race& race) {
         text_white(screen, 300, 30, label_buffer, small_font);
     }
     if (race.step < record_shown_until || (race_done && message.compare(0, 11, "New record!") == 0))
-        text_white(screen, 190, 60, "New record!", large_font);
+        text_white(screen, 150, 400, "New record!", large_font);
 }
 
 static const race_frame_addons trial_addons = {trial_set_up, trial_under_balls, trial_stepped,
@@ -295,18 +296,34 @@ static void keep_trial_picks() {
     if (picks.level_index < 0) picks.level_index = last_level_index < 0 ? 0 : last_level_index;
 }
 
+// The screen that was opened puts its cursor in place at its first frame:
+// the menu that opened it still wraps the cursor into its own range.
+static int cursor_on_entry = -1;
+
+static void enter_cursor() {
+    if (cursor_on_entry >= 0) menu_cursor = cursor_on_entry;
+    cursor_on_entry = -1;
+}
+
 void open_time_trial() {
-    menu_cursor = 4;
+    cursor_on_entry = 4;
     game_screen = SCREEN_TIME_TRIAL;
 }
 
-void time_trial_frame() { menu_pass(draw_time_trial, time_trial_key, 5, keep_trial_picks); }
+void time_trial_frame() {
+    enter_cursor();
+    menu_pass(draw_time_trial, time_trial_key, 5, keep_trial_picks);
+}
 
 // ---- Records screen ------------------------------------------------------
 
 static int records_top = 0;
 
+// A dark band under a list, so its white lines read on any background.
+static void list_band() { boxRGBA(screen, 20, 125, 480, 478, 0, 0, 0, 170); }
+
 static void draw_records() {
+    list_band();
     text_white(screen, 40, 130, "Records: track, length, laps, best lap, best race", small_font);
     std::vector<const record_entry*> laps;
     for (const record_entry& e : kept.entries)
@@ -340,12 +357,15 @@ static void records_scroll() {
 
 void open_records() {
     kept = read_records(records_path(), stderr);
-    menu_cursor = 1;
+    cursor_on_entry = 1;
     records_top = 0;
     game_screen = SCREEN_RECORDS;
 }
 
-void records_frame() { menu_pass(draw_records, records_key, 2, records_scroll); }
+void records_frame() {
+    enter_cursor();
+    menu_pass(draw_records, records_key, 2, records_scroll);
+}
 
 // ---- Replays screen ------------------------------------------------------
 
@@ -400,13 +420,17 @@ static void describe(listed_replay& l) {
 }
 
 static void draw_replays() {
+    list_band();
     text_white(screen, 30, 130, "Replays: Enter watch, Delete remove, E export, Esc back", small_font);
     replays_top = std::max(0, std::min(replays_top, std::max(0, menu_cursor - REPLAYS_SHOWN + 1)));
     if (menu_cursor < replays_top) replays_top = menu_cursor;
     for (int i = replays_top, row = 0; i < (int)listed.size() && row < REPLAYS_SHOWN; i++, row++) {
         describe(listed[i]);
         snprintf(label_buffer, sizeof label_buffer, "%s", listed[i].line.c_str());
-        draw_button(screen, 30, 150 + 20 * row, label_buffer, menu_cursor, i, small_font);
+        if (i == menu_cursor)
+            boxRGBA(screen, 26, (Sint16)(149 + 20 * row), 474, (Sint16)(166 + 20 * row), colour_button_lit.r,
+                    colour_button_lit.g, colour_button_lit.b, 255);
+        text_white(screen, 30, 150 + 20 * row, label_buffer, small_font);
     }
     if (!message.empty()) {
         snprintf(label_buffer, sizeof label_buffer, "%s", message.c_str());
@@ -430,10 +454,10 @@ static void export_replay(const listed_replay& l) {
         return;
     }
     if (r.track_text.empty()) {
-        std::string bytes;
-        if (read_regular_file(level_file_path(r.track_name.c_str()).c_str(), MAX_LEVEL_FILE_BYTES, bytes, why) &&
-            sha256_hex(bytes) == r.track_sha256)
-            r.track_text = bytes;
+        std::string track_bytes;
+        if (read_regular_file(level_file_path(r.track_name.c_str()).c_str(), MAX_LEVEL_FILE_BYTES, track_bytes, why) &&
+            sha256_hex(track_bytes) == r.track_sha256)
+            r.track_text = track_bytes;
     }
     const std::string out = home + "/exported/" + l.name;
     if (write_file_atomically(out, format_replay(r), why)) message = "Exported to " + out;
@@ -461,11 +485,12 @@ static void replays_key(SDLKey key) {
 void open_replays() {
     message.clear();
     list_replays();
-    menu_cursor = 0;
+    cursor_on_entry = 0;
     replays_top = 0;
     game_screen = SCREEN_REPLAYS;
 }
 
 void replays_frame() {
+    enter_cursor();
     menu_pass(draw_replays, replays_key, std::max(0, (int)listed.size() - 1), nullptr);
 }

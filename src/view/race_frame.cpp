@@ -71,7 +71,7 @@ static void draw_watch_line() {
     snprintf(label_buffer, sizeof label_buffer, "Replay %dx  view: Player %d", watch_speed,
              watch_follows + 1);
     text_white(screen, 10, 480, label_buffer, small_font);
-    text_white(screen, 300, 480, "F faster  Tab view  Space pause", small_font);
+    text_white(screen, 280, 480, "F faster Tab view Space pause", small_font);
 }
 
 // In a two-player race the opaque copy of view 2 (compose_views) covers

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Quick start: `make play` or `make test`. Both install what is missing first:
 # make play only what the game needs, make test everything.
 BUILD ?= build
@@ -48,6 +49,7 @@ fuzz: build fuzz-build
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) catalogue 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) level_race 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) replay 300
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) net_messages 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) config 300
 	cd $(BUILD) && CHAINBALL_MONKEY_FRAMES=200000 ./chainball_tests_san --gtest_filter='Monkey*'
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work of one frame of each screen, without the pacing wait (the virtual
 // clock makes the wait return at once).
 #include <SDL/SDL_gfxPrimitives.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the frame-cost benchmarks: the game started headless once per
 // process, races set up the way the menu starts them, per-frame medians and
 // the targets checked at the end of a run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A race frame with a ghost beside it against the same frame without, in
 // one run: the ghost's own race step and its see-through drawing.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball_bench: `make bench` runs it from the build folder. Google
 // Benchmark options work as usual (e.g. --benchmark_filter=race).
 #include <cstring>

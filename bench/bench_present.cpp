@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scaled presentation of a race frame, and an overlay pass, headless.
 #include <SDL/SDL_gfxPrimitives.h>
 

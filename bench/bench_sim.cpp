@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One simulation step with 30 balls, as chainball-sim runs it: no drawing.
+#include "net/net_race.h"
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -138,3 +140,26 @@ static void BM_Resimulate8(benchmark::State& state) {
     record_figure("resimulate_8_us", t.median() * 1000);
 }
 BENCHMARK(BM_Resimulate8)->Name("restore_and_resimulate_8_steps/GrandLoop")->Unit(benchmark::kMicrosecond);
+
+// A rollback as an online race makes it: the session's own restore of the
+// confirmed state and 8 steps re-run through the online adapter, after the
+// opponent's input proved the prediction of 8 steps wrong.
+static void BM_OnlineRollback8(benchmark::State& state) {
+    race_on_grandloop();
+    online_race start;
+    start.race = live_race;
+    start.track = &loaded_track;
+    static net_session<online_race> s;
+    net_start(s, online_race_ops(), start, 0, 0);
+    for (int i = 0; i < 8; i++) net_frame(s, ACTION_FORWARD, 0);
+    frame_times t;
+    for (auto _ : state) {
+        t.start();
+        net_resimulate(s, 0);
+        benchmark::DoNotOptimize(s.states[8 % NET_RING]);
+        t.stop();
+    }
+    state.counters["median_us"] = t.median() * 1000;
+    record_figure("online_rollback_8_us", t.median() * 1000);
+}
+BENCHMARK(BM_OnlineRollback8)->Name("online_rollback_8_steps/GrandLoop")->Unit(benchmark::kMicrosecond);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, from SDL_Init to the first main-menu frame, with its two big
 // parts measured apart; and the peak resident memory of the game.
 #include <SDL/SDL_image.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The game binary as a whole process in a real window (Xvfb): exec to the
 # first shown frame (median of 15 whole processes) and the window to the
 # music, measured from outside with bench/preload/first_frame.cpp preloaded

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The race step of this tree against the step of the commit before the race
 # became a value, as chainball-sim processes (CPU time, paired runs in one
 # go with farm-bench): 100 000 steps of three 10-ball racers on GrandLoop,

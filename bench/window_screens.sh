@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every screen of the game binary in a real window (Xvfb) at scales 1 to 3,
 # each beside a minimal SDL program of the same window size and pacing
 # (bench/programs/minimal_window.cpp), in one run; then the two-player race again

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installing and packaging: what `cmake --install` writes (make install
 # runs it through scripts/install-tree, which records it for make
 # uninstall), and the Debian package built with CPack (make package).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package in a build folder of its own and checks it: its
 # file list, its control fields, hardening-check and lintian (which fails on
 # any error; the warnings kept are listed with their reasons in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cppcheck over src/: any finding fails, but for the kinds we keep on purpose:
 #   useStlAlgorithm: the game is plain procedural code, and short counted
 #   loops over fixed arrays read better to us than algorithm calls.

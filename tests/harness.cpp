@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up once per test process on the dummy drivers, pushed events, pixels.
 #include "harness.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the headless tests: the game started once per test process on
 // SDL's dummy drivers with the virtual clock, events pushed into SDL's queue,
 // pixels read back.

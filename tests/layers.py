@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Layers point down: a folder of src/ may include only its own folder and
 the folders below it, and the simulation (its sources named in
-CMakeLists.txt as SIM_SOURCES and the race, replay and sim folders) never reaches a
+CMakeLists.txt as SIM_SOURCES and the race, replay, net and sim folders) never reaches a
 media header (SDL_gfx, SDL_image, SDL_mixer, SDL_ttf), directly or through
 our own headers. Prints the folder -> folder edges it found."""
 import os
@@ -10,9 +11,10 @@ import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
 SRC = os.path.join(ROOT, 'src')
-# Ground first. sim and view both stand on race and never on each other.
-RANK = {'draw': 0, 'core': 1, 'track': 2, 'race': 3, 'replay': 4, 'sim': 5, 'view': 5, 'menu': 6,
-        'trackkit': 6, 'shell': 7}
+# Ground first. sim and view both stand on race (and net, the online races)
+# and never on each other.
+RANK = {'draw': 0, 'core': 1, 'track': 2, 'race': 3, 'replay': 4, 'net': 5, 'sim': 6, 'view': 6,
+        'menu': 7, 'trackkit': 7, 'shell': 8}
 MEDIA = re.compile(r'SDL_(gfx\w*|image|mixer|ttf|rotozoom)\.h')
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
@@ -44,7 +46,7 @@ def sim_sources():
         text = f.read()
     block = re.search(r'set\(SIM_SOURCES(.*?)\)', text, re.S).group(1)
     files = [os.path.join(SRC, p) for p in re.findall(r'\$\{SRC\}/(\S+\.cpp)', block)]
-    for folder in ('race', 'replay', 'sim'):
+    for folder in ('race', 'replay', 'net', 'sim'):
         d = os.path.join(SRC, folder)
         files += [os.path.join(d, n) for n in os.listdir(d) if n.endswith(('.cpp', '.h'))]
     return files

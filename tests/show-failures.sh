@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # After a failed ctest run: the last lines each failed test printed, so that
 # the end of a CI log says why, not only which.
 # Usage: show-failures.sh BUILD_DIR [LINES]

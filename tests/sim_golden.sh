@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # chainball-sim must print the same bytes as the day the golden list was
 # written, on every track of tests/data/sim/tracks in both modes with a few
 # key scripts. Run with --write to make the list anew (only when a change of

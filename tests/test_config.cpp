@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's settings file: every value read back as written, every
 // bad value or unusable file one line and its default, and saving that
 // never leaves a half-written file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data folder: every file the game reads is there, in the size and
 // format the drawing code assumes. Runs in the build directory, where
 // filut/ is copied beside the binaries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile files, second round: pictures of other formats and sizes, track
 // names a replay cannot hold, replays that would take memory out of all
 // proportion, chainball-track render's output, and a --record folder left
@@ -381,6 +382,25 @@ TEST(HostileRenderFullDisk, AFullDiskIsNamedAndLeavesNothingHalfWritten) {
         "./chainball-track render filut/levelit/FirstLoop.txt -o /mnt/o.png; echo status $?; ls -A /mnt; cat /mnt/o.png'";
     ASSERT_EQ(run(script, out), 0) << out;
     EXPECT_EQ(out, "chainball-track: cannot write /mnt/o.png: No space left on device\nstatus 1\no.png\nold\n");
+}
+
+// --record on a disk without room: refused at start with the room it has,
+// instead of losing the race when it ends.
+TEST(HostileRecordFolder, ADiskWithoutRoomIsFoundAtStart) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    std::string out;
+    if (run("unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs /mnt' ", out) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and unshare): " << out;
+    ASSERT_EQ(run("unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs /mnt && ./chainball --record /mnt/races; "
+                  "echo status $?; ls -A /mnt'",
+                  out),
+              0)
+        << out;
+    EXPECT_NE(out.find("chainball: cannot record races in '/mnt/races': its disk has only "), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("bytes free, less than the 1048576 a recording needs\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("status 2\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\nraces\n"), std::string::npos) << "the refused run left its folder: " << out;
 }
 
 // --record DIR with a run refused afterwards (here a missing replay): the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A monkey at the keyboard: the whole game driven headless through every
 // screen by random key presses and held keys, with the window closed near
 // the end. Nothing may crash, hang or leave the game in a state it cannot

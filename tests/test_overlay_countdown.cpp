@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start countdown over the darkened first picture of a race.
 #include <gtest/gtest.h>
 

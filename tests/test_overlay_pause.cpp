@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pause: Ctrl+P inside a race frame, its picture, and what ends it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race-end check and the race-end screen.
 #include <gtest/gtest.h>
 
@@ -237,7 +238,7 @@ TEST_F(OverlayRaceEnd, OkLoadsTheChosenLevelInTheSameMode) {
     race_settings.level_index = 0;
     two_players = live_race.two_players = true;
     load_level();
-    ASSERT_EQ(loaded_track.size, 12);
+    ASSERT_EQ(loaded_track.size, 16);   // FirstLoop
     menu_cursor = 0;
     auto s = run_race_end({{SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RETURN}});
     EXPECT_EQ(s.back().screen_value, SCREEN_LOAD);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gamepads: races driven by pad states as by the keys, Start as the pause,
 // menu walks with the held-direction repeat, and pads plugged in and pulled out.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast drawing paths against the plain way of drawing the same thing:
 // the background row by row against pixelRGBA point by point, the track drawn
 // only where it can be seen and copied row by row against a blit of every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The presentation: scaled and fullscreen windows and F11 (the pause under
 // them is in test_overlay_pause.cpp), and the music decoded on its own thread.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A quit asked for by the system (SIGTERM, SIGINT) ends every screen at its
 // next pass, with Ctrl held, and whatever keys come with it.
 #include <gtest/gtest.h>

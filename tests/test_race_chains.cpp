@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ball chains: dragging, pushing, and the two faults not to copy (an
 // endless drag, a push between balls at one spot).
 #include <gtest/gtest.h>

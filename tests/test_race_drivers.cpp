@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Computer drivers: aim, steering gate, turns, waypoints, speed.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Slowing cells, the finish strip, checkpoints, laps, the winner.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Racers: placement, human driving, friction, dead zone, cameras, clamp.
 #include <gtest/gtest.h>
 

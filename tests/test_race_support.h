@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Set-up for the race tests: a blank state on a plain grid, set directly.
 #pragma once
 

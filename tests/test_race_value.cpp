@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A race is a value: races run side by side without touching each other, a
 // copy is a save that a later assignment restores exactly, the set-up's
 // draws come from a generator value, and the race screen hands every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // src/replay/: SHA-256, key scripts, the replay file read and written, and
 // chainball-sim --replay on the shipped test replay.
 #include <gtest/gtest.h>

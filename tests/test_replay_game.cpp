@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays in the game (src/replay/session.cpp): races recorded from the race
 // frame, replayed by chainball-sim and watched back in the game with the
 // run's settings given back; the command line and the files it refuses.
 #include <gtest/gtest.h>
+
+#include <dirent.h>
 
 #include <algorithm>
 #include <cstring>
@@ -59,6 +62,15 @@ int sim_status(const std::string& replay_file, std::string& err) {
 
 // The race set up as the level-load screen does, its countdown already
 // over: the countdown only shows the frozen picture and takes no step.
+int files_in(const std::string& dir) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return -1;
+    int n = 0;
+    while (const dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    closedir(d);
+    return n;
+}
+
 void load_race() {
     game_screen = SCREEN_LOAD;
     load_level();
@@ -234,12 +246,51 @@ TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
     load_race();
     race_frame();
     live_race.racers[0].completed_laps = 1;   // as the finish line counts it
-    OverlayPasses hook([] { push_quit(); });
+    // Written when the race ends: already there on the race-end screen's
+    // first pass, before any key of that screen.
+    std::string on_screen;
+    OverlayPasses hook([&on_screen] {
+        if (on_screen.empty()) on_screen = last_recording();
+        push_quit();
+    });
     race_frame();
     ASSERT_EQ(game_screen, SCREEN_QUIT);
     ASSERT_NE(last_recording(), closed);
+    EXPECT_EQ(on_screen, last_recording());
     ASSERT_TRUE(parse_replay(read_file(last_recording()), r, error)) << error;
     EXPECT_EQ(describe_result(r.result), "winner 1, 2 steps, laps 1 0 0");
+}
+
+// A record folder that cannot take the race when it ends (here it is
+// gone): the race stays in memory, is written after the next race once the
+// folder is back, and what is left at shut-down goes to the game's own data
+// folder with a line saying where.
+TEST_F(GameReplay, ARaceThatCannotBeWrittenIsKeptAndWrittenLater) {
+    const std::string dir = scratch_dir() + "/races";
+    ASSERT_TRUE(start_recording(dir));
+    race_settings.level_index = 0;
+    ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
+    std::string err = capture_stderr([] { race_then_escape(3, [](int) {}); });
+    EXPECT_NE(err.find("cannot write replay " + dir + "/"), std::string::npos) << err;
+    EXPECT_NE(err.find("kept to try again"), std::string::npos) << err;
+    EXPECT_EQ(last_recording(), "");
+
+    ASSERT_EQ(system(("mkdir " + dir).c_str()), 0);
+    err = capture_stderr([] { race_then_escape(4, [](int) {}); });
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(files_in(dir), 2) << "both races written";
+
+    ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
+    err = capture_stderr([] { race_then_escape(5, [](int) {}); });
+    const std::string data_home = scratch_dir();
+    const char* saved = getenv("XDG_DATA_HOME");
+    const std::string saved_home = saved ? saved : "";
+    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+    err = capture_stderr([] { flush_unsaved_replays(); });
+    if (saved) setenv("XDG_DATA_HOME", saved_home.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+    EXPECT_NE(err.find("replay written to " + data_home + "/chainball/replays/"), std::string::npos) << err;
+    EXPECT_EQ(files_in(data_home + "/chainball/replays"), 1);
 }
 
 TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {
@@ -271,13 +322,25 @@ TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {
     err = capture_stderr([&] { EXPECT_TRUE(load_replay_to_watch(changed, true)); });
     EXPECT_NE(err.find("raced anyway (--force)"), std::string::npos) << err;
 
-    // A track the catalogue no longer offers cannot be chosen.
+    // A track the catalogue does not offer is refused when the replay is
+    // read, before any window would open, even when its file is there.
     CatalogueSwap only({"GardenLap"});
     const RaceSettings before = race_settings;
-    err = capture_stderr([] { EXPECT_FALSE(start_watching()); });
-    EXPECT_EQ(err, "chainball: replay track FirstLoop is not in the level catalogue\n");
+    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, true)); });
+    EXPECT_NE(err.find("its track FirstLoop is not in the level catalogue (name its file with --track)"),
+              std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(std::memcmp(&race_settings, &before, sizeof before), 0);
     EXPECT_FALSE(watching_replay());
+    // With --track the named file is the one checked and raced, whatever the
+    // catalogue holds: the track file (its hash changed here, so forced)
+    // is taken, another file's bytes are refused.
+    err = capture_stderr([&] {
+        EXPECT_TRUE(load_replay_to_watch(changed, true, level_file_path("FirstLoop")));
+    });
+    const std::string other = scratch_file("0004 .... .... .... ....");
+    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, false, other)); });
+    EXPECT_NE(err.find("SHA-256 differs"), std::string::npos) << err;
 }
 
 TEST(GameReplayOptions, RecordReplayAndForce) {

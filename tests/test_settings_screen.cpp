@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings screen: bounds of every value, leaving, the music entry, the
 // cursor, and the settings lasting for the rest of the run.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -121,6 +122,23 @@ TEST(Shell, InstalledLayoutIsFoundFromAnyDirectory) {
               1);
     EXPECT_NE(err.find("/share/chainball/filut: no such file: pallura1.png"), std::string::npos) << err;
     EXPECT_EQ(err.find("VeraMoBd.ttf"), std::string::npos) << err;
+}
+
+// A stray file or an empty folder named filut beside the program does not
+// hide the installed data folder: the next place is tried.
+TEST(Shell, AStrayFilutBesideTheProgramDoesNotHideTheInstalledOne) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    for (const char* stray : {"touch bin/filut", "mkdir bin/filut"}) {
+        std::string err;
+        EXPECT_EQ(run_game_copy(std::string("mkdir -p bin share/chainball/filut && mv chainball bin/ && ") +
+                                    "ln -s bin/chainball chainball && " + stray +
+                                    " && touch share/chainball/filut/VeraMoBd.ttf && cd /",
+                                err),
+                  1)
+            << stray;
+        EXPECT_NE(err.find("/share/chainball/filut: no such file: pallura1.png"), std::string::npos)
+            << stray << ": " << err;
+    }
 }
 
 // Without a display SDL would draw the game in the terminal; unless the

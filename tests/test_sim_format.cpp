@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-sim's float records: format_g9 against printf("%.9g") itself.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long randomised run: every shipped level plus a few odd ones, both
 // modes, many chain lengths, random held keys. Nothing may become infinite
 // or not-a-number, and nothing may hang.

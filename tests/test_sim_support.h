@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-sim's whole command run in this process, for the simulator and
 // replay tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cutting the tile atlas and drawing the grid into the views.
 #include <gtest/gtest.h>
 

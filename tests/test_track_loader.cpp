@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Level catalogue, level files, the route walk and the load of screen state 5.
 #include <dirent.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's time trial parts: lap clocks, ghosts re-simulated from a
 // recorded race, the records file, the replay folders under hostile
 // conditions, and replays that carry their track.

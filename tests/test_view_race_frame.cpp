@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race frame on the shipped first level: leaving it, the lap display and
 // the two views side by side.
 #include <gtest/gtest.h>

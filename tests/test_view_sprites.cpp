@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ball sprites, checkpoint markers and the composition of the two views.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the race view, overlay and settings tests: pictures built
 // independently of the game's drawing to compare with, a way to act after
 // each overlay pass, and the catalogue saved around tests that replace it.

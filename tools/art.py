@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The game's pictures, drawn from code.
 
 Everything is rendered at four times the final size and box-filtered down,
@@ -137,10 +138,8 @@ def make_grass():
             c = tex[yy][xx]
             f = 0.86 if dark else 1.1
             tex[yy][xx] = [c[0] * f, c[1] * f, c[2] * f]
-    # tiny flowers, sparse and soft so the repeat does not show
-    for col in ((250, 240, 250), (252, 214, 120), (245, 180, 230)):
-        x, y = rng.randrange(CELL), rng.randrange(CELL)
-        tex[y][x] = list(mix(tex[y][x], col, 0.7))
+    # No flowers or other single marks: the ground piece fills every grass
+    # cell alike, so any mark the eye can find repeats every 50 pixels.
     for c in range(3):
         ch = [[tex[y][x][c] for x in range(CELL)] for y in range(CELL)]
         low = periodic_blur(ch, 4.0)
@@ -632,6 +631,11 @@ def make_finish():
                          round((x0 + (i + 1) * w) * SS) - 1, (row + 1) * 10 * SS - 1), fill=col)
     # white lines framing the band
     d.rectangle((round(x0 * SS), 20 * SS, round(x1 * SS) - 1, int(21.2 * SS)), fill=PAINT)
+    # the start grid: a painted slot under each of the three heads, which
+    # stand 23, 50 and 77 pixels in and 35 down
+    for c in (23, 50, 77):
+        for box in ((c - 11, 46.5, c + 11, 48), (c - 11, 38, c - 9.5, 48), (c + 9.5, 38, c + 11, 48)):
+            d.rectangle(tuple(round(v * SS) for v in box), fill=PAINT)
     return downsample(img, (100, 50))
 
 

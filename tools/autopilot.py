@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Drives player 1 once round a track, as a player at the keys would, and
 writes the drive as a replay file that `chainball --replay` shows in a
 real window and `chainball-sim --replay` checks.

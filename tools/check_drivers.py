@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs the computer drivers round every shipped track in chainball-sim,
 one-player and two-player, every racer with a 10-ball chain, and fails when
 one of them stalls: its head moving less than half a pixel a step for more

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads level files the way the game does and walks their road.
 
 Used by the level generator on every level it writes, and runnable on its

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the tune loops without a dip or a click.
 
     /usr/bin/python3 tools/check_music.py [filut/musa.ogg]

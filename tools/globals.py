@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Lists the game's writable globals (file-level and function-local statics
 included) from the object files of a build, by source file: what
 docs/globals.md accounts for. Usage: tools/globals.py BUILD [--count]"""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The desktop icon: a racer's chain of three balls from the game's own ball
 art, heading up and to the right, as PNG at the sizes desktops ask for and
 as an SVG drawn from the same geometry.

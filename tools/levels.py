@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The race tracks, written into filut/levelit/ from short descriptions.
 
 A circuit is described by the top-left cells of its 2x2 corner blocks in
@@ -31,6 +32,9 @@ def sign(v):
     return (v > 0) - (v < 0)
 
 
+MARGIN = 3   # grass cells between the road and the grid's edge
+
+
 def build(size, corners, finish, slowing=(), verge=None, clear=()):
     """Returns the level text.
 
@@ -46,6 +50,19 @@ def build(size, corners, finish, slowing=(), verge=None, clear=()):
         across gains less than that (see line_shortcuts).
     clear: grass cells the verge must leave alone, besides the start grid.
     """
+    # Room to see: the camera stops at the grid's edge, so the road keeps
+    # MARGIN cells of grass to it on every side. `size` and every cell given
+    # are shifted and grown to that; the road's shape is kept.
+    xs = [x for x, _ in corners] + [x + 1 for x, _ in corners]
+    ys = [y for _, y in corners] + [y + 1 for _, y in corners]
+    w, h = max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+    size = max(size, w + 2 * MARGIN, h + 2 * MARGIN)
+    ox, oy = (size - w) // 2 - min(xs), (size - h) // 2 - min(ys)
+
+    def shift(cells):
+        return [(x + ox, y + oy) for (x, y) in cells]
+    corners, slowing, clear = shift(corners), shift(slowing), shift(clear)
+    finish = (finish[0] + ox, finish[1] + oy)
     grid = [['.'] * size for _ in range(size)]   # grid[row][col]
     owner = {}
 
@@ -132,7 +149,39 @@ def build(size, corners, finish, slowing=(), verge=None, clear=()):
             (ax, ay), (sx, sy) = APEX[grid[y][x]]
             apexes |= {(x + ax + dx, y + ay + dy) for dx in (0, sx) for dy in (0, sy)}
         line_shortcuts(grid, verge, grid_cells | set(clear), apexes | around_grid)
+        line_cuts(grid, grid_cells | around_grid | set(clear))
+        # Racers parked on the start grid push a passing chain aside: no
+        # verge beside it, where it would hold that chain fast.
+        for (x, y) in around_grid:
+            if 0 <= x < size and 0 <= y < size and grid[y][x] == 'x' and (x, y) not in slowing:
+                grid[y][x] = '.'
     return text_of(grid)
+
+
+CUT_STRIDE = 4      # the corner-cutting driver of `chainball-track stats` aims at every 4th waypoint
+CUT_REACH = 15      # how far either side of its line a ball of its chain reaches, in pixels
+
+
+def line_cuts(grid, clear):
+    """Lines the cutting driver's way with slowing cells: every grass cell
+    that the straight legs between every CUT_STRIDE-th waypoint of the route
+    cross (with a ball's width to either side) turns into 'x', unless it is
+    in `clear`. What cuts across a staircase or a corner's inside then runs
+    through gravel; the road itself is never touched."""
+    text = text_of(grid)
+    size, tiles, straight_count, finish = check_levels.parse(text)
+    w = check_levels.walk(size, tiles, straight_count, finish)['waypoints']
+    aims = w[::CUT_STRIDE]
+    for (ax, ay), (bx, by) in zip(aims, aims[1:] + aims[:1]):
+        length = max(1.0, ((bx - ax) ** 2 + (by - ay) ** 2) ** 0.5)
+        nx, ny = -(by - ay) / length, (bx - ax) / length
+        for k in range(int(length / 5) + 1):
+            t = k * 5 / length
+            for side in (-CUT_REACH, 0, CUT_REACH):
+                px, py = ax + (bx - ax) * t + nx * side, ay + (by - ay) * t + ny * side
+                x, y = int(px // 50), int(py // 50)
+                if 0 <= x < size and 0 <= y < size and grid[y][x] == '.' and (x, y) not in clear:
+                    grid[y][x] = 'x'
 
 
 def text_of(grid):
@@ -231,14 +280,19 @@ def _levels():
     L.append(('RiskyCut', build(21, trace(1, 17, 'U16 R7 D5 R3 U5 R7 D16 L17'), (1, 9),
                                 slowing=[(10, 0), (10, 1), (10, 2)], clear=[(10, 3), (10, 4), (10, 5)], verge=V)))
 
-    # Long staircases up the top left and down the bottom right.
-    L.append(('LongSweep', build(28, trace(1, 25, 'U12 R4 U4 R4 U4 R4 U4 R12 D12 L4 D4 L4 D4 L4 D4 L12'),
+    # Long straights and a kink: few corners, so a line across the road
+    # gains little over the middle of it.
+    L.append(('LongSweep', build(28, trace(1, 25, 'U12 R8 U10 R14 D22 L22'),
                                  (1, 22), verge=V)))
 
     # Two bays off the left road, each with a muddy ditch across its mouth.
     L.append(('Backwater', build(26, trace(19, 23, 'U22 L18 D3 R5 D3 L5 D4 R5 D3 L5 D9 R18'), (19, 19),
                                  slowing=[(0, 6), (1, 6), (2, 6), (0, 13), (1, 13), (2, 13)],
                                  clear=[(x, y) for x in (3, 4, 5) for y in (6, 13)], verge=V)))
+
+    # Big and sweeping: long straights with a notch in the bottom road.
+    L.append(('GrandLoop', build(40, trace(37, 21, 'U20 L16 D8 L12 D16 R12 U4 R16'),
+                                 (37, 12), verge=V)))
 
     # Two bays off the right road and one off the bottom, mud across each mouth.
     L.append(('MudFlats', build(23, trace(1, 20, 'U19 R19 D3 L4 D3 R4 D7 L4 D3 R4 D3 L10 U4 L3 D4 L6'), (1, 6),
@@ -258,10 +312,6 @@ def _levels():
     L.append(('Hairpins', build(26, trace(1, 23, 'U22 R5 D14 R4 U14 R5 D14 R4 U14 R4 D22 L22'), (10, 8),
                                 verge=V)))
 
-    # Big and sweeping: staircases across two corners.
-    L.append(('GrandLoop', build(40, trace(37, 21, 'U20 L16 D4 L4 D4 L4 D4 L4 D4 L4 D4 L4 D16 R16 U4 R4 U4 R4 U4 R4 U4 R8'),
-                                 (37, 12), verge=V)))
-
     # A pit in from the bottom road, the finish on its way up.
     L.append(('Labyrinth', build(34, trace(19, 31, 'U8 L4 U12 L8 D20 L6 U30 R30 D30 L12'), (19, 25),
                                  verge=V)))
@@ -279,11 +329,28 @@ def _levels():
 LEVELS = _levels()
 
 
+def same_road(text, reference):
+    """True when the level `text` holds the road of `reference` cell for
+    cell, anywhere in a grid as large or larger, with grass (or slowing
+    cells) all round it."""
+    rows = [r for r in text.split('\n')[1:] if r]
+    ref = [r for r in reference.split('\n')[1:] if r]
+    road = {(x, y): c for y, r in enumerate(ref) for x, c in enumerate(r) if c != '.'}
+    xs = [x for x, _ in road]
+    ys = [y for _, y in road]
+    for oy in range(-min(ys), len(rows) - max(ys)):
+        for ox in range(-min(xs), len(rows) - max(xs)):
+            moved = {(x + ox, y + oy) for (x, y) in road}
+            if all(rows[y + oy][x + ox] == c for (x, y), c in road.items()) and all(
+                    c in '.x' for y, r in enumerate(rows) for x, c in enumerate(r) if (x, y) not in moved):
+                return True
+    return False
+
+
 def write_levels(folder, verbose=True):
     os.makedirs(folder, exist_ok=True)
     # FirstLoop keeps its road cell for cell; only grass may turn to 'x'.
-    first = LEVELS[0][1]
-    if len(first) != len(FIRST_LOOP) or any(a != b and not (a == 'x' and b == '.') for a, b in zip(first, FIRST_LOOP)):
+    if not same_road(LEVELS[0][1], FIRST_LOOP):
         raise check_levels.LevelError('FirstLoop no longer matches its reference grid')
     summary = []
     for name, text in LEVELS:

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes every file of filut/: pictures, font, music and levels; and the
 desktop icons in dist/icons/.
 

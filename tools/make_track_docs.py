@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Regenerates what docs/tracks.md shows from the program itself: the
 pictures of the worked example (chainball-track render) and the blocks of
 command output between '<!-- run: ARGS -->' and '<!-- end -->' (run-raw
@@ -63,13 +64,18 @@ def track_table(build):
     os.makedirs(os.path.join(ROOT, folder), exist_ok=True)
     files = [f'{LEVELS}/{n}.txt' for n in names]
     figures = json.loads(kit(build, ['stats', '--json'] + files))
-    rows = ['| Track | Picture | Size | Direction | Finish | Computer lap |', '|---|---|---|---|---|---|']
+    rows = ['| Track | Picture | Size | Direction | Finish | Computer lap | Cut gain, 1 ball | Cut gain, 7 balls |',
+            '|---|---|---|---|---|---|---|---|']
+
+    def gain(fig, balls):
+        g = fig['cut_gain'][balls]['gain_percent']
+        return 'none' if g is None else '%+.1f %%' % g
     for name, path, fig in zip(names, files, figures):
         picture = f'{folder}/{name}.png'
         kit(build, ['render', path, '-o', picture, '--scale', '%.4f' % (THUMB_PX / (50.0 * fig['size']))])
         finish = {'left': 'left road', 'right': 'right road', 'inside': 'inside'}[fig['finish_side']]
         rows.append(f'| {name} | ![{name}]({picture}) | {fig["size"]} x {fig["size"]} | {fig["direction"]} '
-                    f'| {finish} | {fig["lap_seconds"]:.1f} s |')
+                    f'| {finish} | {fig["lap_seconds"]:.1f} s | {gain(fig, "1")} | {gain(fig, "7")} |')
     with open(README, encoding='utf-8') as f:
         text = f.read()
     if not TABLE.search(text):

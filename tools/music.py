@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The menu and race tune: 24 bars at 126 beats a minute, about 46 seconds,
 synthesised here and encoded with oggenc.
 

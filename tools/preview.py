@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Mock-ups for looking at the data: a level drawn from the atlas the way
 the race draws it, the menu with the logo over its colour bands, and the
 sprites on grass and road.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's and the metainfo's screenshots in a real window under
 # Xvfb: the main menu, a one-player race, the two-player split screen and
 # the race-end screen, written to docs/screenshots/ as the window alone.

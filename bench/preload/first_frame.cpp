@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the game by bench/real_window.sh (LD_PRELOAD), never
 // linked into it. Its environment picks what it does:
 //   CHAINBALL_FIRST_FRAME=exit  ends the process at the first shown frame,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least an SDL program can do to show a picture of the game's size at
 // the game's pace, for bench/window_screens.sh to set beside the game:
 //   minimal_window WIDTH HEIGHT KIND SECONDS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surfaces, fonts and music every screen shares.
 #include "core/assets.h"
 #include "core/media.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window and the pictures the screens draw with: made once at start-up
 // by the shell, freed at shut-down, so each lives for the whole run (the
 // window surface is replaced whenever the window changes size). Fonts and

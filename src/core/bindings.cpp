@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Held keys to race input through the bindings.
 #include "core/bindings.h"
 

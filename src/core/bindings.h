@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key bindings: the key that drives each action of players 1 and 2, and
 // the one place where held keys become a race's input. The bindings start
 // as the game's own keys (arrows for player 1, W A S D for player 2).

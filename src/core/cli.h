@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the three programs (the game, chainball-sim, chainball-track) share
 // about their command lines: the option library set up alike, the version,
 // and one wording for an argument nobody asked for.

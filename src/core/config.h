@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's remembered settings: one plain struct, read from and
 // written to $XDG_CONFIG_HOME/chainball/chainball.toml (by default
 // ~/.config/chainball/chainball.toml). Only the full game (--extras) comes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Event reading for every screen, with the system's quit requests in it.
 #include "core/events.h"
 

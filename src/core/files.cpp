@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Regular files only, opened without blocking, with a size cap.
 #include "core/files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the files a player or the system hands the game (levels, the
 // catalogue, key scripts, pictures): regular files only, never blocking on
 // a FIFO or a device, and never larger than what the reader can use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a race step takes from its players: four actions for each human
 // player, as bits. Every source of driving (the keyboard through its key
 // bindings, the pads, key scripts, replays) turns into this one value, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fonts and the music: opened once at start-up by the shell and closed
 // at shut-down, so each lives for the whole run.
 #pragma once

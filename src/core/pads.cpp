@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gamepads as keys: the driving keys of a race frame, and key events for
 // every other screen, with the held-direction repeat of the menus.
 #include "core/pads.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gamepads. Their state is read from a source (SDL's joysticks in the game,
 // states set directly in the tests) and reaches the screens as keys: the
 // driving keys merged into the held-key array of a race frame, and key

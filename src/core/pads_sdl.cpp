@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pads as SDL's joystick subsystem sees them, read without its events.
 #include <dirent.h>
 #include <sys/stat.h>

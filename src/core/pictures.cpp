@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG pictures: the header first, then the PNG decoder on the same open file.
 #include "core/pictures.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures of the data folder, read as the game and the track kit both
 // read them: PNG files only, their header checked before anything is decoded,
 // so that a picture of another format or of a size the game cannot afford

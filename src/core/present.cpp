@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two presentation calls of the screens, forwarded to the shell's hooks.
 #include "core/present.h"
 

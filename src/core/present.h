@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Showing a finished frame, and the keys that belong to the presentation
 // rather than to a screen (F11). The screens draw into `screen` and call
 // these; the shell installs the hooks at start-up (it owns the window, its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The records file: TOML read and written with toml++.
 #include "core/records.h"
 

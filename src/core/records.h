@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's records: the best lap and the best race on each track,
 // for each lap count and chain length, with the day each was set, the
 // SHA-256 of the track file it was raced on, and the replay that set it

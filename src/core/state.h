@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program-wide state: which screen runs, the race settings, the two-player
 // flag, the menu cursor and the random draws of race set-ups. Every value
 // here lives for the whole run and starts from reset_program_state(). SDL
@@ -7,7 +8,8 @@
 #include "draw/random.h"
 
 // game_screen values.
-enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5 };
+enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
+       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7 };   // the last two: online races
 extern int game_screen;
 
 struct RaceSettings {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Distances and angles in whole pixels and whole degrees.
 #include "draw/arith.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's arithmetic: whole-pixel distances, whole-degree angles and the
 // float-to-pixel truncation. Pure functions of their arguments, no SDL; the
 // race rules depend on every result here to the last bit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time: SDL's clock or the virtual one, the frame-start record and pacing.
 #include "draw/clock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's only source of time, and frame pacing. Normally SDL's
 // millisecond clock; tests and the monkey run switch to a virtual clock that
 // a delay simply advances, so screens run without waiting. Owns `frame_start_ticks`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in three colours and the menu button, rendered with SDL_ttf.
 #include "draw/draw.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text and button helpers shared by every screen. Owns the label buffer
 // `label_buffer` and the colours. The arithmetic is in draw/arith.h, time and pacing
 // in draw/clock.h.

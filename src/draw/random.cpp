@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glibc's TYPE_3 generator: r[i] = r[i-3] + r[i-31], seeded by a Lehmer
 // sequence, the first 310 values thrown away, each value shifted right by one.
 #include "draw/random.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The random draws of a race set-up, as a value: a copy goes on from where
 // the original stood, and two generators never share anything. For a seed
 // it gives the same numbers as the C library's srand()/rand() on glibc, so

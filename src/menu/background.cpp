@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menus' animated colour bands, and the backdrop and frame both menus share.
 #include <SDL/SDL.h>
 

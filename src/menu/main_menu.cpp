@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main menu: start a race for one or two players, settings, quit.
 #include "core/assets.h"
 #include "core/media.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main menu and the settings screen, with their animated background.
 // Owns `background_phase`, which runs on for the whole run.
 #pragma once
@@ -22,3 +23,5 @@ void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*afte
 
 void menu_frame();
 void settings_frame();
+// The full game's online race form: Host, or Join with a typed address.
+void online_form_frame();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings screen: chain lengths, laps, the level and the music.
 #include <climits>
 #include <cstdio>

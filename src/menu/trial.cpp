@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time trial, records and replays screens.
 #include "menu/trial.h"
 

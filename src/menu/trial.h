@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's time trial, records and replays: the Time trial screen
 // (track, chain length, laps, ghost) and its races alone against the clock
 // and a ghost, the Records screen and the Replays screen (watch, delete,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ball chains: each trailing ball is dragged after the ball in front of it,
 // and every ball pushes the balls that come too close.
 #include <cmath>

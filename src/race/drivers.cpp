@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Computer drivers: follow the track's waypoints, turning 5 degrees a step
 // and accelerating every step.
 #include "draw/arith.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Track effects and score: slowing cells, the finish strip, checkpoints,
 // laps and the winner.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race rules: set-up, racers and their driving, computer drivers, ball
 // chains, slowing cells, checkpoints, laps and the winner. A race is one
 // value, `Race`: every rule takes the race it works on and the read-only
@@ -81,9 +82,10 @@ struct RaceSetup {
 // (one draw or more per slowing cell), the computer drivers' first
 // waypoint, the placement (one draw per ball). The draws only pick
 // pictures.
-// With `level_text` the level is that text (a replay's own track), named `path`.
-void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path,
-                const std::string* level_text = nullptr);
+void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path);
+// The same on a level held in memory (`name` only in messages).
+void setup_race_text(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* name,
+                     const std::string& text);
 
 // What the race frame draws between the simulation steps. Any hook may be null.
 struct race_hooks {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A race's start values and its set-up.
 #include "race/race.h"
 
@@ -35,8 +36,9 @@ int view_half_height(const Race& race) { return race.view_height / 2; }
 
 static int cut_length(int n) { return n < 0 ? 0 : n > MAX_BALLS ? MAX_BALLS : n; }
 
-void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path,
-                const std::string* level_text) {
+// The set-up around the level load, which `load` does.
+template <typename Load>
+static void setup_race_with(Race& race, Track& track, Random& random, const RaceSetup& setup, Load load) {
     for (int r = 0; r < RACERS; r++) race.lengths[r] = cut_length(setup.lengths[r]);
     race.laps = setup.laps;
     race.two_players = setup.two_players;
@@ -47,10 +49,18 @@ void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup
     reset_race_progress(race);
     if (race.two_players) race.computer_acceleration[1] = race.acceleration;
 
-    if (level_text) load_level_text(track, *level_text, path, random);
-    else load_level_file(track, path, random);
+    load();
     for (unsigned char& lit : race.checkpoint_lit) lit = 0;
     race.racers[1].next_waypoint = 0;
     race.racers[2].next_waypoint = 0;
     place_racers(race, track, random);
+}
+
+void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* path) {
+    setup_race_with(race, track, random, setup, [&] { load_level_file(track, path, random); });
+}
+
+void setup_race_text(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* name,
+                     const std::string& text) {
+    setup_race_with(race, track, random, setup, [&] { load_level_text(track, name, text, random); });
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Racers: start placement, human driving, movement, friction, cameras and
 // the head clamp.
 #include <cmath>

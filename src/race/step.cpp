@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One simulated race step, in the order the race frame draws it: the frame's
 // drawing slots in through the hooks so that every ball is drawn right after
 // its own chain step.

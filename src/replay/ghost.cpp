@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lap times and ghosts.
 #include "replay/ghost.h"
 
@@ -37,7 +38,8 @@ bool start_ghost(ghost& g, const replay& rep, const std::string& level_path,
     g.race = new_race();
     const RaceSetup setup = {{rep.lengths[0], 0, 0}, rep.laps, false};
     Random random = make_random(1);   // every draw is put back from the replay
-    setup_race(g.race, *g.track, random, setup, level_path.c_str(), level_text.empty() ? nullptr : &level_text);
+    if (level_text.empty()) setup_race(g.race, *g.track, random, setup, level_path.c_str());
+    else setup_race_text(g.race, *g.track, random, setup, level_path.c_str(), level_text);
     apply_race_draws(rep, g.race, *g.track);
     g.at = script_position();
     g.lap_only = lap_from >= 0;

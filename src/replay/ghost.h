@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lap times counted from a race's steps, and ghosts: a recorded lap or race
 // driven again beside a live race as a race value of its own, re-simulated
 // step by step from the replay's keys (never a recording of places). The

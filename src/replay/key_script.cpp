@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key scripts: the "COUNT KEY..." lines that hold the driving keys step by
 // step, read, written and walked.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A replay and the race state: the settings a replay names, what a race
 // set-up drew at random, the result and a checksum of the racers.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays: a race kept as its inputs. The key scripts (the "COUNT KEY..."
 // lines chainball-sim reads, also the key section of a replay file), the
 // replay file itself (read and written here, docs/replay-format.md), SHA-256
@@ -98,6 +99,9 @@ struct replay {
     std::vector<replay_check> checks;
     replay_result result;
 };
+
+// A name a replay may give its track: a catalogue name, no path.
+bool track_name_usable(const std::string& name);
 
 // Reads a replay file's text. False with the line and the reason in `error`
 // for anything that is not a whole, consistent replay of this version. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The replay file: plain text lines, read strictly and written in one
 // order (docs/replay-format.md).
 #include <cctype>
@@ -16,6 +17,12 @@ static const char* const MAGIC = "chainball-replay";
 constexpr float MAX_CARRIED_SPEED = 100.0f;
 constexpr float MAX_CARRIED_ACCELERATION = 10.0f;
 
+bool track_name_usable(const std::string& name) {
+    if (name.empty() || name.size() > LEVEL_NAME_LEN - 1 || name[0] == '.') return false;
+    for (char c : name)
+        if (c <= ' ' || c > '~' || c == '/' || c == '\\' || c == '#') return false;
+    return true;
+}
 bool (*replay_read_stop)() = nullptr;
 
 namespace {

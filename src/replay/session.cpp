@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording the races of a run and watching a replay in the game.
 #include "replay/session.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
+#include <vector>
 
 #include "core/files.h"
 #include "core/state.h"
@@ -25,17 +29,20 @@ static replay recorded;                // the race being recorded
 static std::time_t recorded_start;     // when it started, for its file name
 static std::string last_written;
 
+static std::vector<std::pair<std::string, std::string>> unsaved;   // name, text: writes that failed
+
 static replay watched;                 // from --replay
+static int watched_index = 0;          // its track in the catalogue
 static bool watch_loaded = false;      // until the watched race is left
 static bool watching = false;          // from start_watching() until then
 static script_position watched_at;     // its next step
 static RaceSettings saved_settings;    // the run's own, while watching
 static bool saved_two_player = false;
 
-static bool written = false;           // the race being recorded is kept already
 static int recordings_kept = 0;        // the full game's folder: the newest kept, 0 = all
 static long long recordings_cap = 0;   // and their bytes together
 static bool in_race = false;           // between a race's first and last frame
+static bool race_written = false;      // the race being recorded has been written
 static long long race_steps = 0;       // steps of that race so far
 
 bool start_recording(const std::string& dir, int keep, long long max_bytes) {
@@ -45,12 +52,14 @@ bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     // run refused after this check (a bad replay, no display, missing data)
     // or one that raced nothing leaves nothing behind. rmdir() never takes
     // a folder that holds a file.
-    static std::string made;
+    static std::vector<std::string> made;
     struct stat st;
-    if (made.empty() && !dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT &&
-        mkdir(dir.c_str(), 0777) == 0) {
-        made = dir;
-        std::atexit([] { rmdir(made.c_str()); });
+    if (!dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT && mkdir(dir.c_str(), 0777) == 0) {
+        if (made.empty())
+            std::atexit([] {
+                for (const std::string& d : made) rmdir(d.c_str());
+            });
+        made.push_back(dir);
     }
     std::string cause;
     if (dir.empty()) {
@@ -71,6 +80,13 @@ bool start_recording(const std::string& dir, int keep, long long max_bytes) {
             unlink(probe.c_str());
         }
     }
+    // A file can be made on a full disk: only its bytes fail. Ask the file
+    // system how much room is left, so the race is not lost at its end.
+    struct statvfs fs;
+    if (cause.empty() && statvfs(dir.c_str(), &fs) == 0 &&
+        (unsigned long long)fs.f_bavail * fs.f_frsize < MIN_FREE_BYTES)
+        cause = "its disk has only " + std::to_string((unsigned long long)fs.f_bavail * fs.f_frsize) +
+                " bytes free, less than the " + std::to_string(MIN_FREE_BYTES) + " a recording needs";
     if (!cause.empty()) {
         std::fprintf(stderr, "chainball: cannot record races in '%s': %s\n",
                      printable(dir, 200).c_str(), cause.c_str());
@@ -80,18 +96,39 @@ bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     return true;
 }
 
-bool load_replay_to_watch(const std::string& file, bool force) {
+bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file) {
     std::string text, why, warning;
     if (!read_regular_file(file.c_str(), MAX_REPLAY_BYTES, text, why)) {
         std::fprintf(stderr, "chainball: cannot read replay '%s': %s\n", printable(file, 200).c_str(),
                      why.c_str());
         return false;
     }
-    // A replay that carries its track was checked against its hash as it was read.
-    if (!parse_replay(text, watched, why) ||
-        (watched.track_text.empty() &&
-         !check_replay_track(watched, level_file_path(watched.track_name.c_str()), force, why,
-                             warning))) {
+    if (!parse_replay(text, watched, why)) {
+        std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
+        return false;
+    }
+    // The file that is raced is the file whose bytes are checked: the
+    // --track file, else the catalogue's.
+    std::string track_path = track_file;
+    watched_index = 0;
+    // A replay that carries its track was checked against its hash as it
+    // was read, and needs no file.
+    if (track_path.empty() && !watched.track_text.empty()) {
+        watched_index = -1;
+    } else if (track_path.empty()) {
+        watched_index = -1;
+        for (int i = 0; i <= last_level_index && i < MAX_LEVELS && watched_index < 0; i++)
+            if (watched.track_name == level_names[i]) watched_index = i;
+        if (watched_index < 0) {
+            std::fprintf(stderr,
+                         "chainball: replay %s: its track %s is not in the level catalogue (name its file "
+                         "with --track)\n",
+                         printable(file, 200).c_str(), printable(watched.track_name).c_str());
+            return false;
+        }
+        track_path = level_file_path(watched.track_name.c_str());
+    }
+    if (!track_path.empty() && !check_replay_track(watched, track_path, force, why, warning)) {
         std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
         return false;
     }
@@ -102,16 +139,9 @@ bool load_replay_to_watch(const std::string& file, bool force) {
 
 bool start_watching() {
     if (!watch_loaded) return false;
-    int index = -1;
-    for (int i = 0; i <= last_level_index && i < MAX_LEVELS && index < 0; i++)
-        if (watched.track_name == level_names[i]) index = i;
-    if (index < 0 && watched.track_text.empty()) {
-        std::fprintf(stderr, "chainball: replay track %s is not in the level catalogue\n",
-                     watched.track_name.c_str());
-        return false;
-    }
+    int index = watched_index;
     saved_settings = race_settings;
-    if (!watched.track_text.empty()) {
+    if (index < 0) {   // the track the replay carries
         track_text_override = &watched.track_text;
         index = race_settings.level_index;
     }
@@ -132,6 +162,7 @@ const std::string& last_recording() { return last_written; }
 void replay_frame_start(Race& race, Track& track) {
     if (in_race || (record_folder.empty() && !watching)) return;
     in_race = true;
+    race_written = false;
     race_steps = 0;
     if (watching) {
         apply_race_draws(watched, race, track);
@@ -147,7 +178,6 @@ void replay_frame_start(Race& race, Track& track) {
     recorded.track_sha256 = sha256_hex(bytes);
     // A track from outside the catalogue travels with its replay.
     if (track_file_override) recorded.track_text = bytes;
-    written = false;
     capture_race_setup(recorded, race, track);
     recorded_start = std::time(nullptr);
 }
@@ -157,8 +187,6 @@ void replay_input(RaceInput& input) {
     script_position next = watched_at;
     input = input_of_script_keys(next_script_keys(watched.keys, next));
 }
-
-static void write_recording_once(const Race& race);
 
 bool replay_step_done(const Race& race, RaceInput input) {
     if (!in_race) return false;
@@ -172,17 +200,15 @@ bool replay_step_done(const Race& race, RaceInput input) {
     const int driving = race.two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
     append_script_step(recorded.keys, script_keys_of_input(input) & driving);
     if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum(race)});
-    // Kept the moment the race is over, not when its race-end screen is left.
-    if (race_over(race)) write_recording_once(race);
     return false;
 }
 
-// DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay, or with -2, -3 .. when that exists.
-static void write_recording() {
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
-    const std::string base = record_folder + "/" + stamp + "-" + recorded.track_name;
-    const std::string text = format_replay(recorded);
+// FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
+// written, or "" with the cause in `cause`. A file that could not be
+// written whole is taken away.
+std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
+                              std::string& cause) {
+    const std::string base = folder + "/" + name;
     std::string path;
     int fd = -1;
     for (int n = 1; n <= 100 && fd < 0; n++) {
@@ -190,7 +216,7 @@ static void write_recording() {
         fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    std::string cause = fd < 0 ? std::strerror(errno) : "";
+    cause = fd < 0 ? std::strerror(errno) : "";
     for (size_t done = 0; fd >= 0 && cause.empty() && done < text.size();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -198,21 +224,77 @@ static void write_recording() {
         else done += (size_t)n;
     }
     if (fd >= 0 && close(fd) != 0 && cause.empty()) cause = std::strerror(errno);
-    if (!cause.empty()) {
-        std::fprintf(stderr, "chainball: cannot write replay %s: %s\n", printable(path, 200).c_str(),
-                     cause.c_str());
-        if (fd >= 0) unlink(path.c_str());
-        return;
-    }
-    last_written = path;
-    if (recordings_kept > 0) prune_recordings(record_folder, recordings_kept, recordings_cap);
+    if (cause.empty()) return path;
+    if (fd >= 0) unlink(path.c_str());
+    cause = printable(path, 200) + ": " + cause;
+    return "";
 }
 
-static void write_recording_once(const Race& race) {
-    if (written) return;
-    written = true;
+const std::string& recording_folder() { return record_folder; }
+
+
+// Writes the recorded races still in memory into the record folder; those
+// that fail stay in memory for the next try. Quiet when `quiet`.
+static void write_unsaved(bool quiet) {
+    std::vector<std::pair<std::string, std::string>> left;
+    for (const auto& r : unsaved) {
+        std::string cause;
+        const std::string path = write_replay_file(record_folder, r.first, r.second, cause);
+        if (!path.empty()) {
+            last_written = path;
+            if (recordings_kept > 0) prune_recordings(record_folder, recordings_kept, recordings_cap);
+            continue;
+        }
+        if (!quiet) std::fprintf(stderr, "chainball: cannot write replay %s; kept to try again\n", cause.c_str());
+        left.push_back(r);
+    }
+    unsaved.swap(left);
+}
+
+// DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay. A race that cannot be written (a
+// full disk) is kept in memory and tried again after the next race and
+// when the game closes.
+static void write_recording(const Race& race) {
     recorded.result = current_result(race, race_steps);
-    write_recording();
+    race_written = true;
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
+    unsaved.emplace_back(std::string(stamp) + "-" + recorded.track_name, format_replay(recorded));
+    write_unsaved(false);
+}
+
+void replay_race_over(const Race& race) {
+    if (in_race && !watching && !race_written && !record_folder.empty()) write_recording(race);
+}
+
+void flush_unsaved_replays() {
+    if (unsaved.empty()) return;
+    write_unsaved(true);
+    // Last chance: the game's own data folder.
+    if (unsaved.empty()) return;
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder = data_home && data_home[0] == '/' ? std::string(data_home)
+                         : home && home[0] == '/'         ? std::string(home) + "/.local/share"
+                                                          : std::string();
+    if (folder.empty()) {
+        std::fprintf(stderr, "chainball: %zu recorded race(s) could not be written and are lost\n", unsaved.size());
+        unsaved.clear();
+        return;
+    }
+    for (const char* part : {"/chainball", "/replays"}) {
+        folder += part;
+        mkdir(folder.c_str(), 0700);
+    }
+    for (const auto& r : unsaved) {
+        std::string cause;
+        const std::string path = write_replay_file(folder, r.first, r.second, cause);
+        if (!path.empty())
+            std::fprintf(stderr, "chainball: replay written to %s instead\n", printable(path, 200).c_str());
+        else
+            std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s\n", cause.c_str());
+    }
+    unsaved.clear();
 }
 
 void replay_frame_end(const Race& race) {
@@ -227,7 +309,7 @@ void replay_frame_end(const Race& race) {
         watch_loaded = false;
         return;
     }
-    write_recording_once(race);
+    if (!race_written) write_recording(race);
 }
 
 void stop_recording() { record_folder.clear(); }
@@ -281,9 +363,10 @@ void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
 void reset_replay_session() {
     record_folder.clear();
     recordings_kept = 0;
-    written = false;
     last_written.clear();
     watch_loaded = watching = false;
     in_race = false;
+    race_written = false;
+    unsaved.clear();
     race_steps = 0;
 }

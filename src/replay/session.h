@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays in the game: every race of a run recorded to a folder (--record),
 // and one replay watched (--replay), driven from its file through the race
 // frame's keys. Owns the folder, the race being recorded and the replay
@@ -12,10 +13,14 @@
 
 // File name extension of a replay.
 constexpr const char* REPLAY_EXTENSION = ".cbreplay";
+// Room a recording folder's disk must have at start: a long race's replay
+// is tens of kilobytes.
+constexpr unsigned long long MIN_FREE_BYTES = 1 << 20;
 
 // --record DIR, before any window opens: checks that a file can be made in
-// the folder (making the folder when it is missing) and records every race
-// from then on. False after one line on stderr naming the cause.
+// the folder (making the folder when it is missing) and that its disk has
+// room, and records every race from then on. False after one line on
+// stderr naming the cause.
 // With `keep` above 0 only the newest `keep` replays of the folder, at most
 // `max_bytes` together, are kept after each race (the full game's own folder).
 bool start_recording(const std::string& dir, int keep = 0, long long max_bytes = 0);
@@ -37,14 +42,14 @@ std::vector<std::string> replay_files(const std::string& dir, size_t most, std::
 // `max_bytes` together. Only regular files are looked at or removed.
 void prune_recordings(const std::string& dir, int keep, long long max_bytes);
 
-// --replay FILE, before any window opens: reads the replay and checks its
-// track, levelit/NAME.txt in the data folder, against the recorded hash (`force` lets a
+// --replay FILE, before any window opens and after the catalogue is read:
+// reads the replay, finds its track in the catalogue (or takes the --track
+// file `track_file` when given) and checks that file's bytes against the recorded hash (`force` lets a
 // differing one through with a warning). False after one line on stderr.
-bool load_replay_to_watch(const std::string& file, bool force);
+bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file = "");
 
 // After start-up: puts the run's settings aside, takes the replay's and its
-// track, and starts the race with the screen loop's next pass. False after
-// one line on stderr when the track is not in the level catalogue.
+// track, and starts the race with the screen loop's next pass.
 bool start_watching();
 bool watching_replay();
 
@@ -58,11 +63,27 @@ bool watching_replay();
 void replay_frame_start(Race& race, Track& track);
 bool replay_step_done(const Race& race, RaceInput input);
 void replay_frame_end(const Race& race);
+// The race has just ended (every racer finished): a recorded race is
+// written now, before its race-end screen, so closing the game from that
+// screen loses nothing.
+void replay_race_over(const Race& race);
+// At shut-down: recorded races that could not be written (a full disk) are
+// tried once more, then in $XDG_DATA_HOME/chainball/replays/, with one line
+// saying where they went or that they are lost.
+void flush_unsaved_replays();
 
 // The source of the race input while a replay is watched: the keys of the
 // next step from its file, in place of the players'. Nothing changes in any
 // other race.
 void replay_input(RaceInput& input);
+
+// Writes `text` to FOLDER/NAME.cbreplay (NAME-2, NAME-3 .. when that
+// exists), never over another file and never leaving half a file: the path
+// written, or "" with the file and the reason in `cause`.
+std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
+                              std::string& cause);
+// The --record folder ("" without it).
+const std::string& recording_folder();
 
 // Where the last recording was written ("" before the first).
 const std::string& last_recording();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SHA-256 (FIPS 180-4), for naming a track's exact bytes in a replay.
 #include <cstdint>
 #include <cstring>

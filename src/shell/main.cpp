@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point: hands over to SDL_main.
 #include "shell/shell.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The music decode thread and handing its chunk to the main thread.
 #include "shell/music.h"
 

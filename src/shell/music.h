@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The music, decoded on a thread of its own while the menu already runs,
 // and played from the main thread once it is ready (SDL_mixer's playing
 // calls are not safe from two threads). music_chunk stays null until then.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's command-line options, read before any window opens.
 #include "shell/options.h"
 
@@ -5,10 +6,12 @@
 
 #include "core/cli.h"
 #include "core/files.h"
+#include "net/messages.h"
+#include "replay/replay.h"
 
 const char* const game_usage =
     "usage: chainball [--help] [--version] [--extras] [--track FILE] [--scale N] [--fullscreen] "
-    "[--record DIR] [--replay FILE [--force]]";
+    "[--record DIR] [--replay FILE [--force]] [--host [PORT] | --join HOST[:PORT]]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
@@ -23,6 +26,9 @@ static const char* const help_text =
     "  --record DIR   write every race of this run to DIR, one replay file each\n"
     "  --replay FILE  watch the race a replay file holds, then go on playing\n"
     "  --force        watch a replay even when its track's bytes have changed\n"
+    "  --host [PORT]  host an online race on UDP port PORT (default 7391) and wait\n"
+    "                 for one opponent; your settings decide the race\n"
+    "  --join HOST[:PORT]  race the one who hosts at HOST (IPv4 address or name)\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
     "Escape leaves a race or the game. F11 switches fullscreen on and off.\n"
@@ -56,6 +62,9 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
     CLI::Option* record = app.add_option("--record", record_dir_given);
     CLI::Option* replay = app.add_option("--replay", replay_file_given);
     app.add_flag("--force", opt.force);
+    std::string host_port;
+    CLI::Option* host = app.add_option("--host", host_port)->expected(0, 1);
+    app.add_option("--join", opt.join);
 
     std::string why, missing;
     switch (cli_parse(app, argc, argv, why, missing)) {
@@ -87,6 +96,18 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
         if (replay_file_given.empty()) return cli_usage_error(err, "chainball", needs("--replay"));
         opt.replay_file = replay_file_given.c_str();
     }
+    if (host->count()) {
+        long long port = NET_DEFAULT_PORT;
+        if (!host_port.empty() && !parse_integer(host_port, 1, 65535, port))
+            return cli_usage_error(err, "chainball", "--host takes a port from 1 to 65535, not '" +
+                                                          printable(host_port) + "'");
+        opt.host_port = (int)port;
+    }
+    if (app.count("--join") && opt.join.empty()) return cli_usage_error(err, "chainball", "option --join needs HOST or HOST:PORT");
+    if (opt.host_port > 0 && !opt.join.empty())
+        return cli_usage_error(err, "chainball", "--host and --join cannot go together");
+    if ((opt.host_port > 0 || !opt.join.empty()) && opt.replay_file)
+        return cli_usage_error(err, "chainball", "--replay cannot go with an online race");
     if (opt.force && !opt.replay_file)
         return cli_usage_error(err, "chainball", "option '--force' goes with --replay");
     return -1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's command line. With no option the game is exactly the game of
 // old; every option adds something on top.
 #pragma once
@@ -15,6 +16,8 @@ struct game_options {
     const char* replay_file = nullptr;   // --replay FILE: watch that race
     bool force = false;                  // --force: a replay's track may differ
     bool extras = false;                 // --extras: the full game
+    int host_port = 0;                   // --host [PORT]: host an online race; 0: not
+    std::string join;                    // --join HOST[:PORT]: join one; empty: not
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the screen loop and shut-down, and the window itself.
 #include "shell/shell.h"
 
@@ -33,6 +34,7 @@
 #include "replay/session.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/online.h"
 #include "view/view.h"
 
 static const char* const FONT_FILE = "VeraMoBd.ttf";
@@ -44,6 +46,10 @@ static const char* const IMAGE_FILES[10] = {
     "pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png", "palkki.png",
     "donut.png",    "donut2.png",   "maali.png",    "set.png",      "pp.png",
 };
+
+// Set when start-up's caller read the catalogue already (to find a
+// replay's track before any window opens), so it is read once.
+static bool catalogue_read_early = false;
 
 // Data files larger than this are not ours: the biggest we ship is 0.7 MB.
 constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
@@ -258,7 +264,7 @@ bool startup() {
     frozen_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 500, 32, 0, 0, 0, 0);
 
     reset_shell_state();
-    read_catalogue();
+    if (!catalogue_read_early) read_catalogue();
 
     TTF_Init();
     small_font = TTF_OpenFont(data_path(FONT_FILE).c_str(), 12);
@@ -300,6 +306,20 @@ bool startup() {
     return true;
 }
 
+// --host [PORT] and --join HOST[:PORT]: the run starts on the online screen.
+static bool start_online(const game_options& options) {
+    std::string error;
+    if (options.host_port > 0 && !start_online_host(options.host_port, error)) {
+        std::fprintf(stderr, "chainball: cannot host an online race: %s\n", error.c_str());
+        return false;
+    }
+    if (!options.join.empty() && !start_online_join(options.join, error)) {
+        std::fprintf(stderr, "chainball: cannot join %s: %s\n", printable(options.join).c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
 void run_screen_loop() {
     for (bool entering = false;; entering = true) {
         if (quit_signal) game_screen = SCREEN_QUIT;   // also one that came during start-up
@@ -309,6 +329,8 @@ void run_screen_loop() {
         if (entering && game_screen == SCREEN_MENU) open_pads();
         while (game_screen == SCREEN_MENU) menu_frame();
         while (game_screen == SCREEN_SETTINGS) settings_frame();
+        while (game_screen == SCREEN_ONLINE_FORM) online_form_frame();
+        while (game_screen == SCREEN_ONLINE) online_frame();
         // An overlay keeps its race frame open until the frame is done.
         while (game_screen == SCREEN_RACE || race_frame_open()) race_screen_pass();
         after_race_screens();
@@ -325,6 +347,7 @@ static void free_surface(SDL_Surface*& s) {
 }
 
 void shutdown_game() {
+    flush_unsaved_replays();
     free_surface(second_view);
     free_surface(frozen_frame);
     free_rotation_tables();
@@ -393,10 +416,15 @@ static void catch_quit_signals() {
 
 // --record and --replay: what can be checked before any window opens.
 static bool replays_before_window(const std::string& record_dir, const std::string& replay_file,
-                                  bool force) {
+                                  bool force, const std::string& track_file) {
     if (!record_dir.empty() && !start_recording(record_dir)) return false;
     if (replay_file.empty()) return true;
-    if (!load_replay_to_watch(replay_file, force)) return false;
+    // The replay's track is looked up before any window opens.
+    if (track_file.empty()) {
+        read_catalogue();
+        catalogue_read_early = true;
+    }
+    if (!load_replay_to_watch(replay_file, force, track_file)) return false;
     race_input_source = replay_input;
     return true;
 }
@@ -413,7 +441,8 @@ int SDL_main(int argc, char** argv) {
     const std::string replay_file = options.replay_file ? options.replay_file : "";
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
-    if (!replays_before_window(record_dir, replay_file, options.force)) return quit_signal ? 128 + quit_signal : 2;
+    if (!replays_before_window(record_dir, replay_file, options.force, track_path))
+        return quit_signal ? 128 + quit_signal : 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (options.extras) {
@@ -421,6 +450,10 @@ int SDL_main(int argc, char** argv) {
         start_trial_extras(settings.ghosts, settings.recording);
     }
     if (options.replay_file && !start_watching()) {
+        shutdown_game();
+        return 2;
+    }
+    if (!start_online(options)) {
         shutdown_game();
         return 2;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game shell: start-up, the screen loop and shut-down. It opens the
 // window (and installs the hook through which the screens below ask for a
 // new window size), loads every asset and sets every start value.

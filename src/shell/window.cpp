@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window, its scale and fullscreen, and showing each frame enlarged.
 #include "shell/window.h"
 

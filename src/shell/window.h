@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window: the picture size the screens ask for, shown at a whole scale
 // in a window or fullscreen. The screens always draw their picture at 1:1
 // into `screen`; only the presentation is enlarged. At scale 1 in a window

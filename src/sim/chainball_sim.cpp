@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-sim: replays a race on one level without a window or sound.
 #include <cstdio>
 

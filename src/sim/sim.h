@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless simulator (chainball-sim): options, key script, and the race
 // run step by step without a window, one record line per value.
 #pragma once
@@ -28,6 +29,14 @@ struct sim_options {
     std::string track_file;       // --track: the replay's track when not in the catalogue
     bool force = false;           // --force: race a replay on a track of other bytes
     std::string race_option;      // the first option a replay would contradict
+    // Online races (--net-host PORT, --net-join HOST[:PORT]): this machine's
+    // racer drives by the script's arrow keys.
+    int net_host_port = 0;        // 0: not hosting
+    std::string net_join;         // empty: not joining
+    std::string net_bind;         // --bind: the address the host listens on
+    std::string net_replay_out;   // --write-replay: the confirmed race's replay
+    std::string net_version;      // tests: the game version this machine claims
+    long long net_perturb = -1;   // tests: nudge this machine's race after this step
     bool help = false;
     bool version = false;
 };
@@ -52,6 +61,20 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err);
 // differ (with the first check that differs on `err`), 2 for a file that
 // cannot be used.
 int run_replay(const sim_options& opt, FILE* out, FILE* err);
+
+// An online race as one of its two machines, in real time: host or join,
+// race with the key script, write the replay. Returns 0 for a race run to
+// its end, 2 for bad options or files, 4 when no race came about (refused,
+// not reached), 5 when the opponent left, 6 when the races differed.
+int run_net_peer(const sim_options& opt, FILE* out, FILE* err);
+
+// The parts the runs share: the key script (none without --keys), the level
+// file's check, and where a track named in a replay or by a host is found
+// (`track_file` when given, else filut/levelit/NAME.txt beside the program
+// or in the working directory). The first two write one line to `err`.
+bool read_sim_script(const sim_options& opt, std::vector<sim_segment>& script, FILE* err);
+bool check_level_file(const sim_options& opt, FILE* err);
+std::string sim_track_path(const std::string& track_file, const std::string& name);
 
 // Whole command: parse, help, run. Returns the exit status.
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless simulator: command line, key script, the race set up as the
 // level loader sets it up, and one record line per value printed; replays
 // run and compared with their recorded result.
@@ -25,6 +26,10 @@ const char* const sim_usage =
     "usage: chainball-sim [--two-player] [--lengths A,B,C] [--laps N] [--keys FILE]\n"
     "                     [--steps N] [--seed N] LEVEL_FILE\n"
     "       chainball-sim --replay FILE [--track PATH] [--force]\n"
+    "       chainball-sim --net-host PORT [--bind ADDRESS] [race options] [--keys FILE]\n"
+    "                     [--write-replay FILE] LEVEL_FILE\n"
+    "       chainball-sim --net-join HOST[:PORT] [--track PATH] [--keys FILE]\n"
+    "                     [--write-replay FILE]\n"
     "\n"
     "Runs race steps on one level without a window and prints the state.\n"
     "\n"
@@ -45,6 +50,18 @@ const char* const sim_usage =
     "  --track PATH     the replay's track file; default filut/levelit/NAME.txt\n"
     "                   beside chainball-sim or in the working directory\n"
     "  --force          race a replay on a track whose bytes differ from its hash\n"
+    "  --net-host PORT  host an online race on UDP port PORT (7391 is the game's)\n"
+    "                   and wait for one opponent; the race is always a\n"
+    "                   two-player race, this machine's racer is racer 1\n"
+    "  --bind ADDRESS   the IPv4 address the host listens on; default all\n"
+    "  --net-join HOST[:PORT]  join the online race hosted there (racer 2); the\n"
+    "                   track comes by name from the host: filut/levelit/NAME.txt,\n"
+    "                   or --track PATH\n"
+    "  --write-replay FILE  write the replay of the confirmed steps there\n"
+    "                   Online, this machine's racer drives by the script's\n"
+    "                   UP DOWN LEFT RIGHT; status 0 for a race run to its end,\n"
+    "                   4 when none came about, 5 when the opponent left, 6 when\n"
+    "                   the two races differ\n"
     "  --help           this text\n"
     "  --version        the version\n"
     "\n"
@@ -102,6 +119,14 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     app.add_option("--replay", opt.replay_file);
     app.add_option("--track", opt.track_file);
     app.add_flag("--force", opt.force);
+    std::string net_host, net_perturb;
+    app.add_option("--net-host", net_host);
+    app.add_option("--net-join", opt.net_join);
+    app.add_option("--bind", opt.net_bind);
+    app.add_option("--write-replay", opt.net_replay_out);
+    // For the tests: another version, a race made to differ.
+    app.add_option("--net-claim-version", opt.net_version)->group("");
+    app.add_option("--net-perturb", net_perturb)->group("");
     app.add_option("level", levels);
 
     std::string missing;
@@ -147,6 +172,48 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     if (have_level) opt.level_file = levels[0];
     if (levels.size() > 1) {
         error = "more than one level file: '" + printable(levels[0]) + "' and '" + printable(levels[1]) + "'";
+        return false;
+    }
+
+    const bool online = app.count("--net-host") || app.count("--net-join");
+    if (online) {
+        long long v = 0;
+        if (app.count("--net-host") && app.count("--net-join")) {
+            error = "--net-host and --net-join cannot go together";
+            return false;
+        }
+        if (!opt.replay_file.empty()) {
+            error = "--replay cannot go with an online race";
+            return false;
+        }
+        if (app.count("--net-host") && !parse_integer(net_host, 1, 65535, v)) {
+            error = "--net-host needs a port from 1 to 65535, got '" + printable(net_host) + "'";
+            return false;
+        }
+        opt.net_host_port = (int)v;
+        if (app.count("--net-perturb") && !parse_integer(net_perturb, 1, LLONG_MAX, opt.net_perturb)) {
+            error = "--net-perturb needs a step, got '" + printable(net_perturb) + "'";
+            return false;
+        }
+        if (!opt.net_join.empty()) {
+            if (have_level || (!opt.race_option.empty() && opt.race_option != "--keys")) {
+                error = "--net-join takes the race from the host; give only --keys, --track and --write-replay";
+                return false;
+            }
+            return true;
+        }
+        if (!have_level) {
+            error = "--net-host needs the level file to race on";
+            return false;
+        }
+        if (!opt.track_file.empty() || opt.force) {
+            error = "--track goes with --replay or --net-join";
+            return false;
+        }
+        return true;
+    }
+    if (!opt.net_bind.empty() || !opt.net_replay_out.empty() || !net_perturb.empty() || !opt.net_version.empty()) {
+        error = "--bind and --write-replay go with --net-host or --net-join";
         return false;
     }
 
@@ -354,8 +421,8 @@ void sim_setup(const sim_options& opt, Race& race, Track& track) {
     std::memset(&track, 0, sizeof track);
     const RaceSetup setup = {{opt.lengths[0], opt.lengths[1], opt.lengths[2]}, opt.laps, opt.two_player};
     Random random = make_random(opt.seed);
-    setup_race(race, track, random, setup, opt.level_file.c_str(),
-               opt.level_text.empty() ? nullptr : &opt.level_text);
+    if (opt.level_text.empty()) setup_race(race, track, random, setup, opt.level_file.c_str());
+    else setup_race_text(race, track, random, setup, opt.level_file.c_str(), opt.level_text);
 }
 
 static void print_track_and_start(FILE* out, const Race& race, const Track& track) {
@@ -397,32 +464,40 @@ static long long run_steps(Race& race, const Track& track, const std::vector<sim
     return n;
 }
 
+bool read_sim_script(const sim_options& opt, std::vector<sim_segment>& script, FILE* err) {
+    script.clear();
+    if (opt.keys_file.empty()) return true;
+    std::string text, error;
+    std::string why;
+    if (!read_regular_file(opt.keys_file.c_str(), MAX_KEY_SCRIPT_BYTES, text, why)) {
+        std::fprintf(err, "chainball-sim: cannot read key script '%s': %s\n",
+                     printable(opt.keys_file, 200).c_str(), why.c_str());
+        return false;
+    }
+    if (!parse_key_script(text, script, error)) {
+        std::fprintf(err, "chainball-sim: %s: %s\n", opt.keys_file.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool check_level_file(const sim_options& opt, FILE* err) {
+    // The game would race an empty level; here it is an error.
+    std::string why;
+    FILE* f = open_regular_file(opt.level_file.c_str(), MAX_LEVEL_FILE_BYTES, why);
+    if (!f) {
+        std::fprintf(err, "chainball-sim: cannot open level file '%s': %s\n",
+                     printable(opt.level_file, 200).c_str(), why.c_str());
+        return false;
+    }
+    std::fclose(f);
+    return true;
+}
+
 int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
     std::vector<sim_segment> script;
-    if (!opt.keys_file.empty()) {
-        std::string text, error;
-        std::string why;
-        if (!read_regular_file(opt.keys_file.c_str(), MAX_KEY_SCRIPT_BYTES, text, why)) {
-            std::fprintf(err, "chainball-sim: cannot read key script '%s': %s\n",
-                         printable(opt.keys_file, 200).c_str(), why.c_str());
-            return 2;
-        }
-        if (!parse_key_script(text, script, error)) {
-            std::fprintf(err, "chainball-sim: %s: %s\n", opt.keys_file.c_str(), error.c_str());
-            return 2;
-        }
-    }
-    {
-        // The game would race an empty level; here it is an error.
-        std::string why;
-        FILE* f = open_regular_file(opt.level_file.c_str(), MAX_LEVEL_FILE_BYTES, why);
-        if (!f) {
-            std::fprintf(err, "chainball-sim: cannot open level file '%s': %s\n",
-                         printable(opt.level_file, 200).c_str(), why.c_str());
-            return 2;
-        }
-        std::fclose(f);
-    }
+    if (!read_sim_script(opt, script, err)) return 2;
+    if (!check_level_file(opt, err)) return 2;
 
     long long steps = opt.steps;
     if (steps < 0) {
@@ -442,9 +517,9 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
 
 // Finds the replay's track: --track, else the catalogue's folder beside the
 // program, else in the working directory.
-static std::string replay_track_path(const sim_options& opt, const replay& r) {
-    if (!opt.track_file.empty()) return opt.track_file;
-    const std::string relative = level_file_path(r.track_name.c_str());
+std::string sim_track_path(const std::string& track_file, const std::string& name) {
+    if (!track_file.empty()) return track_file;
+    const std::string relative = level_file_path(name.c_str());
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
@@ -473,7 +548,7 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     race.two_player = rep.two_player;
     for (int i = 0; i < 3; i++) race.lengths[i] = rep.lengths[i];
     race.laps = rep.laps;
-    race.level_file = replay_track_path(opt, rep);
+    race.level_file = sim_track_path(opt.track_file, rep.track_name);
     std::string warning;
     // A replay that carries its track (checked against its hash as it was
     // read) needs no file, unless --track names one.
@@ -525,5 +600,6 @@ int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
         return 0;
     }
     if (!opt.replay_file.empty()) return run_replay(opt, out, err);
+    if (opt.net_host_port > 0 || !opt.net_join.empty()) return run_net_peer(opt, out, err);
     return run_simulation(opt, out, err);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The level catalogue: names, each closed by '#', whitespace carrying no
 // meaning. Read once at start-up.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Level loading: the size field, the grid, and the route walk that lays the
 // computer drivers' waypoints and the checkpoints along the road.
 #include <cstdio>
@@ -158,8 +159,8 @@ void walk_route(Track& track) {
     if (watched) level_watch->walk({cx, cy, heading, false, false, true});
 }
 
-// The level in `f` (null: none), named `path` in the messages; closes `f`.
-static void load_level_from(Track& track, FILE* f, const char* path, Random& random) {
+// Reads the opened level `f` (null: none) named `path` in messages.
+static void load_level_stream(Track& track, FILE* f, const char* path, Random& random) {
     std::string as_written;
     int size = read_size_field(f, as_written);
     bool read_cells = f != nullptr;
@@ -194,15 +195,10 @@ void load_level_file(Track& track, const char* path, Random& random) {
     if (!f)
         std::fprintf(stderr, "chainball: level file %s: %s, loaded as an empty level\n",
                      printable(path, 200).c_str(), why.c_str());
-    load_level_from(track, f, path, random);
+    load_level_stream(track, f, path, random);
 }
 
-void load_level_text(Track& track, const std::string& text, const char* name, Random& random) {
-    FILE* f = nullptr;
-    if (text.size() > (size_t)MAX_LEVEL_FILE_BYTES)
-        std::fprintf(stderr, "chainball: level %s: larger than %lld bytes, loaded as an empty level\n",
-                     printable(name, 200).c_str(), MAX_LEVEL_FILE_BYTES);
-    else if (!text.empty())
-        f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    load_level_from(track, f, name, random);
+void load_level_text(Track& track, const char* name, const std::string& text, Random& random) {
+    FILE* f = text.empty() ? nullptr : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    load_level_stream(track, f, name, random);
 }

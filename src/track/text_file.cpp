@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Character-at-a-time reading of level and catalogue files.
 #include "track/track_local.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tile pieces cut from the atlas, and the drawing of the grid into a view.
 #include "track/tiles.h"
 

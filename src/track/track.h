@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tracks: the level catalogue and the level loader with its route walk. A
 // `Track` is a level's layout, read-only once loaded: the races on it share
 // it. Owns `loaded_track` (the game's races and the track kit load into it;
@@ -114,6 +115,5 @@ void catalogue_of_one_file(const char* path);
 // A file that cannot be used (missing, not a regular file, too large) loads
 // as an empty level, with one line on stderr naming the cause.
 void load_level_file(Track& track, const char* path, Random& random);
-// The same for a level file's text held in memory (a replay's own track),
-// named `name` in the messages.
-void load_level_text(Track& track, const std::string& text, const char* name, Random& random);
+// The same for a level held in memory (`name` only in messages).
+void load_level_text(Track& track, const char* name, const std::string& text, Random& random);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loaded track and the catalogue.
 #include "track/track.h"
 

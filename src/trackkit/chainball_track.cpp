@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-track's entry point: the kit on SDL's dummy video driver.
 #include <SDL/SDL.h>
 

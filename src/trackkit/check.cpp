@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The track check: a level file read through the game's own loader with a
 // watcher, and the findings on its size field, grid, road pieces and route.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The design figures of a track: its route, the computer's lap raced
 // headless, the shortcut ratio, the start grid, the view and the name; and
 // the limits check holds them to.
@@ -14,7 +15,7 @@
 #include "core/files.h"
 #include "core/media.h"
 #include "core/state.h"
-#include "race/race.h"
+#include "race/race.h"   // the Race value; set up and stepped through race_calls.cpp
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
@@ -23,6 +24,9 @@
 // The one table of limits; docs/tracks.md shows it as print_limits writes it.
 const design_limit design_limits[LIMIT_COUNT] = {
     {"shortcut ratio", 0.85, "below 0.85: leaving the road gains time"},
+    {"cut gain", 5,
+     "above 5 % with a 7-ball chain: the corner-cutting script driver's best lap beats the best lap kept on "
+     "the road by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and passes)"},
     {"computer lap", 12, "under 12 s"},
     {"computer lap", 45, "over 45 s, or no lap at all in 600 s"},
     {"start grid", 10,
@@ -127,15 +131,6 @@ static void route_figures(track_figures& fig) {
     fig.finish_side = finish <= left ? "left" : finish >= right ? "right" : "inside";
 }
 
-Race kit_race(const std::string& path, int a, int b, int c, unsigned seed) {
-    Race race = new_race();
-    std::memset(&loaded_track, 0, sizeof loaded_track);
-    const RaceSetup setup = {{a, b, c}, 1, false};
-    Random random = make_random(seed);
-    setup_race(race, loaded_track, random, setup, path.c_str());
-    return race;
-}
-
 // Player 3 with a 10-ball chain, player 1 parked on the grid with one ball,
 // player 2 out: steps until player 3's first lap.
 // Without a checkpoint every step in the finish strip counts a lap, so
@@ -144,10 +139,31 @@ static double computer_lap(const std::string& path) {
     Race race = kit_race(path, 1, 0, MAX_BALLS, 1);
     if (loaded_track.checkpoint_count == 0) return LAP_NOT_MEASURABLE;
     for (int step = 1; step <= LAP_GIVE_UP_SECONDS * 50; step++) {
-        race_step(race, loaded_track, RaceInput());
+        kit_race_step(race, 0);
         if (race.racers[2].completed_laps >= 1) return step / 50.0;
     }
     return -1;
+}
+
+// The corner-cutting driver against the road. The road's lap is the best of
+// the script drivers that keep their heads on the road, aiming at every
+// waypoint or at every second or third: a driver may take a rounder line
+// through a corner inside the road's two cells, and only what the cutting
+// driver gains off the road counts as a cut.
+static void cut_figures(const std::string& path, track_figures& fig) {
+    fig.cut_skips = -1;
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        const script_run cut = script_drive(path, cut_chains[c], CUT_STRIDE);
+        double road = script_drive(path, cut_chains[c], 1).best;
+        for (int stride = 2; stride <= CUT_STRIDE; stride++) {
+            const script_run run = stride == CUT_STRIDE ? cut : script_drive(path, cut_chains[c], stride);
+            if (!run.left_road && run.best > 0 && (road < 0 || run.best < road)) road = run.best;
+        }
+        fig.road_lap[c] = road;
+        fig.cut_lap[c] = cut.best;
+        fig.cut_gain[c] = road > 0 && cut.best > 0 ? 100.0 * (road - cut.best) / road : CUT_NOT_MEASURED;
+        if (cut.best < 0 && road > 0 && fig.cut_skips < 0) fig.cut_skips = cut.unpassed;
+    }
 }
 
 static bool boxes_meet(int ax, int ay, int aw, int ah, int bx, int by, int bw, int bh) {
@@ -189,6 +205,7 @@ void measure_track(const std::string& path, track_figures& fig) {
     route_figures(fig);
     shortcut_figures(fig);
     fig.lap_seconds = computer_lap(path);
+    cut_figures(path, fig);
     grid_figures(path, fig);
     const Race one_player = new_race();   // a one-player race's view
     fig.view_cells = (one_player.view_width < one_player.view_height ? one_player.view_width
@@ -215,6 +232,17 @@ void design_findings(track_report& report) {
     if (f.shortcut_ratio >= 0 && f.shortcut_ratio < L[LIMIT_SHORTCUT_RATIO].value)
         warn(0, 0, std::string("shortcut ratio ") + fixed(f.shortcut_ratio, 2) + ", below " +
                        fixed(L[LIMIT_SHORTCUT_RATIO].value, 2) + ": leaving the road gains time");
+    const double gain = f.cut_gain[CUT_CHAINS - 1];
+    if (gain > L[LIMIT_CUT_GAIN].value)
+        warn(0, 0, std::string("cut gain ") + fixed(gain, 1) + " % with a " + std::to_string(cut_chains[CUT_CHAINS - 1]) +
+                       "-ball chain, above " + fixed(L[LIMIT_CUT_GAIN].value, 0) +
+                       " %: cutting the corners across the grass pays");
+    if (f.cut_skips >= 0) {
+        const checkpoint& c = loaded_track.checkpoints[f.cut_skips];
+        warn(c.y / 50 + 1, c.x / 50 + 1,
+             "checkpoint " + std::to_string(f.cut_skips + 1) +
+                 " lies where a cut of the route skips it: a driver cutting the corners makes no lap");
+    }
     if (f.lap_seconds == LAP_NOT_MEASURABLE)
         ;   // check has said there is no checkpoint
     else if (f.lap_seconds < 0)

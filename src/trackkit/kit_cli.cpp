@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-track's command line: check, stats, render and limits, the data
 // folder it draws and measures with, and the text of its reports.
 #include <SDL/SDL_ttf.h>
@@ -158,6 +159,17 @@ void print_figures(const track_report& r, FILE* out) {
     else
         std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
                           "cut the road)\n");
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        std::fprintf(out, "  cut gain %2d     ", cut_chains[c]);
+        if (f.cut_gain[c] != CUT_NOT_MEASURED)
+            std::fprintf(out, "%+.1f %% (best laps: %.2f s cutting, %.2f s on the road)\n", f.cut_gain[c],
+                         f.cut_lap[c], f.road_lap[c]);
+        else if (f.road_lap[c] < 0)
+            std::fprintf(out, "not measurable (the road-following driver makes no lap)\n");
+        else
+            std::fprintf(out, "not measurable (the cutting driver makes no lap%s)\n",
+                         f.cut_skips >= 0 ? ": it skips a checkpoint" : "");
+    }
     std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
     if (f.grid_overlap >= 0)
         std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);
@@ -210,6 +222,20 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
                              f.road_way);
             else
                 std::fprintf(out, "null");
+            std::fprintf(out, ", \"cut_gain\": {");
+            for (int c = 0; c < CUT_CHAINS; c++) {
+                std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
+                if (f.cut_gain[c] != CUT_NOT_MEASURED)
+                    std::fprintf(out, "%.2f", f.cut_gain[c]);
+                else
+                    std::fprintf(out, "null");
+                std::fprintf(out, ", \"road_lap\": ");
+                if (f.road_lap[c] >= 0) std::fprintf(out, "%.2f", f.road_lap[c]); else std::fprintf(out, "null");
+                std::fprintf(out, ", \"cut_lap\": ");
+                if (f.cut_lap[c] >= 0) std::fprintf(out, "%.2f", f.cut_lap[c]); else std::fprintf(out, "null");
+                std::fprintf(out, "}");
+            }
+            std::fprintf(out, "}, \"cut_skips_checkpoint\": %d", f.cut_skips + 1);
             std::fprintf(out,
                          ", \"grid_balls\": %d, \"grid_on_checkpoint\": %d, \"view_cells\": %d, "
                          "\"smaller_than_view\": %s, \"name_pixels\": %d, \"name_room\": %d",

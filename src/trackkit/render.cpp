@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing a track whole: the game's grid drawing band by band, the route on
 // top as the view draws balls and markers, shrunk by area averaging, and
 // written as a PNG file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The track makers' kit (chainball-track): check a level file as the game
 // reads it, measure its design figures, and draw it whole. Built on the
 // game's own loader, route walk, race and drawing; the game does not link
@@ -17,6 +18,7 @@ struct design_limit {
 };
 enum {
     LIMIT_SHORTCUT_RATIO,
+    LIMIT_CUT_GAIN,
     LIMIT_LAP_SHORTEST,
     LIMIT_LAP_LONGEST,
     LIMIT_GRID_BALLS,
@@ -29,6 +31,12 @@ extern const design_limit design_limits[LIMIT_COUNT];
 // The computer lap is given up after this many seconds.
 constexpr int LAP_GIVE_UP_SECONDS = 600;
 constexpr double LAP_NOT_MEASURABLE = -2;
+
+// The cut gain is measured with these chain lengths; check holds the last
+// one to LIMIT_CUT_GAIN.
+constexpr int CUT_CHAINS = 2;
+constexpr int cut_chains[CUT_CHAINS] = {1, 7};
+constexpr double CUT_NOT_MEASURED = -1000;
 
 // One line of `check`: FILE:ROW:COL: error|warning: message. Rows and
 // columns of grid cells count from 1; row 0 is the size field (column 1)
@@ -51,6 +59,13 @@ struct track_figures {
                                    // or LAP_NOT_MEASURABLE without a checkpoint
     double shortcut_ratio = -1;    // < 0: not measurable (no checkpoint)
     double open_way = 0, road_way = 0;   // the two ways, in cells
+    // Best laps, in seconds (< 0: none), of a script driver at player 1's
+    // keys aiming at every waypoint (road) and at every fourth (cut), and
+    // the cut's gain in percent of the road lap (CUT_NOT_MEASURED without
+    // both laps), per chain of cut_chains.
+    double road_lap[CUT_CHAINS] = {-1, -1}, cut_lap[CUT_CHAINS] = {-1, -1};
+    double cut_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
+    int cut_skips = -1;            // a checkpoint the cut never touches, so it makes no lap; or -1
     int grid_balls = 0;            // 0 .. 10 balls of every racer with room
     int grid_overlap = -1;         // first checkpoint whose marker the grid touches, or -1
     int view_cells = 0;            // what one view shows across

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the track makers' kit's files only.
 #pragma once
 
@@ -25,7 +26,28 @@ void measure_track(const std::string& path, track_figures& figures);
 // check's warnings on the figures, by design_limits.
 void design_findings(track_report& report);
 
+// The kit's calls into the race (race_calls.cpp): nothing else in the kit
+// sets up or steps a race.
 // A one-player race on the level file at `path` as the level-load screen
 // sets it up, with these chains and draws from `seed`, on loaded_track
 // (cleared first, as for a fresh game).
 Race kit_race(const std::string& path, int a, int b, int c, unsigned seed);
+// One step on loaded_track with player 1 holding ACTION_* bits (0: nobody
+// drives but the computer).
+void kit_race_step(Race& race, unsigned player1_actions);
+// Ball b of racer r in world pixels, and its heading in degrees.
+struct kit_ball {
+    float x, y, heading;
+};
+kit_ball kit_race_ball(const Race& race, int r, int b);
+
+// A script driver at player 1's keys with a `chain`-ball chain, alone on the
+// track: it aims at every `stride`-th waypoint of the route (1: the road,
+// 4: across the insides of the corners) and races a few laps.
+constexpr int CUT_STRIDE = 4;   // the corner-cutting driver's
+struct script_run {
+    double best = -1;     // its best lap in seconds; < 0: no lap
+    int unpassed = -1;    // without a lap: the first checkpoint it never touched
+    bool left_road = false;   // its head stood on a cell off the road (grass or slowing) at some step
+};
+script_run script_drive(const std::string& path, int chain, int stride);

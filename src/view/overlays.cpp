@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three overlays of a race: the start countdown, the pause and the
 // race-end screen. Each is a state of the race screen: the race frame that
 // opens one stays open while the screen loop runs the overlay's passes over

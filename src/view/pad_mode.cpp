@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the gamepads mean on the screen now running: a race drives with them.
 #include "core/pads.h"
 #include "core/state.h"

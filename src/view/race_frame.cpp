@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One race frame (game_screen 2). Its order is the order of what a player
 // sees and of the race rules, so it is kept exactly:
 //  1. record the frame start; clear both views to black;
@@ -115,8 +116,10 @@ void load_level() {
                              race_settings.laps,
                              two_players};
     resize_window(two_players ? 800 : 500, 500);
-    setup_race(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str(),
-               track_text_override);
+    if (track_text_override)
+        setup_race_text(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str(), *track_text_override);
+    else
+        setup_race(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str());
     if (frame_addons && frame_addons->set_up) frame_addons->set_up(live_race, loaded_track);
     race_start_ticks = game_ticks();
     game_screen = SCREEN_RACE;
@@ -141,6 +144,7 @@ static void finish_frame() {
 // 7 on.
 static void after_pause() {
     if (race_over(live_race)) {
+        replay_race_over(live_race);
         freeze_frame();
         open_race_end();
         open_part = IN_RACE_END;

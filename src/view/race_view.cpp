@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the views show: the track, the balls, the checkpoint markers, the
 // lap display, and the two views put side by side.
 #include <SDL/SDL_gfxPrimitives.h>

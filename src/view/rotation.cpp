@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ball pictures turned to every whole degree, once at start-up.
 #include <SDL/SDL_rotozoom.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race on screen: the race the game runs (`live_race`, on
 // `loaded_track`), the rotation tables, the track, ball and marker drawing
 // in the views, the race frame with its lap display, and the countdown,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue reader on any bytes: names must stay inside their table and
 // every stored name must be terminated.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings reader on any bytes: every value it keeps is in range, no key
 // is bound twice, every problem is one printable line, and what it keeps
 // writes out as a file that reads back the same without a problem.

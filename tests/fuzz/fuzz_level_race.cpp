@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A level file of any bytes, loaded and walked, then a few hundred race steps
 // on it with chosen chain lengths, mode and held keys. Nothing may read or
 // write outside an array, hang, or make a race value infinite or NaN.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A replay file of any bytes, read; when it reads, written again and read
 // back to the same replay, then raced for at most a few hundred of its
 // steps on a small level with its draws put in place. Nothing may read or

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzz target for a while from its seed corpus.
 # Usage: run.sh FUZZ_BUILD_DIR TARGET SECONDS
 set -eu
@@ -22,6 +23,10 @@ case "$target" in
   replay)
     cp "$top"/tests/data/replays/*.cbreplay "$seed/"
     cp "$here"/seeds/replay-* "$seed/" 2>/dev/null || true
+    ;;
+  net_messages)
+    # One message of each kind, written by the encoder.
+    cp "$here"/seeds/net-* "$seed/"
     ;;
   config)
     printf '[race]\nlengths = [7, 2, 5]\nlaps = 3\ntrack = "FirstLoop"\nmusic = true\ndifficulty = "good"\nghosts = false\n[window]\nscale = 2\nfullscreen = false\n[keys]\npause = "ctrl+p"\n[keys.player1]\nforward = "up"\nback = "down"\nleft = "[4]"\nright = "button 3"\n[keys.player2]\nforward = "w"\n[pad]\nchoose = 0\nback = 1\nstart = "auto"\n[recording]\non = true\nkeep = 20\n' > "$seed/full"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed files: the layout under the prefix, the desktop entry and
 # the metainfo through their validators and named after the app ID, the
 # manual pages through man, the documents' links, the copyright file, no

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed game in a real window: started from / (as a desktop menu
 # does), it finds its data, shows its menu, and Down three times then
 # Return (on "Quit") end it with status 0.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the install checks: installs the build into a scratch DESTDIR
 # with prefix /usr, as a package would lay it out, through the same script
 # as make install, its record kept in scratch space too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the built game by window checks (LD_PRELOAD), never linked
 // into it: holds the keys of a key script ($CHAINBALL_FRAME_KEYS, lines
 // "COUNT KEY..." with UP DOWN LEFT RIGHT) one step per race frame, on top of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the built game by tests (LD_PRELOAD), never linked into it:
 // writes the path of every file the game opens to $CHAINBALL_SHIM_LOG, one
 // a line, and feeds the keys of $CHAINBALL_SHIM_KEYS (SDLKey numbers,

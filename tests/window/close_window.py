@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Asks an X window to close, as a window manager's close button does."""
 import sys
 

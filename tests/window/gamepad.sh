@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Gamepads in a real window, read by SDL's own joystick driver from virtual
 # pads made through /dev/uinput: the menu walked with the d-pad, a race
 # driven with button 0, Start pausing and resuming it, button 1 not leaving

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Hostile data in a real window. A catalogue entry that leads out of the
 # data folder is not offered and nothing outside the folder is opened
 # (strace); levels that are a FIFO, /dev/zero and a folder race as empty

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up to shut-down under valgrind in a real window: a race, the settings,
 # then quit. The game must lose no memory, and nothing of ours may still be
 # allocated at exit. Valgrind slows the game down many times over, and by how

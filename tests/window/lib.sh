@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the real-window checks: a private X server, the game in it, keys
 # sent with xdotool and screenshots taken with ImageMagick.
 # Usage: source lib.sh BUILD_DIR NAME

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The menu in a real window: it shows, animates, and Down three times then
 # Return (on "Quit") ends the game with status 0.
 source "$(dirname "$0")/lib.sh" "$1"

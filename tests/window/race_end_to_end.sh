@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A whole race played in a real window with keys only, as a player would:
 # settings to a one-ball, one-lap race alone on a level whose finish has no
 # checkpoints before it, the countdown, Up held until the race-end screen

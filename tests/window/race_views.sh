@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A one-player and a two-player race in a real window: the countdown over the
 # first picture, the view following player 1 while Up is held, and in the
 # two-player race both views side by side with the black line at x = 400.

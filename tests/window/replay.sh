@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Replays in a real window. Three races played with keys while the game
 # records (one player to the end, two players to the end, one left with
 # Escape on another track); chainball-sim must reproduce each recorded result exactly, which

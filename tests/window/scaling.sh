@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # --scale and fullscreen in a real window: bad scale values stop before any
 # window with status 2; at --scale 2 the menu window is 1000 x 1000 and a
 # two-player race 1600 x 1000; the paused race (a still screen: player 3

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A lap of each named track (default: every track of the catalogue) driven
 # in a real window through the player's own controls: tools/autopilot.py
 # drives player 1 round the track with Up, Left and Right and writes the

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # chainball --track FILE in a real window: a file named relative to where
 # the game is started, offered alone in the settings, raced at once on
 # Start with its own finish (on the right road, unlike every shipped track).
 source "$(dirname "$0")/lib.sh" "$1"
 SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 
-sed '8s/^\.M#\(.*\)T#\.$/.T#\1M#./' "$SOURCE_DIR/filut/levelit/FirstLoop.txt" > "$ARTIFACTS/RightFinish.txt"
-grep -q '^\.T#[.x]\{6\}M#\.$' "$ARTIFACTS/RightFinish.txt" || { echo "could not move the finish"; exit 1; }
+sed '10s/^\.\.\.M#\(.*\)T#\.\.\.$/...T#\1M#.../' "$SOURCE_DIR/filut/levelit/FirstLoop.txt" > "$ARTIFACTS/RightFinish.txt"
+grep -q '^\.\.\.T#[.x]\{6\}M#\.\.\.$' "$ARTIFACTS/RightFinish.txt" || { echo "could not move the finish"; exit 1; }
 
 start_x
 cd "$ARTIFACTS"
@@ -25,11 +26,11 @@ sleep 5.5                        # the countdown, and a moment of racing
 shot track-race.png
 
 # The view follows player 1 on the start grid below the finish at world
-# (450, 300); the camera stops at the grid's right edge (x 100) and puts the
-# finish's top 20 rows at (350, 215), clear of every ball by now.
+# (550, 400); the camera stops at the grid's right edge (x 300) and puts the
+# finish's top 20 rows at (250, 215), clear of every ball by now.
 if ! cmp -s <(convert "$SOURCE_DIR/filut/maali.png" -background black -alpha remove -crop 100x20+0+0 rgb:-) \
-            <(convert "$ARTIFACTS/track-race.png" -crop 100x20+350+215 rgb:-); then
-  echo "no finish at (350, 215): the race is not on RightFinish.txt"; exit 1
+            <(convert "$ARTIFACTS/track-race.png" -crop 100x20+250+215 rgb:-); then
+  echo "no finish at (250, 215): the race is not on RightFinish.txt"; exit 1
 fi
 key Escape
 sleep 0.3

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a valgrind log of the game: fails on lost memory, and on any block
 still allocated at exit that our own code asked for (a surface, font or
 chunk that shut-down forgot). Blocks that the libraries keep for themselves

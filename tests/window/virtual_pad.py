@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Virtual gamepads for the real-window check, made through /dev/uinput.
 
 Each pad has the Xbox layout as Linux gives it (A B X Y, the shoulders,

@@ -1,0 +1,81 @@
+// The online race adapter and its replays.
+#include "net/net_race.h"
+
+#include <memory>
+
+#include "draw/random.h"
+#include "track/track.h"
+
+RaceInput online_input(const uint8_t* bits) {
+    RaceInput in;
+    in.player[0] = (unsigned char)(bits[0] & NET_INPUT_BITS);
+    in.player[1] = (unsigned char)(bits[1] & NET_INPUT_BITS);
+    return in;
+}
+
+static void online_step(online_race& r, const uint8_t* bits) { race_step(r.race, *r.track, online_input(bits)); }
+static uint32_t online_checksum(const online_race& r) { return race_checksum(r.race); }
+static bool online_over(const online_race& r) { return race_over(r.race); }
+
+net_race_ops<online_race> online_race_ops() { return {online_step, online_checksum, online_over}; }
+
+// A small loop with slowing cells, so the check runs the chains, the
+// computer driver, the slowing and the checkpoints.
+static const char DETERMINISM_TRACK[] =
+    "0008\n"
+    "........\n"
+    ".11==22.\n"
+    ".11##22.\n"
+    ".T#xx.T.\n"
+    ".M#.x.T.\n"
+    ".44==33.\n"
+    ".44##33.\n"
+    "........\n";
+
+uint32_t determinism_checksum(int steps) {
+    std::unique_ptr<Track> track(new Track());
+    Race race = new_race();
+    Random random = make_random(7391);
+    const RaceSetup setup = {{7, 5, 6}, 3, true};
+    setup_race_text(race, *track, random, setup, "the determinism check", DETERMINISM_TRACK);
+    uint32_t sum = race_checksum(race);
+    for (int n = 0; n < steps; n++) {
+        // Both players change their keys every few steps, out of step.
+        const uint8_t bits[2] = {(uint8_t)((n / 7 * 5 + 1) & NET_INPUT_BITS),
+                                 (uint8_t)((n / 11 * 3 + 1) & NET_INPUT_BITS)};
+        race_step(race, *track, online_input(bits));
+        sum = sum * 31u + race_checksum(race);
+    }
+    return sum;
+}
+
+replay online_header(const Race& race, const Track& track, const std::string& track_name,
+                     const std::string& track_sha256) {
+    replay r;
+    r.track_name = track_name;
+    r.track_sha256 = track_sha256;
+    capture_race_setup(r, race, track);
+    r.two_player = true;
+    return race_header(r);
+}
+
+void setup_online_race(const replay& header, const char* path, Race& race, Track& track) {
+    race = new_race();
+    Random random = make_random(1);   // every draw is replaced by the header's
+    const RaceSetup setup = {{header.lengths[0], header.lengths[1], header.lengths[2]}, header.laps, true};
+    setup_race(race, track, random, setup, path);
+    apply_race_draws(header, race, track);
+}
+
+replay online_replay(const replay& header, const net_core& c, const Race& confirmed) {
+    replay r = header;
+    r.two_player = true;
+    r.keys.clear();
+    for (long long n = 0; n < c.confirmed; n++) {
+        const uint8_t bits[2] = {c.inputs[0][(size_t)n], c.inputs[1][(size_t)n]};
+        append_script_step(r.keys, script_keys_of_input(online_input(bits)));
+    }
+    r.checks = c.checks;
+    r.result = current_result(confirmed, c.confirmed);
+    return r;
+}

@@ -1,0 +1,141 @@
+// A machine of an online race: transport events to the handshake, then to
+// the session; the guest sets its race up from the host's header.
+#include "net/peer.h"
+
+#include "core/files.h"
+
+// The finder of the guest being set up: the handshake asks through a plain
+// function, and one process joins one race at a time.
+static net_track_finder current_finder = nullptr;
+
+static std::string finder_sha256(const std::string& name) {
+    const std::string path = current_finder ? current_finder(name) : "";
+    std::string text, why;
+    if (path.empty() || !read_regular_file(path.c_str(), MAX_LEVEL_FILE_BYTES, text, why)) return "";
+    return sha256_hex(text);
+}
+
+static net_hello hello_of(const std::string& game_version) {
+    net_hello h;
+    h.game_version = game_version;
+    h.determinism = determinism_checksum();
+    return h;
+}
+
+bool net_peer_host(net_peer& p, int port, const std::string& bind_host, const Race& race, const Track& track,
+                   const std::string& track_name, const std::string& track_sha256,
+                   const std::string& game_version, std::string& error) {
+    p.local = 0;
+    p.header = online_header(race, track, track_name, track_sha256);
+    *p.track = track;
+    p.start = race;
+    net_hello mine = hello_of(game_version);
+    mine.race = p.header;
+    net_handshake_start(p.handshake, true, mine, nullptr);
+    return net_transport_host(p.transport, port, error, bind_host);
+}
+
+bool net_peer_join(net_peer& p, const std::string& address, net_track_finder find_track,
+                   const std::string& game_version, std::string& error) {
+    p.local = 1;
+    current_finder = find_track;
+    net_handshake_start(p.handshake, false, hello_of(game_version), finder_sha256);
+    return net_transport_join(p.transport, address, error);
+}
+
+static void send_all(net_peer& p, std::vector<net_outgoing> box) {
+    for (const net_outgoing& m : box) net_transport_send(p.transport, m);
+}
+
+static std::vector<net_outgoing> handshake_outbox(net_peer& p) {
+    std::vector<net_outgoing> out;
+    out.swap(p.handshake.outbox);
+    return out;
+}
+
+// The handshake is through: the guest sets up the host's race from its
+// header, and both start.
+static void start_race(net_peer& p, long long now_ms) {
+    if (p.local == 1) {
+        p.header = net_handshake_race(p.handshake);
+        const std::string path = current_finder ? current_finder(p.header.track_name) : "";
+        setup_online_race(p.header, path.c_str(), p.start, *p.track);
+    }
+    online_race start;
+    start.race = p.start;
+    start.track = p.track.get();
+    net_start(p.session, online_race_ops(), start, p.local, now_ms);
+    p.phase = net_peer_phase::racing;
+    p.started_ms = now_ms;
+}
+
+void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting) {
+    if (p.phase == net_peer_phase::ended || p.phase == net_peer_phase::refused) return;
+    std::vector<net_event> events;
+    net_transport_poll(p.transport, events, 0);
+    for (const net_event& e : events) {
+        if (p.phase == net_peer_phase::connecting) {
+            if (e.kind == net_event_kind::connected) net_handshake_connected(p.handshake);
+            if (e.kind == net_event_kind::disconnected) {
+                p.phase = net_peer_phase::refused;
+                p.line = p.local == 1 ? "Could not reach the host" : "The opponent went away before the race";
+                return;
+            }
+            if (e.kind == net_event_kind::received) {
+                net_handshake_receive(p.handshake, e.bytes.data(), e.bytes.size());
+                send_all(p, handshake_outbox(p));
+                if (p.handshake.state == net_handshake_state::refused) {
+                    p.phase = net_peer_phase::refused;
+                    p.line = p.handshake.line;
+                    return;
+                }
+                if (p.handshake.state == net_handshake_state::ready) start_race(p, now_ms);
+            }
+            continue;
+        }
+        if (e.kind == net_event_kind::disconnected) net_opponent_gone(p.session.core);
+        if (e.kind == net_event_kind::received) net_receive(p.session, e.bytes.data(), e.bytes.size(), now_ms);
+    }
+    send_all(p, handshake_outbox(p));
+    if (p.phase != net_peer_phase::racing) return;
+    net_core& c = p.session.core;
+    if (waiting) {
+        // The opponent hears from us, and nothing runs.
+        net_watch_link(c, now_ms);
+        if (c.state == net_state::running) net_queue_inputs(c);
+    } else {
+        const long long before = c.steps;
+        net_frame(p.session, local_bits, now_ms);
+        if (p.perturb_at >= 0 && before < p.perturb_at && c.steps >= p.perturb_at)
+            p.session.states[c.steps % NET_RING].race.balls[0].x[p.local] += 0.001f;
+    }
+    send_all(p, net_take_outbox(c));
+    if (net_done(c)) p.phase = net_peer_phase::ended;
+}
+
+void net_peer_leave(net_peer& p) {
+    if (p.phase == net_peer_phase::racing) {
+        net_leave(p.session.core);
+        send_all(p, net_take_outbox(p.session.core));
+        p.phase = net_peer_phase::ended;
+    } else if (p.phase == net_peer_phase::connecting) {
+        p.phase = net_peer_phase::refused;
+        p.line = "Left before the race";
+    }
+}
+
+const Race& net_peer_race(const net_peer& p) { return net_current(p.session).race; }
+const Race& net_peer_confirmed(const net_peer& p) { return net_confirmed(p.session).race; }
+
+std::string net_peer_line(const net_peer& p, long long now_ms) {
+    if (p.phase == net_peer_phase::refused) return p.line;
+    if (p.phase == net_peer_phase::connecting)
+        return p.local == 0 ? "Waiting for an opponent" : "Connecting";
+    return net_status_line(p.session.core, now_ms);
+}
+
+replay net_peer_replay(const net_peer& p) {
+    return online_replay(p.header, p.session.core, net_peer_confirmed(p));
+}
+
+void net_peer_close(net_peer& p) { net_transport_close(p.transport); }

@@ -1,0 +1,158 @@
+// chainball-sim as one machine of an online race: the same peer as the
+// game's, paced in real time at the game's 50 steps a second, driven by a
+// key script, with the replay written at the end.
+#include <time.h>
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "core/cli.h"
+#include "core/files.h"
+#include "net/peer.h"
+#include "sim/sim.h"
+#include "track/track.h"
+
+static constexpr long long FRAME_MS = 20;
+// How long a host waits for its opponent, and a guest for the handshake.
+static constexpr long long WAIT_FOR_OPPONENT_MS = 120000;
+
+static long long now_ms() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
+static std::string guest_track_file;
+static std::string guest_track_path(const std::string& name) {
+    return sim_track_path(guest_track_file, name);
+}
+
+static bool write_text_atomically(const std::string& path, const std::string& text, std::string& why) {
+    const std::string part = path + ".part";
+    {
+        std::ofstream f(part, std::ios::binary | std::ios::trunc);
+        f << text;
+        f.flush();
+        if (!f) {
+            why = "cannot write '" + printable(part, 200) + "'";
+            std::remove(part.c_str());
+            return false;
+        }
+    }
+    if (std::rename(part.c_str(), path.c_str()) != 0) {
+        why = "cannot rename '" + printable(part, 200) + "': " + std::strerror(errno);
+        std::remove(part.c_str());
+        return false;
+    }
+    return true;
+}
+
+static bool start_peer(const sim_options& opt, net_peer& p, FILE* err) {
+    const std::string version = opt.net_version.empty() ? chainball_version() : opt.net_version;
+    std::string error;
+    if (!opt.net_join.empty()) {
+        guest_track_file = opt.track_file;
+        if (net_peer_join(p, opt.net_join, guest_track_path, version, error)) return true;
+        std::fprintf(err, "chainball-sim: cannot join %s: %s\n", printable(opt.net_join).c_str(), error.c_str());
+        return false;
+    }
+    std::string bytes, why;
+    if (!read_regular_file(opt.level_file.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why)) {
+        std::fprintf(err, "chainball-sim: cannot read level file '%s': %s\n",
+                     printable(opt.level_file, 200).c_str(), why.c_str());
+        return false;
+    }
+    const std::string name = level_name_of_file(opt.level_file);
+    if (!track_name_usable(name)) {
+        std::fprintf(err, "chainball-sim: '%s' cannot be raced online: its name is no track name\n",
+                     printable(name).c_str());
+        return false;
+    }
+    sim_options race = opt;
+    race.two_player = true;
+    Race start;
+    std::unique_ptr<Track> track(new Track);
+    sim_setup(race, start, *track);
+    if (net_peer_host(p, opt.net_host_port, opt.net_bind, start, *track, name, sha256_hex(bytes), version, error))
+        return true;
+    std::fprintf(err, "chainball-sim: cannot host on port %d: %s\n", opt.net_host_port, error.c_str());
+    return false;
+}
+
+int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
+    std::vector<sim_segment> script;
+    if (!read_sim_script(opt, script, err)) return 2;
+    if (opt.net_join.empty() && !check_level_file(opt, err)) return 2;
+    std::unique_ptr<net_peer> p(new net_peer);
+    p->perturb_at = opt.net_perturb;
+    if (!start_peer(opt, *p, err)) return 4;
+
+    const long long t0 = now_ms();
+    long long next = t0;
+    script_position at;
+    long long taken = 0;   // script steps read
+    int bits = 0;
+    std::string shown;
+    while (p->phase == net_peer_phase::connecting || p->phase == net_peer_phase::racing) {
+        const long long t = now_ms();
+        if (t < next) {
+            timespec pause = {0, (long)((next - t) * 1000000)};
+            nanosleep(&pause, nullptr);
+            continue;
+        }
+        next += FRAME_MS;
+        if (next < t) next = t;   // a late frame is not made up for
+        if (p->phase == net_peer_phase::connecting && t - t0 > WAIT_FOR_OPPONENT_MS) {
+            net_peer_leave(*p);
+            p->line = p->local == 0 ? "No opponent came" : "The host did not answer";
+            break;
+        }
+        if (p->phase == net_peer_phase::racing) {
+            // This machine's racer drives by the script's arrow keys: the
+            // script's step k is this machine's k-th input.
+            const long long k = (long long)p->session.core.inputs[p->local].size() - NET_INPUT_DELAY;
+            while (taken <= k) {
+                bits = input_of_script_keys(next_script_keys(script, at)).player[0];
+                taken++;
+            }
+        }
+        net_peer_frame(*p, bits, t);
+        const std::string line = net_peer_line(*p, t);
+        if (line != shown && !line.empty()) std::fprintf(err, "chainball-sim: %s\n", line.c_str());
+        shown = line;
+    }
+    // The last messages out (a finished race's acknowledgements, a leave).
+    for (int i = 0; i < 10; i++) {
+        std::vector<net_event> ignored;
+        net_transport_poll(p->transport, ignored, 5);
+    }
+    net_peer_close(*p);
+    if (p->phase == net_peer_phase::refused) {
+        std::fprintf(err, "chainball-sim: no race: %s\n", p->line.c_str());
+        return 4;
+    }
+    const net_core& c = p->session.core;
+    const replay r = net_peer_replay(*p);
+    if (!opt.net_replay_out.empty()) {
+        std::string why;
+        if (!write_text_atomically(opt.net_replay_out, format_replay(r), why)) {
+            std::fprintf(err, "chainball-sim: %s\n", why.c_str());
+            return 2;
+        }
+    }
+    const net_stats& st = c.stats;
+    std::fprintf(out, "online %s: %s; %lld frames, %lld stalled, %lld clock waits, %lld rollbacks, "
+                 "%lld steps re-run, at most %d at once; sent %lld messages, %lld bytes; received %lld, %lld bytes\n",
+                 p->local == 0 ? "host" : "guest", describe_result(r.result).c_str(), st.frames, st.stalled_frames,
+                 st.drift_waits, st.rollbacks, st.rolled_back_steps, st.max_rollback, st.messages_sent,
+                 st.bytes_sent, st.messages_received, st.bytes_received);
+    std::fflush(out);
+    const std::string line = net_status_line(c, now_ms());
+    if (!line.empty()) std::fprintf(err, "chainball-sim: %s\n", line.c_str());
+    switch (c.state) {
+    case net_state::finished: return 0;
+    case net_state::races_differ: return 6;
+    default: return 5;
+    }
+}

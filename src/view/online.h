@@ -1,0 +1,21 @@
+// The online race screen (game_screen SCREEN_ONLINE): waiting for the
+// opponent, the countdown that both machines start together, the race with
+// this player's own view full size (both players' laps and the race clock
+// over it), and the end with its line. No pause online. Owns the one online
+// race of the run (its connection, race states and replay) while it lasts.
+#pragma once
+
+#include <string>
+
+// Hosts on `port` with the settings' track, lengths and laps, or joins
+// HOST[:PORT]; the screen loop then runs online_frame(). False with one
+// line in `error` (the port is taken, no such host, an unusable track).
+bool start_online_host(int port, std::string& error);
+bool start_online_join(const std::string& address, std::string& error);
+// One frame of the online screen; Escape leaves (and tells the opponent).
+void online_frame();
+// Where the online replays go: the --record folder when given, else
+// $XDG_DATA_HOME/chainball/replays (~/.local/share/chainball/replays).
+std::string online_replay_folder();
+// The line the screen shows now ("" when none), for the tests.
+const std::string& online_line();

@@ -212,6 +212,14 @@ void print_targets() {
     const bool h_ghosts = figure("race/FirstLoop/1p/ghost", ghosted) && figure("race/FirstLoop/1p/no_ghost", unghosted);
     target_line("race frame with a ghost / without, FirstLoop", h_ghosts, unghosted > 0 ? ghosted / unghosted : 0,
                 "x", "<= 1.3x", unghosted > 0 && ghosted / unghosted <= 1.3);
+    double hud_classic = 0, hud_full = 0, hud_alone = 0, hud_added = 0;
+    const bool h_hud = figure("hud/classic", hud_classic) && figure("hud/full", hud_full) &&
+                       figure("hud/alone", hud_alone) && figure("hud/added", hud_added);
+    target_line("race clock added to a 2p race frame, paired median", h_hud, hud_added, "ms", "<= 0.05 ms",
+                hud_added <= 0.05);
+    target_line("  full-game frame / classic frame, same run", h_hud, hud_classic > 0 ? hud_full / hud_classic : 0,
+                "x", "report", true);
+    target_line("  the two clocks alone", h_hud, hud_alone, "ms", "<= 0.05 ms", hud_alone <= 0.05);
     double present3 = 0, whole3 = 0, redrawn = 0, once = 0;
     const bool h_present3 = figure("present/3", present3), h_whole3 = figure("present/3/whole", whole3),
                h_redrawn = figure("pause_pass/redrawn", redrawn), h_once = figure("pause_pass/darkened_once", once);

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Online races between two chainball-sim processes on 127.0.0.1, the guest
 through tests/net_relay.py's bad link: a whole race at 100 ms and 150 ms
 round trips with 5 % loss (both exit 0, byte-identical replays that

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A UDP relay on 127.0.0.1 for online-race tests, standing in for a bad
 link (this kernel has no netem): each datagram either way is dropped with
 probability LOSS or sent on after DELAY +- JITTER ms, so some overtake

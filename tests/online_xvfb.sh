@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Two games on one Xvfb display (DISPLAY, already running) race each other
 # through tests/net_relay.py on the Straight track, held keys sent with
 # xdotool; screenshots countdown.png, racing.png and result.png and both

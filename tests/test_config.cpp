@@ -433,33 +433,55 @@ TEST(ConfigKeys, NamesAreSdlsAndReadBack) {
 // The classic game never opens the settings file, under XDG_CONFIG_HOME or
 // under HOME: the built game, run headless with every open logged, walks the
 // main menu to Quit (Up wraps to it, Return chooses it) with a settings file
-// in both places.
+// in both places. The same walk in the full game (--extras) opens the one
+// under XDG_CONFIG_HOME, and leaves it as it was.
+namespace {
+struct logged_run {
+    int status;
+    std::string opened, out;
+};
+logged_run run_logging_opens(const std::string& top, const std::string& xdg, const std::string& home,
+                             const std::string& args) {
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) return {-1, "", ""};
+    const std::string log = top + "/opens" + args + ".log";
+    const std::string cmd = "env XDG_CONFIG_HOME=" + xdg + " HOME=" + home + " CHAINBALL_SHIM_LOG=" + log +
+                            " CHAINBALL_SHIM_KEYS=" + std::to_string(SDLK_UP) + "," + std::to_string(SDLK_RETURN) +
+                            " LD_PRELOAD=" + std::string(cwd) + "/libchainball_test_shim.so"
+                            " SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 ./chainball " + args + " > " +
+                            top + "/out.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, file_text(log), file_text(top + "/out.txt")};
+}
+}  // namespace
+
 TEST(ClassicGame, NeverOpensTheSettingsFile) {
     if (access("./chainball", X_OK) != 0 || access("./libchainball_test_shim.so", R_OK) != 0)
         GTEST_SKIP() << "game or test shim not built beside the tests";
     const std::string top = scratch_dir();
-    const std::string xdg = top + "/xdg", home = top + "/home", log = top + "/opens.log";
+    const std::string xdg = top + "/xdg", home = top + "/home";
     game_config c;
     c.laps = 9;
     FILE* err = tmpfile();
     ASSERT_TRUE(write_config(xdg + "/chainball/chainball.toml", c, err));
     ASSERT_TRUE(write_config(home + "/.config/chainball/chainball.toml", c, err));
     read_back(err);
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    const std::string cmd = "env XDG_CONFIG_HOME=" + xdg + " HOME=" + home + " CHAINBALL_SHIM_LOG=" + log +
-                            " CHAINBALL_SHIM_KEYS=" + std::to_string(SDLK_UP) + "," + std::to_string(SDLK_RETURN) +
-                            " LD_PRELOAD=" + cwd + "/libchainball_test_shim.so"
-                            " SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 ./chainball > " + top +
-                            "/out.txt 2>&1";
-    const int status = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << file_text(top + "/out.txt");   // Quit, not the timeout's 124
-    const std::string opened = file_text(log);
+    const std::string before = file_text(xdg + "/chainball/chainball.toml");
+
+    const logged_run classic = run_logging_opens(top, xdg, home, "");
+    EXPECT_EQ(classic.status, 0) << classic.out;   // Quit, not the timeout's 124
     // The log works: the game's own files are in it.
-    EXPECT_NE(opened.find("VeraMoBd.ttf\n"), std::string::npos) << opened;
-    EXPECT_NE(opened.find("all_levels.txt\n"), std::string::npos) << opened;
-    EXPECT_EQ(opened.find("chainball.toml"), std::string::npos) << opened;
-    EXPECT_EQ(opened.find(xdg), std::string::npos) << opened;
-    EXPECT_EQ(opened.find(home), std::string::npos) << opened;
+    EXPECT_NE(classic.opened.find("VeraMoBd.ttf\n"), std::string::npos) << classic.opened;
+    EXPECT_NE(classic.opened.find("all_levels.txt\n"), std::string::npos) << classic.opened;
+    EXPECT_EQ(classic.opened.find("chainball.toml"), std::string::npos) << classic.opened;
+    EXPECT_EQ(classic.opened.find(xdg), std::string::npos) << classic.opened;
+    EXPECT_EQ(classic.opened.find(home), std::string::npos) << classic.opened;
+
+    // The full game's menu is longer, but Up from its first entry is Quit too.
+    const logged_run full = run_logging_opens(top, xdg, home, "--extras");
+    EXPECT_EQ(full.status, 0) << full.out;
+    EXPECT_NE(full.opened.find(xdg + "/chainball/chainball.toml\n"), std::string::npos) << full.opened;
+    EXPECT_EQ(full.opened.find(home), std::string::npos) << full.opened;
+    EXPECT_EQ(full.out, "");
+    EXPECT_EQ(file_text(xdg + "/chainball/chainball.toml"), before) << "nothing changed, nothing written";
 }

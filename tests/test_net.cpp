@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // src/net/: the messages read and refused, the handshake's refusals, and two
 // rollback sessions racing over the fake link (delay, jitter, loss,
 // duplicates, reordering, a slower clock, silence, leaving, a perturbed race).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // src/net/transport.cpp: addresses, and two machines in one process racing
 // the toy race over ENet on 127.0.0.1, straight and (label net) through
 // tests/net_relay.py's bad link, which also gives the figures of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // src/net/net_race.cpp: the real race online. Two sessions over a bad fake
 // link race every shipped track; their replays are the same bytes and
 // chainball-sim --replay runs them to the same checks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A toy race for the rollback tests (float state that any wrong or misplaced
 // input changes for good) and two sessions of any race linked by the fake
 // link on one virtual clock, each machine with its own frame period and start.

@@ -206,7 +206,6 @@ TEST(ReplayRecords, OnlyABetterTimeReplacesARecord) {
     changed.steps = 5000;
     EXPECT_TRUE(offer_record(r, changed));
     EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap)->track_sha256, changed.track_sha256);
-    EXPECT_EQ(format_race_time(3 * 50 * 60 + 50 * 7 + 13), "3:07.26");
 }
 
 TEST(ReplayRecords, RecordsSurviveARestartAndBadFilesCostOneLine) {

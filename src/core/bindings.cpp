@@ -3,7 +3,12 @@
 #include "core/bindings.h"
 
 KeyBindings default_key_bindings() {
-    return KeyBindings{{{SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT}, {SDLK_w, SDLK_s, SDLK_a, SDLK_d}}};
+    KeyBindings b = {{{SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT}, {SDLK_w, SDLK_s, SDLK_a, SDLK_d}},
+                     {{NO_BUTTON, NO_BUTTON, NO_BUTTON, NO_BUTTON}, {NO_BUTTON, NO_BUTTON, NO_BUTTON, NO_BUTTON}},
+                     SDLK_p,
+                     true,
+                     NO_BUTTON};
+    return b;
 }
 
 KeyBindings key_bindings = default_key_bindings();
@@ -17,3 +22,5 @@ RaceInput input_from_keys(const Uint8* keys, const KeyBindings& bindings) {
         }
     return input;
 }
+
+bool waiting_for_binding = false;   // only while the bindings screen waits

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "core/bindings.h"
+#include "core/state.h"
 #include "draw/clock.h"
 
 pad_source pad_input = sdl_pads;       // whole run; tests swap it
@@ -21,12 +23,17 @@ static const SDLKey DIRECTION_KEYS[4] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIG
 static int pad_count = 0;                  // opened at the last scan
 static pad_state pads[MAX_PADS];           // as last read
 static unsigned held_before[MAX_PADS];     // controls held at the read before
+static Uint32 buttons_before[MAX_PADS];    // buttons held at the read before
 // Per pad and direction: the tick of its next repeat, and whether it repeats
 // at all (only a direction pressed on a menu does).
 static Uint32 next_repeat[MAX_PADS][4];
 static bool repeating[MAX_PADS][4];
 // A Start pressed while the race runs, kept for the next frame_keys().
 static bool start_waiting = false;
+// The full game: a pause asked for by a pad, and a button pressed on the
+// key bindings screen, each kept until taken.
+static bool pause_waiting = false;
+static int captured_button = NO_BUTTON;
 // Whether the drain of events now running has read the pads: once per drain.
 static bool read_in_drain = false;
 
@@ -57,8 +64,11 @@ static bool unqueue(SDL_Event& e) {
 static void forget_everything() {
     std::memset(pads, 0, sizeof pads);
     std::memset(held_before, 0, sizeof held_before);
+    std::memset(buttons_before, 0, sizeof buttons_before);
     std::memset(repeating, 0, sizeof repeating);
     start_waiting = false;
+    pause_waiting = false;
+    captured_button = NO_BUTTON;
     read_in_drain = false;
     queued_first = queued_count = 0;
 }
@@ -119,12 +129,21 @@ static void read_pads() {
         const unsigned held = held_controls(p);
         const unsigned pressed = held & ~held_before[i];
         held_before[i] = held;
+        const Uint32 buttons_pressed = p.buttons & ~buttons_before[i];
+        buttons_before[i] = p.present ? p.buttons : 0;
         if (mode == PADS_NAVIGATE) {
             navigate(i, held, pressed, now);
             continue;
         }
         std::memset(repeating[i], 0, sizeof repeating[i]);
-        if (!(pressed & HELD_START)) continue;
+        if (mode == PADS_CAPTURE) {
+            for (int b = 0; b < 32 && captured_button == NO_BUTTON; b++)
+                if (buttons_pressed >> b & 1u) captured_button = b;
+            continue;
+        }
+        const int pause = key_bindings.pause_button;
+        const bool pause_pressed = full_game && pause >= 0 && pause < 32 && (buttons_pressed >> pause & 1u);
+        if (!(pressed & HELD_START) && !pause_pressed) continue;
         if (mode == PADS_DRIVE) start_waiting = true;
         else queue_key(SDLK_p);   // ends the pause; the countdown ignores it
     }
@@ -148,6 +167,10 @@ int open_pad_count() { return pad_count; }
 
 void merge_pads(Uint8* keys, RaceInput& input, bool two_players) {
     read_pads();
+    if (start_waiting && full_game) {
+        start_waiting = false;
+        pause_waiting = true;
+    }
     if (start_waiting) {
         // What pause_check takes as Ctrl+P: Ctrl held in this frame's keys,
         // P in the drain that follows.
@@ -164,7 +187,24 @@ void merge_pads(Uint8* keys, RaceInput& input, bool two_players) {
         if (held & (HELD_DOWN | HELD_BACK)) actions |= ACTION_BACK;
         if (held & HELD_LEFT) actions |= ACTION_LEFT;
         if (held & HELD_RIGHT) actions |= ACTION_RIGHT;
+        const int player = two_players ? i : 0;
+        for (int a = 0; a < 4; a++) {
+            const int b = key_bindings.buttons[player][a];
+            if (pads[i].present && b >= 0 && b < 32 && (pads[i].buttons >> b & 1u)) actions |= (unsigned char)(1 << a);
+        }
     }
+}
+
+bool take_pad_pause() {
+    const bool asked = pause_waiting;
+    pause_waiting = false;
+    return asked;
+}
+
+int take_pad_button() {
+    const int b = captured_button;
+    captured_button = NO_BUTTON;
+    return b;
 }
 
 bool next_pad_event(SDL_Event& e) {

@@ -39,7 +39,8 @@ extern const pad_source sdl_pads; // pads_sdl.cpp
 
 // What the pads mean at the moment; asked at every read of the pads. The
 // shell installs the hook; without it every screen is a menu.
-enum { PADS_NAVIGATE = 0, PADS_DRIVE = 1, PADS_OVERLAY = 2 };
+// PADS_CAPTURE: the full game's key bindings screen waits for a button.
+enum { PADS_NAVIGATE = 0, PADS_DRIVE = 1, PADS_OVERLAY = 2, PADS_CAPTURE = 3 };
 extern int (*pad_mode_hook)();
 
 // Opens the pads plugged in now (start-up, each entry to the main menu),
@@ -50,10 +51,19 @@ int open_pad_count();
 
 // Pad index 0 drives player 1, index 1 player 2 in a two-player race; in a
 // one-player race every pad drives player 1. ORs their actions into
-// `input`. A press of Start while the race runs adds a held Ctrl to `keys`
-// (SDLK_LAST entries) and a P for the next drain of events: the pause's
-// Ctrl+P.
+// `input`, with the buttons the player's key bindings name. A press of Start
+// while the race runs adds a held Ctrl to `keys` (SDLK_LAST entries) and a
+// P for the next drain of events: the pause's Ctrl+P (in the full game it is
+// kept for take_pad_pause() instead).
 void merge_pads(Uint8* keys, RaceInput& input, bool two_players);
+
+// The full game: the pause asked for by a pad (Start, or the button bound to
+// the pause) since the last call, which forgets it. In the full game a pad
+// makes no Ctrl+P; the classic game never asks.
+bool take_pad_pause();
+// The first pad button pressed while the pads were in PADS_CAPTURE mode
+// since the last call, or NO_BUTTON (core/bindings.h); the call forgets it.
+int take_pad_button();
 
 // The next key event made from the pads, or false at the end of each drain
 // (the pads are read once per drain, so every drain ends).

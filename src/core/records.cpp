@@ -196,10 +196,3 @@ bool offer_record(records& r, const record_entry& candidate) {
     r.entries.push_back(candidate);
     return true;
 }
-
-std::string format_race_time(long long steps) {
-    const long long ms = steps * 20;
-    char s[40];
-    std::snprintf(s, sizeof s, "%lld:%02lld.%02lld", ms / 60000, ms / 1000 % 60, ms / 10 % 100);
-    return s;
-}

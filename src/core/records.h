@@ -61,6 +61,3 @@ const record_entry* find_record(const records& r, const std::string& track, int 
 // kind or beats the one kept (fewer steps; a record of another version of
 // the track is beaten by any time). True when it went in.
 bool offer_record(records& r, const record_entry& candidate);
-
-// "1:23.45" for a number of 20 ms steps.
-std::string format_race_time(long long steps);

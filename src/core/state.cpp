@@ -6,6 +6,8 @@
 int game_screen = SCREEN_MENU;
 RaceSettings race_settings;
 bool two_players = false;
+int race_difficulty = 0;
+bool full_game = false;   // set once from the command line
 int menu_cursor = 0;
 Random setup_random = make_random(1);
 void (*window_size_hook)(int w, int h) = nullptr;   // set once by start-up
@@ -19,6 +21,7 @@ void reset_program_state() {
     race_settings.level_index = 0;
     race_settings.music_on = true;
     two_players = false;
+    race_difficulty = 0;
     menu_cursor = 0;
 }
 

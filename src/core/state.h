@@ -7,9 +7,10 @@
 
 #include "draw/random.h"
 
-// game_screen values.
+// game_screen values. Online races and the full game's own screens come
+// after the classic ones; the classic game never sees them.
 enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
-       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7 };   // the last two: online races
+       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7, SCREEN_KEY_BINDINGS = 10 };
 extern int game_screen;
 
 struct RaceSettings {
@@ -20,6 +21,12 @@ struct RaceSettings {
 };
 extern RaceSettings race_settings;
 extern bool two_players;   // the next race is a two-player race
+// Who drives the computer racers: 0 Classic (the game's own drivers, and
+// the only ones of the plain game), 1 Good, 2 Expert.
+extern int race_difficulty;
+// The full game (chainball --extras): its menus, settings file, HUD and
+// results. False for the whole run of the classic game.
+extern bool full_game;
 extern int menu_cursor;    // shared by the main menu, settings and race end
 
 // The draws of every race set-up of the run (only pictures depend on them):

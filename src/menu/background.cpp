@@ -115,26 +115,36 @@ void draw_background() {
     if (background_phase > 2000000000) background_phase -= PHASE_PERIOD * 40000;
 }
 
-void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)()) {
+void menu_pass_events(void (*draw)(), void (*on_event)(const SDL_Event& e), int last, void (*after)()) {
     start_frame();
     menu_backdrop();
     draw();
     show_frame();
 
     SDL_Event e;
-    while (next_event(e)) {
-        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
-        if (e.type != SDL_KEYDOWN) continue;
-        switch (e.key.keysym.sym) {
-            case SDLK_UP: menu_cursor--; break;
-            case SDLK_DOWN: menu_cursor++; break;
-            default: on_key(e.key.keysym.sym); break;
-        }
-    }
+    while (next_event(e)) on_event(e);
     wrap_menu_cursor(last);
     if (after) after();
 
     menu_pacing();
+}
+
+// The key handler of the menu_pass running now.
+static void (*pass_on_key)(SDLKey key) = nullptr;
+
+static void menu_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
+    if (e.type != SDL_KEYDOWN) return;
+    switch (e.key.keysym.sym) {
+        case SDLK_UP: menu_cursor--; break;
+        case SDLK_DOWN: menu_cursor++; break;
+        default: pass_on_key(e.key.keysym.sym); break;
+    }
+}
+
+void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)()) {
+    pass_on_key = on_key;
+    menu_pass_events(draw, menu_event, last, after);
 }
 
 void menu_backdrop() {

@@ -20,6 +20,17 @@ void menu_backdrop();
 // 0..last, `after` (if any) keeps the menu's values in range, and the frame
 // is paced.
 void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)());
+// The same frame for a screen that reads every event itself (the close
+// button and Up and Down included).
+void menu_pass_events(void (*draw)(), void (*on_event)(const SDL_Event& e), int last, void (*after)());
+
+// Parts of the settings screen that the full game's settings share: the
+// music's toggle, Left and Right on entries 0 to 4 (lengths, laps, level),
+// a length's button at height y, and laps and level kept in range.
+void toggle_music();
+void change_race_setting(int entry, int step);
+void length_button(int entry, int y);
+void keep_in_range();
 
 void menu_frame();
 void settings_frame();

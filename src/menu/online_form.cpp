@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's online race form (game_screen SCREEN_ONLINE_FORM): Host
 // on the default port, or Join with an address typed on the keyboard.
 #include <string>

@@ -10,7 +10,7 @@
 #include "menu/menu.h"
 #include "track/track.h"
 
-static void toggle_music() {
+void toggle_music() {
     if (race_settings.music_on) {
         race_settings.music_on = false;
         Mix_HaltChannel(0);
@@ -23,7 +23,7 @@ static void toggle_music() {
 
 // Left and Right on entry `entry`. Entries 5 and 6, and a cursor momentarily
 // outside the list (an Up or Down in the same frame), change nothing.
-static void change_value(int entry, int step) {
+void change_race_setting(int entry, int step) {
     RaceSettings& s = race_settings;
     switch (entry) {
         case 0:
@@ -47,14 +47,14 @@ static void change_value(int entry, int step) {
     }
 }
 
-static void length_button(int entry) {
+void length_button(int entry, int y) {
     snprintf(label_buffer, sizeof label_buffer, "Player%d Length: %d", entry + 1, race_settings.chain_length[entry]);
-    draw_button(screen, 180, 150 + 30 * entry, label_buffer, menu_cursor, entry, small_font);
+    draw_button(screen, 180, y, label_buffer, menu_cursor, entry, small_font);
 }
 
 static void draw_settings() {
     text(screen, 100, 100, "Use arrow keys to change values. Length: 0 = disable.", small_font);
-    for (int entry = 0; entry < 3; entry++) length_button(entry);
+    for (int entry = 0; entry < 3; entry++) length_button(entry, 150 + 30 * entry);
     snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
     draw_button(screen, 180, 240, label_buffer, menu_cursor, 3, small_font);
     draw_button(screen, 180, 270, "Level:", menu_cursor, 4, small_font);
@@ -70,13 +70,13 @@ static void settings_key(SDLKey key) {
             if (menu_cursor == 5) toggle_music();
             else game_screen = SCREEN_MENU;
             break;
-        case SDLK_RIGHT: change_value(menu_cursor, +1); break;
-        case SDLK_LEFT: change_value(menu_cursor, -1); break;
+        case SDLK_RIGHT: change_race_setting(menu_cursor, +1); break;
+        case SDLK_LEFT: change_race_setting(menu_cursor, -1); break;
         default: break;
     }
 }
 
-static void keep_in_range() {
+void keep_in_range() {
     if (race_settings.laps <= 0) race_settings.laps = 1;
     wrap_level_index();
 }

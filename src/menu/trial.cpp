@@ -24,6 +24,13 @@
 #include "track/track.h"
 #include "view/view.h"
 
+// "1:23.45" for a count of 20 ms steps, as the race clock writes it.
+static std::string race_time(long long steps) {
+    char s[32];
+    format_race_time(steps, s, sizeof s);
+    return s;
+}
+
 // For the whole run.
 static records kept;                      // as read at start-up, then as saved
 static bool ghosts_shown = false;
@@ -170,7 +177,7 @@ static void save_trial(const Race& race) {
     }
     kept = next;
     lap_record = find_record(kept, track_name_now, race.laps, race.lengths[0], record_kind::lap);
-    message = beat_race ? "New record! Race " + format_race_time(race.step) : "New record! Lap";
+    message = beat_race ? "New record! Race " + race_time(race.step) : "New record! Lap";
 }
 
 static void trial_stepped(const Race& race, RaceInput input) {
@@ -198,14 +205,14 @@ static void trial_under_balls(const Race& race) {
 
 static void trial_over_views(const Race& race) {
     if (!in_trial) return;
-    snprintf(label_buffer, sizeof label_buffer, "Time %s", format_race_time(race.step).c_str());
-    text_white(screen, 360, 13, label_buffer, small_font);
+    // The race clock of the full game shows the times; this line compares
+    // the last lap with the record.
     if (clock_.last_lap > 0) {
         const long long record = lap_record && lap_record->track_sha256 == track_sha_now ? lap_record->steps : 0;
-        std::string line = "Lap " + format_race_time(clock_.last_lap);
-        if (record > 0) line += "  record " + format_race_time(record);
+        std::string line = "Lap " + race_time(clock_.last_lap);
+        if (record > 0) line += "  record " + race_time(record);
         snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
-        text_white(screen, 300, 30, label_buffer, small_font);
+        text_white(screen, 15, 480, label_buffer, small_font);
     }
     if (race.step < record_shown_until || (race_done && message.compare(0, 11, "New record!") == 0))
         text_white(screen, 150, 400, "New record!", large_font);
@@ -259,7 +266,7 @@ static void draw_time_trial() {
         const record_kind kind = k == 0 ? record_kind::lap : record_kind::race;
         const record_entry* e = find_record(kept, name, picks.laps, picks.length, kind);
         std::string line = std::string(k == 0 ? "Best lap " : "Best race ") +
-                           (e ? format_race_time(e->steps) : std::string("-"));
+                           (e ? race_time(e->steps) : std::string("-"));
         if (e && e->track_sha256 != sha) line += " (older track)";
         snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
         text_white(screen, 180, 340 + 18 * k, label_buffer, small_font);
@@ -340,7 +347,7 @@ static void draw_records() {
         const record_entry* race = find_record(kept, e.track, e.laps, e.length, record_kind::race);
         if (!sha_of.count(e.track)) sha_of[e.track] = file_sha256(level_file_path(e.track.c_str()));
         snprintf(label_buffer, sizeof label_buffer, "%-14.14s %2d %2d %9s %9s%s", e.track.c_str(), e.length, e.laps,
-                 format_race_time(e.steps).c_str(), race ? format_race_time(race->steps).c_str() : "-",
+                 race_time(e.steps).c_str(), race ? race_time(race->steps).c_str() : "-",
                  e.track_sha256 != sha_of[e.track] ? " old" : "");
         text_white(screen, 40, 160 + 18 * row, label_buffer, small_font);
     }
@@ -416,7 +423,7 @@ static void describe(listed_replay& l) {
     char s[160];
     std::snprintf(s, sizeof s, "%-12.12s %s %dP %s %s", r.track_name.c_str(), date.c_str(), r.two_player ? 2 : 1,
                   r.result.left ? "left" : ("P" + std::to_string(r.result.winner) + " won").c_str(),
-                  format_race_time(r.result.steps).c_str());
+                  race_time(r.result.steps).c_str());
     l.line = s;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fake link's draws use the generator's raw numbers only, so a seed
 // gives the same run with every standard library.
 #include "net/fake_link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A link between two endpoints (0 and 1) inside one process, on a virtual
 // clock, for tests: each message sent arrives after a seeded delay with
 // jitter, and an unreliable one may be lost, doubled or held back behind

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The handshake: refusals go both ways, so each side gets the same line.
 #include "net/handshake.h"
 

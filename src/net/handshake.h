@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start of an online race, before the rollback session: the host sends
 // its hello with the race, the guest checks it (versions, determinism check,
 // its own copy of the track) and answers with its hello or a refusal, and

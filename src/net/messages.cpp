@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The messages as bytes: a kind byte, then fixed fields in network order;
 // the race header travels as replay text, read by the replay file's reader.
 #include "net/messages.h"

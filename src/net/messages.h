@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What two machines say to each other in an online race, as bytes: the
 // hello each side sends first (versions, the determinism check, and from the
 // host the race header a replay holds), a refusal, the inputs not yet

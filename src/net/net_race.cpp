@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online race adapter and its replays.
 #include "net/net_race.h"
 

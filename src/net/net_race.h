@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The race of an online race: the game's race value bound to the rollback
 // session (one adapter for the game, chainball-sim and the tests), the race
 // header the host sends and the guest sets up from, the replay of the

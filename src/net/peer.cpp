@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A machine of an online race: transport events to the handshake, then to
 // the session; the guest sets its race up from the host's header.
 #include "net/peer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One machine of an online race, from the connection to the replay: the
 // transport, the handshake and the rollback session over the real race,
 // driven one frame at a time by the game or by chainball-sim (the same code

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rollback session's bookkeeping that does not touch the race: inputs
 // known and acknowledged, when to wait, checksums, the link's health.
 #include "net/rollback.h"

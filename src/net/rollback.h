@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rollback session of one machine in an online race: its own inputs and
 // the opponent's as far as they are known, the race state of every step from
 // the last confirmed one to the present, the checksums, the link's health,

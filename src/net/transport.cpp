@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ENet does the reliability, ordering, fragmenting and round-trip timing;
 // this file only opens, pumps and closes it.
 #include "net/transport.h"

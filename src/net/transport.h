@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection between the two machines, on ENet over UDP: the host
 // listens for one guest, the guest connects to HOST[:PORT]. Channel 0 is
 // reliable (hello, refusal, checks, leave), channel 1 unreliable (inputs).

@@ -22,6 +22,18 @@ void reset_race_progress(Race& race) {
     for (Racer& racer : race.racers) racer.completed_laps = 0;
     std::memset(race.checkpoint_passed, 0, sizeof race.checkpoint_passed);
     race.winner = 0;
+    std::memset(race.clocks, 0, sizeof race.clocks);
+}
+
+// A lap counted in the step now running, which ends with race.step + 1
+// steps run.
+static void time_lap(Race& race, int r) {
+    LapClock& c = race.clocks[r];
+    const long long now = race.step + 1;
+    c.last_lap = now - c.lap_started;
+    if (c.best_lap == 0 || c.last_lap < c.best_lap) c.best_lap = c.last_lap;
+    c.lap_started = now;
+    if (c.finished == 0 && race.racers[r].completed_laps >= race.laps) c.finished = now;
 }
 
 static void slow(Race& race, int r) {
@@ -66,6 +78,7 @@ void check_finish_line(Race& race, const Track& track, int r) {
         if (!race.checkpoint_passed[k][r]) return;
     for (int k = 0; k < n; k++) race.checkpoint_passed[k][r] = 0;
     race.racers[r].completed_laps++;
+    time_lap(race, r);
 }
 
 void touch_checkpoint(Race& race, const Track& track, int k) {

@@ -23,6 +23,16 @@ struct Racer {
     int next_waypoint;    // computer drivers (racers 1 and 2)
 };
 
+// The clock of one racer, in race steps (20 ms of game time each), kept
+// beside the rules: no rule reads it. A step counts from 1, so a lap
+// counted in the first step of a race took 1 step.
+struct LapClock {
+    long long lap_started;   // steps run when the current lap began
+    long long best_lap;      // steps of the fastest lap so far; 0 before the first
+    long long last_lap;      // steps of the lap completed last; 0 before the first
+    long long finished;      // steps run when it completed the race's laps; 0 until then
+};
+
 // Row b is ball b of each racer (row 0 the head). Stored coordinates are
 // world pixels less half a view: converting them would change the float
 // rounding, and so the races.
@@ -57,6 +67,7 @@ struct Race {
     // it once and the next step clears it.
     unsigned char checkpoint_lit[MAX_CHECKPOINTS];
     int winner;            // 0, or the player number (racer index + 1) who won
+    LapClock clocks[RACERS];
 };
 
 constexpr int follow_distance = 27;
@@ -104,7 +115,7 @@ void place_racers(Race& race, const Track& track, Random& random);
 void step_racers(Race& race, const Track& track, RaceInput input);
 void drive_computer(Race& race, const Track& track, int r);
 void chain_step(Race& race, int r, int b);
-void reset_race_progress(Race& race);
+void reset_race_progress(Race& race);   // laps, checkpoint flags, winner and clocks
 void slow_racers(Race& race, const Track& track);   // the racers with a ball inside a slowing cell
 void check_finish_line(Race& race, const Track& track, int r);
 void touch_checkpoint(Race& race, const Track& track, int k);

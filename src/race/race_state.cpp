@@ -28,13 +28,17 @@ bool same_race(const Race& a, const Race& b) {
            same(a.computer_acceleration, b.computer_acceleration) && same(a.friction, b.friction) &&
            same(a.camera_x, b.camera_x) && same(a.camera_y, b.camera_y) &&
            same(a.checkpoint_passed, b.checkpoint_passed) && same(a.checkpoint_lit, b.checkpoint_lit) &&
-           a.winner == b.winner;
+           a.winner == b.winner && same(a.clocks, b.clocks);
 }
 
 int view_half_width(const Race& race) { return race.view_width / 2; }
 int view_half_height(const Race& race) { return race.view_height / 2; }
 
-static int cut_length(int n) { return n < 0 ? 0 : n > MAX_BALLS ? MAX_BALLS : n; }
+static int cut_length(int n) {
+    if (n < 0) return 0;
+    if (n > MAX_BALLS) return MAX_BALLS;
+    return n;
+}
 
 // The set-up around the level load, which `load` does.
 template <typename Load>

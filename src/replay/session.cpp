@@ -52,9 +52,9 @@ bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     // run refused after this check (a bad replay, no display, missing data)
     // or one that raced nothing leaves nothing behind. rmdir() never takes
     // a folder that holds a file.
-    static std::vector<std::string> made;
     struct stat st;
     if (!dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT && mkdir(dir.c_str(), 0777) == 0) {
+        static std::vector<std::string> made;
         if (made.empty())
             std::atexit([] {
                 for (const std::string& d : made) rmdir(d.c_str());

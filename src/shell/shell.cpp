@@ -23,7 +23,7 @@
 #include "core/pads.h"
 #include "core/present.h"
 #include "core/state.h"
-#include "core/config.h"
+#include "menu/full_game.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
 #include "shell/music.h"
@@ -327,8 +327,9 @@ void run_screen_loop() {
         // Start-up opened the pads; a pad plugged in since works from each
         // return to the main menu.
         if (entering && game_screen == SCREEN_MENU) open_pads();
-        while (game_screen == SCREEN_MENU) menu_frame();
-        while (game_screen == SCREEN_SETTINGS) settings_frame();
+        while (game_screen == SCREEN_MENU) full_game ? full_menu_frame() : menu_frame();
+        while (game_screen == SCREEN_SETTINGS) full_game ? full_settings_frame() : settings_frame();
+        while (game_screen == SCREEN_KEY_BINDINGS) key_bindings_frame();
         while (game_screen == SCREEN_ONLINE_FORM) online_form_frame();
         while (game_screen == SCREEN_ONLINE) online_frame();
         // An overlay keeps its race frame open until the frame is done.
@@ -352,6 +353,7 @@ void shutdown_game() {
     free_surface(frozen_frame);
     free_rotation_tables();
     free_overlay_picture();
+    free_race_hud();
     free_tile_pieces();
     free_surface(lap_bar);
     free_surface(finish_image);
@@ -389,6 +391,17 @@ bool usable_track_file(const std::string& file) {
         return false;
     }
     return true;
+}
+
+// The full game's settings: the same picture at another scale, or fullscreen.
+static void change_window_mode(int scale, bool fullscreen) {
+    if (fullscreen != window_is_fullscreen()) {
+        window_configure(scale, !fullscreen);
+        toggle_fullscreen();
+        return;
+    }
+    window_configure(scale, fullscreen);
+    if (screen) set_video_mode(screen->w, screen->h);
 }
 
 static void on_quit_signal(int signo) {
@@ -439,16 +452,26 @@ int SDL_main(int argc, char** argv) {
     track_path = options.track_file;
     const std::string record_dir = options.record_dir ? options.record_dir : "";
     const std::string replay_file = options.replay_file ? options.replay_file : "";
+    // The full game: the settings file's window unless the command line
+    // asks for another; the rest once the catalogue is read.
+    full_game = options.extras;
+    game_config settings;
+    if (full_game) {
+        settings = read_full_settings(stderr);
+        if (options.scale == 1 && !options.fullscreen) {
+            options.scale = settings.scale;
+            options.fullscreen = settings.fullscreen;
+        }
+        window_mode_hook = change_window_mode;
+    }
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
     if (!replays_before_window(record_dir, replay_file, options.force, track_path))
         return quit_signal ? 128 + quit_signal : 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
-    if (options.extras) {
-        const game_config settings = read_config(config_path(), stderr);
-        start_trial_extras(settings.ghosts, settings.recording);
-    }
+    if (full_game) apply_full_settings(settings, stderr);
+    if (full_game) start_trial_extras(settings.ghosts, settings.recording);
     if (options.replay_file && !start_watching()) {
         shutdown_game();
         return 2;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chainball-sim as one machine of an online race: the same peer as the
 // game's, paced in real time at the game's 50 steps a second, driven by a
 // key script, with the replay written at the end.

@@ -26,6 +26,8 @@ script_run script_drive(const std::string& path, int chain, int stride) {
     Race race = kit_race(path, chain, 0, 0, 1);
     script_run run;
     const int n = loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
+    // kit_race() loads the track after clearing it; cppcheck sees only the clearing.
+    // cppcheck-suppress knownConditionTrueFalse
     if (n <= 0 || loaded_track.checkpoint_count <= 0) return run;
     // Road cells: the pieces and the blanks they cover.
     std::vector<int> cover;

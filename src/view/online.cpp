@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online race screen on the shared peer (net/peer.h): the race is
 // stepped by the session, possibly several times a frame when it rolls
 // back, and drawn afterwards from the race as it stands.

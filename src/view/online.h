@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online race screen (game_screen SCREEN_ONLINE): waiting for the
 // opponent, the countdown that both machines start together, the race with
 // this player's own view full size (both players' laps and the race clock

@@ -86,7 +86,7 @@ static void show_darkened() {
 // One pass of an overlay: the darkened frozen picture with the overlay's own
 // drawing on it is shown, then every queued event goes to `on_event`. The
 // caller paces the pass.
-static void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
+void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
     start_frame();
     show_darkened();
     draw();

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the gamepads mean on the screen now running: a race drives with them.
+#include "core/bindings.h"
 #include "core/pads.h"
 #include "core/state.h"
 #include "view/view.h"
 
 int pad_mode_now() {
+    if (waiting_for_binding) return PADS_CAPTURE;
+    // The full game's pause and results are menus to a pad.
+    if (full_game && game_screen == SCREEN_RACE && (paused || results_running())) return PADS_NAVIGATE;
     if (game_screen != SCREEN_RACE || race_over(live_race)) return PADS_NAVIGATE;   // menus, race end
     if (paused || countdown_running()) return PADS_OVERLAY;
     return PADS_DRIVE;

@@ -11,10 +11,12 @@
 //     checkpoint's marker (showing the touch of the step before) followed
 //     by its touch test, and the winner; with its input recorded when the
 //     run records;
-//  4. the lap display, which also puts view 2 beside view 1;
+//  4. the lap display, which also puts view 2 beside view 1 (and in the
+//     full game the clock);
 //  5. the countdown overlay (the first four seconds of a race);
-//  6. the pause (Ctrl+P) with its overlay;
-//  7. the race-end screen once every racer has finished;
+//  6. the pause (Ctrl+P) with its overlay (the full game's own pause);
+//  7. the race-end screen once every racer has finished (in the full game
+//     the results, once the human players have);
 //  8. the frame's own events: the close button quits, Escape leaves;
 //     a race left or over is written when the run records replays;
 //  9. wait out the 20 ms from the frame start, and only then flip.
@@ -143,6 +145,17 @@ static void finish_frame() {
 
 // 7 on.
 static void after_pause() {
+    if (full_game) {
+        // A race left from the pause shows no results.
+        if (game_screen == SCREEN_RACE && results_due(live_race)) {
+            freeze_frame();
+            open_results();
+            open_part = IN_RACE_END;
+            return;
+        }
+        finish_frame();
+        return;
+    }
     if (race_over(live_race)) {
         replay_race_over(live_race);
         freeze_frame();
@@ -155,7 +168,10 @@ static void after_pause() {
 
 // 6 on.
 static void after_countdown() {
-    check_pause(frame_held_keys);
+    if (full_game)
+        check_full_pause(frame_held_keys);
+    else
+        check_pause(frame_held_keys);
     if (pause_asked && !paused) {
         freeze_frame();
         paused = true;
@@ -209,6 +225,7 @@ static void begin_frame() {
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display();   // composes the two views in two-player mode
+    if (full_game) draw_race_hud();
     if (frame_addons && frame_addons->over_views) frame_addons->over_views(live_race);
     draw_watch_line();
     if (countdown_running()) {
@@ -229,14 +246,22 @@ void race_screen_pass() {
             after_countdown();
             break;
         case IN_PAUSE:
-            pause_pass();
+            if (full_game)
+                full_pause_pass();
+            else
+                pause_pass();
             if (paused) break;
             open_part = FRAME_DONE;
             after_pause();
             break;
         case IN_RACE_END:
-            race_end_pass();
-            if (race_end_running()) break;
+            if (full_game) {
+                results_pass();
+                if (results_running()) break;
+            } else {
+                race_end_pass();
+                if (race_end_running()) break;
+            }
             open_part = FRAME_DONE;
             finish_frame();
             break;

@@ -9,6 +9,8 @@
 
 #include <SDL/SDL.h>
 
+#include <cstddef>
+
 #include "race/race.h"
 
 extern Race live_race;
@@ -76,6 +78,33 @@ extern int watch_follows;
 // A see-through chain in the ghost's own colour, drawn in view 1 (and view
 // 2) with the live race's cameras: racer 0 of `ghost_race`.
 void draw_ghost(const Race& live, const Race& ghost_race);
+
+// One pass of an overlay: the darkened frozen picture with `draw`'s drawing
+// on it is shown, then every queued event goes to `on_event`. The caller
+// paces the pass.
+void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e));
+
+// The full game's race (view/full_race.cpp): the clock in each view, its
+// own pause with a way out, and the results instead of the race-end screen.
+// A race time as "m:ss.cc" from a count of race steps of 20 ms.
+void format_race_time(long long steps, char* out, size_t size);
+// The clock of view 1 (player 1) and, in a two-player race, view 2: race
+// time, this lap's time, the best lap, and a mark for each checkpoint, lit
+// once passed on this lap. Top right of each view, clear of the lap display.
+void draw_race_hud();
+void free_race_hud();
+// Opens the full game's pause when its key (or a pad's Start or bound
+// button) was pressed in this frame.
+void check_full_pause(const Uint8* keys);
+void full_pause_pass();
+// Every human racer has finished (or the race is over): time for the results.
+bool results_due(const Race& race);
+// The finishing order: racers taking part, finished ones by their finishing
+// step (lower index first on a tie), then those still driving by index.
+int finishing_order(const Race& race, int order[RACERS]);
+void open_results();
+bool results_running();
+void results_pass();
 
 // What the gamepads mean now (PADS_* of core/pads.h): driving in a running
 // race, Start alone in its countdown and pause, menu keys elsewhere.

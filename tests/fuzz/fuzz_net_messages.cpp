@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a message from the opponent: the reader either refuses them
 // with a reason or reads a message that encodes back to the same bytes; then
 // the same bytes go to a handshake and to a rollback session on a small

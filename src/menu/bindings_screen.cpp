@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's key bindings: each action of players 1 and 2 and the
+// pause, bound to a key or pad button by pressing it. A key bound elsewhere
+// is refused with a message; "Defaults" gives back the game's own keys.
+#include <SDL/SDL_gfxPrimitives.h>
+
+#include <cstdio>
+#include <string>
+
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/pads.h"
+#include "core/state.h"
+#include "draw/draw.h"
+#include "menu/full_game.h"
+#include "menu/menu.h"
+
+enum { B_DEFAULTS = BINDABLE, B_DONE, B_LAST = B_DONE };
+constexpr int TOP = 125, ROW = 25;
+
+static void draw_bindings() {
+    text(screen, 100, 104, "Enter, then press a key or pad button. Escape: back.", small_font);
+    for (int e = 0; e < BINDABLE; e++) {
+        const int y = TOP + ROW * e;
+        draw_button(screen, 180, y, bindable_name(e), menu_cursor, e, small_font);
+        const std::string name =
+            binding_entry_waiting == e ? std::string("press a key...") : binding_name(bound_to(key_bindings, e));
+        text(screen, 330, y + 3, name.c_str(), small_font);
+    }
+    draw_button(screen, 180, TOP + ROW * B_DEFAULTS, "Defaults", menu_cursor, B_DEFAULTS, small_font);
+    draw_button(screen, 180, TOP + ROW * B_DONE, "Done", menu_cursor, B_DONE, small_font);
+    if (binding_message[0]) {
+        // White on a dark band: readable over every colour of the backdrop.
+        const int y = TOP + ROW * (B_DONE + 1) + 5;
+        int w = 0, h = 0;
+        if (TTF_SizeText(small_font, binding_message, &w, &h) != 0) w = 400;
+        boxRGBA(screen, 92, (Sint16)(y - 3), (Sint16)(108 + w), (Sint16)(y + 16), 0, 0, 0, 160);
+        text_white(screen, 100, y, binding_message, small_font);
+    }
+}
+
+static void stop_waiting(const char* message) {
+    binding_entry_waiting = -1;
+    waiting_for_binding = false;
+    std::snprintf(binding_message, sizeof binding_message, "%s", message);
+}
+
+static void leave(int screen_to) {
+    stop_waiting("");
+    game_screen = screen_to;
+}
+
+// A key pressed while an entry waits. Ctrl alone does not bind the pause,
+// which may take Ctrl with another key; driving keys take no Ctrl.
+static void waiting_key(const SDL_keysym& k) {
+    if (k.sym == SDLK_ESCAPE) {
+        stop_waiting("Kept as it was");
+        return;
+    }
+    const bool pause = binding_entry_waiting == BINDABLE - 1;
+    if (pause && (k.sym == SDLK_LCTRL || k.sym == SDLK_RCTRL)) return;
+    binding b;
+    b.code = k.sym;
+    b.ctrl = pause && (k.mod & KMOD_CTRL);
+    offer_binding(b);
+}
+
+static void bindings_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) leave(SCREEN_QUIT);
+    if (e.type != SDL_KEYDOWN) return;
+    if (binding_entry_waiting >= 0) {
+        waiting_key(e.key.keysym);
+        return;
+    }
+    switch (e.key.keysym.sym) {
+        case SDLK_UP: menu_cursor--; break;
+        case SDLK_DOWN: menu_cursor++; break;
+        case SDLK_ESCAPE: leave(SCREEN_SETTINGS); break;
+        case SDLK_RETURN:
+            if (menu_cursor >= 0 && menu_cursor < BINDABLE) {
+                binding_entry_waiting = menu_cursor;
+                waiting_for_binding = true;
+                take_pad_button();   // only a press from now on
+                binding_message[0] = 0;
+            } else if (menu_cursor == B_DEFAULTS) {
+                key_bindings = default_key_bindings();
+                stop_waiting("The game's own keys are back");
+            } else if (menu_cursor == B_DONE) {
+                leave(SCREEN_SETTINGS);
+            }
+            break;
+        default: break;
+    }
+}
+
+static void after_bindings() {
+    if (binding_entry_waiting >= 0) {
+        const int button = take_pad_button();
+        if (button != NO_BUTTON) {
+            binding b;
+            b.kind = binding::PAD_BUTTON;
+            b.code = button;
+            offer_binding(b);
+        }
+    }
+    if (game_screen == SCREEN_SETTINGS) menu_cursor = FULL_SETTINGS_KEYS_ENTRY;
+    if (game_screen == SCREEN_QUIT) save_full_settings_if_changed(stderr);
+}
+
+void key_bindings_frame() {
+    menu_pass_events(draw_bindings, bindings_event, B_LAST, after_bindings);
+}

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's settings file and the run's settings: reading at
+// start-up, putting them into the run, and writing them back when changed.
+#include <cstring>
+#include <string>
+
+#include "core/state.h"
+#include "menu/full_game.h"
+#include "track/track.h"
+
+game_config full_settings;                          // whole run
+full_game_options full_options;                     // whole run
+void (*window_mode_hook)(int scale, bool fullscreen) = nullptr;   // set by the shell
+
+game_config read_full_settings(FILE* err) {
+    full_settings = read_config(config_path(), err);
+    return full_settings;
+}
+
+static KeyBindings bindings_of(const game_config& c) {
+    KeyBindings k = default_key_bindings();
+    for (int e = 0; e < BINDABLE; e++) bind_entry(k, e, e < 8 ? c.drive[e / 4][e % 4] : c.pause);
+    return k;
+}
+
+void apply_full_settings(const game_config& c, FILE* err) {
+    for (int r = 0; r < 3; r++) race_settings.chain_length[r] = c.chain_length[r];
+    race_settings.laps = c.laps;
+    race_settings.level_index = 0;
+    if (!c.track.empty()) {
+        int found = -1;
+        for (int i = 0; i <= last_level_index && found < 0; i++)
+            if (c.track == level_names[i]) found = i;
+        if (found >= 0)
+            race_settings.level_index = found;
+        else
+            std::fprintf(err, "chainball: settings %s: race.track: no track '%s' in the catalogue; using the first\n",
+                         config_path().c_str(), c.track.c_str());
+    }
+    race_settings.music_on = c.music;
+    race_difficulty = (int)c.level;
+    key_bindings = bindings_of(c);
+    full_options.scale = c.scale;
+    full_options.fullscreen = c.fullscreen;
+    full_options.ghosts = c.ghosts;
+    full_options.recording = c.recording;
+    // What was put in is what the file holds now: a bad value, taken as its
+    // default, is not written back until the player changes something.
+    full_settings = c;
+    full_settings = current_full_settings();
+}
+
+game_config current_full_settings() {
+    game_config c = full_settings;   // what no screen changes stays as read
+    for (int r = 0; r < 3; r++) c.chain_length[r] = race_settings.chain_length[r];
+    c.laps = race_settings.laps < 1 ? 1 : race_settings.laps > MAX_CONFIG_LAPS ? MAX_CONFIG_LAPS : race_settings.laps;
+    // A run on one --track file keeps the file's choice of track, and the
+    // first track stays unnamed until another is chosen.
+    if (!track_file_override && !(race_settings.level_index == 0 && full_settings.track.empty()))
+        c.track = chosen_level_name();
+    c.music = race_settings.music_on;
+    c.level = (difficulty)(race_difficulty < 0 ? 0 : race_difficulty > 2 ? 2 : race_difficulty);
+    c.scale = full_options.scale;
+    c.fullscreen = full_options.fullscreen;
+    c.ghosts = full_options.ghosts;
+    c.recording = full_options.recording;
+    for (int e = 0; e < BINDABLE; e++) {
+        const binding b = bound_to(key_bindings, e);
+        if (e < 8)
+            c.drive[e / 4][e % 4] = b;
+        else
+            c.pause = b;
+    }
+    return c;
+}
+
+bool save_full_settings_if_changed(FILE* err) {
+    const game_config now = current_full_settings();
+    if (format_config(now) == format_config(full_settings)) return false;
+    // Kept as the file's even when writing fails: one line per change, not per frame.
+    full_settings = now;
+    return write_config(config_path(), now, err);
+}
+
+// ---- Bindings --------------------------------------------------------------
+
+binding bound_to(const KeyBindings& k, int entry) {
+    binding b;
+    if (entry >= 0 && entry < 8) {
+        const int p = entry / 4, a = entry % 4;
+        if (k.buttons[p][a] >= 0) {
+            b.kind = binding::PAD_BUTTON;
+            b.code = k.buttons[p][a];
+        } else {
+            b.code = k.keys[p][a];
+        }
+    } else if (entry == 8) {
+        if (k.pause_button >= 0) {
+            b.kind = binding::PAD_BUTTON;
+            b.code = k.pause_button;
+        } else {
+            b.code = k.pause_key;
+            b.ctrl = k.pause_ctrl;
+        }
+    }
+    return b;
+}
+
+void bind_entry(KeyBindings& k, int entry, const binding& b) {
+    const bool button = b.kind == binding::PAD_BUTTON;
+    const SDLKey key = button ? SDLK_UNKNOWN : (SDLKey)b.code;
+    if (entry >= 0 && entry < 8) {
+        const int p = entry / 4, a = entry % 4;
+        k.keys[p][a] = key;
+        k.buttons[p][a] = button ? b.code : NO_BUTTON;
+    } else if (entry == 8) {
+        k.pause_key = key;
+        k.pause_ctrl = !button && b.ctrl;
+        k.pause_button = button ? b.code : NO_BUTTON;
+    }
+}
+
+int entry_using(const KeyBindings& k, const binding& b, int except) {
+    for (int e = 0; e < BINDABLE; e++) {
+        if (e == except) continue;
+        const binding o = bound_to(k, e);
+        if (o.kind == b.kind && o.code == b.code) return e;
+    }
+    return -1;
+}
+
+const char* bindable_name(int entry) {
+    static const char* const names[BINDABLE] = {
+        "Player 1 forward", "Player 1 back", "Player 1 left", "Player 1 right", "Player 2 forward",
+        "Player 2 back",    "Player 2 left", "Player 2 right", "Pause"};
+    return entry >= 0 && entry < BINDABLE ? names[entry] : "";
+}
+
+int binding_entry_waiting = -1;
+char binding_message[96] = "";
+
+void offer_binding(const binding& b) {
+    const int entry = binding_entry_waiting;
+    if (entry < 0) return;
+    const std::string name = binding_name(b);
+    if (b.kind == binding::KEY && !*key_name(b.code)) {
+        std::snprintf(binding_message, sizeof binding_message, "That key has no name to keep; press another");
+        return;
+    }
+    const int other = entry_using(key_bindings, b, entry);
+    if (other >= 0) {
+        std::snprintf(binding_message, sizeof binding_message, "'%s' is taken by %s; press another",
+                      name.c_str(), bindable_name(other));
+        return;   // still waiting
+    }
+    bind_entry(key_bindings, entry, b);
+    std::snprintf(binding_message, sizeof binding_message, "%s: '%s'", bindable_name(entry), name.c_str());
+    binding_entry_waiting = -1;
+    waiting_for_binding = false;
+}

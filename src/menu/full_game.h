@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's menus (chainball --extras): its main menu, its settings
+// with the key bindings, and the remembered settings file behind them. Owns
+// `full_settings`, what the settings file holds for the run: read at
+// start-up, written whenever the player leaves a settings screen having
+// changed something. The classic game never comes here.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <cstdio>
+
+#include "core/bindings.h"
+#include "core/config.h"
+
+// One entry of the full game's main menu. New screens add a line to the
+// table in full_menu.cpp; the menu grows with it.
+struct menu_entry {
+    const char* label;
+    void (*action)();
+};
+int full_menu_entries(const menu_entry** entries);
+
+// The full settings' "Key bindings" entry, where the bindings screen returns.
+constexpr int FULL_SETTINGS_KEYS_ENTRY = 11;
+
+void full_menu_frame();
+void full_settings_frame();
+void key_bindings_frame();
+
+// The settings as read at start-up, then as last written.
+extern game_config full_settings;
+// What the run holds of the settings that no other module keeps: the
+// window's scale and fullscreen, and ghosts and recording (kept for the
+// features that will read them).
+struct full_game_options {
+    int scale = 1;
+    bool fullscreen = false;
+    bool ghosts = false;
+    bool recording = false;
+};
+extern full_game_options full_options;
+
+// The settings file's window part, for the shell to open the window with
+// before the rest can be applied.
+game_config read_full_settings(FILE* err);
+// Puts `c` into the run: race settings (a track named that the catalogue
+// lacks gives one line to `err` and the first track), the music, the
+// difficulty and the key bindings. Needs the catalogue read.
+void apply_full_settings(const game_config& c, FILE* err);
+// What the run's settings are now, as the file would hold them.
+game_config current_full_settings();
+// Writes the settings file when the run's settings differ from what it
+// holds; one line to `err` when it cannot be written. True when written.
+bool save_full_settings_if_changed(FILE* err);
+
+// Asks the shell to show the window at a scale and fullscreen or not; null
+// without a window (the tests), when only the settings change.
+extern void (*window_mode_hook)(int scale, bool fullscreen);
+
+// The nine bindable actions of the key bindings screen: entries 0 to 3 are
+// player 1's forward, back, left and right, 4 to 7 player 2's, 8 the pause.
+constexpr int BINDABLE = 9;
+binding bound_to(const KeyBindings& k, int entry);
+void bind_entry(KeyBindings& k, int entry, const binding& b);
+// The entry other than `except` whose key or button `b` is, or -1. Ctrl+P
+// and P are one key to the race, which reads held keys.
+int entry_using(const KeyBindings& k, const binding& b, int except);
+// "Player 1 forward", "Pause".
+const char* bindable_name(int entry);
+
+// The key bindings screen's state: the entry waiting for a key (-1 when
+// none) and the message under the list.
+extern int binding_entry_waiting;
+extern char binding_message[96];
+// What pressing `b` on the waiting entry does: binds it, or refuses a key
+// already bound elsewhere, with the message saying which.
+void offer_binding(const binding& b);

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's settings: the classic settings' race values, then the
+// window, the computer drivers, ghosts, recording and the key bindings.
+// Written to the settings file when the player leaves having changed
+// something.
+#include <cstdio>
+
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/draw.h"
+#include "menu/full_game.h"
+#include "menu/menu.h"
+#include "track/track.h"
+
+// Entries 0 to 4 are the classic settings' own (change_race_setting).
+enum {
+    S_TRACK = 4, S_MUSIC, S_SCALE, S_FULLSCREEN, S_DRIVERS, S_GHOSTS, S_RECORDING, S_KEYS, S_DONE,
+    S_LAST = S_DONE
+};
+static_assert(S_KEYS == FULL_SETTINGS_KEYS_ENTRY, "the bindings screen returns to its entry");
+constexpr int TOP = 125, ROW = 25;
+static const char* const DRIVER_NAMES[3] = {"Classic", "Good", "Expert"};
+
+static int row_y(int entry) { return TOP + ROW * entry; }
+
+static void button(int entry, const char* label) {
+    draw_button(screen, 180, row_y(entry), label, menu_cursor, entry, small_font);
+}
+
+static void on_off_button(int entry, const char* what, bool on) {
+    std::snprintf(label_buffer, sizeof label_buffer, "%s: %s", what, on ? "on" : "off");
+    button(entry, label_buffer);
+}
+
+static void draw_full_settings() {
+    text(screen, 100, 104, "Left and Right change values. Length: 0 = disable.", small_font);
+    for (int entry = 0; entry < 3; entry++) length_button(entry, row_y(entry));
+    std::snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
+    button(3, label_buffer);
+    button(S_TRACK, "Track:");
+    text_pink(screen, 230, row_y(S_TRACK) + 3, chosen_level_name(), small_font);
+    on_off_button(S_MUSIC, "Music", race_settings.music_on);
+    std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", full_options.scale);
+    button(S_SCALE, label_buffer);
+    on_off_button(S_FULLSCREEN, "Fullscreen", full_options.fullscreen);
+    const int d = race_difficulty < 0 || race_difficulty > 2 ? 0 : race_difficulty;
+    std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", DRIVER_NAMES[d]);
+    button(S_DRIVERS, label_buffer);
+    on_off_button(S_GHOSTS, "Ghosts", full_options.ghosts);
+    on_off_button(S_RECORDING, "Recording", full_options.recording);
+    button(S_KEYS, "Key bindings");
+    button(S_DONE, "Done");
+}
+
+static void apply_window() {
+    if (window_mode_hook) window_mode_hook(full_options.scale, full_options.fullscreen);
+}
+
+// Left (-1), Right (+1) or Enter (0) on an entry.
+static void change(int entry, int step) {
+    if (entry >= 0 && entry < S_TRACK + 1) {
+        if (step != 0) change_race_setting(entry, step);
+        return;
+    }
+    switch (entry) {
+        case S_MUSIC: toggle_music(); break;
+        case S_SCALE:
+            if (step == 0) break;
+            full_options.scale += step;
+            full_options.scale = full_options.scale < 1 ? 1 : full_options.scale > 4 ? 4 : full_options.scale;
+            apply_window();
+            break;
+        case S_FULLSCREEN:
+            full_options.fullscreen = !full_options.fullscreen;
+            apply_window();
+            break;
+        case S_DRIVERS: race_difficulty = ((race_difficulty + (step < 0 ? 2 : 1)) % 3 + 3) % 3; break;
+        case S_GHOSTS: full_options.ghosts = !full_options.ghosts; break;
+        case S_RECORDING: full_options.recording = !full_options.recording; break;
+        default: break;
+    }
+}
+
+static void full_settings_key(SDLKey key) {
+    switch (key) {
+        case SDLK_ESCAPE: game_screen = SCREEN_MENU; break;
+        case SDLK_RETURN:
+            if (menu_cursor == S_KEYS) {
+                game_screen = SCREEN_KEY_BINDINGS;
+                menu_cursor = 0;
+            } else if (menu_cursor == S_DONE || menu_cursor < S_MUSIC) {
+                game_screen = SCREEN_MENU;   // as the classic settings leave
+            } else {
+                change(menu_cursor, 0);
+            }
+            break;
+        case SDLK_RIGHT: change(menu_cursor, +1); break;
+        case SDLK_LEFT: change(menu_cursor, -1); break;
+        default: break;
+    }
+}
+
+static void after_full_settings() {
+    keep_in_range();
+    if (race_settings.laps > MAX_CONFIG_LAPS) race_settings.laps = MAX_CONFIG_LAPS;
+    if (game_screen != SCREEN_SETTINGS && game_screen != SCREEN_KEY_BINDINGS) save_full_settings_if_changed(stderr);
+}
+
+void full_settings_frame() {
+    menu_pass(draw_full_settings, full_settings_key, S_LAST, after_full_settings);
+}

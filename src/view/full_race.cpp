@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's race: the clock drawn in each view, a pause with a way out
+// of the race, and the results screen. The classic game never comes here.
+#include <SDL/SDL_gfxPrimitives.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/assets.h"
+#include "core/bindings.h"
+#include "core/events.h"
+#include "core/media.h"
+#include "core/pads.h"
+#include "core/state.h"
+#include "draw/clock.h"
+#include "draw/draw.h"
+#include "race/race.h"
+#include "track/track.h"
+#include "view/view.h"
+
+void format_race_time(long long steps, char* out, size_t size) {
+    if (steps < 0) steps = 0;
+    const long long ms = steps * 20;
+    std::snprintf(out, size, "%lld:%02d.%02d", ms / 60000, (int)(ms / 1000 % 60), (int)(ms / 10 % 100));
+}
+
+// ---- The clock -------------------------------------------------------------
+// Drawn in every race frame, so nothing is rendered per frame: the
+// characters of a time and the three labels are rendered once, in the
+// monospaced small font, and blended onto the panel, an opaque box with the
+// buttons' pink frame, whatever the track beneath.
+
+namespace {
+const char HUD_CHARS[] = "0123456789:.-";
+constexpr int HUD_CHAR_COUNT = sizeof HUD_CHARS - 1;
+const char* const HUD_LABELS[3] = {"Time", "Lap", "Best"};
+
+constexpr int PANEL_W = 120;          // the panel's size in a view
+constexpr int PANEL_MARGIN = 10;      // from the view's top and right edges
+constexpr int LINE_H = 14;
+constexpr int MARK_W = 6, MARK_H = 8, MARK_STEP = 9, MARKS_PER_ROW = 12, MARK_ROW_H = 11;
+const SDL_Color PANEL_COLOUR = {28, 24, 36, 0};
+
+struct hud_pictures {
+    bool made = false;
+    SDL_Surface* glyph[HUD_CHAR_COUNT] = {};
+    int advance = 7;
+    SDL_Surface* label[3] = {};
+};
+hud_pictures hud;   // made at the first full-game race frame, freed at shut-down
+}  // namespace
+
+void free_race_hud() {
+    for (SDL_Surface*& g : hud.glyph) SDL_FreeSurface(g);
+    for (SDL_Surface*& l : hud.label) SDL_FreeSurface(l);
+    hud = hud_pictures();
+}
+
+// White text with its own alpha. SDL copies an opaque surface with stores
+// that bypass the cache, which for a glyph costs forty times the blend.
+static SDL_Surface* panel_text(const char* s) {
+    const SDL_Color white = {255, 255, 255, 0};
+    return TTF_RenderText_Blended(small_font, s, white);
+}
+
+static void make_hud() {
+    hud.made = true;
+    if (!small_font) return;
+    char one[2] = {0, 0};
+    for (int i = 0; i < HUD_CHAR_COUNT; i++) {
+        one[0] = HUD_CHARS[i];
+        hud.glyph[i] = panel_text(one);
+    }
+    int w = 0, h = 0;
+    if (TTF_SizeText(small_font, "0", &w, &h) == 0 && w > 0) hud.advance = w;
+    for (int i = 0; i < 3; i++) hud.label[i] = panel_text(HUD_LABELS[i]);
+}
+
+static void blit(SDL_Surface* s, int x, int y) {
+    if (!s) return;
+    SDL_Rect at = {(Sint16)x, (Sint16)y, 0, 0};
+    SDL_BlitSurface(s, nullptr, screen, &at);
+}
+
+static void draw_chars(int x, int y, const char* s) {
+    for (; *s; s++, x += hud.advance) {
+        const char* at = std::strchr(HUD_CHARS, *s);
+        if (at) blit(hud.glyph[at - HUD_CHARS], x, y);
+    }
+}
+
+static void time_line(int x, int y, int label, long long steps, bool shown) {
+    blit(hud.label[label], x, y);
+    char t[24];
+    if (shown)
+        format_race_time(steps, t, sizeof t);
+    else
+        std::snprintf(t, sizeof t, "-:--.--");
+    draw_chars(x + 38, y, t);
+}
+
+static void fill(int x, int y, int w, int h, Uint32 colour) {
+    SDL_Rect r = {(Sint16)x, (Sint16)y, (Uint16)w, (Uint16)h};
+    SDL_FillRect(screen, &r, colour);
+}
+
+// The panel of racer r at the view whose left edge is at view_x.
+static void draw_panel(const Race& race, int r, int view_x) {
+    const LapClock& c = race.clocks[r];
+    const int checkpoints = loaded_track.checkpoint_count < 0 ? 0
+                            : loaded_track.checkpoint_count > MAX_CHECKPOINTS ? MAX_CHECKPOINTS
+                                                                               : loaded_track.checkpoint_count;
+    const int rows = (checkpoints + MARKS_PER_ROW - 1) / MARKS_PER_ROW;
+    const int h = 6 + 3 * LINE_H + (rows ? 4 + rows * MARK_ROW_H : 0);
+    const int x = view_x + race.view_width - PANEL_MARGIN - PANEL_W, y = PANEL_MARGIN;
+    const SDL_PixelFormat* f = screen->format;
+    fill(x, y, PANEL_W, h, SDL_MapRGB(f, colour_text_pink.r, colour_text_pink.g, colour_text_pink.b));
+    fill(x + 1, y + 1, PANEL_W - 2, h - 2, SDL_MapRGB(f, PANEL_COLOUR.r, PANEL_COLOUR.g, PANEL_COLOUR.b));
+    const bool done = c.finished > 0;
+    time_line(x + 6, y + 3, 0, done ? c.finished : race.step, true);
+    time_line(x + 6, y + 3 + LINE_H, 1, race.step - c.lap_started, !done);
+    time_line(x + 6, y + 3 + 2 * LINE_H, 2, c.best_lap, c.best_lap > 0);
+    const Uint32 lit = SDL_MapRGB(f, 255, 220, 60), owed = SDL_MapRGB(f, 90, 90, 90);
+    for (int k = 0; k < checkpoints; k++)
+        fill(x + 6 + k % MARKS_PER_ROW * MARK_STEP, y + 6 + 3 * LINE_H + k / MARKS_PER_ROW * MARK_ROW_H, MARK_W,
+             MARK_H, race.checkpoint_passed[k][r] ? lit : owed);
+}
+
+void draw_race_hud() {
+    if (!screen) return;
+    if (!hud.made) make_hud();
+    draw_panel(live_race, 0, 0);
+    if (live_race.two_players) draw_panel(live_race, 1, live_race.view_width);
+}
+
+// ---- The pause ---------------------------------------------------------------
+// Continue or leave the race; Escape and the pause key continue, as in the
+// classic game. Pads navigate it like a menu.
+
+static bool pause_held_before = false;   // the pause key in the frame before
+static int pause_cursor = 0;
+
+static bool pause_key_held(const Uint8* keys) {
+    const KeyBindings& b = key_bindings;
+    if (!keys || b.pause_key <= SDLK_UNKNOWN || b.pause_key >= SDLK_LAST || !keys[b.pause_key]) return false;
+    return !b.pause_ctrl || keys[SDLK_LCTRL] || keys[SDLK_RCTRL];
+}
+
+void check_full_pause(const Uint8* keys) {
+    const bool held = pause_key_held(keys);
+    const bool pressed = held && !pause_held_before;
+    pause_held_before = held;
+    if (take_pad_pause() || pressed) {
+        freeze_frame();
+        paused = true;
+        pause_cursor = 0;
+    }
+}
+
+static int centre_x() { return (live_race.two_players ? 2 * live_race.view_width : live_race.view_width) / 2; }
+
+static void draw_full_pause() {
+    const int x = centre_x();
+    text_white(screen, x - 60, 190, "Pause", large_font);
+    draw_button(screen, x - 70, 250, "Continue", pause_cursor, 0, small_font);
+    draw_button(screen, x - 70, 280, "Leave race", pause_cursor, 1, small_font);
+}
+
+static void full_pause_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) {
+        game_screen = SCREEN_QUIT;
+        paused = false;
+    }
+    if (e.type != SDL_KEYDOWN || !paused) return;
+    const SDLKey key = e.key.keysym.sym;
+    if (key == SDLK_UP || key == SDLK_DOWN) pause_cursor = 1 - pause_cursor;
+    if (key == SDLK_ESCAPE || (key == key_bindings.pause_key && key != SDLK_UNKNOWN)) paused = false;
+    if (key == SDLK_RETURN) {
+        paused = false;
+        if (pause_cursor == 1) back_to_menu();
+    }
+}
+
+void full_pause_pass() {
+    overlay_pass(draw_full_pause, full_pause_event);
+    top_up(10);
+}
+
+// ---- The results -----------------------------------------------------------
+
+static bool human(const Race& race, int r) { return r == 0 || (r == 1 && race.two_players); }
+
+bool results_due(const Race& race) {
+    if (race_over(race)) return true;
+    for (int r = 0; r < RACERS; r++)
+        if (human(race, r) && racer_length(race, r) > 0 && race.clocks[r].finished == 0) return false;
+    return true;
+}
+
+int finishing_order(const Race& race, int order[RACERS]) {
+    int n = 0;
+    for (int r = 0; r < RACERS; r++)
+        if (racer_length(race, r) > 0) order[n++] = r;
+    // Insertion sort: finished first, by finishing step; the rest keep their order.
+    auto key = [&race](int r) {
+        const long long f = race.clocks[r].finished;
+        return f > 0 ? f : (long long)1 << 62;
+    };
+    for (int i = 1; i < n; i++)
+        for (int j = i; j > 0 && key(order[j]) < key(order[j - 1]); j--) {
+            const int t = order[j];
+            order[j] = order[j - 1];
+            order[j - 1] = t;
+        }
+    return n;
+}
+
+static bool results_open = false;
+static int results_cursor = 0;
+static const char* const RESULT_ENTRIES[3] = {"Race again", "Next track", "Menu"};
+
+static void draw_results() {
+    const Race& race = live_race;
+    const int x = centre_x();
+    text_white(screen, x - 85, 40, "Results", large_font);
+    int order[RACERS];
+    const int n = finishing_order(race, order);
+    // A darker band under the rows keeps them readable on a bright track.
+    boxRGBA(screen, (Sint16)(x - 160), 95, (Sint16)(x + 160), (Sint16)(100 + 20 * n + 3), 0, 0, 0, 150);
+    for (int i = 0; i < n; i++) {
+        const int r = order[i];
+        const LapClock& c = race.clocks[r];
+        char line[96];
+        if (c.finished > 0) {
+            char total[24], best[24];
+            format_race_time(c.finished, total, sizeof total);
+            format_race_time(c.best_lap, best, sizeof best);
+            std::snprintf(line, sizeof line, "%d. Player %d  %9s  best lap %s", i + 1, r + 1, total,
+                          c.best_lap > 0 ? best : "-");
+        } else {
+            std::snprintf(line, sizeof line, "   Player %d  still driving, lap %d of %d", r + 1,
+                          race.racers[r].completed_laps + 1, race.laps);
+        }
+        text_white(screen, x - 150, 100 + 20 * i, line, small_font);
+    }
+    for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], results_cursor, i, small_font);
+    text_pink(screen, x - 70 + 145, 213, chosen_level_name(), small_font);
+}
+
+static void results_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) {
+        game_screen = SCREEN_QUIT;
+        results_open = false;
+    }
+    if (e.type != SDL_KEYDOWN || !results_open) return;
+    switch (e.key.keysym.sym) {
+        case SDLK_ESCAPE:
+            back_to_menu();
+            results_open = false;
+            break;
+        case SDLK_UP: results_cursor = (results_cursor + 2) % 3; break;
+        case SDLK_DOWN: results_cursor = (results_cursor + 1) % 3; break;
+        case SDLK_RETURN:
+            results_open = false;
+            if (results_cursor == 0) game_screen = SCREEN_LOAD;   // the same track, the same mode
+            if (results_cursor == 1) {
+                race_settings.level_index++;
+                wrap_level_index();
+                game_screen = SCREEN_LOAD;
+            }
+            if (results_cursor == 2) back_to_menu();
+            break;
+        default: break;
+    }
+}
+
+void open_results() {
+    results_open = true;
+    results_cursor = 0;
+}
+
+bool results_running() { return results_open; }
+
+void results_pass() {
+    overlay_pass(draw_results, results_event);
+    menu_pacing();
+}

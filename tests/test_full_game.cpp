@@ -1,0 +1,521 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game (chainball --extras): its main menu, settings kept across a
+// restart, key bindings, the lap clock, the race clock and the results.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/assets.h"
+#include "core/bindings.h"
+#include "core/config.h"
+#include "core/media.h"
+#include "core/pads.h"
+#include "core/state.h"
+#include "draw/clock.h"
+#include "harness.h"
+#include "menu/full_game.h"
+#include "race/race.h"
+#include "shell/shell.h"
+#include "test_race_support.h"
+#include "test_sim_support.h"
+#include "test_view_support.h"
+#include "track/track.h"
+#include "view/view.h"
+
+namespace {
+
+// The full game for one test, with its settings file in a scratch folder;
+// everything the full game changes is put back afterwards.
+struct FullGame {
+    std::string config_home = scratch_dir();
+    std::string saved_xdg;
+    bool had_xdg;
+    FullGame() {
+        const char* x = std::getenv("XDG_CONFIG_HOME");
+        had_xdg = x != nullptr;
+        if (x) saved_xdg = x;
+        setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+        start_game_headless();
+        full_game = true;
+        key_bindings = default_key_bindings();
+        full_settings = game_config();
+        full_options = full_game_options();
+    }
+    ~FullGame() {
+        full_game = false;
+        key_bindings = default_key_bindings();
+        waiting_for_binding = false;
+        binding_entry_waiting = -1;
+        binding_message[0] = 0;
+        if (had_xdg)
+            setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+        start_game_headless();
+    }
+    std::string file() const { return config_home + "/chainball/chainball.toml"; }
+    bool file_exists() const {
+        struct stat st;
+        return stat(file().c_str(), &st) == 0;
+    }
+};
+
+// Runs frames of a menu screen until it leaves `screen_value`, each frame
+// with the next keys of `frames`.
+void run_screen(int screen_value, void (*frame)(), const std::vector<std::vector<SDLKey>>& frames) {
+    for (const auto& keys : frames) {
+        for (SDLKey k : keys) push_key(k);
+        frame();
+        if (game_screen != screen_value) return;
+    }
+}
+
+}  // namespace
+
+// ---- The main menu -----------------------------------------------------------
+
+TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
+    FullGame g;
+    const menu_entry* entries;
+    const int n = full_menu_entries(&entries);
+    ASSERT_GE(n, 4);
+    std::vector<std::string> labels;
+    for (int i = 0; i < n; i++) labels.push_back(entries[i].label);
+    EXPECT_EQ(labels.front(), "Start 1 player");
+    EXPECT_EQ(labels[1], "Start 2 players");
+    EXPECT_EQ(labels[2], "Online race");
+    EXPECT_EQ(labels[n - 2], "Settings");
+    EXPECT_EQ(labels.back(), "Quit");
+
+    // Each entry lit at its own place; Down from the last wraps to the first.
+    game_screen = SCREEN_MENU;
+    menu_cursor = 0;
+    for (int i = 0; i < n; i++) {
+        full_menu_frame();   // drawn, then the keys: the next frame shows a Down
+        EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * i), 0xAF28AAu) << labels[i];
+        for (int j = 0; j < n; j++) {
+            if (j == i) continue;
+            EXPECT_NE(pixel_at(screen, 300, 160 + 30 * j), 0xAF28AAu) << labels[j];
+        }
+        push_key(SDLK_DOWN);
+        full_menu_frame();
+    }
+    EXPECT_EQ(menu_cursor, 0);
+
+    // Enter on "Start 2 players", on "Online race" (its form opens on
+    // "Host"), then on "Settings", then Escape quits.
+    menu_cursor = 1;
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
+    EXPECT_TRUE(two_players);
+    EXPECT_EQ(game_screen, SCREEN_LOAD);
+    game_screen = SCREEN_MENU;
+    menu_cursor = 2;
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
+    EXPECT_EQ(game_screen, SCREEN_ONLINE_FORM);
+    EXPECT_EQ(menu_cursor, 0);
+    game_screen = SCREEN_MENU;
+    menu_cursor = n - 2;
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
+    EXPECT_EQ(game_screen, SCREEN_SETTINGS);
+    game_screen = SCREEN_MENU;
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_ESCAPE}});
+    EXPECT_EQ(game_screen, SCREEN_QUIT);
+    EXPECT_FALSE(g.file_exists()) << "nothing was changed, so nothing is written";
+}
+
+// ---- Settings kept across a restart ------------------------------------------
+
+TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
+    FullGame g;
+    apply_full_settings(read_full_settings(stderr), stderr);
+    EXPECT_EQ(race_settings.laps, 3);
+
+    // Walking the settings without changing anything writes nothing.
+    game_screen = SCREEN_SETTINGS;
+    menu_cursor = 0;
+    run_screen(SCREEN_SETTINGS, full_settings_frame, {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_ESCAPE}});
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+    EXPECT_FALSE(g.file_exists());
+
+    // Laps 3 -> 5, track -> the second, drivers -> Good, ghosts on.
+    game_screen = SCREEN_SETTINGS;
+    menu_cursor = 3;
+    run_screen(SCREEN_SETTINGS, full_settings_frame,
+               {{SDLK_RIGHT, SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN},
+                {SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RETURN}, {SDLK_ESCAPE}});
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+    ASSERT_TRUE(g.file_exists());
+    const std::string second = level_names[1];
+
+    // A restart: the start values, then the file.
+    start_game_headless();
+    full_game = true;
+    EXPECT_EQ(race_settings.laps, 3);
+    EXPECT_EQ(race_difficulty, 0);
+    std::string err = capture_stderr([] { apply_full_settings(read_full_settings(stderr), stderr); });
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(race_settings.laps, 5);
+    EXPECT_EQ(chosen_level_name(), second);
+    EXPECT_EQ(race_difficulty, 1);
+    EXPECT_TRUE(full_options.ghosts);
+    EXPECT_FALSE(full_options.recording);
+    EXPECT_EQ(race_settings.chain_length[0], 7);
+}
+
+TEST(FullSettings, ATrackTheCatalogueLacksGivesOneLineAndTheFirst) {
+    FullGame g;
+    game_config c;
+    c.track = "NoSuchTrack";
+    c.laps = 2;
+    const std::string err = capture_stderr([&] { apply_full_settings(c, stderr); });
+    EXPECT_NE(err.find("no track 'NoSuchTrack' in the catalogue; using the first\n"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(race_settings.level_index, 0);
+    EXPECT_EQ(race_settings.laps, 2);
+}
+
+TEST(FullSettings, DriversCycleThroughTheThreeDifficulties) {
+    FullGame g;
+    game_screen = SCREEN_SETTINGS;
+    menu_cursor = 8;   // "Drivers"
+    std::vector<int> seen;
+    for (SDLKey k : {SDLK_RIGHT, SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT}) {
+        push_key(k);
+        full_settings_frame();
+        seen.push_back(race_difficulty);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 0, 2}));
+}
+
+// ---- Key bindings ------------------------------------------------------------
+
+TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefaults) {
+    FullGame g;
+    game_screen = SCREEN_KEY_BINDINGS;
+    menu_cursor = 0;   // player 1 forward
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
+    EXPECT_TRUE(waiting_for_binding);
+    // W drives player 2: refused, still waiting, the message says by whom.
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_w}});
+    EXPECT_STREQ(binding_message, "'w' is taken by Player 2 forward; press another");
+    EXPECT_EQ(key_bindings.keys[0][0], SDLK_UP);
+    EXPECT_EQ(binding_entry_waiting, 0);
+    // The message is on the screen from the next frame, in white, under the list.
+    key_bindings_frame();
+    EXPECT_EQ(glyph_mismatches(screen, 100, 125 + 25 * 11 + 5, binding_message, small_font, 0xFFFFFF), 0);
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_i}});
+    EXPECT_EQ(key_bindings.keys[0][0], SDLK_i);
+    EXPECT_FALSE(waiting_for_binding);
+
+    // The race reads the new key: I drives, Up no longer does.
+    held_keys i_held{SDLK_i}, up_held{SDLK_UP};
+    EXPECT_EQ(input_from_keys(i_held, key_bindings).player[0], ACTION_FORWARD);
+    EXPECT_EQ(input_from_keys(up_held, key_bindings).player[0], 0);
+
+    // Escape while waiting keeps the binding.
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}, {SDLK_ESCAPE}});
+    EXPECT_EQ(key_bindings.keys[0][0], SDLK_i);
+    EXPECT_EQ(game_screen, SCREEN_KEY_BINDINGS);
+
+    // The pause takes Ctrl with a key, but not Ctrl alone.
+    menu_cursor = 8;
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}, {SDLK_LCTRL}});
+    EXPECT_TRUE(waiting_for_binding);
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = SDLK_k;
+    e.key.keysym.mod = KMOD_LCTRL;
+    SDL_PushEvent(&e);
+    key_bindings_frame();
+    EXPECT_EQ(key_bindings.pause_key, SDLK_k);
+    EXPECT_TRUE(key_bindings.pause_ctrl);
+
+    // "Defaults" (entry 9) gives back the game's own keys; "Done" goes back
+    // to the settings on their "Key bindings" entry.
+    menu_cursor = 9;
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}, {SDLK_DOWN}, {SDLK_RETURN}});
+    EXPECT_EQ(key_bindings.keys[0][0], SDLK_UP);
+    EXPECT_EQ(key_bindings.pause_key, SDLK_p);
+    EXPECT_TRUE(key_bindings.pause_ctrl);
+    EXPECT_EQ(game_screen, SCREEN_SETTINGS);
+    EXPECT_EQ(menu_cursor, FULL_SETTINGS_KEYS_ENTRY);
+}
+
+TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
+    FullGame g;
+    plug_test_pads(2, 12);
+    game_screen = SCREEN_KEY_BINDINGS;
+    menu_cursor = 6;   // player 2 left
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
+    ASSERT_TRUE(waiting_for_binding);
+    ASSERT_EQ(pad_mode_now(), PADS_CAPTURE);
+    test_pads[1].buttons = 1u << 4;
+    key_bindings_frame();
+    EXPECT_EQ(key_bindings.buttons[1][2], 4);
+    EXPECT_EQ(key_bindings.keys[1][2], SDLK_UNKNOWN);
+    EXPECT_STREQ(binding_message, "Player 2 left: 'button 4'");
+    // The same button for another action is refused.
+    test_pads[1].buttons = 0;
+    menu_cursor = 7;
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
+    test_pads[1].buttons = 1u << 4;
+    key_bindings_frame();
+    EXPECT_STREQ(binding_message, "'button 4' is taken by Player 2 left; press another");
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_ESCAPE}});
+
+    // In a two-player race pad 2's button 4 steers player 2 left, pad 1's does not.
+    waiting_for_binding = false;
+    two_players = true;
+    Uint8 keys[SDLK_LAST] = {};
+    RaceInput in;
+    test_pads[0].buttons = 1u << 4;
+    test_pads[1].buttons = 0;
+    merge_pads(keys, in, true);
+    EXPECT_EQ(in.player[1] & ACTION_LEFT, 0);
+    test_pads[1].buttons = 1u << 4;
+    in = RaceInput();
+    merge_pads(keys, in, true);
+    EXPECT_EQ(in.player[1] & ACTION_LEFT, ACTION_LEFT);
+    EXPECT_EQ(in.player[0] & ACTION_LEFT, 0);
+}
+
+TEST(KeyBindingsScreen, BindingsAreWrittenAndReadBack) {
+    FullGame g;
+    binding_entry_waiting = 3;   // player 1 right
+    offer_binding(binding{binding::KEY, SDLK_l, false});
+    binding_entry_waiting = 8;
+    offer_binding(binding{binding::PAD_BUTTON, 9, false});
+    ASSERT_TRUE(save_full_settings_if_changed(stderr));
+    EXPECT_FALSE(save_full_settings_if_changed(stderr)) << "written once per change";
+    key_bindings = default_key_bindings();
+    apply_full_settings(read_full_settings(stderr), stderr);
+    EXPECT_EQ(key_bindings.keys[0][3], SDLK_l);
+    EXPECT_EQ(key_bindings.pause_button, 9);
+    EXPECT_EQ(key_bindings.pause_key, SDLK_UNKNOWN);
+    EXPECT_EQ(key_bindings.keys[1][0], SDLK_w);
+}
+
+// ---- Lap clocks --------------------------------------------------------------
+
+TEST(LapClock, FormatsStepsAsMinutesSecondsAndHundredths) {
+    char t[24];
+    const std::map<long long, std::string> cases = {
+        {0, "0:00.00"}, {1, "0:00.02"}, {50, "0:01.00"}, {306, "0:06.12"}, {2999, "0:59.98"},
+        {3000, "1:00.00"}, {30000 * 11 + 5, "110:00.10"}, {-4, "0:00.00"}};
+    for (const auto& [steps, text] : cases) {
+        format_race_time(steps, t, sizeof t);
+        EXPECT_EQ(t, text) << steps;
+    }
+}
+
+// The steps at which chainball-sim shows each racer's lap count grow are
+// the clock's lap ends: the computer racers of FirstLoop lap it on their
+// own, through its checkpoints.
+TEST(LapClock, AgreesWithTheLapStepsOfTheSimulator) {
+    const std::string track = source_path("tests/data/sim/tracks/FirstLoop.txt");
+    const sim_run run = sim({"--lengths", "1,3,3", "--laps", "3", "--steps", "2000", track});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<long long> lap_ends[RACERS];
+    int laps_seen[RACERS] = {};
+    long long step = 0;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream w(line);
+        std::string kind;
+        w >> kind;
+        if (kind == "step") w >> step;
+        if (kind != "racer") continue;
+        int r, laps;
+        double speed;
+        w >> r >> speed >> laps;
+        if (laps > laps_seen[r]) lap_ends[r].push_back(step);
+        laps_seen[r] = laps;
+    }
+    ASSERT_GE(lap_ends[1].size(), 4u);
+    ASSERT_GE(lap_ends[2].size(), 4u);
+
+    sim_options opt;
+    opt.lengths[0] = 1;
+    opt.lengths[1] = opt.lengths[2] = 3;
+    opt.laps = 3;
+    opt.level_file = track;
+    Race race;
+    Track* t = new Track;
+    sim_setup(opt, race, *t);
+    for (long long s = 1; s <= 2000; s++) {
+        race_step(race, *t, RaceInput());
+        for (int r = 1; r < RACERS; r++) {
+            const LapClock& c = race.clocks[r];
+            // Just after each lap end: the lap's steps and the best so far.
+            for (size_t i = 0; i < lap_ends[r].size(); i++) {
+                if (lap_ends[r][i] != s) continue;
+                const long long began = i == 0 ? 0 : lap_ends[r][i - 1];
+                EXPECT_EQ(c.last_lap, s - began) << "racer " << r << " lap " << i + 1;
+                EXPECT_EQ(c.lap_started, s);
+                long long best = lap_ends[r][0];
+                for (size_t j = 1; j <= i; j++) best = std::min(best, lap_ends[r][j] - lap_ends[r][j - 1]);
+                EXPECT_EQ(c.best_lap, best) << "racer " << r << " lap " << i + 1;
+            }
+            const long long finished = lap_ends[r][2];
+            EXPECT_EQ(c.finished, s >= finished ? finished : 0) << "racer " << r << " step " << s;
+        }
+    }
+    EXPECT_EQ(race.clocks[0].best_lap, 0) << "player 1 stood still";
+    // A new set-up starts every clock again.
+    Random random = make_random(1);
+    setup_race(race, *t, random, RaceSetup{{1, 3, 3}, 3, false}, track.c_str());
+    for (const LapClock& c : race.clocks) EXPECT_TRUE(c.lap_started == 0 && c.best_lap == 0 && c.finished == 0);
+    delete t;
+}
+
+// ---- The race clock, the pause and the results on screen ---------------------
+
+namespace {
+// Player 1 alone with one ball in the finish strip of an open grid
+// without checkpoints, the countdown over: every step in the strip is a lap.
+void solo_race_at_the_line(int laps) {
+    race_test_reset(20, 1, 0, 0);
+    live_race.laps = laps;
+    two_players = false;
+    put_ball(0, 0, 250, 510);   // inside the strip
+    race_start_ticks = game_ticks() - 10000;
+    game_screen = SCREEN_RACE;
+}
+}  // namespace
+
+TEST(FullRace, TheClockNeverCoversTheLapDisplayAndTheClassicFrameHasNone) {
+    FullGame g;
+    full_game = false;
+    solo_race_at_the_line(3);
+    race_frame();
+    SDL_Surface* classic = copy_of_screen();
+    full_game = true;
+    solo_race_at_the_line(3);
+    race_frame();
+    SDL_Surface* full = copy_of_screen();
+    // The lap display (bar and texts) is the same pixels in both.
+    EXPECT_EQ(differing_pixels(classic, full, 0, 0, 130, 40), 0);
+    // The clock stands in the top right corner, and only there.
+    EXPECT_GT(differing_pixels(classic, full, 370, 10, 120, 48), 2000);
+    EXPECT_EQ(differing_pixels(classic, full, 0, 100, 500, 400), 0);
+    // "Time" then one race step: 0:00.02.
+    EXPECT_EQ(glyph_mismatches(full, 376, 13, "Time", small_font, 0xFFFFFF), 0);
+    SDL_FreeSurface(classic);
+    SDL_FreeSurface(full);
+}
+
+TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
+    FullGame g;
+    solo_race_at_the_line(2);
+    std::vector<SDLKey> keys;
+    bool results_seen = false;
+    std::string wanted;
+    OverlayPasses hook([&] {
+        if (!results_running()) return;
+        results_seen = true;
+        const LapClock& c = live_race.clocks[0];
+        char total[24], best[24], line[96];
+        format_race_time(c.finished, total, sizeof total);
+        format_race_time(c.best_lap, best, sizeof best);
+        std::snprintf(line, sizeof line, "1. Player 1  %9s  best lap %s", total, best);
+        wanted = line;
+        EXPECT_EQ(glyph_mismatches(screen, 100, 100, line, small_font, 0xFFFFFF), 0) << line;
+        EXPECT_EQ(glyph_mismatches(screen, 165, 40, "Results", large_font, 0xFFFFFF), 0);
+        push_key(SDLK_RETURN);   // "Race again"
+    });
+    // With no checkpoints every step in the strip is a lap: the second step
+    // in it ends the race, at step 2 with laps of 1 step.
+    hold_key(SDLK_UP, true);
+    for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) race_frame();
+    release_all_keys();
+    EXPECT_TRUE(results_seen);
+    EXPECT_EQ(live_race.clocks[0].best_lap, 1);
+    EXPECT_EQ(wanted, "1. Player 1    0:00.04  best lap 0:00.02");
+    EXPECT_EQ(game_screen, SCREEN_LOAD);
+}
+
+TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
+    FullGame g;
+    solo_race_at_the_line(1);
+    live_race.lengths[2] = 3;   // a computer far from finishing
+    put_ball(2, 0, 900, 900);
+    race_settings.level_index = 0;
+    int order[RACERS];
+    OverlayPasses hook([&] {
+        if (!results_running()) return;
+        EXPECT_EQ(finishing_order(live_race, order), 2);
+        EXPECT_EQ(order[0], 0);
+        EXPECT_EQ(order[1], 2);
+        EXPECT_EQ(glyph_mismatches(screen, 100, 120, "   Player 3  still driving, lap 1 of 1", small_font, 0xFFFFFF),
+                  0);
+        EXPECT_EQ(pad_mode_now(), PADS_NAVIGATE);
+        push_key(SDLK_DOWN);
+        push_key(SDLK_RETURN);   // "Next track"
+    });
+    hold_key(SDLK_UP, true);
+    for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) race_frame();
+    release_all_keys();
+    EXPECT_FALSE(race_over(live_race));
+    EXPECT_EQ(game_screen, SCREEN_LOAD);
+    EXPECT_EQ(race_settings.level_index, last_level_index > 0 ? 1 : 0);
+}
+
+TEST(FullRace, ThePauseKeyPausesAndLeaveRaceGoesToTheMenu) {
+    FullGame g;
+    key_bindings.pause_key = SDLK_k;
+    key_bindings.pause_ctrl = false;
+    solo_race_at_the_line(3);
+    live_race.lengths[1] = 0;
+    race_frame();
+    // Ctrl+P is no pause here: P is not the bound key.
+    hold_key(SDLK_LCTRL, true);
+    push_key(SDLK_p);
+    race_frame();
+    EXPECT_FALSE(paused);
+    release_all_keys();
+    // K: the pause, Down to "Leave race", Return: the menu.
+    int passes = 0;
+    OverlayPasses hook([&] {
+        if (!paused) return;
+        EXPECT_EQ(glyph_mismatches(screen, 190, 190, "Pause", large_font, 0xFFFFFF), 0);
+        if (passes++ == 0) {
+            push_key(SDLK_DOWN);
+            push_key(SDLK_RETURN);
+        }
+    });
+    hold_key(SDLK_k, true);
+    race_frame();
+    release_all_keys();
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+    EXPECT_FALSE(results_running());
+}
+
+TEST(FullRace, APadAloneCanPauseAndLeaveTheRace) {
+    FullGame g;
+    plug_test_pads(1, 12);
+    solo_race_at_the_line(3);
+    race_frame();
+    int passes = 0;
+    OverlayPasses hook([&] {
+        if (!paused) return;
+        EXPECT_EQ(pad_mode_now(), PADS_NAVIGATE);
+        // Down on the d-pad, then button 0 (choose).
+        if (passes == 0) test_pads[0].hat = SDL_HAT_DOWN;
+        if (passes == 1) test_pads[0].hat = 0;
+        if (passes == 2) test_pads[0].buttons = 1u;
+        passes++;
+    });
+    test_pads[0].buttons = 1u << start_button(12);
+    race_frame();   // Start is read as the frame's keys are
+    test_pads[0].buttons = 0;
+    for (int frame = 0; frame < 3 && game_screen == SCREEN_RACE; frame++) race_frame();
+    EXPECT_GE(passes, 3);
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+}

@@ -172,4 +172,4 @@ for s in ${SCALES:-1 2 3}; do
 done
 kill "$BUSY"
 wait "$BUSY" 2>/dev/null
-echo "(a still screen above scale 1 sends nothing: 0 frames/s)"
+echo "(a still screen sends only when its picture changes: the countdown once a second, the pause and the race end not at all)"

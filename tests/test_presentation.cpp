@@ -4,17 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "core/assets.h"
 #include "core/media.h"
 #include "core/present.h"
 #include "core/state.h"
+#include "draw/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "shell/music.h"
 #include "shell/shell.h"
 #include "shell/window.h"
 #include "test_view_support.h"
+#include "view/view.h"
 
 namespace {
 
@@ -193,6 +196,198 @@ TEST(Presentation, AtScaleOneInAWindowEveryFrameIsFlipped) {
     for (int i = 0; i < 3; i++) EXPECT_TRUE(present_frame());
     EXPECT_EQ(sent.flips, 3);
     EXPECT_EQ(sent.updates, 0);
+}
+
+// Still screens: a pass of the countdown, the pause or the race end whose
+// picture is the one already shown sends nothing, at every scale (the
+// game's own window at scale 1 too) and fullscreen; the display still
+// shows exactly the overlay's picture. Modes: 1 to 3, 0 fullscreen.
+namespace {
+
+int frames_sent(const SentToDisplay& s) {
+    return s.flips + s.updates;
+}
+
+// Where the picture stands in the window, and at what scale.
+struct placement {
+    int scale, x, y;
+};
+placement placement_now() {
+    SDL_Surface* w = window_surface();
+    const int s = window_scale();
+    return {s, (w->w - screen->w * s) / 2, (w->h - screen->h * s) / 2};
+}
+
+// Pixels of the display that are not the picture in `screen`.
+long display_wrong(const SentToDisplay& sent) {
+    const placement p = placement_now();
+    const enlarged_check c = check_enlarged(screen, sent.display, p.scale, p.x, p.y);
+    return c.wrong_inside + c.lit_outside;
+}
+
+// A two-player race on the first level in the given mode, its countdown
+// running from now.
+void two_player_race(int mode) {
+    window_configure(mode == 0 ? 1 : mode, mode == 0);
+    race_settings.level_index = 0;
+    two_players = true;
+    load_level();
+}
+
+}  // namespace
+
+TEST(StillScreens, APausedRaceSendsItsPictureOnceThenNothingAndWholeAgainAfterF11) {
+    start_game_headless();
+    PlainWindow restore;
+    for (int mode : {1, 2, 3, 0}) {
+        SentToDisplay sent;
+        two_player_race(mode);
+        race_start_ticks = game_ticks() - 10000;
+        race_frame();
+        const int before = frames_sent(sent);
+        hold_key(SDLK_LCTRL, true);
+        push_key(SDLK_p);
+        int passes = 0, after_first = 0, after_f11 = 0;
+        long wrong = 0;
+        SDL_Surface* first = nullptr;
+        OverlayPasses hook([&] {
+            passes++;
+            if (passes == 1) {
+                after_first = frames_sent(sent);
+                first = copy_of_screen();
+                push_key(SDLK_RETURN);   // no pause key: the picture stays
+            }
+            if (passes == 100 && mode == 2) push_key(SDLK_F11);
+            if (passes == 101) after_f11 = frames_sent(sent);
+            if (passes == 199) wrong = display_wrong(sent) + differing_pixels(first, screen);
+            if (passes == 200) push_key(SDLK_p);
+        });
+        race_frame();
+        release_all_keys();
+        EXPECT_EQ(passes, 200);
+        EXPECT_EQ(after_first - before, 1) << "mode " << mode << ": the first pass shows the pause";
+        EXPECT_EQ(after_f11 - after_first, mode == 2 ? 1 : 0) << "mode " << mode << ": F11 opens the window anew";
+        EXPECT_EQ(wrong, 0) << "mode " << mode << ": the display shows the pause all along";
+        // The frame goes on and shows the window as the pause left it: flipped
+        // at scale 1, unchanged above it.
+        EXPECT_EQ(frames_sent(sent) - after_f11, mode == 1 ? 1 : 0) << "mode " << mode;
+        if (mode == 2) {
+            EXPECT_TRUE(window_is_fullscreen());
+        }
+        SDL_FreeSurface(first);
+        set_video_mode(500, 500);
+        if (window_is_fullscreen()) toggle_fullscreen();
+    }
+}
+
+TEST(StillScreens, TheCountdownSendsOnePictureForEachLabel) {
+    start_game_headless();
+    PlainWindow restore;
+    for (int mode : {1, 3, 0}) {
+        SentToDisplay sent;
+        two_player_race(mode);
+        std::vector<Uint32> sent_at;   // ms after the race start
+        int last = frames_sent(sent);
+        long wrong = 0;
+        OverlayPasses hook([&] {
+            const Uint32 t = game_ticks() - race_start_ticks;
+            if (frames_sent(sent) != last) sent_at.push_back(t);
+            last = frames_sent(sent);
+            if (t % 500 == 0 || t % 1000 == 990) wrong += display_wrong(sent);
+        });
+        race_frame();
+        EXPECT_EQ(sent_at, (std::vector<Uint32>{0, 1000, 2000, 3000})) << "mode " << mode;
+        EXPECT_EQ(wrong, 0) << "mode " << mode;
+        EXPECT_EQ(frames_sent(sent) - last, mode == 1 ? 1 : 0) << "mode " << mode << ": the frame after it";
+    }
+}
+
+TEST(StillScreens, TheRaceEndSendsOnlyWhenAKeyChangesWhatItShows) {
+    start_game_headless();
+    PlainWindow restore;
+    for (int mode : {1, 3}) {
+        SentToDisplay sent;
+        two_player_race(mode);
+        race_start_ticks = game_ticks() - 10000;
+        race_frame();
+        live_race.winner = 2;
+        menu_cursor = 1;
+        freeze_frame();
+        std::vector<int> sent_in_pass;
+        int last = frames_sent(sent);
+        long wrong = 0;
+        OverlayPasses hook([&] {
+            sent_in_pass.push_back(frames_sent(sent) - last);
+            last = frames_sent(sent);
+            wrong += display_wrong(sent);
+            switch (sent_in_pass.size()) {
+                case 3: push_key(SDLK_LEFT); break;    // on "Ok": nothing changes
+                case 5: push_key(SDLK_UP); break;      // to "Level:"
+                case 7: push_key(SDLK_RETURN); break;  // on "Level:": nothing happens
+                case 9: push_key(SDLK_RIGHT); break;   // the next level
+                case 11: push_key(SDLK_ESCAPE); break;
+            }
+        });
+        race_end_screen();
+        EXPECT_EQ(sent_in_pass, (std::vector<int>{1, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0})) << "mode " << mode;
+        EXPECT_EQ(wrong, 0) << "mode " << mode;
+        EXPECT_EQ(race_settings.level_index, 1);
+    }
+}
+
+// Enlarged or fullscreen, what showing a race frame takes, and a wait that
+// ends a little late, count toward the next frame's 20 ms, so the race
+// keeps 50 steps a second; at scale 1 in a window the frame is paced from
+// its own start and flipped after, as ever.
+TEST(RacePacing, ShowingCountsTowardTheNextFrameOnlyWhenEnlarged) {
+    start_game_headless();
+    PlainWindow restore;
+    void (*game_show)() = show_frame_hook;
+    static void (*real_show)() = nullptr;
+    real_show = game_show;
+    show_frame_hook = [] {
+        real_show();
+        clock_set(game_ticks() + 6);   // showing takes 6 ms
+    };
+    for (int mode : {3, 0, 1}) {
+        two_player_race(mode);
+        race_start_ticks = game_ticks() - 10000;
+        race_frame();
+        const Uint32 t0 = game_ticks();
+        const int step0 = live_race.step;
+        for (int i = 0; i < 100; i++) race_frame();
+        EXPECT_EQ(live_race.step - step0, 100);
+        EXPECT_EQ(game_ticks() - t0, mode == 1 ? 2600u : 2000u) << "mode " << mode;
+        // A frame that leaves the race hands nothing on: the next race's
+        // first frame counts from its own start.
+        push_key(SDLK_ESCAPE);
+        race_frame();
+        two_player_race(mode);
+        race_start_ticks = game_ticks() - 10000;
+        const Uint32 start = game_ticks();
+        race_frame();
+        EXPECT_EQ(game_ticks() - start, 26u) << "mode " << mode;
+
+        // Every wait ends 3 ms late: 50 frames a second still when enlarged.
+        // A frame of 30 ms (late by more than a frame's time) starts the
+        // count again from its end: no hurried frames after it.
+        static int late_by = 0;
+        virtual_delay_hook = [] { clock_set(game_ticks() + late_by); };
+        late_by = 3;
+        race_frame();
+        Uint32 t = game_ticks();
+        for (int i = 0; i < 100; i++) race_frame();
+        EXPECT_EQ(game_ticks() - t, mode == 1 ? 2900u : 2000u) << "mode " << mode;
+        late_by = 30;
+        race_frame();
+        late_by = 0;
+        t = game_ticks();
+        race_frame();
+        race_frame();
+        EXPECT_EQ(game_ticks() - t, mode == 1 ? 52u : 40u) << "mode " << mode;
+        virtual_delay_hook = nullptr;
+    }
+    show_frame_hook = game_show;
 }
 
 TEST(Presentation, EnlargingIntoAPlaceInsideALargerSurfaceLeavesTheRestAlone) {

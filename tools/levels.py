@@ -280,19 +280,17 @@ def _levels():
     L.append(('RiskyCut', build(21, trace(1, 17, 'U16 R7 D5 R3 U5 R7 D16 L17'), (1, 9),
                                 slowing=[(10, 0), (10, 1), (10, 2)], clear=[(10, 3), (10, 4), (10, 5)], verge=V)))
 
-    # Long straights and a kink: few corners, so a line across the road
-    # gains little over the middle of it.
-    L.append(('LongSweep', build(28, trace(1, 25, 'U12 R8 U10 R14 D22 L22'),
-                                 (1, 22), verge=V)))
+    # Long straights and a kink, an S-bend in the top road and a chicane in
+    # the bottom one; a pit off the right road with one cell of mud across
+    # its mouth: quicker with a short chain, slower with a long one.
+    L.append(('LongSweep', build(28, trace(1, 25, 'U12 R8 U10 R6 D2 R8 D5 L5 D3 R5 D12 L8 U2 L6 D2 L8'),
+                                 (1, 22), slowing=[(23, 12), (24, 12), (25, 12)],
+                                 clear=[(x, 12) for x in range(20, 23)], verge=V)))
 
     # Two bays off the left road, each with a muddy ditch across its mouth.
     L.append(('Backwater', build(26, trace(19, 23, 'U22 L18 D3 R5 D3 L5 D4 R5 D3 L5 D9 R18'), (19, 19),
                                  slowing=[(0, 6), (1, 6), (2, 6), (0, 13), (1, 13), (2, 13)],
                                  clear=[(x, y) for x in (3, 4, 5) for y in (6, 13)], verge=V)))
-
-    # Big and sweeping: long straights with a notch in the bottom road.
-    L.append(('GrandLoop', build(40, trace(37, 21, 'U20 L16 D8 L12 D16 R12 U4 R16'),
-                                 (37, 12), verge=V)))
 
     # Two bays off the right road and one off the bottom, mud across each mouth.
     L.append(('MudFlats', build(23, trace(1, 20, 'U19 R19 D3 L4 D3 R4 D7 L4 D3 R4 D3 L10 U4 L3 D4 L6'), (1, 6),
@@ -303,6 +301,12 @@ def _levels():
     # Chicanes on the top and right roads; the finish on a road inside.
     L.append(('Chicanes', build(27, trace(8, 25, 'U8 L7 U16 R8 D3 R6 U3 R9 D8 L3 D4 R3 D12 L16'), (8, 19),
                                 verge=V)))
+
+    # Big and sweeping: long straights, an S-bend down the left, a notch in
+    # the bottom road and a pit off the right road with mud across its mouth.
+    L.append(('GrandLoop', build(40, trace(37, 21, 'U12 L5 U3 R5 U5 L16 D8 L5 D2 L7 D16 R12 U6 R16'),
+                                 (37, 12), slowing=[(37, 8), (38, 8), (39, 8)],
+                                 clear=[(x, 8) for x in range(34, 37)], verge=V)))
 
     # The bottom road snakes up and down four times.
     L.append(('Serpent', build(24, trace(21, 21, 'U20 L20 D20 R4 U11 R4 D11 R4 U11 R4 D11 R4'), (21, 12),

@@ -6,7 +6,8 @@ command output between '<!-- run: ARGS -->' and '<!-- end -->' (run-raw
 puts the output in as it is, run puts it in a text block). Also the
 README's table of the shipped tracks between '<!-- track-table -->' and
 '<!-- end -->': a small picture of each (docs/pictures/tracks/), its size,
-direction, finish and computer lap from `chainball-track stats`. Usage:
+direction, finish, computer lap, cut gain and mud cut from
+`chainball-track stats`. Usage:
 make_track_docs.py BUILD_DIR"""
 import json
 import os
@@ -64,18 +65,20 @@ def track_table(build):
     os.makedirs(os.path.join(ROOT, folder), exist_ok=True)
     files = [f'{LEVELS}/{n}.txt' for n in names]
     figures = json.loads(kit(build, ['stats', '--json'] + files))
-    rows = ['| Track | Picture | Size | Direction | Finish | Computer lap | Cut gain, 1 ball | Cut gain, 7 balls |',
-            '|---|---|---|---|---|---|---|---|']
+    rows = ['| Track | Picture | Size | Direction | Finish | Computer lap | Cut gain, 1 ball | Cut gain, 7 balls '
+            '| Mud cut, 1 ball | Mud cut, 7 balls |',
+            '|---|---|---|---|---|---|---|---|---|---|']
 
-    def gain(fig, balls):
-        g = fig['cut_gain'][balls]['gain_percent']
+    def gain(fig, balls, figure='cut_gain'):
+        g = fig[figure][balls]['gain_percent']
         return 'none' if g is None else '%+.1f %%' % g
     for name, path, fig in zip(names, files, figures):
         picture = f'{folder}/{name}.png'
         kit(build, ['render', path, '-o', picture, '--scale', '%.4f' % (THUMB_PX / (50.0 * fig['size']))])
         finish = {'left': 'left road', 'right': 'right road', 'inside': 'inside'}[fig['finish_side']]
         rows.append(f'| {name} | ![{name}]({picture}) | {fig["size"]} x {fig["size"]} | {fig["direction"]} '
-                    f'| {finish} | {fig["lap_seconds"]:.1f} s | {gain(fig, "1")} | {gain(fig, "7")} |')
+                    f'| {finish} | {fig["lap_seconds"]:.1f} s | {gain(fig, "1")} | {gain(fig, "7")} '
+                    f'| {gain(fig, "1", "mud_cut")} | {gain(fig, "7", "mud_cut")} |')
     with open(README, encoding='utf-8') as f:
         text = f.read()
     if not TABLE.search(text):

@@ -224,10 +224,17 @@ static void show_frame_and_poll_music() {
     poll_music();
 }
 
+static void show_still_frame_and_poll_music() {
+    present_still_frame();
+    poll_music();
+}
+
 bool startup() {
     if (!required_files_usable() || !pictures_fit()) return false;
     window_size_hook = resize_or_exit;
     show_frame_hook = show_frame_and_poll_music;
+    show_still_frame_hook = show_still_frame_and_poll_music;
+    showing_takes_time_hook = window_presents_changes_only;
     presentation_key_hook = window_key;
 
     if (!window_driver_ok(false)) return false;

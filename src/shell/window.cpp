@@ -25,7 +25,7 @@ static int scale = 1;                      // of the picture in the window now
 static int offset_x = 0, offset_y = 0;     // of the picture in the window
 // The picture as last presented, so that rows that did not change are
 // neither enlarged nor sent again; `presented` is false until the first
-// frame after an opening, which goes whole.
+// frame after an opening (at every scale), which goes whole.
 static SDL_Surface* shown = nullptr;
 static bool presented = false;
 
@@ -132,54 +132,56 @@ static Uint8* row_of(SDL_Surface* s, int r) {
     return static_cast<Uint8*>(s->pixels) + (size_t)r * s->pitch;
 }
 
-// One row of 32-bit pixels, each repeated S times. Four pixels at a time
-// become S vectors of four (plain GCC/Clang vector shuffles, SSE2 or NEON
-// underneath); the odd pixels at the end one by one.
+// One row of 32-bit pixels, each repeated S times, written into S rows of
+// the window `pitch` bytes apart. Four pixels at a time become S vectors of
+// four (plain GCC/Clang vector shuffles, SSE2 or NEON underneath), each
+// stored straight into every row: no pass over the rows again, nothing kept
+// on the stack. The odd pixels at the end one by one.
 typedef Uint32 pixels4 __attribute__((vector_size(16), aligned(4)));
 
 template <int S>
-static void enlarge_row(const Uint32* __restrict from, Uint32* __restrict to, int w) {
+static inline void store_rows(Uint8* to, size_t pitch, pixels4 v) {
+    for (int k = 0; k < S; k++) *reinterpret_cast<pixels4*>(to + k * pitch) = v;
+}
+
+template <int S>
+static void enlarge_row(const Uint32* __restrict from, Uint8* __restrict to, size_t pitch, int w) {
     int x = 0;
-    for (; x + 4 <= w; x += 4, to += 4 * S) {
-        pixels4 p;
-        std::memcpy(&p, from + x, sizeof p);
-        pixels4 out[S];
+    for (; x + 4 <= w; x += 4, to += 16 * S) {
+        const pixels4 p = *reinterpret_cast<const pixels4*>(from + x);
         if constexpr (S == 2) {
-            out[0] = __builtin_shufflevector(p, p, 0, 0, 1, 1);
-            out[1] = __builtin_shufflevector(p, p, 2, 2, 3, 3);
+            store_rows<2>(to, pitch, __builtin_shufflevector(p, p, 0, 0, 1, 1));
+            store_rows<2>(to + 16, pitch, __builtin_shufflevector(p, p, 2, 2, 3, 3));
         } else if constexpr (S == 3) {
-            out[0] = __builtin_shufflevector(p, p, 0, 0, 0, 1);
-            out[1] = __builtin_shufflevector(p, p, 1, 1, 2, 2);
-            out[2] = __builtin_shufflevector(p, p, 2, 3, 3, 3);
+            store_rows<3>(to, pitch, __builtin_shufflevector(p, p, 0, 0, 0, 1));
+            store_rows<3>(to + 16, pitch, __builtin_shufflevector(p, p, 1, 1, 2, 2));
+            store_rows<3>(to + 32, pitch, __builtin_shufflevector(p, p, 2, 3, 3, 3));
         } else {
-            out[0] = __builtin_shufflevector(p, p, 0, 0, 0, 0);
-            out[1] = __builtin_shufflevector(p, p, 1, 1, 1, 1);
-            out[2] = __builtin_shufflevector(p, p, 2, 2, 2, 2);
-            out[3] = __builtin_shufflevector(p, p, 3, 3, 3, 3);
+            store_rows<4>(to, pitch, __builtin_shufflevector(p, p, 0, 0, 0, 0));
+            store_rows<4>(to + 16, pitch, __builtin_shufflevector(p, p, 1, 1, 1, 1));
+            store_rows<4>(to + 32, pitch, __builtin_shufflevector(p, p, 2, 2, 2, 2));
+            store_rows<4>(to + 48, pitch, __builtin_shufflevector(p, p, 3, 3, 3, 3));
         }
-        std::memcpy(to, out, sizeof out);
     }
-    for (; x < w; x++, to += S)
-        for (int k = 0; k < S; k++) to[k] = from[x];
+    for (; x < w; x++, to += 4 * S)
+        for (int k = 0; k < S; k++)
+            for (int j = 0; j < S; j++) std::memcpy(to + k * pitch + 4 * j, from + x, 4);
 }
 
 void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int s, int x, int y, int first, int last) {
     if (s < 1 || s > 4) return;
     if (SDL_MUSTLOCK(to) && SDL_LockSurface(to) != 0) return;
     const int w = from->w;
-    const size_t row_bytes = (size_t)w * s * 4;
+    const size_t pitch = to->pitch;
     for (int r = first; r < last; r++) {
         const Uint32* src = reinterpret_cast<const Uint32*>(row_of(from, r));
         Uint8* dst = row_of(to, y + r * s) + x * 4;
-        Uint32* dst32 = reinterpret_cast<Uint32*>(dst);
         switch (s) {
-            case 1: std::memcpy(dst, src, row_bytes); break;
-            case 2: enlarge_row<2>(src, dst32, w); break;
-            case 3: enlarge_row<3>(src, dst32, w); break;
-            default: enlarge_row<4>(src, dst32, w); break;
+            case 1: std::memcpy(dst, src, (size_t)w * 4); break;
+            case 2: enlarge_row<2>(src, dst, pitch, w); break;
+            case 3: enlarge_row<3>(src, dst, pitch, w); break;
+            default: enlarge_row<4>(src, dst, pitch, w); break;
         }
-        // The repeated rows are whole-row copies of the first.
-        for (int k = 1; k < s; k++) std::memcpy(dst + k * to->pitch, dst, row_bytes);
     }
     if (SDL_MUSTLOCK(to)) SDL_UnlockSurface(to);
 }
@@ -232,6 +234,7 @@ bool present_frame() {
         // The game's own window: flipped every frame, as it always was.
         if (!screen) return false;
         window_output.flip(screen);
+        presented = true;
         return true;
     }
     if (!presented) {
@@ -255,6 +258,10 @@ bool present_frame() {
     if (n == 0) return false;
     window_output.update(window, n, bands);
     return true;
+}
+
+bool present_still_frame() {
+    return presented ? false : present_frame();
 }
 
 void toggle_fullscreen() {

@@ -26,6 +26,12 @@ void open_window(int w, int h);
 // row changed sends nothing at all. True when something was sent.
 bool present_frame();
 
+// show_still_frame_hook: a still screen's picture, the one last presented,
+// again. Nothing is sent, at every scale and fullscreen, unless the window
+// was opened anew since then: the picture then goes as present_frame()
+// sends it. True when something was sent.
+bool present_still_frame();
+
 // True when present_frame() sends only what changed (enlarged or
 // fullscreen): a screen whose picture stands still then costs nothing to
 // show, however often it is shown.

@@ -27,6 +27,9 @@ const design_limit design_limits[LIMIT_COUNT] = {
     {"cut gain", 5,
      "above 5 % with a 7-ball chain: the corner-cutting script driver's best lap beats the best lap kept on "
      "the road by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and passes)"},
+    {"mud cut", 5,
+     "above 5 % with a 7-ball chain: the driver at every waypoint gains more than this by taking the mud "
+     "cuts, so the mud does not cost a long chain"},
     {"computer lap", 12, "under 12 s"},
     {"computer lap", 45, "over 45 s, or no lap at all in 600 s"},
     {"start grid", 10,
@@ -154,7 +157,7 @@ static void cut_figures(const std::string& path, track_figures& fig) {
     fig.cut_skips = -1;
     for (int c = 0; c < CUT_CHAINS; c++) {
         const script_run cut = script_drive(path, cut_chains[c], CUT_STRIDE);
-        double road = script_drive(path, cut_chains[c], 1).best;
+        double road = fig.round_lap[c] = script_drive(path, cut_chains[c], 1).best;
         for (int stride = 2; stride <= CUT_STRIDE; stride++) {
             const script_run run = stride == CUT_STRIDE ? cut : script_drive(path, cut_chains[c], stride);
             if (!run.left_road && run.best > 0 && (road < 0 || run.best < road)) road = run.best;
@@ -163,6 +166,27 @@ static void cut_figures(const std::string& path, track_figures& fig) {
         fig.cut_lap[c] = cut.best;
         fig.cut_gain[c] = road > 0 && cut.best > 0 ? 100.0 * (road - cut.best) / road : CUT_NOT_MEASURED;
         if (cut.best < 0 && road > 0 && fig.cut_skips < 0) fig.cut_skips = cut.unpassed;
+    }
+}
+
+// The mud cuts against the road, both raced by the driver at every
+// waypoint: what a player gains or loses by going straight over the mud.
+static void mud_cut_figures(const std::string& path, track_figures& fig) {
+    kit_race(path, 0, 0, 0, 1);
+    const std::vector<mud_cut> cuts = find_mud_cuts();
+    fig.mud_cuts = (int)cuts.size();
+    for (const mud_cut& m : cuts) {
+        const waypoint& a = loaded_track.waypoints[m.from];
+        const waypoint& b = loaded_track.waypoints[m.to];
+        // A waypoint's road is the two cells right of and below it.
+        fig.mud_cut_cells.push_back({(a.x / 50 - 1) * fig.size + a.y / 50 - 1, (b.x / 50 - 1) * fig.size + b.y / 50 - 1});
+    }
+    if (cuts.empty()) return;
+    const std::vector<int> aims = aims_across(cuts);
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        fig.across_lap[c] = script_drive(path, cut_chains[c], aims).best;
+        const double round = fig.round_lap[c];
+        if (round > 0 && fig.across_lap[c] > 0) fig.mud_gain[c] = 100.0 * (round - fig.across_lap[c]) / round;
     }
 }
 
@@ -206,6 +230,7 @@ void measure_track(const std::string& path, track_figures& fig) {
     shortcut_figures(fig);
     fig.lap_seconds = computer_lap(path);
     cut_figures(path, fig);
+    mud_cut_figures(path, fig);
     grid_figures(path, fig);
     const Race one_player = new_race();   // a one-player race's view
     fig.view_cells = (one_player.view_width < one_player.view_height ? one_player.view_width
@@ -237,6 +262,11 @@ void design_findings(track_report& report) {
         warn(0, 0, std::string("cut gain ") + fixed(gain, 1) + " % with a " + std::to_string(cut_chains[CUT_CHAINS - 1]) +
                        "-ball chain, above " + fixed(L[LIMIT_CUT_GAIN].value, 0) +
                        " %: cutting the corners across the grass pays");
+    const double mud = f.mud_gain[CUT_CHAINS - 1];
+    if (mud != CUT_NOT_MEASURED && mud > L[LIMIT_MUD_CUT].value)
+        warn(0, 0, std::string("mud cut gain ") + fixed(mud, 1) + " % with a " +
+                       std::to_string(cut_chains[CUT_CHAINS - 1]) + "-ball chain, above " +
+                       fixed(L[LIMIT_MUD_CUT].value, 0) + " %: the mud does not cost a long chain");
     if (f.cut_skips >= 0) {
         const checkpoint& c = loaded_track.checkpoints[f.cut_skips];
         warn(c.y / 50 + 1, c.x / 50 + 1,

@@ -19,6 +19,7 @@
 #include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
+#include "trackkit/trackkit_local.h"
 #include "view/view.h"
 
 static const char* const kit_usage =
@@ -170,6 +171,26 @@ void print_figures(const track_report& r, FILE* out) {
             std::fprintf(out, "not measurable (the cutting driver makes no lap%s)\n",
                          f.cut_skips >= 0 ? ": it skips a checkpoint" : "");
     }
+    if (f.mud_cuts == 0)
+        std::fprintf(out, "  mud cut         none\n");
+    else {
+        std::fprintf(out, "  mud cut         from ");
+        for (size_t m = 0; m < f.mud_cut_cells.size(); m++) {
+            const int a = f.mud_cut_cells[m].first, b = f.mud_cut_cells[m].second;
+            std::fprintf(out, "%s%s to %s", m ? ", " : "", cell_name(a / f.size, a % f.size).c_str(),
+                         cell_name(b / f.size, b % f.size).c_str());
+        }
+        std::fprintf(out, "\n");
+    }
+    for (int c = 0; c < CUT_CHAINS && f.mud_cuts > 0; c++) {
+        std::fprintf(out, "  mud cut  %2d     ", cut_chains[c]);
+        if (f.mud_gain[c] != CUT_NOT_MEASURED)
+            std::fprintf(out, "%+.1f %% (%d cut%s; best laps: %.2f s across the mud, %.2f s round by the road)\n",
+                         f.mud_gain[c], f.mud_cuts, f.mud_cuts == 1 ? "" : "s", f.across_lap[c], f.round_lap[c]);
+        else
+            std::fprintf(out, "not measurable (%d cut%s; the driver makes no lap %s)\n", f.mud_cuts,
+                         f.mud_cuts == 1 ? "" : "s", f.round_lap[c] < 0 ? "round by the road" : "across the mud");
+    }
     std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
     if (f.grid_overlap >= 0)
         std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);
@@ -226,7 +247,7 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
             for (int c = 0; c < CUT_CHAINS; c++) {
                 std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
                 if (f.cut_gain[c] != CUT_NOT_MEASURED)
-                    std::fprintf(out, "%.2f", f.cut_gain[c]);
+                    std::fprintf(out, "%.3f", f.cut_gain[c]);
                 else
                     std::fprintf(out, "null");
                 std::fprintf(out, ", \"road_lap\": ");
@@ -235,7 +256,24 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
                 if (f.cut_lap[c] >= 0) std::fprintf(out, "%.2f", f.cut_lap[c]); else std::fprintf(out, "null");
                 std::fprintf(out, "}");
             }
-            std::fprintf(out, "}, \"cut_skips_checkpoint\": %d", f.cut_skips + 1);
+            std::fprintf(out, "}, \"cut_skips_checkpoint\": %d, \"mud_cuts\": %d, \"mud_cut\": {", f.cut_skips + 1,
+                         f.mud_cuts);
+            auto seconds = [&](double v) {
+                if (v >= 0) std::fprintf(out, "%.2f", v); else std::fprintf(out, "null");
+            };
+            for (int c = 0; c < CUT_CHAINS; c++) {
+                std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
+                if (f.mud_gain[c] != CUT_NOT_MEASURED)
+                    std::fprintf(out, "%.3f", f.mud_gain[c]);
+                else
+                    std::fprintf(out, "null");
+                std::fprintf(out, ", \"round_lap\": ");
+                seconds(f.round_lap[c]);
+                std::fprintf(out, ", \"across_lap\": ");
+                seconds(f.across_lap[c]);
+                std::fprintf(out, "}");
+            }
+            std::fprintf(out, "}");
             std::fprintf(out,
                          ", \"grid_balls\": %d, \"grid_on_checkpoint\": %d, \"view_cells\": %d, "
                          "\"smaller_than_view\": %s, \"name_pixels\": %d, \"name_room\": %d",

@@ -235,8 +235,8 @@ struct shrinker {
 };
 }   // namespace
 
-// The computer drivers' line with a dot at each waypoint, the finish strip
-// outlined, the checkpoint markers with their numbers, and the 10-ball chains
+// The computer drivers' line with a dot at each waypoint, the mud cuts as
+// white lines three pixels wide, the finish strip outlined, the checkpoint markers with their numbers, and the 10-ball chains
 // where the race places them; drawn into `band` as the views draw with the
 // camera at (-left, -top).
 static void draw_route(Race& race, SDL_Surface* band, int left, int top) {
@@ -250,6 +250,12 @@ static void draw_route(Race& race, SDL_Surface* band, int left, int top) {
     for (int i = 0; i < n; i++)
         filledCircleRGBA(band, (Sint16)(loaded_track.waypoints[i].x - left), (Sint16)(loaded_track.waypoints[i].y - top), 3,
                          255, 230, 40, 255);
+    for (const mud_cut& m : find_mud_cuts()) {
+        const waypoint& a = loaded_track.waypoints[m.from];
+        const waypoint& b = loaded_track.waypoints[m.to];
+        thickLineRGBA(band, (Sint16)(a.x - left), (Sint16)(a.y - top), (Sint16)(b.x - left), (Sint16)(b.y - top), 3,
+                      255, 255, 255, 255);
+    }
     const int fx = loaded_track.finish_x - left, fy = loaded_track.finish_y - top;
     rectangleRGBA(band, (Sint16)fx, (Sint16)fy, (Sint16)(fx + 99), (Sint16)(fy + 19), 255, 40, 40, 255);
 

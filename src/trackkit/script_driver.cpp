@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The script drivers of the cut gain: one at player 1's keys that aims at
-// waypoints of the route in turn, through the kit's race calls.
+// The script drivers of the cut gain and the mud cuts: one at player 1's
+// keys that aims at waypoints of the route in turn, through the kit's race
+// calls; and the mud cuts it may take.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -12,8 +14,9 @@
 #include "trackkit/trackkit_local.h"
 
 // A script driver at player 1's keys, alone on the track: it holds Up and
-// steers at every `stride`-th waypoint of the route in turn (1: the road,
-// 4: across the insides of corners), easing off in turns sharper than
+// steers at the waypoints of the route it is given in turn (every one: the
+// road; every 4th: across the insides of corners; every one but those a
+// mud cut skips: straight over the mud), easing off in turns sharper than
 // 120 degrees. It races CUT_LAPS laps; the best lap counts, so the standing
 // start does not.
 namespace {
@@ -22,18 +25,27 @@ constexpr int REACH = 49;   // as close as the computer drivers count a waypoint
 constexpr int CUT_LAP_GIVE_UP = 90 * 50;   // steps without a lap
 }   // namespace
 
+static int route_waypoints() {
+    return loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
+}
+
 script_run script_drive(const std::string& path, int chain, int stride) {
+    std::vector<int> aims;
+    kit_race(path, 0, 0, 0, 1);   // loads the track: the route's length
+    for (int i = 0; i < route_waypoints(); i += stride) aims.push_back(i);
+    return script_drive(path, chain, aims);
+}
+
+script_run script_drive(const std::string& path, int chain, const std::vector<int>& aims) {
     Race race = kit_race(path, chain, 0, 0, 1);
     script_run run;
-    const int n = loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
-    // kit_race() loads the track after clearing it; cppcheck sees only the clearing.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (n <= 0 || loaded_track.checkpoint_count <= 0) return run;
+    const int n = route_waypoints();
+    if (n <= 0 || loaded_track.checkpoint_count <= 0 || aims.empty()) return run;
+    for (int a : aims)
+        if (a < 0 || a >= n) return run;
     // Road cells: the pieces and the blanks they cover.
     std::vector<int> cover;
     road_cover(loaded_track.size, cover);
-    std::vector<int> aims;
-    for (int i = 0; i < n; i += stride) aims.push_back(i);
     size_t target = 0;
     int last_lap_step = 0, laps = 0;
     const double degrees = 57.29577957855229;
@@ -80,3 +92,102 @@ script_run script_drive(const std::string& path, int chain, int stride) {
     return run;
 }
 
+
+// Mud cuts: straight lines between two waypoints of the route that run over
+// road and slowing cells only, at least one of them slowing, and save at
+// least MUD_CUT_SAVING pixels of the way along the road between them. The
+// line is tested along its middle and a ball's half width to either side.
+namespace {
+constexpr double MUD_CUT_SAVING = 200;   // four cells
+constexpr double MUD_CUT_LONGEST = 400;  // a straight longer than eight cells is no designed cut
+constexpr int MUD_CUT_SIDE = 13;         // a ball's half width
+constexpr double MUD_CUT_CHECKPOINT_REACH = 40;   // a head on the line touches (54) a checkpoint this near
+enum line_ground { LINE_OFF, LINE_ROAD, LINE_MUD };
+
+line_ground ground_along(const waypoint& a, const waypoint& b, const std::vector<int>& cover) {
+    const int size = loaded_track.size;
+    const double length = std::hypot((double)(b.x - a.x), (double)(b.y - a.y));
+    const double nx = -(b.y - a.y) / length, ny = (b.x - a.x) / length;
+    bool mud = false;
+    for (int k = 0; k <= (int)(length / 5); k++) {
+        const double t = k * 5 / length;
+        for (int side = -MUD_CUT_SIDE; side <= MUD_CUT_SIDE; side += MUD_CUT_SIDE) {
+            const double px = a.x + (b.x - a.x) * t + nx * side, py = a.y + (b.y - a.y) * t + ny * side;
+            const int x = (int)std::floor(px / 50), y = (int)std::floor(py / 50);
+            if (x < 0 || y < 0 || x >= size || y >= size) return LINE_OFF;
+            const int code = loaded_track.tiles[x][y];
+            if (code >= 1 && code <= 5)
+                mud = true;
+            else if (!road_code(code) && !(code == TILE_BLANK && cover[(size_t)x * size + y] > 0))
+                return LINE_OFF;
+        }
+    }
+    return mud ? LINE_MUD : LINE_ROAD;
+}
+
+// Whether the straight from waypoint i to j passes a checkpoint that the
+// road between them holds far enough off to miss it (the checkpoint's
+// middle is the waypoint of its cell): such a cut makes no lap.
+bool skips_checkpoint(int i, int j) {
+    const waypoint& a = loaded_track.waypoints[i];
+    const waypoint& b = loaded_track.waypoints[j];
+    const int k_count = loaded_track.checkpoint_count < MAX_CHECKPOINTS ? loaded_track.checkpoint_count : MAX_CHECKPOINTS;
+    for (int k = 0; k < k_count; k++) {
+        const double cx = loaded_track.checkpoints[k].x + 50, cy = loaded_track.checkpoints[k].y + 50;
+        bool between = false;
+        for (int m = i + 1; m < j && !between; m++)
+            between = loaded_track.waypoints[m].x == cx && loaded_track.waypoints[m].y == cy;
+        if (!between) continue;
+        const double lx = b.x - a.x, ly = b.y - a.y;
+        double t = ((cx - a.x) * lx + (cy - a.y) * ly) / (lx * lx + ly * ly);
+        t = t < 0 ? 0 : t > 1 ? 1 : t;
+        if (std::hypot(a.x + t * lx - cx, a.y + t * ly - cy) > MUD_CUT_CHECKPOINT_REACH) return true;
+    }
+    return false;
+}
+}   // namespace
+
+std::vector<mud_cut> find_mud_cuts() {
+    const int n = route_waypoints();
+    std::vector<mud_cut> found, cuts;
+    if (n < 3) return cuts;
+    std::vector<int> cover;
+    road_cover(loaded_track.size, cover);
+    std::vector<double> along(n, 0);   // the way along the road from waypoint 0
+    for (int i = 1; i < n; i++) {
+        const waypoint& a = loaded_track.waypoints[i - 1];
+        const waypoint& b = loaded_track.waypoints[i];
+        along[i] = along[i - 1] + std::hypot((double)(b.x - a.x), (double)(b.y - a.y));
+    }
+    for (int i = 0; i < n; i++)
+        for (int j = i + 2; j < n; j++) {
+            const waypoint& a = loaded_track.waypoints[i];
+            const waypoint& b = loaded_track.waypoints[j];
+            const double line = std::hypot((double)(b.x - a.x), (double)(b.y - a.y));
+            const double road = along[j] - along[i];
+            if (line > MUD_CUT_LONGEST || line <= 0 || road - line < MUD_CUT_SAVING) continue;
+            if (ground_along(a, b, cover) == LINE_MUD && !skips_checkpoint(i, j)) found.push_back({i, j, line, road});
+        }
+    // The straightest first: the least line for the way it saves. Cuts that
+    // overlap along the route are one choice; the first of them stands.
+    std::sort(found.begin(), found.end(), [](const mud_cut& p, const mud_cut& q) {
+        return p.line * q.road < q.line * p.road || (p.line * q.road == q.line * p.road && p.from < q.from);
+    });
+    for (const mud_cut& c : found) {
+        bool free = true;
+        for (const mud_cut& t : cuts) free = free && (c.to <= t.from || t.to <= c.from);
+        if (free) cuts.push_back(c);
+    }
+    std::sort(cuts.begin(), cuts.end(), [](const mud_cut& p, const mud_cut& q) { return p.from < q.from; });
+    return cuts;
+}
+
+std::vector<int> aims_across(const std::vector<mud_cut>& cuts) {
+    std::vector<int> aims;
+    size_t next = 0;
+    for (int i = 0; i < route_waypoints(); i++) {
+        aims.push_back(i);
+        if (next < cuts.size() && cuts[next].from == i) i = cuts[next++].to - 1;
+    }
+    return aims;
+}

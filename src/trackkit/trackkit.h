@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The design limits: `check` warns when a figure lies outside them, and
@@ -19,6 +20,7 @@ struct design_limit {
 enum {
     LIMIT_SHORTCUT_RATIO,
     LIMIT_CUT_GAIN,
+    LIMIT_MUD_CUT,
     LIMIT_LAP_SHORTEST,
     LIMIT_LAP_LONGEST,
     LIMIT_GRID_BALLS,
@@ -66,6 +68,15 @@ struct track_figures {
     double road_lap[CUT_CHAINS] = {-1, -1}, cut_lap[CUT_CHAINS] = {-1, -1};
     double cut_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
     int cut_skips = -1;            // a checkpoint the cut never touches, so it makes no lap; or -1
+    // The mud cuts: straights over slowing cells that save four cells or
+    // more of road. The driver at every waypoint races the route with and
+    // without them (across, round: best laps in seconds, < 0: none); the
+    // gain in percent of its lap round, CUT_NOT_MEASURED without both laps
+    // or without a mud cut.
+    int mud_cuts = 0;
+    std::vector<std::pair<int, int>> mud_cut_cells;   // where each leaves and rejoins the road: cells x * size + y
+    double across_lap[CUT_CHAINS] = {-1, -1}, round_lap[CUT_CHAINS] = {-1, -1};
+    double mud_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
     int grid_balls = 0;            // 0 .. 10 balls of every racer with room
     int grid_overlap = -1;         // first checkpoint whose marker the grid touches, or -1
     int view_cells = 0;            // what one view shows across

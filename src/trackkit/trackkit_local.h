@@ -43,7 +43,8 @@ kit_ball kit_race_ball(const Race& race, int r, int b);
 
 // A script driver at player 1's keys with a `chain`-ball chain, alone on the
 // track: it aims at every `stride`-th waypoint of the route (1: the road,
-// 4: across the insides of the corners) and races a few laps.
+// 4: across the insides of the corners), or at the waypoints `aims` in turn,
+// and races a few laps.
 constexpr int CUT_STRIDE = 4;   // the corner-cutting driver's
 struct script_run {
     double best = -1;     // its best lap in seconds; < 0: no lap
@@ -51,3 +52,19 @@ struct script_run {
     bool left_road = false;   // its head stood on a cell off the road (grass or slowing) at some step
 };
 script_run script_drive(const std::string& path, int chain, int stride);
+script_run script_drive(const std::string& path, int chain, const std::vector<int>& aims);
+
+// A mud cut: the straight from waypoint `from` to waypoint `to` (from < to,
+// both of the route of loaded_track) runs over road and slowing cells only,
+// and over at least one slowing cell, saves four cells or more of the
+// road's way between them (`road` px, against the straight's `line` px),
+// and passes near every checkpoint it leaves out, so it makes a lap.
+struct mud_cut {
+    int from, to;
+    double line, road;
+};
+// The mud cuts of loaded_track that do not overlap along the route, in
+// route order: of overlapping ones, the one with the least line for its road.
+std::vector<mud_cut> find_mud_cuts();
+// The route's waypoints in order, less those the cuts skip.
+std::vector<int> aims_across(const std::vector<mud_cut>& cuts);

@@ -159,7 +159,7 @@ void check_full_pause(const Uint8* keys) {
 
 static int centre_x() { return (live_race.two_players ? 2 * live_race.view_width : live_race.view_width) / 2; }
 
-static void draw_full_pause() {
+static void draw_full_pause(long long) {
     const int x = centre_x();
     text_white(screen, x - 60, 190, "Pause", large_font);
     draw_button(screen, x - 70, 250, "Continue", pause_cursor, 0, small_font);
@@ -182,7 +182,7 @@ static void full_pause_event(const SDL_Event& e) {
 }
 
 void full_pause_pass() {
-    overlay_pass(draw_full_pause, full_pause_event);
+    overlay_pass(draw_full_pause, pause_cursor, full_pause_event);
     top_up(10);
 }
 
@@ -219,7 +219,7 @@ static bool results_open = false;
 static int results_cursor = 0;
 static const char* const RESULT_ENTRIES[3] = {"Race again", "Next track", "Menu"};
 
-static void draw_results() {
+static void draw_results(long long) {
     const Race& race = live_race;
     const int x = centre_x();
     text_white(screen, x - 85, 40, "Results", large_font);
@@ -282,6 +282,6 @@ void open_results() {
 bool results_running() { return results_open; }
 
 void results_pass() {
-    overlay_pass(draw_results, results_event);
+    overlay_pass(draw_results, results_cursor, results_event);
     menu_pacing();
 }

@@ -3,6 +3,10 @@
 // race-end screen. Each is a state of the race screen: the race frame that
 // opens one stays open while the screen loop runs the overlay's passes over
 // the frozen frame, one pass each time round, and goes on once it closes.
+// They are still pictures: a pass whose picture is the one the last pass
+// drew (the countdown's label changes once a second, the pause's never, the
+// race end's on a key) draws and sends nothing; it still reads its events
+// and keeps its pace.
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include <cstdio>
@@ -54,16 +58,34 @@ static void darken_frozen_frame() {
     darkened_stale = !darkened;
 }
 
+// What the last overlay pass drew into `screen`: which overlay, what its
+// own drawing showed (its look) and into which surface. Forgotten whenever
+// anything else may have drawn there: a new overlay opening, a race frame.
+struct overlay_picture {
+    bool valid;
+    void (*draw)(long long look);
+    long long look;
+    const SDL_Surface* surface;
+    int w, h;
+};
+static overlay_picture last_pass = {false, nullptr, 0, nullptr, 0, 0};
+
+void forget_overlay_picture() {
+    last_pass.valid = false;
+}
+
 void free_overlay_picture() {
     SDL_FreeSurface(darkened);
     darkened = nullptr;
     darkened_stale = true;
+    forget_overlay_picture();
 }
 
 void freeze_frame() {
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(screen, nullptr, frozen_frame, &at);
     darkened_stale = true;
+    forget_overlay_picture();
 }
 
 // The darkened picture into the window, row by row (the same layout, so a
@@ -83,14 +105,26 @@ static void show_darkened() {
     if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 
+static bool same_picture(const overlay_picture& a, const overlay_picture& b) {
+    return a.valid && b.valid && a.draw == b.draw && a.look == b.look && a.surface == b.surface && a.w == b.w &&
+           a.h == b.h;
+}
+
 // One pass of an overlay: the darkened frozen picture with the overlay's own
-// drawing on it is shown, then every queued event goes to `on_event`. The
-// caller paces the pass.
-void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e)) {
+// drawing of `look` on it is shown, then every queued event goes to
+// `on_event`. When the last pass drew the same, `screen` still holds that
+// picture and it is shown as still. The caller paces the pass.
+void overlay_pass(void (*draw)(long long look), long long look, void (*on_event)(const SDL_Event& e)) {
     start_frame();
-    show_darkened();
-    draw();
-    show_frame();
+    const overlay_picture now = {screen != nullptr, draw, look, screen, screen ? screen->w : 0, screen ? screen->h : 0};
+    if (same_picture(now, last_pass)) {
+        show_still_frame();
+    } else {
+        show_darkened();
+        draw(look);
+        show_frame();
+        last_pass = now;
+    }
     if (overlay_pass_flipped) overlay_pass_flipped();
 
     SDL_Event e;
@@ -103,10 +137,15 @@ static Uint32 since_start() {
     return game_ticks() - race_start_ticks;
 }
 
-static void draw_countdown() {
+// Index of the label the countdown shows now.
+static int countdown_label() {
     const Uint32 t = since_start();
-    const char* label = t <= 999 ? " 3" : t <= 1999 ? " 2" : t <= 2999 ? " 1" : "GO!";
-    text_white(screen, live_race.two_players ? 370 : 230, 240, label, large_font);
+    return t <= 999 ? 0 : t <= 1999 ? 1 : t <= 2999 ? 2 : 3;
+}
+
+static void draw_countdown(long long label) {
+    static const char* const LABELS[4] = {" 3", " 2", " 1", "GO!"};
+    text_white(screen, live_race.two_players ? 370 : 230, 240, LABELS[label], large_font);
 }
 
 // Leaving moves the start past the countdown, which ends it.
@@ -124,11 +163,11 @@ static void countdown_event(const SDL_Event& e) {
 bool countdown_running() { return since_start() <= 3999; }
 
 void countdown_pass() {
-    overlay_pass(draw_countdown, countdown_event);
+    overlay_pass(draw_countdown, countdown_label(), countdown_event);
     top_up(10);
 }
 
-static void draw_pause() {
+static void draw_pause(long long) {
     const int x = live_race.two_players ? 390 : 240;
     text_white(screen, x - 50, 240, "Pause", large_font);
     text(screen, x - 40, 280, "p to continue", small_font);
@@ -157,13 +196,18 @@ void check_pause(const Uint8* keys) {
 }
 
 void pause_pass() {
-    overlay_pass(draw_pause, pause_event);
+    overlay_pass(draw_pause, 0, pause_event);
     top_up(10);
 }
 
 static bool race_end_open = false;   // while the race-end screen runs
 
-static void draw_race_end() {
+// What the race-end screen shows: the cursor, the level and the winner.
+static long long race_end_look() {
+    return ((long long)race_settings.level_index * 4 + menu_cursor) * 4 + live_race.winner;
+}
+
+static void draw_race_end(long long) {
     draw_button(screen, 180, 150, "Level:", menu_cursor, 0, small_font);
     draw_button(screen, 180, 180, "Ok", menu_cursor, 1, small_font);
     draw_button(screen, 180, 210, "Menu", menu_cursor, 2, small_font);
@@ -211,12 +255,13 @@ static void race_end_event(const SDL_Event& e) {
 void open_race_end() {
     race_end_open = true;
     darkened_stale = true;   // the caller may have put its own picture in frozen_frame
+    forget_overlay_picture();
 }
 
 bool race_end_running() { return race_end_open; }
 
 void race_end_pass() {
-    overlay_pass(draw_race_end, race_end_event);
+    overlay_pass(draw_race_end, race_end_look(), race_end_event);
     wrap_menu_cursor(2);
     wrap_level_index();
     menu_pacing();

@@ -20,6 +20,12 @@
 //  8. the frame's own events: the close button quits, Escape leaves;
 //     a race left or over is written when the run records replays;
 //  9. wait out the 20 ms from the frame start, and only then flip.
+// Enlarged or fullscreen, showing the picture takes time of its own (it is
+// enlarged and sent after the wait); the next frame's 20 ms then count from
+// the end of this frame's 20 ms (from when the wait ended, if it ended more
+// than a frame late), so that neither showing nor a wait that ends a little
+// late slows the race: it keeps 50 steps a second whenever the machine can.
+// At scale 1 in a window every frame counts from its own start.
 // An overlay leaves its frame open: the screen loop runs the overlay's
 // passes, and the frame goes on from where it stopped once it closes.
 #include <cstdio>
@@ -40,6 +46,10 @@
 
 Race live_race = new_race();   // set up by every level load
 Uint32 race_start_ticks = 0;   // set by every level load
+// When the next race frame's 20 ms began: set by a frame whose showing
+// takes time and that the next race frame follows at once.
+static bool next_start_set = false;
+static Uint32 next_start = 0;
 
 const race_frame_addons* frame_addons = nullptr;   // set by the full game
 int watch_speed = 1;                                // steps a frame while watching
@@ -125,6 +135,7 @@ void load_level() {
     if (frame_addons && frame_addons->set_up) frame_addons->set_up(live_race, loaded_track);
     race_start_ticks = game_ticks();
     game_screen = SCREEN_RACE;
+    next_start_set = false;
 }
 
 // Where an open frame goes on when its overlay closes.
@@ -139,8 +150,11 @@ static void finish_frame() {
     replay_frame_end(live_race);
     if (!watching_replay()) watch_speed = 1, watch_follows = 0;
     top_up(20);
+    const Uint32 due = frame_start_ticks + 20, waited = game_ticks();
     // Shown only after the wait, so frames appear at an even pace.
     show_frame();
+    next_start_set = game_screen == SCREEN_RACE && showing_takes_time();
+    next_start = waited - due < 20 ? due : waited;
 }
 
 // 7 on.
@@ -206,6 +220,9 @@ static bool step_once(RaceInput input, const race_hooks* hooks) {
 // 1 to 5.
 static void begin_frame() {
     start_frame();
+    if (next_start_set) frame_start_ticks = next_start;
+    next_start_set = false;
+    forget_overlay_picture();
     SDL_Rect saved_clip;
     const bool clipped = clip_to_view_1(saved_clip);
     clear_view(screen);

@@ -21,6 +21,8 @@ void build_rotation_tables(SDL_Surface* ball_images[4]);   // frees the sources
 void free_rotation_tables();
 // The darkened picture the overlays keep between passes, freed at shut-down.
 void free_overlay_picture();
+// Anything but an overlay pass drew into `screen`: the next pass draws anew.
+void forget_overlay_picture();
 
 // Rotation table entry for a heading: truncated, wrapped when outside 0..359.
 int sprite_angle(float heading);
@@ -80,9 +82,11 @@ extern int watch_follows;
 void draw_ghost(const Race& live, const Race& ghost_race);
 
 // One pass of an overlay: the darkened frozen picture with `draw`'s drawing
-// on it is shown, then every queued event goes to `on_event`. The caller
-// paces the pass.
-void overlay_pass(void (*draw)(), void (*on_event)(const SDL_Event& e));
+// of `look` (a value that tells every different picture of the overlay
+// apart) on it is shown, then every queued event goes to `on_event`. A pass
+// that would draw what the last one drew shows the picture as still
+// (nothing sent). The caller paces the pass.
+void overlay_pass(void (*draw)(long long look), long long look, void (*on_event)(const SDL_Event& e));
 
 // The full game's race (view/full_race.cpp): the clock in each view, its
 // own pause with a way out, and the results instead of the race-end screen.

@@ -208,6 +208,10 @@ void print_targets() {
                 small1 > 0 ? gen1 / small1 : 0, "x", "<= 1.5x", small1 > 0 && gen1 / small1 <= 1.5);
     target_line("race frame 200x200 / 12x12, two players", h_gen2 && h_small2,
                 small2 > 0 ? gen2 / small2 : 0, "x", "<= 1.5x", small2 > 0 && gen2 / small2 <= 1.5);
+    double ghosted = 0, unghosted = 0;
+    const bool h_ghosts = figure("race/FirstLoop/1p/ghost", ghosted) && figure("race/FirstLoop/1p/no_ghost", unghosted);
+    target_line("race frame with a ghost / without, FirstLoop", h_ghosts, unghosted > 0 ? ghosted / unghosted : 0,
+                "x", "<= 1.3x", unghosted > 0 && ghosted / unghosted <= 1.3);
     double hud_classic = 0, hud_full = 0, hud_alone = 0, hud_added = 0;
     const bool h_hud = figure("hud/classic", hud_classic) && figure("hud/full", hud_full) &&
                        figure("hud/alone", hud_alone) && figure("hud/added", hud_added);

@@ -444,46 +444,10 @@ std::string format_config(const game_config& c) {
     return out.str();
 }
 
-// Writes all of `text` to `fd`, through short writes and signals.
-static bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += (size_t)n;
-    }
-    return true;
-}
-
 bool write_config(const std::string& path, const game_config& c, FILE* err) {
-    const std::string shown = printable(path, 200);
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
     std::string why;
-    if (path.empty()) {
-        why = "no folder for settings ($XDG_CONFIG_HOME and $HOME are unset)";
-    } else if (make_folders(dir, why)) {
-        std::string tmp = dir + "/.chainball.toml.XXXXXX";
-        const int fd = mkstemp(&tmp[0]);
-        if (fd < 0) {
-            why = std::strerror(errno);
-        } else {
-            bool ok = write_all(fd, format_config(c));
-            if (!ok) why = std::strerror(errno);
-            if (ok && fsync(fd) != 0) ok = false, why = std::strerror(errno);
-            if (close(fd) != 0 && ok) ok = false, why = std::strerror(errno);
-            if (ok && rename(tmp.c_str(), path.c_str()) != 0) ok = false, why = std::strerror(errno);
-            if (!ok) {
-                unlink(tmp.c_str());
-            } else {
-                // The rename itself, on its way to the disk.
-                const int d = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                if (d >= 0) fsync(d), close(d);
-                return true;
-            }
-        }
-    }
-    std::fprintf(err, "chainball: cannot save settings to %s: %s\n", shown.c_str(), why.c_str());
+    if (path.empty()) why = "no folder for settings ($XDG_CONFIG_HOME and $HOME are unset)";
+    else if (write_file_atomically(path, format_config(c), why)) return true;
+    std::fprintf(err, "chainball: cannot save settings to %s: %s\n", printable(path, 200).c_str(), why.c_str());
     return false;
 }

@@ -120,3 +120,44 @@ bool make_folders(const std::string& dir, std::string& why) {
     }
     return true;
 }
+
+// Writes all of `text` to `fd`, through short writes and signals.
+static bool write_all(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += (size_t)n;
+    }
+    return true;
+}
+
+bool write_file_atomically(const std::string& path, const std::string& text, std::string& why) {
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (!make_folders(dir, why)) return false;
+    std::string tmp = dir + "/." + base + ".XXXXXX";
+    const int fd = mkstemp(&tmp[0]);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    bool ok = write_all(fd, text);
+    if (!ok) why = std::strerror(errno);
+    if (ok && fsync(fd) != 0) ok = false, why = std::strerror(errno);
+    if (close(fd) != 0 && ok) ok = false, why = std::strerror(errno);
+    if (ok && rename(tmp.c_str(), path.c_str()) != 0) ok = false, why = std::strerror(errno);
+    if (!ok) {
+        unlink(tmp.c_str());
+        return false;
+    }
+    // The rename itself, on its way to the disk.
+    const int d = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d >= 0) fsync(d), close(d);
+    return true;
+}

@@ -32,6 +32,11 @@ void set_data_folder(const std::string& folder);
 const std::string& data_folder();
 std::string data_path(const std::string& name);
 
-// Makes `dir` and the folders above it that are missing (mode 0700). False
-// with the reason in `why`.
+// Makes `dir` and the folders above it that are missing (mode 0700).
+// False with the cause in `why`.
 bool make_folders(const std::string& dir, std::string& why);
+
+// Writes `text` to `path` whole or not at all: a temporary file in the same
+// folder (made when missing), fsync, then rename over the old one. False
+// with the cause in `why`, the old file then left as it was.
+bool write_file_atomically(const std::string& path, const std::string& text, std::string& why);

@@ -5,6 +5,7 @@
 #include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "menu/trial.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
 
@@ -27,6 +28,9 @@ static const menu_entry FULL_MENU[] = {
     {"Start 1 player", start_one},
     {"Start 2 players", start_two},
     {"Online race", open_online},
+    {"Time trial", open_time_trial},
+    {"Replays", open_replays},
+    {"Records", open_records},
     {"Settings", open_settings},
     {"Quit", quit},
 };

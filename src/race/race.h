@@ -132,5 +132,8 @@ int active_racers(const Race& race);         // racers taking part
 int finished_racers(const Race& race);       // racers with completed_laps >= laps
 bool race_over(const Race& race);
 
+// The camera of a view that follows racer `r`'s head.
+void follow_camera(const Race& race, const Track& track, int r, int& cx, int& cy);
+
 int view_half_width(const Race& race);
 int view_half_height(const Race& race);

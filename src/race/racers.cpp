@@ -48,7 +48,7 @@ static void drive_human(Race& race, int r, unsigned actions) {
     move_head(race, r, h);
 }
 
-static void follow_with_camera(Race& race, const Track& track, int view, int r) {
+void follow_camera(const Race& race, const Track& track, int r, int& cx_out, int& cy_out) {
     const int n = track.size;
     int cx = -trunc_px(race.balls[0].x[r]);
     int cy = -trunc_px(race.balls[0].y[r]);
@@ -58,8 +58,12 @@ static void follow_with_camera(Race& race, const Track& track, int view, int r) 
     // its right and bottom edges.
     if (cx < race.view_width - 50 * n) cx = race.view_width - 50 * n;
     if (cy < race.view_height - 50 * n) cy = race.view_height - 50 * n;
-    race.camera_x[view] = cx;
-    race.camera_y[view] = cy;
+    cx_out = cx;
+    cy_out = cy;
+}
+
+static void follow_with_camera(Race& race, const Track& track, int view, int r) {
+    follow_camera(race, track, r, race.camera_x[view], race.camera_y[view]);
 }
 
 static void clamp_head(Race& race, const Track& track, int r) {

@@ -60,6 +60,10 @@ std::string format_key_script(const std::vector<sim_segment>& script);
 std::string sha256_hex(const std::string& bytes);
 
 constexpr int REPLAY_VERSION = 1;
+// Version 2 also carries the track file itself: a replay of a track that
+// is not in the catalogue.
+constexpr int REPLAY_VERSION_EMBEDDED = 2;
+constexpr long long EMBED_LINE_BYTES = 64;
 // A replay holding more is refused: more than a day of racing at 50 steps a second.
 constexpr long long MAX_REPLAY_STEPS = 50LL * 60 * 60 * 24;
 constexpr long long MAX_REPLAY_BYTES = 32 << 20;
@@ -80,6 +84,7 @@ struct replay_result {
 struct replay {
     std::string track_name;     // the catalogue's name
     std::string track_sha256;   // of the track file's bytes
+    std::string track_text;     // the track file's bytes when the replay carries them, else ""
     bool two_player = false;
     int lengths[3] = {7, 2, 5};
     int laps = 3;

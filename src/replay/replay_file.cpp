@@ -173,13 +173,49 @@ bool parse_float(const std::string& s, float& v) {
     return *end == '\0' && std::isfinite(v);
 }
 
+int hex_digit(char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; }
+
 bool parse_hex32(const std::string& s, uint32_t& v) {
     if (s.size() != 8) return false;
     v = 0;
     for (char c : s) {
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        const int d = hex_digit(c);
         if (d < 0) return false;
         v = v << 4 | (uint32_t)d;
+    }
+    return true;
+}
+
+// Version 2: "embedded BYTES" and the track file's bytes as "text HEX"
+// lines of up to EMBED_LINE_BYTES bytes each, which must hash to the
+// track line's SHA-256.
+bool parse_embedded_track(line_reader& in, replay& r, std::string& error) {
+    long long bytes;
+    if (!in.take("embedded", error) || !in.count(2, error) ||
+        !in.number_at(1, 1, MAX_LEVEL_FILE_BYTES, bytes, error))
+        return false;
+    const long long lines = (bytes + EMBED_LINE_BYTES - 1) / EMBED_LINE_BYTES;
+    r.track_text.clear();
+    for (long long i = 0; i < lines; i++) {
+        if (!in.take("text", error) || !in.count(2, error)) return false;
+        const std::string& hex = in.words[1];
+        const size_t want = (size_t)(i + 1 < lines ? EMBED_LINE_BYTES : bytes - i * EMBED_LINE_BYTES) * 2;
+        if (hex.size() != want) {
+            error = in.where() + "the embedded track's line needs " + std::to_string(want) + " hex digits";
+            return false;
+        }
+        for (size_t k = 0; k < hex.size(); k += 2) {
+            const int hi = hex_digit(hex[k]), lo = hex_digit(hex[k + 1]);
+            if (hi < 0 || lo < 0) {
+                error = in.where() + "the embedded track holds a character that is no hex digit";
+                return false;
+            }
+            r.track_text += (char)(hi << 4 | lo);
+        }
+    }
+    if (sha256_hex(r.track_text) != r.track_sha256) {
+        error = in.where() + "the embedded track does not match the track's SHA-256";
+        return false;
     }
     return true;
 }
@@ -192,8 +228,8 @@ std::string first_line_fault(const line_reader& in) {
     if (in.words.size() == 2 && in.words[0] == MAGIC) {
         long long v;
         if (parse_integer(in.words[1], 0, LLONG_MAX, v))
-            fault = "replay format version " + in.words[1] + "; this game reads version " +
-                    std::to_string(REPLAY_VERSION);
+            fault = "replay format version " + in.words[1] + "; this game reads versions " +
+                    std::to_string(REPLAY_VERSION) + " and " + std::to_string(REPLAY_VERSION_EMBEDDED);
     }
     // A line with a carriage return inside: lines that end in CR alone.
     const size_t cr = line.find('\r');
@@ -218,7 +254,8 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
                 printable(in.words[0], 20) + "')";
         return false;
     }
-    if (in.words.size() != 2 || in.words[1] != std::to_string(REPLAY_VERSION)) {
+    const bool embeds = in.words.size() == 2 && in.words[1] == std::to_string(REPLAY_VERSION_EMBEDDED);
+    if (in.words.size() != 2 || (in.words[1] != std::to_string(REPLAY_VERSION) && !embeds)) {
         error = in.where() + first_line_fault(in);
         return false;
     }
@@ -234,6 +271,7 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
     }
     r.track_name = in.words[1];
     r.track_sha256 = in.words[2];
+    if (embeds && !parse_embedded_track(in, r, error)) return false;
 
     long long v;
     if (!in.take("players", error) || !in.count(2, error) || !in.number_at(1, 1, 2, v, error))
@@ -395,8 +433,23 @@ static std::string list_line(const char* word, const std::vector<int>& values) {
 }
 
 std::string format_replay(const replay& r) {
-    std::string s = std::string(MAGIC) + " " + std::to_string(REPLAY_VERSION) + "\n";
+    const bool embeds = !r.track_text.empty();
+    std::string s = std::string(MAGIC) + " " +
+                    std::to_string(embeds ? REPLAY_VERSION_EMBEDDED : REPLAY_VERSION) + "\n";
     s += "track " + r.track_name + " " + r.track_sha256 + "\n";
+    if (embeds) {
+        static const char digits[] = "0123456789abcdef";
+        s += "embedded " + std::to_string(r.track_text.size()) + "\n";
+        for (size_t at = 0; at < r.track_text.size(); at += EMBED_LINE_BYTES) {
+            s += "text ";
+            for (size_t k = at; k < r.track_text.size() && k < at + EMBED_LINE_BYTES; k++) {
+                const unsigned char c = (unsigned char)r.track_text[k];
+                s += digits[c >> 4];
+                s += digits[c & 15];
+            }
+            s += "\n";
+        }
+    }
     s += std::string("players ") + (r.two_player ? "2" : "1") + "\n";
     s += "lengths " + std::to_string(r.lengths[0]) + " " + std::to_string(r.lengths[1]) + " " +
          std::to_string(r.lengths[2]) + "\n";

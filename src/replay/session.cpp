@@ -2,11 +2,13 @@
 // Recording the races of a run and watching a replay in the game.
 #include "replay/session.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,11 +40,15 @@ static RaceSettings saved_settings;    // the run's own, while watching
 static bool saved_two_player = false;
 static int saved_difficulty = 0;
 
+static int recordings_kept = 0;        // the full game's folder: the newest kept, 0 = all
+static long long recordings_cap = 0;   // and their bytes together
 static bool in_race = false;           // between a race's first and last frame
 static bool race_written = false;      // the race being recorded has been written
 static long long race_steps = 0;       // steps of that race so far
 
-bool start_recording(const std::string& dir) {
+bool start_recording(const std::string& dir, int keep, long long max_bytes) {
+    recordings_kept = keep;
+    recordings_cap = max_bytes;
     // A folder made here is taken away again at exit while it is empty: a
     // run refused after this check (a bad replay, no display, missing data)
     // or one that raced nothing leaves nothing behind. rmdir() never takes
@@ -106,7 +112,11 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
     // --track file, else the catalogue's.
     std::string track_path = track_file;
     watched_index = 0;
-    if (track_path.empty()) {
+    // A replay that carries its track was checked against its hash as it
+    // was read, and needs no file.
+    if (track_path.empty() && !watched.track_text.empty()) {
+        watched_index = -1;
+    } else if (track_path.empty()) {
         watched_index = -1;
         for (int i = 0; i <= last_level_index && i < MAX_LEVELS && watched_index < 0; i++)
             if (watched.track_name == level_names[i]) watched_index = i;
@@ -119,7 +129,7 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
         }
         track_path = level_file_path(watched.track_name.c_str());
     }
-    if (!check_replay_track(watched, track_path, force, why, warning)) {
+    if (!track_path.empty() && !check_replay_track(watched, track_path, force, why, warning)) {
         std::fprintf(stderr, "chainball: replay %s: %s\n", printable(file, 200).c_str(), why.c_str());
         return false;
     }
@@ -130,8 +140,12 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
 
 bool start_watching() {
     if (!watch_loaded) return false;
-    const int index = watched_index;
+    int index = watched_index;
     saved_settings = race_settings;
+    if (index < 0) {   // the track the replay carries
+        track_text_override = &watched.track_text;
+        index = race_settings.level_index;
+    }
     saved_two_player = two_players;
     saved_difficulty = race_difficulty;
     apply_replay_settings(watched);
@@ -164,6 +178,8 @@ void replay_frame_start(Race& race, Track& track) {
                            why))
         bytes.clear();
     recorded.track_sha256 = sha256_hex(bytes);
+    // A track from outside the catalogue travels with its replay.
+    if (track_file_override) recorded.track_text = bytes;
     capture_race_setup(recorded, race, track);
     recorded_start = std::time(nullptr);
 }
@@ -218,6 +234,7 @@ std::string write_replay_file(const std::string& folder, const std::string& name
 
 const std::string& recording_folder() { return record_folder; }
 
+
 // Writes the recorded races still in memory into the record folder; those
 // that fail stay in memory for the next try. Quiet when `quiet`.
 static void write_unsaved(bool quiet) {
@@ -227,6 +244,7 @@ static void write_unsaved(bool quiet) {
         const std::string path = write_replay_file(record_folder, r.first, r.second, cause);
         if (!path.empty()) {
             last_written = path;
+            if (recordings_kept > 0) prune_recordings(record_folder, recordings_kept, recordings_cap);
             continue;
         }
         if (!quiet) std::fprintf(stderr, "chainball: cannot write replay %s; kept to try again\n", cause.c_str());
@@ -289,6 +307,7 @@ void replay_frame_end(const Race& race) {
         race_settings = saved_settings;
         two_players = saved_two_player;
         race_difficulty = saved_difficulty;
+        track_text_override = nullptr;
         watching = false;
         watch_loaded = false;
         return;
@@ -296,8 +315,57 @@ void replay_frame_end(const Race& race) {
     if (!race_written) write_recording(race);
 }
 
+void stop_recording() { record_folder.clear(); }
+
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    if (!d) {
+        why = std::strerror(errno);
+        return names;
+    }
+    const size_t ext = std::strlen(REPLAY_EXTENSION);
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() <= ext || name[0] == '.' || name.compare(name.size() - ext, ext, REPLAY_EXTENSION) != 0)
+            continue;
+        names.push_back(name);
+        // Newest first, and never more than `most` held.
+        if (names.size() > 2 * most + 64) {
+            std::sort(names.rbegin(), names.rend());
+            names.resize(most);
+        }
+    }
+    closedir(d);
+    std::sort(names.rbegin(), names.rend());
+    if (names.size() > most) names.resize(most);
+    return names;
+}
+
+void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
+    std::string why;
+    const std::vector<std::string> names = replay_files(dir, MAX_PRUNED_NAMES, why);
+    long long total = 0;
+    int kept = 0;
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        struct stat st;
+        // Only our own regular files; a link is never followed out of the folder.
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // Larger than any replay: not one of ours, left alone.
+        if (st.st_size > MAX_REPLAY_BYTES) continue;
+        total += st.st_size;
+        if (kept < keep && total <= max_bytes) {
+            kept++;
+            continue;
+        }
+        unlink(path.c_str());
+    }
+}
+
 void reset_replay_session() {
     record_folder.clear();
+    recordings_kept = 0;
     last_written.clear();
     watch_loaded = watching = false;
     in_race = false;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "race/race.h"
 
@@ -20,7 +21,26 @@ constexpr unsigned long long MIN_FREE_BYTES = 1 << 20;
 // the folder (making the folder when it is missing) and that its disk has
 // room, and records every race from then on. False after one line on
 // stderr naming the cause.
-bool start_recording(const std::string& dir);
+// With `keep` above 0 only the newest `keep` replays of the folder, at most
+// `max_bytes` together, are kept after each race (the full game's own folder).
+bool start_recording(const std::string& dir, int keep = 0, long long max_bytes = 0);
+void stop_recording();
+
+// Replays the game keeps in its own folder: the newest, and their size together.
+constexpr int KEPT_REPLAYS = 50;
+constexpr long long KEPT_REPLAY_BYTES = 64LL << 20;
+// A folder listing stops holding names past this many (newest first).
+constexpr size_t MAX_LISTED_REPLAYS = 1000;
+// Pruning looks at this many of the newest names: a folder holding more is not ours alone.
+constexpr size_t MAX_PRUNED_NAMES = 100000;
+
+// The replay file names (*.cbreplay, no hidden ones) in `dir`, newest
+// first (their names start with the date), at most `most`. Empty with the
+// cause in `why` when the folder cannot be read.
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why);
+// Removes the oldest replays of `dir` past the newest `keep` and past
+// `max_bytes` together. Only regular files are looked at or removed.
+void prune_recordings(const std::string& dir, int keep, long long max_bytes);
 
 // --replay FILE, before any window opens and after the catalogue is read:
 // reads the replay, finds its track in the catalogue (or takes the --track

@@ -25,6 +25,7 @@
 #include "core/state.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
+#include "menu/trial.h"
 #include "shell/music.h"
 #include "shell/options.h"
 #include "shell/window.h"
@@ -340,6 +341,10 @@ void run_screen_loop() {
         while (game_screen == SCREEN_ONLINE) online_frame();
         // An overlay keeps its race frame open until the frame is done.
         while (game_screen == SCREEN_RACE || race_frame_open()) race_screen_pass();
+        after_race_screens();
+        while (game_screen == SCREEN_TIME_TRIAL) time_trial_frame();
+        while (game_screen == SCREEN_REPLAYS) replays_frame();
+        while (game_screen == SCREEN_RECORDS) records_frame();
         if (game_screen == SCREEN_LOAD) load_level();
     }
 }
@@ -473,6 +478,7 @@ int SDL_main(int argc, char** argv) {
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (full_game) apply_full_settings(settings, stderr);
+    if (full_game) start_trial_extras(settings.ghosts, settings.recording);
     if (options.replay_file && !start_watching()) {
         shutdown_game();
         return 2;

@@ -25,6 +25,7 @@ struct sim_options {
     unsigned int seed = 1;
     int difficulty = 0;           // --difficulty: 0 classic, 1 good, 2 expert
     std::string level_file;
+    std::string level_text;       // a replay's own track, used in place of level_file
     std::string replay_file;      // --replay: the race, keys and result from a replay
     std::string track_file;       // --track: the replay's track when not in the catalogue
     bool force = false;           // --force: race a replay on a track of other bytes

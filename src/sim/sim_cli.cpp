@@ -428,7 +428,8 @@ void sim_setup(const sim_options& opt, Race& race, Track& track) {
     const RaceSetup setup = {{opt.lengths[0], opt.lengths[1], opt.lengths[2]}, opt.laps, opt.two_player,
                              opt.difficulty};
     Random random = make_random(opt.seed);
-    setup_race(race, track, random, setup, opt.level_file.c_str());
+    if (opt.level_text.empty()) setup_race(race, track, random, setup, opt.level_file.c_str());
+    else setup_race_text(race, track, random, setup, opt.level_file.c_str(), opt.level_text);
 }
 
 static void print_track_and_start(FILE* out, const Race& race, const Track& track) {
@@ -557,7 +558,12 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     race.difficulty = rep.difficulty;
     race.level_file = sim_track_path(opt.track_file, rep.track_name);
     std::string warning;
-    if (!check_replay_track(rep, race.level_file, opt.force, why, warning)) {
+    // A replay that carries its track (checked against its hash as it was
+    // read) needs no file, unless --track names one.
+    if (!rep.track_text.empty() && opt.track_file.empty()) {
+        race.level_file = rep.track_name;
+        race.level_text = rep.track_text;
+    } else if (!check_replay_track(rep, race.level_file, opt.force, why, warning)) {
         std::fprintf(err, "chainball-sim: replay %s: %s\n", printable(opt.replay_file, 200).c_str(),
                      why.c_str());
         return 2;

@@ -28,9 +28,12 @@
 // At scale 1 in a window every frame counts from its own start.
 // An overlay leaves its frame open: the screen loop runs the overlay's
 // passes, and the frame goes on from where it stopped once it closes.
+#include <cstdio>
 #include <cstring>
 
 #include "core/assets.h"
+#include "core/media.h"
+#include "draw/draw.h"
 #include "core/events.h"
 #include "core/present.h"
 #include "core/state.h"
@@ -48,12 +51,40 @@ Uint32 race_start_ticks = 0;   // set by every level load
 static bool next_start_set = false;
 static Uint32 next_start = 0;
 
+const race_frame_addons* frame_addons = nullptr;   // set by the full game
+int watch_speed = 1;                                // steps a frame while watching
+static bool pause_asked = false;                    // Space while watching
+
+// The next racer taking part after `r`, round the three.
+static int next_racer(int r) {
+    for (int i = 1; i <= RACERS; i++)
+        if (racer_length(live_race, (r + i) % RACERS) > 0) return (r + i) % RACERS;
+    return r;
+}
+
+// While a replay is watched: F fast-forwards (1, 2, 4, 8 steps a frame),
+// Tab moves the view to the next racer, Space pauses.
+static void watch_key(SDLKey key) {
+    if (key == SDLK_f) watch_speed = watch_speed >= 8 ? 1 : watch_speed * 2;
+    if (key == SDLK_TAB) watch_follows = next_racer(watch_follows);
+    if (key == SDLK_SPACE) pause_asked = true;
+}
+
 static void end_of_frame_events() {
     SDL_Event e;
     while (next_event(e)) {
         if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
         if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) back_to_menu();
+        if (e.type == SDL_KEYDOWN && watching_replay()) watch_key(e.key.keysym.sym);
     }
+}
+
+static void draw_watch_line() {
+    if (!watching_replay()) return;
+    snprintf(label_buffer, sizeof label_buffer, "Replay %dx  view: Player %d", watch_speed,
+             watch_follows + 1);
+    text_white(screen, 10, 480, label_buffer, small_font);
+    text_white(screen, 280, 480, "F faster Tab view Space pause", small_font);
 }
 
 // In a two-player race the opaque copy of view 2 (compose_views) covers
@@ -98,7 +129,11 @@ void load_level() {
                              two_players,
                              race_difficulty};
     resize_window(two_players ? 800 : 500, 500);
-    setup_race(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str());
+    if (track_text_override)
+        setup_race_text(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str(), *track_text_override);
+    else
+        setup_race(live_race, loaded_track, setup_random, setup, chosen_level_file().c_str());
+    if (frame_addons && frame_addons->set_up) frame_addons->set_up(live_race, loaded_track);
     race_start_ticks = game_ticks();
     game_screen = SCREEN_RACE;
     next_start_set = false;
@@ -114,6 +149,7 @@ static const Uint8* frame_held_keys = nullptr;
 static void finish_frame() {
     end_of_frame_events();
     replay_frame_end(live_race);
+    if (!watching_replay()) watch_speed = 1, watch_follows = 0;
     top_up(20);
     const Uint32 due = frame_start_ticks + 20, waited = game_ticks();
     // Shown only after the wait, so frames appear at an even pace.
@@ -151,11 +187,35 @@ static void after_countdown() {
         check_full_pause(frame_held_keys);
     else
         check_pause(frame_held_keys);
+    if (pause_asked && !paused) {
+        freeze_frame();
+        paused = true;
+    }
+    pause_asked = false;
     if (paused) {
         open_part = IN_PAUSE;
         return;
     }
     after_pause();
+}
+
+static void draw_track_and_ghost(const Race& race, const Track& track) {
+    draw_track(race, track);
+    if (frame_addons && frame_addons->under_balls) frame_addons->under_balls(race);
+}
+
+// One race step, recorded or driven by a replay; true when a watched race
+// that was left has reached where it was left: the frame then leaves it too.
+static bool step_once(RaceInput input, const race_hooks* hooks) {
+    race_step(live_race, loaded_track, input, hooks);
+    const bool left = replay_step_done(live_race, input);
+    if (left) {
+        // Moving the start on ends a countdown still running, as Escape does.
+        race_start_ticks = game_ticks() + 4000;
+        back_to_menu();
+    }
+    if (frame_addons && frame_addons->stepped) frame_addons->stepped(live_race, input);
+    return left;
 }
 
 // 1 to 5.
@@ -172,18 +232,20 @@ static void begin_frame() {
     replay_frame_start(live_race, loaded_track);
     RaceInput input;
     frame_held_keys = frame_keys(input);
-    static const race_hooks hooks = {draw_track, draw_ball, draw_checkpoint_marker};
-    race_step(live_race, loaded_track, input, &hooks);
-    if (replay_step_done(live_race, input)) {
-        // A watched race that was left ends where it was left; moving the
-        // start on ends a countdown still running, as Escape does.
-        race_start_ticks = game_ticks() + 4000;
-        back_to_menu();
+    static const race_hooks hooks = {draw_track_and_ghost, draw_ball, draw_checkpoint_marker};
+    bool left = step_once(input, &hooks);
+    // Fast-forward: more steps, undrawn, while a replay is watched.
+    for (int extra = 1; extra < watch_speed && watching_replay() && !left && !race_over(live_race); extra++) {
+        RaceInput next;
+        replay_input(next);
+        left = step_once(next, nullptr);
     }
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display();   // composes the two views in two-player mode
     if (full_game) draw_race_hud();
+    if (frame_addons && frame_addons->over_views) frame_addons->over_views(live_race);
+    draw_watch_line();
     if (countdown_running()) {
         freeze_frame();
         open_part = IN_COUNTDOWN;

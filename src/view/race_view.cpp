@@ -31,10 +31,23 @@ static bool ball_edge(int half, int camera, float stored, int* edge) {
     return true;
 }
 
+int watch_follows = 0;   // a watched replay's view 1: the racer it follows
+
+// The camera of a view as drawn: the race's own, or, while a replay is
+// watched, one that follows the racer the watcher chose.
+static void view_camera(const Race& race, int view, int& cx, int& cy) {
+    cx = race.camera_x[view];
+    cy = race.camera_y[view];
+    if (view == 0 && watch_follows > 0 && racer_length(race, watch_follows) > 0)
+        follow_camera(race, loaded_track, watch_follows, cx, cy);
+}
+
 // Each view is drawn whole in turn: the views are separate surfaces, so
 // this shows what drawing both cell by cell would.
 void draw_track(const Race& race, const Track& track) {
-    draw_track_view(screen, track, race.camera_x[0], race.camera_y[0]);
+    int cx, cy;
+    view_camera(race, 0, cx, cy);
+    draw_track_view(screen, track, cx, cy);
     if (race.two_players) draw_track_view(second_view, track, race.camera_x[1], race.camera_y[1]);
 }
 
@@ -51,9 +64,10 @@ static SDL_Surface* ball_image(const Race& race, int r, int b) {
 
 static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int view, int r,
                               int b) {
-    int left, top;
-    if (!ball_edge(view_half_width(race), race.camera_x[view], race.balls[b].x[r], &left)) return;
-    if (!ball_edge(view_half_height(race), race.camera_y[view], race.balls[b].y[r], &top)) return;
+    int left, top, cx, cy;
+    view_camera(race, view, cx, cy);
+    if (!ball_edge(view_half_width(race), cx, race.balls[b].x[r], &left)) return;
+    if (!ball_edge(view_half_height(race), cy, race.balls[b].y[r], &top)) return;
     blit_at(image, target, left, top);
 }
 
@@ -71,7 +85,9 @@ void draw_checkpoint_marker(const Race& race, const Track& track, int k) {
     // Lit means a head came near in the step before; the step clears it
     // once it has been shown.
     SDL_Surface* image = race.checkpoint_lit[k] ? marker_lit : marker_idle;
-    blit_at(image, screen, c.x + race.camera_x[0] + 5, c.y + race.camera_y[0] + 5);
+    int cx, cy;
+    view_camera(race, 0, cx, cy);
+    blit_at(image, screen, c.x + cx + 5, c.y + cy + 5);
     if (race.two_players)
         blit_at(image, second_view, c.x + race.camera_x[1] + 5, c.y + race.camera_y[1] + 5);
 }
@@ -98,4 +114,31 @@ void compose_views() {
     const int w = live_race.view_width, h = live_race.view_height;
     blit_at(second_view, screen, w, 0);
     lineRGBA(screen, (Sint16)w, (Sint16)h, (Sint16)w, 0, 0, 0, 0, 255);
+}
+
+// The ghost's colour, its own: none of the ball pictures is this pale blue.
+static const rgb ghost_colour = {150, 225, 255};
+constexpr Uint8 GHOST_ALPHA = 128;   // about half opacity
+
+static void draw_ghost_in_view(const Race& live, const Race& g, SDL_Surface* target, int view) {
+    if (!target) return;
+    int cx, cy;
+    view_camera(live, view, cx, cy);
+    // World places, as each race keeps them less its own half view.
+    for (int b = racer_length(g, 0) - 1; b >= 0; b--) {
+        int left, top;
+        const float wx = g.balls[b].x[0] + (float)(view_half_width(g) - view_half_width(live));
+        const float wy = g.balls[b].y[0] + (float)(view_half_height(g) - view_half_height(live));
+        if (!ball_edge(view_half_width(live), cx, wx, &left)) continue;
+        if (!ball_edge(view_half_height(live), cy, wy, &top)) continue;
+        const Sint16 x = (Sint16)(left + BALL_HALF_SIZE), y = (Sint16)(top + BALL_HALF_SIZE);
+        const Sint16 radius = b == 0 ? 12 : 10;
+        filledCircleRGBA(target, x, y, radius, ghost_colour.r, ghost_colour.g, ghost_colour.b, GHOST_ALPHA);
+        aacircleRGBA(target, x, y, radius, 255, 255, 255, GHOST_ALPHA);
+    }
+}
+
+void draw_ghost(const Race& live, const Race& ghost_race) {
+    draw_ghost_in_view(live, ghost_race, screen, 0);
+    if (live.two_players) draw_ghost_in_view(live, ghost_race, second_view, 1);
 }

@@ -62,6 +62,25 @@ bool race_frame_open();
 // One whole race frame with every overlay pass it opens.
 void race_frame();
 
+// What the full game adds to a race frame (the time trial, ghosts): null in
+// the classic game, and any member may be null.
+struct race_frame_addons {
+    void (*set_up)(const Race& race, const Track& track);   // after each level load's set-up
+    void (*under_balls)(const Race& race);                  // after the track is drawn
+    void (*stepped)(const Race& race, RaceInput input);     // after each race step
+    void (*over_views)(const Race& race);                   // after the lap display
+};
+extern const race_frame_addons* frame_addons;
+
+// Watching a replay: race steps per frame (1, 2, 4 or 8: fast-forward
+// re-simulates more steps in a frame) and the racer view 1 follows (0 to 2).
+// Both go back to 1 and 0 when the watched race is left.
+extern int watch_speed;
+extern int watch_follows;
+// A see-through chain in the ghost's own colour, drawn in view 1 (and view
+// 2) with the live race's cameras: racer 0 of `ghost_race`.
+void draw_ghost(const Race& live, const Race& ghost_race);
+
 // One pass of an overlay: the darkened frozen picture with `draw`'s drawing
 // of `look` (a value that tells every different picture of the overlay
 // apart) on it is shown, then every queued event goes to `on_event`. A pass

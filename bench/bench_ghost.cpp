@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A race frame with a ghost beside it against the same frame without, in
+// one run: the ghost's own race step and its see-through drawing.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "bench_game.h"
+#include "core/state.h"
+#include "shell/shell.h"
+#include "race/race.h"
+#include "replay/ghost.h"
+#include "replay/replay.h"
+#include "track/track.h"
+#include "view/view.h"
+
+static ghost bench_ghost;
+
+// A ten-ball race alone on FirstLoop, driven up and round, kept as a replay.
+static replay lap_alone() {
+    std::unique_ptr<Track> track(new Track);
+    Race race = new_race();
+    Random random = make_random(5);
+    const RaceSetup setup = {{10, 0, 0}, 3, false};
+    const char* path = "filut/levelit/FirstLoop.txt";
+    setup_race(race, *track, random, setup, path);
+    replay r;
+    r.track_name = "FirstLoop";
+    r.track_sha256 = std::string(64, '0');
+    capture_race_setup(r, race, *track);
+    for (int s = 0; s < 20000; s++) {
+        const int keys = SIM_UP | (s / 40 % 3 == 0 ? SIM_LEFT : 0);
+        race_step(race, *track, input_of_script_keys(keys));
+        append_script_step(r.keys, keys);
+    }
+    r.result = current_result(race, race.step);
+    return r;
+}
+
+static void ghost_drawn(const Race& race) { draw_ghost(race, bench_ghost.race); }
+static void ghost_stepped(const Race&, RaceInput) { ghost_step(bench_ghost); }
+static const race_frame_addons with_ghost = {nullptr, ghost_drawn, ghost_stepped, nullptr};
+
+static void BM_GhostFrame(benchmark::State& state) {
+    const bool ghosted = state.range(0) != 0;
+    start_race("FirstLoop", "", false);
+    std::string why;
+    if (ghosted && !start_ghost(bench_ghost, lap_alone(), "filut/levelit/FirstLoop.txt", "", -1, 20000, why))
+        state.SkipWithError(why.c_str());
+    frame_addons = ghosted ? &with_ghost : nullptr;
+    frame_times t;
+    long frame = 0;
+    for (auto _ : state) {
+        t.start();
+        race_frame();
+        t.stop();
+        keep_racing(frame++, false);
+    }
+    frame_addons = nullptr;
+    report_frames(state, t, ghosted ? "race/FirstLoop/1p/ghost" : "race/FirstLoop/1p/no_ghost");
+    set_video_mode(500, 500);
+    game_screen = SCREEN_MENU;
+}
+BENCHMARK(BM_GhostFrame)->Name("race_frame_ghost")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -62,7 +62,7 @@ recorded_race race_alone(int length, int laps) {
     std::unique_ptr<Track> track(new Track);
     Race race = new_race();
     Random random = make_random(7);
-    const RaceSetup setup = {{length, 0, 0}, laps, false};
+    const RaceSetup setup = {{length, 0, 0}, laps, false, 0};
     setup_race(race, *track, random, setup, FIRST_LOOP);
     out.rep.track_name = "FirstLoop";
     out.rep.track_sha256 = std::string(64, '0');
@@ -158,7 +158,7 @@ TEST(ReplayGhost, AGhostNeverChangesTheLiveRace) {
     std::unique_ptr<Track> track(new Track);
     Race alone = new_race(), beside = new_race();
     Random ra = make_random(3), rb = make_random(3);
-    const RaceSetup setup = {{5, 4, 6}, 2, false};
+    const RaceSetup setup = {{5, 4, 6}, 2, false, 0};
     setup_race(alone, *track, ra, setup, FIRST_LOOP);
     setup_race(beside, *track, rb, setup, FIRST_LOOP);
     int ta = 0, tb = 0;

@@ -36,7 +36,7 @@ bool start_ghost(ghost& g, const replay& rep, const std::string& level_path,
     clear_track(*g.track);
     g.rep = rep;
     g.race = new_race();
-    const RaceSetup setup = {{rep.lengths[0], 0, 0}, rep.laps, false};
+    const RaceSetup setup = {{rep.lengths[0], 0, 0}, rep.laps, false, 0};
     Random random = make_random(1);   // every draw is put back from the replay
     if (level_text.empty()) setup_race(g.race, *g.track, random, setup, level_path.c_str());
     else setup_race_text(g.race, *g.track, random, setup, level_path.c_str(), level_text);

@@ -2,6 +2,8 @@
 // Start-up once per test process on the dummy drivers, pushed events, pixels.
 #include "harness.h"
 
+#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -158,4 +160,15 @@ std::string scratch_dir() {
     if (scratch_dirs.empty()) atexit(remove_scratch_dirs);
     scratch_dirs.push_back(name);
     return name;
+}
+
+int run(const std::string& command, std::string& output) {
+    FILE* p = popen(("SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=dummy timeout 60 " + command + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    output.clear();
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
+    const int status = pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }

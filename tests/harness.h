@@ -49,5 +49,9 @@ std::string read_back(FILE* f);
 // what was written there.
 std::string capture_stderr(const std::function<void()>& f);
 
+// Runs `command` in a shell on SDL's dummy drivers, with a 60 s limit;
+// its exit status (-2 for a signal) and its stdout and stderr together.
+int run(const std::string& command, std::string& output);
+
 // A scratch folder, removed with its contents at process end.
 std::string scratch_dir();

@@ -62,19 +62,6 @@ int count_lines(const std::string& s) {
     return n;
 }
 
-// Runs `command` in a shell, stdout and stderr together; its exit status
-// (-2 for a signal) and what it printed.
-int run(const std::string& command, std::string& output) {
-    FILE* p = popen(("SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=dummy timeout 60 " + command + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    output.clear();
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    const int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-}
-
 std::string built_data() {
     char cwd[4096];
     return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/filut";

@@ -748,21 +748,6 @@ TEST(TrackKitGameOption, TrackFileIsParsedCheckedAndRaced) {
     start_game_headless();
 }
 
-namespace {
-// Runs a built program beside the tests; its exit status and output.
-int run(const std::string& command, std::string& output) {
-    const std::string cmd = "SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=dummy timeout 60 " + command + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    output.clear();
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    const int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-}
-}   // namespace
-
 TEST(TrackKitCommand, ExitStatusesAndTheLimitsInTheGuide) {
     if (access("./chainball-track", X_OK) != 0) GTEST_SKIP() << "chainball-track not built beside the tests";
     std::string out;

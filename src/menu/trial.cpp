@@ -246,13 +246,25 @@ void after_race_screens() {
 
 // ---- Time trial screen ---------------------------------------------------
 
+// The chosen track file's SHA-256, read again only when the choice changes
+// or the screen is opened, not at every 10 ms frame.
+static std::string hashed_file, hashed_sha;
+
+static const std::string& chosen_track_sha(const std::string& file) {
+    if (file != hashed_file) {
+        hashed_sha = file_sha256(file);
+        hashed_file = file;
+    }
+    return hashed_sha;
+}
+
 static void draw_time_trial() {
     const int saved = race_settings.level_index;
     race_settings.level_index = picks.level_index;
     draw_button(screen, 180, 150, "Track:", menu_cursor, 0, small_font);
     text_pink(screen, 230, 153, chosen_level_name(), small_font);
     const std::string name = chosen_level_name();
-    const std::string sha = file_sha256(chosen_level_file());
+    const std::string sha = chosen_track_sha(chosen_level_file());
     race_settings.level_index = saved;
     snprintf(label_buffer, sizeof label_buffer, "Length: %d", picks.length);
     draw_button(screen, 180, 180, label_buffer, menu_cursor, 1, small_font);
@@ -315,6 +327,7 @@ static void enter_cursor() {
 
 void open_time_trial() {
     cursor_on_entry = 4;
+    hashed_file.clear();   // the file may have changed since the last visit
     game_screen = SCREEN_TIME_TRIAL;
 }
 
@@ -330,6 +343,10 @@ static int records_top = 0;
 // A dark band under a list, so its white lines read on any background.
 static void list_band() { boxRGBA(screen, 20, 125, 480, 478, 0, 0, 0, 170); }
 
+// Each listed track's SHA-256, read once per opening of the screen rather
+// than at every frame.
+static std::map<std::string, std::string> records_sha_of;
+
 static void draw_records() {
     list_band();
     text_white(screen, 40, 130, "Records: track, length, laps, best lap, best race", small_font);
@@ -341,7 +358,7 @@ static void draw_records() {
     });
     if (laps.empty()) text_white(screen, 40, 160, "No records yet: race a time trial.", small_font);
     records_top = std::max(0, std::min(records_top, (int)laps.size() - 1));
-    std::map<std::string, std::string> sha_of;
+    std::map<std::string, std::string>& sha_of = records_sha_of;
     for (int i = records_top, row = 0; i < (int)laps.size() && row < 16; i++, row++) {
         const record_entry& e = *laps[i];
         const record_entry* race = find_record(kept, e.track, e.laps, e.length, record_kind::race);
@@ -364,6 +381,7 @@ static void records_scroll() {
 }
 
 void open_records() {
+    records_sha_of.clear();
     kept = read_records(records_path(), stderr);
     cursor_on_entry = 1;
     records_top = 0;

@@ -150,6 +150,7 @@ if(CHAINBALL_TESTS)
     set_tests_properties(install_${check} PROPERTIES TIMEOUT 180 LABELS install)
   endforeach()
   set_tests_properties(install_window PROPERTIES RUN_SERIAL TRUE)
-  # Two whole builds of the game with the distribution's flags.
-  set_tests_properties(install_package PROPERTIES TIMEOUT 900)
+  # Two whole builds of the game with the distribution's flags: run by
+  # `make package-check`, not `make test`.
+  set_tests_properties(install_package PROPERTIES TIMEOUT 900 LABELS package)
 endif()

@@ -123,6 +123,7 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     menu_cursor = n - 2;
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
     EXPECT_EQ(game_screen, SCREEN_SETTINGS);
+    EXPECT_EQ(menu_cursor, 0) << "the settings open on their first entry";
     game_screen = SCREEN_MENU;
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_QUIT);

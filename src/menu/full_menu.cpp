@@ -21,7 +21,10 @@ static void open_online() {
     menu_cursor = 0;   // the form opens on "Host"
     game_screen = SCREEN_ONLINE_FORM;
 }
-static void open_settings() { game_screen = SCREEN_SETTINGS; }
+static void open_settings() {
+    menu_cursor = 0;   // on the first length, whichever entry opened it
+    game_screen = SCREEN_SETTINGS;
+}
 static void quit() { game_screen = SCREEN_QUIT; }
 
 static const menu_entry FULL_MENU[] = {

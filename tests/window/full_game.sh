@@ -17,17 +17,17 @@ start_game "$GAME_DIR/chainball" --extras
 sleep 0.5
 shot full-menu.png
 menu_showing full-menu.png 0 || { echo "the full game's menu is not lit on its first entry"; exit 1; }
-# Five entries (Start 1 player, Start 2 players, Online race, Settings,
-# Quit): Up from the first lights the last.
+# Eight entries (Start 1 player, Start 2 players, Online race, Time trial,
+# Replays, Records, Settings, Quit): Up from the first lights the last.
 key Up
 sleep 0.2
 shot full-menu-up.png
-[ "$(pixel full-menu-up.png 300 280)" = "$LIT" ] || { echo "no fifth entry lit after Up"; exit 1; }
-key Up Return                      # "Settings", second to last; its cursor starts on entry 3, "Laps"
+[ "$(pixel full-menu-up.png 300 370)" = "$LIT" ] || { echo "no eighth entry lit after Up"; exit 1; }
+key Up Return                      # "Settings", second to last; its cursor starts on player 1
 sleep 0.3
 # The classic settings' entries come first: a one-lap race of player 1
 # alone with three balls.
-key Up Up Up Left Left Left Left   # player 1: 7 -> 3
+key Left Left Left Left            # player 1: 7 -> 3
 key Down Left Left                 # player 2: 2 -> 0
 key Down Left Left Left Left Left  # player 3: 5 -> 0
 key Down Left Left                 # laps: 3 -> 1

@@ -28,6 +28,19 @@ void show_still_frame();
 // after it. False at scale 1 in a window and without the hooks.
 bool showing_takes_time();
 
+// The frames of a race (the local one and the online one) are paced to
+// `frame_ms` from their start and shown after the wait, so they appear at an
+// even pace. When showing takes time of its own (enlarged or fullscreen) and
+// `carry` is set, the next start_paced_frame() counts from when this frame
+// was due rather than from when its picture was out, so presenting never
+// slows the race; a frame already a whole frame late starts afresh. At
+// scale 1 in a window nothing is carried: the wait, then the flip.
+void show_paced_frame(int frame_ms, bool carry);
+// start_frame(), moved back to when the last paced frame was due, if it
+// carried; forget_paced_frame() drops what was carried (a new race).
+void start_paced_frame();
+void forget_paced_frame();
+
 // Every screen's event handling asks this first: true when the event was a
 // presentation key (F11, fullscreen on and off), which the screen then
 // ignores.

@@ -59,6 +59,7 @@ static void enter_screen(const std::string& shown) {
     replay_written = false;
     resize_window(VIEW_W, VIEW_H);
     game_screen = SCREEN_ONLINE;
+    forget_paced_frame();
 }
 
 bool start_online_host(int port, std::string& error) {
@@ -159,7 +160,7 @@ static std::string result_line(const Race& race) {
 }
 
 void online_frame() {
-    start_frame();
+    start_paced_frame();
     if (!peer) {
         back_to_menu();
         return;
@@ -210,6 +211,5 @@ void online_frame() {
             return;
         }
     }
-    top_up(20);
-    show_frame();
+    show_paced_frame(20, game_screen == SCREEN_ONLINE);
 }

@@ -46,10 +46,6 @@
 
 Race live_race = new_race();   // set up by every level load
 Uint32 race_start_ticks = 0;   // set by every level load
-// When the next race frame's 20 ms began: set by a frame whose showing
-// takes time and that the next race frame follows at once.
-static bool next_start_set = false;
-static Uint32 next_start = 0;
 
 const race_frame_addons* frame_addons = nullptr;   // set by the full game
 int watch_speed = 1;                                // steps a frame while watching
@@ -136,7 +132,7 @@ void load_level() {
     if (frame_addons && frame_addons->set_up) frame_addons->set_up(live_race, loaded_track);
     race_start_ticks = game_ticks();
     game_screen = SCREEN_RACE;
-    next_start_set = false;
+    forget_paced_frame();
 }
 
 // Where an open frame goes on when its overlay closes.
@@ -150,12 +146,7 @@ static void finish_frame() {
     end_of_frame_events();
     replay_frame_end(live_race);
     if (!watching_replay()) watch_speed = 1, watch_follows = 0;
-    top_up(20);
-    const Uint32 due = frame_start_ticks + 20, waited = game_ticks();
-    // Shown only after the wait, so frames appear at an even pace.
-    show_frame();
-    next_start_set = game_screen == SCREEN_RACE && showing_takes_time();
-    next_start = waited - due < 20 ? due : waited;
+    show_paced_frame(20, game_screen == SCREEN_RACE);
 }
 
 // 7 on.
@@ -220,9 +211,7 @@ static bool step_once(RaceInput input, const race_hooks* hooks) {
 
 // 1 to 5.
 static void begin_frame() {
-    start_frame();
-    if (next_start_set) frame_start_ticks = next_start;
-    next_start_set = false;
+    start_paced_frame();
     forget_overlay_picture();
     SDL_Rect saved_clip;
     const bool clipped = clip_to_view_1(saved_clip);

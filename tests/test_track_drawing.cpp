@@ -211,3 +211,64 @@ TEST(TrackAtlas, CutsTwelvePiecesFromTheirPlaces) {
     free_tile_pieces();
     for (int i = 0; i < 12; i++) tile_pieces[i] = saved[i];
 }
+
+// The full game draws each stretch of touching slowing cells (side by side
+// or corner to corner) as the material of its first cell, columns
+// outermost; the classic game draws every cell's own variant. The loader
+// draws no more random numbers for it, and the race's tiles stay as read.
+TEST_F(TrackDrawing, FullGameShowsAStretchOfSlowingCellsAsOneMaterial) {
+    // A diagonal stretch of five cells from (1,1), a lone cell at (6,1),
+    // and a vertical stretch of four in column 4.
+    const std::string level =
+        "0008"
+        "........"
+        ".x....x."
+        "..x....."
+        "...x.x.."
+        "....x..."
+        "....x..."
+        "....x..."
+        "....x...";
+    // One stretch, (1,1) to (5,3), and (4,4) to (4,7) touch it: the whole
+    // chain is one stretch; (6,1) stands alone.
+    Random once = make_random(5), twice = make_random(5);
+    load_level_text(loaded_track, "verges", level, once);
+    Track& t = loaded_track;
+    const int cells[][2] = {{1, 1}, {2, 2}, {3, 3}, {5, 3}, {4, 4}, {4, 5}, {4, 6}, {4, 7}};
+    for (auto& c : cells) {
+        ASSERT_GE(t.tiles[c[0]][c[1]], 1);
+        ASSERT_LE(t.tiles[c[0]][c[1]], 5);
+        EXPECT_EQ(t.stretch_piece[c[0]][c[1]], t.tiles[1][1]) << c[0] << "," << c[1];
+    }
+    EXPECT_EQ(t.stretch_piece[6][1], t.tiles[6][1]);
+    EXPECT_EQ(t.stretch_piece[0][0], 0);
+    // Nine 'x' cells draw as nine do in any level: the same numbers after.
+    for (int i = 0; i < 9; i++) {
+        random_next(twice);
+        if (random_next(twice) % 3 == 0) random_next(twice);
+    }
+    EXPECT_EQ(random_next(once), random_next(twice));
+
+    // A seed whose eight stretch cells do not all draw one variant shows
+    // the difference between the two games.
+    int seed = 1;
+    for (;; seed++) {
+        Random r = make_random((uint32_t)seed);
+        load_level_text(loaded_track, "verges", level, r);
+        bool mixed = false;
+        for (auto& c : cells) mixed = mixed || t.tiles[c[0]][c[1]] != t.tiles[1][1];
+        if (mixed) break;
+        ASSERT_LT(seed, 1000);
+    }
+    for (bool full : {false, true}) {
+        full_game = full;
+        SDL_FillRect(screen, nullptr, 0);
+        draw_track_view(screen, loaded_track, 0, 0);
+        for (auto& c : cells) {
+            const int shown = full ? t.tiles[1][1] : t.tiles[c[0]][c[1]];
+            EXPECT_EQ(pixel_at(screen, c[0] * 50 + 25, c[1] * 50 + 25), piece_colour(shown))
+                << (full ? "full game " : "classic ") << c[0] << "," << c[1];
+        }
+    }
+    full_game = false;
+}

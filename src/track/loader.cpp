@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/files.h"
 #include "track/track.h"
@@ -159,6 +160,35 @@ void walk_route(Track& track) {
     if (watched) level_watch->walk({cx, cy, heading, false, false, true});
 }
 
+static bool is_slowing(int t) { return t >= 1 && t <= 5; }
+
+// Each stretch of slowing cells touching side by side or corner to corner
+// takes the variant of its first cell, columns outermost as the grid is
+// drawn. Draws nothing from the random numbers: the set-up stays as it was.
+static void mark_stretches(Track& track) {
+    const int size = track.size;
+    for (int x = 0; x < MAX_TRACK; x++) std::memset(track.stretch_piece[x], 0, MAX_TRACK);
+    std::vector<int> todo;
+    for (int x = 0; x < size; x++)
+        for (int y = 0; y < size; y++) {
+            if (!is_slowing(track.tiles[x][y]) || track.stretch_piece[x][y]) continue;
+            const unsigned char piece = (unsigned char)track.tiles[x][y];
+            track.stretch_piece[x][y] = piece;
+            todo.assign(1, x * MAX_TRACK + y);
+            while (!todo.empty()) {
+                const int cx = todo.back() / MAX_TRACK, cy = todo.back() % MAX_TRACK;
+                todo.pop_back();
+                for (int nx = cx - 1; nx <= cx + 1; nx++)
+                    for (int ny = cy - 1; ny <= cy + 1; ny++) {
+                        if (nx < 0 || ny < 0 || nx >= size || ny >= size) continue;
+                        if (!is_slowing(track.tiles[nx][ny]) || track.stretch_piece[nx][ny]) continue;
+                        track.stretch_piece[nx][ny] = piece;
+                        todo.push_back(nx * MAX_TRACK + ny);
+                    }
+            }
+        }
+}
+
 // Reads the opened level `f` (null: none) named `path` in messages.
 static void load_level_stream(Track& track, FILE* f, const char* path, Random& random) {
     std::string as_written;
@@ -188,6 +218,7 @@ static void load_level_stream(Track& track, FILE* f, const char* path, Random& r
     for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0};
 
     walk_route(track);
+    mark_stretches(track);
 }
 
 void load_level_file(Track& track, const char* path, Random& random) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/assets.h"
+#include "core/state.h"
 #include "track/track.h"
 #include "track/track_local.h"
 
@@ -54,8 +55,11 @@ void free_tile_pieces() {
 
 // What a cell shows, or null for nothing: a corner only from the top-left
 // cell of its block, the finish image for the finish, nothing for blanks.
+// The full game shows a slowing cell as its stretch's material.
 static SDL_Surface* cell_picture(const Track& track, int x, int y) {
     int t = track.tiles[x][y];
+    if (full_game && t >= 1 && t <= 5 && track.stretch_piece[x][y] >= 1 && track.stretch_piece[x][y] <= 5)
+        t = track.stretch_piece[x][y];
     if (t >= TILE_GROUND && t < TILE_CORNER_1) return tile_pieces[t];
     if (t >= TILE_CORNER_1 && t <= TILE_CORNER_1 + 3)
         return is_corner_cell(track, x, y) ? tile_pieces[t] : nullptr;

@@ -45,6 +45,11 @@ struct Track {
     int waypoint_count;
     checkpoint checkpoints[MAX_CHECKPOINTS];
     int checkpoint_count;
+    // The slowing picture (1 to 5) the full game shows on each slowing cell:
+    // the variant of the first cell, in drawing order, of the stretch of
+    // touching slowing cells it belongs to, so a verge reads as one
+    // material. 0 elsewhere. Drawing only: the race reads `tiles`.
+    unsigned char stretch_piece[MAX_TRACK][MAX_TRACK];
     // Derived from the layout by a race set-up for the chain lengths whose
     // computer drivers follow a line (at most one per length); emptied by
     // every level load.

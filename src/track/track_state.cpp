@@ -21,4 +21,5 @@ void clear_track(Track& track) {
     track.waypoint_count = 0;
     std::memset(track.checkpoints, 0, sizeof track.checkpoints);
     track.checkpoint_count = 0;
+    std::memset(track.stretch_piece, 0, sizeof track.stretch_piece);
 }

@@ -488,3 +488,47 @@ TEST(Music, QuittingDuringTheDecodeAndAMissingFileAreQuiet) {
     EXPECT_EQ(Mix_Playing(0), 1);
 }
 
+
+// The menus draw a new backdrop at every pass, 100 a second on the virtual
+// clock. At scale 1 every one is flipped, as the classic game does;
+// enlarged, 60 a second at most go to the display, evenly, and the picture
+// last sent is a whole, exact enlargement of one drawn.
+TEST(MovingScreens, EnlargedMenusSendAtMostSixtyPicturesASecond) {
+    start_game_headless();
+    PlainWindow restore;
+    for (int scale : {1, 3}) {
+        window_configure(scale, false);
+        set_video_mode(500, 500);
+        game_screen = SCREEN_MENU;
+        menu_cursor = 0;
+        SentToDisplay sent;
+        menu_frame();   // the first pass after the switch goes whole
+        ASSERT_EQ(sent.flips, 1);
+        sent.flips = 0;
+        const Uint32 t0 = game_ticks();
+        int passes = 0, longest_gap = 0, gap = 0;
+        while (game_ticks() - t0 < 1000) {
+            const int before = sent.flips + sent.updates;
+            menu_frame();
+            passes++;
+            gap = sent.flips + sent.updates > before ? 0 : gap + 1;
+            if (gap > longest_gap) longest_gap = gap;
+        }
+        EXPECT_EQ(passes, 100);
+        if (scale == 1) {
+            EXPECT_EQ(sent.flips, 100);
+            continue;
+        }
+        EXPECT_GE(sent.updates + sent.flips, 59);
+        EXPECT_LE(sent.updates + sent.flips, 61);
+        EXPECT_LE(longest_gap, 1) << "never two passes in a row unsent";
+        // What the display holds is the last picture sent, enlarged exactly;
+        // the next pass that sends brings it up to date with `screen`.
+        while (true) {
+            const int before = sent.flips + sent.updates;
+            menu_frame();
+            if (sent.flips + sent.updates > before) break;
+        }
+        EXPECT_EQ(check_enlarged(screen, sent.display, 3, 0, 0).wrong_inside, 0);
+    }
+}

@@ -15,6 +15,29 @@ void show_frame() {
     else if (screen) SDL_Flip(screen);
 }
 
+// Thirds of a millisecond owed to the display since the last picture a
+// moving screen sent, and when it was last asked; for the whole run.
+static Uint32 moving_credit = 0, moving_last = 0;
+static bool moving_asked = false;
+static const Uint32 MOVING_PERIOD = 50;   // 16.7 ms: 60 pictures a second
+
+void show_moving_frame() {
+    if (!showing_takes_time()) {
+        show_frame();
+        return;
+    }
+    const Uint32 now = game_ticks();
+    const Uint32 since = now - moving_last;
+    // The first pass, or one after a long gap (another screen in between),
+    // owes one picture, not a burst.
+    moving_credit = !moving_asked || since >= 1000 ? MOVING_PERIOD : moving_credit + 3 * since;
+    moving_asked = true;
+    moving_last = now;
+    if (moving_credit < MOVING_PERIOD) return;
+    moving_credit = moving_credit - MOVING_PERIOD < MOVING_PERIOD ? moving_credit - MOVING_PERIOD : 0;
+    show_frame();
+}
+
 void show_still_frame() {
     if (show_still_frame_hook) show_still_frame_hook();
 }

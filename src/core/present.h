@@ -17,6 +17,14 @@ extern bool (*presentation_key_hook)(const SDL_Event& e);
 // Puts the picture in `screen` on the display.
 void show_frame();
 
+// For a screen that draws a new picture at every pass (the menus' moving
+// backdrop, some 90 passes a second): shown as show_frame() does, except
+// that when showing takes time of its own (enlarged or fullscreen) at most
+// 60 pictures a second are sent, about what a display shows; the others
+// are drawn and dropped. Each enlarged picture is megabytes to write, and
+// the next pass follows within a menu frame, so nothing stays unshown.
+void show_moving_frame();
+
 // For a still screen whose picture in `screen` is exactly the one it last
 // showed, nothing drawn since: sends nothing, unless the window was opened
 // anew since (F11), and still does what comes with every shown frame (the

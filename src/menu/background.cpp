@@ -119,7 +119,7 @@ void menu_pass_events(void (*draw)(), void (*on_event)(const SDL_Event& e), int 
     start_frame();
     menu_backdrop();
     draw();
-    show_frame();
+    show_moving_frame();
 
     SDL_Event e;
     while (next_event(e)) on_event(e);

@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs one fuzz target for a while from its seed corpus.
+# Runs one fuzz target for a while from its seed corpus (libFuzzer, built
+# by `make fuzz-build`), or, with --seeds, the target's build without
+# libFuzzer over the same seeds and fixed alterations of them (the test
+# suite's sanitized build, tests/fuzz/seeds_main.cpp).
 # Usage: run.sh FUZZ_BUILD_DIR TARGET SECONDS
+#        run.sh --seeds BUILD_DIR TARGET
 set -eu
+seeds_only=false
+if [ "$1" = --seeds ]; then seeds_only=true; shift; fi
 build=$(cd "$1" && pwd)
 target=$2
-seconds=$3
+seconds=${3:-0}
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
-binary="$build/fuzz_$target"
-[ -x "$binary" ] || { echo "no $binary: build it with 'make fuzz-build'"; exit 1; }
-
-corpus="$build/corpus-$target"
-mkdir -p "$corpus"
+if $seeds_only; then
+  binary="$build/fuzz_seeds_$target"
+  [ -x "$binary" ] || { echo "no $binary: build the test suite with its sanitized build"; exit 1; }
+else
+  binary="$build/fuzz_$target"
+  [ -x "$binary" ] || { echo "no $binary: build it with 'make fuzz-build'"; exit 1; }
+  corpus="$build/corpus-$target"
+  mkdir -p "$corpus"
+fi
 seed=$(mktemp -d)
 trap 'rm -rf "$seed"' EXIT
 case "$target" in
@@ -44,6 +54,10 @@ case "$target" in
 esac
 
 cd "$build"
+if $seeds_only; then
+  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 "$binary" "$seed" || { echo "fuzz_seeds_$target failed"; exit 1; }
+  exit 0
+fi
 log="$build/fuzz-$target.log"
 set +e
 "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \

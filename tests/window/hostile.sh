@@ -4,8 +4,9 @@
 # data folder is not offered and nothing outside the folder is opened
 # (strace); levels that are a FIFO, /dev/zero and a folder race as empty
 # levels while Escape and the close button keep answering. Then SIGTERM,
-# SIGINT, SIGHUP and SIGQUIT end the game on each screen, with Ctrl held in a
-# paused race, and SIGPIPE is ignored.
+# SIGINT, SIGHUP and SIGQUIT end the game (SIGTERM on each screen, the
+# others on the menu and in a paused race with Ctrl held), and SIGPIPE is
+# ignored.
 source "$(dirname "$0")/lib.sh" "$1"
 command -v strace >/dev/null || { echo "missing strace (run scripts/install-deps)"; exit 1; }
 
@@ -103,13 +104,19 @@ on_paused_with_ctrl_held() {
   key p
   sleep 0.5                         # Ctrl stays held
 }
-for sig in TERM INT HUP QUIT; do
-  for screen in on_menu on_settings on_countdown on_race on_paused_with_ctrl_held; do
+# One handler serves every signal and every screen polls it: SIGTERM on
+# every screen, the others on the menu and in a paused race with Ctrl held.
+for screen in on_menu on_settings on_countdown on_race on_paused_with_ctrl_held; do
+  signal_on "$screen" TERM "$screen"
+  xdotool keyup ctrl 2>/dev/null || true
+done
+for sig in INT HUP QUIT; do
+  for screen in on_menu on_paused_with_ctrl_held; do
     signal_on "$screen" "$sig" "$screen"
     xdotool keyup ctrl 2>/dev/null || true
   done
 done
-echo "every screen ended promptly on SIGTERM, SIGINT, SIGHUP and SIGQUIT"
+echo "every screen ended promptly on SIGTERM; the menu and a paused race on SIGINT, SIGHUP and SIGQUIT"
 
 # SIGPIPE mid-race is ignored: the race goes on, and SIGTERM still ends it.
 start_game "$GAME_DIR/chainball"

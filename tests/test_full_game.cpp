@@ -20,7 +20,9 @@
 #include "draw/clock.h"
 #include "harness.h"
 #include "menu/full_game.h"
+#include "menu/trial.h"
 #include "race/race.h"
+#include "replay/session.h"
 #include "shell/shell.h"
 #include "test_race_support.h"
 #include "test_sim_support.h"
@@ -144,7 +146,7 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     EXPECT_EQ(game_screen, SCREEN_MENU);
     EXPECT_FALSE(g.file_exists());
 
-    // Laps 3 -> 5, track -> the second, drivers -> Good, ghosts on.
+    // Laps 3 -> 5, track -> the second, drivers -> Good, ghosts off (on by default).
     game_screen = SCREEN_SETTINGS;
     menu_cursor = 3;
     run_screen(SCREEN_SETTINGS, full_settings_frame,
@@ -164,8 +166,8 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     EXPECT_EQ(race_settings.laps, 5);
     EXPECT_EQ(chosen_level_name(), second);
     EXPECT_EQ(race_difficulty, 1);
-    EXPECT_TRUE(full_options.ghosts);
-    EXPECT_FALSE(full_options.recording);
+    EXPECT_FALSE(full_options.ghosts);
+    EXPECT_TRUE(full_options.recording) << "on by default";
     EXPECT_EQ(race_settings.chain_length[0], 7);
 }
 
@@ -439,6 +441,43 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
     EXPECT_EQ(live_race.clocks[0].best_lap, 1);
     EXPECT_EQ(wanted, "1. Player 1    0:00.04  best lap 0:00.02");
     EXPECT_EQ(game_screen, SCREEN_LOAD);
+}
+
+// A recorded race's results name the replay it was written to; a race
+// that was not written (recording off) shows no such line.
+TEST(FullRace, ResultsNameTheSavedReplay) {
+    FullGame g;
+    const std::string dir = scratch_dir();
+    for (bool recording : {true, false}) {
+        if (recording) {
+            ASSERT_TRUE(start_recording(dir));
+        }
+        solo_race_at_the_line(2);
+        std::string line_seen;
+        int white_in_line = -1;
+        OverlayPasses hook([&] {
+            if (!results_running() || white_in_line >= 0) return;
+            white_in_line = 0;
+            for (int y = 290; y < 306; y++)
+                for (int x = 15; x < 485; x++) white_in_line += pixel_at(screen, x, y) == 0xFFFFFFu;
+            if (recording) {
+                line_seen = "Replay saved: " + last_recording().substr(last_recording().rfind('/') + 1);
+                EXPECT_EQ(glyph_mismatches(screen, 15, 290, line_seen.c_str(), small_font, 0xFFFFFF), 0)
+                    << line_seen;
+            }
+            push_key(SDLK_ESCAPE);
+        });
+        hold_key(SDLK_UP, true);
+        for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) race_frame();
+        release_all_keys();
+        if (recording) {
+            EXPECT_EQ(last_recording().compare(0, dir.size(), dir), 0) << last_recording();
+            EXPECT_GT(white_in_line, 100) << "no line naming the replay";
+            stop_recording();
+        } else {
+            EXPECT_EQ(white_in_line, 0) << "a line though nothing was written";
+        }
+    }
 }
 
 TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {

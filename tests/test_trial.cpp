@@ -24,6 +24,7 @@
 #include "test_sim_support.h"
 #include "core/files.h"
 #include "core/records.h"
+#include "menu/trial.h"
 #include "race/race.h"
 #include "replay/ghost.h"
 #include "replay/replay.h"
@@ -410,4 +411,31 @@ TEST(ReplayEmbedded, ACustomTrackTravelsWithItsReplay) {
     odd.track_sha256 = sha256_hex(odd.track_text);
     const sim_run ran = sim({"--replay", scratch_file(format_replay(odd))});
     EXPECT_EQ(ran.status, 3) << ran.err;
+}
+
+// The settings screen's Recording switch: on records into the game's own
+// replays folder, off stops that; a --record folder from the command line
+// is neither replaced by the switch nor stopped by it.
+TEST(ReplayRecords, TheRecordingSwitchLeavesACommandLineFolderAlone) {
+    const char* old_xdg = getenv("XDG_DATA_HOME");
+    const std::string saved = old_xdg ? old_xdg : "";
+    const std::string data = scratch_dir(), given = scratch_dir() + "/given";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    stop_recording();
+    record_races(true, 50);
+    EXPECT_EQ(recording_folder(), replays_folder());
+    EXPECT_EQ(replays_folder(), data + "/chainball/replays");
+    struct stat st;
+    EXPECT_EQ(stat(replays_folder().c_str(), &st), 0) << "the folder is made";
+    record_races(false, 50);
+    EXPECT_EQ(recording_folder(), "");
+
+    ASSERT_TRUE(start_recording(given));
+    record_races(true, 50);
+    EXPECT_EQ(recording_folder(), given) << "the command line's folder wins";
+    record_races(false, 50);
+    EXPECT_EQ(recording_folder(), given) << "and is not stopped by the switch";
+    stop_recording();
+    if (old_xdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
 }

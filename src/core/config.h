@@ -48,9 +48,9 @@ struct game_config {
     // pad's layout puts it, as start_button() says).
     int pad_choose = 0, pad_back = 1, pad_start = -1;
     difficulty level = difficulty::classic;
-    bool ghosts = false;
-    bool recording = false;
-    int recordings_kept = 20;          // 1 to MAX_RECORDINGS_KEPT, the newest kept
+    bool ghosts = true;
+    bool recording = true;
+    int recordings_kept = 50;          // 1 to MAX_RECORDINGS_KEPT, the newest kept
 
     game_config();   // today's keys: arrows, W A S D, Ctrl+P
 };

@@ -31,13 +31,13 @@ void key_bindings_frame();
 // The settings as read at start-up, then as last written.
 extern game_config full_settings;
 // What the run holds of the settings that no other module keeps: the
-// window's scale and fullscreen, and ghosts and recording (kept for the
-// features that will read them).
+// window's scale and fullscreen, and the switches for ghosts and recording
+// (the time trial's module acts on them: show_ghosts, record_races).
 struct full_game_options {
     int scale = 1;
     bool fullscreen = false;
-    bool ghosts = false;
-    bool recording = false;
+    bool ghosts = true;
+    bool recording = true;
 };
 extern full_game_options full_options;
 

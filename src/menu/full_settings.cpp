@@ -11,6 +11,7 @@
 #include "draw/draw.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
+#include "menu/trial.h"
 #include "track/track.h"
 
 // Entries 0 to 4 are the classic settings' own (change_race_setting).
@@ -76,8 +77,14 @@ static void change(int entry, int step) {
             apply_window();
             break;
         case S_DRIVERS: race_difficulty = ((race_difficulty + (step < 0 ? 2 : 1)) % 3 + 3) % 3; break;
-        case S_GHOSTS: full_options.ghosts = !full_options.ghosts; break;
-        case S_RECORDING: full_options.recording = !full_options.recording; break;
+        case S_GHOSTS:
+            full_options.ghosts = !full_options.ghosts;
+            show_ghosts(full_options.ghosts);
+            break;
+        case S_RECORDING:
+            full_options.recording = !full_options.recording;
+            record_races(full_options.recording, full_settings.recordings_kept);
+            break;
         default: break;
     }
 }

@@ -221,19 +221,33 @@ static void trial_over_views(const Race& race) {
 static const race_frame_addons trial_addons = {trial_set_up, trial_under_balls, trial_stepped,
                                                trial_over_views};
 
-void start_trial_extras(bool ghosts_on, bool recording_on) {
-    ghosts_shown = ghosts_on;
+void show_ghosts(bool on) { ghosts_shown = on; }
+
+// True while races go to the game's own folder because of the setting.
+static bool recording_by_setting = false;
+
+void record_races(bool on, int keep) {
+    if (!on) {
+        if (recording_by_setting) stop_recording();
+        recording_by_setting = false;
+        return;
+    }
+    if (recording_by_setting || !recording_folder().empty() || replays_folder().empty()) return;
+    std::string why;
+    if (!make_folders(replays_folder(), why)) {
+        std::fprintf(stderr, "chainball: cannot record races: %s\n", why.c_str());
+        return;
+    }
+    recording_by_setting = start_recording(replays_folder(), keep, KEPT_REPLAY_BYTES);
+}
+
+void start_trial_extras(bool ghosts_on, bool recording_on, int keep) {
+    show_ghosts(ghosts_on);
     kept = read_records(records_path(), stderr);
     frame_addons = &trial_addons;
     race_input_source = replay_input;   // the Replays screen watches in the game
     picks.level_index = race_settings.level_index;
-    if (recording_on && !replays_folder().empty()) {
-        std::string why;
-        if (make_folders(replays_folder(), why))
-            start_recording(replays_folder(), KEPT_REPLAYS, KEPT_REPLAY_BYTES);
-        else
-            std::fprintf(stderr, "chainball: cannot record races: %s\n", why.c_str());
-    }
+    record_races(recording_on, keep);
 }
 
 void after_race_screens() {

@@ -16,9 +16,15 @@
 enum { SCREEN_TIME_TRIAL = 20, SCREEN_REPLAYS = 21, SCREEN_RECORDS = 22 };
 
 // The full game's start: where records and replays are kept, whether ghosts
-// are shown (also in races against the computer) and races are recorded.
-// One line on stderr for a folder that cannot be used; the game goes on.
-void start_trial_extras(bool ghosts_on, bool recording_on);
+// are shown (also in races against the computer) and races are recorded
+// (the newest `keep` in the game's replays folder). One line on stderr for
+// a folder that cannot be used; the game goes on.
+void start_trial_extras(bool ghosts_on, bool recording_on, int keep);
+// The settings screen's switches, taking effect from the next race. A
+// --record folder given on the command line wins over the setting: it is
+// neither replaced nor stopped.
+void show_ghosts(bool on);
+void record_races(bool on, int keep);
 
 void open_time_trial();
 void open_replays();

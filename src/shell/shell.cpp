@@ -478,7 +478,7 @@ int SDL_main(int argc, char** argv) {
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (full_game) apply_full_settings(settings, stderr);
-    if (full_game) start_trial_extras(settings.ghosts, settings.recording);
+    if (full_game) start_trial_extras(settings.ghosts, settings.recording, settings.recordings_kept);
     if (options.replay_file && !start_watching()) {
         shutdown_game();
         return 2;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/assets.h"
 #include "core/bindings.h"
@@ -15,6 +16,7 @@
 #include "draw/clock.h"
 #include "draw/draw.h"
 #include "race/race.h"
+#include "replay/session.h"
 #include "track/track.h"
 #include "view/view.h"
 
@@ -219,6 +221,10 @@ static bool results_open = false;
 static int results_cursor = 0;
 static const char* const RESULT_ENTRIES[3] = {"Race again", "Next track", "Menu"};
 
+// The line naming the replay this race was saved as, if it was; and the
+// last recording as the results before saw it. Both for the whole run.
+static std::string saved_replay_line, recording_at_last_results;
+
 static void draw_results(long long) {
     const Race& race = live_race;
     const int x = centre_x();
@@ -245,6 +251,11 @@ static void draw_results(long long) {
     }
     for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], results_cursor, i, small_font);
     text_pink(screen, x - 70 + 145, 213, chosen_level_name(), small_font);
+    if (!saved_replay_line.empty()) {
+        const int w = 7 * (int)saved_replay_line.size();   // the small font is 7 px a character
+        boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 150);
+        text_white(screen, x - 235, 290, saved_replay_line.c_str(), small_font);
+    }
 }
 
 static void results_event(const SDL_Event& e) {
@@ -277,6 +288,14 @@ static void results_event(const SDL_Event& e) {
 void open_results() {
     results_open = true;
     results_cursor = 0;
+    // The race is written as it ends, just before this: a new file name
+    // means this race was kept.
+    const std::string& now = last_recording();
+    saved_replay_line.clear();
+    if (!now.empty() && now != recording_at_last_results)
+        saved_replay_line = "Replay saved: " + now.substr(now.rfind('/') + 1);
+    if (saved_replay_line.size() > 67) saved_replay_line.replace(64, std::string::npos, "...");   // 470 px
+    recording_at_last_results = now;
 }
 
 bool results_running() { return results_open; }

@@ -154,6 +154,10 @@ static void after_pause() {
     if (full_game) {
         // A race left from the pause shows no results.
         if (game_screen == SCREEN_RACE && results_due(live_race)) {
+            // The race ends for its recording here: nothing steps under the
+            // results, so the file is written now, as a classic race's is
+            // before its race-end screen.
+            replay_race_over(live_race);
             freeze_frame();
             open_results();
             open_part = IN_RACE_END;

@@ -10,7 +10,7 @@ DATA="$(cd "$(dirname "$0")/../data/replays" && pwd)"
 SIM="$BUILD_DIR/chainball-sim"
 
 make_game_dir
-export XDG_CONFIG_HOME="$GAME_DIR/config"
+export XDG_CONFIG_HOME="$GAME_DIR/config" XDG_DATA_HOME="$GAME_DIR/data"
 SETTINGS="$XDG_CONFIG_HOME/chainball/chainball.toml"
 start_x
 start_game "$GAME_DIR/chainball" --extras

@@ -13,6 +13,7 @@
 
 #include "core/assets.h"
 #include "shell/shell.h"
+#include "shell/x_scaler.h"
 
 // All for the whole run: the options once before start-up, the rest
 // whenever the window is opened again.
@@ -40,6 +41,20 @@ static void free_surface(SDL_Surface*& s) {
     SDL_FreeSurface(s);
     s = nullptr;
 }
+
+// The surface drawn into when it is not the window: the X server's shared
+// picture, or one of our own.
+static void free_canvas() {
+    if (x_scaler_active())
+        x_scaler_close();
+    else
+        SDL_FreeSurface(canvas);
+    canvas = nullptr;
+}
+// With the X server enlarging, SDL's own copy of the window is filled only
+// for a still screen, from which SDL repaints an exposed window: true while
+// it is behind the picture shown.
+static bool sdl_copy_behind = false;
 
 // The display's size: from X itself where SDL 1.2 does not know it (it
 // reports 0 x 0 without a mode-switching extension), else the largest
@@ -78,7 +93,9 @@ static bool open_scaled(int w, int h, int s, int ww, int wh, Uint32 flags) {
     offset_x = (ww - w * s) / 2;
     offset_y = (wh - h * s) / 2;
     const SDL_PixelFormat* f = window->format;
-    canvas = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    canvas = x_scaler_open(w, h, s, offset_x, offset_y);
+    if (!canvas) canvas = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    f = canvas->format;
     shown = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
     if (!canvas || !shown) return false;
     // The border stays black: cleared here, on both buffers if there are two.
@@ -91,7 +108,7 @@ static bool open_scaled(int w, int h, int s, int ww, int wh, Uint32 flags) {
 }
 
 void open_window(int w, int h) {
-    free_surface(canvas);
+    free_canvas();
     free_surface(shown);
     presented = false;
     scale = 1;
@@ -109,7 +126,7 @@ void open_window(int w, int h) {
         }
         fprintf(stderr, "chainball: no fullscreen mode (%s), playing in a window\n", SDL_GetError());
         fullscreen = false;
-        free_surface(canvas);
+        free_canvas();
         free_surface(shown);
     }
     if (windowed_scale > 1) {
@@ -120,7 +137,7 @@ void open_window(int w, int h) {
         fprintf(stderr, "chainball: no %d x %d window (%s), playing at scale 1\n", w * windowed_scale,
                 h * windowed_scale, SDL_GetError());
         windowed_scale = 1;
-        free_surface(canvas);
+        free_canvas();
         free_surface(shown);
     }
     // The game's own window, drawn into directly.
@@ -225,6 +242,36 @@ static int put_changed_rows(SDL_Rect* bands, int max) {
     return n;
 }
 
+// The X server enlarges: the changed rows go to it in runs, and the frame
+// waits until it has taken them.
+static bool present_through_server() {
+    const int h = canvas->h;
+    if (!presented) {
+        for (int r = 0; r < h; r++) take_changed_row(r);
+        x_scaler_send(0, h, true);
+        presented = true;
+        sdl_copy_behind = true;
+        return true;
+    }
+    bool sent = false;
+    for (int r = 0; r < h;) {
+        if (!take_changed_row(r)) {
+            r++;
+            continue;
+        }
+        int end = r + 1;
+        while (end < h && take_changed_row(end)) end++;
+        x_scaler_send(r, end, false);
+        sent = true;
+        r = end;
+    }
+    if (sent) {
+        x_scaler_send(0, 0, true);
+        sdl_copy_behind = true;
+    }
+    return sent;
+}
+
 bool window_presents_changes_only() {
     return canvas != nullptr;
 }
@@ -237,6 +284,7 @@ bool present_frame() {
         presented = true;
         return true;
     }
+    if (x_scaler_active()) return present_through_server();
     if (!presented) {
         put_rows(0, canvas->h);
         window_output.flip(window);
@@ -261,7 +309,12 @@ bool present_frame() {
 }
 
 bool present_still_frame() {
-    return presented ? false : present_frame();
+    if (!presented) return present_frame();
+    if (sdl_copy_behind) {
+        enlarge_rows(canvas, window, scale, offset_x, offset_y, 0, canvas->h);
+        sdl_copy_behind = false;
+    }
+    return false;
 }
 
 void toggle_fullscreen() {
@@ -285,7 +338,7 @@ bool window_key(const SDL_Event& e) {
 
 void close_window() {
     if (screen == canvas) screen = window;
-    free_surface(canvas);
+    free_canvas();
     free_surface(shown);
     presented = false;
 }

@@ -21,15 +21,19 @@ void open_window(int w, int h);
 
 // show_frame_hook: the picture in `screen` onto the display. At scale 1 in
 // a window the window is flipped, every frame. Enlarged or fullscreen, only
-// the rows that changed since the last presented frame are enlarged and
-// sent (in bands, through window_output.update), and a frame in which no
-// row changed sends nothing at all. True when something was sent.
+// the rows that changed since the last presented frame are sent, and a
+// frame in which no row changed sends nothing at all. An X server with
+// RENDER and MIT-SHM enlarges them itself (shell/x_scaler.h); elsewhere
+// they are enlarged here and sent in bands, through window_output.update.
+// True when something was sent.
 bool present_frame();
 
 // show_still_frame_hook: a still screen's picture, the one last presented,
 // again. Nothing is sent, at every scale and fullscreen, unless the window
 // was opened anew since then: the picture then goes as present_frame()
-// sends it. True when something was sent.
+// sends it. When the X server enlarges, the first still pass also enlarges
+// the picture into SDL's own copy of the window, from which SDL repaints a
+// window that was covered. True when something was sent.
 bool present_still_frame();
 
 // True when present_frame() sends only what changed (enlarged or

@@ -5,7 +5,8 @@
 # two-player race 1600 x 1000; the paused race (a still screen: player 3
 # left out, nobody steering) shot at scale 2 is made of 2 x 2 blocks and
 # shrinks back to the same picture shot at scale 1; F11 covers the display
-# with that picture centred on black, and a second F11 gives the window back.
+# with that picture centred on black, and a second F11 gives the window back;
+# a window passing over the paused race leaves its picture as it was.
 XVFB_SCREEN=1700x1100x24
 source "$(dirname "$0")/lib.sh" "$1"
 
@@ -129,6 +130,19 @@ shot pause-back2.png
 [ "$(window_size)" = 1600x1000 ] || { echo "after a second F11 the window is $(window_size)"; exit 1; }
 same_picture pause-back2.png 1600x1000+0+0 pause-scale2.png || { echo "the window came back changed"; exit 1; }
 echo "--scale 2: 2 x 2 blocks; F11 fullscreen with the same picture, and back"
+
+# Another window passes over the paused race: once it has gone the game's
+# window shows the same picture again, though a still screen sends nothing.
+/usr/bin/python3 "$(dirname "$0")/cover_window.py" 1 &
+cover=$!
+sleep 0.5
+shot covered2.png
+wait "$cover"
+sleep 0.3
+shot uncovered2.png
+[ "$(white_in covered2.png 100x100+750+450)" = 10000 ] || { echo "the cover never covered the game"; exit 1; }
+same_picture uncovered2.png 1600x1000+0+0 pause-scale2.png || { echo "the paused race did not come back after a cover"; exit 1; }
+echo "a window passing over the paused race leaves its picture as it was"
 
 key Escape Escape
 sleep 0.3

@@ -91,13 +91,7 @@ static void BM_RaceFrame(benchmark::State& state, const race_case& c) {
     // The generated circuit replaces a shipped level once the race is set up.
     start_race(c.generated_size ? "FirstLoop" : c.level, file, c.two_players);
     frame_times t;
-    long frame = 0;
-    for (auto _ : state) {
-        t.start();
-        race_frame();
-        t.stop();
-        keep_racing(frame++, c.two_players);
-    }
+    time_race_frames(state, t, c.two_players);
     if (game_screen != SCREEN_RACE) state.SkipWithError("the race left its screen");
     report_frames(state, t, std::string("race/") + c.level + (c.two_players ? "/2p" : "/1p"));
     set_video_mode(500, 500);

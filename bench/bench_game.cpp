@@ -167,6 +167,16 @@ bool figure(const std::string& key, double& value) {
     return true;
 }
 
+void time_race_frames(benchmark::State& state, frame_times& t, bool two_players) {
+    long frame = 0;
+    for (auto _ : state) {
+        t.start();
+        race_frame();
+        t.stop();
+        keep_racing(frame++, two_players);
+    }
+}
+
 void report_frames(benchmark::State& state, const frame_times& t, const std::string& key) {
     state.counters["median_ms"] = t.median();
     state.counters["p90_ms"] = t.percentile(0.9);

@@ -61,6 +61,9 @@ struct frame_times {
 // Puts median_ms (and p90_ms) on the benchmark's line and keeps the median
 // under `key` for the target table printed after the run.
 void report_frames(benchmark::State& state, const frame_times& t, const std::string& key);
+// The benchmark's loop over the race set up: each race_frame() timed into
+// `t`, the racers kept driving.
+void time_race_frames(benchmark::State& state, frame_times& t, bool two_players);
 void record_figure(const std::string& key, double value);
 bool figure(const std::string& key, double& value);
 

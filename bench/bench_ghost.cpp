@@ -49,13 +49,7 @@ static void BM_GhostFrame(benchmark::State& state) {
         state.SkipWithError(why.c_str());
     frame_addons = ghosted ? &with_ghost : nullptr;
     frame_times t;
-    long frame = 0;
-    for (auto _ : state) {
-        t.start();
-        race_frame();
-        t.stop();
-        keep_racing(frame++, false);
-    }
+    time_race_frames(state, t, false);
     frame_addons = nullptr;
     report_frames(state, t, ghosted ? "race/FirstLoop/1p/ghost" : "race/FirstLoop/1p/no_ghost");
     set_video_mode(500, 500);

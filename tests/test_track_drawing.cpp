@@ -2,6 +2,7 @@
 // Cutting the tile atlas and drawing the grid into the views.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 
@@ -46,6 +47,7 @@ const int piece_h[12] = {50, 50, 50, 50, 50, 50, 100, 50, 100, 100, 100, 100};
 class TrackDrawing : public ::testing::Test {
 protected:
     SDL_Surface* saved_pieces[12];
+    SDL_Surface* saved_wide[WIDE_PIECES];
     SDL_Surface* saved_finish = finish_image;
     std::unique_ptr<Track> saved_track;
 
@@ -57,6 +59,11 @@ protected:
             saved_pieces[i] = tile_pieces[i];
             tile_pieces[i] = solid(piece_w[i], piece_h[i], piece_colour(i));
         }
+        // No wide pieces unless a test makes its own; the shared ones are kept.
+        for (int i = 0; i < WIDE_PIECES; i++) {
+            saved_wide[i] = wide_pieces[i];
+            wide_pieces[i] = nullptr;
+        }
         finish_image = solid(50, 50, finish_colour);
         SDL_FillRect(screen, nullptr, 0);
         SDL_FillRect(second_view, nullptr, 0);
@@ -64,6 +71,7 @@ protected:
     void TearDown() override {
         free_tile_pieces();
         for (int i = 0; i < 12; i++) tile_pieces[i] = saved_pieces[i];
+        for (int i = 0; i < WIDE_PIECES; i++) wide_pieces[i] = saved_wide[i];
         SDL_FreeSurface(finish_image);
         finish_image = saved_finish;
         loaded_track = *saved_track;
@@ -176,7 +184,9 @@ TEST(TrackAtlas, CutsTwelvePiecesFromTheirPlaces) {
     const int at_x[12] = {0, 50, 100, 150, 0, 150, 200, 50, 350, 450, 550, 250};
     const int at_y[12] = {0, 0, 0, 0, 50, 50, 0, 50, 0, 0, 0, 0};
     SDL_Surface* saved[12];
+    SDL_Surface* saved_wide[WIDE_PIECES];
     for (int i = 0; i < 12; i++) saved[i] = tile_pieces[i];
+    for (int i = 0; i < WIDE_PIECES; i++) saved_wide[i] = wide_pieces[i];
 
     // An atlas with an alpha channel: a transparent hole in piece 3 comes out black.
     SDL_Surface* atlas =
@@ -210,6 +220,7 @@ TEST(TrackAtlas, CutsTwelvePiecesFromTheirPlaces) {
     EXPECT_EQ(pixel_at(tile_pieces[7], 50, 25), black);
     free_tile_pieces();
     for (int i = 0; i < 12; i++) tile_pieces[i] = saved[i];
+    for (int i = 0; i < WIDE_PIECES; i++) wide_pieces[i] = saved_wide[i];
 }
 
 // The full game draws each stretch of touching slowing cells (side by side
@@ -271,4 +282,139 @@ TEST_F(TrackDrawing, FullGameShowsAStretchOfSlowingCellsAsOneMaterial) {
         }
     }
     full_game = false;
+}
+
+namespace {
+// A loop with lanes: round the top-left corner and along the top and left
+// roads from it, three cells down the right road, along the bottom road
+// below its '#' row; (11,2) and (13,13) widen nothing.
+const std::string wide_level =
+    "0016"
+    "................"
+    "................"
+    "..++++++++++...."
+    "..+11======22..."
+    "..+11######22..."
+    "..+T#......T#..."
+    "...T#......T#+.."
+    "...T#......T#+.."
+    "...M#......T#+.."
+    "...T#......T#..."
+    "...T#......T#..."
+    "...44======33..."
+    "...44######33..."
+    ".....++++++..+.."
+    "................"
+    "................";
+
+int wide_piece_at(const Track& t, int x, int y) { return (t.wide_road[x][y] & WIDE_ANCHOR) - 1; }
+}   // namespace
+
+// A '+' is ground to the race and to the classic game: the same tiles, the
+// same random numbers drawn, as the level with '.' in its place. The full
+// game lays a wide piece from the top-left cell of each piece it draws.
+TEST(WideRoads, LanesAreGroundToTheRaceAndPiecesToTheFullGame) {
+    std::string plain = wide_level;
+    for (char& c : plain)
+        if (c == '+') c = '.';
+    std::unique_ptr<Track> with(new Track), without(new Track);
+    clear_track(*with);
+    clear_track(*without);
+    Random a = make_random(3), b = make_random(3);
+    load_level_text(*with, "wide", wide_level, a);
+    load_level_text(*without, "plain", plain, b);
+    EXPECT_EQ(std::memcmp(with->tiles, without->tiles, sizeof with->tiles), 0);
+    EXPECT_EQ(with->waypoint_count, without->waypoint_count);
+    EXPECT_EQ(random_next(a), random_next(b));
+    for (int x = 0; x < 16; x++)
+        for (int y = 0; y < 16; y++) EXPECT_EQ(without->wide_road[x][y], 0) << x << "," << y;
+
+    const Track& t = *with;
+    EXPECT_EQ(wide_piece_at(t, 2, 2), WIDE_CORNER_1);   // the corner's outside
+    for (int x = 5; x <= 9; x++) EXPECT_EQ(wide_piece_at(t, x, 2), WIDE_H_STRAIGHT) << x;
+    EXPECT_EQ(wide_piece_at(t, 10, 2), WIDE_H_NARROWS + 1);       // lane above, narrows at its end
+    EXPECT_EQ(wide_piece_at(t, 2, 5), WIDE_V_NARROWS + 1);        // lane left, narrows below
+    EXPECT_EQ(wide_piece_at(t, 11, 6), WIDE_V_NARROWS + 2);       // lane right: from the 'T'
+    EXPECT_EQ(wide_piece_at(t, 11, 7), WIDE_V_STRAIGHT);
+    EXPECT_EQ(wide_piece_at(t, 11, 8), WIDE_V_NARROWS + 2 + 1);
+    EXPECT_EQ(wide_piece_at(t, 5, 11), WIDE_H_NARROWS + 2);       // lane below: from the '='
+    EXPECT_EQ(wide_piece_at(t, 10, 11), WIDE_H_NARROWS + 2 + 1);
+    for (int x = 6; x <= 9; x++) EXPECT_EQ(wide_piece_at(t, x, 11), WIDE_H_STRAIGHT) << x;
+    // Lanes drawn as road, and the two '+' that widen nothing.
+    const int lanes[][2] = {{3, 2}, {2, 4}, {7, 2}, {13, 7}, {8, 13}};
+    for (const auto& c : lanes)
+        EXPECT_EQ(t.wide_road[c[0]][c[1]] & (WIDE_WRITTEN | WIDE_LANE), WIDE_WRITTEN | WIDE_LANE) << c[0] << "," << c[1];
+    EXPECT_EQ(t.wide_road[11][2], WIDE_WRITTEN);
+    EXPECT_EQ(t.wide_road[13][13], WIDE_WRITTEN);
+    int anchors = 0;
+    for (int x = 0; x < 16; x++)
+        for (int y = 0; y < 16; y++) anchors += wide_piece_at(t, x, y) >= 0;
+    EXPECT_EQ(anchors, 1 + 6 + 1 + 3 + 6);
+}
+
+// The full game draws the wide pieces over the grid, also those whose top
+// left cell lies left of or above the view; the classic game shows grass.
+TEST_F(TrackDrawing, FullGameDrawsWidePiecesOverTheGrid) {
+    const int w[WIDE_PIECES] = {50, 150, 50, 50, 50, 50, 150, 150, 150, 150, 150, 150, 150, 150};
+    const int h[WIDE_PIECES] = {150, 50, 150, 150, 150, 150, 50, 50, 50, 50, 150, 150, 150, 150};
+    auto colour = [](int i) { return (Uint32)(0x204060 + 0x0a0000 * i); };
+    for (int i = 0; i < WIDE_PIECES; i++) wide_pieces[i] = solid(w[i], h[i], colour(i));
+    Random r = make_random(3);
+    load_level_text(loaded_track, "wide", wide_level, r);
+    for (bool full : {false, true}) {
+        full_game = full;
+        SDL_FillRect(screen, nullptr, 0);
+        draw_track_view(screen, loaded_track, 0, 0);
+        // The top lane, the '#' below it, the corner's outside, a stray '+'.
+        EXPECT_EQ(pixel_at(screen, 7 * 50 + 25, 2 * 50 + 25), full ? colour(WIDE_H_STRAIGHT) : piece_colour(0));
+        EXPECT_EQ(pixel_at(screen, 7 * 50 + 25, 4 * 50 + 25), full ? colour(WIDE_H_STRAIGHT) : piece_colour(6));
+        EXPECT_EQ(pixel_at(screen, 2 * 50 + 5, 3 * 50 + 5), full ? colour(WIDE_CORNER_1) : piece_colour(0));
+        EXPECT_EQ(pixel_at(screen, 11 * 50 + 25, 2 * 50 + 25), piece_colour(0));
+        // Lane right of the right road: its piece starts at the 'T'.
+        draw_track_view(screen, loaded_track, -300, 0);
+        EXPECT_EQ(pixel_at(screen, 13 * 50 + 25 - 300, 7 * 50 + 25), full ? colour(WIDE_V_STRAIGHT) : piece_colour(0));
+        EXPECT_EQ(pixel_at(screen, 11 * 50 + 25 - 300, 7 * 50 + 25), full ? colour(WIDE_V_STRAIGHT) : piece_colour(7));
+    }
+    // The corner piece starts at (100, 100): the view from x 220 still shows
+    // its last 30 columns.
+    SDL_FillRect(screen, nullptr, 0);
+    draw_track_view(screen, loaded_track, -220, -100);
+    EXPECT_EQ(pixel_at(screen, 10, 10), colour(WIDE_CORNER_1));
+    EXPECT_EQ(pixel_at(screen, 40, 10), colour(WIDE_H_STRAIGHT));
+    full_game = false;
+}
+
+// The wide pieces lie below the narrow ones; an atlas without room for them
+// (an older set.png) leaves them null, and the full game draws its lanes as
+// the classic game does.
+TEST(TrackAtlas, CutsTheWidePiecesWhenTheAtlasHoldsThem) {
+    start_game_headless();
+    SDL_Surface* saved[12];
+    SDL_Surface* saved_wide[WIDE_PIECES];
+    for (int i = 0; i < 12; i++) saved[i] = tile_pieces[i];
+    for (int i = 0; i < WIDE_PIECES; i++) saved_wide[i] = wide_pieces[i];
+    for (int h : {400, 100}) {
+        SDL_Surface* atlas = SDL_CreateRGBSurface(SDL_SWSURFACE, 650, h, 32, 0, 0, 0, 0);
+        SDL_FillRect(atlas, nullptr, SDL_MapRGB(atlas->format, 10, 10, 10));
+        // The top-left pixel of the wide straight and of corner '3'.
+        SDL_Rect straight = {600, 100, 1, 1}, corner = {300, 100, 1, 1};
+        if (h == 400) {
+            SDL_FillRect(atlas, &straight, SDL_MapRGB(atlas->format, 200, 0, 0));
+            SDL_FillRect(atlas, &corner, SDL_MapRGB(atlas->format, 0, 200, 0));
+        }
+        cut_atlas(atlas);
+        if (h == 400) {
+            ASSERT_NE(wide_pieces[WIDE_H_STRAIGHT], nullptr);
+            EXPECT_EQ(wide_pieces[WIDE_H_STRAIGHT]->w, 50);
+            EXPECT_EQ(wide_pieces[WIDE_H_STRAIGHT]->h, 150);
+            EXPECT_EQ(pixel_at(wide_pieces[WIDE_H_STRAIGHT], 0, 0), 0xC80000u);
+            EXPECT_EQ(pixel_at(wide_pieces[WIDE_CORNER_1 + 2], 0, 0), 0x00C800u);
+            EXPECT_EQ(wide_pieces[WIDE_V_NARROWS + 3]->w, 150);
+        } else {
+            for (SDL_Surface* p : wide_pieces) EXPECT_EQ(p, nullptr);
+        }
+        free_tile_pieces();
+    }
+    for (int i = 0; i < 12; i++) tile_pieces[i] = saved[i];
+    for (int i = 0; i < WIDE_PIECES; i++) wide_pieces[i] = saved_wide[i];
 }

@@ -581,14 +581,15 @@ TEST_F(TrackKitFigures, ShippedTracksPassCheckWithoutWarnings) {
             for (int y = 0; y < f.size; y++) {
                 const int t = loaded_track.tiles[x][y];
                 const bool inside = x >= 3 && y >= 3 && x < f.size - 3 && y < f.size - 3;
-                EXPECT_TRUE(inside || !(road_code(t) || t == TILE_BLANK)) << x << "," << y;
+                const bool road = road_code(t) || t == TILE_BLANK || (loaded_track.wide_road[x][y] & WIDE_LANE);
+                EXPECT_TRUE(inside || !road) << x << "," << y;
             }
     }
     EXPECT_GE(risk_cuts, 5);
 }
 
 // What makes the set worth racing, from the figures stats measures: enough
-// tracks, both directions, finishes on the left road, the right road and
+// tracks, some with roads that widen, both directions, finishes on the left road, the right road and
 // inside, sizes from small to big, and the catalogue in order of the
 // computer's lap from FirstLoop up.
 TEST_F(TrackKitFigures, ShippedSetKeepsItsVariety) {
@@ -597,7 +598,7 @@ TEST_F(TrackKitFigures, ShippedSetKeepsItsVariety) {
     EXPECT_GE(count, 14);
     ASSERT_GE(count, 1);
     EXPECT_STREQ(level_names[0], "FirstLoop");
-    int anticlockwise = 0, smallest = 1000, largest = 0;
+    int anticlockwise = 0, smallest = 1000, largest = 0, wide = 0;
     std::map<std::string, int> finishes;
     double previous_lap = 0;
     for (int i = 0; i < count; i++) {
@@ -608,6 +609,7 @@ TEST_F(TrackKitFigures, ShippedSetKeepsItsVariety) {
         const track_figures& f = r.figures;
         ASSERT_TRUE(f.measured) << all(r);
         anticlockwise += !f.clockwise;
+        wide += f.wide_cells > 0;
         finishes[f.finish_side]++;
         smallest = std::min(smallest, f.size);
         largest = std::max(largest, f.size);
@@ -617,6 +619,7 @@ TEST_F(TrackKitFigures, ShippedSetKeepsItsVariety) {
     }
     EXPECT_GE(anticlockwise, 5);
     EXPECT_GE(count - anticlockwise, 5);
+    EXPECT_GE(wide, 3) << "tracks whose road widens to three cells";
     EXPECT_GE(finishes["left"], 1);
     EXPECT_GE(finishes["right"], 1);
     EXPECT_GE(finishes["inside"], 1);
@@ -792,4 +795,44 @@ TEST_F(TrackKitFigures, RenderJoinsThePiecesOfAWideTrack) {
     for (int y = 0; y < 850; y += 97)
         for (int x = 790; x < 815; x++) EXPECT_EQ(p.at(x, y), p.at(x - 5, y)) << x << "," << y;
     EXPECT_NE(p.at(800, 0), 0u);
+}
+
+// The worked example with a lane of '+' all round its outside: every corner
+// turns wide, the lanes count as road, and the one '+' beside the finish
+// (a finish is two cells wide) widens nothing and is named. `render` draws
+// the lanes as road only for the full game.
+TEST_F(TrackKitFigures, WideLanesAreRoadAndAStrayLaneIsNamed) {
+    std::vector<std::string> rows = loop();
+    for (int i = 0; i < 12; i++) rows[0][i] = rows[11][i] = rows[i][0] = rows[i][11] = '+';
+    const std::string path = scratch_file(level_text(rows, "0012"));
+    track_report r;
+    check_track(path, r);
+    ASSERT_TRUE(r.figures.measured) << all(r);
+    EXPECT_FALSE(has(r, "1:1: warning", "no meaning")) << all(r);
+    EXPECT_TRUE(has(r, "7:1: warning", "'+' widens no road")) << all(r);
+    int lane_findings = 0;
+    for (const std::string& l : lines(r)) lane_findings += l.find("widens no road") != std::string::npos;
+    EXPECT_EQ(lane_findings, 1) << all(r);
+    EXPECT_EQ(r.figures.wide_cells, 43);
+
+    std::vector<int> cover;
+    road_cover(12, cover);
+    EXPECT_TRUE(road_cell(cover, 0, 3));
+    EXPECT_TRUE(road_cell(cover, 0, 0));
+    EXPECT_TRUE(road_cell(cover, 2, 3));   // a '#' the 'T' covers
+    EXPECT_FALSE(road_cell(cover, 0, 6));  // beside the finish
+    EXPECT_FALSE(road_cell(cover, 5, 5));
+
+    const std::string out = scratch_file("");
+    std::string why;
+    Uint32 lane_px[2];
+    for (bool full : {false, true}) {
+        full_game = full;
+        ASSERT_TRUE(render_track(path, out, false, 1, 1, why)) << why;
+        lane_px[full] = read_png(out).at(25, 175);   // the lane left of the left road
+    }
+    full_game = false;
+    ASSERT_TRUE(render_track(path, out, false, 1, 1, why)) << why;
+    EXPECT_EQ(lane_px[0], read_png(out).at(25 + 250, 175 + 100)) << "grass, as in the infield";
+    EXPECT_NE(lane_px[1], lane_px[0]);
 }

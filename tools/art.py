@@ -207,32 +207,38 @@ def kerb_colour(index, first):
     return KERB_RED if (first if index % 2 == 0 else other) == 'red' else KERB_WHITE
 
 
-def road_surface(u, x, y, kerb, dash):
-    """Colour of a road pixel. u: distance across the road from one edge
-    (0..100, symmetric), x, y: position for the texture, kerb: colour of the
-    kerb block here, dash: whether the centre dash is painted here."""
-    if u < KERB or u > ROAD - KERB:
-        c = kerb
-        edge = min(u, ROAD - u)
+def road_surface(u, lo, hi, x, y, kerb, dashes):
+    """Colour of a pixel u across a road whose edges lie at lo and hi (0 and
+    100 for the two-cell road), or None off it (grass). x, y: position for
+    the texture, kerb: colour of the kerb block here, dashes: the positions
+    across where a lane line is painted here."""
+    if u < lo or u > hi:
+        return None
+    edge = min(u - lo, hi - u)
+    if edge < KERB:
         # a thin darker seam where kerb meets asphalt
-        if edge > KERB - 0.75:
-            c = shade(c, 0.8)
-        return c
+        return shade(kerb, 0.8) if edge > KERB - 0.75 else kerb
     c = tex_at(ASPHALT_TEX, x, y)
     # worn racing lines, a touch darker, symmetric across the road
-    for lane in (27.0, 73.0):
+    for lane in (lo + 27.0, hi - 27.0):
         d = abs(u - lane)
         if d < 9:
             f = 1.0 - 0.06 * (1 - d / 9)
             c = [c[0] * f, c[1] * f, c[2] * f]
     # a shadow under the kerb lip
-    e = min(u, ROAD - u) - KERB
+    e = edge - KERB
     if e < 3:
         f = 0.82 + 0.06 * e
         c = [c[0] * f, c[1] * f, c[2] * f]
-    if dash and abs(u - 50.0) < 1.6:
-        c = mix(c, PAINT, 0.9)
+    for at in dashes:
+        if abs(u - at) < 1.6:
+            c = mix(c, PAINT, 0.9)
     return c
+
+
+def road_colour(u, lo, hi, x, y, kerb, dashes):
+    c = road_surface(u, lo, hi, x, y, kerb, dashes)
+    return to_rgb(tex_at(GRASS_TEX, x, y) if c is None else c)
 
 
 def render(w, h, fn, mode='RGB'):
@@ -250,22 +256,44 @@ def render(w, h, fn, mode='RGB'):
     return downsample(img, (w, h))
 
 
-def straight_piece(horizontal):
-    """'=' is 50 wide and 100 high (road runs left-right); 'T' is 100 wide
-    and 50 high (road runs up-down). Kerb blocks repeat every 25 pixels
-    along the road, starting with red at the piece's left or top edge."""
+# Wide roads: a lane of '+' beside a road makes it three cells wide in the
+# full game. Its pieces cover the lane and the two-cell road beside it, with
+# lane lines at 50 and 100 pixels across.
+WIDE = 150.0
+
+
+def straight_piece(horizontal, width=ROAD, lane_first=True, narrows=None):
+    """A straight 50 long and `width` across: '=' is 50 wide and 100 high
+    (road runs left-right); 'T' is 100 wide and 50 high (road runs up-down).
+    Kerb blocks repeat every 25 pixels along the road, starting with red at
+    the piece's left or top edge. With `narrows` ('start' or 'end' along the
+    road) it is a wide lane's last cell, where the road's edge on the lane's
+    side (the first 50 across, or the last when not lane_first) swings in to
+    the two-cell road over the cell's length."""
+    lines = [float(at) for at in range(50, int(width), 50)]
+
     def fn(x, y):
         u, v = (y, x) if horizontal else (x, y)
         kerb = kerb_colour(int(v // 12.5), 'red')
         dash = 12.5 <= (v % 50) < 37.5
-        return to_rgb(road_surface(u, x, y, kerb, dash))
-    return render(50, 100, fn) if horizontal else render(100, 50, fn)
+        lo, hi, dashes = 0.0, width, lines
+        if narrows:
+            t = v / 50.0 if narrows == 'end' else 1.0 - v / 50.0
+            swing = 50.0 * smoothstep(t)
+            if lane_first:
+                lo, dashes = swing, lines[1:]
+            else:
+                hi, dashes = width - swing, lines[:-1]
+        return road_colour(u, lo, hi, x, y, kerb, dashes if dash else [])
+    across = int(width)
+    return render(50, across, fn) if horizontal else render(across, 50, fn)
 
 
 # Corner pieces: the road is a quarter ring around the inner corner point.
-# For each code: the inner point, and the kerb colour at the end that meets
-# the vertical straight and at the end that meets the horizontal one, so
-# that the red/white blocks keep alternating across the joins.
+# For each code: the inner point of the narrow piece, and the kerb colour at
+# the end that meets the vertical straight and at the end that meets the
+# horizontal one, so that the red/white blocks keep alternating across the
+# joins.
 CORNERS = {
     8: ((100, 100), 'white', 'white'),   # '1': road below and to the right
     9: ((0, 100), 'white', 'red'),       # '2': road to the left and below
@@ -274,28 +302,61 @@ CORNERS = {
 }
 
 
-def corner_piece(code):
+def corner_piece(code, width=ROAD):
+    """A corner `width` across: 100 x 100, or 150 x 150 for a wide road."""
     (px, py), end_v, end_h = CORNERS[code]
-    outer_len = math.pi / 2 * (ROAD - KERB / 2)
+    px, py = px * width / ROAD, py * width / ROAD
+    outer_len = math.pi / 2 * (width - KERB / 2)
     blocks = int(round(outer_len / 12.5))
     # an odd count keeps equal end colours, an even one makes them differ
     if (blocks % 2 == 1) != (end_v == end_h):
         blocks += 1
+    lines = [float(at) for at in range(50, int(width), 50)]
+    dash_periods = 2 if width == ROAD else 4
 
     def fn(x, y):
         dx, dy = abs(x - px), abs(y - py)
         r = math.hypot(dx, dy)
-        if r > ROAD:
-            return to_rgb(tex_at(GRASS_TEX, x, y))
         t = math.atan2(dy, dx) / (math.pi / 2)   # 0 at the vertical road's end
         if r < KERB:
             # the little inner kerb carries on from each neighbour's kerb
             kerb = kerb_colour(0, end_v) if t < 0.5 else kerb_colour(0, end_h)
         else:
             kerb = kerb_colour(min(blocks - 1, int(t * blocks)), end_v)
-        dash = 0.25 <= (t * 2) % 1.0 < 0.75
-        return to_rgb(road_surface(ROAD - r, x, y, kerb, dash))
-    return render(100, 100, fn)
+        dash = 0.25 <= (t * dash_periods) % 1.0 < 0.75
+        return road_colour(width - r, 0.0, width, x, y, kerb, lines if dash else [])
+    size = int(width)
+    return render(size, size, fn)
+
+
+# Where the wide pieces lie in the atlas, below the narrow ones, in the
+# order the track drawing numbers them: the straights, the lane's last
+# cells (lane first across or last, narrowing at the road's start or end),
+# then the corners '1' to '4'.
+WIDE_LAYOUT = [
+    (('straight', True), (600, 100)),
+    (('straight', False), (200, 250)),
+    (('narrows', True, True, 'start'), (0, 250)),
+    (('narrows', True, True, 'end'), (50, 250)),
+    (('narrows', True, False, 'start'), (100, 250)),
+    (('narrows', True, False, 'end'), (150, 250)),
+    (('narrows', False, True, 'start'), (350, 250)),
+    (('narrows', False, True, 'end'), (500, 250)),
+    (('narrows', False, False, 'start'), (200, 300)),
+    (('narrows', False, False, 'end'), (350, 300)),
+    (('corner', 8), (0, 100)),
+    (('corner', 9), (150, 100)),
+    (('corner', 10), (300, 100)),
+    (('corner', 11), (450, 100)),
+]
+
+
+def wide_piece(kind):
+    if kind[0] == 'straight':
+        return straight_piece(kind[1], WIDE)
+    if kind[0] == 'narrows':
+        return straight_piece(kind[1], WIDE, kind[2], kind[3])
+    return corner_piece(kind[1], WIDE)
 
 
 # ---------------------------------------------------------------- obstacles
@@ -599,7 +660,7 @@ def ground_piece():
 
 def make_atlas():
     """The tile atlas, in the layout the track drawing cuts it by."""
-    atlas = Image.new('RGB', (650, 100), (0, 0, 0))
+    atlas = Image.new('RGB', (650, 400), (0, 0, 0))
     atlas.paste(ground_piece(), (0, 0))
     atlas.paste(slowing_mud(), (50, 0))
     atlas.paste(slowing_sand(), (100, 0))
@@ -612,6 +673,8 @@ def make_atlas():
     atlas.paste(corner_piece(8), (350, 0))
     atlas.paste(corner_piece(9), (450, 0))
     atlas.paste(corner_piece(10), (550, 0))
+    for kind, at in WIDE_LAYOUT:
+        atlas.paste(wide_piece(kind), at)
     return atlas
 
 

@@ -16,7 +16,7 @@ import sys
 
 GROUND, STRAIGHT_H, STRAIGHT_V, FINISH, BLANK = 0, 6, 7, 12, 999
 CORNER_CHARS = {'1': 8, '2': 9, '3': 10, '4': 11}
-CODES = {'.': 0, '=': 6, 'T': 7, 'M': 12, '#': 999, 'x': 1}
+CODES = {'.': 0, '=': 6, 'T': 7, 'M': 12, '#': 999, 'x': 1, '+': 0}   # '+': ground to the race
 CODES.update(CORNER_CHARS)
 
 # heading: 0 right, 1 down, 2 left, 3 up
@@ -279,7 +279,7 @@ if __name__ == '__main__':
     sys.exit(main(sys.argv))
 
 
-ROAD_CHARS = set('=T1234M#')
+ROAD_CHARS = set('=T1234M#+')
 
 
 def _way(rows, open_cell, stops):

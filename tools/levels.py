@@ -35,7 +35,15 @@ def sign(v):
 MARGIN = 3   # grass cells between the road and the grid's edge
 
 
-def build(size, corners, finish, slowing=(), verge=None, clear=()):
+# The lane a wide road's '+' cells lie in, off the road's letters: a row
+# above or below a horizontal road, a column left or right of a vertical one.
+LANE_OFFSET = {'N': -1, 'S': 2, 'W': -1, 'E': 2}
+# corner character -> the sides of its two roads whose lanes meet round it
+# (outside, then inside)
+CORNER_LANES = {'1': ('WN', 'ES'), '2': ('EN', 'WS'), '3': ('ES', 'WN'), '4': ('WS', 'EN')}
+
+
+def build(size, corners, finish, slowing=(), verge=None, clear=(), wide=()):
     """Returns the level text.
 
     corners: top-left cells of the corner blocks, in driving order; listed
@@ -49,12 +57,23 @@ def build(size, corners, finish, slowing=(), verge=None, clear=()):
         shortest way leaves and rejoins the road turn into 'x' until cutting
         across gains less than that (see line_shortcuts).
     clear: grass cells the verge must leave alone, besides the start grid.
+    wide: (road, side) pairs that make the road from corner `road` to the
+        next three cells wide in the full game: a lane of '+' on its side
+        'N', 'S', 'W' or 'E'. Where two wide roads meet at a corner with
+        their lanes both outside it or both inside, the corner turns wide
+        too; elsewhere the lane narrows back over its last cell.
     """
     # Room to see: the camera stops at the grid's edge, so the road keeps
     # MARGIN cells of grass to it on every side. `size` and every cell given
     # are shifted and grown to that; the road's shape is kept.
     xs = [x for x, _ in corners] + [x + 1 for x, _ in corners]
     ys = [y for _, y in corners] + [y + 1 for _, y in corners]
+    for i, side in wide:
+        (x0, y0) = corners[i]
+        if side in 'NS':
+            ys.append(y0 + LANE_OFFSET[side])
+        else:
+            xs.append(x0 + LANE_OFFSET[side])
     w, h = max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
     size = max(size, w + 2 * MARGIN, h + 2 * MARGIN)
     ox, oy = (size - w) // 2 - min(xs), (size - h) // 2 - min(ys)
@@ -104,6 +123,31 @@ def build(size, corners, finish, slowing=(), verge=None, clear=()):
                 put(x0, y, 'T', ('road', i))
                 put(x0 + 1, y, '#', ('road', i))
 
+    # Wide roads: the lanes along the straights, then round the corners
+    # where two of them meet.
+    sides = {}
+    for i, side in wide:
+        (x0, y0), (x1, y1) = corners[i], corners[(i + 1) % n]
+        if (side in 'NS') != (y0 == y1):
+            raise check_levels.LevelError('road %d runs the wrong way for a lane on its %s side' % (i, side))
+        sides[i] = side
+        if y0 == y1:
+            for x in range(min(x0, x1) + 2, max(x0, x1)):
+                put(x, y0 + LANE_OFFSET[side], '+', ('road', i))
+        else:
+            for y in range(min(y0, y1) + 2, max(y0, y1)):
+                put(x0 + LANE_OFFSET[side], y, '+', ('road', i))
+    for i, (x, y) in enumerate(corners):
+        before, after = sides.get((i - 1) % n), sides.get(i)
+        if before is None or after is None:
+            continue
+        vertical, horizontal = (before, after) if headings[i - 1] in (1, 3) else (after, before)
+        if vertical + horizontal not in CORNER_LANES[grid[y][x]]:
+            raise check_levels.LevelError('the lanes at corner %s cross its road' % ((x, y),))
+        lx, ly = x + LANE_OFFSET[vertical], y + LANE_OFFSET[horizontal]
+        for c in [(lx, y), (lx, y + 1), (lx, ly), (x, ly), (x + 1, ly)]:
+            put(c[0], c[1], '+', ('corner', i))
+
     # Roads that are not neighbours along the circuit must not touch, or two
     # of them would read as one wide road.
     order = []
@@ -128,6 +172,8 @@ def build(size, corners, finish, slowing=(), verge=None, clear=()):
     seg = owner[(fx, fy)][1]
     if headings[seg] != 3:
         raise check_levels.LevelError('the road through the finish is not driven upwards')
+    if seg in sides:
+        raise check_levels.LevelError('the road through the finish has a lane: the finish is two cells wide')
     grid[fy][fx] = 'M'
 
     # The start grid: three chains of ten balls hang about six cells below
@@ -283,9 +329,11 @@ def _levels():
     # Long straights and a kink, an S-bend in the top road and a chicane in
     # the bottom one; a pit off the right road with one cell of mud across
     # its mouth: quicker with a short chain, slower with a long one.
+    # The right road widens to three cells down to the bottom right corner.
     L.append(('LongSweep', build(28, trace(1, 25, 'U12 R8 U10 R6 D2 R8 D5 L5 D3 R5 D12 L8 U2 L6 D2 L8'),
                                  (1, 22), slowing=[(23, 12), (24, 12), (25, 12)],
-                                 clear=[(x, 12) for x in range(20, 23)], verge=V)))
+                                 clear=[(x, 12) for x in range(20, 23)], verge=V,
+                                 wide=[(10, 'E'), (11, 'S')])))
 
     # Two bays off the left road, each with a muddy ditch across its mouth.
     L.append(('Backwater', build(26, trace(19, 23, 'U22 L18 D3 R5 D3 L5 D4 R5 D3 L5 D9 R18'), (19, 19),
@@ -304,9 +352,11 @@ def _levels():
 
     # Big and sweeping: long straights, an S-bend down the left, a notch in
     # the bottom road and a pit off the right road with mud across its mouth.
+    # The top road and the whole left side are three cells wide.
     L.append(('GrandLoop', build(40, trace(37, 21, 'U12 L5 U3 R5 U5 L16 D8 L5 D2 L7 D16 R12 U6 R16'),
                                  (37, 12), slowing=[(37, 8), (38, 8), (39, 8)],
-                                 clear=[(x, 8) for x in range(34, 37)], verge=V)))
+                                 clear=[(x, 8) for x in range(34, 37)], verge=V,
+                                 wide=[(4, 'E'), (5, 'N'), (6, 'W'), (9, 'N'), (10, 'W'), (11, 'S')])))
 
     # The bottom road snakes up and down four times.
     L.append(('Serpent', build(24, trace(21, 21, 'U20 L20 D20 R4 U11 R4 D11 R4 U11 R4 D11 R4'), (21, 12),
@@ -325,8 +375,10 @@ def _levels():
                                   verge=V)))
 
     # The longest: a deep hairpin, a chicane on each side and long straights.
+    # The top right and the bottom right corners are three cells wide.
     L.append(('LongHaul', build(36, trace(1, 33, 'U32 R10 D14 R5 U14 R17 D10 L4 D4 R4 D18 L12 U4 L6 D4 L14'),
-                                (1, 20), verge=V)))
+                                (1, 20), verge=V,
+                                wide=[(4, 'W'), (5, 'N'), (6, 'E'), (10, 'E'), (11, 'S')])))
     return L
 
 

@@ -6,7 +6,7 @@ command output between '<!-- run: ARGS -->' and '<!-- end -->' (run-raw
 puts the output in as it is, run puts it in a text block). Also the
 README's table of the shipped tracks between '<!-- track-table -->' and
 '<!-- end -->': a small picture of each (docs/pictures/tracks/), its size,
-direction, finish, computer lap, cut gain and mud cut from
+road width, direction, finish, computer lap, cut gain and mud cut from
 `chainball-track stats`. Usage:
 make_track_docs.py BUILD_DIR"""
 import json
@@ -41,7 +41,10 @@ def main():
     os.makedirs(os.path.join(ROOT, PICTURES), exist_ok=True)
     for name in sorted(os.listdir(os.path.join(ROOT, EXAMPLE))):
         stem = name[:-4]
-        kit(build, ['render', f'{EXAMPLE}/{name}', '-o', f'{PICTURES}/{stem}.png', '--scale', '0.5'])
+        # An example with lanes is drawn as the full game shows it.
+        with open(os.path.join(ROOT, EXAMPLE, name)) as f:
+            look = ['--full'] if '+' in f.read()[4:] else []
+        kit(build, ['render', f'{EXAMPLE}/{name}', '-o', f'{PICTURES}/{stem}.png', '--scale', '0.5'] + look)
     kit(build, ['render', f'{EXAMPLE}/3-finish.txt', '-o', f'{PICTURES}/3-finish-route.png', '--route'])
 
     with open(GUIDE, encoding='utf-8') as f:
@@ -65,18 +68,19 @@ def track_table(build):
     os.makedirs(os.path.join(ROOT, folder), exist_ok=True)
     files = [f'{LEVELS}/{n}.txt' for n in names]
     figures = json.loads(kit(build, ['stats', '--json'] + files))
-    rows = ['| Track | Picture | Size | Direction | Finish | Computer lap | Cut gain, 1 ball | Cut gain, 7 balls '
-            '| Mud cut, 1 ball | Mud cut, 7 balls |',
-            '|---|---|---|---|---|---|---|---|---|---|']
+    rows = ['| Track | Picture | Size | Road | Direction | Finish | Computer lap | Cut gain, 1 ball '
+            '| Cut gain, 7 balls | Mud cut, 1 ball | Mud cut, 7 balls |',
+            '|---|---|---|---|---|---|---|---|---|---|---|']
 
     def gain(fig, balls, figure='cut_gain'):
         g = fig[figure][balls]['gain_percent']
         return 'none' if g is None else '%+.1f %%' % g
     for name, path, fig in zip(names, files, figures):
         picture = f'{folder}/{name}.png'
-        kit(build, ['render', path, '-o', picture, '--scale', '%.4f' % (THUMB_PX / (50.0 * fig['size']))])
+        kit(build, ['render', path, '--full', '-o', picture, '--scale', '%.4f' % (THUMB_PX / (50.0 * fig['size']))])
         finish = {'left': 'left road', 'right': 'right road', 'inside': 'inside'}[fig['finish_side']]
-        rows.append(f'| {name} | ![{name}]({picture}) | {fig["size"]} x {fig["size"]} | {fig["direction"]} '
+        road = '2 to 3 cells' if fig['wide_cells'] else '2 cells'
+        rows.append(f'| {name} | ![{name}]({picture}) | {fig["size"]} x {fig["size"]} | {road} | {fig["direction"]} '
                     f'| {finish} | {fig["lap_seconds"]:.1f} s | {gain(fig, "1")} | {gain(fig, "7")} '
                     f'| {gain(fig, "1", "mud_cut")} | {gain(fig, "7", "mud_cut")} |')
     with open(README, encoding='utf-8') as f:

@@ -80,6 +80,7 @@ static void read_grid(Track& track, Random& random, FILE* f, int size) {
         if (watched) level_watch->cell(c, col, row);
         if (row >= MAX_TRACK) break;
         place_cell(track, random, c, col, row);
+        if (c == '+' && row < size) track.wide_road[col][row] |= WIDE_WRITTEN;
         col++;
         if (col > size - 1) {
             row++;
@@ -189,6 +190,95 @@ static void mark_stretches(Track& track) {
         }
 }
 
+static bool written_lane(const Track& track, int x, int y) {
+    return x >= 0 && y >= 0 && x < track.size && y < track.size && (track.wide_road[x][y] & WIDE_WRITTEN);
+}
+
+static void anchor_wide_piece(Track& track, int x, int y, int piece) {
+    track.wide_road[x][y] = (unsigned char)((track.wide_road[x][y] & ~WIDE_ANCHOR) | (piece + 1));
+}
+
+// A corner block's lane: the five cells round its outside or round its
+// inside, as (dx, dy) off the block's top-left cell, and where the wide
+// corner piece then starts. By corner '1' to '4', outside first.
+struct cell_offset {
+    int dx, dy;
+};
+struct corner_lane {
+    cell_offset cells[5];
+    cell_offset anchor;
+};
+static const corner_lane corner_lanes[4][2] = {
+    {{{{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {1, -1}}, {-1, -1}},
+     {{{2, 0}, {2, 1}, {2, 2}, {0, 2}, {1, 2}}, {0, 0}}},
+    {{{{2, -1}, {2, 0}, {2, 1}, {0, -1}, {1, -1}}, {0, -1}},
+     {{{-1, 0}, {-1, 1}, {-1, 2}, {0, 2}, {1, 2}}, {-1, 0}}},
+    {{{{2, 0}, {2, 1}, {2, 2}, {0, 2}, {1, 2}}, {0, 0}},
+     {{{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {1, -1}}, {-1, -1}}},
+    {{{{-1, 0}, {-1, 1}, {-1, 2}, {0, 2}, {1, 2}}, {-1, 0}},
+     {{{2, -1}, {2, 0}, {2, 1}, {0, -1}, {1, -1}}, {0, -1}}},
+};
+
+// The straights a '+' at (x, y) could widen, as bits by side: 1 above the
+// road, 2 below it, 4 left of it, 8 right of it.
+static int lane_sides(const Track& track, int x, int y) {
+    int sides = 0;
+    if (tile_at(track, x, y + 1) == TILE_H_STRAIGHT) sides |= 1;
+    if (tile_at(track, x, y - 1) == TILE_BLANK && tile_at(track, x, y - 2) == TILE_H_STRAIGHT) sides |= 2;
+    if (tile_at(track, x + 1, y) == TILE_V_STRAIGHT) sides |= 4;
+    if (tile_at(track, x - 1, y) == TILE_BLANK && tile_at(track, x - 2, y) == TILE_V_STRAIGHT) sides |= 8;
+    return sides;
+}
+
+// The full game's wide roads: corner blocks with all five cells of a lane
+// round them turn three cells wide; a '+' beside a straight's outer edge
+// widens it, and the last cell of a run narrows back to the road. A '+'
+// that widens nothing (or a run of one cell) stays grass.
+static void mark_wide_roads(Track& track) {
+    const int size = track.size;
+    for (int x = 0; x < size; x++)
+        for (int y = 0; y < size; y++) {
+            if (!is_corner_cell(track, x, y)) continue;
+            const int code = track.tiles[x][y] - TILE_CORNER_1;
+            for (const corner_lane& lane : corner_lanes[code]) {
+                bool all = true;
+                for (const cell_offset& c : lane.cells) all = all && written_lane(track, x + c.dx, y + c.dy);
+                if (!all) continue;
+                for (const cell_offset& c : lane.cells) track.wide_road[x + c.dx][y + c.dy] |= WIDE_LANE;
+                anchor_wide_piece(track, x + lane.anchor.dx, y + lane.anchor.dy, WIDE_CORNER_1 + code);
+                break;
+            }
+        }
+    // Round a wide corner, or on along the same side of a straight.
+    auto goes_on = [&track](int x, int y, int side) {
+        if (!written_lane(track, x, y)) return false;
+        return (track.wide_road[x][y] & WIDE_LANE) || (lane_sides(track, x, y) & side);
+    };
+    std::vector<int> straight_lanes;
+    for (int x = 0; x < size; x++)
+        for (int y = 0; y < size; y++)
+            if (written_lane(track, x, y) && !(track.wide_road[x][y] & WIDE_LANE) && lane_sides(track, x, y))
+                straight_lanes.push_back(x * MAX_TRACK + y);
+    for (int at : straight_lanes) {
+        const int x = at / MAX_TRACK, y = at % MAX_TRACK;
+        // A '+' beside two straights widens the one its run goes on along.
+        for (int side = 1; side <= 8; side <<= 1) {
+            if (!(lane_sides(track, x, y) & side)) continue;
+            const bool across = side <= 2;   // the road runs left to right
+            const bool before = across ? goes_on(x - 1, y, side) : goes_on(x, y - 1, side);
+            const bool after = across ? goes_on(x + 1, y, side) : goes_on(x, y + 1, side);
+            if (!before && !after) continue;
+            const int far_side = side == 2 || side == 8;
+            int piece = across ? WIDE_H_STRAIGHT : WIDE_V_STRAIGHT;
+            if (!before || !after)
+                piece = (across ? WIDE_H_NARROWS : WIDE_V_NARROWS) + 2 * far_side + (after ? 0 : 1);
+            track.wide_road[x][y] |= WIDE_LANE;
+            anchor_wide_piece(track, side == 8 ? x - 2 : x, side == 2 ? y - 2 : y, piece);
+            break;
+        }
+    }
+}
+
 // Reads the opened level `f` (null: none) named `path` in messages.
 static void load_level_stream(Track& track, FILE* f, const char* path, Random& random) {
     std::string as_written;
@@ -211,6 +301,7 @@ static void load_level_stream(Track& track, FILE* f, const char* path, Random& r
         for (int y = 0; y <= size; y++) track.tiles[x][y] = TILE_GROUND;
 
     track.straight_count = 0;
+    std::memset(track.wide_road, 0, sizeof track.wide_road);
     if (read_cells) read_grid(track, random, f, size);
     if (f) std::fclose(f);
 
@@ -219,6 +310,7 @@ static void load_level_stream(Track& track, FILE* f, const char* path, Random& r
 
     walk_route(track);
     mark_stretches(track);
+    mark_wide_roads(track);
 }
 
 void load_level_file(Track& track, const char* path, Random& random) {

@@ -10,6 +10,7 @@
 #include "track/track_local.h"
 
 SDL_Surface* tile_pieces[12];   // whole run
+SDL_Surface* wide_pieces[WIDE_PIECES];   // whole run; null with an older atlas
 
 struct piece_place {
     int x, y, w, h;   // where the piece lies in the atlas, and its size
@@ -21,6 +22,24 @@ static const piece_place atlas_layout[12] = {
     {0, 50, 50, 50},    {150, 50, 50, 50},  {200, 0, 50, 100},  {50, 50, 100, 50},
     {350, 0, 100, 100}, {450, 0, 100, 100}, {550, 0, 100, 100}, {250, 0, 100, 100},
 };
+
+// By wide piece number, below the narrow pieces.
+static const piece_place wide_layout[WIDE_PIECES] = {
+    {600, 100, 50, 150}, {200, 250, 150, 50},                                          // straights
+    {0, 250, 50, 150},   {50, 250, 50, 150},  {100, 250, 50, 150}, {150, 250, 50, 150},  // across
+    {350, 250, 150, 50}, {500, 250, 150, 50}, {200, 300, 150, 50}, {350, 300, 150, 50},  // down
+    {0, 100, 150, 150},  {150, 100, 150, 150}, {300, 100, 150, 150}, {450, 100, 150, 150},
+};
+
+static SDL_Surface* cut_piece(SDL_Surface* atlas, const piece_place& p) {
+    // No alpha channel: transparent atlas pixels come out black, and a
+    // piece always covers what lies under it.
+    SDL_Surface* piece = SDL_CreateRGBSurface(SDL_SWSURFACE, p.w, p.h, 32, 0, 0, 0, 0);
+    if (!atlas || !piece) return piece;
+    SDL_Rect from = {(Sint16)p.x, (Sint16)p.y, (Uint16)p.w, (Uint16)p.h};
+    SDL_BlitSurface(atlas, &from, piece, nullptr);
+    return piece;
+}
 
 void cell_footprint(int code, int& cols, int& rows) {
     cols = rows = 0;
@@ -34,15 +53,10 @@ void cell_footprint(int code, int& cols, int& rows) {
 }
 
 void cut_atlas(SDL_Surface* atlas) {
-    for (int i = 0; i < 12; i++) {
-        const piece_place& p = atlas_layout[i];
-        // No alpha channel: transparent atlas pixels come out black, and a
-        // piece always covers what lies under it.
-        tile_pieces[i] = SDL_CreateRGBSurface(SDL_SWSURFACE, p.w, p.h, 32, 0, 0, 0, 0);
-        if (!atlas || !tile_pieces[i]) continue;
-        SDL_Rect from = {(Sint16)p.x, (Sint16)p.y, (Uint16)p.w, (Uint16)p.h};
-        SDL_BlitSurface(atlas, &from, tile_pieces[i], nullptr);
-    }
+    for (int i = 0; i < 12; i++) tile_pieces[i] = cut_piece(atlas, atlas_layout[i]);
+    // An atlas without the wide pieces leaves the wide roads grass.
+    const bool wide = atlas && atlas->w >= 650 && atlas->h >= 400;
+    for (int i = 0; i < WIDE_PIECES; i++) wide_pieces[i] = wide ? cut_piece(atlas, wide_layout[i]) : nullptr;
     SDL_FreeSurface(atlas);
 }
 
@@ -50,6 +64,10 @@ void free_tile_pieces() {
     for (int i = 0; i < 12; i++) {
         SDL_FreeSurface(tile_pieces[i]);
         tile_pieces[i] = nullptr;
+    }
+    for (SDL_Surface*& piece : wide_pieces) {
+        SDL_FreeSurface(piece);
+        piece = nullptr;
     }
 }
 
@@ -160,4 +178,15 @@ void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y
             if (pic) put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
         }
     }
+    if (!full_game) return;
+    // The wide pieces over the grid: each covers just its lane and road.
+    const int wide_reach = 150;
+    cell_span(track.size, cam_x, clip.x, clip.w, wide_reach, x0, x1);
+    cell_span(track.size, cam_y, clip.y, clip.h, wide_reach, y0, y1);
+    for (int x = x0; x <= x1; x++)
+        for (int y = y0; y <= y1; y++) {
+            const int piece = (track.wide_road[x][y] & WIDE_ANCHOR) - 1;
+            if (piece >= 0 && piece < WIDE_PIECES && wide_pieces[piece])
+                put(wide_pieces[piece], view, x * 50 + cam_x, y * 50 + cam_y);
+        }
 }

@@ -9,6 +9,9 @@
 
 // Tile pieces 0..11 cut from filut/set.png.
 extern SDL_Surface* tile_pieces[12];
+// The full game's wide road pieces (WIDE_*), from below those; null when the
+// atlas has no room for them.
+extern SDL_Surface* wide_pieces[WIDE_PIECES];
 void cut_atlas(SDL_Surface* atlas);   // frees the atlas
 void free_tile_pieces();
 
@@ -17,5 +20,6 @@ void free_tile_pieces();
 // included); 0 x 0 for a code without a picture of its own.
 void cell_footprint(int code, int& cols, int& rows);
 
-// Draws the grid of `track` into `view`, shifted by the camera offset.
+// Draws the grid of `track` into `view`, shifted by the camera offset; the
+// full game draws its wide roads over it.
 void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y);

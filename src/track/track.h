@@ -22,6 +22,22 @@ enum {
     TILE_BLANK = 999,      // '#'
 };
 
+// The full game's wide pieces, by the number the atlas and the loader share:
+// straights three cells wide, the last cell of a lane (the lane on the
+// top or left side or on the other, the road narrowing towards its start or
+// its end: right or down), and the corners '1' to '4' three cells wide.
+enum {
+    WIDE_H_STRAIGHT = 0,
+    WIDE_V_STRAIGHT = 1,
+    WIDE_H_NARROWS = 2,   // + 2 * (lane below) + (narrows at the end)
+    WIDE_V_NARROWS = 6,   // + 2 * (lane right) + (narrows at the end)
+    WIDE_CORNER_1 = 10,   // .. 13
+    WIDE_PIECES = 14,
+};
+constexpr unsigned char WIDE_WRITTEN = 0x10;
+constexpr unsigned char WIDE_LANE = 0x20;
+constexpr unsigned char WIDE_ANCHOR = 0x0f;
+
 constexpr int MAX_TRACK = 500;     // grid capacity; size is at most 499
 constexpr int MAX_WAYPOINTS = 1000;
 constexpr int MAX_CHECKPOINTS = 50;
@@ -50,6 +66,12 @@ struct Track {
     // touching slowing cells it belongs to, so a verge reads as one
     // material. 0 elsewhere. Drawing only: the race reads `tiles`.
     unsigned char stretch_piece[MAX_TRACK][MAX_TRACK];
+    // Wide roads, also drawing only: a '+' in the file is ground to the race
+    // and to the classic game; the full game draws it as a third lane of
+    // the road beside it. WIDE_WRITTEN marks the '+' cells, WIDE_LANE those
+    // a wide piece draws as road, and the low bits hold 1 + the wide piece
+    // whose top-left corner is this cell (0: none).
+    unsigned char wide_road[MAX_TRACK][MAX_TRACK];
     // Derived from the layout by a race set-up for the chain lengths whose
     // computer drivers follow a line (at most one per length); emptied by
     // every level load.

@@ -22,4 +22,5 @@ void clear_track(Track& track) {
     std::memset(track.checkpoints, 0, sizeof track.checkpoints);
     track.checkpoint_count = 0;
     std::memset(track.stretch_piece, 0, sizeof track.stretch_piece);
+    std::memset(track.wide_road, 0, sizeof track.wide_road);
 }

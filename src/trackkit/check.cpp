@@ -35,7 +35,7 @@ struct load_scan {
 load_scan scan;   // during one check
 }   // namespace
 
-static bool has_meaning(char c) { return std::strchr(".x=T1234M#", c) != nullptr && c != 0; }
+static bool has_meaning(char c) { return std::strchr(".x=T1234M#+", c) != nullptr && c != 0; }
 
 static void watch_size(const char* as_written, int size) {
     scan.size_written = as_written;
@@ -188,11 +188,18 @@ void road_cover(int size, std::vector<int>& cover) {
         }
 }
 
+bool road_cell(const std::vector<int>& cover, int x, int y) {
+    const int t = loaded_track.tiles[x][y];
+    return road_code(t) || (t == TILE_BLANK && cover[(size_t)x * loaded_track.size + y] > 0) ||
+           (loaded_track.wide_road[x][y] & WIDE_LANE);
+}
+
 // Road pieces whose pictures run past the grid, are drawn over by a later
 // cell, or cover one another; blanks and corner cells no piece covers.
 static void piece_findings(reporter& rep) {
     const int n = scan.size;
-    kind_counter cut{rep, "road pieces cut short"}, over{rep, "overlaps"}, bare{rep, "uncovered cells"};
+    kind_counter cut{rep, "road pieces cut short"}, over{rep, "overlaps"}, bare{rep, "uncovered cells"},
+        lane{rep, "lanes that widen nothing"};
     for (int x = 0; x < n; x++)
         for (int y = 0; y < n; y++) {
             const int t = tile_at(loaded_track, x, y);
@@ -237,9 +244,16 @@ static void piece_findings(reporter& rep) {
                                     "' is not the top-left of a 2 x 2 block of its kind: it does "
                                     "not turn the route and shows black");
         }
+    for (int x = 0; x < n; x++)
+        for (int y = 0; y < n; y++)
+            if ((loaded_track.wide_road[x][y] & (WIDE_WRITTEN | WIDE_LANE)) == WIDE_WRITTEN)
+                lane.cell(x, y,
+                          "'+' widens no road: it lies beside no straight's outer edge, round no whole "
+                          "corner, or alone; the full game shows it as grass");
     cut.close();
     over.close();
     bare.close();
+    lane.close();
 }
 
 // The walk stands where it started, heading the way it started (up): from

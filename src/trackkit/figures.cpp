@@ -107,7 +107,7 @@ static void shortcut_figures(track_figures& fig) {
             const int t = loaded_track.tiles[x][y];
             const size_t i = (size_t)x * n + y;
             open[i] = !(t >= 1 && t <= 5);
-            road[i] = road_code(t) || (t == TILE_BLANK && cover[i] > 0);
+            road[i] = road_cell(cover, x, y);
         }
     fig.open_way = shortest_lap_way(open, n);
     fig.road_way = shortest_lap_way(road, n);
@@ -133,6 +133,8 @@ static void route_figures(track_figures& fig) {
     fig.clockwise = area > 0;
     const int finish = loaded_track.finish_x + 50;   // its waypoint
     fig.finish_side = finish <= left ? "left" : finish >= right ? "right" : "inside";
+    for (int x = 0; x < loaded_track.size; x++)
+        for (int y = 0; y < loaded_track.size; y++) fig.wide_cells += (loaded_track.wide_road[x][y] & WIDE_LANE) != 0;
 }
 
 // Player 3 with a 10-ball chain, player 1 parked on the grid with one ball,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/assets.h"
+#include "core/state.h"
 #include "core/cli.h"
 #include "core/files.h"
 #include "core/media.h"
@@ -25,7 +26,8 @@
 static const char* const kit_usage =
     "usage: chainball-track check [--data DIR] FILE...\n"
     "       chainball-track stats [--json] [--data DIR] FILE...\n"
-    "       chainball-track render FILE -o OUT.png [--route] [--scale S] [--seed N] [--data DIR]\n"
+    "       chainball-track render FILE -o OUT.png [--route] [--full] [--scale S] [--seed N]\n"
+    "                              [--data DIR]\n"
     "       chainball-track limits\n";
 
 static const char* const kit_help =
@@ -40,7 +42,9 @@ static const char* const kit_help =
     "  render   the whole track as a PNG picture, one pixel per pixel unless\n"
     "           --scale S (0 < S <= 1) shrinks it; --route adds the computer\n"
     "           drivers' line, the checkpoints, the finish strip and the start\n"
-    "           grid; --seed N picks the slowing cells' looks (default 1)\n"
+    "           grid; --full draws it as the full game (chainball --extras)\n"
+    "           does, with its wide roads and verges of one material; --seed N\n"
+    "           picks the slowing cells' looks (default 1)\n"
     "  limits   the limits of the design figures that check warns about\n"
     "\n"
     "  --data DIR  the data folder (default: filut beside this program)\n"
@@ -146,6 +150,11 @@ void print_figures(const track_report& r, FILE* out) {
                  f.checkpoints, f.checkpoints == 1 ? "" : "s");
     std::fprintf(out, "  direction       %s\n", f.clockwise ? "clockwise" : "anticlockwise");
     std::fprintf(out, "  finish          on the %s road\n", f.finish_side);
+    if (f.wide_cells > 0)
+        std::fprintf(out, "  road            two cells wide; three in the full game along %d lane cell%s\n",
+                     f.wide_cells, f.wide_cells == 1 ? "" : "s");
+    else
+        std::fprintf(out, "  road            two cells wide\n");
     if (f.lap_seconds >= 0)
         std::fprintf(out, "  computer lap    %.2f s\n", f.lap_seconds);
     else if (f.lap_seconds == LAP_NOT_MEASURABLE)
@@ -240,9 +249,9 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
             std::fprintf(out,
                          ", \"name\": %s, \"size\": %d, \"route_px\": %.0f, \"waypoints\": %d, "
                          "\"checkpoints\": %d, \"direction\": \"%s\", \"finish_side\": \"%s\", "
-                         "\"lap_seconds\": ",
+                         "\"wide_cells\": %d, \"lap_seconds\": ",
                          json_string(f.name).c_str(), f.size, f.route_px, f.waypoints, f.checkpoints,
-                         f.clockwise ? "clockwise" : "anticlockwise", f.finish_side);
+                         f.clockwise ? "clockwise" : "anticlockwise", f.finish_side, f.wide_cells);
             if (f.lap_seconds >= 0)
                 std::fprintf(out, "%.2f", f.lap_seconds);
             else
@@ -323,7 +332,7 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     cli_setup(app, "chainball-track");
     std::vector<std::string> files;
     std::string data = kit_default_data_folder(), out_file, scale_text, seed_text;
-    bool json = false, route = false;
+    bool json = false, route = false, full = false;
     app.add_subcommand("help");
     CLI::App* commands[] = {app.add_subcommand("check"), app.add_subcommand("stats"),
                             app.add_subcommand("render"), app.add_subcommand("limits")};
@@ -334,6 +343,7 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     }
     commands[1]->add_flag("--json", json);
     commands[2]->add_flag("--route", route);
+    commands[2]->add_flag("--full", full);
     commands[2]->add_option("-o", out_file);
     const CLI::Option* scale_given = commands[2]->add_option("--scale", scale_text);
     const CLI::Option* seed_given = commands[2]->add_option("--seed", seed_text);
@@ -394,6 +404,7 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     }
     int status = 0;
     if (command == "render") {
+        full_game = full;   // the look the tiles draw with; nothing else in the kit reads it
         if (!render_track(files[0], out_file, route, scale, seed, why)) {
             std::fprintf(err, "chainball-track: %s\n", why.c_str());
             status = 1;

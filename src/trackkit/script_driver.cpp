@@ -43,7 +43,7 @@ script_run script_drive(const std::string& path, int chain, const std::vector<in
     if (n <= 0 || loaded_track.checkpoint_count <= 0 || aims.empty()) return run;
     for (int a : aims)
         if (a < 0 || a >= n) return run;
-    // Road cells: the pieces and the blanks they cover.
+    // Road cells: the pieces, the blanks they cover and the wide lanes.
     std::vector<int> cover;
     road_cover(loaded_track.size, cover);
     size_t target = 0;
@@ -52,11 +52,8 @@ script_run script_drive(const std::string& path, int chain, const std::vector<in
     for (int step = 1; step <= CUT_LAPS * CUT_LAP_GIVE_UP; step++) {
         const kit_ball head = kit_race_ball(race, 0, 0);
         const int hx = (int)head.x / 50, hy = (int)head.y / 50;
-        if (hx >= 0 && hy >= 0 && hx < loaded_track.size && hy < loaded_track.size) {
-            const int t = loaded_track.tiles[hx][hy];
-            if (!road_code(t) && !(t == TILE_BLANK && cover[(size_t)hx * loaded_track.size + hy] > 0))
-                run.left_road = true;
-        }
+        if (hx >= 0 && hy >= 0 && hx < loaded_track.size && hy < loaded_track.size && !road_cell(cover, hx, hy))
+            run.left_road = true;
         for (size_t tries = 0; tries < aims.size(); tries++) {
             const waypoint& w = loaded_track.waypoints[aims[target]];
             const waypoint& from = loaded_track.waypoints[aims[(target + aims.size() - 1) % aims.size()]];
@@ -118,7 +115,7 @@ line_ground ground_along(const waypoint& a, const waypoint& b, const std::vector
             const int code = loaded_track.tiles[x][y];
             if (code >= 1 && code <= 5)
                 mud = true;
-            else if (!road_code(code) && !(code == TILE_BLANK && cover[(size_t)x * size + y] > 0))
+            else if (!road_cell(cover, x, y))
                 return LINE_OFF;
         }
     }

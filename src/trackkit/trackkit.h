@@ -57,6 +57,7 @@ struct track_figures {
     int waypoints = 0, checkpoints = 0;
     bool clockwise = false;
     const char* finish_side = "";  // "left", "right" or "inside"
+    int wide_cells = 0;            // '+' lanes the full game draws as road
     double lap_seconds = -1;       // player 3's first lap; < 0: none in time,
                                    // or LAP_NOT_MEASURABLE without a checkpoint
     // The first lap of each computer driver with a 7-ball chain, as

@@ -18,6 +18,10 @@ bool road_code(int code);
 bool draws_picture(int x, int y);
 // How many road pieces' pictures cover each cell of the grid, [x * size + y].
 void road_cover(int size, std::vector<int>& cover);
+// True when cell (x, y), inside the grid, is road: a road piece, a '#' that
+// a piece covers (`cover` from road_cover), or a '+' lane the full game
+// draws as road.
+bool road_cell(const std::vector<int>& cover, int x, int y);
 
 // The design figures of the level file at `path`, which `track` holds
 // loaded, checked and found without errors. Races it headless, so it changes

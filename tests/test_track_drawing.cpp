@@ -352,6 +352,45 @@ TEST(WideRoads, LanesAreGroundToTheRaceAndPiecesToTheFullGame) {
     EXPECT_EQ(anchors, 1 + 6 + 1 + 3 + 6);
 }
 
+// Lanes inside both roads of a corner meet in the cell between them; the
+// wide corner then starts at the block and takes in the roads' first row and
+// column, and the lanes go on from there.
+TEST(WideRoads, LanesInsideACornerTurnItWide) {
+    const std::string level =
+        "0016"
+        "................"
+        "................"
+        "................"
+        "...11======22..."
+        "...11######22..."
+        "...T#++++++T#..."
+        "...T#+.....T#..."
+        "...T#+.....T#..."
+        "...M#......T#..."
+        "...T#......T#..."
+        "...T#......T#..."
+        "...44======33..."
+        "...44######33..."
+        "................"
+        "................"
+        "................";
+    std::unique_ptr<Track> t(new Track);
+    clear_track(*t);
+    Random r = make_random(1);
+    load_level_text(*t, "inside", level, r);
+    EXPECT_EQ(wide_piece_at(*t, 3, 3), WIDE_CORNER_1);
+    EXPECT_TRUE(t->wide_road[5][5] & WIDE_LANE);
+    EXPECT_EQ(wide_piece_at(*t, 3, 6), WIDE_V_STRAIGHT);
+    EXPECT_EQ(wide_piece_at(*t, 3, 7), WIDE_V_NARROWS + 2 + 1);
+    for (int x = 6; x <= 9; x++) EXPECT_EQ(wide_piece_at(*t, x, 3), WIDE_H_STRAIGHT) << x;
+    EXPECT_EQ(wide_piece_at(*t, 10, 3), WIDE_H_NARROWS + 2 + 1);
+    // Without the lane going on down the left road the corner stays narrow.
+    std::string no_lane_on = level;
+    no_lane_on[4 + 6 * 16 + 5] = '.';
+    load_level_text(*t, "inside", no_lane_on, r);
+    EXPECT_EQ(wide_piece_at(*t, 3, 3), -1);
+}
+
 // The full game draws the wide pieces over the grid, also those whose top
 // left cell lies left of or above the view; the classic game shows grass.
 TEST_F(TrackDrawing, FullGameDrawsWidePiecesOverTheGrid) {

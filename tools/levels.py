@@ -61,7 +61,8 @@ def build(size, corners, finish, slowing=(), verge=None, clear=(), wide=()):
         next three cells wide in the full game: a lane of '+' on its side
         'N', 'S', 'W' or 'E'. Where two wide roads meet at a corner with
         their lanes both outside it or both inside, the corner turns wide
-        too; elsewhere the lane narrows back over its last cell.
+        too (inside, at least one straight must lead away from it); elsewhere
+        the lane narrows back over its last cell.
     """
     # Room to see: the camera stops at the grid's edge, so the road keeps
     # MARGIN cells of grass to it on every side. `size` and every cell given
@@ -132,17 +133,23 @@ def build(size, corners, finish, slowing=(), verge=None, clear=(), wide=()):
             raise check_levels.LevelError('road %d runs the wrong way for a lane on its %s side' % (i, side))
         sides[i] = side
         if y0 == y1:
-            for x in range(min(x0, x1) + 2, max(x0, x1)):
-                put(x, y0 + LANE_OFFSET[side], '+', ('road', i))
+            lane = [(x, y0 + LANE_OFFSET[side]) for x in range(min(x0, x1) + 2, max(x0, x1))]
         else:
-            for y in range(min(y0, y1) + 2, max(y0, y1)):
-                put(x0 + LANE_OFFSET[side], y, '+', ('road', i))
+            lane = [(x0 + LANE_OFFSET[side], y) for y in range(min(y0, y1) + 2, max(y0, y1))]
+        for (x, y) in lane:
+            # Inside a corner the lanes of its two roads meet in one cell.
+            if owner.get((x, y)) in (('road', (i - 1) % n), ('road', (i + 1) % n)) and grid[y][x] == '+':
+                continue
+            put(x, y, '+', ('road', i))
     for i, (x, y) in enumerate(corners):
         before, after = sides.get((i - 1) % n), sides.get(i)
         if before is None or after is None:
             continue
         vertical, horizontal = (before, after) if headings[i - 1] in (1, 3) else (after, before)
-        if vertical + horizontal not in CORNER_LANES[grid[y][x]]:
+        outside, inside = CORNER_LANES[grid[y][x]]
+        if vertical + horizontal == inside:
+            continue   # the lanes meet in the cell between the roads
+        if vertical + horizontal != outside:
             raise check_levels.LevelError('the lanes at corner %s cross its road' % ((x, y),))
         lx, ly = x + LANE_OFFSET[vertical], y + LANE_OFFSET[horizontal]
         for c in [(lx, y), (lx, y + 1), (lx, ly), (x, ly), (x + 1, ly)]:

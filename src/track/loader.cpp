@@ -198,25 +198,34 @@ static void anchor_wide_piece(Track& track, int x, int y, int piece) {
     track.wide_road[x][y] = (unsigned char)((track.wide_road[x][y] & ~WIDE_ANCHOR) | (piece + 1));
 }
 
-// A corner block's lane: the five cells round its outside or round its
-// inside, as (dx, dy) off the block's top-left cell, and where the wide
-// corner piece then starts. By corner '1' to '4', outside first.
+// Offsets from a corner block's top-left cell, by corner '1' to '4'.
 struct cell_offset {
     int dx, dy;
 };
-struct corner_lane {
+// A lane round a corner's outside: the five cells round the block, and
+// where the wide corner piece then starts.
+struct outer_lane {
     cell_offset cells[5];
     cell_offset anchor;
 };
-static const corner_lane corner_lanes[4][2] = {
-    {{{{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {1, -1}}, {-1, -1}},
-     {{{2, 0}, {2, 1}, {2, 2}, {0, 2}, {1, 2}}, {0, 0}}},
-    {{{{2, -1}, {2, 0}, {2, 1}, {0, -1}, {1, -1}}, {0, -1}},
-     {{{-1, 0}, {-1, 1}, {-1, 2}, {0, 2}, {1, 2}}, {-1, 0}}},
-    {{{{2, 0}, {2, 1}, {2, 2}, {0, 2}, {1, 2}}, {0, 0}},
-     {{{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {1, -1}}, {-1, -1}}},
-    {{{{-1, 0}, {-1, 1}, {-1, 2}, {0, 2}, {1, 2}}, {-1, 0}},
-     {{{2, -1}, {2, 0}, {2, 1}, {0, -1}, {1, -1}}, {0, -1}}},
+static const outer_lane outer_lanes[4] = {
+    {{{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {1, -1}}, {-1, -1}},
+    {{{2, -1}, {2, 0}, {2, 1}, {0, -1}, {1, -1}}, {0, -1}},
+    {{{2, 0}, {2, 1}, {2, 2}, {0, 2}, {1, 2}}, {0, 0}},
+    {{{-1, 0}, {-1, 1}, {-1, 2}, {0, 2}, {1, 2}}, {-1, 0}},
+};
+// Lanes on the inside of both roads: the wide corner takes in the cell
+// between them and the first row (column) of each road, which must be a
+// straight ('T' and '='); the lanes go on beyond.
+struct inner_lane {
+    cell_offset between, along[2], first_down, first_across;
+    cell_offset anchor;
+};
+static const inner_lane inner_lanes[4] = {
+    {{2, 2}, {{2, 3}, {3, 2}}, {0, 2}, {2, 0}, {0, 0}},
+    {{-1, 2}, {{-1, 3}, {-2, 2}}, {0, 2}, {-1, 0}, {-1, 0}},
+    {{-1, -1}, {{-1, -2}, {-2, -1}}, {0, -1}, {-1, 0}, {-1, -1}},
+    {{2, -1}, {{2, -2}, {3, -1}}, {0, -1}, {2, 0}, {0, -1}},
 };
 
 // The straights a '+' at (x, y) could widen, as bits by side: 1 above the
@@ -230,23 +239,33 @@ static int lane_sides(const Track& track, int x, int y) {
     return sides;
 }
 
-// The full game's wide roads: corner blocks with all five cells of a lane
-// round them turn three cells wide; a '+' beside a straight's outer edge
-// widens it, and the last cell of a run narrows back to the road. A '+'
-// that widens nothing (or a run of one cell) stays grass.
+// The full game's wide roads: a corner block with all five cells of a lane
+// round its outside, or with lanes inside both its roads, turns three cells
+// wide; a '+' beside a straight's outer edge widens it, and the last cell
+// of a run narrows back to the road. A '+' that widens nothing (or a run of
+// one cell) stays grass.
 static void mark_wide_roads(Track& track) {
     const int size = track.size;
     for (int x = 0; x < size; x++)
         for (int y = 0; y < size; y++) {
             if (!is_corner_cell(track, x, y)) continue;
             const int code = track.tiles[x][y] - TILE_CORNER_1;
-            for (const corner_lane& lane : corner_lanes[code]) {
-                bool all = true;
-                for (const cell_offset& c : lane.cells) all = all && written_lane(track, x + c.dx, y + c.dy);
-                if (!all) continue;
-                for (const cell_offset& c : lane.cells) track.wide_road[x + c.dx][y + c.dy] |= WIDE_LANE;
-                anchor_wide_piece(track, x + lane.anchor.dx, y + lane.anchor.dy, WIDE_CORNER_1 + code);
-                break;
+            const outer_lane& out = outer_lanes[code];
+            bool all = true;
+            for (const cell_offset& c : out.cells) all = all && written_lane(track, x + c.dx, y + c.dy);
+            if (all) {
+                for (const cell_offset& c : out.cells) track.wide_road[x + c.dx][y + c.dy] |= WIDE_LANE;
+                anchor_wide_piece(track, x + out.anchor.dx, y + out.anchor.dy, WIDE_CORNER_1 + code);
+                continue;
+            }
+            const inner_lane& in = inner_lanes[code];
+            auto at = [&](const cell_offset& c) { return tile_at(track, x + c.dx, y + c.dy); };
+            if (written_lane(track, x + in.between.dx, y + in.between.dy) &&
+                written_lane(track, x + in.along[0].dx, y + in.along[0].dy) &&
+                written_lane(track, x + in.along[1].dx, y + in.along[1].dy) &&
+                at(in.first_down) == TILE_V_STRAIGHT && at(in.first_across) == TILE_H_STRAIGHT) {
+                track.wide_road[x + in.between.dx][y + in.between.dy] |= WIDE_LANE;
+                anchor_wide_piece(track, x + in.anchor.dx, y + in.anchor.dy, WIDE_CORNER_1 + code);
             }
         }
     // Round a wide corner, or on along the same side of a straight.

@@ -495,6 +495,10 @@ TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
         EXPECT_EQ(glyph_mismatches(screen, 100, 120, "   Player 3  still driving, lap 1 of 1", small_font, 0xFFFFFF),
                   0);
         EXPECT_EQ(pad_mode_now(), PADS_NAVIGATE);
+        // Beside "Next track", the track it goes on to.
+        ASSERT_GE(last_level_index, 1);
+        EXPECT_EQ(glyph_mismatches(screen, live_race.view_width / 2 + 75, 213, level_names[1], small_font, 0xFCCEFB),
+                  0);
         push_key(SDLK_DOWN);
         push_key(SDLK_RETURN);   // "Next track"
     });
@@ -503,7 +507,7 @@ TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
     release_all_keys();
     EXPECT_FALSE(race_over(live_race));
     EXPECT_EQ(game_screen, SCREEN_LOAD);
-    EXPECT_EQ(race_settings.level_index, last_level_index > 0 ? 1 : 0);
+    EXPECT_EQ(race_settings.level_index, 1);
 }
 
 TEST(FullRace, ThePauseKeyPausesAndLeaveRaceGoesToTheMenu) {

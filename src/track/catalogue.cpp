@@ -67,6 +67,12 @@ const char* chosen_level_name() {
     return level_names[i];
 }
 
+const char* next_level_name() {
+    const int i = race_settings.level_index + 1 > last_level_index ? 0 : race_settings.level_index + 1;
+    if (i < 0 || i >= MAX_LEVELS || last_level_index < 0) return "";
+    return level_names[i];
+}
+
 std::string level_file_path(const char* name) {
     return data_path("levelit/" + std::string(name, strnlen(name, LEVEL_NAME_LEN - 1)) + ".txt");
 }

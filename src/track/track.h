@@ -93,6 +93,9 @@ void read_catalogue(const char* path);
 
 // The name at level_index, or "" when level_index names no entry.
 const char* chosen_level_name();
+// The name the next track of the catalogue goes by: the one after
+// level_index, wrapped as wrap_level_index wraps it; "" with no catalogue.
+const char* next_level_name();
 
 // The level file of a catalogue name: levelit/NAME.txt in the data folder.
 std::string level_file_path(const char* name);

@@ -250,7 +250,8 @@ static void draw_results(long long) {
         text_white(screen, x - 150, 100 + 20 * i, line, small_font);
     }
     for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], results_cursor, i, small_font);
-    text_pink(screen, x - 70 + 145, 213, chosen_level_name(), small_font);
+    // Beside "Next track": the track it goes on to.
+    text_pink(screen, x - 70 + 145, 213, next_level_name(), small_font);
     if (!saved_replay_line.empty()) {
         const int w = 7 * (int)saved_replay_line.size();   // the small font is 7 px a character
         boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 150);

@@ -8,7 +8,8 @@
 # the X server over the same seconds, frames sent to X per second, and race
 # steps per second. Frames and steps are counted by
 # bench/preload/first_frame.cpp, preloaded into the plain binary: a frame
-# is a flip or an update sent to X, a step a read of the keyboard state,
+# is a flip or an update sent to X (or, enlarged on the X server's side,
+# a composite the game ends with a sync), a step a read of the keyboard state,
 # which the game makes once per race step and nowhere else.
 # Usage: bench/window_screens.sh BUILD_DIR [GAME_BINARY]
 XVFB_SCREEN=2560x1600x24   # room for scale 3 of a two-player race

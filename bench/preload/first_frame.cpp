@@ -102,6 +102,32 @@ extern "C" void SDL_UpdateRects(SDL_Surface* s, int n, SDL_Rect* rects) {
     if (--sending == 0) count_frame();
 }
 
+// Enlarged on the X server's side, the game sends a frame's rows with
+// XShmPutImage and XRenderComposite and ends the frame with XSync: a sync
+// after a composite counts one frame. (Declared without the X headers:
+// Picture is an XID, an unsigned long.)
+static bool composed = false;
+
+extern "C" void XRenderComposite(void* display, int op, unsigned long src, unsigned long mask, unsigned long dst,
+                                 int src_x, int src_y, int mask_x, int mask_y, int dst_x, int dst_y,
+                                 unsigned int width, unsigned int height) {
+    static auto real = (void (*)(void*, int, unsigned long, unsigned long, unsigned long, int, int, int, int, int,
+                                 int, unsigned int, unsigned int))dlsym(RTLD_NEXT, "XRenderComposite");
+    real(display, op, src, mask, dst, src_x, src_y, mask_x, mask_y, dst_x, dst_y, width, height);
+    composed = true;
+}
+
+extern "C" int XSync(void* display, int discard) {
+    static auto real = (int (*)(void*, int))dlsym(RTLD_NEXT, "XSync");
+    const int r = real(display, discard);
+    if (composed) {
+        composed = false;
+        first_frame();
+        count_frame();
+    }
+    return r;
+}
+
 extern "C" int Mix_PlayChannelTimed(int channel, void* chunk, int loops, int ticks) {
     static auto real = (int (*)(int, void*, int, int))dlsym(RTLD_NEXT, "Mix_PlayChannelTimed");
     const int r = real(channel, chunk, loops, ticks);

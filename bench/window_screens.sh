@@ -71,13 +71,13 @@ pause_now() {   # Ctrl+P, with Ctrl still down when the frame reads the keyboard
 }
 
 # Into the settings and out: three racers of 10 balls on GrandLoop (level
-# 10); back on the main menu with the cursor on entry 0.
+# 8); back on the main menu with the cursor on entry 0.
 ten_balls_on_grandloop() {
   key Down Down Return             # Settings, which opens on entry 2: the cursor is shared
   key Up Up Right Right Right      # player 1: 7 -> 10 balls
   key Down Right Right Right Right Right Right Right Right   # player 2: 2 -> 10
   key Down Right Right Right Right Right                     # player 3: 5 -> 10
-  key Down Down Right Right Right Right Right Right Right Right Right Right   # level 0 -> 10
+  key Down Down Right Right Right Right Right Right Right Right   # level 0 -> 8, GrandLoop
 }
 
 # two_player_race SECONDS: from the main menu, past the countdown, W and Up

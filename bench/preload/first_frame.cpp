@@ -102,11 +102,18 @@ extern "C" void SDL_UpdateRects(SDL_Surface* s, int n, SDL_Rect* rects) {
     if (--sending == 0) count_frame();
 }
 
-// Enlarged on the X server's side, the game sends a frame's rows with
-// XShmPutImage and XRenderComposite and ends the frame with XSync: a sync
-// after a composite counts one frame. (Declared without the X headers:
-// Picture is an XID, an unsigned long.)
+// Enlarged on the X server's side, the game sends a frame's changed rows
+// in runs with XShmPutImage and XRenderComposite and ends the frame with an
+// XSync of its own: that sync, after a composite, counts one frame. SDL
+// syncs too (its display unlock, after every run), so a sync counts only
+// when the game itself called it. (Declared without the X headers: Picture
+// is an XID, an unsigned long.)
 static bool composed = false;
+
+static bool called_from_sdl(const void* caller) {
+    Dl_info info;
+    return dladdr(caller, &info) && info.dli_fname && strstr(info.dli_fname, "libSDL");
+}
 
 extern "C" void XRenderComposite(void* display, int op, unsigned long src, unsigned long mask, unsigned long dst,
                                  int src_x, int src_y, int mask_x, int mask_y, int dst_x, int dst_y,
@@ -120,7 +127,7 @@ extern "C" void XRenderComposite(void* display, int op, unsigned long src, unsig
 extern "C" int XSync(void* display, int discard) {
     static auto real = (int (*)(void*, int))dlsym(RTLD_NEXT, "XSync");
     const int r = real(display, discard);
-    if (composed) {
+    if (composed && !called_from_sdl(__builtin_return_address(0))) {
         composed = false;
         first_frame();
         count_frame();

@@ -95,9 +95,10 @@ static bool open_scaled(int w, int h, int s, int ww, int wh, Uint32 flags) {
     const SDL_PixelFormat* f = window->format;
     canvas = x_scaler_open(w, h, s, offset_x, offset_y);
     if (!canvas) canvas = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    if (!canvas) return false;
     f = canvas->format;
     shown = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
-    if (!canvas || !shown) return false;
+    if (!shown) return false;
     // The border stays black: cleared here, on both buffers if there are two.
     SDL_FillRect(window, nullptr, 0);
     if (window->flags & SDL_DOUBLEBUF) {

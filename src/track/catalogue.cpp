@@ -67,10 +67,17 @@ const char* chosen_level_name() {
     return level_names[i];
 }
 
+// A level index after Left or Right, brought back into 0..last_level_index.
+static int wrapped_level_index(int level) {
+    if (level > last_level_index) level = 0;
+    if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
+    return level;
+}
+
 const char* next_level_name() {
-    const int i = race_settings.level_index + 1 > last_level_index ? 0 : race_settings.level_index + 1;
-    if (i < 0 || i >= MAX_LEVELS || last_level_index < 0) return "";
-    return level_names[i];
+    if (last_level_index < 0) return "";
+    const int i = wrapped_level_index(race_settings.level_index + 1);
+    return i < MAX_LEVELS ? level_names[i] : "";
 }
 
 std::string level_file_path(const char* name) {
@@ -82,9 +89,7 @@ std::string chosen_level_file() {
 }
 
 void wrap_level_index() {
-    int& level = race_settings.level_index;
-    if (level > last_level_index) level = 0;
-    if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
+    race_settings.level_index = wrapped_level_index(race_settings.level_index);
 }
 
 std::string level_name_of_file(const std::string& path) {

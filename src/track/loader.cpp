@@ -273,28 +273,33 @@ static void mark_wide_roads(Track& track) {
         if (!written_lane(track, x, y)) return false;
         return (track.wide_road[x][y] & WIDE_LANE) || (lane_sides(track, x, y) & side);
     };
-    std::vector<int> straight_lanes;
+    // Every straight's lane is settled first, from the corners' marks
+    // alone, then marked: no lane depends on the order the grid is read in.
+    struct straight_lane {
+        int x, y, anchor_x, anchor_y, piece;
+    };
+    std::vector<straight_lane> lanes;
     for (int x = 0; x < size; x++)
-        for (int y = 0; y < size; y++)
-            if (written_lane(track, x, y) && !(track.wide_road[x][y] & WIDE_LANE) && lane_sides(track, x, y))
-                straight_lanes.push_back(x * MAX_TRACK + y);
-    for (int at : straight_lanes) {
-        const int x = at / MAX_TRACK, y = at % MAX_TRACK;
-        // A '+' beside two straights widens the one its run goes on along.
-        for (int side = 1; side <= 8; side <<= 1) {
-            if (!(lane_sides(track, x, y) & side)) continue;
-            const bool across = side <= 2;   // the road runs left to right
-            const bool before = across ? goes_on(x - 1, y, side) : goes_on(x, y - 1, side);
-            const bool after = across ? goes_on(x + 1, y, side) : goes_on(x, y + 1, side);
-            if (!before && !after) continue;
-            const int far_side = side == 2 || side == 8;
-            int piece = across ? WIDE_H_STRAIGHT : WIDE_V_STRAIGHT;
-            if (!before || !after)
-                piece = (across ? WIDE_H_NARROWS : WIDE_V_NARROWS) + 2 * far_side + (after ? 0 : 1);
-            track.wide_road[x][y] |= WIDE_LANE;
-            anchor_wide_piece(track, side == 8 ? x - 2 : x, side == 2 ? y - 2 : y, piece);
-            break;
+        for (int y = 0; y < size; y++) {
+            if (!written_lane(track, x, y) || (track.wide_road[x][y] & WIDE_LANE)) continue;
+            // A '+' beside two straights widens the one its run goes on along.
+            for (int side = 1; side <= 8; side <<= 1) {
+                if (!(lane_sides(track, x, y) & side)) continue;
+                const bool across = side <= 2;   // the road runs left to right
+                const bool before = across ? goes_on(x - 1, y, side) : goes_on(x, y - 1, side);
+                const bool after = across ? goes_on(x + 1, y, side) : goes_on(x, y + 1, side);
+                if (!before && !after) continue;
+                const int far_side = side == 2 || side == 8;
+                int piece = across ? WIDE_H_STRAIGHT : WIDE_V_STRAIGHT;
+                if (!before || !after)
+                    piece = (across ? WIDE_H_NARROWS : WIDE_V_NARROWS) + 2 * far_side + (after ? 0 : 1);
+                lanes.push_back({x, y, side == 8 ? x - 2 : x, side == 2 ? y - 2 : y, piece});
+                break;
+            }
         }
+    for (const straight_lane& l : lanes) {
+        track.wide_road[l.x][l.y] |= WIDE_LANE;
+        anchor_wide_piece(track, l.anchor_x, l.anchor_y, l.piece);
     }
 }
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "core/assets.h"
-#include "core/state.h"
 #include "core/cli.h"
 #include "core/files.h"
 #include "core/media.h"
 #include "core/pictures.h"
+#include "core/state.h"
 #include "race/race.h"
 #include "track/tiles.h"
 #include "track/track.h"

@@ -111,7 +111,17 @@ static int level_index_of(const char* name) {
     exit(1);
 }
 
-void start_race(const char* level, const std::string& file, bool two_players) {
+// The race screen the benchmarks run, as the game's loop runs it.
+static ScreenPtr race_screen_now;
+
+void race_frame() {
+    if (!race_screen_now) return;
+    do race_screen_now->frame();
+    while (race_screen_now->frame_open());
+}
+
+void start_race(const char* level, const std::string& file, bool two_players,
+                std::shared_ptr<RaceAddons> addons) {
     bench_start_game();
     std::srand(1);
     live_race = new_race();
@@ -119,7 +129,10 @@ void start_race(const char* level, const std::string& file, bool two_players) {
     race_settings.laps = 1000000;
     race_settings.level_index = level_index_of(level);
     ::two_players = two_players;
-    load_level();   // window size, race progress, the level, the placement
+    RacePlan plan = plan_from_settings();
+    plan.addons = std::move(addons);
+    race_screen_now = make_race_screen(plan);
+    race_screen_now->enter();   // window size, race progress, the level, the placement
     if (!file.empty()) {
         load_level_file(loaded_track, file.c_str(), setup_random);
         place_racers(live_race, loaded_track, setup_random);

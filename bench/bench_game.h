@@ -8,8 +8,11 @@
 
 #include <time.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "view/race_screen.h"
 
 // Dummy video and audio drivers, the virtual clock (a frame's pacing wait
 // returns at once) and the data folder as the working directory.
@@ -28,7 +31,11 @@ const std::string& generated_circuit_file(int size);
 // A race as the menu starts it, on the shipped level `level` (or, when
 // `file` is not empty, on that level file instead), all three racers at
 // 10 balls, laps enough never to finish, countdown already over.
-void start_race(const char* level, const std::string& file, bool two_players);
+// With `addons`, the full game's additions to the race (a ghost).
+void start_race(const char* level, const std::string& file, bool two_players,
+                std::shared_ptr<RaceAddons> addons = nullptr);
+// One whole race frame of the race started, with the overlay passes it opens.
+void race_frame();
 // Racers back at the start (chains bunched up below the finish), computer
 // drivers heading for their first waypoint again.
 void back_to_start();

@@ -37,20 +37,22 @@ static replay lap_alone() {
     return r;
 }
 
-static void ghost_drawn(const Race& race) { draw_ghost(race, bench_ghost.race); }
-static void ghost_stepped(const Race&, RaceInput) { ghost_step(bench_ghost); }
-static const race_frame_addons with_ghost = {nullptr, ghost_drawn, ghost_stepped, nullptr};
+// A ghost drawn under the balls and stepped after each step, as the full game does.
+struct WithGhost : RaceAddons {
+    void set_up(const RacePlan&, const Race&, const Track&, bool) override {}
+    void under_balls(const Race& race) const override { draw_ghost(race, bench_ghost.race); }
+    void stepped(const Race&, RaceInput) override { ghost_step(bench_ghost); }
+    void over_views(const Race&) const override {}
+};
 
 static void BM_GhostFrame(benchmark::State& state) {
     const bool ghosted = state.range(0) != 0;
-    start_race("FirstLoop", "", false);
+    start_race("FirstLoop", "", false, ghosted ? std::make_shared<WithGhost>() : nullptr);
     std::string why;
     if (ghosted && !start_ghost(bench_ghost, lap_alone(), "filut/levelit/FirstLoop.txt", "", -1, 20000, why))
         state.SkipWithError(why.c_str());
-    frame_addons = ghosted ? &with_ghost : nullptr;
     frame_times t;
     time_race_frames(state, t, false);
-    frame_addons = nullptr;
     report_frames(state, t, ghosted ? "race/FirstLoop/1p/ghost" : "race/FirstLoop/1p/no_ghost");
     set_video_mode(500, 500);
     game_screen = SCREEN_MENU;

@@ -25,7 +25,7 @@ static void BM_RaceFrameHud(benchmark::State& state) {
         full.stop();
         keep_racing(frame++, true);
         hud.start();
-        draw_race_hud();
+        draw_race_hud(live_race, loaded_track);
         hud.stop();
     }
     full_game = false;

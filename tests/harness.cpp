@@ -15,11 +15,16 @@
 #include "core/media.h"
 #include "core/state.h"
 #include "draw/clock.h"
+#include "menu/full_game.h"
+#include "menu/menu.h"
+#include "menu/trial.h"
 #include "race/race.h"
 #include "shell/music.h"
 #include "shell/shell.h"
 #include "track/tiles.h"
 #include "track/track.h"
+#include "view/race_screen.h"
+#include "view/view.h"
 
 static bool started = false;
 static std::vector<std::string> scratch_files;
@@ -60,6 +65,7 @@ void start_game_headless() {
         started = true;
     }
     reset_shell_state();
+    test_screens() = ScreenStack();
     plug_test_pads(0);
     set_video_mode(500, 500);
     drop_events();
@@ -171,4 +177,80 @@ int run(const std::string& command, std::string& output) {
     while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
     const int status = pclose(p);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+ScreenStack& test_screens() {
+    static ScreenStack* stack = new ScreenStack();   // lives to the process's end
+    return *stack;
+}
+
+void reset_test_screens() {
+    ScreenStack& s = test_screens();
+    s = ScreenStack();
+    s.open(make_main_menu());
+}
+
+void load_level() {
+    ScreenStack& s = test_screens();
+    if (s.depth() != 1) reset_test_screens();
+    RacePlan plan = plan_from_settings();
+    if (full_game) plan.addons = make_race_addons(false);
+    s.open(make_race_screen(plan));
+}
+
+void screen_frame() {
+    if (test_screens().depth() == 0) reset_test_screens();
+    test_screens().run_frame();
+}
+
+// A race set up by hand (race_test_reset) runs on a race screen over it,
+// with the main menu under it, not entered until the race goes back.
+static void open_race_as_it_stands() {
+    ScreenStack& s = test_screens();
+    s = ScreenStack();
+    s.place(make_main_menu());
+    RacePlan plan = plan_from_settings();
+    plan.setup.two_players = live_race.two_players;
+    if (full_game) plan.addons = make_race_addons(false);
+    s.open(make_race_screen_as_it_stands(plan));
+}
+
+void race_screen_pass() {
+    if (test_screens().depth() == 0) open_race_as_it_stands();
+    test_screens().run_frame();
+}
+
+void drop_test_screens() { test_screens() = ScreenStack(); }
+
+bool race_frame_open() {
+    Screen* top = test_screens().top();
+    return top && top->frame_open();
+}
+
+void race_frame() {
+    do race_screen_pass();
+    while (race_frame_open());
+}
+
+void open_test_screen(ScreenPtr s) {
+    if (test_screens().depth() == 0) reset_test_screens();
+    test_screens().open(std::move(s));
+}
+
+// The loop from the screen game_screen names, as the test left it.
+void run_screen_loop() {
+    Screen* top = test_screens().top();
+    if (game_screen == SCREEN_RACE) {
+        if (!top || top->kind() != SCREEN_RACE) open_race_as_it_stands();
+    } else if (game_screen == SCREEN_LOAD) {
+        load_level();
+    } else if (game_screen == SCREEN_SETTINGS) {
+        // The menu under the settings is entered when they go back to it.
+        test_screens() = ScreenStack();
+        test_screens().place(make_main_menu());
+        test_screens().open(full_game ? make_full_settings() : make_classic_settings());
+    } else {
+        reset_test_screens();
+    }
+    run_screens(test_screens());
 }

@@ -55,3 +55,29 @@ int run(const std::string& command, std::string& output);
 
 // A scratch folder, removed with its contents at process end.
 std::string scratch_dir();
+
+// The screens as the game's loop runs them, for the tests: one stack for
+// the test process, emptied by start_game_headless().
+#include "core/screen.h"
+#include "shell/screen_loop.h"
+ScreenStack& test_screens();
+// Empties the stack and puts the run's main menu (classic or full) at its bottom.
+void reset_test_screens();
+// A race screen on the classic settings (with the full game's additions
+// when the full game runs), on top of the main menu: what Enter on "Start"
+// opens. Entering it sets the race up.
+void load_level();
+// One frame (or overlay pass) of the top screen; a whole frame with the
+// overlay passes it opens. With no screen, a race screen over the race
+// live_race holds (set up by hand) is opened, the main menu under it.
+void race_screen_pass();
+bool race_frame_open();
+void race_frame();
+// Empties the stack: the next race_frame() runs a race screen over the race as it stands.
+void drop_test_screens();
+// One frame of the top screen, whatever it is.
+void screen_frame();
+// Opens `s` on top of the stack (entering it).
+void open_test_screen(ScreenPtr s);
+// The whole loop from the main menu until the run ends.
+void run_screen_loop();

@@ -68,6 +68,21 @@ struct FullGame {
     }
 };
 
+// One frame of the screen on top of the test stack.
+void full_menu_frame() { screen_frame(); }
+void full_settings_frame() { screen_frame(); }
+void key_bindings_frame() { screen_frame(); }
+
+// The full main menu with `s` opened over it and its cursor moved down to `entry`.
+void open_at(ScreenPtr s, int entry) {
+    reset_test_screens();
+    open_test_screen(std::move(s));
+    for (int i = 0; i < entry; i++) {
+        push_key(SDLK_DOWN);
+        screen_frame();
+    }
+}
+
 // Runs frames of a menu screen until it leaves `screen_value`, each frame
 // with the next keys of `frames`.
 void run_screen(int screen_value, void (*frame)(), const std::vector<std::vector<SDLKey>>& frames) {
@@ -96,8 +111,7 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     EXPECT_EQ(labels.back(), "Quit");
 
     // Each entry lit at its own place; Down from the last wraps to the first.
-    game_screen = SCREEN_MENU;
-    menu_cursor = 0;
+    reset_test_screens();
     for (int i = 0; i < n; i++) {
         full_menu_frame();   // drawn, then the keys: the next frame shows a Down
         EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * i), 0xAF28AAu) << labels[i];
@@ -108,25 +122,38 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
         push_key(SDLK_DOWN);
         full_menu_frame();
     }
-    EXPECT_EQ(menu_cursor, 0);
+    full_menu_frame();
+    EXPECT_EQ(pixel_at(screen, 300, 160), 0xAF28AAu) << "back on the first entry";
 
-    // Enter on "Start 2 players", on "Online race" (its form opens on
-    // "Host"), then on "Settings", then Escape quits.
-    menu_cursor = 1;
-    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
-    EXPECT_TRUE(two_players);
-    EXPECT_EQ(game_screen, SCREEN_LOAD);
-    game_screen = SCREEN_MENU;
-    menu_cursor = 2;
-    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
+    // Enter on "Start 2 players" starts a two-player race; Escape in it
+    // comes back to the menu on that entry. Then "Online race", whose form
+    // opens on "Host", then "Settings", which open on their first entry.
+    // Back from each, the cursor is where it was. Escape quits.
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_DOWN}, {SDLK_RETURN}});
+    EXPECT_EQ(game_screen, SCREEN_RACE);
+    EXPECT_TRUE(live_race.two_players);
+    for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) {
+        push_key(SDLK_ESCAPE);
+        race_frame();
+    }
+    ASSERT_EQ(game_screen, SCREEN_MENU);
+    full_menu_frame();
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 30), 0xAF28AAu) << "back on Start 2 players";
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_DOWN}, {SDLK_RETURN}});
     EXPECT_EQ(game_screen, SCREEN_ONLINE_FORM);
-    EXPECT_EQ(menu_cursor, 0);
-    game_screen = SCREEN_MENU;
-    menu_cursor = n - 2;
-    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_RETURN}});
+    screen_frame();
+    EXPECT_EQ(pixel_at(screen, 300, 160), 0xAF28AAu) << "the form opens on Host";
+    run_screen(SCREEN_ONLINE_FORM, screen_frame, {{SDLK_ESCAPE}});
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+    full_menu_frame();
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 60), 0xAF28AAu) << "back on Online race";
+    std::vector<std::vector<SDLKey>> to_settings(n - 4, std::vector<SDLKey>{SDLK_DOWN});
+    to_settings.push_back({SDLK_RETURN});
+    run_screen(SCREEN_MENU, full_menu_frame, to_settings);
     EXPECT_EQ(game_screen, SCREEN_SETTINGS);
-    EXPECT_EQ(menu_cursor, 0) << "the settings open on their first entry";
-    game_screen = SCREEN_MENU;
+    run_screen(SCREEN_SETTINGS, screen_frame, {{SDLK_ESCAPE}});
+    full_menu_frame();
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * (n - 2)), 0xAF28AAu) << "back on Settings";
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_QUIT);
     EXPECT_FALSE(g.file_exists()) << "nothing was changed, so nothing is written";
@@ -140,15 +167,13 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     EXPECT_EQ(race_settings.laps, 3);
 
     // Walking the settings without changing anything writes nothing.
-    game_screen = SCREEN_SETTINGS;
-    menu_cursor = 0;
+    open_at(make_full_settings(), 0);
     run_screen(SCREEN_SETTINGS, full_settings_frame, {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_MENU);
     EXPECT_FALSE(g.file_exists());
 
     // Laps 3 -> 5, track -> the second, drivers -> Good, ghosts off (on by default).
-    game_screen = SCREEN_SETTINGS;
-    menu_cursor = 3;
+    open_at(make_full_settings(), 3);
     run_screen(SCREEN_SETTINGS, full_settings_frame,
                {{SDLK_RIGHT, SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN},
                 {SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RETURN}, {SDLK_ESCAPE}});
@@ -185,8 +210,7 @@ TEST(FullSettings, ATrackTheCatalogueLacksGivesOneLineAndTheFirst) {
 
 TEST(FullSettings, DriversCycleThroughTheThreeDifficulties) {
     FullGame g;
-    game_screen = SCREEN_SETTINGS;
-    menu_cursor = 8;   // "Drivers"
+    open_at(make_full_settings(), 8);   // "Drivers"
     std::vector<int> seen;
     for (SDLKey k : {SDLK_RIGHT, SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT}) {
         push_key(k);
@@ -200,8 +224,9 @@ TEST(FullSettings, DriversCycleThroughTheThreeDifficulties) {
 
 TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefaults) {
     FullGame g;
-    game_screen = SCREEN_KEY_BINDINGS;
-    menu_cursor = 0;   // player 1 forward
+    open_at(make_full_settings(), FULL_SETTINGS_KEYS_ENTRY);
+    run_screen(SCREEN_SETTINGS, full_settings_frame, {{SDLK_RETURN}});
+    ASSERT_EQ(game_screen, SCREEN_KEY_BINDINGS);   // on player 1 forward
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
     EXPECT_TRUE(waiting_for_binding);
     // W drives player 2: refused, still waiting, the message says by whom.
@@ -227,8 +252,7 @@ TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefau
     EXPECT_EQ(game_screen, SCREEN_KEY_BINDINGS);
 
     // The pause takes Ctrl with a key, but not Ctrl alone.
-    menu_cursor = 8;
-    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}, {SDLK_LCTRL}});
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_UP}, {SDLK_UP}, {SDLK_UP}, {SDLK_RETURN}, {SDLK_LCTRL}});
     EXPECT_TRUE(waiting_for_binding);
     SDL_Event e = {};
     e.type = SDL_KEYDOWN;
@@ -241,20 +265,19 @@ TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefau
 
     // "Defaults" (entry 9) gives back the game's own keys; "Done" goes back
     // to the settings on their "Key bindings" entry.
-    menu_cursor = 9;
-    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}, {SDLK_DOWN}, {SDLK_RETURN}});
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_DOWN}, {SDLK_RETURN}, {SDLK_DOWN}, {SDLK_RETURN}});
     EXPECT_EQ(key_bindings.keys[0][0], SDLK_UP);
     EXPECT_EQ(key_bindings.pause_key, SDLK_p);
     EXPECT_TRUE(key_bindings.pause_ctrl);
     EXPECT_EQ(game_screen, SCREEN_SETTINGS);
-    EXPECT_EQ(menu_cursor, FULL_SETTINGS_KEYS_ENTRY);
+    full_settings_frame();
+    EXPECT_EQ(pixel_at(screen, 300, 125 + 25 * FULL_SETTINGS_KEYS_ENTRY + 10), 0xAF28AAu) << "on Key bindings";
 }
 
 TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
     FullGame g;
     plug_test_pads(2, 12);
-    game_screen = SCREEN_KEY_BINDINGS;
-    menu_cursor = 6;   // player 2 left
+    open_at(make_key_bindings(), 6);   // player 2 left
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
     ASSERT_TRUE(waiting_for_binding);
     ASSERT_EQ(pad_mode_now(), PADS_CAPTURE);
@@ -265,8 +288,7 @@ TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
     EXPECT_STREQ(binding_message, "Player 2 left: 'button 4'");
     // The same button for another action is refused.
     test_pads[1].buttons = 0;
-    menu_cursor = 7;
-    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
+    run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_DOWN}, {SDLK_RETURN}});   // player 2 right
     test_pads[1].buttons = 1u << 4;
     key_bindings_frame();
     EXPECT_STREQ(binding_message, "'button 4' is taken by Player 2 left; press another");
@@ -275,15 +297,15 @@ TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
     // In a two-player race pad 2's button 4 steers player 2 left, pad 1's does not.
     waiting_for_binding = false;
     two_players = true;
-    Uint8 keys[SDLK_LAST] = {};
     RaceInput in;
+    bool pause = false;
     test_pads[0].buttons = 1u << 4;
     test_pads[1].buttons = 0;
-    merge_pads(keys, in, true);
+    merge_pads(in, pause, true);
     EXPECT_EQ(in.player[1] & ACTION_LEFT, 0);
     test_pads[1].buttons = 1u << 4;
     in = RaceInput();
-    merge_pads(keys, in, true);
+    merge_pads(in, pause, true);
     EXPECT_EQ(in.player[1] & ACTION_LEFT, ACTION_LEFT);
     EXPECT_EQ(in.player[0] & ACTION_LEFT, 0);
 }
@@ -419,10 +441,12 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
     std::vector<SDLKey> keys;
     bool results_seen = false;
     std::string wanted;
+    long long best_lap = 0;
     OverlayPasses hook([&] {
-        if (!results_running()) return;
+        if (!(game_screen == SCREEN_RESULTS)) return;
         results_seen = true;
         const LapClock& c = live_race.clocks[0];
+        best_lap = c.best_lap;
         char total[24], best[24], line[96];
         format_race_time(c.finished, total, sizeof total);
         format_race_time(c.best_lap, best, sizeof best);
@@ -435,12 +459,15 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
     // With no checkpoints every step in the strip is a lap: the second step
     // in it ends the race, at step 2 with laps of 1 step.
     hold_key(SDLK_UP, true);
-    for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) race_frame();
+    for (int frame = 0; frame < 10 && ((game_screen == SCREEN_RACE && !results_seen) || game_screen == SCREEN_RESULTS);
+         frame++)
+        race_frame();
     release_all_keys();
     EXPECT_TRUE(results_seen);
-    EXPECT_EQ(live_race.clocks[0].best_lap, 1);
+    EXPECT_EQ(best_lap, 1);
     EXPECT_EQ(wanted, "1. Player 1    0:00.04  best lap 0:00.02");
-    EXPECT_EQ(game_screen, SCREEN_LOAD);
+    EXPECT_EQ(game_screen, SCREEN_RACE);
+    EXPECT_EQ(live_race.step, 0) << "a new race, set up and not yet run";
 }
 
 // A recorded race's results name the replay it was written to; a race
@@ -456,7 +483,7 @@ TEST(FullRace, ResultsNameTheSavedReplay) {
         std::string line_seen;
         int white_in_line = -1;
         OverlayPasses hook([&] {
-            if (!results_running() || white_in_line >= 0) return;
+            if (!(game_screen == SCREEN_RESULTS) || white_in_line >= 0) return;
             white_in_line = 0;
             for (int y = 290; y < 306; y++)
                 for (int x = 15; x < 485; x++) white_in_line += pixel_at(screen, x, y) == 0xFFFFFFu;
@@ -468,7 +495,7 @@ TEST(FullRace, ResultsNameTheSavedReplay) {
             push_key(SDLK_ESCAPE);
         });
         hold_key(SDLK_UP, true);
-        for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) race_frame();
+        for (int frame = 0; frame < 10 && (game_screen == SCREEN_RACE || game_screen == SCREEN_RESULTS); frame++) race_frame();
         release_all_keys();
         if (recording) {
             EXPECT_EQ(last_recording().compare(0, dir.size(), dir), 0) << last_recording();
@@ -488,7 +515,7 @@ TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
     race_settings.level_index = 0;
     int order[RACERS];
     OverlayPasses hook([&] {
-        if (!results_running()) return;
+        if (!(game_screen == SCREEN_RESULTS)) return;
         EXPECT_EQ(finishing_order(live_race, order), 2);
         EXPECT_EQ(order[0], 0);
         EXPECT_EQ(order[1], 2);
@@ -503,11 +530,18 @@ TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
         push_key(SDLK_RETURN);   // "Next track"
     });
     hold_key(SDLK_UP, true);
-    for (int frame = 0; frame < 10 && game_screen == SCREEN_RACE; frame++) race_frame();
+    for (int frame = 0; frame < 10 && (game_screen == SCREEN_RACE || game_screen == SCREEN_RESULTS); frame++) race_frame();
     release_all_keys();
     EXPECT_FALSE(race_over(live_race));
-    EXPECT_EQ(game_screen, SCREEN_LOAD);
-    EXPECT_EQ(race_settings.level_index, 1);
+    EXPECT_EQ(game_screen, SCREEN_RACE);
+    EXPECT_EQ(race_settings.level_index, 0) << "the settings are the player's own";
+    Track* next = new Track();
+    Random random = make_random(1);
+    load_level_file(*next, level_file_path(level_names[1]).c_str(), random);
+    EXPECT_EQ(loaded_track.size, next->size);
+    EXPECT_EQ(loaded_track.finish_x, next->finish_x);
+    EXPECT_EQ(loaded_track.finish_y, next->finish_y);
+    delete next;
 }
 
 TEST(FullRace, ThePauseKeyPausesAndLeaveRaceGoesToTheMenu) {
@@ -538,7 +572,7 @@ TEST(FullRace, ThePauseKeyPausesAndLeaveRaceGoesToTheMenu) {
     release_all_keys();
     EXPECT_EQ(passes, 1);
     EXPECT_EQ(game_screen, SCREEN_MENU);
-    EXPECT_FALSE(results_running());
+    EXPECT_FALSE((game_screen == SCREEN_RESULTS));
 }
 
 TEST(FullRace, APadAloneCanPauseAndLeaveTheRace) {

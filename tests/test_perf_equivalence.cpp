@@ -346,7 +346,7 @@ void plain_race_picture(RaceInput input) {
     SDL_FillRect(second_view, nullptr, 0);
     const race_hooks hooks = {plain_draw_track, draw_ball, draw_checkpoint_marker};
     race_step(live_race, loaded_track, input, &hooks);
-    draw_lap_display();
+    draw_lap_display(live_race);
 }
 
 }  // namespace

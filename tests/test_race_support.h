@@ -2,6 +2,8 @@
 // Set-up for the race tests: a blank state on a plain grid, set directly.
 #pragma once
 
+#include "harness.h"
+
 #include <SDL/SDL.h>
 
 #include <cstring>
@@ -31,6 +33,7 @@ inline void race_test_reset(int size = 20, int len0 = 1, int len1 = 0, int len2 
     loaded_track.finish_y = 500;
     for (int i = 0; i < MAX_WAYPOINTS; i++) loaded_track.waypoints[i] = {5000, 5000};
     reset_race_progress(live_race);
+    drop_test_screens();
 }
 
 // Ball positions in world pixels.

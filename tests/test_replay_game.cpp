@@ -25,6 +25,7 @@
 #include "sim/sim.h"
 #include "test_view_support.h"
 #include "track/track.h"
+#include "view/race_screen.h"
 #include "view/view.h"
 
 namespace {
@@ -36,7 +37,6 @@ class GameReplay : public ::testing::Test {
         reset_replay_session();
     }
     void TearDown() override {
-        race_input_source = nullptr;
         reset_replay_session();
         release_all_keys();
         drop_events();
@@ -158,15 +158,15 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     race_settings.level_index = 1;
     two_players = false;
     const RaceSettings before = race_settings;
-    ASSERT_TRUE(load_replay_to_watch(second, false));
-    race_input_source = replay_input;
-    ASSERT_TRUE(start_watching());
-    EXPECT_TRUE(watching_replay());
-    EXPECT_EQ(game_screen, SCREEN_LOAD);
-    EXPECT_EQ(race_settings.chain_length[2], 4);
-    EXPECT_EQ(race_settings.level_index, 0);
-    EXPECT_TRUE(two_players);
-    load_level();   // with its countdown, as the game shows it
+    WatchedReplay watched;
+    ASSERT_TRUE(load_replay_to_watch(second, false, "", watched));
+    const RacePlan plan = replay_plan(watched);
+    EXPECT_EQ(plan.setup.lengths[2], 4);
+    EXPECT_EQ(plan.level_index, 0);
+    EXPECT_TRUE(plan.setup.two_players);
+    reset_test_screens();
+    open_test_screen(make_race_screen(plan, replay_source(watched.rep)));   // with its countdown
+    EXPECT_EQ(game_screen, SCREEN_RACE);
     hold_key(SDLK_DOWN, true);
     hold_key(SDLK_s, true);
     int frames = 0;
@@ -176,8 +176,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     }
     EXPECT_EQ(frames, 81);   // where it was left, it leaves
     EXPECT_EQ(game_screen, SCREEN_MENU);
-    EXPECT_FALSE(watching_replay());
-    EXPECT_EQ(std::memcmp(&race_settings, &before, sizeof before), 0);
+    EXPECT_EQ(std::memcmp(&race_settings, &before, sizeof before), 0) << "the run's settings are never touched";
     // The racers stand where the recorded race left them.
     EXPECT_EQ(live_race.balls[0].x[1], second_head_x);
     race_settings.chain_length[0] = 3;
@@ -197,33 +196,28 @@ TEST_F(GameReplay, WatchedKeysComeFromTheFileAndCtrlFromTheKeyboard) {
     const std::string path = last_recording();
     reset_replay_session();
 
-    ASSERT_TRUE(load_replay_to_watch(path, false));
-    race_input_source = replay_input;
-    ASSERT_TRUE(start_watching());
-    load_level();
-    replay_frame_start(live_race, loaded_track);
+    WatchedReplay watched;
+    ASSERT_TRUE(load_replay_to_watch(path, false, "", watched));
+    std::unique_ptr<RaceSource> source = replay_source(watched.rep);
+    const RacePlan plan = replay_plan(watched);
+    setup_race(live_race, loaded_track, setup_random, plan.setup, plan_track_file(plan).c_str());
+    source->set_up(plan, live_race, loaded_track);
     hold_key(SDLK_DOWN, true);
     hold_key(SDLK_LCTRL, true);
     const int expected[] = {SIM_A, SIM_LEFT, SIM_A, 0};   // the Escape frame's step holds none
     bool left = false;
     for (int bits : expected) {
         ASSERT_FALSE(left);
-        RaceInput input;
-        const Uint8* keys = frame_keys(input);
+        const FrameInput held = held_frame_input(true);
+        const RaceInput input = source->step_input(held);
         EXPECT_EQ(script_keys_of_input(input), bits);
-        EXPECT_EQ(keys[SDLK_LCTRL], 1);   // the pause still answers
-        left = replay_step_done(live_race, input);
+        EXPECT_TRUE(held.ctrl_held);   // the pause still answers
+        race_step(live_race, loaded_track, input);
+        left = source->stepped(live_race, input);
     }
     EXPECT_TRUE(left);   // left where the recording was left
-    game_screen = SCREEN_MENU;
-    replay_frame_end(live_race);
-    EXPECT_FALSE(watching_replay());
     // Without a replay the keyboard drives again.
-    race_input_source = nullptr;
-    hold_key(SDLK_DOWN, true);
-    RaceInput input;
-    frame_keys(input);
-    EXPECT_EQ(script_keys_of_input(input), SIM_DOWN);
+    EXPECT_EQ(script_keys_of_input(local_source()->step_input(held_frame_input(false))), SIM_DOWN);
 }
 
 TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
@@ -302,7 +296,8 @@ TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {
     err = capture_stderr([] { EXPECT_FALSE(start_recording("/proc")); });
     EXPECT_NE(err.find("cannot record races in '/proc': "), std::string::npos) << err;
 
-    err = capture_stderr([] { EXPECT_FALSE(load_replay_to_watch("/no/such.cbreplay", false)); });
+    WatchedReplay watched_here;
+    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch("/no/such.cbreplay", false, "", watched_here)); });
     EXPECT_EQ(err, "chainball: cannot read replay '/no/such.cbreplay': no such file\n");
 
     // A recording whose track has other bytes now: refused, unless forced.
@@ -314,32 +309,31 @@ TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {
     text.replace(hash, 4, text.compare(hash, 4, "0000") == 0 ? "1111" : "0000");
     const std::string changed = scratch_file(text);
     reset_replay_session();
-    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, false)); });
+    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, false, "", watched_here)); });
     EXPECT_NE(err.find("levelit/FirstLoop.txt) is not the one the replay was "
                        "recorded on: its SHA-256 differs (--force races it anyway)"),
               std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
-    err = capture_stderr([&] { EXPECT_TRUE(load_replay_to_watch(changed, true)); });
+    err = capture_stderr([&] { EXPECT_TRUE(load_replay_to_watch(changed, true, "", watched_here)); });
     EXPECT_NE(err.find("raced anyway (--force)"), std::string::npos) << err;
 
     // A track the catalogue does not offer is refused when the replay is
     // read, before any window would open, even when its file is there.
     CatalogueSwap only({"GardenLap"});
     const RaceSettings before = race_settings;
-    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, true)); });
+    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, true, "", watched_here)); });
     EXPECT_NE(err.find("its track FirstLoop is not in the level catalogue (name its file with --track)"),
               std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(std::memcmp(&race_settings, &before, sizeof before), 0);
-    EXPECT_FALSE(watching_replay());
     // With --track the named file is the one checked and raced, whatever the
     // catalogue holds: the track file (its hash changed here, so forced)
     // is taken, another file's bytes are refused.
     err = capture_stderr([&] {
-        EXPECT_TRUE(load_replay_to_watch(changed, true, level_file_path("FirstLoop")));
+        EXPECT_TRUE(load_replay_to_watch(changed, true, level_file_path("FirstLoop"), watched_here));
     });
     const std::string other = scratch_file("0004 .... .... .... ....");
-    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, false, other)); });
+    err = capture_stderr([&] { EXPECT_FALSE(load_replay_to_watch(changed, false, other, watched_here)); });
     EXPECT_NE(err.find("SHA-256 differs"), std::string::npos) << err;
 }
 

@@ -76,7 +76,7 @@ TEST_F(ViewLapDisplay, FollowsCompletedLapsAndTheRaceLaps) {
     live_race.racers[2].completed_laps = 9;
     // On white, a black text drawn anywhere would show.
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 255, 255));
-    draw_lap_display();
+    draw_lap_display(live_race);
     EXPECT_EQ(glyph_mismatches(screen, 15, 13, "Lap: 7", small_font, 0x000000), 0);
     EXPECT_EQ(glyph_mismatches(screen, 85, 13, "/12", small_font, 0x000000), 0);
     // Player 3's laps are never shown; in one-player mode nor are player 2's.

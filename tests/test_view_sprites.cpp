@@ -227,7 +227,7 @@ TEST(ViewCompose, ViewTwoCoversEverythingOfViewOneRightOf399) {
     SDL_FillRect(second_view, nullptr, SDL_MapRGB(second_view->format, 10, 80, 160));
     SDL_Rect r = {0, 0, 50, 500};
     SDL_FillRect(second_view, &r, SDL_MapRGB(second_view->format, 200, 30, 30));
-    compose_views();
+    compose_views(live_race);
     for (int y = 0; y < 500; y++) {
         ASSERT_EQ(pixel_at(screen, 400, y), 0u) << "column 400 at " << y;
         ASSERT_EQ(pixel_at(screen, 399, y), 0xFFFFFFu);

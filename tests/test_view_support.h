@@ -15,6 +15,7 @@
 
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/events.h"
 #include "core/state.h"
 #include "draw/arith.h"
 #include "draw/draw.h"
@@ -145,8 +146,15 @@ inline void start_countdown() {
     freeze_frame();
     while (countdown_running()) countdown_pass();
 }
+// The classic pause check of a race frame: with Ctrl held, a P among the
+// queued events opens the pause (everything else is dropped).
 inline void pause_check(const Uint8* keys) {
-    check_pause(keys);
+    if (!keys || !(keys[SDLK_LCTRL] || keys[SDLK_RCTRL])) return;
+    FrameInput in;
+    race_events(in, true);
+    if (!in.pause) return;
+    freeze_frame();
+    paused = true;
     while (paused) pause_pass();
 }
 inline void race_end_screen() {

@@ -29,20 +29,33 @@ bool next_event(SDL_Event& e) {
     return next_pad_event(e);
 }
 
-void (*race_input_source)(RaceInput& input) = nullptr;   // whole run
-
-const Uint8* frame_keys(RaceInput& input) {
+FrameInput held_frame_input(bool two_players) {
+    FrameInput in;
     const Uint8* keys = SDL_GetKeyState(nullptr);
-    if (open_pad_count() > 0) {
-        static Uint8 merged[SDLK_LAST];   // rewritten by every call
-        std::memcpy(merged, keys, sizeof merged);
-        keys = merged;
-        input = input_from_keys(keys, key_bindings);
-        merge_pads(merged, input, two_players);
-    } else {
-        input = input_from_keys(keys, key_bindings);
+    in.drive = input_from_keys(keys, key_bindings);
+    in.ctrl_held = keys[SDLK_LCTRL] || keys[SDLK_RCTRL];
+    const KeyBindings& b = key_bindings;
+    in.pause_held = b.pause_key > SDLK_UNKNOWN && b.pause_key < SDLK_LAST && keys[b.pause_key] &&
+                    (!b.pause_ctrl || in.ctrl_held);
+    if (open_pad_count() > 0) merge_pads(in.drive, in.pause, two_players);
+    return in;
+}
+
+void race_events(FrameInput& in, bool only_pause) {
+    SDL_Event e;
+    while (next_event(e)) {
+        if (only_pause) {
+            if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_p) in.pause = true;
+            continue;
+        }
+        if (e.type == SDL_QUIT) in.quit = true;
+        if (e.type != SDL_KEYDOWN) continue;
+        switch (e.key.keysym.sym) {
+            case SDLK_ESCAPE: in.leave = true; break;
+            case SDLK_TAB: in.follow_next = true; break;
+            case SDLK_f: in.faster = true; break;
+            case SDLK_SPACE: in.watch_pause = true; break;
+            default: break;
+        }
     }
-    // A replay being watched drives whatever else is held.
-    if (race_input_source) race_input_source(input);
-    return keys;
 }

@@ -22,12 +22,13 @@ extern volatile std::sig_atomic_t quit_signal;
 // events first, then the key events the pads make (read once per drain).
 bool next_event(SDL_Event& e);
 
-// One race frame's input: the held keys through the key bindings, with the
-// pads' driving, into `input`. Returns the held-key array (SDLK_LAST
-// entries) the pause check reads: SDL's keyboard state array, or a copy of
-// it with the pads' Start as Ctrl.
-const Uint8* frame_keys(RaceInput& input);
+// The held part of one race frame's input: the one read of the keyboard
+// state array in the game, through the key bindings, with the pads' driving
+// and their pause (Start, or the button bound to the pause).
+FrameInput held_frame_input(bool two_players);
 
-// A source that replaces the driving input of every race frame (a replay
-// being watched). Null, as without any option. Set by the shell for the run.
-extern void (*race_input_source)(RaceInput& input);
+// Drains the queued events into the race keys of `in`: the close button,
+// Escape, and the keys for watching a replay (Tab, F, Space). With
+// `only_pause` (Ctrl is held in a classic race) P asks for the pause and
+// every other event is dropped.
+void race_events(FrameInput& in, bool only_pause);

@@ -28,11 +28,9 @@ static Uint32 buttons_before[MAX_PADS];    // buttons held at the read before
 // at all (only a direction pressed on a menu does).
 static Uint32 next_repeat[MAX_PADS][4];
 static bool repeating[MAX_PADS][4];
-// A Start pressed while the race runs, kept for the next frame_keys().
+// A Start pressed while the race runs, kept for the next held_frame_input().
 static bool start_waiting = false;
-// The full game: a pause asked for by a pad, and a button pressed on the
-// key bindings screen, each kept until taken.
-static bool pause_waiting = false;
+// A button pressed on the full game's key bindings screen, kept until taken.
 static int captured_button = NO_BUTTON;
 // Whether the drain of events now running has read the pads: once per drain.
 static bool read_in_drain = false;
@@ -67,7 +65,6 @@ static void forget_everything() {
     std::memset(buttons_before, 0, sizeof buttons_before);
     std::memset(repeating, 0, sizeof repeating);
     start_waiting = false;
-    pause_waiting = false;
     captured_button = NO_BUTTON;
     read_in_drain = false;
     queued_first = queued_count = 0;
@@ -115,7 +112,7 @@ static void navigate(int pad, unsigned held, unsigned pressed, Uint32 now) {
 // events or a waiting Start, as the screen now running takes them. In a
 // race the pad's controls drive, so they make no events: only Start does,
 // and a direction held from the race does not repeat on the menu after it.
-// A Start pressed while the race runs waits for the next frame_keys() even
+// A Start pressed while the race runs waits for the next held_frame_input() even
 // when a drain reads it first (a frame's own events come after its pause
 // check): only the keys a frame reads can start the pause.
 static void read_pads() {
@@ -165,19 +162,10 @@ void close_pads() {
 
 int open_pad_count() { return pad_count; }
 
-void merge_pads(Uint8* keys, RaceInput& input, bool two_players) {
+void merge_pads(RaceInput& input, bool& pause, bool two_players) {
     read_pads();
-    if (start_waiting && full_game) {
-        start_waiting = false;
-        pause_waiting = true;
-    }
-    if (start_waiting) {
-        // What pause_check takes as Ctrl+P: Ctrl held in this frame's keys,
-        // P in the drain that follows.
-        start_waiting = false;
-        keys[SDLK_LCTRL] = 1;
-        queue_key(SDLK_p);
-    }
+    if (start_waiting) pause = true;
+    start_waiting = false;
     for (int i = 0; i < pad_count; i++) {
         if (two_players && i > 1) break;
         unsigned char& actions = input.player[two_players ? i : 0];
@@ -193,12 +181,6 @@ void merge_pads(Uint8* keys, RaceInput& input, bool two_players) {
             if (pads[i].present && b >= 0 && b < 32 && (pads[i].buttons >> b & 1u)) actions |= (unsigned char)(1 << a);
         }
     }
-}
-
-bool take_pad_pause() {
-    const bool asked = pause_waiting;
-    pause_waiting = false;
-    return asked;
 }
 
 int take_pad_button() {

@@ -52,15 +52,10 @@ int open_pad_count();
 // Pad index 0 drives player 1, index 1 player 2 in a two-player race; in a
 // one-player race every pad drives player 1. ORs their actions into
 // `input`, with the buttons the player's key bindings name. A press of Start
-// while the race runs adds a held Ctrl to `keys` (SDLK_LAST entries) and a
-// P for the next drain of events: the pause's Ctrl+P (in the full game it is
-// kept for take_pad_pause() instead).
-void merge_pads(Uint8* keys, RaceInput& input, bool two_players);
+// (or, in the full game, of the button bound to the pause) while the race
+// runs sets `pause`.
+void merge_pads(RaceInput& input, bool& pause, bool two_players);
 
-// The full game: the pause asked for by a pad (Start, or the button bound to
-// the pause) since the last call, which forgets it. In the full game a pad
-// makes no Ctrl+P; the classic game never asks.
-bool take_pad_pause();
 // The first pad button pressed while the pads were in PADS_CAPTURE mode
 // since the last call, or NO_BUTTON (core/bindings.h); the call forgets it.
 int take_pad_button();

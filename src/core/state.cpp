@@ -34,7 +34,7 @@ void back_to_menu() {
     resize_window(500, 500);
 }
 
-void wrap_menu_cursor(int last) {
-    if (menu_cursor > last) menu_cursor = 0;
-    if (menu_cursor < 0) menu_cursor = last;
+void wrap_cursor(int& cursor, int last) {
+    if (cursor > last) cursor = 0;
+    if (cursor < 0) cursor = last;
 }

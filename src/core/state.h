@@ -7,10 +7,14 @@
 
 #include "draw/random.h"
 
-// game_screen values. Online races and the full game's own screens come
+// The kinds of screen (core/screen.h), and game_screen: the kind of the
+// screen on top, which the screen loop keeps. The classic screens leave by
+// writing it, as they always have; the full game's screens return what
+// they ask for instead. Online races and the full game's own screens come
 // after the classic ones; the classic game never sees them.
 enum { SCREEN_QUIT = 0, SCREEN_MENU = 1, SCREEN_RACE = 2, SCREEN_SETTINGS = 4, SCREEN_LOAD = 5,
-       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7, SCREEN_KEY_BINDINGS = 10 };
+       SCREEN_ONLINE = 6, SCREEN_ONLINE_FORM = 7, SCREEN_KEY_BINDINGS = 10, SCREEN_TIME_TRIAL = 20,
+       SCREEN_REPLAYS = 21, SCREEN_RECORDS = 22, SCREEN_RESULTS = 23 };
 extern int game_screen;
 
 struct RaceSettings {
@@ -46,5 +50,6 @@ void resize_window(int w, int h);
 // from the next pass of the screen loop.
 void back_to_menu();
 
-// Brings menu_cursor back into 0..last after an Up or Down stepped past an end.
-void wrap_menu_cursor(int last);
+// Brings a cursor back into 0..last after an Up or Down stepped past an end.
+void wrap_cursor(int& cursor, int last);
+inline void wrap_menu_cursor(int last) { wrap_cursor(menu_cursor, last); }

@@ -2,6 +2,8 @@
 // The menus' animated colour bands, and the backdrop and frame both menus share.
 #include <SDL/SDL.h>
 
+#include <functional>
+
 #include "core/assets.h"
 #include "core/events.h"
 #include "core/present.h"
@@ -115,36 +117,51 @@ void draw_background() {
     if (background_phase > 2000000000) background_phase -= PHASE_PERIOD * 40000;
 }
 
-void menu_pass_events(void (*draw)(), void (*on_event)(const SDL_Event& e), int last, void (*after)()) {
+bool menu_pass_events(int& cursor, const std::function<void()>& draw,
+                      const std::function<void(const SDL_Event& e)>& on_event, int last,
+                      const std::function<void()>& after) {
     start_frame();
     menu_backdrop();
     draw();
     show_moving_frame();
 
+    bool quit = false;
     SDL_Event e;
-    while (next_event(e)) on_event(e);
-    wrap_menu_cursor(last);
+    while (next_event(e)) {
+        quit = quit || e.type == SDL_QUIT;
+        on_event(e);
+    }
+    wrap_cursor(cursor, last);
     if (after) after();
 
     menu_pacing();
+    return quit;
 }
 
-// The key handler of the menu_pass running now.
-static void (*pass_on_key)(SDLKey key) = nullptr;
-
-static void menu_event(const SDL_Event& e) {
-    if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
-    if (e.type != SDL_KEYDOWN) return;
-    switch (e.key.keysym.sym) {
-        case SDLK_UP: menu_cursor--; break;
-        case SDLK_DOWN: menu_cursor++; break;
-        default: pass_on_key(e.key.keysym.sym); break;
-    }
+bool menu_pass(int& cursor, const std::function<void()>& draw, const std::function<void(SDLKey key)>& on_key,
+               int last, const std::function<void()>& after) {
+    auto on_event = [&cursor, &on_key](const SDL_Event& e) {
+        if (e.type != SDL_KEYDOWN) return;
+        switch (e.key.keysym.sym) {
+            case SDLK_UP: cursor--; break;
+            case SDLK_DOWN: cursor++; break;
+            default: on_key(e.key.keysym.sym); break;
+        }
+    };
+    return menu_pass_events(cursor, draw, on_event, last, after);
 }
 
-void menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)()) {
-    pass_on_key = on_key;
-    menu_pass_events(draw, menu_event, last, after);
+void classic_menu_pass(void (*draw)(), void (*on_key)(SDLKey key), int last, void (*after)()) {
+    auto on_event = [on_key](const SDL_Event& e) {
+        if (e.type == SDL_QUIT) game_screen = SCREEN_QUIT;
+        if (e.type != SDL_KEYDOWN) return;
+        switch (e.key.keysym.sym) {
+            case SDLK_UP: menu_cursor--; break;
+            case SDLK_DOWN: menu_cursor++; break;
+            default: on_key(e.key.keysym.sym); break;
+        }
+    };
+    menu_pass_events(menu_cursor, draw, on_event, last, after ? std::function<void()>(after) : nullptr);
 }
 
 void menu_backdrop() {

@@ -18,17 +18,17 @@
 enum { B_DEFAULTS = BINDABLE, B_DONE, B_LAST = B_DONE };
 constexpr int TOP = 125, ROW = 25;
 
-static void draw_bindings() {
+static void draw_bindings(int cursor) {
     text(screen, 100, 104, "Enter, then press a key or pad button. Escape: back.", small_font);
     for (int e = 0; e < BINDABLE; e++) {
         const int y = TOP + ROW * e;
-        draw_button(screen, 180, y, bindable_name(e), menu_cursor, e, small_font);
+        draw_button(screen, 180, y, bindable_name(e), cursor, e, small_font);
         const std::string name =
             binding_entry_waiting == e ? std::string("press a key...") : binding_name(bound_to(key_bindings, e));
         text(screen, 330, y + 3, name.c_str(), small_font);
     }
-    draw_button(screen, 180, TOP + ROW * B_DEFAULTS, "Defaults", menu_cursor, B_DEFAULTS, small_font);
-    draw_button(screen, 180, TOP + ROW * B_DONE, "Done", menu_cursor, B_DONE, small_font);
+    draw_button(screen, 180, TOP + ROW * B_DEFAULTS, "Defaults", cursor, B_DEFAULTS, small_font);
+    draw_button(screen, 180, TOP + ROW * B_DONE, "Done", cursor, B_DONE, small_font);
     if (binding_message[0]) {
         // White on a dark band: readable over every colour of the backdrop.
         const int y = TOP + ROW * (B_DONE + 1) + 5;
@@ -43,11 +43,6 @@ static void stop_waiting(const char* message) {
     binding_entry_waiting = -1;
     waiting_for_binding = false;
     std::snprintf(binding_message, sizeof binding_message, "%s", message);
-}
-
-static void leave(int screen_to) {
-    stop_waiting("");
-    game_screen = screen_to;
 }
 
 // A key pressed while an entry waits. Ctrl alone does not bind the pause,
@@ -65,48 +60,64 @@ static void waiting_key(const SDL_keysym& k) {
     offer_binding(b);
 }
 
-static void bindings_event(const SDL_Event& e) {
-    if (e.type == SDL_QUIT) leave(SCREEN_QUIT);
-    if (e.type != SDL_KEYDOWN) return;
-    if (binding_entry_waiting >= 0) {
-        waiting_key(e.key.keysym);
-        return;
-    }
-    switch (e.key.keysym.sym) {
-        case SDLK_UP: menu_cursor--; break;
-        case SDLK_DOWN: menu_cursor++; break;
-        case SDLK_ESCAPE: leave(SCREEN_SETTINGS); break;
-        case SDLK_RETURN:
-            if (menu_cursor >= 0 && menu_cursor < BINDABLE) {
-                binding_entry_waiting = menu_cursor;
-                waiting_for_binding = true;
-                take_pad_button();   // only a press from now on
-                binding_message[0] = 0;
-            } else if (menu_cursor == B_DEFAULTS) {
-                key_bindings = default_key_bindings();
-                stop_waiting("The game's own keys are back");
-            } else if (menu_cursor == B_DONE) {
-                leave(SCREEN_SETTINGS);
-            }
-            break;
-        default: break;
-    }
-}
+namespace {
 
-static void after_bindings() {
-    if (binding_entry_waiting >= 0) {
-        const int button = take_pad_button();
-        if (button != NO_BUTTON) {
-            binding b;
-            b.kind = binding::PAD_BUTTON;
-            b.code = button;
-            offer_binding(b);
+class BindingsScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_KEY_BINDINGS; }
+    ScreenChange frame() override {
+        next_ = ScreenChange();
+        const bool quit = menu_pass_events(
+            cursor_, [this] { draw_bindings(cursor_); }, [this](const SDL_Event& e) { on_event(e); }, B_LAST,
+            [this] { after(); });
+        if (quit) next_ = quit_game();
+        if (next_.kind != ScreenChange::STAY) stop_waiting("");
+        // Back on the settings, their cursor still stands on "Key bindings".
+        if (next_.kind == ScreenChange::QUIT) save_full_settings_if_changed(stderr);
+        return std::move(next_);
+    }
+
+private:
+    void on_event(const SDL_Event& e) {
+        if (e.type != SDL_KEYDOWN) return;
+        if (binding_entry_waiting >= 0) {
+            waiting_key(e.key.keysym);
+            return;
+        }
+        switch (e.key.keysym.sym) {
+            case SDLK_UP: cursor_--; break;
+            case SDLK_DOWN: cursor_++; break;
+            case SDLK_ESCAPE: next_ = go_back(); break;
+            case SDLK_RETURN:
+                if (cursor_ >= 0 && cursor_ < BINDABLE) {
+                    binding_entry_waiting = cursor_;
+                    waiting_for_binding = true;
+                    take_pad_button();   // only a press from now on
+                    binding_message[0] = 0;
+                } else if (cursor_ == B_DEFAULTS) {
+                    key_bindings = default_key_bindings();
+                    stop_waiting("The game's own keys are back");
+                } else if (cursor_ == B_DONE) {
+                    next_ = go_back();
+                }
+                break;
+            default: break;
         }
     }
-    if (game_screen == SCREEN_SETTINGS) menu_cursor = FULL_SETTINGS_KEYS_ENTRY;
-    if (game_screen == SCREEN_QUIT) save_full_settings_if_changed(stderr);
-}
+    void after() {
+        if (binding_entry_waiting < 0) return;
+        const int button = take_pad_button();
+        if (button == NO_BUTTON) return;
+        binding b;
+        b.kind = binding::PAD_BUTTON;
+        b.code = button;
+        offer_binding(b);
+    }
 
-void key_bindings_frame() {
-    menu_pass_events(draw_bindings, bindings_event, B_LAST, after_bindings);
-}
+    int cursor_ = 0;
+    ScreenChange next_;
+};
+
+}  // namespace
+
+ScreenPtr make_key_bindings() { return ScreenPtr(new BindingsScreen()); }

@@ -12,21 +12,26 @@
 
 #include "core/bindings.h"
 #include "core/config.h"
+#include "core/screen.h"
 
 // One entry of the full game's main menu. New screens add a line to the
 // table in full_menu.cpp; the menu grows with it.
 struct menu_entry {
     const char* label;
-    void (*action)();
+    ScreenChange (*action)();   // what choosing it opens
 };
 int full_menu_entries(const menu_entry** entries);
 
-// The full settings' "Key bindings" entry, where the bindings screen returns.
+// The full settings' "Key bindings" entry.
 constexpr int FULL_SETTINGS_KEYS_ENTRY = 11;
 
-void full_menu_frame();
-void full_settings_frame();
-void key_bindings_frame();
+// The full game's screens: its main menu (the bottom of the run), its
+// settings (written when left having changed something), the key bindings,
+// and the online race form (Host, or Join with a typed address).
+ScreenPtr make_full_menu();
+ScreenPtr make_full_settings();
+ScreenPtr make_key_bindings();
+ScreenPtr make_online_form();
 
 // The settings as read at start-up, then as last written.
 extern game_config full_settings;

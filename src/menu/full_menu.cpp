@@ -3,39 +3,31 @@
 // table. A screen of a later feature adds its line here.
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/pads.h"
 #include "core/state.h"
 #include "draw/draw.h"
-#include "menu/trial.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
+#include "menu/trial.h"
+#include "view/race_screen.h"
 
-static void start_one() {
-    two_players = false;
-    game_screen = SCREEN_LOAD;
+// A race against the computer (or a friend) with the settings' values.
+static ScreenChange start_race(bool two) {
+    RacePlan plan = plan_from_settings();
+    plan.setup.two_players = two;
+    plan.addons = make_race_addons(false);
+    return open_screen(make_race_screen(plan));
 }
-static void start_two() {
-    two_players = true;
-    game_screen = SCREEN_LOAD;
-}
-static void open_online() {
-    menu_cursor = 0;   // the form opens on "Host"
-    game_screen = SCREEN_ONLINE_FORM;
-}
-static void open_settings() {
-    menu_cursor = 0;   // on the first length, whichever entry opened it
-    game_screen = SCREEN_SETTINGS;
-}
-static void quit() { game_screen = SCREEN_QUIT; }
 
 static const menu_entry FULL_MENU[] = {
-    {"Start 1 player", start_one},
-    {"Start 2 players", start_two},
-    {"Online race", open_online},
-    {"Time trial", open_time_trial},
-    {"Replays", open_replays},
-    {"Records", open_records},
-    {"Settings", open_settings},
-    {"Quit", quit},
+    {"Start 1 player", [] { return start_race(false); }},
+    {"Start 2 players", [] { return start_race(true); }},
+    {"Online race", [] { return open_screen(make_online_form()); }},
+    {"Time trial", [] { return open_screen(make_time_trial_screen()); }},
+    {"Replays", [] { return open_screen(make_replays_screen()); }},
+    {"Records", [] { return open_screen(make_records_screen()); }},
+    {"Settings", [] { return open_screen(make_full_settings()); }},
+    {"Quit", [] { return quit_game(); }},
 };
 static const int FULL_MENU_COUNT = (int)(sizeof FULL_MENU / sizeof FULL_MENU[0]);
 
@@ -44,17 +36,37 @@ int full_menu_entries(const menu_entry** entries) {
     return FULL_MENU_COUNT;
 }
 
-static void draw_full_menu() {
-    for (int i = 0; i < FULL_MENU_COUNT; i++)
-        draw_button(screen, 180, 150 + 30 * i, FULL_MENU[i].label, menu_cursor, i, small_font);
-}
+namespace {
 
-static void full_menu_key(SDLKey key) {
-    if (key == SDLK_ESCAPE) game_screen = SCREEN_QUIT;
-    // A cursor momentarily out of range (an arrow in the same frame) does nothing.
-    if (key == SDLK_RETURN && menu_cursor >= 0 && menu_cursor < FULL_MENU_COUNT) FULL_MENU[menu_cursor].action();
-}
+// Its cursor is its own: back from any screen it opened, it stands on the
+// entry that opened it.
+class FullMenuScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_MENU; }
+    void enter() override {
+        resize_window(500, 500);
+        open_pads();   // a pad plugged in since works from each return here
+    }
+    ScreenChange frame() override {
+        ScreenChange next;
+        auto draw = [this] {
+            for (int i = 0; i < FULL_MENU_COUNT; i++)
+                draw_button(screen, 180, 150 + 30 * i, FULL_MENU[i].label, cursor_, i, small_font);
+        };
+        auto on_key = [this, &next](SDLKey key) {
+            if (next.kind != ScreenChange::STAY) return;
+            if (key == SDLK_ESCAPE) next = quit_game();
+            // A cursor momentarily out of range (an arrow in the same frame) does nothing.
+            if (key == SDLK_RETURN && cursor_ >= 0 && cursor_ < FULL_MENU_COUNT) next = FULL_MENU[cursor_].action();
+        };
+        if (menu_pass(cursor_, draw, on_key, FULL_MENU_COUNT - 1)) return quit_game();
+        return next;
+    }
 
-void full_menu_frame() {
-    menu_pass(draw_full_menu, full_menu_key, FULL_MENU_COUNT - 1, nullptr);
-}
+private:
+    int cursor_ = 0;
+};
+
+}  // namespace
+
+ScreenPtr make_full_menu() { return ScreenPtr(new FullMenuScreen()); }

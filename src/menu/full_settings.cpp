@@ -13,6 +13,7 @@
 #include "menu/menu.h"
 #include "menu/trial.h"
 #include "track/track.h"
+#include "view/view.h"
 
 // Entries 0 to 4 are the classic settings' own (change_race_setting).
 enum {
@@ -25,33 +26,33 @@ static const char* const DRIVER_NAMES[3] = {"Classic", "Good", "Expert"};
 
 static int row_y(int entry) { return TOP + ROW * entry; }
 
-static void button(int entry, const char* label) {
-    draw_button(screen, 180, row_y(entry), label, menu_cursor, entry, small_font);
+static void button(int cursor, int entry, const char* label) {
+    draw_button(screen, 180, row_y(entry), label, cursor, entry, small_font);
 }
 
-static void on_off_button(int entry, const char* what, bool on) {
+static void on_off_button(int cursor, int entry, const char* what, bool on) {
     std::snprintf(label_buffer, sizeof label_buffer, "%s: %s", what, on ? "on" : "off");
-    button(entry, label_buffer);
+    button(cursor, entry, label_buffer);
 }
 
-static void draw_full_settings() {
+static void draw_full_settings(int cursor) {
     text(screen, 100, 104, "Left and Right change values. Length: 0 = disable.", small_font);
-    for (int entry = 0; entry < 3; entry++) length_button(entry, row_y(entry));
+    for (int entry = 0; entry < 3; entry++) length_button(cursor, entry, row_y(entry));
     std::snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
-    button(3, label_buffer);
-    button(S_TRACK, "Track:");
+    button(cursor, 3, label_buffer);
+    button(cursor, S_TRACK, "Track:");
     text_pink(screen, 230, row_y(S_TRACK) + 3, chosen_level_name(), small_font);
-    on_off_button(S_MUSIC, "Music", race_settings.music_on);
+    on_off_button(cursor, S_MUSIC, "Music", race_settings.music_on);
     std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", full_options.scale);
-    button(S_SCALE, label_buffer);
-    on_off_button(S_FULLSCREEN, "Fullscreen", full_options.fullscreen);
+    button(cursor, S_SCALE, label_buffer);
+    on_off_button(cursor, S_FULLSCREEN, "Fullscreen", full_options.fullscreen);
     const int d = race_difficulty < 0 || race_difficulty > 2 ? 0 : race_difficulty;
     std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", DRIVER_NAMES[d]);
-    button(S_DRIVERS, label_buffer);
-    on_off_button(S_GHOSTS, "Ghosts", full_options.ghosts);
-    on_off_button(S_RECORDING, "Recording", full_options.recording);
-    button(S_KEYS, "Key bindings");
-    button(S_DONE, "Done");
+    button(cursor, S_DRIVERS, label_buffer);
+    on_off_button(cursor, S_GHOSTS, "Ghosts", full_options.ghosts);
+    on_off_button(cursor, S_RECORDING, "Recording", full_options.recording);
+    button(cursor, S_KEYS, "Key bindings");
+    button(cursor, S_DONE, "Done");
 }
 
 static void apply_window() {
@@ -89,31 +90,41 @@ static void change(int entry, int step) {
     }
 }
 
-static void full_settings_key(SDLKey key) {
-    switch (key) {
-        case SDLK_ESCAPE: game_screen = SCREEN_MENU; break;
-        case SDLK_RETURN:
-            if (menu_cursor == S_KEYS) {
-                game_screen = SCREEN_KEY_BINDINGS;
-                menu_cursor = 0;
-            } else if (menu_cursor == S_DONE || menu_cursor < S_MUSIC) {
-                game_screen = SCREEN_MENU;   // as the classic settings leave
-            } else {
-                change(menu_cursor, 0);
+namespace {
+
+class FullSettingsScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_SETTINGS; }
+    void enter() override { resize_window(500, 500); }
+    ScreenChange frame() override {
+        ScreenChange next;
+        auto on_key = [this, &next](SDLKey key) {
+            if (next.kind != ScreenChange::STAY) return;
+            switch (key) {
+                case SDLK_ESCAPE: next = go_back(); break;
+                case SDLK_RETURN:
+                    if (cursor_ == S_KEYS) next = open_screen(make_key_bindings());
+                    else if (cursor_ == S_DONE || cursor_ < S_MUSIC) next = go_back();   // as the classic settings leave
+                    else change(cursor_, 0);
+                    break;
+                case SDLK_RIGHT: change(cursor_, +1); break;
+                case SDLK_LEFT: change(cursor_, -1); break;
+                default: break;
             }
-            break;
-        case SDLK_RIGHT: change(menu_cursor, +1); break;
-        case SDLK_LEFT: change(menu_cursor, -1); break;
-        default: break;
+        };
+        auto after = [] {
+            keep_in_range();
+            if (race_settings.laps > MAX_CONFIG_LAPS) race_settings.laps = MAX_CONFIG_LAPS;
+        };
+        if (menu_pass(cursor_, [this] { draw_full_settings(cursor_); }, on_key, S_LAST, after)) next = quit_game();
+        if (next.kind == ScreenChange::BACK || next.kind == ScreenChange::QUIT) save_full_settings_if_changed(stderr);
+        return next;
     }
-}
 
-static void after_full_settings() {
-    keep_in_range();
-    if (race_settings.laps > MAX_CONFIG_LAPS) race_settings.laps = MAX_CONFIG_LAPS;
-    if (game_screen != SCREEN_SETTINGS && game_screen != SCREEN_KEY_BINDINGS) save_full_settings_if_changed(stderr);
-}
+private:
+    int cursor_ = 0;   // opens on the first entry, whichever entry opened it
+};
 
-void full_settings_frame() {
-    menu_pass(draw_full_settings, full_settings_key, S_LAST, after_full_settings);
-}
+}  // namespace
+
+ScreenPtr make_full_settings() { return ScreenPtr(new FullSettingsScreen()); }

@@ -2,9 +2,12 @@
 // The main menu: start a race for one or two players, settings, quit.
 #include "core/assets.h"
 #include "core/media.h"
+#include "core/pads.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "menu/full_game.h"
 #include "menu/menu.h"
+#include "view/race_screen.h"
 
 static const char* const MENU_LABELS[4] = {"Start 1 player", "Start 2 players", "Settings", "Quit"};
 
@@ -28,5 +31,46 @@ static void menu_key(SDLKey key) {
 }
 
 void menu_frame() {
-    menu_pass(draw_menu, menu_key, 3, nullptr);
+    classic_menu_pass(draw_menu, menu_key, 3, nullptr);
+}
+
+namespace {
+
+// The classic screens as objects: each runs its frame on the shared
+// cursor, and what the frame wrote into game_screen becomes the change.
+class ClassicSettingsScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_SETTINGS; }
+    ScreenChange frame() override {
+        settings_frame();
+        if (game_screen == SCREEN_QUIT) return quit_game();
+        return game_screen == SCREEN_SETTINGS ? stay_on_screen() : go_back();
+    }
+};
+
+class ClassicMenuScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_MENU; }
+    void enter() override {
+        resize_window(500, 500);
+        open_pads();   // a pad plugged in since works from each return here
+    }
+    ScreenChange frame() override {
+        menu_frame();
+        switch (game_screen) {
+            case SCREEN_QUIT: return quit_game();
+            case SCREEN_SETTINGS: return open_screen(make_classic_settings());
+            case SCREEN_LOAD: return open_screen(make_race_screen(plan_from_settings()));
+            default: return stay_on_screen();
+        }
+    }
+};
+
+}  // namespace
+
+ScreenPtr make_classic_settings() { return ScreenPtr(new ClassicSettingsScreen()); }
+
+ScreenPtr make_main_menu() {
+    if (full_game) return make_full_menu();
+    return ScreenPtr(new ClassicMenuScreen());
 }

@@ -7,24 +7,12 @@
 #include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "menu/full_game.h"
 #include "menu/menu.h"
 #include "net/messages.h"
 #include "view/online.h"
 
-static std::string address = "127.0.0.1";
-static std::string form_error;
 constexpr size_t MAX_ADDRESS = 40;
-
-static void draw_form() {
-    text(screen, 100, 100, "Online race: the host's settings decide the race.", small_font);
-    snprintf(label_buffer, sizeof label_buffer, "Host on port %d", NET_DEFAULT_PORT);
-    draw_button(screen, 180, 150, label_buffer, menu_cursor, 0, small_font);
-    draw_button(screen, 180, 180, "Join:", menu_cursor, 1, small_font);
-    const std::string shown = address + (menu_cursor == 1 ? "_" : "");
-    text_pink(screen, 230, 183, shown.c_str(), small_font);
-    draw_button(screen, 180, 210, "Back", menu_cursor, 2, small_font);
-    if (!form_error.empty()) text_pink(screen, 20, 400, form_error.c_str(), small_font);
-}
 
 // A character of an address: letters, digits, '.', '-' and ':' (Shift+';' too).
 static char address_char(SDLKey key) {
@@ -37,25 +25,53 @@ static char address_char(SDLKey key) {
     return 0;
 }
 
-static void form_key(SDLKey key) {
-    if (key == SDLK_ESCAPE) {
-        form_error.clear();
-        back_to_menu();
-        return;
-    }
-    if (menu_cursor == 1) {
-        if (key == SDLK_BACKSPACE && !address.empty()) address.pop_back();
-        const char c = address_char(key);
-        if (c && address.size() < MAX_ADDRESS) address += c;
-    }
-    if (key != SDLK_RETURN && key != SDLK_KP_ENTER) return;
-    std::string error;
-    if (menu_cursor == 0 && !start_online_host(NET_DEFAULT_PORT, error)) form_error = error;
-    if (menu_cursor == 1 && !start_online_join(address, error)) form_error = error;
-    if (menu_cursor == 2) back_to_menu();
-    if (game_screen == SCREEN_ONLINE) form_error.clear();
-}
+namespace {
 
-void online_form_frame() {
-    menu_pass(draw_form, form_key, 2, nullptr);
-}
+class OnlineFormScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_ONLINE_FORM; }
+    void enter() override { resize_window(500, 500); }
+    ScreenChange frame() override {
+        ScreenChange next;
+        auto on_key = [this, &next](SDLKey key) {
+            if (next.kind == ScreenChange::STAY) next = on_form_key(key);
+        };
+        if (menu_pass(cursor_, [this] { draw(); }, on_key, 2)) return quit_game();
+        return next;
+    }
+
+private:
+    void draw() const {
+        text(screen, 100, 100, "Online race: the host's settings decide the race.", small_font);
+        snprintf(label_buffer, sizeof label_buffer, "Host on port %d", NET_DEFAULT_PORT);
+        draw_button(screen, 180, 150, label_buffer, cursor_, 0, small_font);
+        draw_button(screen, 180, 180, "Join:", cursor_, 1, small_font);
+        const std::string shown = address_ + (cursor_ == 1 ? "_" : "");
+        text_pink(screen, 230, 183, shown.c_str(), small_font);
+        draw_button(screen, 180, 210, "Back", cursor_, 2, small_font);
+        if (!error_.empty()) text_pink(screen, 20, 400, error_.c_str(), small_font);
+    }
+    ScreenChange on_form_key(SDLKey key) {
+        if (key == SDLK_ESCAPE) return go_back();
+        if (cursor_ == 1) {
+            if (key == SDLK_BACKSPACE && !address_.empty()) address_.pop_back();
+            const char c = address_char(key);
+            if (c && address_.size() < MAX_ADDRESS) address_ += c;
+        }
+        if (key != SDLK_RETURN && key != SDLK_KP_ENTER) return stay_on_screen();
+        if (cursor_ == 2) return go_back();
+        if (cursor_ != 0 && cursor_ != 1) return stay_on_screen();
+        std::string error;
+        ScreenPtr online = cursor_ == 0 ? start_online_host(NET_DEFAULT_PORT, error) : start_online_join(address_, error);
+        error_ = online ? "" : error;
+        return online ? open_screen(std::move(online)) : stay_on_screen();
+    }
+
+    int cursor_ = 0;   // opens on "Host"
+    std::string address_ = "127.0.0.1";
+    std::string error_;
+};
+
+}  // namespace
+
+ScreenPtr make_online_form() { return ScreenPtr(new OnlineFormScreen()); }

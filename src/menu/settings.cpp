@@ -47,14 +47,14 @@ void change_race_setting(int entry, int step) {
     }
 }
 
-void length_button(int entry, int y) {
+void length_button(int cursor, int entry, int y) {
     snprintf(label_buffer, sizeof label_buffer, "Player%d Length: %d", entry + 1, race_settings.chain_length[entry]);
-    draw_button(screen, 180, y, label_buffer, menu_cursor, entry, small_font);
+    draw_button(screen, 180, y, label_buffer, cursor, entry, small_font);
 }
 
 static void draw_settings() {
     text(screen, 100, 100, "Use arrow keys to change values. Length: 0 = disable.", small_font);
-    for (int entry = 0; entry < 3; entry++) length_button(entry, 150 + 30 * entry);
+    for (int entry = 0; entry < 3; entry++) length_button(menu_cursor, entry, 150 + 30 * entry);
     snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
     draw_button(screen, 180, 240, label_buffer, menu_cursor, 3, small_font);
     draw_button(screen, 180, 270, "Level:", menu_cursor, 4, small_font);
@@ -82,5 +82,5 @@ void keep_in_range() {
 }
 
 void settings_frame() {
-    menu_pass(draw_settings, settings_key, 6, keep_in_range);
+    classic_menu_pass(draw_settings, settings_key, 6, keep_in_range);
 }

@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The full game's time trial, records and replays: the Time trial screen
-// (track, chain length, laps, ghost) and its races alone against the clock
-// and a ghost, the Records screen and the Replays screen (watch, delete,
-// export). Owns the records read at start-up, the trial under way with its
-// lap clock, replay and ghost, and the list the Replays screen shows; all
-// for the whole run. The main menu's table calls the three open_ functions.
+// The full game's time trial, records and replays. Owns what they share for
+// the whole run: the records (read at start-up, then as saved), whether
+// ghosts are shown and races recorded, and where the user's files go. The
+// screens keep their own state: the Time trial screen (track, chain length,
+// laps, ghost) in menu/trial.cpp with the race additions of every full-game
+// race (the lap clock, the ghost, a trial's replay and records), the
+// Records screen in menu/records_screen.cpp, the Replays screen (watch,
+// delete, export) in menu/replays_screen.cpp.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/records.h"
+#include "core/screen.h"
 #include "replay/ghost.h"
-
-// game_screen values of these screens.
-enum { SCREEN_TIME_TRIAL = 20, SCREEN_REPLAYS = 21, SCREEN_RECORDS = 22 };
+#include "view/race_screen.h"
 
 // The full game's start: where records and replays are kept, whether ghosts
 // are shown (also in races against the computer) and races are recorded
@@ -24,27 +26,29 @@ void start_trial_extras(bool ghosts_on, bool recording_on, int keep);
 // --record folder given on the command line wins over the setting: it is
 // neither replaced nor stopped.
 void show_ghosts(bool on);
+bool ghosts_shown();
 void record_races(bool on, int keep);
 
-void open_time_trial();
-void open_replays();
-void open_records();
+// What the full game adds to each race of a plan: the lap clock and the
+// ghost, and for a time trial (`trial`) its replay, its records and the
+// lap line; `ghost` is the trial's choice: 0 best lap, 1 best race, 2 off.
+std::shared_ptr<RaceAddons> make_race_addons(bool trial, int ghost = 0);
 
-// One frame of each screen.
-void time_trial_frame();
-void replays_frame();
-void records_frame();
-// After a race: a time trial that has left its race gives the run its own
-// settings back.
-void after_race_screens();
+ScreenPtr make_time_trial_screen();
+ScreenPtr make_records_screen();
+ScreenPtr make_replays_screen();
 
-// For the tests: the records as they stand, the trial's clock and ghost,
-// the last line the screens showed (a saved record, a refused file...).
+// The records as they stand, and re-read from their file.
 const records& current_records();
-const lap_clock& trial_clock();
-const ghost& trial_ghost();
-const std::string& trial_message();
-// The Replays screen's folder and the Time trial's picks.
+void reload_records();
+// The user's folders for replays and records ("" without HOME).
 std::string replays_folder();
-struct trial_choice { int level_index; int length; int laps; int ghost; };   // ghost 0 lap, 1 race, 2 off
-trial_choice& trial_picks();
+std::string records_folder();
+// "1:23.45" for a count of 20 ms steps, as the race clock writes it.
+std::string race_time(long long steps);
+// A file's SHA-256 ("" hashed when it cannot be read).
+std::string file_sha256(const std::string& path);
+// A line for the player: kept for the screen and written to stderr.
+void say(std::string& shown, const std::string& line);
+// A dark band under a list, so its white lines read on any background.
+void list_band();

@@ -3,16 +3,17 @@
 // set-up drew at random, the result and a checksum of the racers.
 #include <cstring>
 
-#include "core/state.h"
 #include "race/race.h"
 #include "replay/replay.h"
 #include "track/track.h"
 
-void apply_replay_settings(const replay& r) {
-    for (int i = 0; i < 3; i++) race_settings.chain_length[i] = r.lengths[i];
-    race_settings.laps = r.laps;
-    two_players = r.two_player;
-    race_difficulty = r.difficulty;
+RaceSetup replay_race_setup(const replay& r) {
+    RaceSetup setup;
+    for (int i = 0; i < 3; i++) setup.lengths[i] = r.lengths[i];
+    setup.laps = r.laps;
+    setup.two_players = r.two_player;
+    setup.difficulty = r.difficulty;
+    return setup;
 }
 
 // The slowing cells of the square the race is on, row by row as the loader

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/input.h"
+#include "race/race.h"
 
 struct Race;
 struct Track;
@@ -119,9 +120,8 @@ std::string format_replay(const replay& r);
 std::string describe_result(const replay_result& r);
 bool same_result(const replay_result& a, const replay_result& b);
 
-// The settings and mode of `r` into race_settings and two_players (the level
-// index is left alone).
-void apply_replay_settings(const replay& r);
+// The settings and mode `r` was raced with, as a set-up.
+RaceSetup replay_race_setup(const replay& r);
 // After a race set-up: what it drew, into `r` (slowing variants and pictures),
 // what it kept from the race before, and the race's settings and mode.
 void capture_race_setup(replay& r, const Race& race, const Track& track);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Recording the races of a run and watching a replay in the game.
+// Recording the races of a run, and reading a replay to watch.
 #include "replay/session.h"
 
 #include <dirent.h>
@@ -31,20 +31,9 @@ static std::string last_written;
 
 static std::vector<std::pair<std::string, std::string>> unsaved;   // name, text: writes that failed
 
-static replay watched;                 // from --replay
-static int watched_index = 0;          // its track in the catalogue
-static bool watch_loaded = false;      // until the watched race is left
-static bool watching = false;          // from start_watching() until then
-static script_position watched_at;     // its next step
-static RaceSettings saved_settings;    // the run's own, while watching
-static bool saved_two_player = false;
-static int saved_difficulty = 0;
-
 static int recordings_kept = 0;        // the full game's folder: the newest kept, 0 = all
 static long long recordings_cap = 0;   // and their bytes together
-static bool in_race = false;           // between a race's first and last frame
-static bool race_written = false;      // the race being recorded has been written
-static long long race_steps = 0;       // steps of that race so far
+static bool in_race = false;           // from a race's set-up until it is written
 
 bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     recordings_kept = keep;
@@ -97,8 +86,10 @@ bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     return true;
 }
 
-bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file) {
+bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file,
+                          WatchedReplay& out) {
     std::string text, why, warning;
+    replay& watched = out.rep;
     if (!read_regular_file(file.c_str(), MAX_REPLAY_BYTES, text, why)) {
         std::fprintf(stderr, "chainball: cannot read replay '%s': %s\n", printable(file, 200).c_str(),
                      why.c_str());
@@ -111,16 +102,16 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
     // The file that is raced is the file whose bytes are checked: the
     // --track file, else the catalogue's.
     std::string track_path = track_file;
-    watched_index = 0;
+    out.level_index = 0;
     // A replay that carries its track was checked against its hash as it
     // was read, and needs no file.
     if (track_path.empty() && !watched.track_text.empty()) {
-        watched_index = -1;
+        out.level_index = -1;
     } else if (track_path.empty()) {
-        watched_index = -1;
-        for (int i = 0; i <= last_level_index && i < MAX_LEVELS && watched_index < 0; i++)
-            if (watched.track_name == level_names[i]) watched_index = i;
-        if (watched_index < 0) {
+        out.level_index = -1;
+        for (int i = 0; i <= last_level_index && i < MAX_LEVELS && out.level_index < 0; i++)
+            if (watched.track_name == level_names[i]) out.level_index = i;
+        if (out.level_index < 0) {
             std::fprintf(stderr,
                          "chainball: replay %s: its track %s is not in the level catalogue (name its file "
                          "with --track)\n",
@@ -134,49 +125,20 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
         return false;
     }
     if (!warning.empty()) std::fprintf(stderr, "chainball: %s\n", warning.c_str());
-    watch_loaded = true;
     return true;
 }
-
-bool start_watching() {
-    if (!watch_loaded) return false;
-    int index = watched_index;
-    saved_settings = race_settings;
-    if (index < 0) {   // the track the replay carries
-        track_text_override = &watched.track_text;
-        index = race_settings.level_index;
-    }
-    saved_two_player = two_players;
-    saved_difficulty = race_difficulty;
-    apply_replay_settings(watched);
-    race_settings.level_index = index;
-    watched_at = script_position();
-    watching = true;
-    in_race = false;
-    game_screen = SCREEN_LOAD;
-    return true;
-}
-
-bool watching_replay() { return watching; }
 
 const std::string& last_recording() { return last_written; }
 
-void replay_frame_start(Race& race, Track& track) {
-    if (in_race || (record_folder.empty() && !watching)) return;
-    in_race = true;
-    race_written = false;
-    race_steps = 0;
-    if (watching) {
-        apply_race_draws(watched, race, track);
-        return;   // a replay being watched is not recorded again
-    }
+void record_race_start(const Race& race, const Track& track, const std::string& track_name,
+                       const std::string& track_file) {
+    in_race = !record_folder.empty();
+    if (!in_race) return;
     recorded = replay();
-    recorded.track_name = chosen_level_name();
+    recorded.track_name = track_name;
     std::string bytes, why;
     // A track that cannot be read was raced as an empty level.
-    if (!read_regular_file(chosen_level_file().c_str(), MAX_LEVEL_FILE_BYTES, bytes,
-                           why))
-        bytes.clear();
+    if (!read_regular_file(track_file.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why)) bytes.clear();
     recorded.track_sha256 = sha256_hex(bytes);
     // A track from outside the catalogue travels with its replay.
     if (track_file_override) recorded.track_text = bytes;
@@ -184,25 +146,12 @@ void replay_frame_start(Race& race, Track& track) {
     recorded_start = std::time(nullptr);
 }
 
-void replay_input(RaceInput& input) {
-    if (!watching || !in_race) return;
-    script_position next = watched_at;
-    input = input_of_script_keys(next_script_keys(watched.keys, next));
-}
-
-bool replay_step_done(const Race& race, RaceInput input) {
-    if (!in_race) return false;
-    race_steps++;
-    if (watching) {
-        next_script_keys(watched.keys, watched_at);
-        // A race that was left ends where it was left.
-        return watched.result.left && race_steps >= watched.result.steps;
-    }
+void record_race_step(const Race& race, RaceInput input) {
+    if (!in_race) return;
     // Player 2's keys drive only in a two-player race.
     const int driving = race.two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
     append_script_step(recorded.keys, script_keys_of_input(input) & driving);
-    if (race_steps % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race_steps, race_checksum(race)});
-    return false;
+    if (race.step % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race.step, race_checksum(race)});
 }
 
 // FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
@@ -256,17 +205,19 @@ static void write_unsaved(bool quiet) {
 // DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay. A race that cannot be written (a
 // full disk) is kept in memory and tried again after the next race and
 // when the game closes.
-static void write_recording(const Race& race) {
-    recorded.result = current_result(race, race_steps);
-    race_written = true;
+std::string record_race_end(const Race& race) {
+    if (!in_race) return "";
+    in_race = false;
+    recorded.result = current_result(race, race.step);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
-    unsaved.emplace_back(std::string(stamp) + "-" + recorded.track_name, format_replay(recorded));
+    const std::string name = std::string(stamp) + "-" + recorded.track_name;
+    unsaved.emplace_back(name, format_replay(recorded));
     write_unsaved(false);
-}
-
-void replay_race_over(const Race& race) {
-    if (in_race && !watching && !race_written && !record_folder.empty()) write_recording(race);
+    // What failed stays in order, this race last: when it is not there, it
+    // was written, and last of all.
+    const bool failed = !unsaved.empty() && unsaved.back().first == name;
+    return failed ? std::string() : last_written;
 }
 
 void flush_unsaved_replays() {
@@ -297,22 +248,6 @@ void flush_unsaved_replays() {
             std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s\n", cause.c_str());
     }
     unsaved.clear();
-}
-
-void replay_frame_end(const Race& race) {
-    if (!in_race || game_screen == SCREEN_RACE) return;
-    in_race = false;
-    if (watching) {
-        // Leaving the watched race gives back the run's own settings.
-        race_settings = saved_settings;
-        two_players = saved_two_player;
-        race_difficulty = saved_difficulty;
-        track_text_override = nullptr;
-        watching = false;
-        watch_loaded = false;
-        return;
-    }
-    if (!race_written) write_recording(race);
 }
 
 void stop_recording() { record_folder.clear(); }
@@ -367,9 +302,6 @@ void reset_replay_session() {
     record_folder.clear();
     recordings_kept = 0;
     last_written.clear();
-    watch_loaded = watching = false;
     in_race = false;
-    race_written = false;
     unsaved.clear();
-    race_steps = 0;
 }

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Replays in the game: every race of a run recorded to a folder (--record),
-// and one replay watched (--replay), driven from its file through the race
-// frame's keys. Owns the folder, the race being recorded and the replay
-// being watched with the settings it put aside: all for the whole run, set
-// from the command line. Without --record and --replay it does nothing.
+// Replays in the game: every race of a run recorded to a folder (--record,
+// or the full game's own folder), and the reading of a replay to watch.
+// Owns the folder and the race being recorded, for the whole run. Without
+// a folder it records nothing.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "race/race.h"
+#include "replay/replay.h"
 
 // File name extension of a replay.
 constexpr const char* REPLAY_EXTENSION = ".cbreplay";
@@ -42,40 +42,33 @@ std::vector<std::string> replay_files(const std::string& dir, size_t most, std::
 // `max_bytes` together. Only regular files are looked at or removed.
 void prune_recordings(const std::string& dir, int keep, long long max_bytes);
 
-// --replay FILE, before any window opens and after the catalogue is read:
-// reads the replay, finds its track in the catalogue (or takes the --track
-// file `track_file` when given) and checks that file's bytes against the recorded hash (`force` lets a
+// A replay to watch, as read: the replay and where its track is.
+struct WatchedReplay {
+    replay rep;
+    int level_index = 0;   // its track in the catalogue; -1 when it carries its own
+};
+
+// --replay FILE (before any window opens, after the catalogue is read), or
+// a replay picked on the Replays screen: reads the replay, finds its track
+// in the catalogue (or takes the --track file `track_file` when given) and
+// checks that file's bytes against the recorded hash (`force` lets a
 // differing one through with a warning). False after one line on stderr.
-bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file = "");
+bool load_replay_to_watch(const std::string& file, bool force, const std::string& track_file,
+                          WatchedReplay& out);
 
-// After start-up: puts the run's settings aside, takes the replay's and its
-// track, and starts the race with the screen loop's next pass.
-bool start_watching();
-bool watching_replay();
-
-// The race frame's calls. At the frame's start: a new race has its set-up
-// recorded, or the watched race its draws put in place. After the frame's
-// one race step, with the keys it drove by. At the frame's end: a race left
-// or over has its recording written, and the watched one gives back the
-// run's settings.
-// replay_step_done() is true when a watched race that was left has reached
-// the step where it was left: the race frame then leaves it too.
-void replay_frame_start(Race& race, Track& track);
-bool replay_step_done(const Race& race, RaceInput input);
-void replay_frame_end(const Race& race);
-// The race has just ended (every racer finished): a recorded race is
-// written now, before its race-end screen, so closing the game from that
-// screen loses nothing.
-void replay_race_over(const Race& race);
+// Recording a race of the run, when the run records (--record, or the full
+// game's setting); each does nothing otherwise. After the race's set-up,
+// with the name and file of its track; after each step with its input; at
+// its end (every racer finished, or the race left or quit), when the
+// replay is written: the path written for this race, "" when none was.
+void record_race_start(const Race& race, const Track& track, const std::string& track_name,
+                       const std::string& track_file);
+void record_race_step(const Race& race, RaceInput input);
+std::string record_race_end(const Race& race);
 // At shut-down: recorded races that could not be written (a full disk) are
 // tried once more, then in $XDG_DATA_HOME/chainball/replays/, with one line
 // saying where they went or that they are lost.
 void flush_unsaved_replays();
-
-// The source of the race input while a replay is watched: the keys of the
-// next step from its file, in place of the players'. Nothing changes in any
-// other race.
-void replay_input(RaceInput& input);
 
 // Writes `text` to FOLDER/NAME.cbreplay (NAME-2, NAME-3 .. when that
 // exists), never over another file and never leaving half a file: the path

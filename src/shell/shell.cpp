@@ -28,6 +28,7 @@
 #include "menu/trial.h"
 #include "shell/music.h"
 #include "shell/options.h"
+#include "shell/screen_loop.h"
 #include "shell/window.h"
 #include "race/race.h"
 #include "replay/replay.h"
@@ -35,6 +36,7 @@
 #include "track/tiles.h"
 #include "track/track.h"
 #include "view/online.h"
+#include "view/race_screen.h"
 #include "view/view.h"
 
 static const char* const FONT_FILE = "VeraMoBd.ttf";
@@ -314,39 +316,25 @@ bool startup() {
 }
 
 // --host [PORT] and --join HOST[:PORT]: the run starts on the online screen.
-static bool start_online(const game_options& options) {
+static bool start_online(const game_options& options, ScreenStack& screens) {
     std::string error;
-    if (options.host_port > 0 && !start_online_host(options.host_port, error)) {
-        std::fprintf(stderr, "chainball: cannot host an online race: %s\n", error.c_str());
-        return false;
+    if (options.host_port > 0) {
+        ScreenPtr online = start_online_host(options.host_port, error);
+        if (!online) {
+            std::fprintf(stderr, "chainball: cannot host an online race: %s\n", error.c_str());
+            return false;
+        }
+        screens.open(std::move(online));
     }
-    if (!options.join.empty() && !start_online_join(options.join, error)) {
-        std::fprintf(stderr, "chainball: cannot join %s: %s\n", printable(options.join).c_str(), error.c_str());
-        return false;
+    if (!options.join.empty()) {
+        ScreenPtr online = start_online_join(options.join, error);
+        if (!online) {
+            std::fprintf(stderr, "chainball: cannot join %s: %s\n", printable(options.join).c_str(), error.c_str());
+            return false;
+        }
+        screens.open(std::move(online));
     }
     return true;
-}
-
-void run_screen_loop() {
-    for (bool entering = false;; entering = true) {
-        if (quit_signal) game_screen = SCREEN_QUIT;   // also one that came during start-up
-        if (game_screen == SCREEN_QUIT) break;
-        // Start-up opened the pads; a pad plugged in since works from each
-        // return to the main menu.
-        if (entering && game_screen == SCREEN_MENU) open_pads();
-        while (game_screen == SCREEN_MENU) full_game ? full_menu_frame() : menu_frame();
-        while (game_screen == SCREEN_SETTINGS) full_game ? full_settings_frame() : settings_frame();
-        while (game_screen == SCREEN_KEY_BINDINGS) key_bindings_frame();
-        while (game_screen == SCREEN_ONLINE_FORM) online_form_frame();
-        while (game_screen == SCREEN_ONLINE) online_frame();
-        // An overlay keeps its race frame open until the frame is done.
-        while (game_screen == SCREEN_RACE || race_frame_open()) race_screen_pass();
-        after_race_screens();
-        while (game_screen == SCREEN_TIME_TRIAL) time_trial_frame();
-        while (game_screen == SCREEN_REPLAYS) replays_frame();
-        while (game_screen == SCREEN_RECORDS) records_frame();
-        if (game_screen == SCREEN_LOAD) load_level();
-    }
 }
 
 static void free_surface(SDL_Surface*& s) {
@@ -436,7 +424,7 @@ static void catch_quit_signals() {
 
 // --record and --replay: what can be checked before any window opens.
 static bool replays_before_window(const std::string& record_dir, const std::string& replay_file,
-                                  bool force, const std::string& track_file) {
+                                  bool force, const std::string& track_file, WatchedReplay& watched) {
     if (!record_dir.empty() && !start_recording(record_dir)) return false;
     if (replay_file.empty()) return true;
     // The replay's track is looked up before any window opens.
@@ -444,9 +432,7 @@ static bool replays_before_window(const std::string& record_dir, const std::stri
         read_catalogue();
         catalogue_read_early = true;
     }
-    if (!load_replay_to_watch(replay_file, force, track_file)) return false;
-    race_input_source = replay_input;
-    return true;
+    return load_replay_to_watch(replay_file, force, track_file, watched);
 }
 
 int SDL_main(int argc, char** argv) {
@@ -473,21 +459,26 @@ int SDL_main(int argc, char** argv) {
     }
     window_configure(options.scale, options.fullscreen);
     if (!find_data_folder()) return 1;
-    if (!replays_before_window(record_dir, replay_file, options.force, track_path))
+    WatchedReplay watched;
+    if (!replays_before_window(record_dir, replay_file, options.force, track_path, watched))
         return quit_signal ? 128 + quit_signal : 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
     if (full_game) apply_full_settings(settings, stderr);
     if (full_game) start_trial_extras(settings.ghosts, settings.recording, settings.recordings_kept);
-    if (options.replay_file && !start_watching()) {
+    // The main menu at the bottom; a watched replay or an online race on it.
+    ScreenStack screens;
+    screens.open(make_main_menu());
+    if (options.replay_file) {
+        RacePlan plan = replay_plan(watched);
+        if (full_game) plan.addons = make_race_addons(false);
+        screens.open(make_race_screen(plan, replay_source(watched.rep)));
+    }
+    if (!start_online(options, screens)) {
         shutdown_game();
         return 2;
     }
-    if (!start_online(options)) {
-        shutdown_game();
-        return 2;
-    }
-    run_screen_loop();
+    run_screens(screens);
     shutdown_game();
     // As a shell expects of a program stopped by a signal.
     return quit_signal ? 128 + quit_signal : 0;

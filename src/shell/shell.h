@@ -22,7 +22,6 @@ void reset_shell_state();
 // rotation tables, in that order. Returns false (after printing why on
 // stderr) when a file the game cannot run without is missing.
 bool startup();
-void run_screen_loop();
 void shutdown_game();
 
 // True when `file` can be raced (a readable regular file within the size

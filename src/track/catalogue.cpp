@@ -61,14 +61,14 @@ void read_catalogue(const char* path) {
     last_level_index--;
 }
 
-const char* chosen_level_name() {
-    int i = race_settings.level_index;
+const char* level_name_at(int i) {
     if (i < 0 || i >= MAX_LEVELS) return "";
     return level_names[i];
 }
 
-// A level index after Left or Right, brought back into 0..last_level_index.
-static int wrapped_level_index(int level) {
+const char* chosen_level_name() { return level_name_at(race_settings.level_index); }
+
+int wrapped_level_index(int level) {
     if (level > last_level_index) level = 0;
     if (level < 0) level = last_level_index >= 0 ? last_level_index : 0;
     return level;
@@ -84,9 +84,11 @@ std::string level_file_path(const char* name) {
     return data_path("levelit/" + std::string(name, strnlen(name, LEVEL_NAME_LEN - 1)) + ".txt");
 }
 
-std::string chosen_level_file() {
-    return track_file_override ? track_file_override : level_file_path(chosen_level_name());
+std::string level_file_at(int i) {
+    return track_file_override ? track_file_override : level_file_path(level_name_at(i));
 }
+
+std::string chosen_level_file() { return level_file_at(race_settings.level_index); }
 
 void wrap_level_index() {
     race_settings.level_index = wrapped_level_index(race_settings.level_index);

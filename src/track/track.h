@@ -97,6 +97,13 @@ const char* chosen_level_name();
 // level_index, wrapped as wrap_level_index wraps it; "" with no catalogue.
 const char* next_level_name();
 
+// The same for any index of the catalogue ("" outside it), and the file a
+// race on it loads (the --track file when given).
+const char* level_name_at(int index);
+std::string level_file_at(int index);
+// A level index after Left or Right, brought back into 0..last_level_index.
+int wrapped_level_index(int index);
+
 // The level file of a catalogue name: levelit/NAME.txt in the data folder.
 std::string level_file_path(const char* name);
 

@@ -18,6 +18,7 @@
 #include "race/race.h"
 #include "replay/session.h"
 #include "track/track.h"
+#include "view/race_screen.h"
 #include "view/view.h"
 
 void format_race_time(long long steps, char* out, size_t size) {
@@ -107,11 +108,11 @@ static void fill(int x, int y, int w, int h, Uint32 colour) {
 }
 
 // The panel of racer r at the view whose left edge is at view_x.
-static void draw_panel(const Race& race, int r, int view_x) {
+static void draw_panel(const Race& race, const Track& track, int r, int view_x) {
     const LapClock& c = race.clocks[r];
-    const int checkpoints = loaded_track.checkpoint_count < 0 ? 0
-                            : loaded_track.checkpoint_count > MAX_CHECKPOINTS ? MAX_CHECKPOINTS
-                                                                               : loaded_track.checkpoint_count;
+    const int checkpoints = track.checkpoint_count < 0                 ? 0
+                            : track.checkpoint_count > MAX_CHECKPOINTS ? MAX_CHECKPOINTS
+                                                                       : track.checkpoint_count;
     const int rows = (checkpoints + MARKS_PER_ROW - 1) / MARKS_PER_ROW;
     const int h = 6 + 3 * LINE_H + (rows ? 4 + rows * MARK_ROW_H : 0);
     const int x = view_x + race.view_width - PANEL_MARGIN - PANEL_W, y = PANEL_MARGIN;
@@ -128,64 +129,51 @@ static void draw_panel(const Race& race, int r, int view_x) {
              MARK_H, race.checkpoint_passed[k][r] ? lit : owed);
 }
 
-void draw_race_hud() {
+void draw_race_hud(const Race& race, const Track& track) {
     if (!screen) return;
     if (!hud.made) make_hud();
-    draw_panel(live_race, 0, 0);
-    if (live_race.two_players) draw_panel(live_race, 1, live_race.view_width);
+    draw_panel(race, track, 0, 0);
+    if (race.two_players) draw_panel(race, track, 1, race.view_width);
 }
 
 // ---- The pause ---------------------------------------------------------------
 // Continue or leave the race; Escape and the pause key continue, as in the
 // classic game. Pads navigate it like a menu.
 
-static bool pause_held_before = false;   // the pause key in the frame before
-static int pause_cursor = 0;
+// The middle of the window, whatever race it shows.
+static int centre_x() { return screen ? screen->w / 2 : 250; }
 
-static bool pause_key_held(const Uint8* keys) {
-    const KeyBindings& b = key_bindings;
-    if (!keys || b.pause_key <= SDLK_UNKNOWN || b.pause_key >= SDLK_LAST || !keys[b.pause_key]) return false;
-    return !b.pause_ctrl || keys[SDLK_LCTRL] || keys[SDLK_RCTRL];
+void open_full_pause(int& cursor) {
+    freeze_frame();
+    paused = true;
+    cursor = 0;
 }
 
-void check_full_pause(const Uint8* keys) {
-    const bool held = pause_key_held(keys);
-    const bool pressed = held && !pause_held_before;
-    pause_held_before = held;
-    if (take_pad_pause() || pressed) {
-        freeze_frame();
-        paused = true;
-        pause_cursor = 0;
-    }
-}
-
-static int centre_x() { return (live_race.two_players ? 2 * live_race.view_width : live_race.view_width) / 2; }
-
-static void draw_full_pause(long long) {
-    const int x = centre_x();
-    text_white(screen, x - 60, 190, "Pause", large_font);
-    draw_button(screen, x - 70, 250, "Continue", pause_cursor, 0, small_font);
-    draw_button(screen, x - 70, 280, "Leave race", pause_cursor, 1, small_font);
-}
-
-static void full_pause_event(const SDL_Event& e) {
-    if (e.type == SDL_QUIT) {
-        game_screen = SCREEN_QUIT;
-        paused = false;
-    }
-    if (e.type != SDL_KEYDOWN || !paused) return;
-    const SDLKey key = e.key.keysym.sym;
-    if (key == SDLK_UP || key == SDLK_DOWN) pause_cursor = 1 - pause_cursor;
-    if (key == SDLK_ESCAPE || (key == key_bindings.pause_key && key != SDLK_UNKNOWN)) paused = false;
-    if (key == SDLK_RETURN) {
-        paused = false;
-        if (pause_cursor == 1) back_to_menu();
-    }
-}
-
-void full_pause_pass() {
-    overlay_pass(draw_full_pause, pause_cursor, full_pause_event);
+bool full_pause_pass(int& cursor) {
+    bool leave = false;
+    auto draw = [&cursor](long long) {
+        const int x = centre_x();
+        text_white(screen, x - 60, 190, "Pause", large_font);
+        draw_button(screen, x - 70, 250, "Continue", cursor, 0, small_font);
+        draw_button(screen, x - 70, 280, "Leave race", cursor, 1, small_font);
+    };
+    auto on_event = [&cursor, &leave](const SDL_Event& e) {
+        if (e.type == SDL_QUIT) {
+            game_screen = SCREEN_QUIT;
+            paused = false;
+        }
+        if (e.type != SDL_KEYDOWN || !paused) return;
+        const SDLKey key = e.key.keysym.sym;
+        if (key == SDLK_UP || key == SDLK_DOWN) cursor = 1 - cursor;
+        if (key == SDLK_ESCAPE || (key == key_bindings.pause_key && key != SDLK_UNKNOWN)) paused = false;
+        if (key == SDLK_RETURN) {
+            paused = false;
+            leave = cursor == 1;
+        }
+    };
+    overlay_pass((const void*)&full_pause_pass, cursor, draw, on_event);
     top_up(10);
+    return leave;
 }
 
 // ---- The results -----------------------------------------------------------
@@ -217,16 +205,35 @@ int finishing_order(const Race& race, int order[RACERS]) {
     return n;
 }
 
-static bool results_open = false;
-static int results_cursor = 0;
 static const char* const RESULT_ENTRIES[3] = {"Race again", "Next track", "Menu"};
 
-// The line naming the replay this race was saved as, if it was; and the
-// last recording as the results before saw it. Both for the whole run.
-static std::string saved_replay_line, recording_at_last_results;
+namespace {
 
-static void draw_results(long long) {
-    const Race& race = live_race;
+// Over the frozen last frame of the race: the order, the times, what to do next.
+class ResultsScreen : public Screen {
+public:
+    ResultsScreen(const RacePlan& plan, const Race& race, const std::string& saved)
+        : plan_(plan), race_(race) {
+        // This race's own replay, if one was written for it.
+        if (!saved.empty()) saved_line_ = "Replay saved: " + saved.substr(saved.rfind('/') + 1);
+        if (saved_line_.size() > 67) saved_line_.replace(64, std::string::npos, "...");   // 470 px
+    }
+    int kind() const override { return SCREEN_RESULTS; }
+    ScreenChange frame() override;
+
+private:
+    void draw(long long) const;
+    void on_event(const SDL_Event& e);
+
+    RacePlan plan_;
+    Race race_;
+    std::string saved_line_;
+    int cursor_ = 0;
+    ScreenChange next_;
+};
+
+void ResultsScreen::draw(long long) const {
+    const Race& race = race_;
     const int x = centre_x();
     text_white(screen, x - 85, 40, "Results", large_font);
     int order[RACERS];
@@ -249,59 +256,49 @@ static void draw_results(long long) {
         }
         text_white(screen, x - 150, 100 + 20 * i, line, small_font);
     }
-    for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], results_cursor, i, small_font);
+    for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);
     // Beside "Next track": the track it goes on to.
-    text_pink(screen, x - 70 + 145, 213, next_level_name(), small_font);
-    if (!saved_replay_line.empty()) {
-        const int w = 7 * (int)saved_replay_line.size();   // the small font is 7 px a character
+    text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);
+    if (!saved_line_.empty()) {
+        const int w = 7 * (int)saved_line_.size();   // the small font is 7 px a character
         boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 150);
-        text_white(screen, x - 235, 290, saved_replay_line.c_str(), small_font);
+        text_white(screen, x - 235, 290, saved_line_.c_str(), small_font);
     }
 }
 
-static void results_event(const SDL_Event& e) {
-    if (e.type == SDL_QUIT) {
-        game_screen = SCREEN_QUIT;
-        results_open = false;
-    }
-    if (e.type != SDL_KEYDOWN || !results_open) return;
+// "Race again" and "Next track" race the plan with the players at the
+// keys, whatever raced it before (a replay, the network).
+void ResultsScreen::on_event(const SDL_Event& e) {
+    if (e.type == SDL_QUIT) next_ = quit_game();
+    if (e.type != SDL_KEYDOWN || next_.kind != ScreenChange::STAY) return;
     switch (e.key.keysym.sym) {
-        case SDLK_ESCAPE:
-            back_to_menu();
-            results_open = false;
-            break;
-        case SDLK_UP: results_cursor = (results_cursor + 2) % 3; break;
-        case SDLK_DOWN: results_cursor = (results_cursor + 1) % 3; break;
-        case SDLK_RETURN:
-            results_open = false;
-            if (results_cursor == 0) game_screen = SCREEN_LOAD;   // the same track, the same mode
-            if (results_cursor == 1) {
-                race_settings.level_index++;
-                wrap_level_index();
-                game_screen = SCREEN_LOAD;
+        case SDLK_ESCAPE: next_ = go_back(); break;
+        case SDLK_UP: cursor_ = (cursor_ + 2) % 3; break;
+        case SDLK_DOWN: cursor_ = (cursor_ + 1) % 3; break;
+        case SDLK_RETURN: {
+            RacePlan plan = plan_;
+            if (cursor_ == 1) {
+                plan.level_index = wrapped_level_index(plan.level_index + 1);
+                plan.track_text.clear();   // a replay's own track has no next
             }
-            if (results_cursor == 2) back_to_menu();
+            if (cursor_ == 2) next_ = go_home();
+            else next_ = replace_screen(make_race_screen(plan));
             break;
+        }
         default: break;
     }
 }
 
-void open_results() {
-    results_open = true;
-    results_cursor = 0;
-    // The race is written as it ends, just before this: a new file name
-    // means this race was kept.
-    const std::string& now = last_recording();
-    saved_replay_line.clear();
-    if (!now.empty() && now != recording_at_last_results)
-        saved_replay_line = "Replay saved: " + now.substr(now.rfind('/') + 1);
-    if (saved_replay_line.size() > 67) saved_replay_line.replace(64, std::string::npos, "...");   // 470 px
-    recording_at_last_results = now;
+ScreenChange ResultsScreen::frame() {
+    overlay_pass(this, cursor_, [this](long long look) { draw(look); }, [this](const SDL_Event& e) { on_event(e); });
+    menu_pacing();
+    ScreenChange change = std::move(next_);
+    next_ = ScreenChange();
+    return change;
 }
 
-bool results_running() { return results_open; }
+}  // namespace
 
-void results_pass() {
-    overlay_pass(draw_results, results_cursor, results_event);
-    menu_pacing();
+ScreenPtr make_results_screen(const RacePlan& plan, const Race& race, const std::string& saved_replay) {
+    return ScreenPtr(new ResultsScreen(plan, race, saved_replay));
 }

@@ -8,13 +8,14 @@
 
 #include <string>
 
+#include "core/screen.h"
+
 // Hosts on `port` with the settings' track, lengths and laps, or joins
-// HOST[:PORT]; the screen loop then runs online_frame(). False with one
+// HOST[:PORT]: the online screen, which the caller opens. Null with one
 // line in `error` (the port is taken, no such host, an unusable track).
-bool start_online_host(int port, std::string& error);
-bool start_online_join(const std::string& address, std::string& error);
-// One frame of the online screen; Escape leaves (and tells the opponent).
-void online_frame();
+// Escape on the screen leaves (and tells the opponent).
+ScreenPtr start_online_host(int port, std::string& error);
+ScreenPtr start_online_join(const std::string& address, std::string& error);
 // Where the online replays go: the --record folder when given, else
 // $XDG_DATA_HOME/chainball/replays (~/.local/share/chainball/replays).
 std::string online_replay_folder();

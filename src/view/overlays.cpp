@@ -54,7 +54,8 @@ static void darken_frozen_frame() {
     SDL_FillRect(target, nullptr, 0);
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(frozen_frame, nullptr, target, &at);
-    boxRGBA(target, 0, 0, (Sint16)(2 * live_race.view_width), (Sint16)live_race.view_height, 0, 0, 0, 125);
+    // The whole window: both views of a two-player race, the one view of any other.
+    boxRGBA(target, 0, 0, (Sint16)screen->w, (Sint16)screen->h, 0, 0, 0, 125);
     darkened_stale = !darkened;
 }
 
@@ -63,7 +64,7 @@ static void darken_frozen_frame() {
 // anything else may have drawn there: a new overlay opening, a race frame.
 struct overlay_picture {
     bool valid;
-    void (*draw)(long long look);
+    const void* who;
     long long look;
     const SDL_Surface* surface;
     int w, h;
@@ -106,7 +107,7 @@ static void show_darkened() {
 }
 
 static bool same_picture(const overlay_picture& a, const overlay_picture& b) {
-    return a.valid && b.valid && a.draw == b.draw && a.look == b.look && a.surface == b.surface && a.w == b.w &&
+    return a.valid && b.valid && a.who == b.who && a.look == b.look && a.surface == b.surface && a.w == b.w &&
            a.h == b.h;
 }
 
@@ -114,9 +115,10 @@ static bool same_picture(const overlay_picture& a, const overlay_picture& b) {
 // drawing of `look` on it is shown, then every queued event goes to
 // `on_event`. When the last pass drew the same, `screen` still holds that
 // picture and it is shown as still. The caller paces the pass.
-void overlay_pass(void (*draw)(long long look), long long look, void (*on_event)(const SDL_Event& e)) {
+void overlay_pass(const void* who, long long look, const std::function<void(long long look)>& draw,
+                  const std::function<void(const SDL_Event& e)>& on_event) {
     start_frame();
-    const overlay_picture now = {screen != nullptr, draw, look, screen, screen ? screen->w : 0, screen ? screen->h : 0};
+    const overlay_picture now = {screen != nullptr, who, look, screen, screen ? screen->w : 0, screen ? screen->h : 0};
     if (same_picture(now, last_pass)) {
         show_still_frame();
     } else {
@@ -163,7 +165,7 @@ static void countdown_event(const SDL_Event& e) {
 bool countdown_running() { return since_start() <= 3999; }
 
 void countdown_pass() {
-    overlay_pass(draw_countdown, countdown_label(), countdown_event);
+    overlay_pass((const void*)draw_countdown, countdown_label(), draw_countdown, countdown_event);
     top_up(10);
 }
 
@@ -182,21 +184,8 @@ static void pause_event(const SDL_Event& e) {
         paused = false;
 }
 
-void check_pause(const Uint8* keys) {
-    if (keys && (keys[SDLK_LCTRL] || keys[SDLK_RCTRL])) {
-        // While Ctrl is held only P counts; everything else in the queue is dropped.
-        SDL_Event e;
-        while (next_event(e)) {
-            if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_p) {
-                freeze_frame();
-                paused = true;
-            }
-        }
-    }
-}
-
 void pause_pass() {
-    overlay_pass(draw_pause, 0, pause_event);
+    overlay_pass((const void*)draw_pause, 0, draw_pause, pause_event);
     top_up(10);
 }
 
@@ -261,7 +250,7 @@ void open_race_end() {
 bool race_end_running() { return race_end_open; }
 
 void race_end_pass() {
-    overlay_pass(draw_race_end, race_end_look(), race_end_event);
+    overlay_pass((const void*)draw_race_end, race_end_look(), draw_race_end, race_end_event);
     wrap_menu_cursor(2);
     wrap_level_index();
     menu_pacing();

@@ -92,26 +92,26 @@ void draw_checkpoint_marker(const Race& race, const Track& track, int k) {
         blit_at(image, second_view, c.x + race.camera_x[1] + 5, c.y + race.camera_y[1] + 5);
 }
 
-static void lap_texts(int x, int completed) {
+static void lap_texts(const Race& race, int x, int completed) {
     snprintf(label_buffer, sizeof label_buffer, "Lap: %d", completed);
     text(screen, x + 15, 13, label_buffer, small_font);
-    snprintf(label_buffer, sizeof label_buffer, "/%d", live_race.laps);
+    snprintf(label_buffer, sizeof label_buffer, "/%d", race.laps);
     text(screen, x + 85, 13, label_buffer, small_font);
 }
 
-void draw_lap_display() {
+void draw_lap_display(const Race& race) {
     blit_at(lap_bar, screen, 10, 10);
-    lap_texts(0, live_race.racers[0].completed_laps);
-    if (!live_race.two_players) return;
+    lap_texts(race, 0, race.racers[0].completed_laps);
+    if (!race.two_players) return;
     blit_at(lap_bar, second_view, 10, 10);
-    compose_views();
-    lap_texts(live_race.view_width, live_race.racers[1].completed_laps);
+    compose_views(race);
+    lap_texts(race, race.view_width, race.racers[1].completed_laps);
 }
 
-void compose_views() {
+void compose_views(const Race& race) {
     // View 1 was drawn without clipping at its width; the opaque copy of view 2
     // covers whatever of it spilled past x = 400.
-    const int w = live_race.view_width, h = live_race.view_height;
+    const int w = race.view_width, h = race.view_height;
     blit_at(second_view, screen, w, 0);
     lineRGBA(screen, (Sint16)w, (Sint16)h, (Sint16)w, 0, 0, 0, 0, 255);
 }

@@ -2,14 +2,16 @@
 // The race on screen: the race the game runs (`live_race`, on
 // `loaded_track`), the rotation tables, the track, ball and marker drawing
 // in the views, the race frame with its lap display, and the countdown,
-// pause and race-end overlays as states of the race screen. Owns
-// `live_race` and `race_start_ticks` (set up by every level load), the
-// rotation tables (made at start-up, kept for the whole run) and `paused`.
+// pause and race-end overlays as states of the race screen
+// (view/race_screen.h). Owns `live_race` and `race_start_ticks` (set up by
+// every race screen), the rotation tables (made at start-up, kept for the
+// whole run) and `paused`.
 #pragma once
 
 #include <SDL/SDL.h>
 
 #include <cstddef>
+#include <functional>
 
 #include "race/race.h"
 
@@ -34,12 +36,8 @@ void draw_track(const Race& race, const Track& track);
 constexpr int BALL_HALF_SIZE = 13;
 void draw_ball(const Race& race, int r, int b);
 void draw_checkpoint_marker(const Race& race, const Track& track, int k);
-void draw_lap_display();
-void compose_views();
-
-// Screen state 5: the race set-up on the chosen level from the settings,
-// then the race starts (race_start_ticks) and game_screen becomes 2.
-void load_level();
+void draw_lap_display(const Race& race);
+void compose_views(const Race& race);
 
 // The overlays. Each shows the frozen frame (the window as the frame that
 // opened it left it, darkened) and passes are paced as the overlay's own.
@@ -47,35 +45,13 @@ void freeze_frame();
 bool countdown_running();          // the race's first four seconds
 void countdown_pass();
 extern bool paused;                // while the pause runs
-void check_pause(const Uint8* keys);   // Ctrl+P held: opens the pause
 void pause_pass();
 void open_race_end();              // over what frozen_frame holds
 bool race_end_running();
 void race_end_pass();
 
-// The race screen (game_screen 2), one pass of the screen loop at a time: a
-// race frame, or a pass of the overlay a race frame has open. While a frame
-// is open the screen loop keeps passing here, even when the overlay has
-// already changed game_screen: every frame is completed.
-void race_screen_pass();
-bool race_frame_open();
-// One whole race frame with every overlay pass it opens.
-void race_frame();
-
-// What the full game adds to a race frame (the time trial, ghosts): null in
-// the classic game, and any member may be null.
-struct race_frame_addons {
-    void (*set_up)(const Race& race, const Track& track);   // after each level load's set-up
-    void (*under_balls)(const Race& race);                  // after the track is drawn
-    void (*stepped)(const Race& race, RaceInput input);     // after each race step
-    void (*over_views)(const Race& race);                   // after the lap display
-};
-extern const race_frame_addons* frame_addons;
-
-// Watching a replay: race steps per frame (1, 2, 4 or 8: fast-forward
-// re-simulates more steps in a frame) and the racer view 1 follows (0 to 2).
-// Both go back to 1 and 0 when the watched race is left.
-extern int watch_speed;
+// Watching a replay: the racer view 1 follows (0 to 2), set by the race
+// screen before it draws; 0 in every other race.
 extern int watch_follows;
 // A see-through chain in the ghost's own colour, drawn in view 1 (and view
 // 2) with the live race's cameras: racer 0 of `ghost_race`.
@@ -86,29 +62,29 @@ void draw_ghost(const Race& live, const Race& ghost_race);
 // apart) on it is shown, then every queued event goes to `on_event`. A pass
 // that would draw what the last one drew shows the picture as still
 // (nothing sent). The caller paces the pass.
-void overlay_pass(void (*draw)(long long look), long long look, void (*on_event)(const SDL_Event& e));
+// `who` tells the overlays apart (any address of the overlay's own).
+void overlay_pass(const void* who, long long look, const std::function<void(long long look)>& draw,
+                  const std::function<void(const SDL_Event& e)>& on_event);
 
 // The full game's race (view/full_race.cpp): the clock in each view, its
-// own pause with a way out, and the results instead of the race-end screen.
+// own pause with a way out, and the results (view/race_screen.h).
 // A race time as "m:ss.cc" from a count of race steps of 20 ms.
 void format_race_time(long long steps, char* out, size_t size);
 // The clock of view 1 (player 1) and, in a two-player race, view 2: race
 // time, this lap's time, the best lap, and a mark for each checkpoint, lit
 // once passed on this lap. Top right of each view, clear of the lap display.
-void draw_race_hud();
+void draw_race_hud(const Race& race, const Track& track);
 void free_race_hud();
-// Opens the full game's pause when its key (or a pad's Start or bound
-// button) was pressed in this frame.
-void check_full_pause(const Uint8* keys);
-void full_pause_pass();
+// The full game's pause over the frozen frame: Continue or Leave race,
+// the cursor the race screen's. A pass returns true when the player chose
+// to leave the race.
+void open_full_pause(int& cursor);
+bool full_pause_pass(int& cursor);
 // Every human racer has finished (or the race is over): time for the results.
 bool results_due(const Race& race);
 // The finishing order: racers taking part, finished ones by their finishing
 // step (lower index first on a tie), then those still driving by index.
 int finishing_order(const Race& race, int order[RACERS]);
-void open_results();
-bool results_running();
-void results_pass();
 
 // What the gamepads mean now (PADS_* of core/pads.h): driving in a running
 // race, Start alone in its countdown and pause, menu keys elsewhere.

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's Records screen: the best lap and race of each track,
+// chain length and laps, scrolled with Up and Down.
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/assets.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/draw.h"
+#include "menu/menu.h"
+#include "menu/trial.h"
+#include "track/track.h"
+
+namespace {
+
+class RecordsScreen : public Screen {
+public:
+    int kind() const override { return SCREEN_RECORDS; }
+    void enter() override {
+        resize_window(500, 500);
+        sha_of_.clear();   // the files may have changed since the last visit
+        reload_records();
+    }
+    ScreenChange frame() override {
+        ScreenChange next;
+        auto on_key = [&next](SDLKey key) {
+            if (key == SDLK_ESCAPE || key == SDLK_RETURN) next = go_back();
+        };
+        // Up and Down move the cursor from 1: that is the scroll.
+        auto scroll = [this] {
+            top_ += cursor_ - 1;
+            cursor_ = 1;
+        };
+        if (menu_pass(cursor_, [this] { draw(); }, on_key, 2, scroll)) return quit_game();
+        return next;
+    }
+
+private:
+    void draw() {
+        list_band();
+        text_white(screen, 40, 130, "Records: track, length, laps, best lap, best race", small_font);
+        const records& kept = current_records();
+        std::vector<const record_entry*> laps;
+        for (const record_entry& e : kept.entries)
+            if (e.kind == record_kind::lap) laps.push_back(&e);
+        std::sort(laps.begin(), laps.end(), [](const record_entry* a, const record_entry* b) {
+            return a->track != b->track     ? a->track < b->track
+                   : a->length != b->length ? a->length < b->length
+                                            : a->laps < b->laps;
+        });
+        if (laps.empty()) text_white(screen, 40, 160, "No records yet: race a time trial.", small_font);
+        top_ = std::max(0, std::min(top_, (int)laps.size() - 1));
+        for (int i = top_, row = 0; i < (int)laps.size() && row < 16; i++, row++) {
+            const record_entry& e = *laps[i];
+            const record_entry* race = find_record(kept, e.track, e.laps, e.length, record_kind::race);
+            // Each listed track's SHA-256, read once per visit rather than at every frame.
+            if (!sha_of_.count(e.track)) sha_of_[e.track] = file_sha256(level_file_path(e.track.c_str()));
+            snprintf(label_buffer, sizeof label_buffer, "%-14.14s %2d %2d %9s %9s%s", e.track.c_str(), e.length,
+                     e.laps, race_time(e.steps).c_str(), race ? race_time(race->steps).c_str() : "-",
+                     e.track_sha256 != sha_of_[e.track] ? " old" : "");
+            text_white(screen, 40, 160 + 18 * row, label_buffer, small_font);
+        }
+        text_white(screen, 40, 460, "Up/Down scroll, Escape back. old: an older track version", small_font);
+    }
+
+    int cursor_ = 1;
+    int top_ = 0;
+    std::map<std::string, std::string> sha_of_;
+};
+
+}  // namespace
+
+ScreenPtr make_records_screen() { return ScreenPtr(new RecordsScreen()); }

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The full game's Replays screen: the replays kept in the user's folder,
+// newest first; Enter watches one, Delete removes it, E exports a copy
+// that carries its track.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <SDL/SDL_gfxPrimitives.h>
+
+#include "core/assets.h"
+#include "core/files.h"
+#include "core/media.h"
+#include "core/state.h"
+#include "draw/draw.h"
+#include "menu/menu.h"
+#include "menu/trial.h"
+#include "replay/session.h"
+#include "track/track.h"
+#include "view/race_screen.h"
+
+namespace {
+
+struct ListedReplay {
+    std::string name;
+    bool read = false;
+    std::string line;   // track, date, players, winner, time
+};
+constexpr int REPLAYS_SHOWN = 14;
+
+class ReplaysScreen : public Screen {
+public:
+    ReplaysScreen() { list(); }
+    int kind() const override { return SCREEN_REPLAYS; }
+    void enter() override { resize_window(500, 500); }
+    ScreenChange frame() override {
+        ScreenChange next;
+        auto on_key = [this, &next](SDLKey key) {
+            if (next.kind == ScreenChange::STAY) next = on_list_key(key);
+        };
+        if (menu_pass(cursor_, [this] { draw(); }, on_key, std::max(0, (int)listed_.size() - 1))) return quit_game();
+        return next;
+    }
+
+private:
+    void list();
+    void describe(ListedReplay& l) const;
+    void draw();
+    ScreenChange watch(const ListedReplay& l);
+    void export_replay(const ListedReplay& l);
+    ScreenChange on_list_key(SDLKey key);
+
+    std::vector<ListedReplay> listed_;
+    int cursor_ = 0;
+    int top_ = 0;
+    std::string message_;   // the last line the screen showed
+};
+
+void ReplaysScreen::list() {
+    listed_.clear();
+    std::string why;
+    const std::string dir = replays_folder();
+    struct stat st;
+    if (dir.empty() || lstat(dir.c_str(), &st) != 0) {
+        message_ = "No replays yet.";
+        return;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        say(message_, "replays folder " + printable(dir, 200) + " is not a folder");
+        return;
+    }
+    for (const std::string& n : replay_files(dir, KEPT_REPLAYS * 2, why)) listed_.push_back(ListedReplay{n, false, ""});
+    if (!why.empty()) say(message_, "cannot list replays in " + printable(dir, 200) + ": " + why);
+    else if (listed_.empty()) message_ = "No replays yet.";
+}
+
+// Reads a listed replay the first time it is shown.
+void ReplaysScreen::describe(ListedReplay& l) const {
+    if (l.read) return;
+    l.read = true;
+    replay r;
+    std::string bytes, why;
+    const std::string path = replays_folder() + "/" + l.name;
+    if (!read_regular_file(path.c_str(), MAX_REPLAY_BYTES, bytes, why) || !parse_replay(bytes, r, why)) {
+        l.line = printable(l.name, 24) + ": " + why;
+        return;
+    }
+    const std::string& n = l.name;
+    const std::string date = n.size() >= 15 ? n.substr(0, 4) + "-" + n.substr(4, 2) + "-" + n.substr(6, 2) + " " +
+                                                  n.substr(9, 2) + ":" + n.substr(11, 2)
+                                            : "";
+    char s[160];
+    std::snprintf(s, sizeof s, "%-12.12s %s %dP %s %s", r.track_name.c_str(), date.c_str(), r.two_player ? 2 : 1,
+                  r.result.left ? "left" : ("P" + std::to_string(r.result.winner) + " won").c_str(),
+                  race_time(r.result.steps).c_str());
+    l.line = s;
+}
+
+void ReplaysScreen::draw() {
+    list_band();
+    text_white(screen, 30, 130, "Replays: Enter watch, Delete remove, E export, Esc back", small_font);
+    top_ = std::max(0, std::min(top_, std::max(0, cursor_ - REPLAYS_SHOWN + 1)));
+    if (cursor_ < top_) top_ = cursor_;
+    for (int i = top_, row = 0; i < (int)listed_.size() && row < REPLAYS_SHOWN; i++, row++) {
+        describe(listed_[i]);
+        snprintf(label_buffer, sizeof label_buffer, "%s", listed_[i].line.c_str());
+        if (i == cursor_)
+            boxRGBA(screen, 26, (Sint16)(149 + 20 * row), 474, (Sint16)(166 + 20 * row), colour_button_lit.r,
+                    colour_button_lit.g, colour_button_lit.b, 255);
+        text_white(screen, 30, 150 + 20 * row, label_buffer, small_font);
+    }
+    if (!message_.empty()) {
+        snprintf(label_buffer, sizeof label_buffer, "%s", message_.c_str());
+        text_white(screen, 30, 460, label_buffer, small_font);
+    }
+}
+
+// The replay's own race, on its track with its settings. A race that was
+// left comes back here, saying so.
+ScreenChange ReplaysScreen::watch(const ListedReplay& l) {
+    WatchedReplay w;
+    if (!load_replay_to_watch(replays_folder() + "/" + l.name, false, "", w)) {
+        message_ = "cannot watch " + printable(l.name, 30) + " (see the terminal)";
+        return stay_on_screen();
+    }
+    message_.clear();
+    RacePlan plan = replay_plan(w);
+    plan.addons = make_race_addons(false);
+    return open_screen(make_race_screen(plan, replay_source(w.rep), [this](const std::string& line) { message_ = line; }));
+}
+
+// A copy that carries its track, in the data folder's exported/.
+void ReplaysScreen::export_replay(const ListedReplay& l) {
+    replay r;
+    std::string bytes, why;
+    const std::string home = chainball_data_home();
+    if (!read_regular_file((replays_folder() + "/" + l.name).c_str(), MAX_REPLAY_BYTES, bytes, why) ||
+        !parse_replay(bytes, r, why)) {
+        say(message_, "cannot export " + printable(l.name, 100) + ": " + why);
+        return;
+    }
+    if (r.track_text.empty()) {
+        std::string track_bytes;
+        if (read_regular_file(level_file_path(r.track_name.c_str()).c_str(), MAX_LEVEL_FILE_BYTES, track_bytes, why) &&
+            sha256_hex(track_bytes) == r.track_sha256)
+            r.track_text = track_bytes;
+    }
+    const std::string out = home + "/exported/" + l.name;
+    if (write_file_atomically(out, format_replay(r), why)) message_ = "Exported to " + out;
+    else say(message_, "cannot export to " + printable(out, 200) + ": " + why);
+}
+
+ScreenChange ReplaysScreen::on_list_key(SDLKey key) {
+    const int i = cursor_;
+    const bool on_entry = i >= 0 && i < (int)listed_.size();
+    if (key == SDLK_ESCAPE) return go_back();
+    if (!on_entry) return stay_on_screen();
+    if (key == SDLK_RETURN) return watch(listed_[i]);
+    if (key == SDLK_e) export_replay(listed_[i]);
+    if (key == SDLK_DELETE) {
+        const std::string path = replays_folder() + "/" + listed_[i].name;
+        if (unlink(path.c_str()) == 0) {
+            message_ = "Deleted " + listed_[i].name;
+            listed_.erase(listed_.begin() + i);
+        } else {
+            say(message_, "cannot delete " + printable(path, 200) + ": " + std::strerror(errno));
+        }
+    }
+    return stay_on_screen();
+}
+
+}  // namespace
+
+ScreenPtr make_replays_screen() { return ScreenPtr(new ReplaysScreen()); }

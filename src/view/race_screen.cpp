@@ -1,0 +1,409 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One race frame. Its order is the order of what a player sees and of the
+// race rules, so it is kept exactly:
+//  1. record the frame start; clear both views to black;
+//  2. read the frame's input once: the held keys for driving and the pause
+//     (a replay being watched drives from its file instead);
+//  3. one race step (race/step.cpp): move the racers (the computer drivers
+//     among them), draw the track into the views, slow the racers on
+//     slowing cells, then racer by racer the finish line and, ball by ball,
+//     the chain step followed at once by the ball's drawing; then each
+//     checkpoint's marker (showing the touch of the step before) followed
+//     by its touch test, and the winner; with its input recorded when the
+//     run records;
+//  4. the lap display, which also puts view 2 beside view 1 (and in the
+//     full game the clock);
+//  5. the countdown overlay (the first four seconds of a race);
+//  6. the pause (Ctrl+P) with its overlay (the full game's own pause);
+//  7. the race-end screen once every racer has finished (in the full game
+//     the results, once the human players have: a screen of their own);
+//  8. the frame's own events: the close button quits, Escape leaves;
+//     a race left or over is written when the run records replays;
+//  9. wait out the 20 ms from the frame start, and only then flip.
+// Enlarged or fullscreen, showing the picture takes time of its own; the
+// next frame's 20 ms then count from the end of this frame's 20 ms (see
+// show_paced_frame), so that showing never slows the race.
+// An overlay leaves its frame open: the screen loop runs the overlay's
+// passes, and the frame goes on from where it stopped once it closes.
+#include "view/race_screen.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/assets.h"
+#include "core/events.h"
+#include "core/media.h"
+#include "core/present.h"
+#include "core/state.h"
+#include "draw/clock.h"
+#include "draw/draw.h"
+#include "replay/replay.h"
+#include "replay/session.h"
+#include "track/track.h"
+#include "view/view.h"
+
+Race live_race = new_race();   // set up by every race screen
+Uint32 race_start_ticks = 0;   // set by every race screen
+
+RacePlan plan_from_settings() {
+    RacePlan plan;
+    for (int i = 0; i < RACERS; i++) plan.setup.lengths[i] = race_settings.chain_length[i];
+    plan.setup.laps = race_settings.laps;
+    plan.setup.two_players = two_players;
+    plan.setup.difficulty = race_difficulty;
+    plan.level_index = race_settings.level_index;
+    return plan;
+}
+
+std::string plan_track_file(const RacePlan& plan) { return level_file_at(plan.level_index); }
+
+std::string plan_track_name(const RacePlan& plan) {
+    if (track_file_override) return level_name_of_file(track_file_override).substr(0, LEVEL_NAME_LEN - 1);
+    return level_name_at(plan.level_index);
+}
+
+namespace {
+
+// The players at the keyboard and pads; each race recorded when the run
+// records (--record, or the full game's setting).
+struct LocalSource : RaceSource {
+    void set_up(const RacePlan& plan, Race& race, Track& track) override {
+        record_race_start(race, track, plan_track_name(plan), plan_track_file(plan));
+    }
+    RaceInput step_input(const FrameInput& in) override { return in.drive; }
+    bool stepped(const Race& race, RaceInput input) override {
+        record_race_step(race, input);
+        return false;
+    }
+    std::string race_over(const Race& race) override { return record_race_end(race); }
+    void leaving(const Race& race) override { record_race_end(race); }
+};
+
+// A replay being watched: each step's keys from its file, whatever the
+// players hold. A race that was left ends where it was left.
+struct ReplaySource : RaceSource {
+    explicit ReplaySource(const replay& r) : watched(r) {}
+    void set_up(const RacePlan&, Race& race, Track& track) override {
+        apply_race_draws(watched, race, track);
+        at = script_position();
+    }
+    RaceInput step_input(const FrameInput&) override {
+        script_position next = at;
+        return input_of_script_keys(next_script_keys(watched.keys, next));
+    }
+    bool stepped(const Race& race, RaceInput) override {
+        next_script_keys(watched.keys, at);
+        return watched.result.left && race.step >= watched.result.steps;
+    }
+    std::string race_over(const Race&) override { return ""; }   // not recorded again
+    void leaving(const Race&) override {}
+    bool watching() const override { return true; }
+    std::string end_line() const override {
+        char t[24];
+        format_race_time(watched.result.steps, t, sizeof t);
+        return "The race was left here, at " + std::string(t);
+    }
+    replay watched;
+    script_position at;
+};
+
+// The next racer taking part after `r`, round the three.
+int next_racer(const Race& race, int r) {
+    for (int i = 1; i <= RACERS; i++)
+        if (racer_length(race, (r + i) % RACERS) > 0) return (r + i) % RACERS;
+    return r;
+}
+
+// In a two-player race the opaque copy of view 2 (compose_views) covers
+// the window from x = view_width to its right and bottom edges, so
+// whatever view 1 draws there is never seen. Clipping the window to view 1
+// while it is cleared and drawn saves that work and shows the same picture.
+// Returns false, changing nothing, when the copy would not cover the rest.
+bool clip_to_view_1(const Race& race, SDL_Rect& saved) {
+    const int width = race.view_width;
+    if (!race.two_players || !screen || !second_view) return false;
+    if (second_view->flags & (SDL_SRCALPHA | SDL_SRCCOLORKEY)) return false;
+    if (width < 0 || width + second_view->w < screen->w || second_view->h < screen->h) return false;
+    SDL_GetClipRect(screen, &saved);
+    const int right = saved.x + saved.w < width ? saved.x + saved.w : width;
+    SDL_Rect view_1 = saved;
+    view_1.w = (Uint16)(right > saved.x ? right - saved.x : 0);
+    SDL_SetClipRect(screen, &view_1);
+    return true;
+}
+
+// SDL_FillRect(s, nullptr, 0): the clip rectangle's rows all become zero
+// bytes, colour 0 in any pixel format. Written with memset, which leaves the
+// rows in the cache for the drawing that follows; SDL's fill writes past it
+// and is several times slower.
+void clear_view(SDL_Surface* s) {
+    if (!s) return;
+    if (SDL_LockSurface(s) != 0) {
+        SDL_FillRect(s, nullptr, 0);
+        return;
+    }
+    const SDL_Rect& c = s->clip_rect;
+    const size_t bytes = (size_t)c.w * s->format->BytesPerPixel;
+    Uint8* row = static_cast<Uint8*>(s->pixels) + c.y * s->pitch + c.x * s->format->BytesPerPixel;
+    for (int y = 0; y < c.h; y++, row += s->pitch) std::memset(row, 0, bytes);
+    SDL_UnlockSurface(s);
+}
+
+// The race addons of the plan, if any, draw under the balls: a ghost.
+const RaceAddons* frame_addons_now = nullptr;
+void draw_track_and_addons(const Race& race, const Track& track) {
+    draw_track(race, track);
+    if (frame_addons_now) frame_addons_now->under_balls(race);
+}
+const race_hooks DRAWING_HOOKS = {draw_track_and_addons, draw_ball, draw_checkpoint_marker};
+
+class RaceScreen : public Screen {
+public:
+    RaceScreen(const RacePlan& plan, std::unique_ptr<RaceSource> source, RaceReport report, bool set_up)
+        : plan_(plan), source_(source ? std::move(source) : local_source()), report_(std::move(report)),
+          set_up_race_(set_up) {}
+
+    int kind() const override { return SCREEN_RACE; }
+    void enter() override;
+    ScreenChange frame() override;
+    bool frame_open() const override { return open_part_ != FRAME_DONE; }
+
+private:
+    // Where an open frame goes on when its overlay closes.
+    enum FramePart { FRAME_DONE, IN_COUNTDOWN, IN_PAUSE, IN_RACE_END };
+
+    void begin_frame();
+    void after_countdown();
+    void after_pause();
+    void finish_frame();
+    bool step_once(RaceInput input, const race_hooks* hooks);
+    void draw_watch_line() const;
+    void check_full_pause();
+    void leave(ScreenChange change);
+
+    RacePlan plan_;
+    std::unique_ptr<RaceSource> source_;
+    RaceReport report_;
+    bool set_up_race_;           // false: the race live_race holds is raced as it stands
+    bool entered_ = false;
+    FramePart open_part_ = FRAME_DONE;
+    FrameInput input_;           // this frame's
+    bool pause_held_before_ = false;
+    int pause_cursor_ = 0;       // the full game's pause: Continue or Leave race
+    int watch_speed_ = 1;        // steps a frame while watching: 1, 2, 4 or 8
+    std::string end_line_;       // why the source ended the race, for the opener
+    std::string saved_replay_;   // the replay written as the race ended
+    ScreenChange next_;          // what the frame asks once it is done
+};
+
+void RaceScreen::enter() {
+    if (entered_) return;
+    entered_ = true;
+    const std::string file = plan_track_file(plan_);
+    if (set_up_race_) {
+        resize_window(plan_.setup.two_players ? 800 : 500, 500);
+        if (!plan_.track_text.empty())
+            setup_race_text(live_race, loaded_track, setup_random, plan_.setup, file.c_str(), plan_.track_text);
+        else
+            setup_race(live_race, loaded_track, setup_random, plan_.setup, file.c_str());
+    }
+    source_->set_up(plan_, live_race, loaded_track);
+    if (plan_.addons) plan_.addons->set_up(plan_, live_race, loaded_track, source_->watching());
+    if (set_up_race_) race_start_ticks = game_ticks();
+    watch_follows = 0;
+    forget_paced_frame();
+}
+
+void RaceScreen::leave(ScreenChange change) {
+    if (next_.kind == ScreenChange::STAY || change.kind == ScreenChange::QUIT) next_ = std::move(change);
+}
+
+// One race step; true when the source ends the race here.
+bool RaceScreen::step_once(RaceInput input, const race_hooks* hooks) {
+    race_step(live_race, loaded_track, input, hooks);
+    const bool ended = source_->stepped(live_race, input);
+    if (ended) {
+        // Moving the start on ends a countdown still running, as Escape does.
+        race_start_ticks = game_ticks() + 4000;
+        end_line_ = source_->end_line();
+        leave(go_back());
+    }
+    if (plan_.addons) plan_.addons->stepped(live_race, input);
+    return ended;
+}
+
+void RaceScreen::draw_watch_line() const {
+    if (!source_->watching()) return;
+    snprintf(label_buffer, sizeof label_buffer, "Replay %dx  view: Player %d", watch_speed_, watch_follows + 1);
+    text_white(screen, 10, 480, label_buffer, small_font);
+    text_white(screen, 280, 480, "F faster Tab view Space pause", small_font);
+}
+
+// 1 to 5.
+void RaceScreen::begin_frame() {
+    start_paced_frame();
+    forget_overlay_picture();
+    SDL_Rect saved_clip;
+    const bool clipped = clip_to_view_1(live_race, saved_clip);
+    clear_view(screen);
+    clear_view(second_view);
+
+    input_ = held_frame_input(live_race.two_players);
+    frame_addons_now = plan_.addons.get();
+    bool ended = step_once(source_->step_input(input_), &DRAWING_HOOKS);
+    // Fast-forward: more steps, undrawn, while a replay is watched.
+    for (int extra = 1; extra < watch_speed_ && source_->watching() && !ended && !race_over(live_race); extra++)
+        ended = step_once(source_->step_input(input_), nullptr);
+    if (clipped) SDL_SetClipRect(screen, &saved_clip);
+
+    draw_lap_display(live_race);   // composes the two views in two-player mode
+    if (full_game) draw_race_hud(live_race, loaded_track);
+    if (plan_.addons) plan_.addons->over_views(live_race);
+    draw_watch_line();
+    if (countdown_running()) {
+        freeze_frame();
+        open_part_ = IN_COUNTDOWN;
+        return;
+    }
+    after_countdown();
+}
+
+// The full game's pause opens on a press of its key (not while it is held
+// on from before), or on a pad's Start or bound button.
+void RaceScreen::check_full_pause() {
+    const bool pressed = input_.pause_held && !pause_held_before_;
+    pause_held_before_ = input_.pause_held;
+    if (input_.pause || pressed) open_full_pause(pause_cursor_);
+}
+
+// 6 on.
+void RaceScreen::after_countdown() {
+    if (full_game && !source_->watching()) {
+        check_full_pause();
+    } else if (!full_game) {
+        // While Ctrl is held only P counts; everything else in the queue is dropped.
+        if (input_.ctrl_held) race_events(input_, true);
+        if (input_.pause) {
+            freeze_frame();
+            paused = true;
+        }
+    }
+    if (input_.watch_pause && !paused && source_->watching()) {
+        freeze_frame();
+        paused = true;
+    }
+    input_.watch_pause = false;
+    if (paused) {
+        open_part_ = IN_PAUSE;
+        return;
+    }
+    after_pause();
+}
+
+// 7 on.
+void RaceScreen::after_pause() {
+    const bool going = next_.kind == ScreenChange::STAY && game_screen == SCREEN_RACE;
+    if (full_game) {
+        // A race left from the pause shows no results.
+        if (going && results_due(live_race)) {
+            // The race ends for its recording here: nothing steps under the
+            // results, so the file is written now.
+            saved_replay_ = source_->race_over(live_race);
+            freeze_frame();
+            finish_frame();
+            if (next_.kind == ScreenChange::STAY)
+                next_ = replace_screen(make_results_screen(plan_, live_race, saved_replay_));
+            return;
+        }
+        finish_frame();
+        return;
+    }
+    if (race_over(live_race)) {
+        source_->race_over(live_race);
+        freeze_frame();
+        open_race_end();
+        open_part_ = IN_RACE_END;
+        return;
+    }
+    finish_frame();
+}
+
+// 8 and 9.
+void RaceScreen::finish_frame() {
+    FrameInput events;
+    race_events(events, false);
+    if (events.quit) {
+        game_screen = SCREEN_QUIT;
+        leave(quit_game());
+    }
+    if (events.leave) leave(go_back());
+    if (source_->watching()) {
+        if (events.faster) watch_speed_ = watch_speed_ >= 8 ? 1 : watch_speed_ * 2;
+        if (events.follow_next) watch_follows = next_racer(live_race, watch_follows);
+        input_.watch_pause = events.watch_pause;
+    }
+    // The classic overlays leave by the screen value.
+    if (game_screen == SCREEN_QUIT) leave(quit_game());
+    if (game_screen == SCREEN_MENU) leave(go_back());
+    if (game_screen == SCREEN_LOAD) leave(replace_screen(make_race_screen(plan_from_settings())));
+    if (next_.kind != ScreenChange::STAY) source_->leaving(live_race);
+    show_paced_frame(20, next_.kind == ScreenChange::STAY);
+}
+
+ScreenChange RaceScreen::frame() {
+    switch (open_part_) {
+        case FRAME_DONE: begin_frame(); break;
+        case IN_COUNTDOWN:
+            countdown_pass();
+            if (game_screen == SCREEN_QUIT) leave(quit_game());
+            if (countdown_running()) break;
+            open_part_ = FRAME_DONE;
+            after_countdown();
+            break;
+        case IN_PAUSE:
+            if (full_game && !source_->watching()) {
+                if (full_pause_pass(pause_cursor_)) leave(go_back());
+            } else {
+                pause_pass();
+            }
+            if (paused) break;
+            open_part_ = FRAME_DONE;
+            after_pause();
+            break;
+        case IN_RACE_END:
+            race_end_pass();
+            if (race_end_running()) break;
+            open_part_ = FRAME_DONE;
+            finish_frame();
+            break;
+    }
+    if (open_part_ != FRAME_DONE || next_.kind == ScreenChange::STAY) return stay_on_screen();
+    if (next_.kind == ScreenChange::BACK && report_ && !end_line_.empty()) report_(end_line_);
+    ScreenChange change = std::move(next_);
+    next_ = ScreenChange();
+    return change;
+}
+
+}  // namespace
+
+std::unique_ptr<RaceSource> local_source() { return std::unique_ptr<RaceSource>(new LocalSource()); }
+
+std::unique_ptr<RaceSource> replay_source(const replay& watched) {
+    return std::unique_ptr<RaceSource>(new ReplaySource(watched));
+}
+
+RacePlan replay_plan(const WatchedReplay& w) {
+    RacePlan plan;
+    plan.setup = replay_race_setup(w.rep);
+    plan.level_index = w.level_index < 0 ? 0 : w.level_index;
+    if (w.level_index < 0) plan.track_text = w.rep.track_text;
+    return plan;
+}
+
+ScreenPtr make_race_screen(const RacePlan& plan, std::unique_ptr<RaceSource> source, RaceReport report) {
+    return ScreenPtr(new RaceScreen(plan, std::move(source), std::move(report), true));
+}
+
+ScreenPtr make_race_screen_as_it_stands(const RacePlan& plan) {
+    return ScreenPtr(new RaceScreen(plan, nullptr, nullptr, false));
+}

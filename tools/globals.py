@@ -15,15 +15,24 @@ counted once.
 
     tools/globals.py BUILD                 by source file, then the total
     tools/globals.py BUILD --count         the total alone
-"""
+    tools/globals.py BUILD --markdown FILE write docs/globals.md's page to FILE
+                                           (- for standard output)
+    tools/globals.py BUILD --check FILE    exit 1, showing the difference,
+                                           when FILE is not what --markdown
+                                           writes now
+
+The page takes each file's owner and reason from tools/globals_reasons.txt."""
+import difflib
 import glob
 import os
 import re
 import shlex
 import subprocess
 import sys
+import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+REASONS = os.path.join(ROOT, 'tools', 'globals_reasons.txt')
 # Writable data: objects in the initialised and zeroed data sections, common
 # ones, thread-local ones. Constants are not counted, those in .rodata nor
 # those that hold addresses (.data.rel.ro, read-only once the program is
@@ -168,17 +177,112 @@ def symbols(build):
     return found
 
 
+def read_reasons(path=REASONS):
+    """'[intro]' and each '[source path]' -> its text, lines joined."""
+    sections, current = {}, None
+    with open(path, encoding='utf-8') as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip('\n')
+            if line.startswith('#'):
+                continue
+            m = re.match(r'\[([^\]]+)\]\s*$', line)
+            if m:
+                current = m.group(1)
+                if current in sections:
+                    sys.exit(f'{path}:{number}: [{current}] given twice')
+                sections[current] = []
+            elif line.strip():
+                if current is None:
+                    sys.exit(f'{path}:{number}: text before the first [section]')
+                sections[current].append(line.strip())
+    return {k: ' '.join(v) for k, v in sections.items()}
+
+
+def cell(text):
+    return text.replace('|', '\\|')
+
+
+def markdown(found, reasons):
+    total = sum(len(v) for v in found.values())
+    explained = {s: n for s, n in found.items() if s in reasons}
+    unexplained = {s: n for s, n in found.items() if s not in reasons}
+    out = ['<!-- SPDX-License-Identifier: GPL-3.0-or-later -->',
+           '<!-- Written by `make docs` (tools/globals.py BUILD --markdown docs/globals.md)',
+           '     from a build and tools/globals_reasons.txt: edit those, not this page. -->',
+           '# What stays global', '']
+    if reasons.get('intro'):
+        out += [reasons['intro'], '']
+    out += [f'The build has **{total}** writable globals in {len(found)} source files '
+            f'(function-local statics included; constants, and the statics of the standard '
+            f'library, toml++ and CLI11, left out). `tools/globals.py build` lists them, '
+            f'`--count` counts them.', '']
+    if explained:
+        out += ['| File | Globals | Owner and why it is global |', '|---|---|---|']
+        for source in sorted(explained):
+            names = ', '.join(f'`{cell(n)}`' for n in sorted(map(short, explained[source])))
+            out.append(f'| `src/{source}` | {names} | {cell(reasons[source])} |')
+        out.append('')
+    if unexplained:
+        out += ['## Without a reason', '',
+                'These files have globals but no entry in `tools/globals_reasons.txt`:', '',
+                '| File | Globals |', '|---|---|']
+        for source in sorted(unexplained):
+            names = ', '.join(f'`{cell(n)}`' for n in sorted(map(short, unexplained[source])))
+            out.append(f'| `src/{source}` | {names} |')
+        out.append('')
+    return '\n'.join(out)
+
+
+def check(page, path):
+    """0 when the file at path is page; else 1, with the difference shown."""
+    with tempfile.NamedTemporaryFile('w', suffix='.md', encoding='utf-8', delete=False) as tmp:
+        tmp.write(page)
+    try:
+        with open(tmp.name, encoding='utf-8') as f:
+            fresh = f.read().splitlines()
+        try:
+            with open(path, encoding='utf-8') as f:
+                kept = f.read().splitlines()
+        except OSError as e:
+            print(f'{path}: {e.strerror}; make docs writes it')
+            return 1
+        diff = list(difflib.unified_diff(kept, fresh, path, 'regenerated', lineterm=''))
+        if diff:
+            print(f'{path} is stale: make docs writes it afresh. The difference:')
+            print('\n'.join(diff))
+            return 1
+        return 0
+    finally:
+        os.unlink(tmp.name)
+
+
 def main(argv):
     args = argv[1:]
-    if not args or args[0].startswith('-'):
+    if not args or args[0].startswith('-') or len(args) > 3:
         sys.exit(__doc__)
     build, rest = args[0], args[1:]
-    if rest not in ([], ['--count']):
+    if rest and rest[0] not in ('--count', '--markdown', '--check') \
+            or rest[:1] == ['--count'] and len(rest) != 1 \
+            or rest[:1] in (['--markdown'], ['--check']) and len(rest) != 2:
         sys.exit(__doc__)
     found = symbols(build)
     total = sum(len(v) for v in found.values())
     if rest == ['--count']:
         print(total)
+        return 0
+    if rest and rest[0] in ('--markdown', '--check'):
+        reasons = read_reasons()
+        page = markdown(found, reasons)
+        stale = sorted(k for k in reasons if k != 'intro' and k not in found)
+        for source in stale:
+            print(f'note: {source} has a reason in tools/globals_reasons.txt but no globals', file=sys.stderr)
+        if rest[0] == '--check':
+            return check(page, rest[1])
+        if rest[1] == '-':
+            sys.stdout.write(page)
+        else:
+            with open(rest[1], 'w', encoding='utf-8') as f:
+                f.write(page)
         return 0
     for source in sorted(found):
         print(f'{source} ({len(found[source])})')

@@ -94,9 +94,11 @@ screenshots: build
 assets: deps
 	/usr/bin/python3 tools/make_assets.py
 
-# The pictures and outputs of docs/tracks.md, from chainball-track itself.
+# The pictures and outputs of docs/tracks.md, from chainball-track itself;
+# docs/globals.md from the build's object files and tools/globals_reasons.txt.
 docs: build
 	/usr/bin/python3 tools/make_track_docs.py $(BUILD)
+	/usr/bin/python3 tools/globals.py $(BUILD) --markdown docs/globals.md
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

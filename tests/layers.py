@@ -13,7 +13,7 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
 SRC = os.path.join(ROOT, 'src')
 # Ground first. sim and view both stand on race (and net, the online races)
 # and never on each other.
-RANK = {'draw': 0, 'core': 1, 'track': 2, 'race': 3, 'replay': 4, 'net': 5, 'sim': 6, 'view': 6,
+RANK = {'base': 0, 'draw': 0, 'core': 1, 'track': 2, 'race': 3, 'replay': 4, 'net': 5, 'sim': 6, 'view': 6,
         'menu': 7, 'trackkit': 7, 'shell': 8}
 MEDIA = re.compile(r'SDL_(gfx\w*|image|mixer|ttf|rotozoom)\.h')
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)

@@ -17,7 +17,7 @@
 #include "core/media.h"
 #include "core/pads.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "menu/full_game.h"
 #include "menu/trial.h"

@@ -4,7 +4,7 @@
 #include "core/assets.h"
 #include "core/media.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "shell/shell.h"

@@ -9,7 +9,7 @@
 #include "core/assets.h"
 #include "core/media.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "race/race.h"
 #include "shell/shell.h"

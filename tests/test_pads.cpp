@@ -11,7 +11,7 @@
 #include "core/events.h"
 #include "core/pads.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "race/race.h"

@@ -16,7 +16,7 @@
 #include "core/media.h"
 #include "core/bindings.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "race/race.h"

@@ -8,7 +8,7 @@
 #include "core/assets.h"
 #include "core/events.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "race/race.h"

@@ -16,7 +16,7 @@
 
 #include "core/events.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "race/race.h"
 #include "replay/replay.h"

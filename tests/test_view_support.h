@@ -16,7 +16,7 @@
 #include "core/assets.h"
 #include "core/media.h"
 #include "core/state.h"
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "draw/draw.h"
 #include "harness.h"
 #include "shell/shell.h"

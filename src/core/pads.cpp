@@ -7,7 +7,7 @@
 
 #include "core/bindings.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 
 pad_source pad_input = sdl_pads;       // whole run; tests swap it
 int (*pad_mode_hook)() = nullptr;      // set once by start-up

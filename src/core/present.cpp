@@ -3,7 +3,7 @@
 #include "core/present.h"
 
 #include "core/assets.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 
 void (*show_frame_hook)() = nullptr;                          // set once by start-up
 void (*show_still_frame_hook)() = nullptr;                    // set once by start-up

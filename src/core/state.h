@@ -5,7 +5,7 @@
 // core types only, so the headless simulator shares it.
 #pragma once
 
-#include "draw/random.h"
+#include "base/random.h"
 
 // game_screen values. Online races and the full game's own screens come
 // after the classic ones; the classic game never sees them.

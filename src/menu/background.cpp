@@ -6,7 +6,7 @@
 #include "core/events.h"
 #include "core/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "menu/menu.h"
 
 int background_phase = 2000;

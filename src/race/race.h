@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/input.h"
-#include "draw/random.h"
+#include "base/random.h"
 #include "race/racing_driver.h"
 #include "track/track.h"
 

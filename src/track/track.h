@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "draw/random.h"
+#include "base/random.h"
 #include "track/racing_line.h"
 
 enum {

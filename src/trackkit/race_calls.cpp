@@ -4,7 +4,7 @@
 // and steps it only through these functions, so a change in how a race is
 // set up or driven is met here alone.
 #include "core/input.h"
-#include "draw/random.h"
+#include "base/random.h"
 #include "race/race.h"
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"

@@ -13,7 +13,7 @@
 #include "core/media.h"
 #include "core/pads.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "draw/draw.h"
 #include "race/race.h"
 #include "replay/session.h"

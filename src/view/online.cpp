@@ -19,7 +19,7 @@
 #include "core/files.h"
 #include "core/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "draw/draw.h"
 #include "net/peer.h"
 #include "replay/session.h"

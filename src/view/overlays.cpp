@@ -17,7 +17,7 @@
 #include "core/media.h"
 #include "core/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "draw/draw.h"
 #include "track/track.h"
 #include "view/view.h"

@@ -38,7 +38,7 @@
 #include "core/present.h"
 #include "core/state.h"
 #include "core/input.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "race/race.h"
 #include "replay/session.h"
 #include "track/track.h"

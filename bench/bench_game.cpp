@@ -16,7 +16,7 @@
 #include "race/race.h"
 #include "shell/music.h"
 #include "shell/shell.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

@@ -16,7 +16,7 @@
 #include "harness.h"
 #include "race/race.h"
 #include "shell/shell.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

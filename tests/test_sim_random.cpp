@@ -21,7 +21,7 @@
 #include "race/race.h"
 #include "shell/shell.h"
 #include "sim/sim.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

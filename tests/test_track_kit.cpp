@@ -29,7 +29,7 @@
 #include "shell/options.h"
 #include "shell/shell.h"
 #include "sim/sim.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"

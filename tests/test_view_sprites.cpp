@@ -14,7 +14,7 @@
 #include "race/race.h"
 #include "shell/shell.h"
 #include "test_view_support.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

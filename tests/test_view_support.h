@@ -21,7 +21,7 @@
 #include "harness.h"
 #include "shell/shell.h"
 #include "shell/window.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

@@ -32,7 +32,7 @@
 #include "race/race.h"
 #include "replay/replay.h"
 #include "replay/session.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/online.h"
 #include "view/view.h"

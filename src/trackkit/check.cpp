@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/files.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "track/track_local.h"
 #include "trackkit/trackkit.h"

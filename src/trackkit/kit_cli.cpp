@@ -17,7 +17,7 @@
 #include "core/pictures.h"
 #include "core/state.h"
 #include "race/race.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"

@@ -9,7 +9,7 @@
 
 #include "core/input.h"
 #include "race/race.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"
 

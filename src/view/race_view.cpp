@@ -10,7 +10,7 @@
 #include "core/state.h"
 #include "draw/draw.h"
 #include "race/race.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

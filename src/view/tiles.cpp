@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tile pieces cut from the atlas, and the drawing of the grid into a view.
-#include "track/tiles.h"
+#include "view/tiles.h"
 
 #include <cstring>
 

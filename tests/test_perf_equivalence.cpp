@@ -12,9 +12,9 @@
 #include <random>
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/bindings.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/bindings.h"
 #include "core/state.h"
 #include "base/clock.h"
 #include "harness.h"

@@ -13,16 +13,16 @@
 #include <functional>
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/state.h"
 #include "base/arith.h"
+#include "core/state.h"
 #include "draw/draw.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "shell/shell.h"
 #include "shell/window.h"
-#include "view/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 // A software surface with the window's pixel format, so that blending into

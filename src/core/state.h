@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program-wide state: which screen runs, the race settings, the two-player
 // flag, the menu cursor and the random draws of race set-ups. Every value
-// here lives for the whole run and starts from reset_program_state(). SDL
-// core types only, so the headless simulator shares it.
+// here lives for the whole run and starts from reset_program_state(). No
+// SDL, so the headless simulator shares it.
 #pragma once
 
 #include "base/random.h"

@@ -2,11 +2,11 @@
 // The menus' animated colour bands, and the backdrop and frame both menus share.
 #include <SDL/SDL.h>
 
-#include "core/assets.h"
-#include "core/events.h"
-#include "core/present.h"
-#include "core/state.h"
 #include "base/clock.h"
+#include "core/state.h"
+#include "io/assets.h"
+#include "io/events.h"
+#include "io/present.h"
 #include "menu/menu.h"
 
 int background_phase = 2000;

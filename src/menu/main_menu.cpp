@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main menu: start a race for one or two players, settings, quit.
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 
 static const char* const MENU_LABELS[4] = {"Start 1 player", "Start 2 players", "Settings", "Quit"};

@@ -3,10 +3,10 @@
 // on the default port, or Join with an address typed on the keyboard.
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "net/messages.h"
 #include "view/online.h"

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "core/records.h"
+#include "config/records.h"
 #include "replay/ghost.h"
 
 // game_screen values of these screens.

@@ -31,11 +31,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "draw/draw.h"
-#include "core/events.h"
-#include "core/present.h"
+#include "io/events.h"
+#include "io/present.h"
 #include "core/state.h"
 #include "core/input.h"
 #include "base/clock.h"

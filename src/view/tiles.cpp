@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "core/assets.h"
 #include "core/state.h"
+#include "io/assets.h"
 #include "track/track.h"
 #include "track/track_local.h"
 

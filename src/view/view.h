@@ -110,7 +110,7 @@ void open_results();
 bool results_running();
 void results_pass();
 
-// What the gamepads mean now (PADS_* of core/pads.h): driving in a running
+// What the gamepads mean now (PADS_* of io/pads.h): driving in a running
 // race, Start alone in its countdown and pause, menu keys elsewhere.
 int pad_mode_now();
 

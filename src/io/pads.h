@@ -62,7 +62,7 @@ void merge_pads(Uint8* keys, RaceInput& input, bool two_players);
 // makes no Ctrl+P; the classic game never asks.
 bool take_pad_pause();
 // The first pad button pressed while the pads were in PADS_CAPTURE mode
-// since the last call, or NO_BUTTON (core/bindings.h); the call forgets it.
+// since the last call, or NO_BUTTON (io/bindings.h); the call forgets it.
 int take_pad_button();
 
 // The next key event made from the pads, or false at the end of each drain

@@ -7,7 +7,7 @@ import re
 import subprocess
 import sys
 
-LIBS = ('libchainball_sim.a', 'libchainball_sim_cli.a', 'libchainball_game.a', 'libchainball_kit.a')
+LIBS = ('libchainball_base.a', 'libchainball_sim.a', 'libchainball_sim_cli.a', 'libchainball_game.a', 'libchainball_kit.a')
 
 
 def symbols(build):

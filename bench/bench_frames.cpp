@@ -4,9 +4,9 @@
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include "bench_game.h"
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "shell/shell.h"
 #include "view/view.h"

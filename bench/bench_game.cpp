@@ -9,15 +9,15 @@
 #include <cstring>
 #include <map>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
 #include "shell/music.h"
 #include "shell/shell.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 static bool started = false;

@@ -4,8 +4,8 @@
 // game and the full game, so both halves see the same racing and the same
 // machine load; they are compared in CPU time, frame with frame.
 #include "bench_game.h"
-#include "core/assets.h"
 #include "core/state.h"
+#include "io/assets.h"
 #include "shell/shell.h"
 #include "view/view.h"
 

@@ -3,11 +3,11 @@
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include "bench_game.h"
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/present.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/present.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "shell/window.h"

@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "bench_game.h"
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "sim/sim.h"

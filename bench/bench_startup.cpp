@@ -13,9 +13,9 @@
 #include <string>
 
 #include "bench_game.h"
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/music.h"

@@ -11,17 +11,17 @@
 #include <cstring>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
 #include "race/race.h"
 #include "shell/music.h"
 #include "shell/shell.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/race_screen.h"
 #include "view/view.h"

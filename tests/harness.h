@@ -6,7 +6,7 @@
 
 #include <SDL/SDL.h>
 
-#include "core/pads.h"
+#include "io/pads.h"
 
 #include <cstdio>
 

@@ -18,7 +18,7 @@
 #include <functional>
 #include <sstream>
 
-#include "core/config.h"
+#include "config/config.h"
 #include "core/files.h"
 #include "harness.h"
 

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <limits>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "base/arith.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/arith.h"
-#include "draw/clock.h"
 #include "draw/draw.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "shell/shell.h"
 
 TEST(DrawMath, DistanceTruncatesTheEuclideanLength) {

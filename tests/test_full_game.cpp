@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/bindings.h"
-#include "core/config.h"
-#include "core/media.h"
-#include "core/pads.h"
+#include "base/clock.h"
+#include "config/config.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/bindings.h"
+#include "io/media.h"
+#include "io/pads.h"
 #include "menu/full_game.h"
 #include "menu/trial.h"
 #include "race/race.h"

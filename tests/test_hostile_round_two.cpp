@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "core/pictures.h"
 #include "core/state.h"
 #include "harness.h"
+#include "io/pictures.h"
 #include "replay/replay.h"
 #include "shell/shell.h"
 #include "track/track.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "shell/shell.h"
 

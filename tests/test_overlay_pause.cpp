@@ -6,16 +6,16 @@
 #include <functional>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "test_view_support.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 class OverlayPause : public ::testing::Test {

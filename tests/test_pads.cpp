@@ -8,11 +8,11 @@
 #include <functional>
 #include <vector>
 
-#include "core/events.h"
-#include "core/pads.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/events.h"
+#include "io/pads.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/shell.h"

@@ -12,17 +12,17 @@
 #include <random>
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/bindings.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/bindings.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "harness.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "test_view_support.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

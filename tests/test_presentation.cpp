@@ -6,12 +6,12 @@
 #include <cstring>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/present.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/present.h"
 #include "menu/menu.h"
 #include "shell/music.h"
 #include "shell/shell.h"

@@ -5,11 +5,11 @@
 
 #include <csignal>
 
-#include "core/assets.h"
-#include "core/events.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/events.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/shell.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "draw/draw.h"
 #include "test_race_support.h"
 

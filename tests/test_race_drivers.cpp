@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "draw/draw.h"
 #include "test_race_support.h"
 

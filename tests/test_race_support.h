@@ -9,8 +9,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/bindings.h"
 #include "core/state.h"
+#include "io/bindings.h"
 #include "race/race.h"
 #include "track/track.h"
 #include "view/view.h"

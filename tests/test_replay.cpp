@@ -15,7 +15,7 @@
 #include "harness.h"
 #include "test_sim_support.h"
 #include "race/race.h"
-#include "core/bindings.h"
+#include "io/bindings.h"
 #include "replay/replay.h"
 #include "sim/sim.h"
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "core/events.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/events.h"
 #include "race/race.h"
 #include "replay/replay.h"
 #include "replay/session.h"

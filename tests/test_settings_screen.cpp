@@ -7,17 +7,17 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "test_view_support.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 class SettingsScreen : public ::testing::Test {

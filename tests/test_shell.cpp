@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "race/race.h"
 #include "shell/options.h"
 #include "shell/shell.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 TEST(Shell, StartValues) {

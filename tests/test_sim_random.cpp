@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "base/arith.h"
 #include "core/state.h"
-#include "draw/arith.h"
 #include "draw/draw.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "sim/sim.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 namespace {

@@ -6,14 +6,14 @@
 #include <initializer_list>
 #include <memory>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
 #include "shell/shell.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 namespace {

@@ -22,17 +22,17 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
 #include "core/state.h"
 #include "harness.h"
+#include "io/assets.h"
 #include "race/race.h"
 #include "shell/options.h"
 #include "shell/shell.h"
 #include "sim/sim.h"
-#include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include "harness.h"
 #include "test_sim_support.h"
 #include "core/files.h"
-#include "core/records.h"
+#include "config/records.h"
 #include "menu/trial.h"
 #include "race/race.h"
 #include "replay/ghost.h"

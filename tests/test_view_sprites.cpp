@@ -7,15 +7,15 @@
 #include <limits>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "harness.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
 #include "shell/shell.h"
 #include "test_view_support.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 TEST(ViewSpriteAngle, TruncatesThenWrapsIntoTheTable) {

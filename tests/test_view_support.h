@@ -13,16 +13,16 @@
 #include <functional>
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/events.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/events.h"
 #include "core/state.h"
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "draw/draw.h"
 #include "harness.h"
 #include "shell/shell.h"
 #include "shell/window.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/view.h"
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program-wide state: which screen runs, the race settings, the two-player
 // flag, the menu cursor and the random draws of race set-ups. Every value
-// here lives for the whole run and starts from reset_program_state(). SDL
-// core types only, so the headless simulator shares it.
+// here lives for the whole run and starts from reset_program_state(). No
+// SDL, so the headless simulator shares it.
 #pragma once
 
-#include "draw/random.h"
+#include "base/random.h"
 
 // The kinds of screen (core/screen.h), and game_screen: the kind of the
 // screen on top, which the screen loop keeps. The classic screens leave by

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Text and button helpers shared by every screen. Owns the label buffer
-// `label_buffer` and the colours. The arithmetic is in draw/arith.h, time and pacing
-// in draw/clock.h.
+// `label_buffer` and the colours. The arithmetic is in base/arith.h, time and pacing
+// in base/clock.h.
 #pragma once
 
 #include <SDL/SDL.h>

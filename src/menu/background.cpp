@@ -4,11 +4,11 @@
 
 #include <functional>
 
-#include "core/assets.h"
-#include "core/events.h"
-#include "core/present.h"
+#include "io/assets.h"
+#include "io/events.h"
+#include "io/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "menu/menu.h"
 
 int background_phase = 2000;

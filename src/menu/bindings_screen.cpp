@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/pads.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/pads.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
 

@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "core/bindings.h"
-#include "core/config.h"
+#include "io/bindings.h"
+#include "config/config.h"
 #include "core/screen.h"
 
 // One entry of the full game's main menu. New screens add a line to the

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's main menu: the classic menu's look, with its entries in a
 // table. A screen of a later feature adds its line here.
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/pads.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/pads.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/full_game.h"

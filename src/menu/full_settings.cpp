@@ -5,10 +5,10 @@
 // something.
 #include <cstdio>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
 #include "menu/trial.h"

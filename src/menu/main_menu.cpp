@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main menu: start a race for one or two players, settings, quit.
-#include "core/assets.h"
-#include "core/media.h"
-#include "core/pads.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/pads.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/full_game.h"

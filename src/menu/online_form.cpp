@@ -3,8 +3,8 @@
 // on the default port, or Join with an address typed on the keyboard.
 #include <string>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/full_game.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/menu.h"

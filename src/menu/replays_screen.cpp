@@ -13,9 +13,9 @@
 
 #include <SDL/SDL_gfxPrimitives.h>
 
-#include "core/assets.h"
+#include "io/assets.h"
 #include "core/files.h"
-#include "core/media.h"
+#include "io/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/menu.h"

@@ -3,10 +3,10 @@
 #include <climits>
 #include <cstdio>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "menu/menu.h"
 #include "track/track.h"
 

@@ -13,10 +13,10 @@
 #include <ctime>
 #include <map>
 
-#include "core/assets.h"
-#include "core/events.h"
 #include "core/files.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/events.h"
+#include "io/media.h"
 #include <SDL/SDL_gfxPrimitives.h>
 #include "core/state.h"
 #include "draw/draw.h"

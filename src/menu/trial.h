@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "core/records.h"
+#include "config/records.h"
 #include "core/screen.h"
 #include "replay/ghost.h"
 #include "view/race_screen.h"

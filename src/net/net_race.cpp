@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "draw/random.h"
+#include "base/random.h"
 #include "track/track.h"
 
 RaceInput online_input(const uint8_t* bits) {

@@ -3,7 +3,7 @@
 // and every ball pushes the balls that come too close.
 #include <cmath>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "race/race.h"
 
 static bool finite_pos(float x, float y) { return std::isfinite(x) && std::isfinite(y); }

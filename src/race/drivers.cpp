@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Computer drivers: follow the track's waypoints, turning 5 degrees a step
 // and accelerating every step.
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "race/race.h"
 #include "race/race_local.h"
 

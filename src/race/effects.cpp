@@ -3,7 +3,7 @@
 // laps and the winner.
 #include <cstring>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "race/race.h"
 
 constexpr double slowing_factor = 0.05;

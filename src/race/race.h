@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/random.h"
 #include "core/input.h"
-#include "draw/random.h"
 #include "race/racing_driver.h"
 #include "track/track.h"
 

@@ -3,7 +3,7 @@
 // the head clamp.
 #include <cmath>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "race/race.h"
 #include "race/race_local.h"
 #include "race/racing_adapter.h"

@@ -2,7 +2,7 @@
 // The Good and Expert drivers in the race: what each sees, read from the race.
 #include "race/racing_adapter.h"
 
-#include "draw/arith.h"
+#include "base/arith.h"
 
 static bool line_driven(const Race& race, int r) {
     return (r == 2 || (r == 1 && !race.two_players)) && racer_length(race, r) > 0 &&

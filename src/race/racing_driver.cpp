@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <atomic>
 
-#include "core/media.h"
 #include "core/state.h"
+#include "io/media.h"
 
 // From start_music_decode() until the chunk is taken (or shut-down).
 static SDL_Thread* decoder = nullptr;

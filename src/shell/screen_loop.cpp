@@ -2,7 +2,7 @@
 // The screen loop.
 #include "shell/screen_loop.h"
 
-#include "core/events.h"
+#include "io/events.h"
 #include "core/state.h"
 
 void ScreenStack::open(ScreenPtr screen) {

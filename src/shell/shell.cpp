@@ -15,13 +15,13 @@
 #include <map>
 #include <string>
 
-#include "core/assets.h"
-#include "core/events.h"
+#include "io/assets.h"
+#include "io/events.h"
 #include "core/files.h"
-#include "core/media.h"
-#include "core/pictures.h"
-#include "core/pads.h"
-#include "core/present.h"
+#include "io/media.h"
+#include "io/pictures.h"
+#include "io/pads.h"
+#include "io/present.h"
 #include "core/state.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
@@ -33,7 +33,7 @@
 #include "race/race.h"
 #include "replay/replay.h"
 #include "replay/session.h"
-#include "track/tiles.h"
+#include "view/tiles.h"
 #include "track/track.h"
 #include "view/online.h"
 #include "view/race_screen.h"

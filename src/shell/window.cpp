@@ -11,7 +11,7 @@
 #include <X11/Xlib.h>
 #endif
 
-#include "core/assets.h"
+#include "io/assets.h"
 #include "shell/shell.h"
 #include "shell/x_scaler.h"
 

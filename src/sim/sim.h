@@ -3,8 +3,6 @@
 // run step by step without a window, one record line per value.
 #pragma once
 
-#include <SDL/SDL.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -272,7 +273,7 @@ static int decimal_exponent(double v, int e) {
 // For 1e-5 <= |v| < 1e15 every product and divisor fits 128 bits: at most
 // 2^53 * 10^13 < 2^97 and 10^6 * 2^53 < 2^73.
 static void nine_digits(double v, unsigned long long& digits, int& x) {
-    Uint64 bits;
+    uint64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     const unsigned long long m = (bits & 0xFFFFFFFFFFFFFull) | 0x10000000000000ull;   // a normal number
     const int e = (int)(bits >> 52 & 0x7FF) - 1075;
@@ -325,7 +326,7 @@ char* format_g9(char* p, double v) {
     nine_digits(a, digits, x);
     if (v < 0) *p++ = '-';
     char d[9];
-    Uint32 rest = (Uint32)digits;
+    uint32_t rest = (uint32_t)digits;
     for (int i = 8; i >= 0; i--, rest /= 10) d[i] = (char)('0' + rest % 10);
     int last = 8;   // %g drops trailing zeros of the fraction, and a bare point
     while (last > 0 && d[last] == '0') last--;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <queue>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "track/track.h"
 
 const int line_move_dx[LINE_MOVES] = {1, -1, 0, 0, 1, 1, -1, -1, 2, 2, -2, -2, 1, 1, -1, -1};

@@ -4,13 +4,13 @@
 // it. Owns `loaded_track` (the game's races and the track kit load into it;
 // refilled by every level load) and `level_names` with `last_level_index`
 // (read once at start-up). No drawing here: the tile pieces and the drawing
-// of the grid are in track/tiles.h.
+// of the grid are in view/tiles.h.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "draw/random.h"
+#include "base/random.h"
 #include "track/racing_line.h"
 
 enum {

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/files.h"
-#include "track/tiles.h"
 #include "track/track.h"
 #include "track/track_local.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
+#include "view/tiles.h"
 
 // What the watcher saw of one load; refilled by every check.
 namespace {

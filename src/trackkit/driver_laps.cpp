@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "race/race.h"
 #include "track/track.h"
 

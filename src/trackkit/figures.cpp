@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
 #include "core/files.h"
-#include "core/media.h"
 #include "core/state.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"   // the Race value; set up and stepped through race_calls.cpp
 #include "track/track.h"
 #include "trackkit/driver_laps.h"

@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
 #include "core/cli.h"
 #include "core/files.h"
-#include "core/media.h"
-#include "core/pictures.h"
 #include "core/state.h"
+#include "io/assets.h"
+#include "io/media.h"
+#include "io/pictures.h"
 #include "race/race.h"
-#include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 static const char* const kit_usage =

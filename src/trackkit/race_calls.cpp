@@ -3,8 +3,8 @@
 // The rest of the kit holds a Race value and reads its fields, but sets up
 // and steps it only through these functions, so a change in how a race is
 // set up or driven is met here alone.
+#include "base/random.h"
 #include "core/input.h"
-#include "draw/random.h"
 #include "race/race.h"
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "core/assets.h"
 #include "core/files.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
-#include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 // Larger pictures are refused: --scale shrinks them.

@@ -9,9 +9,9 @@
 
 #include "core/input.h"
 #include "race/race.h"
-#include "track/tiles.h"
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"
+#include "view/tiles.h"
 
 // A script driver at player 1's keys, alone on the track: it holds Up and
 // steers at the waypoints of the route it is given in turn (every one: the

@@ -7,14 +7,14 @@
 #include <cstring>
 #include <string>
 
-#include "core/assets.h"
-#include "core/bindings.h"
-#include "core/events.h"
-#include "core/media.h"
-#include "core/pads.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/bindings.h"
+#include "io/events.h"
+#include "io/media.h"
+#include "io/pads.h"
 #include "race/race.h"
 #include "replay/session.h"
 #include "track/track.h"

@@ -12,14 +12,14 @@
 #include <ctime>
 #include <memory>
 
-#include "core/assets.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "core/cli.h"
-#include "core/events.h"
+#include "io/events.h"
 #include "core/files.h"
-#include "core/present.h"
+#include "io/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "draw/draw.h"
 #include "net/peer.h"
 #include "replay/session.h"

@@ -12,13 +12,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/assets.h"
-#include "core/events.h"
-#include "core/media.h"
-#include "core/present.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/events.h"
+#include "io/media.h"
+#include "io/present.h"
 #include "track/track.h"
 #include "view/view.h"
 

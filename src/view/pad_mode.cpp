@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the gamepads mean on the screen now running: a race drives with them.
-#include "core/bindings.h"
-#include "core/pads.h"
 #include "core/state.h"
+#include "io/bindings.h"
+#include "io/pads.h"
 #include "view/view.h"
 
 int pad_mode_now() {

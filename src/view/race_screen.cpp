@@ -30,12 +30,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/assets.h"
-#include "core/events.h"
-#include "core/media.h"
-#include "core/present.h"
+#include "io/assets.h"
+#include "io/events.h"
+#include "io/media.h"
+#include "io/present.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "base/clock.h"
 #include "draw/draw.h"
 #include "replay/replay.h"
 #include "replay/session.h"

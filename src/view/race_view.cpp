@@ -5,13 +5,13 @@
 
 #include <cstdio>
 
-#include "core/assets.h"
-#include "core/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "io/assets.h"
+#include "io/media.h"
 #include "race/race.h"
-#include "track/tiles.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 static void blit_at(SDL_Surface* image, SDL_Surface* target, int x, int y) {

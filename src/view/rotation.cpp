@@ -2,7 +2,7 @@
 // The ball pictures turned to every whole degree, once at start-up.
 #include <SDL/SDL_rotozoom.h>
 
-#include "draw/arith.h"
+#include "base/arith.h"
 #include "view/view.h"
 
 SDL_Surface* rotated_images[4][360];   // whole run

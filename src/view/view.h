@@ -86,7 +86,7 @@ bool results_due(const Race& race);
 // step (lower index first on a tie), then those still driving by index.
 int finishing_order(const Race& race, int order[RACERS]);
 
-// What the gamepads mean now (PADS_* of core/pads.h): driving in a running
+// What the gamepads mean now (PADS_* of io/pads.h): driving in a running
 // race, Start alone in its countdown and pause, menu keys elsewhere.
 int pad_mode_now();
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
+#include "config/config.h"
 
 static bool in(int v, int lo, int hi) { return v >= lo && v <= hi; }
 

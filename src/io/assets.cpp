@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The surfaces, fonts and music every screen shares.
-#include "core/assets.h"
-#include "core/media.h"
+#include "io/assets.h"
+#include "io/media.h"
 
 // All for the whole run: made by start-up, freed by shut-down.
 SDL_Surface* screen = nullptr;   // replaced at every change of window size

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PNG pictures: the header first, then the PNG decoder on the same open file.
-#include "core/pictures.h"
+#include "io/pictures.h"
 
 #include <SDL/SDL_image.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // The window and the pictures the screens draw with: made once at start-up
 // by the shell, freed at shut-down, so each lives for the whole run (the
 // window surface is replaced whenever the window changes size). Fonts and
-// music are in core/media.h, so code that only draws pictures does not pull
+// music are in io/media.h, so code that only draws pictures does not pull
 // in SDL_ttf or SDL_mixer.
 #pragma once
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The presentation calls of the screens, forwarded to the shell's hooks.
-#include "core/present.h"
+#include "io/present.h"
 
-#include "core/assets.h"
-#include "draw/clock.h"
+#include "base/clock.h"
+#include "io/assets.h"
 
 void (*show_frame_hook)() = nullptr;                          // set once by start-up
 void (*show_still_frame_hook)() = nullptr;                    // set once by start-up

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The game's only source of time, and frame pacing. Normally SDL's
-// millisecond clock; tests and the monkey run switch to a virtual clock that
+// The game's only source of time, and frame pacing. Normally a monotonic
+// millisecond clock counted from its first reading; tests and the monkey run switch to a virtual clock that
 // a delay simply advances, so screens run without waiting. Owns `frame_start_ticks`.
 #pragma once
 
-#include <SDL/SDL.h>
+#include <cstdint>
 
 // Tick count at the latest start_frame() call; lives for the whole run.
-extern Uint32 frame_start_ticks;
+extern uint32_t frame_start_ticks;
 
-Uint32 game_ticks();
-void game_delay(Uint32 ms);
+uint32_t game_ticks();
+void game_delay(uint32_t ms);
 
 // Records the frame start in frame_start_ticks; returns the rate of the previous frame.
 int start_frame();
@@ -26,4 +26,4 @@ void clock_use_virtual(bool on);
 // Virtual clock only: called at every delay, that is once at the end of every
 // frame or overlay pass. The monkey test queues its random keys here.
 extern void (*virtual_delay_hook)();
-void clock_set(Uint32 now);   // virtual clock only
+void clock_set(uint32_t now);   // virtual clock only

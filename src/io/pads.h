@@ -57,7 +57,7 @@ int open_pad_count();
 void merge_pads(RaceInput& input, bool& pause, bool two_players);
 
 // The first pad button pressed while the pads were in PADS_CAPTURE mode
-// since the last call, or NO_BUTTON (core/bindings.h); the call forgets it.
+// since the last call, or NO_BUTTON (io/bindings.h); the call forgets it.
 int take_pad_button();
 
 // The next key event made from the pads, or false at the end of each drain

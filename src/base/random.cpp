@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // glibc's TYPE_3 generator: r[i] = r[i-3] + r[i-31], seeded by a Lehmer
 // sequence, the first 310 values thrown away, each value shifted right by one.
-#include "draw/random.h"
+#include "base/random.h"
 
 Random make_random(uint32_t seed) {
     if (seed == 0) seed = 1;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Distances and angles in whole pixels and whole degrees.
-#include "draw/arith.h"
+#include "base/arith.h"
 
 #include <cmath>
 

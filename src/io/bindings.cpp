@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Held keys to race input through the bindings.
-#include "core/bindings.h"
+#include "io/bindings.h"
 
 KeyBindings default_key_bindings() {
     KeyBindings b = {{{SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT}, {SDLK_w, SDLK_s, SDLK_a, SDLK_d}},

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's settings file: TOML read and written with toml++.
-#include "core/config.h"
+#include "config/config.h"
 
 #include <SDL/SDL_keysym.h>
 #include <fcntl.h>

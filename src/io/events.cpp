@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Event reading for every screen, with the system's quit requests in it.
-#include "core/events.h"
+#include "io/events.h"
 
 #include <cstring>
 
-#include "core/bindings.h"
-#include "core/pads.h"
-#include "core/present.h"
 #include "core/state.h"
+#include "io/bindings.h"
+#include "io/pads.h"
+#include "io/present.h"
 
 volatile std::sig_atomic_t quit_signal = 0;   // whole run
 

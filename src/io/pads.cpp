@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Gamepads as keys: the driving keys of a race frame, and key events for
 // every other screen, with the held-direction repeat of the menus.
-#include "core/pads.h"
+#include "io/pads.h"
 
 #include <cstring>
 
-#include "core/bindings.h"
+#include "base/clock.h"
 #include "core/state.h"
-#include "draw/clock.h"
+#include "io/bindings.h"
 
 pad_source pad_input = sdl_pads;       // whole run; tests swap it
 int (*pad_mode_hook)() = nullptr;      // set once by start-up

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The records file: TOML read and written with toml++.
-#include "core/records.h"
+#include "config/records.h"
 
 #include <cstdlib>
 #include <sstream>

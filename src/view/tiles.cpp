@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tile pieces cut from the atlas, and the drawing of the grid into a view.
-#include "track/tiles.h"
+#include "view/tiles.h"
 
 #include <cstring>
 
-#include "core/assets.h"
 #include "core/state.h"
+#include "io/assets.h"
 #include "track/track.h"
 #include "track/track_local.h"
 

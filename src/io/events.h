@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one way the screens read input. Events: SDL's queue plus what SDL
 // does not know of, a quit asked for by the system (SIGTERM, SIGINT), and
-// the gamepads' keys (core/pads.h). Held keys: the keyboard state array as a
+// the gamepads' keys (io/pads.h). Held keys: the keyboard state array as a
 // race frame reads it, with the pads' driving keys.
 #pragma once
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/pads.h"
+#include "io/pads.h"
 
 // From one scan to the next: the open joysticks, and the descriptor of the
 // device each one reads (-1 when it could not be told).

@@ -12,60 +12,63 @@
 #include <ctime>
 #include <memory>
 
+#include "base/clock.h"
+#include "core/cli.h"
+#include "core/files.h"
+#include "core/screen.h"
+#include "core/state.h"
+#include "draw/draw.h"
 #include "io/assets.h"
 #include "io/media.h"
-#include "core/cli.h"
-#include "io/events.h"
-#include "core/files.h"
-#include "io/present.h"
-#include "core/state.h"
-#include "base/clock.h"
-#include "draw/draw.h"
 #include "net/peer.h"
 #include "replay/session.h"
 #include "track/track.h"
+#include "view/race_screen.h"
 #include "view/view.h"
-#include "core/screen.h"
 
-constexpr Uint32 COUNTDOWN_MS = 4000;
-constexpr int VIEW_W = 400, VIEW_H = 500;
+constexpr int VIEW_W = 400;
 
 namespace {
 
-// Waiting for the opponent, then the race with this player's view, then
-// its end. Owns the connection, its race states and its replay.
-class OnlineScreen : public Screen {
+// The race screen's source in an online race: the connection, the race
+// states the session keeps (rolled back as inputs arrive) and the replay.
+class OnlineSource : public RaceSource {
 public:
-    OnlineScreen(std::unique_ptr<net_peer> peer, const std::string& shown)
+    OnlineSource(std::unique_ptr<net_peer> peer, const std::string& shown)
         : peer_(std::move(peer)), address_shown_(shown) {}
-    ~OnlineScreen() override { leave(); }
-    int kind() const override { return SCREEN_ONLINE; }
-    void enter() override {
-        resize_window(VIEW_W, VIEW_H);
-        forget_paced_frame();
+    ~OnlineSource() override { close(); }
+
+    void set_up(const RacePlan&, Race&, Track&) override {}
+    RaceInput step_input(const FrameInput& in) override { return in.drive; }
+    bool stepped(const Race&, RaceInput) override { return false; }
+    std::string race_over(const Race&) override { return ""; }
+    void leaving(const Race&) override { close(); }
+
+    bool steps_itself() const override { return true; }
+    bool connected() const override {
+        return peer_ && peer_->phase != net_peer_phase::connecting && peer_->phase != net_peer_phase::refused;
     }
-    ScreenChange frame() override;
+    void advance(const FrameInput& in, bool counting) override;
+    const Race& race() const override { return net_peer_race(*peer_); }
+    const Track& track() const override { return *peer_->track; }
+    void draw_waiting() const override;
+    void compose(const Race& race) const override;
+    bool over() const override { return peer_ && peer_->phase == net_peer_phase::ended; }
+    uint32_t countdown_start() const override { return countdown_start_; }
 
 private:
     void write_replay();
-    void leave();
-    void draw_waiting();
-    void draw_racing(long long now);
+    void close();
     std::string result_line(const Race& race) const;
 
     std::unique_ptr<net_peer> peer_;
-    std::string address_shown_;   // what the waiting screen says
-    Uint32 countdown_start_ = 0;  // when this machine's race began
+    std::string address_shown_;    // what the waiting screen says
+    uint32_t countdown_start_ = 0;   // when this machine's race began
     bool replay_written_ = false;
     std::time_t race_started_ = 0;   // for the replay's file name
 };
 
-// The line the screen showed last, for the tests.
-std::string last_line;
-
 }  // namespace
-
-const std::string& online_line() { return last_line; }
 
 std::string online_replay_folder() {
     if (!recording_folder().empty()) return recording_folder();
@@ -107,16 +110,18 @@ ScreenPtr start_online_host(int port, std::string& error) {
     setup_race(race, *track, setup_random, setup, path.c_str());
     if (!net_peer_host(*peer, port, "", race, *track, name, sha256_hex(bytes), chainball_version(), error))
         return nullptr;
-    return ScreenPtr(new OnlineScreen(std::move(peer), "Waiting for an opponent on UDP port " + std::to_string(port)));
+    return make_online_race_screen(std::unique_ptr<RaceSource>(
+        new OnlineSource(std::move(peer), "Waiting for an opponent on UDP port " + std::to_string(port))));
 }
 
 ScreenPtr start_online_join(const std::string& address, std::string& error) {
     std::unique_ptr<net_peer> peer(new net_peer);
     if (!net_peer_join(*peer, address, guest_track_path, chainball_version(), error)) return nullptr;
-    return ScreenPtr(new OnlineScreen(std::move(peer), "Connecting to " + printable(address)));
+    return make_online_race_screen(
+        std::unique_ptr<RaceSource>(new OnlineSource(std::move(peer), "Connecting to " + printable(address))));
 }
 
-void OnlineScreen::write_replay() {
+void OnlineSource::write_replay() {
     if (replay_written_ || !peer_) return;
     replay_written_ = true;
     const std::string folder = online_replay_folder();
@@ -135,28 +140,13 @@ void OnlineScreen::write_replay() {
 }
 
 // Tells the opponent, keeps the race so far, lets the connection go.
-void OnlineScreen::leave() {
+void OnlineSource::close() {
     if (peer_ && peer_->phase == net_peer_phase::racing) {
         net_peer_leave(*peer_);
         write_replay();
     }
     if (peer_) net_peer_close(*peer_);
     peer_.reset();
-}
-
-// This player's view of the race as it stands: the host's is view 1 (the
-// window), the guest's view 2, copied into the window.
-static void draw_race(const Race& race, const Track& track, int local) {
-    SDL_FillRect(screen, nullptr, 0);
-    if (second_view) SDL_FillRect(second_view, nullptr, 0);
-    draw_track(race, track);
-    for (int k = 0; k < track.checkpoint_count && k < MAX_CHECKPOINTS; k++) draw_checkpoint_marker(race, track, k);
-    for (int r = 0; r < RACERS; r++)
-        for (int b = 0; b < racer_length(race, r); b++) draw_ball(race, r, b);
-    if (local == 1 && second_view) {
-        SDL_Rect to = {0, 0, 0, 0};
-        SDL_BlitSurface(second_view, nullptr, screen, &to);
-    }
 }
 
 // Both players' laps and the race clock (confirmed steps at 50 a second).
@@ -171,61 +161,43 @@ static void draw_race_lines(const Race& race, int local) {
     text_white(screen, VIEW_W - 80, 8, t, small_font);
 }
 
-std::string OnlineScreen::result_line(const Race& race) const {
+std::string OnlineSource::result_line(const Race& race) const {
     if (race.winner == peer_->local + 1) return "You won";
     if (race.winner == 2 - peer_->local) return "Your opponent won";
     if (race.winner == 3) return "The computer won";
     return "Race over";
 }
 
-void OnlineScreen::draw_waiting() {
+void OnlineSource::draw_waiting() const {
     SDL_FillRect(screen, nullptr, 0);
     SDL_Rect at = {18, 50, 0, 0};
     if (logo) SDL_BlitSurface(logo, nullptr, screen, &at);
     text_white(screen, 20, 300, address_shown_.c_str(), small_font);
-    last_line = peer_->phase == net_peer_phase::refused ? peer_->line : "";
-    if (!last_line.empty()) text_pink(screen, 20, 330, last_line.c_str(), small_font);
+    const std::string line = peer_->phase == net_peer_phase::refused ? peer_->line : "";
+    if (!line.empty()) text_pink(screen, 20, 330, line.c_str(), small_font);
     text_white(screen, 20, 460, "Escape: back to the menu", small_font);
 }
 
-void OnlineScreen::draw_racing(long long now) {
-    const Race& race = net_peer_race(*peer_);
-    draw_race(race, *peer_->track, peer_->local);
-    draw_race_lines(net_peer_confirmed(*peer_), peer_->local);
-    last_line = net_peer_line(*peer_, now);
-    if (peer_->phase == net_peer_phase::ended && last_line.empty())
-        last_line = result_line(net_peer_confirmed(*peer_));
-    const Uint32 since = game_ticks() - countdown_start_;
-    if (since < COUNTDOWN_MS) {
-        const char* label = since <= 999 ? " 3" : since <= 1999 ? " 2" : since <= 2999 ? " 1" : "GO!";
-        text_white(screen, 170, 240, label, large_font);
+// This player's view (the host's is view 1, the window; the guest's view
+// 2, copied into it), both players' laps, the clock, the link's line.
+void OnlineSource::compose(const Race&) const {
+    if (peer_->local == 1 && second_view) {
+        SDL_Rect to = {0, 0, 0, 0};
+        SDL_BlitSurface(second_view, nullptr, screen, &to);
     }
-    if (!last_line.empty()) text_pink(screen, 20, 470, last_line.c_str(), small_font);
-    if (peer_->phase == net_peer_phase::ended) text_white(screen, 20, 440, "Escape: back to the menu", small_font);
+    draw_race_lines(net_peer_confirmed(*peer_), peer_->local);
+    std::string line = net_peer_line(*peer_, game_ticks());
+    if (over() && line.empty()) line = result_line(net_peer_confirmed(*peer_));
+    if (!line.empty()) text_pink(screen, 20, 470, line.c_str(), small_font);
+    if (over()) text_white(screen, 20, 440, "Escape: back to the menu", small_font);
 }
 
-ScreenChange OnlineScreen::frame() {
-    start_paced_frame();
-    if (!peer_) return go_back();
-    FrameInput in = held_frame_input(false);
-    const long long now = game_ticks();
+void OnlineSource::advance(const FrameInput& in, bool counting) {
     const net_peer_phase before = peer_->phase;
-    const bool counting = peer_->phase == net_peer_phase::racing && game_ticks() - countdown_start_ < COUNTDOWN_MS;
-    net_peer_frame(*peer_, in.drive.player[0], now, counting);
+    net_peer_frame(*peer_, in.drive.player[0], game_ticks(), counting);
     if (before == net_peer_phase::connecting && peer_->phase == net_peer_phase::racing) {
         countdown_start_ = game_ticks();
         race_started_ = std::time(nullptr);
     }
     if (peer_->phase == net_peer_phase::ended) write_replay();
-    if (peer_->phase == net_peer_phase::connecting || peer_->phase == net_peer_phase::refused)
-        draw_waiting();
-    else
-        draw_racing(now);
-    race_events(in, false);
-    if (in.quit || in.leave) {
-        leave();
-        return in.quit ? quit_game() : go_back();
-    }
-    show_paced_frame(20, true);
-    return stay_on_screen();
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The online race screen (game_screen SCREEN_ONLINE): waiting for the
-// opponent, the countdown that both machines start together, the race with
-// this player's own view full size (both players' laps and the race clock
-// over it), and the end with its line. No pause online. Owns the one online
-// race of the run (its connection, race states and replay) while it lasts.
+// Online races: the race screen (view/race_screen.h) with the network as
+// its source: waiting for the opponent, the countdown that both machines
+// start together, the race with this player's own view full size (both
+// players' laps and the race clock over it), and the end with its line. No
+// pause online. The source owns the connection, its race states and its
+// replay while the screen lasts.
 #pragma once
 
 #include <string>
@@ -19,5 +20,3 @@ ScreenPtr start_online_join(const std::string& address, std::string& error);
 // Where the online replays go: the --record folder when given, else
 // $XDG_DATA_HOME/chainball/replays (~/.local/share/chainball/replays).
 std::string online_replay_folder();
-// The line the screen shows now ("" when none), for the tests.
-const std::string& online_line();

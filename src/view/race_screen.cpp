@@ -42,6 +42,10 @@
 #include "track/track.h"
 #include "view/view.h"
 
+const Race& RaceSource::race() const { return live_race; }
+const Track& RaceSource::track() const { return loaded_track; }
+void RaceSource::compose(const Race& race) const { draw_lap_display(race); }
+
 Race live_race = new_race();   // set up by every race screen
 Uint32 race_start_ticks = 0;   // set by every race screen
 
@@ -157,13 +161,29 @@ void draw_track_and_addons(const Race& race, const Track& track) {
 }
 const race_hooks DRAWING_HOOKS = {draw_track_and_addons, draw_ball, draw_checkpoint_marker};
 
+// A race stepped elsewhere, drawn as it stands with the hooks a step draws
+// with: the track, the checkpoint markers, the balls.
+void draw_race_as_it_stands(const Race& race, const Track& track) {
+    DRAWING_HOOKS.track(race, track);
+    for (int k = 0; k < track.checkpoint_count && k < MAX_CHECKPOINTS; k++) DRAWING_HOOKS.marker(race, track, k);
+    for (int r = 0; r < RACERS; r++)
+        for (int b = 0; b < racer_length(race, r); b++) DRAWING_HOOKS.ball(race, r, b);
+}
+
+constexpr uint32_t COUNTDOWN_MS = 4000;
+
+// The countdown's label at `since` ms from the start.
+const char* countdown_text(uint32_t since) {
+    return since <= 999 ? " 3" : since <= 1999 ? " 2" : since <= 2999 ? " 1" : "GO!";
+}
+
 class RaceScreen : public Screen {
 public:
     RaceScreen(const RacePlan& plan, std::unique_ptr<RaceSource> source, RaceReport report, bool set_up)
         : plan_(plan), source_(source ? std::move(source) : local_source()), report_(std::move(report)),
           set_up_race_(set_up) {}
 
-    int kind() const override { return SCREEN_RACE; }
+    int kind() const override { return source_->steps_itself() ? SCREEN_ONLINE : SCREEN_RACE; }
     void enter() override;
     ScreenChange frame() override;
     bool frame_open() const override { return open_part_ != FRAME_DONE; }
@@ -173,6 +193,7 @@ private:
     enum FramePart { FRAME_DONE, IN_COUNTDOWN, IN_PAUSE, IN_RACE_END };
 
     void begin_frame();
+    void online_frame();
     void after_countdown();
     void after_pause();
     void finish_frame();
@@ -199,6 +220,11 @@ private:
 void RaceScreen::enter() {
     if (entered_) return;
     entered_ = true;
+    if (source_->steps_itself()) {   // online: the two-player geometry, this player's view only
+        resize_window(400, 500);
+        forget_paced_frame();
+        return;
+    }
     const std::string file = plan_track_file(plan_);
     if (set_up_race_) {
         resize_window(plan_.setup.two_players ? 800 : 500, 500);
@@ -239,10 +265,44 @@ void RaceScreen::draw_watch_line() const {
     text_white(screen, 280, 480, "F faster Tab view Space pause", small_font);
 }
 
+// An online race's frame: the network and the steps first, then the race as
+// it stands, this player's view, the lines, the countdown over it.
+void RaceScreen::online_frame() {
+    input_ = held_frame_input(false);
+    const uint32_t since = game_ticks() - source_->countdown_start();
+    source_->advance(input_, source_->connected() && since < COUNTDOWN_MS);
+    if (!source_->connected()) {
+        source_->draw_waiting();
+    } else {
+        const Race& race = source_->race();
+        clear_view(screen);
+        clear_view(second_view);
+        frame_addons_now = nullptr;
+        draw_race_as_it_stands(race, source_->track());
+        source_->compose(race);
+        if (game_ticks() - source_->countdown_start() < COUNTDOWN_MS)
+            text_white(screen, screen->w / 2 - 30, 240, countdown_text(game_ticks() - source_->countdown_start()),
+                       large_font);
+    }
+    FrameInput events;
+    race_events(events, false);
+    if (events.quit) leave(quit_game());
+    if (events.leave) leave(go_back());
+    if (next_.kind != ScreenChange::STAY) {
+        source_->leaving(source_->race());
+        return;
+    }
+    show_paced_frame(20, true);
+}
+
 // 1 to 5.
 void RaceScreen::begin_frame() {
     start_paced_frame();
     forget_overlay_picture();
+    if (source_->steps_itself()) {
+        online_frame();
+        return;
+    }
     SDL_Rect saved_clip;
     const bool clipped = clip_to_view_1(live_race, saved_clip);
     clear_view(screen);
@@ -402,6 +462,10 @@ RacePlan replay_plan(const WatchedReplay& w) {
 
 ScreenPtr make_race_screen(const RacePlan& plan, std::unique_ptr<RaceSource> source, RaceReport report) {
     return ScreenPtr(new RaceScreen(plan, std::move(source), std::move(report), true));
+}
+
+ScreenPtr make_online_race_screen(std::unique_ptr<RaceSource> source) {
+    return ScreenPtr(new RaceScreen(RacePlan(), std::move(source), nullptr, false));
 }
 
 ScreenPtr make_race_screen_as_it_stands(const RacePlan& plan) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <cstdint>
 #include <string>
 
 #include "core/input.h"
@@ -64,6 +65,26 @@ struct RaceSource {
     virtual bool watching() const { return false; }
     // The line the screen shows when the source ends the race ("" for none).
     virtual std::string end_line() const { return ""; }
+
+    // An online race: the source steps its own race (rolling back as it
+    // must, several steps a frame), and the screen draws the race as it
+    // stands. Until the opponent is there the screen shows the source's
+    // waiting picture; there is no pause, and the countdown is drawn into
+    // running frames, as the network goes on under it.
+    virtual bool steps_itself() const { return false; }
+    virtual bool connected() const { return true; }
+    // This frame's steps; `counting` while the countdown runs.
+    virtual void advance(const FrameInput&, bool /*counting*/) {}
+    virtual const Race& race() const;
+    virtual const Track& track() const;
+    virtual void draw_waiting() const {}
+    // The views into the window and the lines over them.
+    virtual void compose(const Race& race) const;
+    // The race is over for this source: its end line stays on the screen
+    // until the player leaves.
+    virtual bool over() const { return false; }
+    // When its countdown began (game ticks), for sources that start it themselves.
+    virtual uint32_t countdown_start() const { return 0; }
 };
 
 // The players at the keyboard and pads, recorded when the run records.
@@ -84,6 +105,9 @@ using RaceReport = std::function<void(const std::string& line)>;
 // null). The race is set up when the screen is first entered.
 ScreenPtr make_race_screen(const RacePlan& plan, std::unique_ptr<RaceSource> source = nullptr,
                            RaceReport report = nullptr);
+
+// The screen of an online race (view/online.h makes its source).
+ScreenPtr make_online_race_screen(std::unique_ptr<RaceSource> source);
 
 // A race screen over the race `live_race` holds already (set up by other
 // means than a plan: the tests and benchmarks build races by hand). It

@@ -26,47 +26,12 @@
 #include "shell/shell.h"
 #include "test_race_support.h"
 #include "test_sim_support.h"
+#include "test_full_support.h"
 #include "test_view_support.h"
 #include "track/track.h"
 #include "view/view.h"
 
 namespace {
-
-// The full game for one test, with its settings file in a scratch folder;
-// everything the full game changes is put back afterwards.
-struct FullGame {
-    std::string config_home = scratch_dir();
-    std::string saved_xdg;
-    bool had_xdg;
-    FullGame() {
-        const char* x = std::getenv("XDG_CONFIG_HOME");
-        had_xdg = x != nullptr;
-        if (x) saved_xdg = x;
-        setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
-        start_game_headless();
-        full_game = true;
-        key_bindings = default_key_bindings();
-        full_settings = game_config();
-        full_options = full_game_options();
-    }
-    ~FullGame() {
-        full_game = false;
-        key_bindings = default_key_bindings();
-        waiting_for_binding = false;
-        binding_entry_waiting = -1;
-        binding_message[0] = 0;
-        if (had_xdg)
-            setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-        start_game_headless();
-    }
-    std::string file() const { return config_home + "/chainball/chainball.toml"; }
-    bool file_exists() const {
-        struct stat st;
-        return stat(file().c_str(), &st) == 0;
-    }
-};
 
 // One frame of the screen on top of the test stack.
 void full_menu_frame() { screen_frame(); }

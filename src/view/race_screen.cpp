@@ -162,12 +162,12 @@ void draw_track_and_addons(const Race& race, const Track& track) {
 const race_hooks DRAWING_HOOKS = {draw_track_and_addons, draw_ball, draw_checkpoint_marker};
 
 // A race stepped elsewhere, drawn as it stands with the hooks a step draws
-// with: the track, the checkpoint markers, the balls.
+// with and in a step's order: the track, the balls, the checkpoint markers.
 void draw_race_as_it_stands(const Race& race, const Track& track) {
     DRAWING_HOOKS.track(race, track);
-    for (int k = 0; k < track.checkpoint_count && k < MAX_CHECKPOINTS; k++) DRAWING_HOOKS.marker(race, track, k);
     for (int r = 0; r < RACERS; r++)
         for (int b = 0; b < racer_length(race, r); b++) DRAWING_HOOKS.ball(race, r, b);
+    for (int k = 0; k < track.checkpoint_count && k < MAX_CHECKPOINTS; k++) DRAWING_HOOKS.marker(race, track, k);
 }
 
 constexpr uint32_t COUNTDOWN_MS = 4000;

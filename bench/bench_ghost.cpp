@@ -21,7 +21,7 @@ static replay lap_alone() {
     std::unique_ptr<Track> track(new Track);
     Race race = new_race();
     Random random = make_random(5);
-    const RaceSetup setup = {{10, 0, 0}, 3, false};
+    const RaceSetup setup = {{10, 0, 0}, 3, false, DIFFICULTY_CLASSIC};
     const char* path = "filut/levelit/FirstLoop.txt";
     setup_race(race, *track, random, setup, path);
     replay r;

@@ -99,7 +99,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     c.drive[1][ACT_BACK] = {binding::KEY, '"', false};
     c.pause = {binding::PAD_BUTTON, 9, false};
     c.pad_choose = 2, c.pad_back = 3, c.pad_start = 7;
-    c.level = difficulty::expert;
+    c.level = DIFFICULTY_EXPERT;
     c.ghosts = true;
     c.recording = true;
     c.recordings_kept = 1000;
@@ -109,7 +109,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     EXPECT_TRUE(problems.empty()) << problems[0] << "\n" << text;
     EXPECT_TRUE(same(back, c)) << text << "\n---\n" << format_config(back);
     EXPECT_EQ(back.drive[0][ACT_LEFT], c.drive[0][ACT_LEFT]);
-    EXPECT_EQ(back.level, difficulty::expert);
+    EXPECT_EQ(back.level, DIFFICULTY_EXPERT);
 
     // The defaults are today's keys, and an empty file is the defaults.
     const game_config d = parse_config("", problems);
@@ -144,7 +144,7 @@ TEST(ConfigFile, EachBadValueIsOneLineAndItsDefault) {
         {"[race]\ntrack = \"a\\u0007b\"\n", "'a\\x07b' cannot be a track's name",
          [](const game_config& c) { return c.track.empty(); }},
         {"[race]\ndifficulty = \"hard\"\n", "'hard' is not classic, good or expert; using classic",
-         [](const game_config& c) { return c.level == difficulty::classic; }},
+         [](const game_config& c) { return c.level == DIFFICULTY_CLASSIC; }},
         {"[window]\nscale = 9\nfullscreen = true\n", "window.scale: 9 is outside 1 to 4; using 1",
          [](const game_config& c) { return c.scale == 1 && c.fullscreen; }},
         {"[window]\nfullscreen = \"yes\"\n", "window.fullscreen: expected true or false, found a string",

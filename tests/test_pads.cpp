@@ -446,7 +446,9 @@ TEST_F(Pads, SdlJoysticksOpenAndReadWithoutAPad) {
         pad_state s;
         pad_input.read(open_pad_count(), s);
         EXPECT_FALSE(s.present) << "a pad that was not opened";
-        if (n == 0) EXPECT_EQ(held_frame_input(false).drive, RaceInput());
+        if (n == 0) {
+            EXPECT_EQ(held_frame_input(false).drive, RaceInput());
+        }
     }
     close_pads();
     EXPECT_EQ(open_pad_count(), 0);

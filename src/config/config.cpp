@@ -133,7 +133,6 @@ game_config::game_config() {
 }
 
 static const char* const action_names[DRIVING_ACTIONS] = {"forward", "back", "left", "right"};
-static const char* const difficulty_names[3] = {"classic", "good", "expert"};
 
 std::string config_path() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -246,15 +245,13 @@ struct reader {
         }
         flag(t.get("music"), "race.music", c.music);
         if (text(t.get("difficulty"), "race.difficulty", "\"classic\", \"good\" or \"expert\"",
-                 difficulty_names[(int)c.level], s)) {
+                 difficulty_name(c.level), s)) {
             int found = -1;
-            for (int i = 0; i < 3; i++)
-                if (s == difficulty_names[i]) found = i;
-            if (found < 0)
+            if (!parse_difficulty(s, found))
                 problem("race.difficulty: '" + printable(s) + "' is not classic, good or expert; using " +
-                        difficulty_names[(int)c.level]);
+                        difficulty_name(c.level));
             else
-                c.level = (difficulty)found;
+                c.level = difficulty_of(found);
         }
         flag(t.get("ghosts"), "race.ghosts", c.ghosts);
     }
@@ -419,7 +416,7 @@ std::string format_config(const game_config& c) {
                      {"laps", c.laps},
                      {"track", c.track},
                      {"music", c.music},
-                     {"difficulty", difficulty_names[(int)c.level]},
+                     {"difficulty", difficulty_name(c.level)},
                      {"ghosts", c.ghosts}};
     toml::table window{{"scale", c.scale}, {"fullscreen", c.fullscreen}};
     toml::table keys{{"pause", binding_name(c.pause)}};

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "core/difficulty.h"
+
 // The largest settings file read; a real one is well under 2 KB.
 constexpr long long MAX_CONFIG_BYTES = 64 * 1024;
 
@@ -32,7 +34,6 @@ struct binding {
 };
 
 enum { ACT_FORWARD, ACT_BACK, ACT_LEFT, ACT_RIGHT, DRIVING_ACTIONS };
-enum class difficulty { classic, good, expert };
 
 struct game_config {
     int chain_length[3] = {7, 2, 5};   // player 1: 1 to 10, players 2 and 3: 0 to 10
@@ -47,7 +48,7 @@ struct game_config {
     // Pad buttons for the menus: choose, back, and Start (-1: where the
     // pad's layout puts it, as start_button() says).
     int pad_choose = 0, pad_back = 1, pad_start = -1;
-    difficulty level = difficulty::classic;
+    Difficulty level = DIFFICULTY_CLASSIC;
     bool ghosts = true;
     bool recording = true;
     int recordings_kept = 50;          // 1 to MAX_RECORDINGS_KEPT, the newest kept

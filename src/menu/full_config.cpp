@@ -38,7 +38,7 @@ void apply_full_settings(const game_config& c, FILE* err) {
                          config_path().c_str(), c.track.c_str());
     }
     race_settings.music_on = c.music;
-    race_difficulty = (int)c.level;
+    race_difficulty = c.level;
     key_bindings = bindings_of(c);
     full_options.scale = c.scale;
     full_options.fullscreen = c.fullscreen;
@@ -59,7 +59,7 @@ game_config current_full_settings() {
     if (!track_file_override && !(race_settings.level_index == 0 && full_settings.track.empty()))
         c.track = chosen_level_name();
     c.music = race_settings.music_on;
-    c.level = (difficulty)(race_difficulty < 0 ? 0 : race_difficulty > 2 ? 2 : race_difficulty);
+    c.level = difficulty_of(race_difficulty);
     c.scale = full_options.scale;
     c.fullscreen = full_options.fullscreen;
     c.ghosts = full_options.ghosts;

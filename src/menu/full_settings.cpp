@@ -22,7 +22,6 @@ enum {
 };
 static_assert(S_KEYS == FULL_SETTINGS_KEYS_ENTRY, "the bindings screen returns to its entry");
 constexpr int TOP = 125, ROW = 25;
-static const char* const DRIVER_NAMES[3] = {"Classic", "Good", "Expert"};
 
 static int row_y(int entry) { return TOP + ROW * entry; }
 
@@ -46,8 +45,7 @@ static void draw_full_settings(int cursor) {
     std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", full_options.scale);
     button(cursor, S_SCALE, label_buffer);
     on_off_button(cursor, S_FULLSCREEN, "Fullscreen", full_options.fullscreen);
-    const int d = race_difficulty < 0 || race_difficulty > 2 ? 0 : race_difficulty;
-    std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", DRIVER_NAMES[d]);
+    std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", difficulty_label(race_difficulty));
     button(cursor, S_DRIVERS, label_buffer);
     on_off_button(cursor, S_GHOSTS, "Ghosts", full_options.ghosts);
     on_off_button(cursor, S_RECORDING, "Recording", full_options.recording);

@@ -96,7 +96,6 @@ private:
     std::string track_name_, track_sha_, track_file_;
     int laps_ = 0, length_ = 0;
     replay replay_;                   // the trial's race so far, as its inputs
-    lap_clock clock_;
     ghost ghost_;
     bool race_done_ = false;
     long long record_shown_until_ = 0;   // step up to which "New record!" stays
@@ -136,7 +135,6 @@ void TrialAddons::set_up(const RacePlan& plan, const Race& race, const Track& tr
     track_sha_ = file_sha256(track_file_);
     laps_ = race.laps;
     length_ = race.lengths[0];
-    clock_ = lap_clock();
     race_done_ = watching;   // a watched race is no trial
     record_shown_until_ = 0;
     message_.clear();
@@ -166,9 +164,10 @@ void TrialAddons::save(const Race& race) {
     whole.kind = record_kind::race;
     whole.steps = race.step;
     lap.kind = record_kind::lap;
-    lap.steps = clock_.best_lap;
-    lap.lap = clock_.best_lap_number;
-    lap.from_step = clock_.best_lap_from;
+    const LapClock& clock = race.clocks[0];
+    lap.steps = clock.best_lap;
+    lap.lap = clock.best_lap_number;
+    lap.from_step = clock.best_lap_from;
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
@@ -205,11 +204,11 @@ void TrialAddons::stepped(const Race& race, RaceInput input) {
         append_script_step(replay_.keys, script_keys_of_input(input) & (SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT));
         if (race.step % REPLAY_CHECK_EVERY == 0) replay_.checks.push_back({race.step, race_checksum(race)});
     }
-    const bool lap = lap_clock_step(clock_, race, 0);
-    if (lap) {
+    if (lap_completed_now(race, 0)) {
         ghost_restart_lap(ghost_);
         const long long record = lap_record_steps();
-        if (trial_ && !race_done_ && (record == 0 || clock_.last_lap < record)) record_shown_until_ = race.step + 150;
+        if (trial_ && !race_done_ && (record == 0 || race.clocks[0].last_lap < record))
+            record_shown_until_ = race.step + 150;
     } else {
         ghost_step(ghost_);
     }
@@ -223,9 +222,9 @@ void TrialAddons::over_views(const Race& race) const {
     if (!trial_) return;
     // The race clock of the full game shows the times; this line compares
     // the last lap with the record.
-    if (clock_.last_lap > 0) {
+    if (race.clocks[0].last_lap > 0) {
         const long long record = lap_record_steps();
-        std::string line = "Lap " + race_time(clock_.last_lap);
+        std::string line = "Lap " + race_time(race.clocks[0].last_lap);
         if (record > 0) line += "  record " + race_time(record);
         snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
         text_white(screen, 15, 480, label_buffer, small_font);

@@ -31,9 +31,17 @@ static void time_lap(Race& race, int r) {
     LapClock& c = race.clocks[r];
     const long long now = race.step + 1;
     c.last_lap = now - c.lap_started;
-    if (c.best_lap == 0 || c.last_lap < c.best_lap) c.best_lap = c.last_lap;
+    if (c.best_lap == 0 || c.last_lap < c.best_lap) {
+        c.best_lap = c.last_lap;
+        c.best_lap_from = c.lap_started;
+        c.best_lap_number = race.racers[r].completed_laps;
+    }
     c.lap_started = now;
     if (c.finished == 0 && race.racers[r].completed_laps >= race.laps) c.finished = now;
+}
+
+bool lap_completed_now(const Race& race, int r) {
+    return r >= 0 && r < RACERS && race.step > 0 && race.clocks[r].lap_started == race.step;
 }
 
 static void slow(Race& race, int r) {

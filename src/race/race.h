@@ -26,13 +26,17 @@ struct Racer {
 
 // The clock of one racer, in race steps (20 ms of game time each), kept
 // beside the rules: no rule reads it. A step counts from 1, so a lap
-// counted in the first step of a race took 1 step.
+// counted in the first step of a race took 1 step. The one lap clock: the
+// HUD, the results, the time trial's records and its ghosts read it.
 struct LapClock {
-    long long lap_started;   // steps run when the current lap began
-    long long best_lap;      // steps of the fastest lap so far; 0 before the first
-    long long last_lap;      // steps of the lap completed last; 0 before the first
-    long long finished;      // steps run when it completed the race's laps; 0 until then
+    long long lap_started;     // steps run when the current lap began
+    long long best_lap;        // steps of the fastest lap so far; 0 before the first
+    long long last_lap;        // steps of the lap completed last; 0 before the first
+    long long finished;        // steps run when it completed the race's laps; 0 until then
+    long long best_lap_from;   // steps run when the fastest lap began
+    int best_lap_number;       // which lap it was, from 1; 0 before the first
 };
+
 
 // Row b is ball b of each racer (row 0 the head). Stored coordinates are
 // world pixels less half a view: converting them would change the float
@@ -85,6 +89,18 @@ Race new_race();
 // race or a race run twice must give.
 bool same_race(const Race& a, const Race& b);
 
+// Every field of Race, in order, with whether race_checksum()
+// (replay/race_draws.cpp) sums it. same_race() compares each; the static
+// assertions beside it fail when Race gains a field this list lacks, so a
+// new field is never left out of either unseen.
+#define RACE_FIELDS(F)                                                                                  \
+    F(lengths, summed) F(laps, not_summed) F(two_players, not_summed) F(view_width, not_summed)        \
+    F(view_height, not_summed) F(difficulty, summed) F(step, not_summed) F(racers, summed)            \
+    F(balls, summed) F(acceleration, not_summed) F(computer_acceleration, not_summed)                  \
+    F(friction, not_summed) F(camera_x, not_summed) F(camera_y, not_summed)                            \
+    F(checkpoint_passed, not_summed) F(checkpoint_lit, not_summed) F(winner, not_summed)              \
+    F(clocks, not_summed) F(drivers, summed)
+
 // What a set-up reads from the settings.
 struct RaceSetup {
     int lengths[RACERS];   // cut into 0..MAX_BALLS
@@ -127,7 +143,9 @@ void check_finish_line(Race& race, const Track& track, int r);
 void touch_checkpoint(Race& race, const Track& track, int k);
 void update_winner(Race& race);
 
-int racer_length(const Race& race, int r);   // 0 for an index outside 0..RACERS-1
+int racer_length(const Race& race, int r);
+// True when racer `r` completed a lap in the step just run (its clock's lap began with it).
+bool lap_completed_now(const Race& race, int r);   // 0 for an index outside 0..RACERS-1
 int active_racers(const Race& race);         // racers taking part
 int finished_racers(const Race& race);       // racers with completed_laps >= laps
 bool race_over(const Race& race);

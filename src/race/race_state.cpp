@@ -2,6 +2,7 @@
 // A race's start values and its set-up.
 #include "race/race.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "race/racing_adapter.h"
@@ -22,16 +23,26 @@ Race new_race() {
 }
 
 // Field by field: the padding between them holds nothing of the race.
+// A struct of the listed fields, in the listed order: laid out as Race is
+// exactly when the list holds every field of Race.
+namespace race_field_check {
+#define RACE_MIRROR_FIELD(name, sum) decltype(Race::name) name;
+struct Listed {
+    RACE_FIELDS(RACE_MIRROR_FIELD)
+};
+#undef RACE_MIRROR_FIELD
+#define RACE_SAME_OFFSET(name, sum) \
+    static_assert(offsetof(Listed, name) == offsetof(Race, name), "RACE_FIELDS is out of order at " #name);
+RACE_FIELDS(RACE_SAME_OFFSET)
+#undef RACE_SAME_OFFSET
+static_assert(sizeof(Listed) == sizeof(Race), "Race has a field that RACE_FIELDS (race/race.h) lacks");
+}  // namespace race_field_check
+
 bool same_race(const Race& a, const Race& b) {
     auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-    return same(a.lengths, b.lengths) && a.laps == b.laps && a.two_players == b.two_players &&
-           a.view_width == b.view_width && a.view_height == b.view_height && a.step == b.step &&
-           same(a.racers, b.racers) && same(a.balls, b.balls) && same(a.acceleration, b.acceleration) &&
-           same(a.computer_acceleration, b.computer_acceleration) && same(a.friction, b.friction) &&
-           same(a.camera_x, b.camera_x) && same(a.camera_y, b.camera_y) &&
-           same(a.checkpoint_passed, b.checkpoint_passed) && same(a.checkpoint_lit, b.checkpoint_lit) &&
-           a.winner == b.winner && same(a.clocks, b.clocks) && a.difficulty == b.difficulty &&
-           same(a.drivers, b.drivers);
+#define RACE_SAME_FIELD(name, sum) &&same(a.name, b.name)
+    return true RACE_FIELDS(RACE_SAME_FIELD);
+#undef RACE_SAME_FIELD
 }
 
 int view_half_width(const Race& race) { return race.view_width / 2; }

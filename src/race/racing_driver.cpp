@@ -154,21 +154,6 @@ double plan_cost(const RacingLine& line, const DriverView& v, int leg, const pla
 
 }  // namespace
 
-static const char* const difficulty_names[3] = {"classic", "good", "expert"};
-
-const char* difficulty_name(int difficulty) {
-    return difficulty >= 0 && difficulty < 3 ? difficulty_names[difficulty] : "classic";
-}
-
-bool parse_difficulty(const std::string& word, int& difficulty) {
-    for (int d = 0; d < 3; d++)
-        if (word == difficulty_names[d]) {
-            difficulty = d;
-            return true;
-        }
-    return false;
-}
-
 int racing_controls(const RacingLine& line, int difficulty, const DriverView& v,
                     DriverMemory& memory) {
     memory.step++;

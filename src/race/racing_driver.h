@@ -11,14 +11,10 @@
 #include <cstdint>
 #include <string>
 
+#include "core/difficulty.h"
 #include "core/input.h"
 #include "track/racing_line.h"
 
-enum { DIFFICULTY_CLASSIC = 0, DIFFICULTY_GOOD = 1, DIFFICULTY_EXPERT = 2 };
-
-// "classic", "good", "expert" and back; false for any other word.
-const char* difficulty_name(int difficulty);
-bool parse_difficulty(const std::string& word, int& difficulty);
 
 
 constexpr int SEEN_BALLS = 30;

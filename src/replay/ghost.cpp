@@ -4,23 +4,6 @@
 
 #include <cstring>
 
-bool lap_clock_step(lap_clock& c, const Race& race, int r) {
-    const int laps = race.racers[r].completed_laps;
-    if (laps == c.laps_seen) return false;
-    const bool finished = laps > c.laps_seen;
-    c.laps_seen = laps;
-    if (!finished) return false;
-    c.last_lap = race.step - c.lap_start;
-    c.last_lap_number = laps;
-    if (c.best_lap == 0 || c.last_lap < c.best_lap) {
-        c.best_lap = c.last_lap;
-        c.best_lap_number = laps;
-        c.best_lap_from = c.lap_start;
-    }
-    c.lap_start = race.step;
-    return true;
-}
-
 bool start_ghost(ghost& g, const replay& rep, const std::string& level_path,
                  const std::string& level_text, long long lap_from, long long steps, std::string& why) {
     g.on = false;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Lap times counted from a race's steps, and ghosts: a recorded lap or race
+// Ghosts: a recorded lap or race
 // driven again beside a live race as a race value of its own, re-simulated
 // step by step from the replay's keys (never a recording of places). The
 // ghost race holds only the ghost's racer, so it never pushes nor is pushed
@@ -11,19 +11,6 @@
 
 #include "race/race.h"
 #include "replay/replay.h"
-
-// One racer's laps as the steps go by.
-struct lap_clock {
-    int laps_seen = 0;          // completed laps at the last step looked at
-    long long lap_start = 0;    // the race step at which the running lap began
-    long long last_lap = 0;     // steps of the lap finished last, 0 before the first
-    int last_lap_number = 0;    // 1 for the first lap
-    long long best_lap = 0;     // steps of the fastest lap so far, 0 before the first
-    int best_lap_number = 0;
-    long long best_lap_from = 0;   // the step at which that lap began
-};
-// After each step of `race`: true when racer `r` finished a lap in it.
-bool lap_clock_step(lap_clock& clock, const Race& race, int r);
 
 struct ghost {
     bool on = false;

@@ -12,8 +12,8 @@
 #include "race/race.h"
 #include "track/track.h"
 
-const char* const lap_driver_names[LAP_DRIVERS] = {"Classic", "Good", "Expert", "route script",
-                                                   "cutting script"};
+const char* const lap_driver_names[LAP_DRIVERS] = {difficulty_table::LABELS[0], difficulty_table::LABELS[1],
+                                                   difficulty_table::LABELS[2], "route script", "cutting script"};
 
 namespace {
 

@@ -163,12 +163,11 @@ void print_figures(const track_report& r, FILE* out) {
         std::fprintf(out, "  computer lap    none in %d s\n", LAP_GIVE_UP_SECONDS);
     if (f.driver_lap_seconds[0] != LAP_NOT_MEASURABLE) {
         std::fprintf(out, "  7-ball laps     ");
-        static const char* const names[3] = {"Classic", "Good", "Expert"};
         for (int d = 0; d < 3; d++) {
             if (f.driver_lap_seconds[d] >= 0)
-                std::fprintf(out, " %s %.2f s%s", names[d], f.driver_lap_seconds[d], d < 2 ? "," : "\n");
+                std::fprintf(out, " %s %.2f s%s", difficulty_label(d), f.driver_lap_seconds[d], d < 2 ? "," : "\n");
             else
-                std::fprintf(out, " %s none%s", names[d], d < 2 ? "," : "\n");
+                std::fprintf(out, " %s none%s", difficulty_label(d), d < 2 ? "," : "\n");
         }
     }
     if (f.shortcut_ratio >= 0)
@@ -256,9 +255,8 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
                 std::fprintf(out, "%.2f", f.lap_seconds);
             else
                 std::fprintf(out, "null");
-            static const char* const keys[3] = {"classic", "good", "expert"};
             for (int d = 0; d < 3; d++) {
-                std::fprintf(out, ", \"%s_lap_seconds\": ", keys[d]);
+                std::fprintf(out, ", \"%s_lap_seconds\": ", difficulty_name(d));
                 if (f.driver_lap_seconds[d] >= 0)
                     std::fprintf(out, "%.2f", f.driver_lap_seconds[d]);
                 else

@@ -234,10 +234,8 @@ static void show_still_frame_and_poll_music() {
 bool startup() {
     if (!required_files_usable() || !pictures_fit()) return false;
     window_size_hook = resize_or_exit;
-    show_frame_hook = show_frame_and_poll_music;
-    show_still_frame_hook = show_still_frame_and_poll_music;
-    showing_takes_time_hook = window_presents_changes_only;
-    presentation_key_hook = window_key;
+    presentation = {show_frame_and_poll_music, show_still_frame_and_poll_music, window_presents_changes_only,
+                    window_key};
 
     if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.

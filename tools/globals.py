@@ -13,8 +13,12 @@ are the compiler's own (guard variables, vtables, type information). A
 template's or inline variable's static, in every object that uses it, is
 counted once.
 
-    tools/globals.py BUILD                 by source file, then the total
-    tools/globals.py BUILD --count         the total alone
+The classic game's own globals, which its screens keep by design, are told
+apart from the project's own: tools/globals_reasons.txt names them in its
+[classic] section. The project's own are held to a target of at most 40.
+
+    tools/globals.py BUILD                 by source file, then the totals
+    tools/globals.py BUILD --count         the project's own count alone
     tools/globals.py BUILD --markdown FILE write docs/globals.md's page to FILE
                                            (- for standard output)
     tools/globals.py BUILD --check FILE    exit 1, showing the difference,
@@ -33,6 +37,10 @@ import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 REASONS = os.path.join(ROOT, 'tools', 'globals_reasons.txt')
+# The most globals of the project's own the page holds the build to.
+TARGET = 40
+# The section of the reasons file that names the classic game's globals.
+CLASSIC = 'classic'
 # Writable data: objects in the initialised and zeroed data sections, common
 # ones, thread-local ones. Constants are not counted, those in .rodata nor
 # those that hold addresses (.data.rel.ro, read-only once the program is
@@ -178,7 +186,9 @@ def symbols(build):
 
 
 def read_reasons(path=REASONS):
-    """'[intro]' and each '[source path]' -> its text, lines joined."""
+    """'[intro]' and each '[source path]' -> its text, lines joined; the
+    '[classic]' section -> the list of the names it gives (spaces or commas
+    between them)."""
     sections, current = {}, None
     with open(path, encoding='utf-8') as f:
         for number, line in enumerate(f, 1):
@@ -195,40 +205,76 @@ def read_reasons(path=REASONS):
                 if current is None:
                     sys.exit(f'{path}:{number}: text before the first [section]')
                 sections[current].append(line.strip())
-    return {k: ' '.join(v) for k, v in sections.items()}
+    reasons = {k: ' '.join(v) for k, v in sections.items() if k != CLASSIC}
+    reasons[CLASSIC] = [n for line in sections.get(CLASSIC, []) for n in re.split(r'[\s,]+', line) if n]
+    return reasons
+
+
+def is_classic(source, name, classic):
+    """Whether a global is one the classic game's design names: listed in
+    [classic] by its name, or as 'source:name' for that file alone."""
+    n = short(name)
+    return n in classic or f'{source}:{n}' in classic
+
+
+def split_classic(found, classic):
+    """(the project's own, the classic game's): each source path -> names."""
+    own, kept = {}, {}
+    for source, names in found.items():
+        for name in names:
+            (kept if is_classic(source, name, classic) else own).setdefault(source, set()).add(name)
+    return own, kept
+
+
+def count(found):
+    return sum(len(v) for v in found.values())
 
 
 def cell(text):
     return text.replace('|', '\\|')
 
 
+def name_cells(names):
+    return ', '.join(f'`{cell(n)}`' for n in sorted(map(short, names)))
+
+
 def markdown(found, reasons):
-    total = sum(len(v) for v in found.values())
-    explained = {s: n for s, n in found.items() if s in reasons}
-    unexplained = {s: n for s, n in found.items() if s not in reasons}
+    own, kept = split_classic(found, reasons.get(CLASSIC, []))
+    explained = {s: n for s, n in own.items() if s in reasons}
+    unexplained = {s: n for s, n in own.items() if s not in reasons}
     out = ['<!-- SPDX-License-Identifier: GPL-3.0-or-later -->',
            '<!-- Written by `make docs` (tools/globals.py BUILD --markdown docs/globals.md)',
            '     from a build and tools/globals_reasons.txt: edit those, not this page. -->',
            '# What stays global', '']
     if reasons.get('intro'):
         out += [reasons['intro'], '']
-    out += [f'The build has **{total}** writable globals in {len(found)} source files '
+    out += [f'The build has {count(found)} writable globals in {len(found)} source files '
             f'(function-local statics included; constants, and the statics of the standard '
-            f'library, toml++ and CLI11, left out). `tools/globals.py build` lists them, '
-            f'`--count` counts them.', '']
+            f'library, toml++ and CLI11, left out):', '',
+            f'- **{count(kept)}** are the classic game\'s, kept by design;',
+            f'- **{count(own)}** are the project\'s own, against a target of at most **{TARGET}**.', '',
+            '`tools/globals.py build` lists them, `--count` counts the project\'s own.', '',
+            f"## The project's own ({count(own)})", '']
     if explained:
         out += ['| File | Globals | Owner and why it is global |', '|---|---|---|']
         for source in sorted(explained):
-            names = ', '.join(f'`{cell(n)}`' for n in sorted(map(short, explained[source])))
-            out.append(f'| `src/{source}` | {names} | {cell(reasons[source])} |')
+            out.append(f'| `src/{source}` | {name_cells(explained[source])} | {cell(reasons[source])} |')
         out.append('')
     if unexplained:
-        out += ['## Without a reason', '',
-                'These files have globals but no entry in `tools/globals_reasons.txt`:', '',
+        out += ['### Without a reason', '',
+                'These files have globals of the project\'s own but no entry in `tools/globals_reasons.txt`:', '',
                 '| File | Globals |', '|---|---|']
         for source in sorted(unexplained):
-            names = ', '.join(f'`{cell(n)}`' for n in sorted(map(short, unexplained[source])))
-            out.append(f'| `src/{source}` | {names} |')
+            out.append(f'| `src/{source}` | {name_cells(unexplained[source])} |')
+        out.append('')
+    if kept:
+        out += [f"## The classic game's ({count(kept)})", '',
+                'The globals that the classic game\'s design names, listed under `[classic]` in '
+                '`tools/globals_reasons.txt`. The classic screens share them as that design has it; '
+                'they stay by design and are not held to the target.', '',
+                '| File | Globals |', '|---|---|']
+        for source in sorted(kept):
+            out.append(f'| `src/{source}` | {name_cells(kept[source])} |')
         out.append('')
     return '\n'.join(out)
 
@@ -266,16 +312,24 @@ def main(argv):
             or rest[:1] in (['--markdown'], ['--check']) and len(rest) != 2:
         sys.exit(__doc__)
     found = symbols(build)
-    total = sum(len(v) for v in found.values())
+    reasons = read_reasons()
+    classic = reasons[CLASSIC]
+    own, kept = split_classic(found, classic)
     if rest == ['--count']:
-        print(total)
+        print(count(own))
         return 0
     if rest and rest[0] in ('--markdown', '--check'):
-        reasons = read_reasons()
         page = markdown(found, reasons)
-        stale = sorted(k for k in reasons if k != 'intro' and k not in found)
+        stale = sorted(k for k in reasons if k not in ('intro', CLASSIC) and k not in own)
         for source in stale:
-            print(f'note: {source} has a reason in tools/globals_reasons.txt but no globals', file=sys.stderr)
+            print(f'note: {source} has a reason in tools/globals_reasons.txt but no globals of the project\'s own',
+                  file=sys.stderr)
+        seen = {short(n) for names in kept.values() for n in names}
+        seen |= {f'{s}:{short(n)}' for s, names in kept.items() for n in names}
+        for name in classic:
+            if name not in seen:
+                print(f'note: {name} is listed as the classic game\'s but the build has no such global',
+                      file=sys.stderr)
         if rest[0] == '--check':
             return check(page, rest[1])
         if rest[1] == '-':
@@ -286,9 +340,10 @@ def main(argv):
         return 0
     for source in sorted(found):
         print(f'{source} ({len(found[source])})')
-        for name in sorted(map(short, found[source])):
-            print(f'    {name}')
-    print(f'{total} globals in {len(found)} files')
+        for name in sorted(found[source], key=short):
+            print(f'    {short(name)}' + ('  (classic)' if is_classic(source, name, classic) else ''))
+    print(f'{count(found)} globals in {len(found)} files: {count(kept)} the classic game\'s, '
+          f'{count(own)} the project\'s own (target: at most {TARGET})')
     return 0
 
 

@@ -7,10 +7,14 @@
 
 uint32_t frame_start_ticks = 0;
 
-// Both for the whole run; tests switch the virtual clock on once.
-static bool virtual_clock = false;
-static uint32_t virtual_now = 0;
-void (*virtual_delay_hook)() = nullptr;
+// The virtual clock, for the whole run: tests switch it on once, and set
+// its time and the hook its delays call.
+static struct {
+    bool on = false;
+    uint32_t now = 0;
+    void (*delay_hook)() = nullptr;
+} virtual_clock;
+void (*&virtual_delay_hook)() = virtual_clock.delay_hook;
 
 static int64_t monotonic_ns() {
     timespec t;
@@ -33,13 +37,13 @@ static void sleep_ms(uint32_t ms) {
 }
 
 uint32_t game_ticks() {
-    return virtual_clock ? virtual_now : monotonic_ms();
+    return virtual_clock.on ? virtual_clock.now : monotonic_ms();
 }
 
 void game_delay(uint32_t ms) {
-    if (virtual_clock) {
-        virtual_now += ms;
-        if (virtual_delay_hook) virtual_delay_hook();
+    if (virtual_clock.on) {
+        virtual_clock.now += ms;
+        if (virtual_clock.delay_hook) virtual_clock.delay_hook();
     }
     else
         sleep_ms(ms);
@@ -64,9 +68,9 @@ void menu_pacing() {
 }
 
 void clock_use_virtual(bool on) {
-    virtual_clock = on;
+    virtual_clock.on = on;
 }
 
 void clock_set(uint32_t now) {
-    virtual_now = now;
+    virtual_clock.now = now;
 }

@@ -25,5 +25,5 @@ void menu_pacing();
 void clock_use_virtual(bool on);
 // Virtual clock only: called at every delay, that is once at the end of every
 // frame or overlay pass. The monkey test queues its random keys here.
-extern void (*virtual_delay_hook)();
+extern void (*&virtual_delay_hook)();
 void clock_set(uint32_t now);   // virtual clock only

@@ -60,17 +60,33 @@ bool character_key(int key) {
 bool reserved_key(int key) { return key == SDLK_ESCAPE || key == SDLK_F11; }
 }  // namespace
 
+namespace {
+// The names of the single-character keys (each key's own character) and of
+// the international keys ("world 0" to "world 95"), made at compile time.
+struct key_texts {
+    char single[SDLK_LAST][2];
+    char world[96][12];
+};
+
+constexpr key_texts make_key_texts() {
+    key_texts t{};
+    for (int k = 0; k < SDLK_LAST; k++) t.single[k][0] = (char)k;
+    for (int n = 0; n < 96; n++) {
+        const char prefix[] = "world ";
+        int i = 0;
+        for (; prefix[i]; i++) t.world[n][i] = prefix[i];
+        if (n >= 10) t.world[n][i++] = (char)('0' + n / 10);
+        t.world[n][i] = (char)('0' + n % 10);
+    }
+    return t;
+}
+
+constexpr key_texts KEY_TEXTS = make_key_texts();
+}  // namespace
+
 const char* key_name(int key) {
-    if (key > 0 && key < SDLK_LAST && character_key(key)) {
-        static char single[SDLK_LAST][2];
-        single[key][0] = (char)key;
-        return single[key];
-    }
-    if (key >= SDLK_WORLD_0 && key <= SDLK_WORLD_95) {
-        static char world[96][12];
-        std::snprintf(world[key - SDLK_WORLD_0], sizeof world[0], "world %d", key - SDLK_WORLD_0);
-        return world[key - SDLK_WORLD_0];
-    }
+    if (key > 0 && key < SDLK_LAST && character_key(key)) return KEY_TEXTS.single[key];
+    if (key >= SDLK_WORLD_0 && key <= SDLK_WORLD_95) return KEY_TEXTS.world[key - SDLK_WORLD_0];
     for (const named_key& k : named_keys)
         if (k.key == key) return k.name;
     return "";

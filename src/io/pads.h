@@ -34,14 +34,14 @@ struct pad_source {
     void (*read)(int index, pad_state& s);
     void (*close)();
 };
-extern pad_source pad_input;      // SDL's joysticks; the tests put in their own
+extern pad_source& pad_input;     // SDL's joysticks; the tests put in their own
 extern const pad_source sdl_pads; // pads_sdl.cpp
 
 // What the pads mean at the moment; asked at every read of the pads. The
 // shell installs the hook; without it every screen is a menu.
 // PADS_CAPTURE: the full game's key bindings screen waits for a button.
 enum { PADS_NAVIGATE = 0, PADS_DRIVE = 1, PADS_OVERLAY = 2, PADS_CAPTURE = 3 };
-extern int (*pad_mode_hook)();
+extern int (*&pad_mode_hook)();
 
 // Opens the pads plugged in now (start-up, each entry to the main menu),
 // letting the previous ones go; forgets every press and held direction.

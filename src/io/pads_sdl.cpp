@@ -11,10 +11,12 @@
 
 #include "io/pads.h"
 
-// From one scan to the next: the open joysticks, and the descriptor of the
-// device each one reads (-1 when it could not be told).
-static SDL_Joystick* handles[MAX_PADS];
-static int device_fds[MAX_PADS];
+// The open joysticks, from one scan to the next: SDL's handle of each, and
+// the descriptor of the device it reads (-1 when it could not be told).
+static struct {
+    SDL_Joystick* handles[MAX_PADS] = {};
+    int device_fds[MAX_PADS] = {};
+} joysticks;
 
 constexpr int FD_RANGE = 1024;
 
@@ -43,15 +45,15 @@ static std::bitset<FD_RANGE> input_device_fds() {
 // its open descriptor has no link left.
 static bool device_gone(int index) {
     struct stat st;
-    const int fd = device_fds[index];
+    const int fd = joysticks.device_fds[index];
     return fd >= 0 && (fstat(fd, &st) != 0 || st.st_nlink == 0);
 }
 
 static void close_sdl_pads() {
     for (int i = 0; i < MAX_PADS; i++) {
-        if (handles[i]) SDL_JoystickClose(handles[i]);
-        handles[i] = nullptr;
-        device_fds[i] = -1;
+        if (joysticks.handles[i]) SDL_JoystickClose(joysticks.handles[i]);
+        joysticks.handles[i] = nullptr;
+        joysticks.device_fds[i] = -1;
     }
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
@@ -66,20 +68,20 @@ static int scan_sdl_pads() {
     if (count > MAX_PADS) count = MAX_PADS;
     for (int i = 0; i < count; i++) {
         const std::bitset<FD_RANGE> before = input_device_fds();
-        handles[i] = SDL_JoystickOpen(i);
+        joysticks.handles[i] = SDL_JoystickOpen(i);
         const std::bitset<FD_RANGE> opened = input_device_fds() & ~before;
         if (opened.count() != 1) continue;
         for (int fd = 0; fd < FD_RANGE; fd++)
-            if (opened.test((size_t)fd)) device_fds[i] = fd;
+            if (opened.test((size_t)fd)) joysticks.device_fds[i] = fd;
     }
     return count < 0 ? 0 : count;
 }
 
 static void read_sdl_pad(int index, pad_state& s) {
     s = pad_state();
-    if (index < 0 || index >= MAX_PADS || !handles[index] || device_gone(index)) return;
+    if (index < 0 || index >= MAX_PADS || !joysticks.handles[index] || device_gone(index)) return;
     SDL_JoystickUpdate();
-    SDL_Joystick* j = handles[index];
+    SDL_Joystick* j = joysticks.handles[index];
     s.present = true;
     if (SDL_JoystickNumAxes(j) >= 2) {
         s.x = SDL_JoystickGetAxis(j, 0);

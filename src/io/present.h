@@ -8,11 +8,19 @@
 
 #include <SDL/SDL.h>
 
-// All set once by start-up and kept for the whole run.
-extern void (*show_frame_hook)();
-extern void (*show_still_frame_hook)();
-extern bool (*showing_takes_time_hook)();
-extern bool (*presentation_key_hook)(const SDL_Event& e);
+// The shell's hooks, all set once by start-up and kept for the whole run.
+struct presentation_hooks {
+    void (*show_frame)() = nullptr;
+    void (*show_still_frame)() = nullptr;
+    bool (*showing_takes_time)() = nullptr;
+    bool (*presentation_key)(const SDL_Event& e) = nullptr;
+};
+extern presentation_hooks presentation;
+// Each hook by its own name, for the callers that swap one of them.
+extern void (*&show_frame_hook)();
+extern void (*&show_still_frame_hook)();
+extern bool (*&showing_takes_time_hook)();
+extern bool (*&presentation_key_hook)(const SDL_Event& e);
 
 // Puts the picture in `screen` on the display.
 void show_frame();

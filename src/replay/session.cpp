@@ -23,33 +23,35 @@
 #include "replay/replay.h"
 #include "track/track.h"
 
-// All for the whole run.
-static std::string record_folder;      // "" without --record
-static replay recorded;                // the race being recorded
-static std::time_t recorded_start;     // when it started, for its file name
-static std::string last_written;
-
-static std::vector<std::pair<std::string, std::string>> unsaved;   // name, text: writes that failed
-
-static int recordings_kept = 0;        // the full game's folder: the newest kept, 0 = all
-static long long recordings_cap = 0;   // and their bytes together
-static bool in_race = false;           // from a race's set-up until it is written
+// The recording of the run's races, for the whole run: the folder, the
+// race under way (from its set-up until it is written), and what was
+// written or could not be.
+static struct {
+    std::string folder;                 // "" without --record
+    replay recording;                   // the race being recorded
+    std::time_t started = 0;            // when it started, for its file name
+    std::string last_written;
+    std::vector<std::pair<std::string, std::string>> unsaved;   // name, text: writes that failed
+    int kept = 0;                       // the full game's folder: the newest kept, 0 = all
+    long long cap = 0;                  // and their bytes together
+    bool in_race = false;               // from a race's set-up until it is written
+    std::vector<std::string> made;      // folders made here, taken away at exit while empty
+} recorder;
 
 bool start_recording(const std::string& dir, int keep, long long max_bytes) {
-    recordings_kept = keep;
-    recordings_cap = max_bytes;
+    recorder.kept = keep;
+    recorder.cap = max_bytes;
     // A folder made here is taken away again at exit while it is empty: a
     // run refused after this check (a bad replay, no display, missing data)
     // or one that raced nothing leaves nothing behind. rmdir() never takes
     // a folder that holds a file.
     struct stat st;
     if (!dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT && mkdir(dir.c_str(), 0777) == 0) {
-        static std::vector<std::string> made;
-        if (made.empty())
+        if (recorder.made.empty())
             std::atexit([] {
-                for (const std::string& d : made) rmdir(d.c_str());
+                for (const std::string& d : recorder.made) rmdir(d.c_str());
             });
-        made.push_back(dir);
+        recorder.made.push_back(dir);
     }
     std::string cause;
     if (dir.empty()) {
@@ -82,7 +84,7 @@ bool start_recording(const std::string& dir, int keep, long long max_bytes) {
                      printable(dir, 200).c_str(), cause.c_str());
         return false;
     }
-    record_folder = dir;
+    recorder.folder = dir;
     return true;
 }
 
@@ -128,30 +130,31 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
     return true;
 }
 
-const std::string& last_recording() { return last_written; }
+const std::string& last_recording() { return recorder.last_written; }
 
 void record_race_start(const Race& race, const Track& track, const std::string& track_name,
                        const std::string& track_file) {
-    in_race = !record_folder.empty();
-    if (!in_race) return;
-    recorded = replay();
-    recorded.track_name = track_name;
+    recorder.in_race = !recorder.folder.empty();
+    if (!recorder.in_race) return;
+    recorder.recording = replay();
+    recorder.recording.track_name = track_name;
     std::string bytes, why;
     // A track that cannot be read was raced as an empty level.
     if (!read_regular_file(track_file.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why)) bytes.clear();
-    recorded.track_sha256 = sha256_hex(bytes);
+    recorder.recording.track_sha256 = sha256_hex(bytes);
     // A track from outside the catalogue travels with its replay.
-    if (track_file_override) recorded.track_text = bytes;
-    capture_race_setup(recorded, race, track);
-    recorded_start = std::time(nullptr);
+    if (track_file_override) recorder.recording.track_text = bytes;
+    capture_race_setup(recorder.recording, race, track);
+    recorder.started = std::time(nullptr);
 }
 
 void record_race_step(const Race& race, RaceInput input) {
-    if (!in_race) return;
+    if (!recorder.in_race) return;
     // Player 2's keys drive only in a two-player race.
     const int driving = race.two_players ? 0xFF : SIM_UP | SIM_DOWN | SIM_LEFT | SIM_RIGHT;
-    append_script_step(recorded.keys, script_keys_of_input(input) & driving);
-    if (race.step % REPLAY_CHECK_EVERY == 0) recorded.checks.push_back({race.step, race_checksum(race)});
+    append_script_step(recorder.recording.keys, script_keys_of_input(input) & driving);
+    if (race.step % REPLAY_CHECK_EVERY == 0)
+        recorder.recording.checks.push_back({race.step, race_checksum(race)});
 }
 
 // FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
@@ -181,65 +184,66 @@ std::string write_replay_file(const std::string& folder, const std::string& name
     return "";
 }
 
-const std::string& recording_folder() { return record_folder; }
+const std::string& recording_folder() { return recorder.folder; }
 
 
 // Writes the recorded races still in memory into the record folder; those
 // that fail stay in memory for the next try. Quiet when `quiet`.
 static void write_unsaved(bool quiet) {
     std::vector<std::pair<std::string, std::string>> left;
-    for (const auto& r : unsaved) {
+    for (const auto& r : recorder.unsaved) {
         std::string cause;
-        const std::string path = write_replay_file(record_folder, r.first, r.second, cause);
+        const std::string path = write_replay_file(recorder.folder, r.first, r.second, cause);
         if (!path.empty()) {
-            last_written = path;
-            if (recordings_kept > 0) prune_recordings(record_folder, recordings_kept, recordings_cap);
+            recorder.last_written = path;
+            if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap);
             continue;
         }
         if (!quiet) std::fprintf(stderr, "chainball: cannot write replay %s; kept to try again\n", cause.c_str());
         left.push_back(r);
     }
-    unsaved.swap(left);
+    recorder.unsaved.swap(left);
 }
 
 // DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay. A race that cannot be written (a
 // full disk) is kept in memory and tried again after the next race and
 // when the game closes.
 std::string record_race_end(const Race& race) {
-    if (!in_race) return "";
-    in_race = false;
-    recorded.result = current_result(race, race.step);
+    if (!recorder.in_race) return "";
+    recorder.in_race = false;
+    recorder.recording.result = current_result(race, race.step);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorded_start));
-    const std::string name = std::string(stamp) + "-" + recorded.track_name;
-    unsaved.emplace_back(name, format_replay(recorded));
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorder.started));
+    const std::string name = std::string(stamp) + "-" + recorder.recording.track_name;
+    recorder.unsaved.emplace_back(name, format_replay(recorder.recording));
     write_unsaved(false);
     // What failed stays in order, this race last: when it is not there, it
     // was written, and last of all.
-    const bool failed = !unsaved.empty() && unsaved.back().first == name;
-    return failed ? std::string() : last_written;
+    const bool failed = !recorder.unsaved.empty() && recorder.unsaved.back().first == name;
+    return failed ? std::string() : recorder.last_written;
 }
 
 void flush_unsaved_replays() {
-    if (unsaved.empty()) return;
+    if (recorder.unsaved.empty()) return;
     write_unsaved(true);
     // Last chance: the game's own data folder.
-    if (unsaved.empty()) return;
+    if (recorder.unsaved.empty()) return;
     const char* data_home = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     std::string folder = data_home && data_home[0] == '/' ? std::string(data_home)
                          : home && home[0] == '/'         ? std::string(home) + "/.local/share"
                                                           : std::string();
     if (folder.empty()) {
-        std::fprintf(stderr, "chainball: %zu recorded race(s) could not be written and are lost\n", unsaved.size());
-        unsaved.clear();
+        std::fprintf(stderr, "chainball: %zu recorded race(s) could not be written and are lost\n",
+                     recorder.unsaved.size());
+        recorder.unsaved.clear();
         return;
     }
     for (const char* part : {"/chainball", "/replays"}) {
         folder += part;
         mkdir(folder.c_str(), 0700);
     }
-    for (const auto& r : unsaved) {
+    for (const auto& r : recorder.unsaved) {
         std::string cause;
         const std::string path = write_replay_file(folder, r.first, r.second, cause);
         if (!path.empty())
@@ -247,10 +251,10 @@ void flush_unsaved_replays() {
         else
             std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s\n", cause.c_str());
     }
-    unsaved.clear();
+    recorder.unsaved.clear();
 }
 
-void stop_recording() { record_folder.clear(); }
+void stop_recording() { recorder.folder.clear(); }
 
 std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why) {
     std::vector<std::string> names;
@@ -299,9 +303,9 @@ void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
 }
 
 void reset_replay_session() {
-    record_folder.clear();
-    recordings_kept = 0;
-    last_written.clear();
-    in_race = false;
-    unsaved.clear();
+    recorder.folder.clear();
+    recorder.kept = 0;
+    recorder.last_written.clear();
+    recorder.in_race = false;
+    recorder.unsaved.clear();
 }

@@ -10,50 +10,53 @@
 #include "core/state.h"
 #include "io/media.h"
 
-// From start_music_decode() until the chunk is taken (or shut-down).
-static SDL_Thread* decoder = nullptr;
-static const char* decode_path = nullptr;
-static Mix_Chunk* decoded = nullptr;            // written by the thread, read after `done`
-static std::atomic<bool> done{false};
+// The decoding thread's hand-over: from start_music_decode() until the
+// chunk is taken (or shut-down).
+static struct {
+    SDL_Thread* thread = nullptr;
+    const char* path = nullptr;
+    Mix_Chunk* chunk = nullptr;       // written by the thread, read after `done`
+    std::atomic<bool> done{false};
+} decoding;
 
 static int decode(void*) {
-    decoded = Mix_LoadWAV_RW(SDL_RWFromFile(decode_path, "rb"), 1);
-    done.store(true, std::memory_order_release);
+    decoding.chunk = Mix_LoadWAV_RW(SDL_RWFromFile(decoding.path, "rb"), 1);
+    decoding.done.store(true, std::memory_order_release);
     return 0;
 }
 
 // The decoded chunk becomes the music, as start-up always played it.
 static void take_chunk() {
-    SDL_WaitThread(decoder, nullptr);
-    decoder = nullptr;
-    music_chunk = decoded;
-    decoded = nullptr;
+    SDL_WaitThread(decoding.thread, nullptr);
+    decoding.thread = nullptr;
+    music_chunk = decoding.chunk;
+    decoding.chunk = nullptr;
     if (music_chunk && race_settings.music_on) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
 }
 
 void start_music_decode(const char* path) {
-    decode_path = path;
-    done.store(false);
-    decoder = SDL_CreateThread(decode, nullptr);
-    if (decoder) return;
+    decoding.path = path;
+    decoding.done.store(false);
+    decoding.thread = SDL_CreateThread(decode, nullptr);
+    if (decoding.thread) return;
     music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1);
     if (music_chunk && race_settings.music_on) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
 }
 
 void poll_music() {
-    if (decoder && done.load(std::memory_order_acquire)) take_chunk();
+    if (decoding.thread && decoding.done.load(std::memory_order_acquire)) take_chunk();
 }
 
 void wait_for_music() {
-    if (decoder) take_chunk();
+    if (decoding.thread) take_chunk();
 }
 
 void free_music() {
-    if (decoder) {
-        SDL_WaitThread(decoder, nullptr);
-        decoder = nullptr;
-        Mix_FreeChunk(decoded);
-        decoded = nullptr;
+    if (decoding.thread) {
+        SDL_WaitThread(decoding.thread, nullptr);
+        decoding.thread = nullptr;
+        Mix_FreeChunk(decoding.chunk);
+        decoding.chunk = nullptr;
     }
     Mix_FreeChunk(music_chunk);
     music_chunk = nullptr;

@@ -46,9 +46,11 @@ static std::string needs(const std::string& option) {
     return "option " + option + " needs a value";
 }
 
-// The folders and files named on the command line, for the whole run: the
+// The folder and file named on the command line, for the whole run: the
 // options point into them, as they once pointed into argv.
-static std::string record_dir_given, replay_file_given;
+static struct {
+    std::string record_dir, replay_file;
+} given;
 
 int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err) {
     opt = game_options();
@@ -59,8 +61,8 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
     app.add_flag("--fullscreen", opt.fullscreen);
     app.add_option("--scale", scale);
     app.add_option("--track", opt.track_file);
-    CLI::Option* record = app.add_option("--record", record_dir_given);
-    CLI::Option* replay = app.add_option("--replay", replay_file_given);
+    CLI::Option* record = app.add_option("--record", given.record_dir);
+    CLI::Option* replay = app.add_option("--replay", given.replay_file);
     app.add_flag("--force", opt.force);
     std::string host_port;
     CLI::Option* host = app.add_option("--host", host_port)->expected(0, 1);
@@ -89,12 +91,12 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
     if (app.count("--track") && opt.track_file.empty())
         return cli_usage_error(err, "chainball", needs("--track"));
     if (record->count()) {
-        if (record_dir_given.empty()) return cli_usage_error(err, "chainball", needs("--record"));
-        opt.record_dir = record_dir_given.c_str();
+        if (given.record_dir.empty()) return cli_usage_error(err, "chainball", needs("--record"));
+        opt.record_dir = given.record_dir.c_str();
     }
     if (replay->count()) {
-        if (replay_file_given.empty()) return cli_usage_error(err, "chainball", needs("--replay"));
-        opt.replay_file = replay_file_given.c_str();
+        if (given.replay_file.empty()) return cli_usage_error(err, "chainball", needs("--replay"));
+        opt.replay_file = given.replay_file.c_str();
     }
     if (host->count()) {
         long long port = NET_DEFAULT_PORT;

@@ -49,9 +49,14 @@ static const char* const IMAGE_FILES[10] = {
     "donut.png",    "donut2.png",   "maali.png",    "set.png",      "pp.png",
 };
 
-// Set when start-up's caller read the catalogue already (to find a
-// replay's track before any window opens), so it is read once.
-static bool catalogue_read_early = false;
+// The shell's own, from start-up to shut-down.
+static struct {
+    std::string track_path;   // the --track file
+    std::string music_path;   // the decoding thread reads it
+    // Set when start-up's caller read the catalogue already (to find a
+    // replay's track before any window opens), so it is read once.
+    bool catalogue_read_early = false;
+} shell;
 
 // Data files larger than this are not ours: the biggest we ship is 0.7 MB.
 constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
@@ -168,8 +173,8 @@ static void report_unreadable(const char* name) {
 // The music is not needed to play: without it the game is silent.
 static void load_music() {
     std::string why;
-    static std::string path;   // the decoding thread reads it
-    path = data_path(MUSIC_FILE);
+    shell.music_path = data_path(MUSIC_FILE);
+    const std::string& path = shell.music_path;
     FILE* f = open_regular_file(path.c_str(), MAX_DATA_FILE_BYTES, why);
     if (!f) {
         std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", path.c_str(), why.c_str());
@@ -234,10 +239,8 @@ static void show_still_frame_and_poll_music() {
 bool startup() {
     if (!required_files_usable() || !pictures_fit()) return false;
     window_size_hook = resize_or_exit;
-    show_frame_hook = show_frame_and_poll_music;
-    show_still_frame_hook = show_still_frame_and_poll_music;
-    showing_takes_time_hook = window_presents_changes_only;
-    presentation_key_hook = window_key;
+    presentation = {show_frame_and_poll_music, show_still_frame_and_poll_music, window_presents_changes_only,
+                    window_key};
 
     if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.
@@ -273,7 +276,7 @@ bool startup() {
     frozen_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 500, 32, 0, 0, 0, 0);
 
     reset_shell_state();
-    if (!catalogue_read_early) read_catalogue();
+    if (!shell.catalogue_read_early) read_catalogue();
 
     TTF_Init();
     small_font = TTF_OpenFont(data_path(FONT_FILE).c_str(), 12);
@@ -430,7 +433,7 @@ static bool replays_before_window(const std::string& record_dir, const std::stri
     // The replay's track is looked up before any window opens.
     if (track_file.empty()) {
         read_catalogue();
-        catalogue_read_early = true;
+        shell.catalogue_read_early = true;
     }
     return load_replay_to_watch(replay_file, force, track_file, watched);
 }
@@ -440,9 +443,9 @@ int SDL_main(int argc, char** argv) {
     const int status = parse_game_args(argc, argv, options, stdout, stderr);
     if (status >= 0) return status;
     catch_quit_signals();
-    static std::string track_path;   // the --track file, for the whole run
     if (!options.track_file.empty() && !usable_track_file(options.track_file)) return 2;
-    track_path = options.track_file;
+    shell.track_path = options.track_file;
+    const std::string& track_path = shell.track_path;
     const std::string record_dir = options.record_dir ? options.record_dir : "";
     const std::string replay_file = options.replay_file ? options.replay_file : "";
     // The full game: the settings file's window unless the command line

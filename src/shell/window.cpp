@@ -15,26 +15,32 @@
 #include "shell/shell.h"
 #include "shell/x_scaler.h"
 
-// All for the whole run: the options once before start-up, the rest
-// whenever the window is opened again.
-static int windowed_scale = 1;
-static bool fullscreen = false;
-static int display_w = 0, display_h = 0;   // 0 until first asked
-static SDL_Surface* window = nullptr;      // the video surface
-static SDL_Surface* canvas = nullptr;      // what `screen` points at when it is not the window
-static int scale = 1;                      // of the picture in the window now
-static int offset_x = 0, offset_y = 0;     // of the picture in the window
-// The picture as last presented, so that rows that did not change are
-// neither enlarged nor sent again; `presented` is false until the first
-// frame after an opening (at every scale), which goes whole.
-static SDL_Surface* shown = nullptr;
-static bool presented = false;
+// The one window, from start-up to shut-down: the options once before
+// start-up, the rest whenever the window is opened again.
+static struct {
+    int windowed_scale = 1;
+    bool fullscreen = false;
+    int display_w = 0, display_h = 0;   // 0 until first asked
+    SDL_Surface* surface = nullptr;     // the video surface
+    SDL_Surface* canvas = nullptr;      // what `screen` points at when it is not the window
+    int scale = 1;                      // of the picture in the window now
+    int offset_x = 0, offset_y = 0;     // of the picture in the window
+    // The picture as last presented, so that rows that did not change are
+    // neither enlarged nor sent again; `presented` is false until the first
+    // frame after an opening (at every scale), which goes whole.
+    SDL_Surface* shown = nullptr;
+    bool presented = false;
+    // With the X server enlarging, SDL's own copy of the window is filled
+    // only for a still screen, from which SDL repaints an exposed window:
+    // true while it is behind the picture shown.
+    bool sdl_copy_behind = false;
+} window;
 
 static const Uint32 WINDOW_FLAGS = SDL_HWSURFACE | SDL_DOUBLEBUF;
 
 void window_configure(int s, bool full) {
-    windowed_scale = s < 1 ? 1 : s > 4 ? 4 : s;
-    fullscreen = full;
+    window.windowed_scale = s < 1 ? 1 : s > 4 ? 4 : s;
+    window.fullscreen = full;
 }
 
 static void free_surface(SDL_Surface*& s) {
@@ -48,13 +54,9 @@ static void free_canvas() {
     if (x_scaler_active())
         x_scaler_close();
     else
-        SDL_FreeSurface(canvas);
-    canvas = nullptr;
+        SDL_FreeSurface(window.canvas);
+    window.canvas = nullptr;
 }
-// With the X server enlarging, SDL's own copy of the window is filled only
-// for a still screen, from which SDL repaints an exposed window: true while
-// it is behind the picture shown.
-static bool sdl_copy_behind = false;
 
 // The display's size: from X itself where SDL 1.2 does not know it (it
 // reports 0 x 0 without a mode-switching extension), else the largest
@@ -66,84 +68,86 @@ static void find_display_size() {
     if (SDL_GetWMInfo(&info) > 0 && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display) {
         info.info.x11.lock_func();
         Display* d = info.info.x11.display;
-        display_w = DisplayWidth(d, DefaultScreen(d));
-        display_h = DisplayHeight(d, DefaultScreen(d));
+        window.display_w = DisplayWidth(d, DefaultScreen(d));
+        window.display_h = DisplayHeight(d, DefaultScreen(d));
         info.info.x11.unlock_func();
-        if (display_w > 0 && display_h > 0) return;
+        if (window.display_w > 0 && window.display_h > 0) return;
     }
 #endif
     const SDL_VideoInfo* v = SDL_GetVideoInfo();
     if (v && v->current_w > 0 && v->current_h > 0) {
-        display_w = v->current_w;
-        display_h = v->current_h;
+        window.display_w = v->current_w;
+        window.display_h = v->current_h;
         return;
     }
     SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_HWSURFACE);
     if (modes && modes != (SDL_Rect**)-1 && modes[0]) {
-        display_w = modes[0]->w;
-        display_h = modes[0]->h;
+        window.display_w = modes[0]->w;
+        window.display_h = modes[0]->h;
     }
 }
 
 // A w x h surface drawn at scale `s`, the window `ww` x `wh` around it.
 static bool open_scaled(int w, int h, int s, int ww, int wh, Uint32 flags) {
-    window = SDL_SetVideoMode(ww, wh, 32, flags);
-    if (!window) return false;
-    scale = s;
-    offset_x = (ww - w * s) / 2;
-    offset_y = (wh - h * s) / 2;
-    const SDL_PixelFormat* f = window->format;
-    canvas = x_scaler_open(w, h, s, offset_x, offset_y);
-    if (!canvas) canvas = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
-    if (!canvas) return false;
-    f = canvas->format;
-    shown = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
-    if (!shown) return false;
+    window.surface = SDL_SetVideoMode(ww, wh, 32, flags);
+    if (!window.surface) return false;
+    window.scale = s;
+    window.offset_x = (ww - w * s) / 2;
+    window.offset_y = (wh - h * s) / 2;
+    const SDL_PixelFormat* f = window.surface->format;
+    window.canvas = x_scaler_open(w, h, s, window.offset_x, window.offset_y);
+    if (!window.canvas)
+        window.canvas = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    if (!window.canvas) return false;
+    f = window.canvas->format;
+    window.shown = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    if (!window.shown) return false;
     // The border stays black: cleared here, on both buffers if there are two.
-    SDL_FillRect(window, nullptr, 0);
-    if (window->flags & SDL_DOUBLEBUF) {
-        SDL_Flip(window);
-        SDL_FillRect(window, nullptr, 0);
+    SDL_FillRect(window.surface, nullptr, 0);
+    if (window.surface->flags & SDL_DOUBLEBUF) {
+        SDL_Flip(window.surface);
+        SDL_FillRect(window.surface, nullptr, 0);
     }
     return true;
 }
 
 void open_window(int w, int h) {
     free_canvas();
-    free_surface(shown);
-    presented = false;
-    scale = 1;
-    offset_x = offset_y = 0;
-    if (fullscreen) {
-        if (display_w == 0) find_display_size();
-        int s = display_w > 0 ? display_w / w : 1;
-        if (display_h > 0 && display_h / h < s) s = display_h / h;
+    free_surface(window.shown);
+    window.presented = false;
+    window.scale = 1;
+    window.offset_x = window.offset_y = 0;
+    if (window.fullscreen) {
+        if (window.display_w == 0) find_display_size();
+        int s = window.display_w > 0 ? window.display_w / w : 1;
+        if (window.display_h > 0 && window.display_h / h < s) s = window.display_h / h;
         if (s < 1) s = 1;
-        const int ww = display_w > w * s ? display_w : w * s;
-        const int wh = display_h > h * s ? display_h : h * s;
+        const int ww = window.display_w > w * s ? window.display_w : w * s;
+        const int wh = window.display_h > h * s ? window.display_h : h * s;
         if (open_scaled(w, h, s, ww, wh, WINDOW_FLAGS | SDL_FULLSCREEN)) {
-            screen = canvas;
+            screen = window.canvas;
             return;
         }
         fprintf(stderr, "chainball: no fullscreen mode (%s), playing in a window\n", SDL_GetError());
-        fullscreen = false;
+        window.fullscreen = false;
         free_canvas();
-        free_surface(shown);
+        free_surface(window.shown);
     }
-    if (windowed_scale > 1) {
-        if (open_scaled(w, h, windowed_scale, w * windowed_scale, h * windowed_scale, WINDOW_FLAGS)) {
-            screen = canvas;
+    if (window.windowed_scale > 1) {
+        const int s = window.windowed_scale;
+        if (open_scaled(w, h, s, w * s, h * s, WINDOW_FLAGS)) {
+            screen = window.canvas;
             return;
         }
-        fprintf(stderr, "chainball: no %d x %d window (%s), playing at scale 1\n", w * windowed_scale,
-                h * windowed_scale, SDL_GetError());
-        windowed_scale = 1;
+        fprintf(stderr, "chainball: no %d x %d window (%s), playing at scale 1\n", w * window.windowed_scale,
+                h * window.windowed_scale, SDL_GetError());
+        window.windowed_scale = 1;
         free_canvas();
-        free_surface(shown);
+        free_surface(window.shown);
     }
     // The game's own window, drawn into directly.
-    window = SDL_SetVideoMode(w, h, 32, WINDOW_FLAGS);
-    screen = window;
+    window.surface = SDL_SetVideoMode(w, h, 32, WINDOW_FLAGS);
+    screen = window.surface;
 }
 
 static Uint8* row_of(SDL_Surface* s, int r) {
@@ -206,9 +210,9 @@ void enlarge_rows(SDL_Surface* from, SDL_Surface* to, int s, int x, int y, int f
 
 // All rows first..last-1 of the picture into the window, and remembered.
 static void put_rows(int first, int last) {
-    enlarge_rows(canvas, window, scale, offset_x, offset_y, first, last);
+    enlarge_rows(window.canvas, window.surface, window.scale, window.offset_x, window.offset_y, first, last);
     for (int r = first; r < last; r++)
-        std::memcpy(row_of(shown, r), row_of(canvas, r), (size_t)canvas->w * 4);
+        std::memcpy(row_of(window.shown, r), row_of(window.canvas, r), (size_t)window.canvas->w * 4);
 }
 
 window_calls window_output = {SDL_Flip, SDL_UpdateRects};
@@ -216,9 +220,9 @@ window_calls window_output = {SDL_Flip, SDL_UpdateRects};
 // Row r of the picture differs from the one last presented: it is
 // remembered as presented now.
 static bool take_changed_row(int r) {
-    const size_t bytes = (size_t)canvas->w * 4;
-    Uint8* now = row_of(canvas, r);
-    Uint8* before = row_of(shown, r);
+    const size_t bytes = (size_t)window.canvas->w * 4;
+    Uint8* now = row_of(window.canvas, r);
+    Uint8* before = row_of(window.shown, r);
     if (std::memcmp(now, before, bytes) == 0) return false;
     std::memcpy(before, now, bytes);
     return true;
@@ -229,16 +233,17 @@ static bool take_changed_row(int r) {
 // Returns the number of bands.
 static int put_changed_rows(SDL_Rect* bands, int max) {
     int n = 0;
-    for (int r = 0; r < canvas->h; r++) {
+    for (int r = 0; r < window.canvas->h; r++) {
         if (!take_changed_row(r)) continue;
-        enlarge_rows(canvas, window, scale, offset_x, offset_y, r, r + 1);
-        const int top = offset_y + r * scale;
+        enlarge_rows(window.canvas, window.surface, window.scale, window.offset_x, window.offset_y, r, r + 1);
+        const int top = window.offset_y + r * window.scale;
         if (n > 0 && bands[n - 1].y + bands[n - 1].h == top)
-            bands[n - 1].h = (Uint16)(bands[n - 1].h + scale);
+            bands[n - 1].h = (Uint16)(bands[n - 1].h + window.scale);
         else if (n == max)
-            bands[n - 1].h = (Uint16)(top + scale - bands[n - 1].y);
+            bands[n - 1].h = (Uint16)(top + window.scale - bands[n - 1].y);
         else
-            bands[n++] = {(Sint16)offset_x, (Sint16)top, (Uint16)(canvas->w * scale), (Uint16)scale};
+            bands[n++] = {(Sint16)window.offset_x, (Sint16)top, (Uint16)(window.canvas->w * window.scale),
+                          (Uint16)window.scale};
     }
     return n;
 }
@@ -246,12 +251,12 @@ static int put_changed_rows(SDL_Rect* bands, int max) {
 // The X server enlarges: the changed rows go to it in runs, and the frame
 // waits until it has taken them.
 static bool present_through_server() {
-    const int h = canvas->h;
-    if (!presented) {
+    const int h = window.canvas->h;
+    if (!window.presented) {
         for (int r = 0; r < h; r++) take_changed_row(r);
         x_scaler_send(0, h, true);
-        presented = true;
-        sdl_copy_behind = true;
+        window.presented = true;
+        window.sdl_copy_behind = true;
         return true;
     }
     bool sent = false;
@@ -268,52 +273,53 @@ static bool present_through_server() {
     }
     if (sent) {
         x_scaler_send(0, 0, true);
-        sdl_copy_behind = true;
+        window.sdl_copy_behind = true;
     }
     return sent;
 }
 
 bool window_presents_changes_only() {
-    return canvas != nullptr;
+    return window.canvas != nullptr;
 }
 
 bool present_frame() {
-    if (!canvas) {
+    if (!window.canvas) {
         // The game's own window: flipped every frame, as it always was.
         if (!screen) return false;
         window_output.flip(screen);
-        presented = true;
+        window.presented = true;
         return true;
     }
     if (x_scaler_active()) return present_through_server();
-    if (!presented) {
-        put_rows(0, canvas->h);
-        window_output.flip(window);
-        presented = true;
+    if (!window.presented) {
+        put_rows(0, window.canvas->h);
+        window_output.flip(window.surface);
+        window.presented = true;
         return true;
     }
-    if (window->flags & SDL_DOUBLEBUF) {
+    if (window.surface->flags & SDL_DOUBLEBUF) {
         // Two real buffers: the one drawn into holds the frame before the
         // last, so a changed picture goes in whole and is flipped.
         bool changed = false;
-        for (int r = 0; r < canvas->h; r++) changed = take_changed_row(r) || changed;
+        for (int r = 0; r < window.canvas->h; r++) changed = take_changed_row(r) || changed;
         if (!changed) return false;
-        put_rows(0, canvas->h);
-        window_output.flip(window);
+        put_rows(0, window.canvas->h);
+        window_output.flip(window.surface);
         return true;
     }
     SDL_Rect bands[32];
     const int n = put_changed_rows(bands, 32);
     if (n == 0) return false;
-    window_output.update(window, n, bands);
+    window_output.update(window.surface, n, bands);
     return true;
 }
 
 bool present_still_frame() {
-    if (!presented) return present_frame();
-    if (sdl_copy_behind) {
-        enlarge_rows(canvas, window, scale, offset_x, offset_y, 0, canvas->h);
-        sdl_copy_behind = false;
+    if (!window.presented) return present_frame();
+    if (window.sdl_copy_behind) {
+        enlarge_rows(window.canvas, window.surface, window.scale, window.offset_x, window.offset_y, 0,
+                     window.canvas->h);
+        window.sdl_copy_behind = false;
     }
     return false;
 }
@@ -325,7 +331,7 @@ void toggle_fullscreen() {
     SDL_Surface* keep = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
     SDL_Rect at = {0, 0, 0, 0};
     if (keep) SDL_BlitSurface(screen, nullptr, keep, &at);
-    fullscreen = !fullscreen;
+    window.fullscreen = !window.fullscreen;
     open_window(w, h);
     if (keep && screen) SDL_BlitSurface(keep, nullptr, screen, &at);
     SDL_FreeSurface(keep);
@@ -338,20 +344,20 @@ bool window_key(const SDL_Event& e) {
 }
 
 void close_window() {
-    if (screen == canvas) screen = window;
+    if (screen == window.canvas) screen = window.surface;
     free_canvas();
-    free_surface(shown);
-    presented = false;
+    free_surface(window.shown);
+    window.presented = false;
 }
 
 SDL_Surface* window_surface() {
-    return window;
+    return window.surface;
 }
 
 int window_scale() {
-    return canvas ? scale : 1;
+    return window.canvas ? window.scale : 1;
 }
 
 bool window_is_fullscreen() {
-    return fullscreen;
+    return window.fullscreen;
 }

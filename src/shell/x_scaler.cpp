@@ -13,46 +13,49 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-// All for as long as the window is open; `surface` non-null means active.
-static SDL_Surface* surface = nullptr;
-static Display* display = nullptr;
-static void (*lock_display)() = nullptr;
-static void (*unlock_display)() = nullptr;
-static XImage* image = nullptr;
-static XShmSegmentInfo segment;
-static Pixmap pixmap = 0;
-static GC gc = nullptr;
-static Picture from = 0, to = 0;
-static int width = 0, scale = 1, left = 0, top = 0;
+// The shared picture and the X server's handles that enlarge it, for as
+// long as the window is open; `surface` non-null means active.
+static struct {
+    SDL_Surface* surface = nullptr;
+    Display* display = nullptr;
+    void (*lock_display)() = nullptr;
+    void (*unlock_display)() = nullptr;
+    XImage* image = nullptr;
+    XShmSegmentInfo segment{};
+    Pixmap pixmap = 0;
+    GC gc = nullptr;
+    Picture from = 0, to = 0;
+    int width = 0, scale = 1, left = 0, top = 0;
+    // X reports a refused request later, through note_x_error(); the
+    // opening waits for the server's answer and looks.
+    bool failed = false;
+} scaler;
 
-// X reports a refused request later, through this handler; the opening
-// waits for the server's answer and looks.
-static bool x_failed = false;
 static int note_x_error(Display*, XErrorEvent*) {
-    x_failed = true;
+    scaler.failed = true;
     return 0;
 }
 
 static void release() {
-    if (surface) SDL_FreeSurface(surface);
-    surface = nullptr;
-    if (!display) return;
-    if (from) XRenderFreePicture(display, from);
-    if (to) XRenderFreePicture(display, to);
-    if (gc) XFreeGC(display, gc);
-    if (pixmap) XFreePixmap(display, pixmap);
-    if (image) {
-        XShmDetach(display, &segment);
-        image->data = nullptr;   // the segment's, not Xlib's to free
-        XDestroyImage(image);
-        shmdt(segment.shmaddr);
+    if (scaler.surface) SDL_FreeSurface(scaler.surface);
+    scaler.surface = nullptr;
+    if (!scaler.display) return;
+    if (scaler.from) XRenderFreePicture(scaler.display, scaler.from);
+    if (scaler.to) XRenderFreePicture(scaler.display, scaler.to);
+    if (scaler.gc) XFreeGC(scaler.display, scaler.gc);
+    if (scaler.pixmap) XFreePixmap(scaler.display, scaler.pixmap);
+    if (scaler.image) {
+        XShmDetach(scaler.display, &scaler.segment);
+        scaler.image->data = nullptr;   // the segment's, not Xlib's to free
+        XDestroyImage(scaler.image);
+        shmdt(scaler.segment.shmaddr);
     }
-    XSync(display, False);
-    from = to = 0;
-    gc = nullptr;
-    pixmap = 0;
-    image = nullptr;
-    display = nullptr;
+    XSync(scaler.display, False);
+    scaler.from = scaler.to = 0;
+    scaler.gc = nullptr;
+    scaler.pixmap = 0;
+    scaler.image = nullptr;
+    scaler.display = nullptr;
 }
 
 SDL_Surface* x_scaler_open(int w, int h, int s, int x, int y) {
@@ -62,9 +65,9 @@ SDL_Surface* x_scaler_open(int w, int h, int s, int x, int y) {
     if (SDL_GetWMInfo(&info) <= 0 || info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display) return nullptr;
     Display* d = info.info.x11.display;
     const Window win = info.info.x11.window;
-    lock_display = info.info.x11.lock_func;
-    unlock_display = info.info.x11.unlock_func;
-    lock_display();
+    scaler.lock_display = info.info.x11.lock_func;
+    scaler.unlock_display = info.info.x11.unlock_func;
+    scaler.lock_display();
     int event_base, error_base, major, minor;
     Bool pixmaps;
     XWindowAttributes attributes;
@@ -73,85 +76,88 @@ SDL_Surface* x_scaler_open(int w, int h, int s, int x, int y) {
         XRenderQueryExtension(d, &event_base, &error_base) && XGetWindowAttributes(d, win, &attributes))
         format = XRenderFindVisualFormat(d, attributes.visual);
     if (!format) {
-        unlock_display();
+        scaler.unlock_display();
         return nullptr;
     }
-    display = d;
-    width = w;
-    scale = s;
-    left = x;
-    top = y;
-    x_failed = false;
+    scaler.display = d;
+    scaler.width = w;
+    scaler.scale = s;
+    scaler.left = x;
+    scaler.top = y;
+    scaler.failed = false;
     int (*before)(Display*, XErrorEvent*) = XSetErrorHandler(note_x_error);
-    image = XShmCreateImage(d, attributes.visual, (unsigned)attributes.depth, ZPixmap, nullptr, &segment,
-                            (unsigned)w, (unsigned)h);
-    bool ok = image && image->bits_per_pixel == 32;
+    scaler.image = XShmCreateImage(d, attributes.visual, (unsigned)attributes.depth, ZPixmap, nullptr,
+                                   &scaler.segment, (unsigned)w, (unsigned)h);
+    bool ok = scaler.image && scaler.image->bits_per_pixel == 32;
     if (ok) {
-        segment.shmid = shmget(IPC_PRIVATE, (size_t)image->bytes_per_line * (size_t)h, IPC_CREAT | 0600);
-        ok = segment.shmid >= 0;
+        scaler.segment.shmid =
+            shmget(IPC_PRIVATE, (size_t)scaler.image->bytes_per_line * (size_t)h, IPC_CREAT | 0600);
+        ok = scaler.segment.shmid >= 0;
     }
     if (ok) {
-        segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
-        segment.readOnly = False;
-        ok = segment.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(d, &segment);
+        scaler.segment.shmaddr = scaler.image->data = static_cast<char*>(shmat(scaler.segment.shmid, nullptr, 0));
+        scaler.segment.readOnly = False;
+        ok = scaler.segment.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(d, &scaler.segment);
         XSync(d, False);
         // Gone once both sides let go of it, also if the game is killed.
-        shmctl(segment.shmid, IPC_RMID, nullptr);
-        if (!ok && segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
+        shmctl(scaler.segment.shmid, IPC_RMID, nullptr);
+        if (!ok && scaler.segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(scaler.segment.shmaddr);
         if (!ok) {
-            image->data = nullptr;
-            XDestroyImage(image);
-            image = nullptr;
+            scaler.image->data = nullptr;
+            XDestroyImage(scaler.image);
+            scaler.image = nullptr;
         }
-    } else if (image) {
-        XDestroyImage(image);
-        image = nullptr;
+    } else if (scaler.image) {
+        XDestroyImage(scaler.image);
+        scaler.image = nullptr;
     }
-    if (ok && !x_failed) {
-        pixmap = XCreatePixmap(d, win, (unsigned)w, (unsigned)h, (unsigned)attributes.depth);
-        gc = XCreateGC(d, pixmap, 0, nullptr);
-        from = XRenderCreatePicture(d, pixmap, format, 0, nullptr);
-        to = XRenderCreatePicture(d, win, format, 0, nullptr);
+    if (ok && !scaler.failed) {
+        scaler.pixmap = XCreatePixmap(d, win, (unsigned)w, (unsigned)h, (unsigned)attributes.depth);
+        scaler.gc = XCreateGC(d, scaler.pixmap, 0, nullptr);
+        scaler.from = XRenderCreatePicture(d, scaler.pixmap, format, 0, nullptr);
+        scaler.to = XRenderCreatePicture(d, win, format, 0, nullptr);
         // Window point p samples the picture at p / s: with the nearest
         // pixel, each picture pixel fills an s x s block.
         XTransform t = {{{XDoubleToFixed(1.0 / s), 0, 0}, {0, XDoubleToFixed(1.0 / s), 0}, {0, 0, XDoubleToFixed(1)}}};
-        XRenderSetPictureTransform(d, from, &t);
-        XRenderSetPictureFilter(d, from, FilterNearest, nullptr, 0);
+        XRenderSetPictureTransform(d, scaler.from, &t);
+        XRenderSetPictureFilter(d, scaler.from, FilterNearest, nullptr, 0);
         XSync(d, False);
     }
     XSetErrorHandler(before);
-    ok = ok && !x_failed;
+    ok = ok && !scaler.failed;
     if (ok) {
         const Visual* v = attributes.visual;
-        surface = SDL_CreateRGBSurfaceFrom(image->data, w, h, 32, image->bytes_per_line, (Uint32)v->red_mask,
-                                           (Uint32)v->green_mask, (Uint32)v->blue_mask, 0);
-        ok = surface != nullptr;
+        scaler.surface = SDL_CreateRGBSurfaceFrom(scaler.image->data, w, h, 32, scaler.image->bytes_per_line,
+                                                  (Uint32)v->red_mask, (Uint32)v->green_mask, (Uint32)v->blue_mask, 0);
+        ok = scaler.surface != nullptr;
     }
     if (!ok) release();
-    unlock_display();
-    return surface;
+    scaler.unlock_display();
+    return scaler.surface;
 }
 
 void x_scaler_send(int first, int last, bool frame_done) {
-    if (!surface) return;
-    lock_display();
+    if (!scaler.surface) return;
+    scaler.lock_display();
     if (last > first) {
-        XShmPutImage(display, pixmap, gc, image, 0, first, 0, first, (unsigned)width, (unsigned)(last - first), False);
-        XRenderComposite(display, PictOpSrc, from, None, to, 0, first * scale, 0, 0, left, top + first * scale,
-                         (unsigned)(width * scale), (unsigned)((last - first) * scale));
+        const int w = scaler.width, s = scaler.scale;
+        XShmPutImage(scaler.display, scaler.pixmap, scaler.gc, scaler.image, 0, first, 0, first, (unsigned)w,
+                     (unsigned)(last - first), False);
+        XRenderComposite(scaler.display, PictOpSrc, scaler.from, None, scaler.to, 0, first * s, 0, 0, scaler.left,
+                         scaler.top + first * s, (unsigned)(w * s), (unsigned)((last - first) * s));
     }
-    if (frame_done) XSync(display, False);
-    unlock_display();
+    if (frame_done) XSync(scaler.display, False);
+    scaler.unlock_display();
 }
 
 void x_scaler_close() {
-    if (!surface && !display) return;
-    if (lock_display) lock_display();
+    if (!scaler.surface && !scaler.display) return;
+    if (scaler.lock_display) scaler.lock_display();
     release();
-    if (unlock_display) unlock_display();
+    if (scaler.unlock_display) scaler.unlock_display();
 }
 
-bool x_scaler_active() { return surface != nullptr; }
+bool x_scaler_active() { return scaler.surface != nullptr; }
 
 #else
 

@@ -54,8 +54,9 @@ static const char* const kit_help =
     "Usage errors exit with status 2. See docs/tracks.md.\n";
 
 // What the kit loaded itself, so that it frees only that; whole run.
-static bool loaded_font = false, loaded_marker = false, loaded_finish = false, loaded_tiles = false,
-            loaded_balls = false;
+static struct {
+    bool font = false, marker = false, finish = false, tiles = false, balls = false;
+} loaded;
 
 std::string kit_default_data_folder() {
     char exe[PATH_MAX];
@@ -91,21 +92,21 @@ bool kit_open_data(const std::string& folder, std::string& why) {
             why = "data file " + printable(font, 200) + ": " + (f ? "not a font SDL_ttf can read" : cause);
             return false;
         }
-        loaded_font = true;
+        loaded.font = true;
     }
     if (!marker_idle) {
         if (!(marker_idle = picture(folder, "donut.png", OTHER_PICTURE, why))) return false;
-        loaded_marker = true;
+        loaded.marker = true;
     }
     if (!finish_image) {
         if (!(finish_image = picture(folder, "maali.png", OTHER_PICTURE, why))) return false;
-        loaded_finish = true;
+        loaded.finish = true;
     }
     if (!tile_pieces[0]) {
         SDL_Surface* atlas = picture(folder, "set.png", OTHER_PICTURE, why);
         if (!atlas) return false;
         cut_atlas(atlas);
-        loaded_tiles = true;
+        loaded.tiles = true;
     }
     if (!rotated_images[0][0]) {
         static const char* const names[4] = {"pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png"};
@@ -113,19 +114,19 @@ bool kit_open_data(const std::string& folder, std::string& why) {
         bool all = true;
         for (int i = 0; i < 4; i++) all = all && (images[i] = picture(folder, names[i], BALL_PICTURE, why)) != nullptr;
         build_rotation_tables(images);   // frees the sources
-        loaded_balls = true;
+        loaded.balls = true;
         if (!all) return false;
     }
     return true;
 }
 
 void kit_close_data() {
-    if (loaded_balls) free_rotation_tables();
-    if (loaded_tiles) free_tile_pieces();
-    if (loaded_finish) SDL_FreeSurface(finish_image), finish_image = nullptr;
-    if (loaded_marker) SDL_FreeSurface(marker_idle), marker_idle = nullptr;
-    if (loaded_font) TTF_CloseFont(small_font), small_font = nullptr;
-    loaded_balls = loaded_tiles = loaded_finish = loaded_marker = loaded_font = false;
+    if (loaded.balls) free_rotation_tables();
+    if (loaded.tiles) free_tile_pieces();
+    if (loaded.finish) SDL_FreeSurface(finish_image), finish_image = nullptr;
+    if (loaded.marker) SDL_FreeSurface(marker_idle), marker_idle = nullptr;
+    if (loaded.font) TTF_CloseFont(small_font), small_font = nullptr;
+    loaded.balls = loaded.tiles = loaded.finish = loaded.marker = loaded.font = false;
 }
 
 void print_findings(const track_report& r, FILE* out) {

@@ -25,13 +25,29 @@
 bool paused = false;                         // only while the pause overlay runs
 void (*overlay_pass_flipped)() = nullptr;    // tests only
 
-// The frozen picture darkened, window-sized in the window's layout: black,
-// the frozen frame, a black box of alpha 125 over it all, exactly what each
-// pass used to draw into the window anew. Made at the first pass of every
-// overlay (each starts from its own frozen frame) and again if the window
-// surface changes size or layout; kept for the whole run.
-static SDL_Surface* darkened = nullptr;
-static bool darkened_stale = true;
+// What the last overlay pass drew into `screen`: which overlay, what its
+// own drawing showed (its look) and into which surface.
+struct overlay_picture {
+    bool valid;
+    const void* who;
+    long long look;
+    const SDL_Surface* surface;
+    int w, h;
+};
+
+// The overlays' picture cache, for the whole run.
+static struct {
+    // The frozen picture darkened, window-sized in the window's layout:
+    // black, the frozen frame, a black box of alpha 125 over it all, exactly
+    // what each pass used to draw into the window anew. Made at the first
+    // pass of every overlay (each starts from its own frozen frame) and
+    // again if the window surface changes size or layout.
+    SDL_Surface* darkened = nullptr;
+    bool darkened_stale = true;
+    // What the last pass drew; forgotten whenever anything else may have
+    // drawn into `screen`: a new overlay opening, a race frame.
+    overlay_picture last_pass = {false, nullptr, 0, nullptr, 0, 0};
+} overlay_cache;
 
 static bool fits_window(const SDL_Surface* s) {
     const SDL_PixelFormat* a = s->format;
@@ -41,7 +57,8 @@ static bool fits_window(const SDL_Surface* s) {
 }
 
 static void darken_frozen_frame() {
-    if (darkened && !darkened_stale && fits_window(darkened)) return;
+    SDL_Surface*& darkened = overlay_cache.darkened;
+    if (darkened && !overlay_cache.darkened_stale && fits_window(darkened)) return;
     if (darkened && !fits_window(darkened)) {
         SDL_FreeSurface(darkened);
         darkened = nullptr;
@@ -56,36 +73,24 @@ static void darken_frozen_frame() {
     SDL_BlitSurface(frozen_frame, nullptr, target, &at);
     // The whole window: both views of a two-player race, the one view of any other.
     boxRGBA(target, 0, 0, (Sint16)screen->w, (Sint16)screen->h, 0, 0, 0, 125);
-    darkened_stale = !darkened;
+    overlay_cache.darkened_stale = !darkened;
 }
 
-// What the last overlay pass drew into `screen`: which overlay, what its
-// own drawing showed (its look) and into which surface. Forgotten whenever
-// anything else may have drawn there: a new overlay opening, a race frame.
-struct overlay_picture {
-    bool valid;
-    const void* who;
-    long long look;
-    const SDL_Surface* surface;
-    int w, h;
-};
-static overlay_picture last_pass = {false, nullptr, 0, nullptr, 0, 0};
-
 void forget_overlay_picture() {
-    last_pass.valid = false;
+    overlay_cache.last_pass.valid = false;
 }
 
 void free_overlay_picture() {
-    SDL_FreeSurface(darkened);
-    darkened = nullptr;
-    darkened_stale = true;
+    SDL_FreeSurface(overlay_cache.darkened);
+    overlay_cache.darkened = nullptr;
+    overlay_cache.darkened_stale = true;
     forget_overlay_picture();
 }
 
 void freeze_frame() {
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(screen, nullptr, frozen_frame, &at);
-    darkened_stale = true;
+    overlay_cache.darkened_stale = true;
     forget_overlay_picture();
 }
 
@@ -93,6 +98,7 @@ void freeze_frame() {
 // plain copy of the bytes; SDL's copy blit bypasses the cache).
 static void show_darkened() {
     darken_frozen_frame();
+    SDL_Surface* darkened = overlay_cache.darkened;
     if (!darkened) return;   // already drawn into the window
     if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) {
         SDL_Rect at = {0, 0, 0, 0};
@@ -119,13 +125,13 @@ void overlay_pass(const void* who, long long look, const std::function<void(long
                   const std::function<void(const SDL_Event& e)>& on_event) {
     start_frame();
     const overlay_picture now = {screen != nullptr, who, look, screen, screen ? screen->w : 0, screen ? screen->h : 0};
-    if (same_picture(now, last_pass)) {
+    if (same_picture(now, overlay_cache.last_pass)) {
         show_still_frame();
     } else {
         show_darkened();
         draw(look);
         show_frame();
-        last_pass = now;
+        overlay_cache.last_pass = now;
     }
     if (overlay_pass_flipped) overlay_pass_flipped();
 
@@ -243,7 +249,7 @@ static void race_end_event(const SDL_Event& e) {
 
 void open_race_end() {
     race_end_open = true;
-    darkened_stale = true;   // the caller may have put its own picture in frozen_frame
+    overlay_cache.darkened_stale = true;   // the caller may have put its own picture in frozen_frame
     forget_overlay_picture();
 }
 

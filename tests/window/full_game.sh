@@ -52,7 +52,7 @@ sleep 0.3
 cp "$SETTINGS" "$ARTIFACTS/full-settings.toml"
 grep -q '^laps = 1$' "$SETTINGS" && grep -q "difficulty = 'good'" "$SETTINGS" &&
   grep -q "forward = 'i'" "$SETTINGS" || { echo "the settings file lacks the changes:"; cat "$SETTINGS"; exit 1; }
-key Up Return                      # "Quit"
+key Down Return                    # back on "Settings": the next is "Quit"
 wait_exit 10 || { echo "the full game did not end with status 0"; exit 1; }
 echo "settings changed and a key remapped; the file holds them"
 
@@ -83,7 +83,7 @@ xdotool keyup --window "$WIN" i
 shot full-results.png
 key Down Down Return               # "Menu"
 sleep 0.3
-key Up Return                      # "Quit"
+key Up Return                      # back on "Start 1 player": up is "Quit"
 wait_exit 10 || exit 1
 echo "the race ran with the remapped key, its clock showing, and ended on the results"
 

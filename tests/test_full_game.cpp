@@ -38,6 +38,13 @@ void full_menu_frame() { screen_frame(); }
 void full_settings_frame() { screen_frame(); }
 void key_bindings_frame() { screen_frame(); }
 
+// The bindings screen's message, under its list, in white: shown from the
+// frame after the key that made it.
+bool binding_message_shown(const char* message) {
+    key_bindings_frame();
+    return glyph_mismatches(screen, 100, 125 + 25 * 11 + 5, message, small_font, 0xFFFFFF) == 0;
+}
+
 // The full main menu with `s` opened over it and its cursor moved down to `entry`.
 void open_at(ScreenPtr s, int entry) {
     reset_test_screens();
@@ -150,12 +157,12 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     start_game_headless();
     full_game = true;
     EXPECT_EQ(race_settings.laps, 3);
-    EXPECT_EQ(race_difficulty, 0);
+    EXPECT_EQ(race_settings.difficulty, 0);
     std::string err = capture_stderr([] { apply_full_settings(read_full_settings(stderr), stderr); });
     EXPECT_EQ(err, "");
     EXPECT_EQ(race_settings.laps, 5);
     EXPECT_EQ(chosen_level_name(), second);
-    EXPECT_EQ(race_difficulty, 1);
+    EXPECT_EQ(race_settings.difficulty, 1);
     EXPECT_FALSE(full_options.ghosts);
     EXPECT_TRUE(full_options.recording) << "on by default";
     EXPECT_EQ(race_settings.chain_length[0], 7);
@@ -180,7 +187,7 @@ TEST(FullSettings, DriversCycleThroughTheThreeDifficulties) {
     for (SDLKey k : {SDLK_RIGHT, SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT}) {
         push_key(k);
         full_settings_frame();
-        seen.push_back(race_difficulty);
+        seen.push_back(race_settings.difficulty);
     }
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 0, 2}));
 }
@@ -196,12 +203,9 @@ TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefau
     EXPECT_TRUE(waiting_for_binding);
     // W drives player 2: refused, still waiting, the message says by whom.
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_w}});
-    EXPECT_STREQ(binding_message, "'w' is taken by Player 2 forward; press another");
+    EXPECT_TRUE(binding_message_shown("'w' is taken by Player 2 forward; press another"));
     EXPECT_EQ(key_bindings.keys[0][0], SDLK_UP);
-    EXPECT_EQ(binding_entry_waiting, 0);
-    // The message is on the screen from the next frame, in white, under the list.
-    key_bindings_frame();
-    EXPECT_EQ(glyph_mismatches(screen, 100, 125 + 25 * 11 + 5, binding_message, small_font, 0xFFFFFF), 0);
+    EXPECT_TRUE(waiting_for_binding);
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_i}});
     EXPECT_EQ(key_bindings.keys[0][0], SDLK_i);
     EXPECT_FALSE(waiting_for_binding);
@@ -250,13 +254,13 @@ TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
     key_bindings_frame();
     EXPECT_EQ(key_bindings.buttons[1][2], 4);
     EXPECT_EQ(key_bindings.keys[1][2], SDLK_UNKNOWN);
-    EXPECT_STREQ(binding_message, "Player 2 left: 'button 4'");
+    EXPECT_TRUE(binding_message_shown("Player 2 left: 'button 4'"));
     // The same button for another action is refused.
     test_pads[1].buttons = 0;
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_DOWN}, {SDLK_RETURN}});   // player 2 right
     test_pads[1].buttons = 1u << 4;
     key_bindings_frame();
-    EXPECT_STREQ(binding_message, "'button 4' is taken by Player 2 left; press another");
+    EXPECT_TRUE(binding_message_shown("'button 4' is taken by Player 2 left; press another"));
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_ESCAPE}});
 
     // In a two-player race pad 2's button 4 steers player 2 left, pad 1's does not.
@@ -277,10 +281,12 @@ TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
 
 TEST(KeyBindingsScreen, BindingsAreWrittenAndReadBack) {
     FullGame g;
-    binding_entry_waiting = 3;   // player 1 right
-    offer_binding(binding{binding::KEY, SDLK_l, false});
-    binding_entry_waiting = 8;
-    offer_binding(binding{binding::PAD_BUTTON, 9, false});
+    BindingWait wait;
+    wait.entry = 3;   // player 1 right
+    offer_binding(wait, key_bindings, binding{binding::KEY, SDLK_l, false});
+    EXPECT_EQ(wait.entry, -1) << "bound: no longer waiting";
+    wait.entry = 8;
+    offer_binding(wait, key_bindings, binding{binding::PAD_BUTTON, 9, false});
     ASSERT_TRUE(save_full_settings_if_changed(stderr));
     EXPECT_FALSE(save_full_settings_if_changed(stderr)) << "written once per change";
     key_bindings = default_key_bindings();

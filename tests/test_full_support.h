@@ -38,8 +38,6 @@ struct FullGame {
         full_game = false;
         key_bindings = default_key_bindings();
         waiting_for_binding = false;
-        binding_entry_waiting = -1;
-        binding_message[0] = 0;
         if (had_xdg)
             setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
         else

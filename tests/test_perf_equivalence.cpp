@@ -344,8 +344,12 @@ struct race_snapshot {
 void plain_race_picture(RaceInput input) {
     SDL_FillRect(screen, nullptr, 0);
     SDL_FillRect(second_view, nullptr, 0);
-    const race_hooks hooks = {plain_draw_track, draw_ball, draw_checkpoint_marker};
-    race_step(live_race, loaded_track, input, &hooks);
+    struct PlainDrawing : RaceDrawing {
+        void track(const Race& race, const Track& t) override { plain_draw_track(race, t); }
+        void ball(const Race& race, int r, int b) override { draw_ball(race, r, b); }
+        void marker(const Race& race, const Track& t, int k) override { draw_checkpoint_marker(race, t, k); }
+    } drawing;
+    race_step(live_race, loaded_track, input, &drawing);
     draw_lap_display(live_race);
 }
 

@@ -275,9 +275,13 @@ TEST(RaceStep, HooksRunInTheFrameOrder) {
     loaded_track.checkpoints[1] = {250, 250};
     live_race.checkpoint_lit[1] = 1;   // lit from the last step; touched again now
     live_race.racers[0].speed = -1.0f;
-    const race_hooks hooks = {track_hook, ball_hook, marker_hook};
+    struct Watching : RaceDrawing {
+        void track(const Race& race, const Track& t) override { track_hook(race, t); }
+        void ball(const Race& race, int r, int b) override { ball_hook(race, r, b); }
+        void marker(const Race& race, const Track& t, int k) override { marker_hook(race, t, k); }
+    } drawing;
     frame_calls.clear();
-    race_step(live_race, loaded_track, held_keys{}, &hooks);
+    race_step(live_race, loaded_track, held_keys{}, &drawing);
     EXPECT_EQ(frame_calls, "T B00 B01+ B02 B20 M00 M11");
     EXPECT_EQ(speed_at_track_hook, -0.8f);   // slowed only after the grid is drawn
     EXPECT_EQ(live_race.racers[0].speed, (float)((float)(-0.8f * 0.05) * 0.05));   // balls 1 and 2

@@ -6,7 +6,6 @@
 int game_screen = SCREEN_MENU;
 RaceSettings race_settings;
 bool two_players = false;
-int race_difficulty = 0;
 bool full_game = false;   // set once from the command line
 int menu_cursor = 0;
 Random setup_random = make_random(1);
@@ -21,7 +20,7 @@ void reset_program_state() {
     race_settings.level_index = 0;
     race_settings.music_on = true;
     two_players = false;
-    race_difficulty = 0;
+    race_settings.difficulty = DIFFICULTY_CLASSIC;
     menu_cursor = 0;
 }
 

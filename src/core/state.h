@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/random.h"
+#include "core/difficulty.h"
 
 // The kinds of screen (core/screen.h), and game_screen: the kind of the
 // screen on top, which the screen loop keeps. The classic screens leave by
@@ -22,13 +23,13 @@ struct RaceSettings {
     int laps;
     int level_index;
     bool music_on;
+    // Who drives the computer racers: Classic (the game's own drivers, and
+    // the only ones of the plain game), Good or Expert. Set by the full
+    // game's settings.
+    Difficulty difficulty;
 };
 extern RaceSettings race_settings;
 extern bool two_players;   // the next race is a two-player race
-// Who drives the computer racers of the next race: 0 Classic (the game's own
-// drivers, and the only ones of the plain game), 1 Good, 2 Expert. Set by
-// the full game's settings.
-extern int race_difficulty;
 // The full game (chainball --extras): its menus, settings file, HUD and
 // results. False for the whole run of the classic game.
 extern bool full_game;

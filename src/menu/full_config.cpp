@@ -38,7 +38,7 @@ void apply_full_settings(const game_config& c, FILE* err) {
                          config_path().c_str(), c.track.c_str());
     }
     race_settings.music_on = c.music;
-    race_difficulty = c.level;
+    race_settings.difficulty = c.level;
     key_bindings = bindings_of(c);
     full_options.scale = c.scale;
     full_options.fullscreen = c.fullscreen;
@@ -59,7 +59,7 @@ game_config current_full_settings() {
     if (!track_file_override && !(race_settings.level_index == 0 && full_settings.track.empty()))
         c.track = chosen_level_name();
     c.music = race_settings.music_on;
-    c.level = difficulty_of(race_difficulty);
+    c.level = difficulty_of(race_settings.difficulty);
     c.scale = full_options.scale;
     c.fullscreen = full_options.fullscreen;
     c.ghosts = full_options.ghosts;
@@ -136,25 +136,21 @@ const char* bindable_name(int entry) {
     return entry >= 0 && entry < BINDABLE ? names[entry] : "";
 }
 
-int binding_entry_waiting = -1;
-char binding_message[96] = "";
-
-void offer_binding(const binding& b) {
-    const int entry = binding_entry_waiting;
+void offer_binding(BindingWait& wait, KeyBindings& keys, const binding& b) {
+    const int entry = wait.entry;
     if (entry < 0) return;
     const std::string name = binding_name(b);
     if (b.kind == binding::KEY && !*key_name(b.code)) {
-        std::snprintf(binding_message, sizeof binding_message, "That key has no name to keep; press another");
+        wait.message = "That key has no name to keep; press another";
         return;
     }
-    const int other = entry_using(key_bindings, b, entry);
+    const int other = entry_using(keys, b, entry);
     if (other >= 0) {
-        std::snprintf(binding_message, sizeof binding_message, "'%s' is taken by %s; press another",
-                      name.c_str(), bindable_name(other));
+        wait.message = "'" + name + "' is taken by " + bindable_name(other) + "; press another";
         return;   // still waiting
     }
-    bind_entry(key_bindings, entry, b);
-    std::snprintf(binding_message, sizeof binding_message, "%s: '%s'", bindable_name(entry), name.c_str());
-    binding_entry_waiting = -1;
+    bind_entry(keys, entry, b);
+    wait.message = std::string(bindable_name(entry)) + ": '" + name + "'";
+    wait.entry = -1;
     waiting_for_binding = false;
 }

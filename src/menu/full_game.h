@@ -9,6 +9,7 @@
 #include <SDL/SDL.h>
 
 #include <cstdio>
+#include <string>
 
 #include "io/bindings.h"
 #include "config/config.h"
@@ -74,10 +75,12 @@ int entry_using(const KeyBindings& k, const binding& b, int except);
 // "Player 1 forward", "Pause".
 const char* bindable_name(int entry);
 
-// The key bindings screen's state: the entry waiting for a key (-1 when
+// The key bindings screen's wait for a press: the entry waiting (-1 when
 // none) and the message under the list.
-extern int binding_entry_waiting;
-extern char binding_message[96];
-// What pressing `b` on the waiting entry does: binds it, or refuses a key
-// already bound elsewhere, with the message saying which.
-void offer_binding(const binding& b);
+struct BindingWait {
+    int entry = -1;
+    std::string message;
+};
+// What pressing `b` on the waiting entry does to `keys`: binds it, or
+// refuses a key already bound elsewhere, with the message saying which.
+void offer_binding(BindingWait& wait, KeyBindings& keys, const binding& b);

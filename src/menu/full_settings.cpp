@@ -45,7 +45,7 @@ static void draw_full_settings(int cursor) {
     std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", full_options.scale);
     button(cursor, S_SCALE, label_buffer);
     on_off_button(cursor, S_FULLSCREEN, "Fullscreen", full_options.fullscreen);
-    std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", difficulty_label(race_difficulty));
+    std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", difficulty_label(race_settings.difficulty));
     button(cursor, S_DRIVERS, label_buffer);
     on_off_button(cursor, S_GHOSTS, "Ghosts", full_options.ghosts);
     on_off_button(cursor, S_RECORDING, "Recording", full_options.recording);
@@ -75,7 +75,7 @@ static void change(int entry, int step) {
             full_options.fullscreen = !full_options.fullscreen;
             apply_window();
             break;
-        case S_DRIVERS: race_difficulty = ((race_difficulty + (step < 0 ? 2 : 1)) % 3 + 3) % 3; break;
+        case S_DRIVERS: race_settings.difficulty = difficulty_of(((race_settings.difficulty + (step < 0 ? 2 : 1)) % 3 + 3) % 3); break;
         case S_GHOSTS:
             full_options.ghosts = !full_options.ghosts;
             show_ghosts(full_options.ghosts);

@@ -334,7 +334,7 @@ private:
     ScreenChange start() const {
         RacePlan plan;
         plan.level_index = picks_.level_index;
-        plan.setup = {{picks_.length, 0, 0}, picks_.laps, false, race_difficulty};
+        plan.setup = {{picks_.length, 0, 0}, picks_.laps, false, race_settings.difficulty};
         plan.addons = make_race_addons(true, picks_.ghost);
         return open_screen(make_race_screen(plan));
     }

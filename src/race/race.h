@@ -120,17 +120,20 @@ void setup_race(Race& race, Track& track, Random& random, const RaceSetup& setup
 void setup_race_text(Race& race, Track& track, Random& random, const RaceSetup& setup, const char* name,
                      const std::string& text);
 
-// What the race frame draws between the simulation steps. Any hook may be null.
-struct race_hooks {
-    void (*track)(const Race& race, const Track& track);   // after the racer step
-    void (*ball)(const Race& race, int r, int b);          // right after the ball's chain step
-    void (*marker)(const Race& race, const Track& track, int k);   // before checkpoint k's touch
+// What the race frame draws between the parts of a step: the race screen
+// draws through it, and the tests watch the order through it.
+struct RaceDrawing {
+    virtual ~RaceDrawing() = default;
+    virtual void track(const Race& race, const Track& track) = 0;   // after the racer step
+    virtual void ball(const Race& race, int r, int b) = 0;         // right after the ball's chain step
+    virtual void marker(const Race& race, const Track& track, int k) = 0;   // before checkpoint k's touch
 };
 
 // One race step: the racer step, the slowing, the finish line and the chain
-// of each racer in turn, the checkpoints (each marker hook sees the touch of
-// the step before, which is then cleared), and the winner.
-void race_step(Race& race, const Track& track, RaceInput input, const race_hooks* hooks = nullptr);
+// of each racer in turn, the checkpoints (each marker sees the touch of the
+// step before, which is then cleared), and the winner; drawn through
+// `drawing` when given.
+void race_step(Race& race, const Track& track, RaceInput input, RaceDrawing* drawing = nullptr);
 
 // The parts of a step, for the tests and the track kit.
 void place_racers(Race& race, const Track& track, Random& random);

@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One simulated race step, in the order the race frame draws it: the frame's
-// drawing slots in through the hooks so that every ball is drawn right after
+// drawing slots in through RaceDrawing so that every ball is drawn right after
 // its own chain step.
 #include "race/race.h"
 
-void race_step(Race& race, const Track& track, RaceInput input, const race_hooks* hooks) {
+void race_step(Race& race, const Track& track, RaceInput input, RaceDrawing* drawing) {
     step_racers(race, track, input);
 
-    if (hooks && hooks->track) hooks->track(race, track);
+    if (drawing) drawing->track(race, track);
     slow_racers(race, track);
 
     for (int r = 0; r < RACERS; r++) {
         check_finish_line(race, track, r);
         for (int b = 0; b < racer_length(race, r); b++) {
             chain_step(race, r, b);
-            if (hooks && hooks->ball) hooks->ball(race, r, b);
+            if (drawing) drawing->ball(race, r, b);
         }
     }
 
@@ -22,7 +22,7 @@ void race_step(Race& race, const Track& track, RaceInput input, const race_hooks
     for (int k = 0; k < n; k++) {
         // The marker shows the touch of the step before; it then tells only
         // this step's touches.
-        if (hooks && hooks->marker) hooks->marker(race, track, k);
+        if (drawing) drawing->marker(race, track, k);
         race.checkpoint_lit[k] = 0;
         touch_checkpoint(race, track, k);
     }

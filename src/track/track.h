@@ -141,9 +141,6 @@ extern const level_load_watch* level_watch;   // null except while a check runs
 // The file every race loads instead of the catalogue's chosen one: set by
 // `chainball --track FILE` for the whole run, null otherwise.
 extern const char* track_file_override;
-// A level's text every race loads instead of a file while it is set: the
-// track a watched replay carries. Null otherwise.
-extern const std::string* track_text_override;
 // The name a level file goes by: its base name less ".txt".
 std::string level_name_of_file(const std::string& path);
 // Why `name` cannot stand as a track's name in a replay file (one word of

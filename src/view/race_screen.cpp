@@ -54,7 +54,7 @@ RacePlan plan_from_settings() {
     for (int i = 0; i < RACERS; i++) plan.setup.lengths[i] = race_settings.chain_length[i];
     plan.setup.laps = race_settings.laps;
     plan.setup.two_players = two_players;
-    plan.setup.difficulty = race_difficulty;
+    plan.setup.difficulty = race_settings.difficulty;
     plan.level_index = race_settings.level_index;
     return plan;
 }
@@ -153,21 +153,27 @@ void clear_view(SDL_Surface* s) {
     SDL_UnlockSurface(s);
 }
 
-// The race addons of the plan, if any, draw under the balls: a ghost.
-const RaceAddons* frame_addons_now = nullptr;
-void draw_track_and_addons(const Race& race, const Track& track) {
-    draw_track(race, track);
-    if (frame_addons_now) frame_addons_now->under_balls(race);
-}
-const race_hooks DRAWING_HOOKS = {draw_track_and_addons, draw_ball, draw_checkpoint_marker};
+// How a race screen draws a race into the views: the track with what the
+// plan's addons draw under the balls (a ghost), the balls, the markers;
+// view 1 follows the racer a watcher chose.
+struct ScreenDrawing : RaceDrawing {
+    const RaceAddons* addons = nullptr;
+    int follow = 0;
+    void track(const Race& race, const Track& t) override {
+        draw_track(race, t, follow);
+        if (addons) addons->under_balls(race);
+    }
+    void ball(const Race& race, int r, int b) override { draw_ball(race, r, b, follow); }
+    void marker(const Race& race, const Track& t, int k) override { draw_checkpoint_marker(race, t, k, follow); }
+};
 
-// A race stepped elsewhere, drawn as it stands with the hooks a step draws
-// with and in a step's order: the track, the balls, the checkpoint markers.
-void draw_race_as_it_stands(const Race& race, const Track& track) {
-    DRAWING_HOOKS.track(race, track);
+// A race stepped elsewhere, drawn as it stands in a step's order: the
+// track, the balls, the checkpoint markers.
+void draw_race_as_it_stands(RaceDrawing& drawing, const Race& race, const Track& track) {
+    drawing.track(race, track);
     for (int r = 0; r < RACERS; r++)
-        for (int b = 0; b < racer_length(race, r); b++) DRAWING_HOOKS.ball(race, r, b);
-    for (int k = 0; k < track.checkpoint_count && k < MAX_CHECKPOINTS; k++) DRAWING_HOOKS.marker(race, track, k);
+        for (int b = 0; b < racer_length(race, r); b++) drawing.ball(race, r, b);
+    for (int k = 0; k < track.checkpoint_count && k < MAX_CHECKPOINTS; k++) drawing.marker(race, track, k);
 }
 
 constexpr uint32_t COUNTDOWN_MS = 4000;
@@ -197,7 +203,7 @@ private:
     void after_countdown();
     void after_pause();
     void finish_frame();
-    bool step_once(RaceInput input, const race_hooks* hooks);
+    bool step_once(RaceInput input, RaceDrawing* drawing);
     void draw_watch_line() const;
     void check_full_pause();
     void leave(ScreenChange change);
@@ -212,6 +218,7 @@ private:
     bool pause_held_before_ = false;
     int pause_cursor_ = 0;       // the full game's pause: Continue or Leave race
     int watch_speed_ = 1;        // steps a frame while watching: 1, 2, 4 or 8
+    ScreenDrawing drawing_;      // its follow: the racer view 1 follows while watching
     std::string end_line_;       // why the source ended the race, for the opener
     std::string saved_replay_;   // the replay written as the race ended
     ScreenChange next_;          // what the frame asks once it is done
@@ -236,7 +243,7 @@ void RaceScreen::enter() {
     source_->set_up(plan_, live_race, loaded_track);
     if (plan_.addons) plan_.addons->set_up(plan_, live_race, loaded_track, source_->watching());
     if (set_up_race_) race_start_ticks = game_ticks();
-    watch_follows = 0;
+    drawing_.addons = plan_.addons.get();
     forget_paced_frame();
 }
 
@@ -245,8 +252,8 @@ void RaceScreen::leave(ScreenChange change) {
 }
 
 // One race step; true when the source ends the race here.
-bool RaceScreen::step_once(RaceInput input, const race_hooks* hooks) {
-    race_step(live_race, loaded_track, input, hooks);
+bool RaceScreen::step_once(RaceInput input, RaceDrawing* drawing) {
+    race_step(live_race, loaded_track, input, drawing);
     const bool ended = source_->stepped(live_race, input);
     if (ended) {
         // Moving the start on ends a countdown still running, as Escape does.
@@ -260,7 +267,7 @@ bool RaceScreen::step_once(RaceInput input, const race_hooks* hooks) {
 
 void RaceScreen::draw_watch_line() const {
     if (!source_->watching()) return;
-    snprintf(label_buffer, sizeof label_buffer, "Replay %dx  view: Player %d", watch_speed_, watch_follows + 1);
+    snprintf(label_buffer, sizeof label_buffer, "Replay %dx  view: Player %d", watch_speed_, drawing_.follow + 1);
     text_white(screen, 10, 480, label_buffer, small_font);
     text_white(screen, 280, 480, "F faster Tab view Space pause", small_font);
 }
@@ -277,8 +284,7 @@ void RaceScreen::online_frame() {
         const Race& race = source_->race();
         clear_view(screen);
         clear_view(second_view);
-        frame_addons_now = nullptr;
-        draw_race_as_it_stands(race, source_->track());
+        draw_race_as_it_stands(drawing_, race, source_->track());
         source_->compose(race);
         if (game_ticks() - source_->countdown_start() < COUNTDOWN_MS)
             text_white(screen, screen->w / 2 - 30, 240, countdown_text(game_ticks() - source_->countdown_start()),
@@ -309,8 +315,7 @@ void RaceScreen::begin_frame() {
     clear_view(second_view);
 
     input_ = held_frame_input(live_race.two_players);
-    frame_addons_now = plan_.addons.get();
-    bool ended = step_once(source_->step_input(input_), &DRAWING_HOOKS);
+    bool ended = step_once(source_->step_input(input_), &drawing_);
     // Fast-forward: more steps, undrawn, while a replay is watched.
     for (int extra = 1; extra < watch_speed_ && source_->watching() && !ended && !race_over(live_race); extra++)
         ended = step_once(source_->step_input(input_), nullptr);
@@ -399,7 +404,7 @@ void RaceScreen::finish_frame() {
     if (events.leave) leave(go_back());
     if (source_->watching()) {
         if (events.faster) watch_speed_ = watch_speed_ >= 8 ? 1 : watch_speed_ * 2;
-        if (events.follow_next) watch_follows = next_racer(live_race, watch_follows);
+        if (events.follow_next) drawing_.follow = next_racer(live_race, drawing_.follow);
         input_.watch_pause = events.watch_pause;
     }
     // The classic overlays leave by the screen value.

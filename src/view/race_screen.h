@@ -39,7 +39,7 @@ struct RacePlan {
     std::string track_text;   // a watched replay's own track, raced in place of a file; "" otherwise
     std::shared_ptr<RaceAddons> addons;   // the full game's; null in the classic game
 };
-// The classic settings as a plan: race_settings, two_players, race_difficulty.
+// The classic settings as a plan: race_settings and two_players.
 RacePlan plan_from_settings();
 // The file the plan's race loads, and the name its track goes by.
 std::string plan_track_file(const RacePlan& plan);

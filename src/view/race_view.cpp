@@ -31,22 +31,20 @@ static bool ball_edge(int half, int camera, float stored, int* edge) {
     return true;
 }
 
-int watch_follows = 0;   // a watched replay's view 1: the racer it follows
-
 // The camera of a view as drawn: the race's own, or, while a replay is
-// watched, one that follows the racer the watcher chose.
-static void view_camera(const Race& race, int view, int& cx, int& cy) {
+// watched, one that follows the racer the watcher chose (`follow`).
+static void view_camera(const Race& race, int view, int follow, int& cx, int& cy) {
     cx = race.camera_x[view];
     cy = race.camera_y[view];
-    if (view == 0 && watch_follows > 0 && racer_length(race, watch_follows) > 0)
-        follow_camera(race, loaded_track, watch_follows, cx, cy);
+    if (view == 0 && follow > 0 && racer_length(race, follow) > 0)
+        follow_camera(race, loaded_track, follow, cx, cy);
 }
 
 // Each view is drawn whole in turn: the views are separate surfaces, so
 // this shows what drawing both cell by cell would.
-void draw_track(const Race& race, const Track& track) {
+void draw_track(const Race& race, const Track& track, int follow) {
     int cx, cy;
-    view_camera(race, 0, cx, cy);
+    view_camera(race, 0, follow, cx, cy);
     draw_track_view(screen, track, cx, cy);
     if (race.two_players) draw_track_view(second_view, track, race.camera_x[1], race.camera_y[1]);
 }
@@ -62,31 +60,31 @@ static SDL_Surface* ball_image(const Race& race, int r, int b) {
     return rotated_images[table][sprite_angle(race.balls[b].heading[r])];
 }
 
-static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int view, int r,
-                              int b) {
+static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int view, int follow,
+                              int r, int b) {
     int left, top, cx, cy;
-    view_camera(race, view, cx, cy);
+    view_camera(race, view, follow, cx, cy);
     if (!ball_edge(view_half_width(race), cx, race.balls[b].x[r], &left)) return;
     if (!ball_edge(view_half_height(race), cy, race.balls[b].y[r], &top)) return;
     blit_at(image, target, left, top);
 }
 
-void draw_ball(const Race& race, int r, int b) {
+void draw_ball(const Race& race, int r, int b, int follow) {
     if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return;
     SDL_Surface* image = ball_image(race, r, b);
     if (!image) return;
-    draw_ball_in_view(race, image, screen, 0, r, b);
-    if (race.two_players) draw_ball_in_view(race, image, second_view, 1, r, b);
+    draw_ball_in_view(race, image, screen, 0, follow, r, b);
+    if (race.two_players) draw_ball_in_view(race, image, second_view, 1, 0, r, b);
 }
 
-void draw_checkpoint_marker(const Race& race, const Track& track, int k) {
+void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow) {
     if (k < 0 || k >= MAX_CHECKPOINTS) return;
     const checkpoint& c = track.checkpoints[k];
     // Lit means a head came near in the step before; the step clears it
     // once it has been shown.
     SDL_Surface* image = race.checkpoint_lit[k] ? marker_lit : marker_idle;
     int cx, cy;
-    view_camera(race, 0, cx, cy);
+    view_camera(race, 0, follow, cx, cy);
     blit_at(image, screen, c.x + cx + 5, c.y + cy + 5);
     if (race.two_players)
         blit_at(image, second_view, c.x + race.camera_x[1] + 5, c.y + race.camera_y[1] + 5);
@@ -123,7 +121,7 @@ constexpr Uint8 GHOST_ALPHA = 128;   // about half opacity
 static void draw_ghost_in_view(const Race& live, const Race& g, SDL_Surface* target, int view) {
     if (!target) return;
     int cx, cy;
-    view_camera(live, view, cx, cy);
+    view_camera(live, view, 0, cx, cy);
     // World places, as each race keeps them less its own half view.
     for (int b = racer_length(g, 0) - 1; b >= 0; b--) {
         int left, top;

@@ -29,13 +29,15 @@ void forget_overlay_picture();
 // Rotation table entry for a heading: truncated, wrapped when outside 0..359.
 int sprite_angle(float heading);
 
-// The race's hooks: the grid into view 1 (the window) and, in two-player
+// What a race step draws (race/race.h, RaceDrawing): the grid into view 1 (the window) and, in two-player
 // mode, view 2, each with its own camera; a ball; a checkpoint marker.
-void draw_track(const Race& race, const Track& track);
+// `follow`: the racer view 1 follows while a replay is watched (0 to 2); 0
+// is the race's own camera.
+void draw_track(const Race& race, const Track& track, int follow = 0);
 // Ball pictures are 26 x 26, drawn with their centre on the ball's place.
 constexpr int BALL_HALF_SIZE = 13;
-void draw_ball(const Race& race, int r, int b);
-void draw_checkpoint_marker(const Race& race, const Track& track, int k);
+void draw_ball(const Race& race, int r, int b, int follow = 0);
+void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow = 0);
 void draw_lap_display(const Race& race);
 void compose_views(const Race& race);
 
@@ -50,9 +52,6 @@ void open_race_end();              // over what frozen_frame holds
 bool race_end_running();
 void race_end_pass();
 
-// Watching a replay: the racer view 1 follows (0 to 2), set by the race
-// screen before it draws; 0 in every other race.
-extern int watch_follows;
 // A see-through chain in the ghost's own colour, drawn in view 1 (and view
 // 2) with the live race's cameras: racer 0 of `ghost_race`.
 void draw_ghost(const Race& live, const Race& ghost_race);

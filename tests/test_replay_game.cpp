@@ -258,7 +258,7 @@ TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
 // A record folder that cannot take the race when it ends (here it is
 // gone): the race stays in memory, is written after the next race once the
 // folder is back, and what is left at shut-down goes to the game's own data
-// folder with a line saying where.
+// folder (made whole, parents and all) with a line saying where.
 TEST_F(GameReplay, ARaceThatCannotBeWrittenIsKeptAndWrittenLater) {
     const std::string dir = scratch_dir() + "/races";
     ASSERT_TRUE(start_recording(dir));
@@ -276,7 +276,8 @@ TEST_F(GameReplay, ARaceThatCannotBeWrittenIsKeptAndWrittenLater) {
 
     ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
     err = capture_stderr([] { race_then_escape(5, [](int) {}); });
-    const std::string data_home = scratch_dir();
+    // The data folder's parents need not be there yet: the whole path is made.
+    const std::string data_home = scratch_dir() + "/not/there/yet";
     const char* saved = getenv("XDG_DATA_HOME");
     const std::string saved_home = saved ? saved : "";
     setenv("XDG_DATA_HOME", data_home.c_str(), 1);

@@ -151,12 +151,8 @@ game_config::game_config() {
 static const char* const action_names[DRIVING_ACTIONS] = {"forward", "back", "left", "right"};
 
 std::string config_path() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    // Relative values are to be ignored, as the base directory rules say.
-    if (xdg && xdg[0] == '/') return std::string(xdg) + "/chainball/chainball.toml";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::string(home) + "/.config/chainball/chainball.toml";
-    return "";
+    const std::string folder = user_folder(UserFolder::config);
+    return folder.empty() ? "" : folder + "/chainball.toml";
 }
 
 // ---- Reading -------------------------------------------------------------

@@ -13,17 +13,8 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
-std::string chainball_data_home() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    // Relative values are to be ignored, as the base directory rules say.
-    if (xdg && xdg[0] == '/') return std::string(xdg) + "/chainball";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::string(home) + "/.local/share/chainball";
-    return "";
-}
-
 std::string records_path() {
-    const std::string home = chainball_data_home();
+    const std::string home = user_folder(UserFolder::data);
     return home.empty() ? "" : home + "/records.toml";
 }
 

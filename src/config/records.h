@@ -41,9 +41,6 @@ struct records {
     std::vector<record_entry> entries;
 };
 
-// $XDG_DATA_HOME/chainball, else $HOME/.local/share/chainball; "" when
-// neither is an absolute path (nothing is then read or kept).
-std::string chainball_data_home();
 // The records file's path, "" as above.
 std::string records_path();
 

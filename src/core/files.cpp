@@ -121,6 +121,15 @@ bool make_folders(const std::string& dir, std::string& why) {
     return true;
 }
 
+std::string user_folder(UserFolder kind) {
+    const bool config = kind == UserFolder::config;
+    const char* xdg = std::getenv(config ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/') return std::string(xdg) + "/chainball";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + (config ? "/.config" : "/.local/share") + "/chainball";
+    return "";
+}
+
 // Writes all of `text` to `fd`, through short writes and signals.
 static bool write_all(int fd, const std::string& text) {
     size_t done = 0;

@@ -36,6 +36,14 @@ std::string data_path(const std::string& name);
 // False with the cause in `why`.
 bool make_folders(const std::string& dir, std::string& why);
 
+// The game's own folders in the user's home, the one place they are looked
+// up: settings in $XDG_CONFIG_HOME/chainball (else ~/.config/chainball),
+// records and replays in $XDG_DATA_HOME/chainball (else
+// ~/.local/share/chainball). A relative value counts as unset, as the base
+// directory rules say; "" when neither gives an absolute path.
+enum class UserFolder { config, data };
+std::string user_folder(UserFolder kind);
+
 // Writes `text` to `path` whole or not at all: a temporary file in the same
 // folder (made when missing), fsync, then rename over the old one. False
 // with the cause in `why`, the old file then left as it was.

@@ -138,7 +138,7 @@ ScreenChange ReplaysScreen::watch(const ListedReplay& l) {
 void ReplaysScreen::export_replay(const ListedReplay& l) {
     replay r;
     std::string bytes, why;
-    const std::string home = chainball_data_home();
+    const std::string home = user_folder(UserFolder::data);
     if (!read_regular_file((replays_folder() + "/" + l.name).c_str(), MAX_REPLAY_BYTES, bytes, why) ||
         !parse_replay(bytes, r, why)) {
         say(message_, "cannot export " + printable(l.name, 100) + ": " + why);

@@ -40,11 +40,11 @@ void reload_records() { kept = read_records(records_path(), stderr); }
 bool ghosts_shown() { return ghosts_on; }
 
 std::string replays_folder() {
-    const std::string home = chainball_data_home();
+    const std::string home = user_folder(UserFolder::data);
     return home.empty() ? "" : home + "/replays";
 }
 std::string records_folder() {
-    const std::string home = chainball_data_home();
+    const std::string home = user_folder(UserFolder::data);
     return home.empty() ? "" : home + "/records";
 }
 

@@ -228,20 +228,15 @@ void flush_unsaved_replays() {
     write_unsaved(true);
     // Last chance: the game's own data folder.
     if (recorder.unsaved.empty()) return;
-    const char* data_home = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    std::string folder = data_home && data_home[0] == '/' ? std::string(data_home)
-                         : home && home[0] == '/'         ? std::string(home) + "/.local/share"
-                                                          : std::string();
-    if (folder.empty()) {
-        std::fprintf(stderr, "chainball: %zu recorded race(s) could not be written and are lost\n",
-                     recorder.unsaved.size());
+    const std::string home = user_folder(UserFolder::data);
+    const std::string folder = home.empty() ? home : home + "/replays";
+    std::string why = "no HOME or XDG_DATA_HOME to keep them in";
+    // The whole path, as start-up makes it: its parents may not be there yet.
+    if (folder.empty() || !make_folders(folder, why)) {
+        std::fprintf(stderr, "chainball: %zu recorded race(s) could not be written and are lost: %s\n",
+                     recorder.unsaved.size(), why.c_str());
         recorder.unsaved.clear();
         return;
-    }
-    for (const char* part : {"/chainball", "/replays"}) {
-        folder += part;
-        mkdir(folder.c_str(), 0700);
     }
     for (const auto& r : recorder.unsaved) {
         std::string cause;

@@ -72,12 +72,8 @@ private:
 
 std::string online_replay_folder() {
     if (!recording_folder().empty()) return recording_folder();
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (data && data[0] == '/') base = data;
-    else if (const char* home = std::getenv("HOME")) base = std::string(home) + "/.local/share";
-    else return "";
-    return base + "/chainball/replays";
+    const std::string home = user_folder(UserFolder::data);
+    return home.empty() ? "" : home + "/replays";
 }
 
 // The guest's track of that name: the --track file when it goes by it, else the catalogue's.

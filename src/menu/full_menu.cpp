@@ -3,7 +3,6 @@
 // table. A screen of a later feature adds its line here.
 #include "io/assets.h"
 #include "io/media.h"
-#include "io/pads.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/full_game.h"
@@ -40,13 +39,8 @@ namespace {
 
 // Its cursor is its own: back from any screen it opened, it stands on the
 // entry that opened it.
-class FullMenuScreen : public Screen {
+class FullMenuScreen : public MainMenuScreen {
 public:
-    int kind() const override { return SCREEN_MENU; }
-    void enter() override {
-        resize_window(500, 500);
-        open_pads();   // a pad plugged in since works from each return here
-    }
     ScreenChange frame() override {
         ScreenChange next;
         auto draw = [this] {

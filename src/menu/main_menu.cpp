@@ -34,6 +34,13 @@ void menu_frame() {
     classic_menu_pass(draw_menu, menu_key, 3, nullptr);
 }
 
+int MainMenuScreen::kind() const { return SCREEN_MENU; }
+
+void MainMenuScreen::enter() {
+    resize_window(500, 500);
+    open_pads();
+}
+
 namespace {
 
 // The classic screens as objects: each runs its frame on the shared
@@ -48,13 +55,8 @@ public:
     }
 };
 
-class ClassicMenuScreen : public Screen {
+class ClassicMenuScreen : public MainMenuScreen {
 public:
-    int kind() const override { return SCREEN_MENU; }
-    void enter() override {
-        resize_window(500, 500);
-        open_pads();   // a pad plugged in since works from each return here
-    }
     ScreenChange frame() override {
         menu_frame();
         switch (game_screen) {

@@ -48,6 +48,14 @@ void keep_in_range();
 void menu_frame();
 void settings_frame();
 
+// What the classic and the full main menus share: their kind, and what
+// entering one does (the menus' window; a pad plugged in since works from
+// each return to the main menu).
+struct MainMenuScreen : Screen {
+    int kind() const override;
+    void enter() override;
+};
+
 // The bottom screen of a run: the classic main menu, or the full game's.
 ScreenPtr make_main_menu();
 // The classic settings screen (the full game's: menu/full_game.h).

@@ -95,10 +95,12 @@ assets: deps
 	/usr/bin/python3 tools/make_assets.py
 
 # The pictures and outputs of docs/tracks.md, from chainball-track itself;
-# docs/globals.md from the build's object files and tools/globals_reasons.txt.
+# docs/globals.md from the build's object files and tools/globals_reasons.txt;
+# the picture of docs/architecture.md.
 docs: build
 	/usr/bin/python3 tools/make_track_docs.py $(BUILD)
 	/usr/bin/python3 tools/globals.py $(BUILD) --markdown docs/globals.md
+	/usr/bin/python3 tools/architecture_picture.py docs/pictures/architecture.png
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

@@ -305,3 +305,45 @@ TEST(RaceScreenSources, KeysReplayAndNetworkDrawTheSameRace) {
     SDL_FreeSurface(by_replay);
     SDL_FreeSurface(by_keys);
 }
+
+// Watching a replay: F runs two steps a frame, Tab has view 1 follow the
+// next racer, Space pauses (from the frame after it, as the keys of a
+// frame are read at its end).
+TEST(RaceScreenSources, TheWatchKeysSpeedFollowAndPause) {
+    start_game_headless();
+    const std::string dir = scratch_dir();
+    ASSERT_TRUE(start_recording(dir));
+    race_settings.level_index = 0;
+    two_players = true;
+    load_level();
+    OverlayPasses none([] {});
+    for (int f = 0; f < 30; f++) race_frame();
+    push_key(SDLK_ESCAPE);
+    race_frame();
+    stop_recording();
+    two_players = false;
+    WatchedReplay watched;
+    ASSERT_TRUE(load_replay_to_watch(last_recording(), false, "", watched));
+    reset_test_screens();
+    open_test_screen(make_race_screen(replay_plan(watched), replay_source(watched.rep)));
+    race_frame();   // the countdown, then the first step
+    const long long before = live_race.step;
+    push_key(SDLK_f);
+    push_key(SDLK_TAB);
+    race_frame();
+    race_frame();
+    EXPECT_EQ(live_race.step, before + 3) << "one step, then two";
+    EXPECT_EQ(glyph_mismatches(screen, 10, 480, "Replay 2x  view: Player 2", small_font, 0xFFFFFF), 0);
+    int passes = 0;
+    OverlayPasses pause([&] {
+        if (!paused) return;
+        if (passes++ == 0) push_key(SDLK_p);   // the classic pause's own key ends it
+    });
+    push_key(SDLK_SPACE);
+    race_frame();
+    EXPECT_EQ(passes, 0) << "Space is read at the frame's end";
+    const long long paused_at = live_race.step;
+    race_frame();
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(live_race.step, paused_at + 2) << "the paused frame goes on once the pause ends";
+}

@@ -218,6 +218,7 @@ private:
     bool pause_held_before_ = false;
     int pause_cursor_ = 0;       // the full game's pause: Continue or Leave race
     int watch_speed_ = 1;        // steps a frame while watching: 1, 2, 4 or 8
+    bool watch_pause_asked_ = false;
     ScreenDrawing drawing_;      // its follow: the racer view 1 follows while watching
     std::string end_line_;       // why the source ended the race, for the opener
     std::string saved_replay_;   // the replay written as the race ended
@@ -343,9 +344,9 @@ void RaceScreen::check_full_pause() {
 
 // 6 on.
 void RaceScreen::after_countdown() {
-    if (full_game && !source_->watching()) {
+    if (full_game) {
         check_full_pause();
-    } else if (!full_game) {
+    } else {
         // While Ctrl is held only P counts; everything else in the queue is dropped.
         if (input_.ctrl_held) race_events(input_, true);
         if (input_.pause) {
@@ -353,11 +354,13 @@ void RaceScreen::after_countdown() {
             paused = true;
         }
     }
-    if (input_.watch_pause && !paused && source_->watching()) {
+    // Space while watching, from the frame before: its events are read at its end.
+    if (watch_pause_asked_ && !paused) {
         freeze_frame();
         paused = true;
+        pause_cursor_ = 0;
     }
-    input_.watch_pause = false;
+    watch_pause_asked_ = false;
     if (paused) {
         open_part_ = IN_PAUSE;
         return;
@@ -405,7 +408,7 @@ void RaceScreen::finish_frame() {
     if (source_->watching()) {
         if (events.faster) watch_speed_ = watch_speed_ >= 8 ? 1 : watch_speed_ * 2;
         if (events.follow_next) drawing_.follow = next_racer(live_race, drawing_.follow);
-        input_.watch_pause = events.watch_pause;
+        watch_pause_asked_ = events.watch_pause;
     }
     // The classic overlays leave by the screen value.
     if (game_screen == SCREEN_QUIT) leave(quit_game());
@@ -426,7 +429,7 @@ ScreenChange RaceScreen::frame() {
             after_countdown();
             break;
         case IN_PAUSE:
-            if (full_game && !source_->watching()) {
+            if (full_game) {
                 if (full_pause_pass(pause_cursor_)) leave(go_back());
             } else {
                 pause_pass();

@@ -66,6 +66,7 @@ void start_game_headless() {
     }
     reset_shell_state();
     test_screens() = ScreenStack();
+    test_full_run() = FullGameRun();
     plug_test_pads(0);
     set_video_mode(500, 500);
     drop_events();
@@ -179,6 +180,14 @@ int run(const std::string& command, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
 
+FullGameRun& test_full_run() {
+    static FullGameRun* run = new FullGameRun();   // lives to the process's end
+    return *run;
+}
+
+// The run's main menu: the full game's while full_game is set.
+static ScreenPtr main_menu() { return make_main_menu(full_game ? &test_full_run() : nullptr); }
+
 ScreenStack& test_screens() {
     static ScreenStack* stack = new ScreenStack();   // lives to the process's end
     return *stack;
@@ -187,14 +196,14 @@ ScreenStack& test_screens() {
 void reset_test_screens() {
     ScreenStack& s = test_screens();
     s = ScreenStack();
-    s.open(make_main_menu());
+    s.open(main_menu());
 }
 
 void load_level() {
     ScreenStack& s = test_screens();
     if (s.depth() != 1) reset_test_screens();
     RacePlan plan = plan_from_settings();
-    if (full_game) plan.addons = make_race_addons(false);
+    if (full_game) plan.addons = make_race_addons(test_full_run(), false);
     s.open(make_race_screen(plan));
 }
 
@@ -208,10 +217,10 @@ void screen_frame() {
 static void open_race_as_it_stands() {
     ScreenStack& s = test_screens();
     s = ScreenStack();
-    s.place(make_main_menu());
+    s.place(main_menu());
     RacePlan plan = plan_from_settings();
     plan.setup.two_players = live_race.two_players;
-    if (full_game) plan.addons = make_race_addons(false);
+    if (full_game) plan.addons = make_race_addons(test_full_run(), false);
     s.open(make_race_screen_as_it_stands(plan));
 }
 
@@ -247,8 +256,8 @@ void run_screen_loop() {
     } else if (game_screen == SCREEN_SETTINGS) {
         // The menu under the settings is entered when they go back to it.
         test_screens() = ScreenStack();
-        test_screens().place(make_main_menu());
-        test_screens().open(full_game ? make_full_settings() : make_classic_settings());
+        test_screens().place(main_menu());
+        test_screens().open(full_game ? make_full_settings(test_full_run()) : make_classic_settings());
     } else {
         reset_test_screens();
     }

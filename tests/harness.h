@@ -61,6 +61,10 @@ std::string scratch_dir();
 #include "core/screen.h"
 #include "shell/screen_loop.h"
 ScreenStack& test_screens();
+// The full game's state the tests' screens run on (emptied by
+// start_game_headless()); the main menu is the full game's while full_game is set.
+struct FullGameRun;
+FullGameRun& test_full_run();
 // Empties the stack and puts the run's main menu (classic or full) at its bottom.
 void reset_test_screens();
 // A race screen on the classic settings (with the full game's additions

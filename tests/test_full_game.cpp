@@ -135,17 +135,17 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
 
 TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     FullGame g;
-    apply_full_settings(read_full_settings(stderr), stderr);
+    apply_full_settings(*g.run, read_full_settings(stderr), stderr);
     EXPECT_EQ(race_settings.laps, 3);
 
     // Walking the settings without changing anything writes nothing.
-    open_at(make_full_settings(), 0);
+    open_at(make_full_settings(*g.run), 0);
     run_screen(SCREEN_SETTINGS, full_settings_frame, {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_MENU);
     EXPECT_FALSE(g.file_exists());
 
     // Laps 3 -> 5, track -> the second, drivers -> Good, ghosts off (on by default).
-    open_at(make_full_settings(), 3);
+    open_at(make_full_settings(*g.run), 3);
     run_screen(SCREEN_SETTINGS, full_settings_frame,
                {{SDLK_RIGHT, SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN},
                 {SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RETURN}, {SDLK_ESCAPE}});
@@ -158,13 +158,13 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     full_game = true;
     EXPECT_EQ(race_settings.laps, 3);
     EXPECT_EQ(race_settings.difficulty, 0);
-    std::string err = capture_stderr([] { apply_full_settings(read_full_settings(stderr), stderr); });
+    std::string err = capture_stderr([&] { apply_full_settings(*g.run, read_full_settings(stderr), stderr); });
     EXPECT_EQ(err, "");
     EXPECT_EQ(race_settings.laps, 5);
     EXPECT_EQ(chosen_level_name(), second);
     EXPECT_EQ(race_settings.difficulty, 1);
-    EXPECT_FALSE(full_options.ghosts);
-    EXPECT_TRUE(full_options.recording) << "on by default";
+    EXPECT_FALSE(g.run->options.ghosts);
+    EXPECT_TRUE(g.run->options.recording) << "on by default";
     EXPECT_EQ(race_settings.chain_length[0], 7);
 }
 
@@ -173,7 +173,7 @@ TEST(FullSettings, ATrackTheCatalogueLacksGivesOneLineAndTheFirst) {
     game_config c;
     c.track = "NoSuchTrack";
     c.laps = 2;
-    const std::string err = capture_stderr([&] { apply_full_settings(c, stderr); });
+    const std::string err = capture_stderr([&] { apply_full_settings(*g.run, c, stderr); });
     EXPECT_NE(err.find("no track 'NoSuchTrack' in the catalogue; using the first\n"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(race_settings.level_index, 0);
@@ -182,7 +182,7 @@ TEST(FullSettings, ATrackTheCatalogueLacksGivesOneLineAndTheFirst) {
 
 TEST(FullSettings, DriversCycleThroughTheThreeDifficulties) {
     FullGame g;
-    open_at(make_full_settings(), 8);   // "Drivers"
+    open_at(make_full_settings(*g.run), 8);   // "Drivers"
     std::vector<int> seen;
     for (SDLKey k : {SDLK_RIGHT, SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT}) {
         push_key(k);
@@ -196,7 +196,7 @@ TEST(FullSettings, DriversCycleThroughTheThreeDifficulties) {
 
 TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefaults) {
     FullGame g;
-    open_at(make_full_settings(), FULL_SETTINGS_KEYS_ENTRY);
+    open_at(make_full_settings(*g.run), FULL_SETTINGS_KEYS_ENTRY);
     run_screen(SCREEN_SETTINGS, full_settings_frame, {{SDLK_RETURN}});
     ASSERT_EQ(game_screen, SCREEN_KEY_BINDINGS);   // on player 1 forward
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
@@ -246,7 +246,7 @@ TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefau
 TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
     FullGame g;
     plug_test_pads(2, 12);
-    open_at(make_key_bindings(), 6);   // player 2 left
+    open_at(make_key_bindings(*g.run), 6);   // player 2 left
     run_screen(SCREEN_KEY_BINDINGS, key_bindings_frame, {{SDLK_RETURN}});
     ASSERT_TRUE(waiting_for_binding);
     ASSERT_EQ(pad_mode_now(), PADS_CAPTURE);
@@ -287,10 +287,10 @@ TEST(KeyBindingsScreen, BindingsAreWrittenAndReadBack) {
     EXPECT_EQ(wait.entry, -1) << "bound: no longer waiting";
     wait.entry = 8;
     offer_binding(wait, key_bindings, binding{binding::PAD_BUTTON, 9, false});
-    ASSERT_TRUE(save_full_settings_if_changed(stderr));
-    EXPECT_FALSE(save_full_settings_if_changed(stderr)) << "written once per change";
+    ASSERT_TRUE(save_full_settings_if_changed(*g.run, stderr));
+    EXPECT_FALSE(save_full_settings_if_changed(*g.run, stderr)) << "written once per change";
     key_bindings = default_key_bindings();
-    apply_full_settings(read_full_settings(stderr), stderr);
+    apply_full_settings(*g.run, read_full_settings(stderr), stderr);
     EXPECT_EQ(key_bindings.keys[0][3], SDLK_l);
     EXPECT_EQ(key_bindings.pause_button, 9);
     EXPECT_EQ(key_bindings.pause_key, SDLK_UNKNOWN);

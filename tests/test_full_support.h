@@ -11,10 +11,12 @@
 #include "harness.h"
 #include "io/bindings.h"
 #include "menu/full_game.h"
+#include "menu/trial.h"
 
 // The full game for one test, with its settings file in a scratch folder;
 // everything the full game changes is put back afterwards.
 struct FullGame {
+    FullGameRun* run = nullptr;   // the tests' screens run on it
     std::string config_home = scratch_dir();
     std::string data_home = scratch_dir();
     std::string saved_xdg, saved_data;
@@ -31,8 +33,8 @@ struct FullGame {
         start_game_headless();
         full_game = true;
         key_bindings = default_key_bindings();
-        full_settings = game_config();
-        full_options = full_game_options();
+        run = &test_full_run();
+        *run = FullGameRun();
     }
     ~FullGame() {
         full_game = false;

@@ -84,7 +84,7 @@ TEST(FullGameScreens, EscapeInATrialRaceReturnsToTheTrialSetUp) {
     FullGame g;
     const RaceSettings before = race_settings;
     reset_test_screens();
-    open_test_screen(make_time_trial_screen());
+    open_test_screen(make_time_trial_screen(*g.run));
     screen_frame();
     EXPECT_EQ(lit_entry(150, 30, 6), 4) << "the trial opens on Start";
     frames_with({SDLK_DOWN, SDLK_RETURN});   // Back, then up again to Start below
@@ -141,7 +141,7 @@ TEST(FullGameScreens, RaceAgainAfterAReplayRacesItsTrackAndSettings) {
     ASSERT_TRUE(load_replay_to_watch(path, false, "", watched));
     ASSERT_FALSE(watched.rep.track_text.empty());
     RacePlan plan = replay_plan(watched);
-    plan.addons = make_race_addons(false);
+    plan.addons = make_race_addons(*g.run, false);
     reset_test_screens();
     open_test_screen(make_race_screen(plan, replay_source(watched.rep)));
     int line_when_watched = -1;
@@ -176,7 +176,7 @@ TEST(FullGameScreens, AWatchedLeftRaceEndsInTheReplaysListWithAMessage) {
     stop_recording();
 
     reset_test_screens();
-    open_test_screen(make_replays_screen());
+    open_test_screen(make_replays_screen(*g.run));
     frames_with({SDLK_RETURN});
     ASSERT_EQ(game_screen, SCREEN_RACE);
     race_until(SCREEN_REPLAYS, 100);

@@ -424,18 +424,19 @@ TEST(ReplayRecords, TheRecordingSwitchLeavesACommandLineFolderAlone) {
     const std::string data = scratch_dir(), given = scratch_dir() + "/given";
     setenv("XDG_DATA_HOME", data.c_str(), 1);
     stop_recording();
-    record_races(true, 50);
+    FullGameRun run;
+    record_races(run, true, 50);
     EXPECT_EQ(recording_folder(), replays_folder());
     EXPECT_EQ(replays_folder(), data + "/chainball/replays");
     struct stat st;
     EXPECT_EQ(stat(replays_folder().c_str(), &st), 0) << "the folder is made";
-    record_races(false, 50);
+    record_races(run, false, 50);
     EXPECT_EQ(recording_folder(), "");
 
     ASSERT_TRUE(start_recording(given));
-    record_races(true, 50);
+    record_races(run, true, 50);
     EXPECT_EQ(recording_folder(), given) << "the command line's folder wins";
-    record_races(false, 50);
+    record_races(run, false, 50);
     EXPECT_EQ(recording_folder(), given) << "and is not stopped by the switch";
     stop_recording();
     if (old_xdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);

@@ -22,6 +22,7 @@ namespace {
 
 class BindingsScreen : public Screen {
 public:
+    explicit BindingsScreen(FullGameRun& run) : run_(run) {}
     int kind() const override { return SCREEN_KEY_BINDINGS; }
     ScreenChange frame() override {
         next_ = ScreenChange();
@@ -30,7 +31,7 @@ public:
         if (quit) next_ = quit_game();
         if (next_.kind != ScreenChange::STAY) stop_waiting("");
         // Back on the settings, their cursor still stands on "Key bindings".
-        if (next_.kind == ScreenChange::QUIT) save_full_settings_if_changed(stderr);
+        if (next_.kind == ScreenChange::QUIT) save_full_settings_if_changed(run_, stderr);
         return std::move(next_);
     }
 
@@ -109,6 +110,7 @@ private:
         offer_binding(wait_, key_bindings, b);
     }
 
+    FullGameRun& run_;   // whose settings a quit from here writes
     int cursor_ = 0;
     BindingWait wait_;
     ScreenChange next_;
@@ -116,4 +118,4 @@ private:
 
 }  // namespace
 
-ScreenPtr make_key_bindings() { return ScreenPtr(new BindingsScreen()); }
+ScreenPtr make_key_bindings(FullGameRun& run) { return ScreenPtr(new BindingsScreen(run)); }

@@ -8,14 +8,9 @@
 #include "menu/full_game.h"
 #include "track/track.h"
 
-game_config full_settings;                          // whole run
-full_game_options full_options;                     // whole run
 void (*window_mode_hook)(int scale, bool fullscreen) = nullptr;   // set by the shell
 
-game_config read_full_settings(FILE* err) {
-    full_settings = read_config(config_path(), err);
-    return full_settings;
-}
+game_config read_full_settings(FILE* err) { return read_config(config_path(), err); }
 
 static KeyBindings bindings_of(const game_config& c) {
     KeyBindings k = default_key_bindings();
@@ -23,7 +18,7 @@ static KeyBindings bindings_of(const game_config& c) {
     return k;
 }
 
-void apply_full_settings(const game_config& c, FILE* err) {
+void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     for (int r = 0; r < 3; r++) race_settings.chain_length[r] = c.chain_length[r];
     race_settings.laps = c.laps;
     race_settings.level_index = 0;
@@ -40,30 +35,30 @@ void apply_full_settings(const game_config& c, FILE* err) {
     race_settings.music_on = c.music;
     race_settings.difficulty = c.level;
     key_bindings = bindings_of(c);
-    full_options.scale = c.scale;
-    full_options.fullscreen = c.fullscreen;
-    full_options.ghosts = c.ghosts;
-    full_options.recording = c.recording;
+    run.options.scale = c.scale;
+    run.options.fullscreen = c.fullscreen;
+    run.options.ghosts = c.ghosts;
+    run.options.recording = c.recording;
     // What was put in is what the file holds now: a bad value, taken as its
     // default, is not written back until the player changes something.
-    full_settings = c;
-    full_settings = current_full_settings();
+    run.settings = c;
+    run.settings = current_full_settings(run);
 }
 
-game_config current_full_settings() {
-    game_config c = full_settings;   // what no screen changes stays as read
+game_config current_full_settings(const FullGameRun& run) {
+    game_config c = run.settings;   // what no screen changes stays as read
     for (int r = 0; r < 3; r++) c.chain_length[r] = race_settings.chain_length[r];
     c.laps = race_settings.laps < 1 ? 1 : race_settings.laps > MAX_CONFIG_LAPS ? MAX_CONFIG_LAPS : race_settings.laps;
     // A run on one --track file keeps the file's choice of track, and the
     // first track stays unnamed until another is chosen.
-    if (!track_file_override && !(race_settings.level_index == 0 && full_settings.track.empty()))
+    if (!track_file_override && !(race_settings.level_index == 0 && run.settings.track.empty()))
         c.track = chosen_level_name();
     c.music = race_settings.music_on;
     c.level = difficulty_of(race_settings.difficulty);
-    c.scale = full_options.scale;
-    c.fullscreen = full_options.fullscreen;
-    c.ghosts = full_options.ghosts;
-    c.recording = full_options.recording;
+    c.scale = run.options.scale;
+    c.fullscreen = run.options.fullscreen;
+    c.ghosts = run.options.ghosts;
+    c.recording = run.options.recording;
     for (int e = 0; e < BINDABLE; e++) {
         const binding b = bound_to(key_bindings, e);
         if (e < 8)
@@ -74,11 +69,11 @@ game_config current_full_settings() {
     return c;
 }
 
-bool save_full_settings_if_changed(FILE* err) {
-    const game_config now = current_full_settings();
-    if (format_config(now) == format_config(full_settings)) return false;
+bool save_full_settings_if_changed(FullGameRun& run, FILE* err) {
+    const game_config now = current_full_settings(run);
+    if (format_config(now) == format_config(run.settings)) return false;
     // Kept as the file's even when writing fails: one line per change, not per frame.
-    full_settings = now;
+    run.settings = now;
     return write_config(config_path(), now, err);
 }
 

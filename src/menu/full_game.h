@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's menus (chainball --extras): its main menu, its settings
-// with the key bindings, and the remembered settings file behind them. Owns
-// `full_settings`, what the settings file holds for the run: read at
-// start-up, written whenever the player leaves a settings screen having
-// changed something. The classic game never comes here.
+// with the key bindings, and the remembered settings file behind them. The
+// run's full-game state is one value, FullGameRun, that the shell owns and
+// passes to the full game's screens. The classic game never comes here.
 #pragma once
 
 #include <SDL/SDL.h>
@@ -11,15 +10,36 @@
 #include <cstdio>
 #include <string>
 
-#include "io/bindings.h"
 #include "config/config.h"
+#include "config/records.h"
 #include "core/screen.h"
+#include "io/bindings.h"
+
+// What the run holds of the settings that no other module keeps: the
+// window's scale and fullscreen, and the switches for ghosts and recording.
+struct full_game_options {
+    int scale = 1;
+    bool fullscreen = false;
+    bool ghosts = true;
+    bool recording = true;
+};
+
+// The full game's own state for a run, owned by the shell and handed to
+// its screens: the settings file as read at start-up and then as last
+// written, the run's options, the time trials' records (as read, then as
+// saved), and whether the recording setting started the recording.
+struct FullGameRun {
+    game_config settings;
+    full_game_options options;
+    records kept;
+    bool recording_by_setting = false;
+};
 
 // One entry of the full game's main menu. New screens add a line to the
 // table in full_menu.cpp; the menu grows with it.
 struct menu_entry {
     const char* label;
-    ScreenChange (*action)();   // what choosing it opens
+    ScreenChange (*action)(FullGameRun& run);   // what choosing it opens
 };
 int full_menu_entries(const menu_entry** entries);
 
@@ -29,36 +49,23 @@ constexpr int FULL_SETTINGS_KEYS_ENTRY = 11;
 // The full game's screens: its main menu (the bottom of the run), its
 // settings (written when left having changed something), the key bindings,
 // and the online race form (Host, or Join with a typed address).
-ScreenPtr make_full_menu();
-ScreenPtr make_full_settings();
-ScreenPtr make_key_bindings();
+ScreenPtr make_full_menu(FullGameRun& run);
+ScreenPtr make_full_settings(FullGameRun& run);
+ScreenPtr make_key_bindings(FullGameRun& run);
 ScreenPtr make_online_form();
 
-// The settings as read at start-up, then as last written.
-extern game_config full_settings;
-// What the run holds of the settings that no other module keeps: the
-// window's scale and fullscreen, and the switches for ghosts and recording
-// (the time trial's module acts on them: show_ghosts, record_races).
-struct full_game_options {
-    int scale = 1;
-    bool fullscreen = false;
-    bool ghosts = true;
-    bool recording = true;
-};
-extern full_game_options full_options;
-
-// The settings file's window part, for the shell to open the window with
-// before the rest can be applied.
+// The settings file as it stands (its window part lets the shell open the
+// window before the rest can be applied).
 game_config read_full_settings(FILE* err);
 // Puts `c` into the run: race settings (a track named that the catalogue
 // lacks gives one line to `err` and the first track), the music, the
-// difficulty and the key bindings. Needs the catalogue read.
-void apply_full_settings(const game_config& c, FILE* err);
+// difficulty, the key bindings and `run`'s options. Needs the catalogue read.
+void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err);
 // What the run's settings are now, as the file would hold them.
-game_config current_full_settings();
+game_config current_full_settings(const FullGameRun& run);
 // Writes the settings file when the run's settings differ from what it
 // holds; one line to `err` when it cannot be written. True when written.
-bool save_full_settings_if_changed(FILE* err);
+bool save_full_settings_if_changed(FullGameRun& run, FILE* err);
 
 // Asks the shell to show the window at a scale and fullscreen or not; null
 // without a window (the tests), when only the settings change.

@@ -11,22 +11,22 @@
 #include "view/race_screen.h"
 
 // A race against the computer (or a friend) with the settings' values.
-static ScreenChange start_race(bool two) {
+static ScreenChange start_race(FullGameRun& run, bool two) {
     RacePlan plan = plan_from_settings();
     plan.setup.two_players = two;
-    plan.addons = make_race_addons(false);
+    plan.addons = make_race_addons(run, false);
     return open_screen(make_race_screen(plan));
 }
 
 static const menu_entry FULL_MENU[] = {
-    {"Start 1 player", [] { return start_race(false); }},
-    {"Start 2 players", [] { return start_race(true); }},
-    {"Online race", [] { return open_screen(make_online_form()); }},
-    {"Time trial", [] { return open_screen(make_time_trial_screen()); }},
-    {"Replays", [] { return open_screen(make_replays_screen()); }},
-    {"Records", [] { return open_screen(make_records_screen()); }},
-    {"Settings", [] { return open_screen(make_full_settings()); }},
-    {"Quit", [] { return quit_game(); }},
+    {"Start 1 player", [](FullGameRun& run) { return start_race(run, false); }},
+    {"Start 2 players", [](FullGameRun& run) { return start_race(run, true); }},
+    {"Online race", [](FullGameRun&) { return open_screen(make_online_form()); }},
+    {"Time trial", [](FullGameRun& run) { return open_screen(make_time_trial_screen(run)); }},
+    {"Replays", [](FullGameRun& run) { return open_screen(make_replays_screen(run)); }},
+    {"Records", [](FullGameRun& run) { return open_screen(make_records_screen(run)); }},
+    {"Settings", [](FullGameRun& run) { return open_screen(make_full_settings(run)); }},
+    {"Quit", [](FullGameRun&) { return quit_game(); }},
 };
 static const int FULL_MENU_COUNT = (int)(sizeof FULL_MENU / sizeof FULL_MENU[0]);
 
@@ -41,6 +41,7 @@ namespace {
 // entry that opened it.
 class FullMenuScreen : public MainMenuScreen {
 public:
+    explicit FullMenuScreen(FullGameRun& run) : run_(run) {}
     ScreenChange frame() override {
         ScreenChange next;
         auto draw = [this] {
@@ -51,16 +52,17 @@ public:
             if (next.kind != ScreenChange::STAY) return;
             if (key == SDLK_ESCAPE) next = quit_game();
             // A cursor momentarily out of range (an arrow in the same frame) does nothing.
-            if (key == SDLK_RETURN && cursor_ >= 0 && cursor_ < FULL_MENU_COUNT) next = FULL_MENU[cursor_].action();
+            if (key == SDLK_RETURN && cursor_ >= 0 && cursor_ < FULL_MENU_COUNT) next = FULL_MENU[cursor_].action(run_);
         };
         if (menu_pass(cursor_, draw, on_key, FULL_MENU_COUNT - 1)) return quit_game();
         return next;
     }
 
 private:
+    FullGameRun& run_;
     int cursor_ = 0;
 };
 
 }  // namespace
 
-ScreenPtr make_full_menu() { return ScreenPtr(new FullMenuScreen()); }
+ScreenPtr make_full_menu(FullGameRun& run) { return ScreenPtr(new FullMenuScreen(run)); }

@@ -34,7 +34,7 @@ static void on_off_button(int cursor, int entry, const char* what, bool on) {
     button(cursor, entry, label_buffer);
 }
 
-static void draw_full_settings(int cursor) {
+static void draw_full_settings(const full_game_options& options, int cursor) {
     text(screen, 100, 104, "Left and Right change values. Length: 0 = disable.", small_font);
     for (int entry = 0; entry < 3; entry++) length_button(cursor, entry, row_y(entry));
     std::snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
@@ -42,23 +42,24 @@ static void draw_full_settings(int cursor) {
     button(cursor, S_TRACK, "Track:");
     text_pink(screen, 230, row_y(S_TRACK) + 3, chosen_level_name(), small_font);
     on_off_button(cursor, S_MUSIC, "Music", race_settings.music_on);
-    std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", full_options.scale);
+    std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", options.scale);
     button(cursor, S_SCALE, label_buffer);
-    on_off_button(cursor, S_FULLSCREEN, "Fullscreen", full_options.fullscreen);
+    on_off_button(cursor, S_FULLSCREEN, "Fullscreen", options.fullscreen);
     std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", difficulty_label(race_settings.difficulty));
     button(cursor, S_DRIVERS, label_buffer);
-    on_off_button(cursor, S_GHOSTS, "Ghosts", full_options.ghosts);
-    on_off_button(cursor, S_RECORDING, "Recording", full_options.recording);
+    on_off_button(cursor, S_GHOSTS, "Ghosts", options.ghosts);
+    on_off_button(cursor, S_RECORDING, "Recording", options.recording);
     button(cursor, S_KEYS, "Key bindings");
     button(cursor, S_DONE, "Done");
 }
 
-static void apply_window() {
-    if (window_mode_hook) window_mode_hook(full_options.scale, full_options.fullscreen);
+static void apply_window(const full_game_options& options) {
+    if (window_mode_hook) window_mode_hook(options.scale, options.fullscreen);
 }
 
 // Left (-1), Right (+1) or Enter (0) on an entry.
-static void change(int entry, int step) {
+static void change(FullGameRun& run, int entry, int step) {
+    full_game_options& options = run.options;
     if (entry >= 0 && entry < S_TRACK + 1) {
         if (step != 0) change_race_setting(entry, step);
         return;
@@ -67,22 +68,21 @@ static void change(int entry, int step) {
         case S_MUSIC: toggle_music(); break;
         case S_SCALE:
             if (step == 0) break;
-            full_options.scale += step;
-            full_options.scale = full_options.scale < 1 ? 1 : full_options.scale > 4 ? 4 : full_options.scale;
-            apply_window();
+            options.scale += step;
+            options.scale = options.scale < 1 ? 1 : options.scale > 4 ? 4 : options.scale;
+            apply_window(options);
             break;
         case S_FULLSCREEN:
-            full_options.fullscreen = !full_options.fullscreen;
-            apply_window();
+            options.fullscreen = !options.fullscreen;
+            apply_window(options);
             break;
         case S_DRIVERS: race_settings.difficulty = difficulty_of(((race_settings.difficulty + (step < 0 ? 2 : 1)) % 3 + 3) % 3); break;
         case S_GHOSTS:
-            full_options.ghosts = !full_options.ghosts;
-            show_ghosts(full_options.ghosts);
+            options.ghosts = !options.ghosts;   // read at each race's set-up
             break;
         case S_RECORDING:
-            full_options.recording = !full_options.recording;
-            record_races(full_options.recording, full_settings.recordings_kept);
+            options.recording = !options.recording;
+            record_races(run, options.recording, run.settings.recordings_kept);
             break;
         default: break;
     }
@@ -92,6 +92,7 @@ namespace {
 
 class FullSettingsScreen : public Screen {
 public:
+    explicit FullSettingsScreen(FullGameRun& run) : run_(run) {}
     int kind() const override { return SCREEN_SETTINGS; }
     void enter() override { resize_window(500, 500); }
     ScreenChange frame() override {
@@ -101,12 +102,12 @@ public:
             switch (key) {
                 case SDLK_ESCAPE: next = go_back(); break;
                 case SDLK_RETURN:
-                    if (cursor_ == S_KEYS) next = open_screen(make_key_bindings());
+                    if (cursor_ == S_KEYS) next = open_screen(make_key_bindings(run_));
                     else if (cursor_ == S_DONE || cursor_ < S_MUSIC) next = go_back();   // as the classic settings leave
-                    else change(cursor_, 0);
+                    else change(run_, cursor_, 0);
                     break;
-                case SDLK_RIGHT: change(cursor_, +1); break;
-                case SDLK_LEFT: change(cursor_, -1); break;
+                case SDLK_RIGHT: change(run_, cursor_, +1); break;
+                case SDLK_LEFT: change(run_, cursor_, -1); break;
                 default: break;
             }
         };
@@ -114,15 +115,16 @@ public:
             keep_in_range();
             if (race_settings.laps > MAX_CONFIG_LAPS) race_settings.laps = MAX_CONFIG_LAPS;
         };
-        if (menu_pass(cursor_, [this] { draw_full_settings(cursor_); }, on_key, S_LAST, after)) next = quit_game();
-        if (next.kind == ScreenChange::BACK || next.kind == ScreenChange::QUIT) save_full_settings_if_changed(stderr);
+        if (menu_pass(cursor_, [this] { draw_full_settings(run_.options, cursor_); }, on_key, S_LAST, after)) next = quit_game();
+        if (next.kind == ScreenChange::BACK || next.kind == ScreenChange::QUIT) save_full_settings_if_changed(run_, stderr);
         return next;
     }
 
 private:
+    FullGameRun& run_;
     int cursor_ = 0;   // opens on the first entry, whichever entry opened it
 };
 
 }  // namespace
 
-ScreenPtr make_full_settings() { return ScreenPtr(new FullSettingsScreen()); }
+ScreenPtr make_full_settings(FullGameRun& run) { return ScreenPtr(new FullSettingsScreen(run)); }

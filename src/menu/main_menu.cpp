@@ -72,7 +72,7 @@ public:
 
 ScreenPtr make_classic_settings() { return ScreenPtr(new ClassicSettingsScreen()); }
 
-ScreenPtr make_main_menu() {
-    if (full_game) return make_full_menu();
+ScreenPtr make_main_menu(FullGameRun* run) {
+    if (run) return make_full_menu(*run);
     return ScreenPtr(new ClassicMenuScreen());
 }

@@ -56,7 +56,9 @@ struct MainMenuScreen : Screen {
     void enter() override;
 };
 
-// The bottom screen of a run: the classic main menu, or the full game's.
-ScreenPtr make_main_menu();
+// The bottom screen of a run: the classic main menu, or with the full
+// game's state (chainball --extras) the full game's.
+struct FullGameRun;
+ScreenPtr make_main_menu(FullGameRun* full = nullptr);
 // The classic settings screen (the full game's: menu/full_game.h).
 ScreenPtr make_classic_settings();

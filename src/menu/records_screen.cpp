@@ -18,11 +18,12 @@ namespace {
 
 class RecordsScreen : public Screen {
 public:
+    explicit RecordsScreen(FullGameRun& run) : run_(run) {}
     int kind() const override { return SCREEN_RECORDS; }
     void enter() override {
         resize_window(500, 500);
         sha_of_.clear();   // the files may have changed since the last visit
-        reload_records();
+        reload_records(run_);
     }
     ScreenChange frame() override {
         ScreenChange next;
@@ -42,7 +43,7 @@ private:
     void draw() {
         list_band();
         text_white(screen, 40, 130, "Records: track, length, laps, best lap, best race", small_font);
-        const records& kept = current_records();
+        const records& kept = run_.kept;
         std::vector<const record_entry*> laps;
         for (const record_entry& e : kept.entries)
             if (e.kind == record_kind::lap) laps.push_back(&e);
@@ -66,6 +67,7 @@ private:
         text_white(screen, 40, 460, "Up/Down scroll, Escape back. old: an older track version", small_font);
     }
 
+    FullGameRun& run_;
     int cursor_ = 1;
     int top_ = 0;
     std::map<std::string, std::string> sha_of_;
@@ -73,4 +75,4 @@ private:
 
 }  // namespace
 
-ScreenPtr make_records_screen() { return ScreenPtr(new RecordsScreen()); }
+ScreenPtr make_records_screen(FullGameRun& run) { return ScreenPtr(new RecordsScreen(run)); }

@@ -35,7 +35,7 @@ constexpr int REPLAYS_SHOWN = 14;
 
 class ReplaysScreen : public Screen {
 public:
-    ReplaysScreen() { list(); }
+    explicit ReplaysScreen(FullGameRun& run) : run_(run) { list(); }
     int kind() const override { return SCREEN_REPLAYS; }
     void enter() override { resize_window(500, 500); }
     ScreenChange frame() override {
@@ -55,6 +55,7 @@ private:
     void export_replay(const ListedReplay& l);
     ScreenChange on_list_key(SDLKey key);
 
+    FullGameRun& run_;
     std::vector<ListedReplay> listed_;
     int cursor_ = 0;
     int top_ = 0;
@@ -130,7 +131,7 @@ ScreenChange ReplaysScreen::watch(const ListedReplay& l) {
     }
     message_.clear();
     RacePlan plan = replay_plan(w);
-    plan.addons = make_race_addons(false);
+    plan.addons = make_race_addons(run_, false);
     return open_screen(make_race_screen(plan, replay_source(w.rep), [this](const std::string& line) { message_ = line; }));
 }
 
@@ -176,4 +177,4 @@ ScreenChange ReplaysScreen::on_list_key(SDLKey key) {
 
 }  // namespace
 
-ScreenPtr make_replays_screen() { return ScreenPtr(new ReplaysScreen()); }
+ScreenPtr make_replays_screen(FullGameRun& run) { return ScreenPtr(new ReplaysScreen(run)); }

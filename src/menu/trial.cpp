@@ -31,13 +31,7 @@ std::string race_time(long long steps) {
     return s;
 }
 
-// For the whole run.
-static records kept;                      // as read at start-up, then as saved
-static bool ghosts_on = false;
-
-const records& current_records() { return kept; }
-void reload_records() { kept = read_records(records_path(), stderr); }
-bool ghosts_shown() { return ghosts_on; }
+void reload_records(FullGameRun& run) { run.kept = read_records(records_path(), stderr); }
 
 std::string replays_folder() {
     const std::string home = user_folder(UserFolder::data);
@@ -74,7 +68,7 @@ namespace {
 
 class TrialAddons : public RaceAddons {
 public:
-    TrialAddons(bool trial, int ghost) : trial_(trial), ghost_choice_(ghost) {}
+    TrialAddons(FullGameRun& run, bool trial, int ghost) : run_(run), trial_(trial), ghost_choice_(ghost) {}
     void set_up(const RacePlan& plan, const Race& race, const Track& track, bool watching) override;
     void under_balls(const Race& race) const override {
         if (ghost_.on) draw_ghost(race, ghost_.race);
@@ -87,10 +81,11 @@ private:
     void start_ghost_for(const Race& race, bool watching);
     void save(const Race& race);
     long long lap_record_steps() const {
-        const record_entry* e = find_record(kept, track_name_, laps_, length_, record_kind::lap);
+        const record_entry* e = find_record(run_.kept, track_name_, laps_, length_, record_kind::lap);
         return e && e->track_sha256 == track_sha_ ? e->steps : 0;
     }
 
+    FullGameRun& run_;   // the records and the ghost switch; lives for the run
     bool trial_;
     int ghost_choice_;
     std::string track_name_, track_sha_, track_file_;
@@ -111,14 +106,14 @@ bool read_record_replay(const std::string& name, replay& out, std::string& why) 
 
 const record_entry* TrialAddons::ghost_record(const Race& race) const {
     const record_kind kind = ghost_choice_ == 1 ? record_kind::race : record_kind::lap;
-    const record_entry* e = find_record(kept, track_name_, race.laps, race.lengths[0], kind);
+    const record_entry* e = find_record(run_.kept, track_name_, race.laps, race.lengths[0], kind);
     // A record of another version of the track drives no ghost.
     return e && e->track_sha256 == track_sha_ && !e->replay.empty() ? e : nullptr;
 }
 
 void TrialAddons::start_ghost_for(const Race& race, bool watching) {
     ghost_.on = false;
-    if (!ghosts_on || ghost_choice_ == 2 || race.two_players || watching) return;
+    if (!run_.options.ghosts || ghost_choice_ == 2 || race.two_players || watching) return;
     const record_entry* e = ghost_record(race);
     if (!e) return;
     replay rep;
@@ -175,7 +170,7 @@ void TrialAddons::save(const Race& race) {
                              std::to_string(race.laps) + "-" + stamp + REPLAY_EXTENSION;
     lap.replay = whole.replay = name;
 
-    records next = kept;
+    records next = run_.kept;
     const bool beat_lap = lap.steps > 0 && offer_record(next, lap);
     const bool beat_race = offer_record(next, whole);
     if (!beat_lap && !beat_race) return;
@@ -190,12 +185,12 @@ void TrialAddons::save(const Race& race) {
         return;
     }
     // Replays no record points to any more go.
-    for (const record_entry& old : kept.entries) {
+    for (const record_entry& old : run_.kept.entries) {
         bool used = false;
         for (const record_entry& e : next.entries) used = used || e.replay == old.replay;
         if (!used && !old.replay.empty()) unlink((records_folder() + "/" + old.replay).c_str());
     }
-    kept = next;
+    run_.kept = next;
     message_ = beat_race ? "New record! Race " + race_time(race.step) : "New record! Lap";
 }
 
@@ -235,34 +230,29 @@ void TrialAddons::over_views(const Race& race) const {
 
 }  // namespace
 
-std::shared_ptr<RaceAddons> make_race_addons(bool trial, int ghost) {
-    return std::make_shared<TrialAddons>(trial, ghost);
+std::shared_ptr<RaceAddons> make_race_addons(FullGameRun& run, bool trial, int ghost) {
+    return std::make_shared<TrialAddons>(run, trial, ghost);
 }
 
-void show_ghosts(bool on) { ghosts_on = on; }
-
-// True while races go to the game's own folder because of the setting.
-static bool recording_by_setting = false;
-
-void record_races(bool on, int keep) {
+void record_races(FullGameRun& run, bool on, int keep) {
+    bool& by_setting = run.recording_by_setting;   // races go to the game's folder because of the setting
     if (!on) {
-        if (recording_by_setting) stop_recording();
-        recording_by_setting = false;
+        if (by_setting) stop_recording();
+        by_setting = false;
         return;
     }
-    if (recording_by_setting || !recording_folder().empty() || replays_folder().empty()) return;
+    if (by_setting || !recording_folder().empty() || replays_folder().empty()) return;
     std::string why;
     if (!make_folders(replays_folder(), why)) {
         std::fprintf(stderr, "chainball: cannot record races: %s\n", why.c_str());
         return;
     }
-    recording_by_setting = start_recording(replays_folder(), keep, KEPT_REPLAY_BYTES);
+    by_setting = start_recording(replays_folder(), keep, KEPT_REPLAY_BYTES);
 }
 
-void start_trial_extras(bool ghosts, bool recording_on, int keep) {
-    show_ghosts(ghosts);
-    reload_records();
-    record_races(recording_on, keep);
+void start_trial_extras(FullGameRun& run) {
+    reload_records(run);
+    record_races(run, run.options.recording, run.settings.recordings_kept);
 }
 
 // ---- Time trial screen ---------------------------------------------------
@@ -280,7 +270,7 @@ struct TrialChoice {
 
 class TimeTrialScreen : public Screen {
 public:
-    TimeTrialScreen() { picks_.level_index = race_settings.level_index; }
+    explicit TimeTrialScreen(FullGameRun& run) : run_(run) { picks_.level_index = race_settings.level_index; }
     int kind() const override { return SCREEN_TIME_TRIAL; }
     void enter() override {
         resize_window(500, 500);
@@ -320,14 +310,14 @@ private:
         draw_button(screen, 180, 300, "Back", cursor_, 5, small_font);
         for (int k = 0; k < 2; k++) {
             const record_kind kind = k == 0 ? record_kind::lap : record_kind::race;
-            const record_entry* e = find_record(kept, name, picks_.laps, picks_.length, kind);
+            const record_entry* e = find_record(run_.kept, name, picks_.laps, picks_.length, kind);
             std::string line = std::string(k == 0 ? "Best lap " : "Best race ") +
                                (e ? race_time(e->steps) : std::string("-"));
             if (e && e->track_sha256 != sha) line += " (older track)";
             snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
             text_white(screen, 180, 340 + 18 * k, label_buffer, small_font);
         }
-        if (!ghosts_on) text_white(screen, 180, 380, "Ghosts are off in the settings", small_font);
+        if (!run_.options.ghosts) text_white(screen, 180, 380, "Ghosts are off in the settings", small_font);
     }
     // The trial's race: one player alone, from the picks; the run's own
     // settings are not touched. Escape in it comes back here.
@@ -335,7 +325,7 @@ private:
         RacePlan plan;
         plan.level_index = picks_.level_index;
         plan.setup = {{picks_.length, 0, 0}, picks_.laps, false, race_settings.difficulty};
-        plan.addons = make_race_addons(true, picks_.ghost);
+        plan.addons = make_race_addons(run_, true, picks_.ghost);
         return open_screen(make_race_screen(plan));
     }
     ScreenChange on_trial_key(SDLKey key) {
@@ -353,6 +343,7 @@ private:
     }
     void keep_picks() { picks_.level_index = wrapped_level_index(picks_.level_index); }
 
+    FullGameRun& run_;
     int cursor_ = 4;   // opens on "Start"
     TrialChoice picks_;
     std::string hashed_file_, hashed_sha_;
@@ -360,4 +351,4 @@ private:
 
 }  // namespace
 
-ScreenPtr make_time_trial_screen() { return ScreenPtr(new TimeTrialScreen()); }
+ScreenPtr make_time_trial_screen(FullGameRun& run) { return ScreenPtr(new TimeTrialScreen(run)); }

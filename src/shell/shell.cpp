@@ -467,14 +467,18 @@ int SDL_main(int argc, char** argv) {
         return quit_signal ? 128 + quit_signal : 2;
     if (!startup()) return 1;
     if (!track_path.empty()) catalogue_of_one_file(track_path.c_str());
-    if (full_game) apply_full_settings(settings, stderr);
-    if (full_game) start_trial_extras(settings.ghosts, settings.recording, settings.recordings_kept);
+    // The full game's state for the run, handed to its screens.
+    FullGameRun full_run;
+    if (full_game) {
+        apply_full_settings(full_run, settings, stderr);
+        start_trial_extras(full_run);
+    }
     // The main menu at the bottom; a watched replay or an online race on it.
     ScreenStack screens;
-    screens.open(make_main_menu());
+    screens.open(make_main_menu(full_game ? &full_run : nullptr));
     if (options.replay_file) {
         RacePlan plan = replay_plan(watched);
-        if (full_game) plan.addons = make_race_addons(false);
+        if (full_game) plan.addons = make_race_addons(full_run, false);
         screens.open(make_race_screen(plan, replay_source(watched.rep)));
     }
     if (!start_online(options, screens)) {

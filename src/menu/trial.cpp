@@ -309,8 +309,8 @@ private:
         draw_button(screen, 180, 270, "Start", cursor_, 4, small_font);
         draw_button(screen, 180, 300, "Back", cursor_, 5, small_font);
         for (int k = 0; k < 2; k++) {
-            const record_kind kind = k == 0 ? record_kind::lap : record_kind::race;
-            const record_entry* e = find_record(run_.kept, name, picks_.laps, picks_.length, kind);
+            const record_kind which = k == 0 ? record_kind::lap : record_kind::race;
+            const record_entry* e = find_record(run_.kept, name, picks_.laps, picks_.length, which);
             std::string line = std::string(k == 0 ? "Best lap " : "Best race ") +
                                (e ? race_time(e->steps) : std::string("-"));
             if (e && e->track_sha256 != sha) line += " (older track)";

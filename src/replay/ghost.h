@@ -15,8 +15,8 @@
 struct ghost {
     bool on = false;
     bool lap_only = false;     // a lap ghost starts again with every lap of the live racer
-    Race race;                 // racer 0 alone
-    Race lap_start;            // its race as the lap began
+    Race race = new_race();    // racer 0 alone
+    Race lap_start = new_race();   // its race as the lap began
     replay rep;
     script_position at, lap_start_at;
     long long from_step = 0;   // lap ghosts: the replay's step at which the lap began

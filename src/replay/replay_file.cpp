@@ -238,41 +238,9 @@ std::string first_line_fault(const line_reader& in) {
     return fault;
 }
 
-bool parse_head(line_reader& in, replay& r, std::string& error) {
-    if (in.text.compare(0, 3, "\xef\xbb\xbf") == 0) {
-        error = "line 1: not a Chainball replay as written: it starts with a byte-order mark "
-                "(EF BB BF); save it as plain text without one";
-        return false;
-    }
-    if (in.at_end()) {
-        error = in.stopped ? line_reader::stop_message() : "empty file, not a Chainball replay";
-        return false;
-    }
-    if (!in.take_any(error)) return false;
-    if (in.words[0] != MAGIC) {
-        error = in.where() + "not a Chainball replay (it does not start with '" + MAGIC + "' but '" +
-                printable(in.words[0], 20) + "')";
-        return false;
-    }
-    const bool embeds = in.words.size() == 2 && in.words[1] == std::to_string(REPLAY_VERSION_EMBEDDED);
-    if (in.words.size() != 2 || (in.words[1] != std::to_string(REPLAY_VERSION) && !embeds)) {
-        error = in.where() + first_line_fault(in);
-        return false;
-    }
-    if (!in.take("track", error) || !in.count(3, error)) return false;
-    const std::string fault = track_name_fault(in.words[1]);
-    if (!fault.empty()) {
-        error = in.where() + "'" + printable(in.words[1]) + "' is no track name: " + fault;
-        return false;
-    }
-    if (!is_sha256(in.words[2])) {
-        error = in.where() + "the track's SHA-256 must be 64 hex digits";
-        return false;
-    }
-    r.track_name = in.words[1];
-    r.track_sha256 = in.words[2];
-    if (embeds && !parse_embedded_track(in, r, error)) return false;
-
+// The race's lines of the head: players, lengths, laps, the optional
+// difficulty, and the speeds carried over.
+static bool parse_race_lines(line_reader& in, replay& r, std::string& error) {
     long long v;
     if (!in.take("players", error) || !in.count(2, error) || !in.number_at(1, 1, 2, v, error))
         return false;
@@ -308,6 +276,45 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
             return false;
         }
     }
+    return true;
+}
+
+bool parse_head(line_reader& in, replay& r, std::string& error) {
+    if (in.text.compare(0, 3, "\xef\xbb\xbf") == 0) {
+        error = "line 1: not a Chainball replay as written: it starts with a byte-order mark "
+                "(EF BB BF); save it as plain text without one";
+        return false;
+    }
+    if (in.at_end()) {
+        error = in.stopped ? line_reader::stop_message() : "empty file, not a Chainball replay";
+        return false;
+    }
+    if (!in.take_any(error)) return false;
+    if (in.words[0] != MAGIC) {
+        error = in.where() + "not a Chainball replay (it does not start with '" + MAGIC + "' but '" +
+                printable(in.words[0], 20) + "')";
+        return false;
+    }
+    const bool embeds = in.words.size() == 2 && in.words[1] == std::to_string(REPLAY_VERSION_EMBEDDED);
+    if (in.words.size() != 2 || (in.words[1] != std::to_string(REPLAY_VERSION) && !embeds)) {
+        error = in.where() + first_line_fault(in);
+        return false;
+    }
+    if (!in.take("track", error) || !in.count(3, error)) return false;
+    const std::string fault = track_name_fault(in.words[1]);
+    if (!fault.empty()) {
+        error = in.where() + "'" + printable(in.words[1]) + "' is no track name: " + fault;
+        return false;
+    }
+    if (!is_sha256(in.words[2])) {
+        error = in.where() + "the track's SHA-256 must be 64 hex digits";
+        return false;
+    }
+    r.track_name = in.words[1];
+    r.track_sha256 = in.words[2];
+    if (embeds && !parse_embedded_track(in, r, error)) return false;
+
+    if (!parse_race_lines(in, r, error)) return false;
     if (!in.take("slowing", error) || !in.list((long long)MAX_TRACK * MAX_TRACK, 1, 5, r.slowing, error))
         return false;
     if (!in.take("pictures", error) || !in.list(3 * 10, 0, 3, r.pictures, error)) return false;

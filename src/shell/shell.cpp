@@ -236,6 +236,39 @@ static void show_still_frame_and_poll_music() {
     poll_music();
 }
 
+// The fonts' check, the pictures and the tables turned from them: false,
+// having said why, when one cannot be used (then none is kept).
+static bool load_pictures() {
+    SDL_Surface* images[10];
+    bool readable = small_font && large_font;
+    if (!readable) report_unreadable(FONT_FILE);
+    for (int i = 0; i < 10; i++) {
+        std::string why;
+        images[i] = readable ? load_picture(data_path(IMAGE_FILES[i]), picture_limit_of(i), why) : nullptr;
+        if (readable && !images[i]) {
+            std::fprintf(stderr, "chainball: cannot start, picture %s\n", why.c_str());
+            readable = false;
+        }
+    }
+    lap_bar = images[4];
+    marker_idle = images[5];
+    marker_lit = images[6];
+    finish_image = images[7];
+    logo = images[9];
+
+    // Nothing is turned when a picture cannot be used.
+    if (!readable) {
+        for (int i = 0; i < 10; i++) {
+            SDL_FreeSurface(images[i]);
+            images[i] = nullptr;
+        }
+        lap_bar = marker_idle = marker_lit = finish_image = logo = nullptr;
+    }
+    cut_atlas(images[8]);
+    build_rotation_tables(images);
+    return readable;
+}
+
 bool startup() {
     if (!required_files_usable() || !pictures_fit()) return false;
     window_size_hook = resize_or_exit;
@@ -284,33 +317,7 @@ bool startup() {
 
     setup_random = make_random((uint32_t)time(nullptr));
 
-    SDL_Surface* images[10];
-    bool readable = small_font && large_font;
-    if (!readable) report_unreadable(FONT_FILE);
-    for (int i = 0; i < 10; i++) {
-        std::string why;
-        images[i] = readable ? load_picture(data_path(IMAGE_FILES[i]), picture_limit_of(i), why) : nullptr;
-        if (readable && !images[i]) {
-            std::fprintf(stderr, "chainball: cannot start, picture %s\n", why.c_str());
-            readable = false;
-        }
-    }
-    lap_bar = images[4];
-    marker_idle = images[5];
-    marker_lit = images[6];
-    finish_image = images[7];
-    logo = images[9];
-
-    // Nothing is turned when a picture cannot be used.
-    if (!readable) {
-        for (int i = 0; i < 10; i++) {
-            SDL_FreeSurface(images[i]);
-            images[i] = nullptr;
-        }
-        lap_bar = marker_idle = marker_lit = finish_image = logo = nullptr;
-    }
-    cut_atlas(images[8]);
-    build_rotation_tables(images);
+    const bool readable = load_pictures();
     if (!readable) {
         shutdown_game();
         return false;

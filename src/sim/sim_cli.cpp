@@ -107,6 +107,108 @@ static bool read_lengths(const std::string& v, int lengths[3], std::string& erro
     return true;
 }
 
+// The race's numbers and names as given on the command line, read into `opt`.
+static bool read_race_values(const CLI::App& app, const std::string& lengths, const std::string& laps,
+                             const std::string& steps, const std::string& seed,
+                             const std::string& difficulty, sim_options& opt, std::string& error) {
+    auto number = [&](const char* option, const std::string& v, long long lo, long long hi,
+                      const std::string& what, long long& out) {
+        if (!app.count(option) || parse_integer(v, lo, hi, out)) return true;
+        error = std::string(option) + " needs " + what + ", got '" + printable(v) + "'";
+        return false;
+    };
+    for (const char* option : {"--replay", "--track", "--keys"}) {
+        if (app.count(option) && app[option]->as<std::string>().empty()) {
+            error = std::string(option) + " needs a file name";
+            return false;
+        }
+    }
+    if (app.count("--lengths") && !read_lengths(lengths, opt.lengths, error)) return false;
+    if (app.count("--difficulty") && !parse_difficulty(difficulty, opt.difficulty)) {
+        error = "--difficulty needs classic, good or expert, got '" + printable(difficulty) + "'";
+        return false;
+    }
+    long long n = opt.laps;
+    if (!number("--laps", laps, 1, INT_MAX, "a whole number of at least 1", n)) return false;
+    opt.laps = (int)n;
+    if (!number("--steps", steps, 0, LLONG_MAX, "a whole number of at least 0", opt.steps)) return false;
+    n = opt.seed;
+    if (!number("--seed", seed, 0, UINT_MAX, "a whole number from 0 to " + std::to_string(UINT_MAX), n))
+        return false;
+    opt.seed = (unsigned int)n;
+    return true;
+}
+
+// What goes with --net-host or --net-join, and what does not.
+static bool check_online_args(const CLI::App& app, sim_options& opt, const std::string& net_host,
+                              const std::string& net_perturb, bool have_level, std::string& error) {
+    long long v = 0;
+    if (app.count("--net-host") && app.count("--net-join")) {
+        error = "--net-host and --net-join cannot go together";
+        return false;
+    }
+    if (!opt.replay_file.empty()) {
+        error = "--replay cannot go with an online race";
+        return false;
+    }
+    if (app.count("--net-host") && !parse_integer(net_host, 1, 65535, v)) {
+        error = "--net-host needs a port from 1 to 65535, got '" + printable(net_host) + "'";
+        return false;
+    }
+    opt.net_host_port = (int)v;
+    if (app.count("--net-perturb") && !parse_integer(net_perturb, 1, LLONG_MAX, opt.net_perturb)) {
+        error = "--net-perturb needs a step, got '" + printable(net_perturb) + "'";
+        return false;
+    }
+    if (!opt.net_join.empty()) {
+        if (have_level || (!opt.race_option.empty() && opt.race_option != "--keys")) {
+            error = "--net-join takes the race from the host; give only --keys, --track and --write-replay";
+            return false;
+        }
+        return true;
+    }
+    if (!have_level) {
+        error = "--net-host needs the level file to race on";
+        return false;
+    }
+    if (!opt.track_file.empty() || opt.force) {
+        error = "--track goes with --replay or --net-join";
+        return false;
+    }
+    return true;
+}
+
+// What goes with a replay or a race run here, and what does not.
+static bool check_offline_args(const sim_options& opt, const std::string& net_perturb, bool have_level,
+                               std::string& error) {
+    if (!opt.net_bind.empty() || !opt.net_replay_out.empty() || !net_perturb.empty() || !opt.net_version.empty()) {
+        error = "--bind and --write-replay go with --net-host or --net-join";
+        return false;
+    }
+
+    if (!opt.replay_file.empty()) {
+        if (have_level) {
+            error = "--replay takes its track from the replay; name another file with --track";
+            return false;
+        }
+        if (!opt.race_option.empty()) {
+            error = "--replay takes the race from the replay file; " + printable(opt.race_option) +
+                    " cannot be given with it";
+            return false;
+        }
+        return true;
+    }
+    if (!opt.track_file.empty() || opt.force) {
+        error = "--track and --force go with --replay";
+        return false;
+    }
+    if (!have_level) {
+        error = "no level file given";
+        return false;
+    }
+    return true;
+}
+
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error) {
     opt = sim_options();
     CLI::App app;
@@ -150,31 +252,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
             std::find(race_options.begin(), race_options.end(), o) != race_options.end())
             opt.race_option = o->get_name();
 
-    auto number = [&](const char* option, const std::string& v, long long lo, long long hi,
-                      const std::string& what, long long& out) {
-        if (!app.count(option) || parse_integer(v, lo, hi, out)) return true;
-        error = std::string(option) + " needs " + what + ", got '" + printable(v) + "'";
-        return false;
-    };
-    for (const char* option : {"--replay", "--track", "--keys"}) {
-        if (app.count(option) && app[option]->as<std::string>().empty()) {
-            error = std::string(option) + " needs a file name";
-            return false;
-        }
-    }
-    if (app.count("--lengths") && !read_lengths(lengths, opt.lengths, error)) return false;
-    if (app.count("--difficulty") && !parse_difficulty(difficulty, opt.difficulty)) {
-        error = "--difficulty needs classic, good or expert, got '" + printable(difficulty) + "'";
-        return false;
-    }
-    long long n = opt.laps;
-    if (!number("--laps", laps, 1, INT_MAX, "a whole number of at least 1", n)) return false;
-    opt.laps = (int)n;
-    if (!number("--steps", steps, 0, LLONG_MAX, "a whole number of at least 0", opt.steps)) return false;
-    n = opt.seed;
-    if (!number("--seed", seed, 0, UINT_MAX, "a whole number from 0 to " + std::to_string(UINT_MAX), n))
-        return false;
-    opt.seed = (unsigned int)n;
+    if (!read_race_values(app, lengths, laps, steps, seed, difficulty, opt, error)) return false;
     const bool have_level = !levels.empty();
     if (have_level) opt.level_file = levels[0];
     if (levels.size() > 1) {
@@ -183,68 +261,8 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     }
 
     const bool online = app.count("--net-host") || app.count("--net-join");
-    if (online) {
-        long long v = 0;
-        if (app.count("--net-host") && app.count("--net-join")) {
-            error = "--net-host and --net-join cannot go together";
-            return false;
-        }
-        if (!opt.replay_file.empty()) {
-            error = "--replay cannot go with an online race";
-            return false;
-        }
-        if (app.count("--net-host") && !parse_integer(net_host, 1, 65535, v)) {
-            error = "--net-host needs a port from 1 to 65535, got '" + printable(net_host) + "'";
-            return false;
-        }
-        opt.net_host_port = (int)v;
-        if (app.count("--net-perturb") && !parse_integer(net_perturb, 1, LLONG_MAX, opt.net_perturb)) {
-            error = "--net-perturb needs a step, got '" + printable(net_perturb) + "'";
-            return false;
-        }
-        if (!opt.net_join.empty()) {
-            if (have_level || (!opt.race_option.empty() && opt.race_option != "--keys")) {
-                error = "--net-join takes the race from the host; give only --keys, --track and --write-replay";
-                return false;
-            }
-            return true;
-        }
-        if (!have_level) {
-            error = "--net-host needs the level file to race on";
-            return false;
-        }
-        if (!opt.track_file.empty() || opt.force) {
-            error = "--track goes with --replay or --net-join";
-            return false;
-        }
-        return true;
-    }
-    if (!opt.net_bind.empty() || !opt.net_replay_out.empty() || !net_perturb.empty() || !opt.net_version.empty()) {
-        error = "--bind and --write-replay go with --net-host or --net-join";
-        return false;
-    }
-
-    if (!opt.replay_file.empty()) {
-        if (have_level) {
-            error = "--replay takes its track from the replay; name another file with --track";
-            return false;
-        }
-        if (!opt.race_option.empty()) {
-            error = "--replay takes the race from the replay file; " + printable(opt.race_option) +
-                    " cannot be given with it";
-            return false;
-        }
-        return true;
-    }
-    if (!opt.track_file.empty() || opt.force) {
-        error = "--track and --force go with --replay";
-        return false;
-    }
-    if (!have_level) {
-        error = "no level file given";
-        return false;
-    }
-    return true;
+    if (online) return check_online_args(app, opt, net_host, net_perturb, have_level, error);
+    return check_offline_args(opt, net_perturb, have_level, error);
 }
 
 // Powers of ten up to 10^18, for the exact scaling below.

@@ -67,6 +67,104 @@ int line_cell_at(const RacingLine& line, float x, float y) {
     return i * line.cols + j;
 }
 
+// Every cell's cost per pixel. A longer chain swings wider through a
+// corner: its tail cuts inside.
+static void fill_factors(const Track& t, RacingLine& line, int cols, int cells) {
+    const int tight = line.chain_length >= 6 ? 26 : 4 * (line.chain_length - 1);
+    const int margin = tight + 20;
+    line.factor.resize((size_t)cells);
+    for (int i = 0; i < cols; i++)
+        for (int j = 0; j < cols; j++)
+            line.factor[(size_t)i * cols + j] =
+                cell_factor(t, i * LINE_CELL + LINE_CELL / 2, j * LINE_CELL + LINE_CELL / 2, tight, margin);
+}
+
+typedef std::pair<int32_t, int32_t> queue_item;
+typedef std::priority_queue<queue_item, std::vector<queue_item>, std::greater<queue_item>> item_queue;
+
+// One cell `top` settled by a leg's search: every cell moving into it gets
+// its cost through it where that is lower than what it had.
+static void relax_moves(const RacingLine& line, int cols, int entry, int out_heading, const queue_item& top,
+                        const uint8_t* seed, int32_t* cost, int8_t* next, item_queue& queue) {
+    const int u = top.second;
+    const int ux = u / cols, uy = u % cols;
+    for (int m = 0; m < LINE_MOVES; m++) {
+        // v moves to u by move m: v = u - move.
+        const int vx = ux - line_move_dx[m], vy = uy - line_move_dy[m];
+        if (vx < 0 || vy < 0 || vx >= cols || vy >= cols) continue;
+        const int v = vx * cols + vy;
+        if (seed[v]) continue;
+        int f = line.factor[(size_t)u] > line.factor[(size_t)v] ? line.factor[(size_t)u]
+                                                                : line.factor[(size_t)v];
+        // Diagonal and knight's moves also pay for the cells they pass.
+        const int sx = line_move_dx[m] > 0 ? 1 : line_move_dx[m] < 0 ? -1 : 0;
+        const int sy = line_move_dy[m] > 0 ? 1 : line_move_dy[m] < 0 ? -1 : 0;
+        if (sx && sy) {
+            const int a = (vx + sx) * cols + vy, b = vx * cols + vy + sy;
+            if (line.factor[(size_t)a] > f) f = line.factor[(size_t)a];
+            if (line.factor[(size_t)b] > f) f = line.factor[(size_t)b];
+            const int w = (vx + sx) * cols + vy + sy;
+            if (w != u && line.factor[(size_t)w] > f) f = line.factor[(size_t)w];
+        }
+        int32_t d = top.first + move_length[m] * f;
+        if (line.factor[(size_t)u] == MUD_FACTOR && line.factor[(size_t)v] != MUD_FACTOR) d += entry;
+        // A head turns 5 degrees a step: coming into a checkpoint
+        // against the way on costs the turn back.
+        if (seed[u] && out_heading >= 0) {
+            int turn = line_move_heading[m] - out_heading;
+            if (turn < 0) turn = -turn;
+            if (turn > 180) turn = 360 - turn;
+            d += turn * LINE_TURN_BACK_COST / 180;
+        }
+        if (cost[v] < 0 || d < cost[v]) {
+            cost[v] = d;
+            next[v] = (int8_t)m;
+            queue.push({d, v});
+        }
+    }
+}
+
+// The cost-to-go search of leg `leg`, from its target backwards; the legs
+// after it are searched already.
+static void search_leg(RacingLine& line, int leg, int cols, int entry) {
+    const int cells = cols * cols;
+    uint8_t* seed = &line.seed[(size_t)leg * cells];
+    int32_t* cost = &line.cost[(size_t)leg * cells];
+    int8_t* next = &line.next[(size_t)leg * cells];
+    // The rest of the lap after this leg: the next leg's cost from the
+    // checkpoint's point, or 0 at the finish. The same for the whole
+    // target, so that coming near it is worth no more than reaching it.
+    int32_t rest = 0;
+    int out_heading = -1;   // the way the next leg leaves the checkpoint
+    if (leg + 1 < line.legs) {
+        const int32_t* after = &line.cost[(size_t)(leg + 1) * cells];
+        // A checkpoint on the last column or row has its point on the edge.
+        const float px = (float)std::min(line.cp_x[leg], cols * LINE_CELL - 1);
+        const float py = (float)std::min(line.cp_y[leg], cols * LINE_CELL - 1);
+        const int at = line_cell_at(line, px, py);
+        rest = at >= 0 ? after[at] : -1;
+        const int m = at >= 0 ? line.next[(size_t)(leg + 1) * cells + at] : -1;
+        if (m >= 0) out_heading = line_move_heading[m];
+    }
+    item_queue queue;
+    for (int i = 0; i < cols; i++)
+        for (int j = 0; j < cols; j++) {
+            const int c = i * cols + j;
+            const float x = (float)(i * LINE_CELL + LINE_CELL / 2);
+            const float y = (float)(j * LINE_CELL + LINE_CELL / 2);
+            if (!line_target_reached(line, leg, x, y)) continue;
+            if (rest < 0) continue;
+            seed[c] = 1;
+            cost[c] = rest;
+            queue.push({rest, c});
+        }
+    while (!queue.empty()) {
+        const queue_item top = queue.top();
+        queue.pop();
+        if (top.first != cost[top.second]) continue;
+        relax_moves(line, cols, entry, out_heading, top, seed, cost, next, queue);
+    }
+}
 
 RacingLine build_racing_line(const Track& t, int chain_length) {
     RacingLine line;
@@ -96,14 +194,7 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
         line.cosine.push_back(std::cos(h / DEG));
     }
 
-    // A longer chain swings wider through a corner: its tail cuts inside.
-    const int tight = line.chain_length >= 6 ? 26 : 4 * (line.chain_length - 1);
-    const int margin = tight + 20;
-    line.factor.resize((size_t)cells);
-    for (int i = 0; i < cols; i++)
-        for (int j = 0; j < cols; j++)
-            line.factor[(size_t)i * cols + j] =
-                cell_factor(t, i * LINE_CELL + LINE_CELL / 2, j * LINE_CELL + LINE_CELL / 2, tight, margin);
+    fill_factors(t, line, cols, cells);
     // Entering a slowing cell also costs the time the rest of the chain
     // spends crawling after the head.
     const int entry = 27 * (line.chain_length - 1) * (MUD_FACTOR - LINE_OPEN_COST);
@@ -113,80 +204,7 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
     line.cost.assign(total, -1);
     line.next.assign(total, -1);
 
-    typedef std::pair<int32_t, int32_t> item;
-    for (int leg = line.legs - 1; leg >= 0; leg--) {
-        uint8_t* seed = &line.seed[(size_t)leg * cells];
-        int32_t* cost = &line.cost[(size_t)leg * cells];
-        int8_t* next = &line.next[(size_t)leg * cells];
-        // The rest of the lap after this leg: the next leg's cost from the
-        // checkpoint's point, or 0 at the finish. The same for the whole
-        // target, so that coming near it is worth no more than reaching it.
-        int32_t rest = 0;
-        int out_heading = -1;   // the way the next leg leaves the checkpoint
-        if (leg + 1 < line.legs) {
-            const int32_t* after = &line.cost[(size_t)(leg + 1) * cells];
-            // A checkpoint on the last column or row has its point on the edge.
-            const float px = (float)std::min(line.cp_x[leg], cols * LINE_CELL - 1);
-            const float py = (float)std::min(line.cp_y[leg], cols * LINE_CELL - 1);
-            const int at = line_cell_at(line, px, py);
-            rest = at >= 0 ? after[at] : -1;
-            const int m = at >= 0 ? line.next[(size_t)(leg + 1) * cells + at] : -1;
-            if (m >= 0) out_heading = line_move_heading[m];
-        }
-        std::priority_queue<item, std::vector<item>, std::greater<item>> queue;
-        for (int i = 0; i < cols; i++)
-            for (int j = 0; j < cols; j++) {
-                const int c = i * cols + j;
-                const float x = (float)(i * LINE_CELL + LINE_CELL / 2);
-                const float y = (float)(j * LINE_CELL + LINE_CELL / 2);
-                if (!line_target_reached(line, leg, x, y)) continue;
-                if (rest < 0) continue;
-                seed[c] = 1;
-                cost[c] = rest;
-                queue.push({rest, c});
-            }
-        while (!queue.empty()) {
-            const item top = queue.top();
-            queue.pop();
-            const int u = top.second;
-            if (top.first != cost[u]) continue;
-            const int ux = u / cols, uy = u % cols;
-            for (int m = 0; m < LINE_MOVES; m++) {
-                // v moves to u by move m: v = u - move.
-                const int vx = ux - line_move_dx[m], vy = uy - line_move_dy[m];
-                if (vx < 0 || vy < 0 || vx >= cols || vy >= cols) continue;
-                const int v = vx * cols + vy;
-                if (seed[v]) continue;
-                int f = line.factor[(size_t)u] > line.factor[(size_t)v] ? line.factor[(size_t)u]
-                                                                        : line.factor[(size_t)v];
-                // Diagonal and knight's moves also pay for the cells they pass.
-                const int sx = line_move_dx[m] > 0 ? 1 : line_move_dx[m] < 0 ? -1 : 0;
-                const int sy = line_move_dy[m] > 0 ? 1 : line_move_dy[m] < 0 ? -1 : 0;
-                if (sx && sy) {
-                    const int a = (vx + sx) * cols + vy, b = vx * cols + vy + sy;
-                    if (line.factor[(size_t)a] > f) f = line.factor[(size_t)a];
-                    if (line.factor[(size_t)b] > f) f = line.factor[(size_t)b];
-                    const int w = (vx + sx) * cols + vy + sy;
-                    if (w != u && line.factor[(size_t)w] > f) f = line.factor[(size_t)w];
-                }
-                int32_t d = top.first + move_length[m] * f;
-                if (line.factor[(size_t)u] == MUD_FACTOR && line.factor[(size_t)v] != MUD_FACTOR) d += entry;
-                // A head turns 5 degrees a step: coming into a checkpoint
-                // against the way on costs the turn back.
-                if (seed[u] && out_heading >= 0) {
-                    int turn = line_move_heading[m] - out_heading;
-                    if (turn < 0) turn = -turn;
-                    if (turn > 180) turn = 360 - turn;
-                    d += turn * LINE_TURN_BACK_COST / 180;
-                }
-                if (cost[v] < 0 || d < cost[v]) {
-                    cost[v] = d;
-                    next[v] = (int8_t)m;
-                    queue.push({d, v});
-                }
-            }
-        }
-    }
+    for (int leg = line.legs - 1; leg >= 0; leg--) search_leg(line, leg, cols, entry);
     return line;
 }
 

@@ -262,10 +262,45 @@ static bool back_at_start(const route_step& a, const route_step& start) {
     return a.x == start.x && a.y == start.y && a.heading == 3;
 }
 
+// The game's walk once more, with one straight more, from the same finish
+// at `start`. It is left in scan.walk as well.
+static std::vector<route_step> run_on_walk(const route_step& start) {
+    std::unique_ptr<Track> run_on(new Track(loaded_track));
+    run_on->finish_x = start.x * 50;
+    run_on->finish_y = start.y * 50;
+    run_on->straight_count++;
+    scan.walk.clear();
+    level_watch = &check_watch;
+    walk_route(*run_on);
+    level_watch = nullptr;
+    return scan.walk;
+}
+
+// The load's walk went round more than once, passing the finish after
+// `back` steps: the straights it counts that are not on the one lap.
+static void straights_off_route(reporter& rep, const std::vector<route_step>& walk, size_t back) {
+    const int n = scan.size;
+    const route_step start = walk.front();
+    std::vector<bool> on_route((size_t)n * n, false);
+    for (size_t k = 0; k < back; k++)
+        if (walk[k].x < n && walk[k].y < n) on_route[(size_t)walk[k].x * n + walk[k].y] = true;
+    int off = 0, fx = start.x, fy = start.y;
+    for (int y = 0; y < n; y++)
+        for (int x = 0; x < n; x++) {
+            const int t = tile_at(loaded_track, x, y);
+            if ((t == TILE_H_STRAIGHT || t == TILE_V_STRAIGHT) && !on_route[(size_t)x * n + y] && off++ == 0)
+                fx = x, fy = y;
+        }
+    rep.cell(false, fx, fy,
+             off > 0 ? std::to_string(off) + " straight" + (off == 1 ? " is" : "s are") +
+                           " not on the route (the first here): the walk counts them too, so it goes "
+                           "round again and the computer drivers' waypoints run past one lap"
+                     : "the route walk passes the finish again before it has counted every straight");
+}
+
 // The route walk of the load, and the same walk once more run on to one
 // straight past its end: a closed route passes the finish on the way.
 static void route_findings(reporter& rep) {
-    const int n = scan.size;
     const std::vector<route_step> walk = scan.walk;
     const route_step start = walk.front();
     if (loaded_track.straight_count == 0) {
@@ -275,15 +310,7 @@ static void route_findings(reporter& rep) {
     }
 
     // Run on: the game's walk with one straight more, from the same finish.
-    std::unique_ptr<Track> run_on(new Track(loaded_track));
-    run_on->finish_x = start.x * 50;
-    run_on->finish_y = start.y * 50;
-    run_on->straight_count++;
-    scan.walk.clear();
-    level_watch = &check_watch;
-    walk_route(*run_on);
-    level_watch = nullptr;
-    const std::vector<route_step> longer = scan.walk;
+    const std::vector<route_step> longer = run_on_walk(start);
 
     const size_t walked = walk.size() - 1;   // steps before the stop
     const size_t last = longer.size() - 1;   // the run-on's stop
@@ -293,23 +320,7 @@ static void route_findings(reporter& rep) {
     for (size_t i = 1; i < last && !back; i++)
         if (back_at_start(longer[i], start)) back = i;
 
-    if (back > 0 && back < walked) {
-        std::vector<bool> on_route((size_t)n * n, false);
-        for (size_t k = 0; k < back; k++)
-            if (walk[k].x < n && walk[k].y < n) on_route[(size_t)walk[k].x * n + walk[k].y] = true;
-        int off = 0, fx = start.x, fy = start.y;
-        for (int y = 0; y < n; y++)
-            for (int x = 0; x < n; x++) {
-                const int t = tile_at(loaded_track, x, y);
-                if ((t == TILE_H_STRAIGHT || t == TILE_V_STRAIGHT) && !on_route[(size_t)x * n + y] && off++ == 0)
-                    fx = x, fy = y;
-            }
-        rep.cell(false, fx, fy,
-                 off > 0 ? std::to_string(off) + " straight" + (off == 1 ? " is" : "s are") +
-                               " not on the route (the first here): the walk counts them too, so it goes "
-                               "round again and the computer drivers' waypoints run past one lap"
-                         : "the route walk passes the finish again before it has counted every straight");
-    }
+    if (back > 0 && back < walked) straights_off_route(rep, walk, back);
 
     // Off the road: where a closed route crosses other cells, a warning;
     // where an open one first leaves, the error.

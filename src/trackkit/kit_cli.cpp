@@ -139,6 +139,53 @@ void print_findings(const track_report& r, FILE* out) {
                  e == 1 ? "" : "s", w, w == 1 ? "" : "s");
 }
 
+// The shortcut ratio and what cutting across open ground gains.
+static void print_cut_figures(const track_figures& f, FILE* out) {
+    if (f.shortcut_ratio >= 0)
+        std::fprintf(out, "  shortcut ratio  %.2f (%.1f cells off slowing cells, %.1f on the road)\n",
+                     f.shortcut_ratio, f.open_way, f.road_way);
+    else if (f.checkpoints == 0)
+        std::fprintf(out, "  shortcut ratio  not measurable (no checkpoint)\n");
+    else
+        std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
+                          "cut the road)\n");
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        std::fprintf(out, "  cut gain %2d     ", cut_chains[c]);
+        if (f.cut_gain[c] != CUT_NOT_MEASURED)
+            std::fprintf(out, "%+.1f %% (best laps: %.2f s cutting, %.2f s on the road)\n", f.cut_gain[c],
+                         f.cut_lap[c], f.road_lap[c]);
+        else if (f.road_lap[c] < 0)
+            std::fprintf(out, "not measurable (the road-following driver makes no lap)\n");
+        else
+            std::fprintf(out, "not measurable (the cutting driver makes no lap%s)\n",
+                         f.cut_skips >= 0 ? ": it skips a checkpoint" : "");
+    }
+}
+
+// The cuts across slowing cells and what they gain.
+static void print_mud_cut_figures(const track_figures& f, FILE* out) {
+    if (f.mud_cuts == 0)
+        std::fprintf(out, "  mud cut         none\n");
+    else {
+        std::fprintf(out, "  mud cut         from ");
+        for (size_t m = 0; m < f.mud_cut_cells.size(); m++) {
+            const int a = f.mud_cut_cells[m].first, b = f.mud_cut_cells[m].second;
+            std::fprintf(out, "%s%s to %s", m ? ", " : "", cell_name(a / f.size, a % f.size).c_str(),
+                         cell_name(b / f.size, b % f.size).c_str());
+        }
+        std::fprintf(out, "\n");
+    }
+    for (int c = 0; c < CUT_CHAINS && f.mud_cuts > 0; c++) {
+        std::fprintf(out, "  mud cut  %2d     ", cut_chains[c]);
+        if (f.mud_gain[c] != CUT_NOT_MEASURED)
+            std::fprintf(out, "%+.1f %% (%d cut%s; best laps: %.2f s across the mud, %.2f s round by the road)\n",
+                         f.mud_gain[c], f.mud_cuts, f.mud_cuts == 1 ? "" : "s", f.across_lap[c], f.round_lap[c]);
+        else
+            std::fprintf(out, "not measurable (%d cut%s; the driver makes no lap %s)\n", f.mud_cuts,
+                         f.mud_cuts == 1 ? "" : "s", f.round_lap[c] < 0 ? "round by the road" : "across the mud");
+    }
+}
+
 void print_figures(const track_report& r, FILE* out) {
     const track_figures& f = r.figures;
     std::fprintf(out, "%s\n", printable(r.path, 200).c_str());
@@ -171,45 +218,8 @@ void print_figures(const track_report& r, FILE* out) {
                 std::fprintf(out, " %s none%s", difficulty_label(d), d < 2 ? "," : "\n");
         }
     }
-    if (f.shortcut_ratio >= 0)
-        std::fprintf(out, "  shortcut ratio  %.2f (%.1f cells off slowing cells, %.1f on the road)\n",
-                     f.shortcut_ratio, f.open_way, f.road_way);
-    else if (f.checkpoints == 0)
-        std::fprintf(out, "  shortcut ratio  not measurable (no checkpoint)\n");
-    else
-        std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
-                          "cut the road)\n");
-    for (int c = 0; c < CUT_CHAINS; c++) {
-        std::fprintf(out, "  cut gain %2d     ", cut_chains[c]);
-        if (f.cut_gain[c] != CUT_NOT_MEASURED)
-            std::fprintf(out, "%+.1f %% (best laps: %.2f s cutting, %.2f s on the road)\n", f.cut_gain[c],
-                         f.cut_lap[c], f.road_lap[c]);
-        else if (f.road_lap[c] < 0)
-            std::fprintf(out, "not measurable (the road-following driver makes no lap)\n");
-        else
-            std::fprintf(out, "not measurable (the cutting driver makes no lap%s)\n",
-                         f.cut_skips >= 0 ? ": it skips a checkpoint" : "");
-    }
-    if (f.mud_cuts == 0)
-        std::fprintf(out, "  mud cut         none\n");
-    else {
-        std::fprintf(out, "  mud cut         from ");
-        for (size_t m = 0; m < f.mud_cut_cells.size(); m++) {
-            const int a = f.mud_cut_cells[m].first, b = f.mud_cut_cells[m].second;
-            std::fprintf(out, "%s%s to %s", m ? ", " : "", cell_name(a / f.size, a % f.size).c_str(),
-                         cell_name(b / f.size, b % f.size).c_str());
-        }
-        std::fprintf(out, "\n");
-    }
-    for (int c = 0; c < CUT_CHAINS && f.mud_cuts > 0; c++) {
-        std::fprintf(out, "  mud cut  %2d     ", cut_chains[c]);
-        if (f.mud_gain[c] != CUT_NOT_MEASURED)
-            std::fprintf(out, "%+.1f %% (%d cut%s; best laps: %.2f s across the mud, %.2f s round by the road)\n",
-                         f.mud_gain[c], f.mud_cuts, f.mud_cuts == 1 ? "" : "s", f.across_lap[c], f.round_lap[c]);
-        else
-            std::fprintf(out, "not measurable (%d cut%s; the driver makes no lap %s)\n", f.mud_cuts,
-                         f.mud_cuts == 1 ? "" : "s", f.round_lap[c] < 0 ? "round by the road" : "across the mud");
-    }
+    print_cut_figures(f, out);
+    print_mud_cut_figures(f, out);
     std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
     if (f.grid_overlap >= 0)
         std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);
@@ -321,6 +331,62 @@ static int usage_error(FILE* err, const std::string& why) {
     return cli_usage_error(err, "chainball-track", why);
 }
 
+// The usage error of a command line that could not be read.
+static int parse_error(const CLI::App& app, const std::string& command, const std::string& why,
+                       const std::string& missing, FILE* err) {
+    const std::vector<std::string> extra = cli_unknown(app);
+    if (command.empty() && !extra.empty() && (extra[0].empty() || extra[0][0] != '-'))
+        return usage_error(err, "unknown command '" + printable(extra[0]) + "'");
+    if (missing == "--data") return usage_error(err, "--data needs a folder");
+    if (missing == "-o") return usage_error(err, "-o needs a file name");
+    if (missing == "--scale") return usage_error(err, "--scale needs a number");
+    if (missing == "--seed") return usage_error(err, "--seed needs a number");
+    return usage_error(err, command.empty() ? why : why + " for " + command);
+}
+
+// render's --scale and --seed, where given; false with the reason in `bad`.
+static bool read_render_numbers(bool scale_given, const std::string& scale_text, bool seed_given,
+                                const std::string& seed_text, double& scale, unsigned& seed, std::string& bad) {
+    if (scale_given) {
+        char* end = nullptr;
+        scale = std::strtod(scale_text.c_str(), &end);
+        if (scale_text.empty() || *end || !(scale > 0 && scale <= 1)) {
+            bad = "--scale needs a number above 0 and at most 1, got '" + printable(scale_text) + "'";
+            return false;
+        }
+    }
+    if (seed_given) {
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(seed_text.c_str(), &end, 10);
+        if (seed_text.empty() || *end || seed_text[0] == '-' || n > 0xffffffffUL) {
+            bad = "--seed needs a whole number from 0 to 4294967295, got '" + printable(seed_text) + "'";
+            return false;
+        }
+        seed = (unsigned)n;
+    }
+    return true;
+}
+
+// check and stats: every file read and reported; the exit status.
+static int report_tracks(const std::string& command, const std::vector<std::string>& files, bool json,
+                         FILE* out) {
+    int status = 0;
+    std::vector<track_report> reports(files.size());
+    for (size_t i = 0; i < files.size(); i++) {
+        check_track(files[i], reports[i]);
+        if (reports[i].count(true) > 0) status = 1;
+        if (command == "check") print_findings(reports[i], out);
+        else if (!json) print_figures(reports[i], out);
+    }
+    if (command == "stats") {
+        if (json) print_figures_json(reports, out);
+        status = 0;   // stats reports what it could measure
+        for (const track_report& r : reports)
+            if (!r.figures.measured) status = 1;
+    }
+    return status;
+}
+
 int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     if (argc < 2) {
         // Nothing asked: what can be asked.
@@ -361,32 +427,14 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
         std::fprintf(out, "chainball-track %s\n", chainball_version());
         return 0;
     }
-    if (parsed == CLI_ERROR) {
-        const std::vector<std::string> extra = cli_unknown(app);
-        if (command.empty() && !extra.empty() && (extra[0].empty() || extra[0][0] != '-'))
-            return usage_error(err, "unknown command '" + printable(extra[0]) + "'");
-        if (missing == "--data") return usage_error(err, "--data needs a folder");
-        if (missing == "-o") return usage_error(err, "-o needs a file name");
-        if (missing == "--scale") return usage_error(err, "--scale needs a number");
-        if (missing == "--seed") return usage_error(err, "--seed needs a number");
-        return usage_error(err, command.empty() ? why : why + " for " + command);
-    }
+    if (parsed == CLI_ERROR) return parse_error(app, command, why, missing, err);
     if (command.empty()) return usage_error(err, "no command given");
     double scale = 1;
     unsigned seed = 1;
-    if (scale_given->count()) {
-        char* end = nullptr;
-        scale = std::strtod(scale_text.c_str(), &end);
-        if (scale_text.empty() || *end || !(scale > 0 && scale <= 1))
-            return usage_error(err, "--scale needs a number above 0 and at most 1, got '" + printable(scale_text) + "'");
-    }
-    if (seed_given->count()) {
-        char* end = nullptr;
-        const unsigned long n = std::strtoul(seed_text.c_str(), &end, 10);
-        if (seed_text.empty() || *end || seed_text[0] == '-' || n > 0xffffffffUL)
-            return usage_error(err, "--seed needs a whole number from 0 to 4294967295, got '" + printable(seed_text) + "'");
-        seed = (unsigned)n;
-    }
+    std::string bad;
+    if (!read_render_numbers(scale_given->count() > 0, scale_text, seed_given->count() > 0, seed_text, scale, seed,
+                             bad))
+        return usage_error(err, bad);
     if (command == "limits") {
         if (!files.empty()) return usage_error(err, "limits takes no file");
         print_limits(out);
@@ -409,19 +457,7 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
             status = 1;
         }
     } else {
-        std::vector<track_report> reports(files.size());
-        for (size_t i = 0; i < files.size(); i++) {
-            check_track(files[i], reports[i]);
-            if (reports[i].count(true) > 0) status = 1;
-            if (command == "check") print_findings(reports[i], out);
-            else if (!json) print_figures(reports[i], out);
-        }
-        if (command == "stats") {
-            if (json) print_figures_json(reports, out);
-            status = 0;   // stats reports what it could measure
-            for (const track_report& r : reports)
-                if (!r.figures.measured) status = 1;
-        }
+        status = report_tracks(command, files, json, out);
     }
     kit_close_data();
     return status;

@@ -32,6 +32,16 @@ def _blank(text):
     return re.sub(r'[^\n]', ' ', text)
 
 
+def _literal(src, i, quote):
+    """The string or character literal opening at src[i], blanked, and where it ends."""
+    n = len(src)
+    j = i + 1
+    while j < n and src[j] != quote and src[j] != '\n':
+        j += 2 if src[j] == '\\' else 1
+    j = min(j + 1, n)
+    return quote + _blank(src[i + 1:j - 1]) + quote, j
+
+
 def strip_source(src):
     """The source with comments, preprocessor lines and the insides of string
     and character literals blanked out, line numbers kept: a literal leaves
@@ -92,12 +102,8 @@ def strip_source(src):
                 out.append('"' + _blank(src[i + 1:j - 1]) + '"')
                 i = j
                 continue
-            j = i + 1
-            while j < n and src[j] != '"' and src[j] != '\n':
-                j += 2 if src[j] == '\\' else 1
-            j = min(j + 1, n)
-            out.append('"' + _blank(src[i + 1:j - 1]) + '"')
-            i = j
+            text, i = _literal(src, i, '"')
+            out.append(text)
             continue
         if c == "'":
             # A digit separator (1'000) is no literal.
@@ -109,12 +115,8 @@ def strip_source(src):
                 out.append(c)
                 i += 1
                 continue
-            j = i + 1
-            while j < n and src[j] != "'" and src[j] != '\n':
-                j += 2 if src[j] == '\\' else 1
-            j = min(j + 1, n)
-            out.append("'" + _blank(src[i + 1:j - 1]) + "'")
-            i = j
+            text, i = _literal(src, i, "'")
+            out.append(text)
             continue
         out.append(c)
         i += 1

@@ -2,11 +2,14 @@
 // Regular files only, opened without blocking, with a size cap.
 #include "core/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 // What a file that is not a regular one is, for the message.
@@ -119,6 +122,47 @@ bool make_folders(const std::string& dir, std::string& why) {
         return false;
     }
     return true;
+}
+
+int data_folder_places(std::string places[3]) {
+    int count = 0;
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        exe[n] = 0;
+        std::string dir(exe);
+        const size_t slash = dir.rfind('/');   // readlink gives an absolute path
+        dir.resize(slash == std::string::npos ? 0 : slash);
+        places[count++] = dir.empty() ? "/" : dir;
+        places[count++] = dir.substr(0, dir.rfind('/')) + "/share/chainball";
+    }
+    char cwd[PATH_MAX];
+    places[count++] = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    return count;
+}
+
+static bool holds_data_folder(const std::string& dir) {
+    const std::string folder = dir + "/filut";
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return true;   // there, but unreadable: named by the data file checks
+    bool empty = true;
+    while (const dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    closedir(d);
+    return !empty;
+}
+
+std::string locate_data_folder() {
+    std::string places[3];
+    const int count = data_folder_places(places);
+    for (int i = 0; i < count; i++)
+        if (holds_data_folder(places[i])) return places[i] == "/" ? "/filut" : places[i] + "/filut";
+    return "";
 }
 
 std::string user_folder(UserFolder kind) {

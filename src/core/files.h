@@ -29,6 +29,13 @@ std::string printable(const std::string& s, size_t limit = 60);
 // game's own; the game never changes its working directory, so every path
 // a player gives stays the player's.
 void set_data_folder(const std::string& folder);
+// Where the data folder filut/ is looked for, in order: beside the program,
+// the installed layout's share/chainball/ one level above it, the working
+// directory. Fills `places` (room for 3) and returns how many.
+int data_folder_places(std::string places[3]);
+// The first of those places' filut/ that holds anything at all (a stray file
+// or an empty folder of that name does not hide the next place); "" when none.
+std::string locate_data_folder();
 const std::string& data_folder();
 std::string data_path(const std::string& name);
 

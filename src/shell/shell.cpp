@@ -79,46 +79,14 @@ static void resize_or_exit(int w, int h) {
     std::exit(1);
 }
 
-// A folder filut/ that holds anything at all: a stray file or an empty
-// folder of that name must not hide the next place.
-static bool has_data_folder(const std::string& dir) {
-    const std::string folder = dir + "/filut";
-    struct stat st;
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    DIR* d = opendir(folder.c_str());
-    if (!d) return true;   // there, but unreadable: named by the data file checks
-    bool empty = true;
-    while (const dirent* e = readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-            empty = false;
-            break;
-        }
-    closedir(d);
-    return !empty;
-}
-
-// The places, in order: beside the executable, the installed layout's
-// share/chainball/ one level above it, the working directory.
 bool find_data_folder() {
     std::string places[3];
-    int count = 0;
-    char exe[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        exe[n] = 0;
-        std::string dir(exe);
-        const size_t slash = dir.rfind('/');   // readlink gives an absolute path
-        dir.resize(slash == std::string::npos ? 0 : slash);
-        places[count++] = dir.empty() ? "/" : dir;
-        places[count++] = dir.substr(0, dir.rfind('/')) + "/share/chainball";
+    const int count = data_folder_places(places);
+    const std::string found = locate_data_folder();
+    if (!found.empty()) {
+        set_data_folder(found);
+        return true;
     }
-    char cwd[PATH_MAX];
-    places[count++] = getcwd(cwd, sizeof cwd) ? cwd : ".";
-    for (int i = 0; i < count; i++)
-        if (has_data_folder(places[i])) {
-            set_data_folder(places[i] == "/" ? "/filut" : places[i] + "/filut");
-            return true;
-        }
     std::string searched;
     for (int i = 0; i < count; i++) searched += (i ? ", " : "") + printable(places[i], 200);
     fprintf(stderr, "chainball: cannot start, no data folder filut/ in %s\n", searched.c_str());

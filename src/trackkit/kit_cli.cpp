@@ -58,16 +58,11 @@ static struct {
     bool font = false, marker = false, finish = false, tiles = false, balls = false;
 } loaded;
 
+// Found as the game finds its own: beside the program, in the installed
+// share/chainball/, in the working directory.
 std::string kit_default_data_folder() {
-    char exe[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        exe[n] = 0;
-        std::string dir(exe);
-        dir.resize(dir.rfind('/'));
-        if (access((dir + "/filut").c_str(), F_OK) == 0) return dir + "/filut";
-    }
-    return "filut";
+    const std::string found = locate_data_folder();
+    return found.empty() ? "filut" : found;
 }
 
 // The game's own reading of its pictures, with its size limits.

@@ -4,7 +4,7 @@
 # the metainfo through their validators and named after the app ID, the
 # manual pages through man, the documents' links, the copyright file, no
 # placeholder address, the installed game's --help, --version and bad
-# option, and the data found from another directory.
+# option, and the data found from another directory, by the game and the kit.
 source "$(dirname "$0")/lib.sh" "$1"
 install_stage
 trap 'rm -rf "$SCRATCH"' EXIT
@@ -79,6 +79,16 @@ err=$("$GAME" --no-such-option 2>&1 >/dev/null)
 status=$?
 [ "$status" -eq 2 ] || fail "a bad option exited $status"
 [ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] && [[ "$err" == *"see chainball --help"* ]] || fail "a bad option printed: $err"
+
+# The installed kit finds the installed data folder as the game does, from
+# the root directory: check, stats and render of a shipped track.
+KIT="$STAGE/usr/bin/chainball-track"
+TRACK="$STAGE/usr/share/chainball/filut/levelit/Serpent.txt"
+out=$("$KIT" check "$TRACK" 2>&1) || fail "the installed kit's check exited $?: $out"
+out=$("$KIT" stats "$TRACK" 2>&1) || fail "the installed kit's stats exited $?: $out"
+[[ "$out" == *"computer lap"* ]] || fail "the installed kit's stats printed: $out"
+out=$("$KIT" render -o "$SCRATCH/serpent.png" "$TRACK" 2>&1) || fail "the installed kit's render exited $?: $out"
+[ "$(identify -format '%m' "$SCRATCH/serpent.png")" = PNG ] || fail "the installed kit's render wrote no picture"
 
 # run_without PATH: the installed game run with PATH moved away for the
 # while; its stderr in err, its exit status in status.

@@ -2,7 +2,6 @@
 // Start-up, the screen loop and shut-down, and the window itself.
 #include "shell/shell.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -148,15 +148,20 @@ static Uint32 since_start() {
     return game_ticks() - race_start_ticks;
 }
 
-// Index of the label the countdown shows now.
-static int countdown_label() {
-    const Uint32 t = since_start();
-    return t <= 999 ? 0 : t <= 1999 ? 1 : t <= 2999 ? 2 : 3;
+static const char* const COUNTDOWN_LABELS[4] = {" 3", " 2", " 1", "GO!"};
+
+// Index of the label a countdown shows `since` ms after its start.
+static int countdown_label_index(Uint32 since) {
+    return since <= 999 ? 0 : since <= 1999 ? 1 : since <= 2999 ? 2 : 3;
 }
 
+const char* countdown_label_at(Uint32 since) { return COUNTDOWN_LABELS[countdown_label_index(since)]; }
+
+// Index of the label the countdown shows now.
+static int countdown_label() { return countdown_label_index(since_start()); }
+
 static void draw_countdown(long long label) {
-    static const char* const LABELS[4] = {" 3", " 2", " 1", "GO!"};
-    text_white(screen, live_race.two_players ? 370 : 230, 240, LABELS[label], large_font);
+    text_white(screen, live_race.two_players ? 370 : 230, 240, COUNTDOWN_LABELS[label], large_font);
 }
 
 // Leaving moves the start past the countdown, which ends it.

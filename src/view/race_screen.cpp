@@ -178,10 +178,6 @@ void draw_race_as_it_stands(RaceDrawing& drawing, const Race& race, const Track&
 
 constexpr uint32_t COUNTDOWN_MS = 4000;
 
-// The countdown's label at `since` ms from the start.
-const char* countdown_text(uint32_t since) {
-    return since <= 999 ? " 3" : since <= 1999 ? " 2" : since <= 2999 ? " 1" : "GO!";
-}
 
 class RaceScreen : public Screen {
 public:
@@ -287,9 +283,8 @@ void RaceScreen::online_frame() {
         clear_view(second_view);
         draw_race_as_it_stands(drawing_, race, source_->track());
         source_->compose(race);
-        if (game_ticks() - source_->countdown_start() < COUNTDOWN_MS)
-            text_white(screen, screen->w / 2 - 30, 240, countdown_text(game_ticks() - source_->countdown_start()),
-                       large_font);
+        const uint32_t counted = game_ticks() - source_->countdown_start();   // the race may have begun just now
+        if (counted < COUNTDOWN_MS) text_white(screen, screen->w / 2 - 30, 240, countdown_label_at(counted), large_font);
     }
     FrameInput events;
     race_events(events, false);

@@ -45,6 +45,7 @@ void compose_views(const Race& race);
 // opened it left it, darkened) and passes are paced as the overlay's own.
 void freeze_frame();
 bool countdown_running();          // the race's first four seconds
+const char* countdown_label_at(Uint32 since);   // " 3", " 2", " 1", "GO!" at `since` ms from the start
 void countdown_pass();
 extern bool paused;                // while the pause runs
 void pause_pass();

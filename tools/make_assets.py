@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Writes every file of filut/: pictures, font, music and levels; and the
-desktop icons in dist/icons/.
+"""Writes every file of filut/: pictures, font, music, levels, sound
+effects and the racers' balls; and the desktop icons in dist/icons/.
 
-    /usr/bin/python3 tools/make_assets.py [pictures] [levels] [music] [font] [icons]
+    /usr/bin/python3 tools/make_assets.py [pictures] [levels] [music] [font] [icons] [sounds] [racers]
 
 With no arguments everything is made. The output is the same on every run:
 all randomness comes from fixed seeds.
@@ -68,12 +68,24 @@ def make_music():
     music.write_ogg(os.path.join(DATA, 'musa.ogg'))
 
 
+def make_sounds():
+    import sounds
+    sounds.write_sounds(os.path.join(DATA, 'sounds'))
+
+
+def make_racers():
+    import racers
+    for name, img in sorted(racers.make_pictures().items()):
+        save_png(img, os.path.join(DATA, name))
+        print('racer: %-16s %dx%d %s' % (name, img.width, img.height, img.mode))
+
+
 STEPS = {'font': make_font, 'pictures': make_pictures, 'levels': make_levels, 'music': make_music,
-         'icons': make_icons}
+         'icons': make_icons, 'sounds': make_sounds, 'racers': make_racers}
 
 
 def main(argv):
-    wanted = argv[1:] or ['font', 'pictures', 'levels', 'music', 'icons']
+    wanted = argv[1:] or ['font', 'pictures', 'levels', 'music', 'icons', 'sounds', 'racers']
     unknown = [w for w in wanted if w not in STEPS]
     if unknown:
         print('unknown part: %s (choose from %s)' % (', '.join(unknown), ', '.join(STEPS)))

@@ -199,6 +199,111 @@ Colour centre_colour(SDL_Surface* s, const Piece& p) { return mean_colour(s, p.x
 const char* const kPictures[] = {"pallura1.png", "pallura2.png", "pallura3.png", "pallura4.png", "palkki.png",
                                  "donut.png",    "donut2.png",   "maali.png",    "set.png",      "pp.png"};
 
+// A ball picture as the race draws it: 13 pixels left of and above the
+// ball's centre, turned to the ball's heading.
+void expect_ball_shape(SDL_Surface* s) {
+    EXPECT_EQ(s->w, s->h);
+    EXPECT_NEAR(s->w, 26, 2);
+    ASSERT_NE(s->format->Amask, 0u) << "needs an alpha channel";
+    for (auto [x, y] : {std::pair{0, 0}, {s->w - 1, 0}, {0, s->h - 1}, {s->w - 1, s->h - 1}})
+        EXPECT_EQ(rgba_at(s, x, y).a, 0) << "corner " << x << "," << y;
+    EXPECT_EQ(rgba_at(s, s->w / 2, s->h / 2).a, 255);
+
+    // The ball sits in the middle, so it turns in place when rotated.
+    double sa = 0, sx = 0, sy = 0;
+    for (int y = 0; y < s->h; y++)
+        for (int x = 0; x < s->w; x++) {
+            int a = rgba_at(s, x, y).a;
+            sa += a;
+            sx += a * x;
+            sy += a * y;
+        }
+    ASSERT_GT(sa, 0);
+    EXPECT_NEAR(sx / sa, (s->w - 1) / 2.0, 0.75);
+    EXPECT_NEAR(sy / sa, (s->h - 1) / 2.0, 0.75);
+
+    // Facing up: the picture differs far more between top and bottom
+    // than between left and right, and the light falls from the top.
+    double vertical = 0, horizontal = 0, top = 0, bottom = 0;
+    int ntop = 0, nbottom = 0;
+    for (int y = 0; y < s->h; y++)
+        for (int x = 0; x < s->w; x++) {
+            RGBA c = rgba_at(s, x, y);
+            if (c.a < 255) continue;
+            RGBA m = rgba_at(s, x, s->h - 1 - y), n = rgba_at(s, s->w - 1 - x, y);
+            if (m.a == 255) vertical += std::abs(luminance(c) - luminance(m));
+            if (n.a == 255) horizontal += std::abs(luminance(c) - luminance(n));
+            if (y < s->h / 2) {
+                top += luminance(c);
+                ntop++;
+            } else {
+                bottom += luminance(c);
+                nbottom++;
+            }
+        }
+    EXPECT_GT(vertical, 1.3 * horizontal) << "no clear up-down direction";
+    EXPECT_GT(top / ntop, bottom / nbottom);
+}
+
+// Mean colour difference of the pixels both pictures cover fully.
+double covered_difference(SDL_Surface* a, SDL_Surface* b) {
+    double diff = 0;
+    int n = 0;
+    for (int y = 0; y < std::min(a->h, b->h); y++)
+        for (int x = 0; x < std::min(a->w, b->w); x++) {
+            RGBA p = rgba_at(a, x, y), q = rgba_at(b, x, y);
+            if (p.a < 255 || q.a < 255) continue;
+            diff += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
+            n++;
+        }
+    EXPECT_GT(n, 0);
+    return n ? diff / (3.0 * n) : 0;
+}
+
+// The sound effects: the longest each may run; the surface sound loops.
+struct Effect {
+    const char* name;
+    double max_seconds;
+    bool loop;
+};
+const Effect kEffects[] = {
+    {"countdown.wav", 0.3, false}, {"go.wav", 0.3, false},        {"bump.wav", 0.3, false},
+    {"checkpoint.wav", 0.3, false}, {"menu_move.wav", 0.3, false}, {"menu_choose.wav", 0.3, false},
+    {"lap.wav", 1.0, false},        {"final_lap.wav", 1.0, false}, {"finish.wav", 1.5, false},
+    {"record.wav", 1.5, false},     {"surface_loop.wav", 1.1, true},
+};
+
+// 16-bit mono samples of a WAV file as SDL (and so SDL_mixer) reads it;
+// empty when it is not 22050 Hz, signed 16-bit little-endian, mono.
+std::vector<int> wav_samples(const std::string& path) {
+    SDL_AudioSpec spec;
+    Uint8* buffer = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV(path.c_str(), &spec, &buffer, &length)) {
+        ADD_FAILURE() << path << ": " << SDL_GetError();
+        return {};
+    }
+    std::vector<int> out;
+    if (spec.freq == 22050 && spec.format == AUDIO_S16LSB && spec.channels == 1)
+        for (Uint32 i = 0; i + 1 < length; i += 2) out.push_back(static_cast<int16_t>(buffer[i] | buffer[i + 1] << 8));
+    else
+        ADD_FAILURE() << path << ": " << spec.freq << " Hz, format " << spec.format << ", " << int(spec.channels) << " channels";
+    SDL_FreeWAV(buffer);
+    return out;
+}
+
+// RMS of the loudest 100 ms, in dBFS.
+double loudest_rms_db(const std::vector<int>& x) {
+    size_t w = std::min<size_t>(x.size(), 2205);
+    double run = 0, best = 0;
+    for (size_t i = 0; i < x.size(); i++) {
+        run += double(x[i]) * x[i];
+        if (i >= w) run -= double(x[i - w]) * x[i - w];
+        best = std::max(best, run);
+    }
+    return 20 * std::log10(std::sqrt(best / w) / 32768.0);
+}
+
 }  // namespace
 
 TEST(DataFiles, EveryFileTheGameLoadsIsThere) {
@@ -234,6 +339,7 @@ TEST(DataFiles, FontOpensAtBothSizesAndCarriesItsLicence) {
     EXPECT_NE(text.find("Bitstream"), std::string::npos);
 }
 
+
 TEST(DataFiles, BallPicturesAreRoundTransparentAndFaceUp) {
     std::vector<Picture> balls;
     for (int i = 1; i <= 4; i++) {
@@ -241,67 +347,101 @@ TEST(DataFiles, BallPicturesAreRoundTransparentAndFaceUp) {
         SCOPED_TRACE(name);
         Picture p = load_picture(name);
         ASSERT_TRUE(p);
-        SDL_Surface* s = p.get();
-        // Drawn 13 pixels left of and above the ball's centre.
-        EXPECT_EQ(s->w, s->h);
-        EXPECT_NEAR(s->w, 26, 2);
-        ASSERT_NE(s->format->Amask, 0u) << "needs an alpha channel";
-        for (auto [x, y] : {std::pair{0, 0}, {s->w - 1, 0}, {0, s->h - 1}, {s->w - 1, s->h - 1}})
-            EXPECT_EQ(rgba_at(s, x, y).a, 0) << "corner " << x << "," << y;
-        EXPECT_EQ(rgba_at(s, s->w / 2, s->h / 2).a, 255);
-
-        // The ball sits in the middle, so it turns in place when rotated.
-        double sa = 0, sx = 0, sy = 0;
-        for (int y = 0; y < s->h; y++)
-            for (int x = 0; x < s->w; x++) {
-                int a = rgba_at(s, x, y).a;
-                sa += a;
-                sx += a * x;
-                sy += a * y;
-            }
-        ASSERT_GT(sa, 0);
-        EXPECT_NEAR(sx / sa, (s->w - 1) / 2.0, 0.75);
-        EXPECT_NEAR(sy / sa, (s->h - 1) / 2.0, 0.75);
-
-        // Facing up: the picture differs far more between top and bottom
-        // than between left and right, and the light falls from the top.
-        double vertical = 0, horizontal = 0, top = 0, bottom = 0;
-        int ntop = 0, nbottom = 0;
-        for (int y = 0; y < s->h; y++)
-            for (int x = 0; x < s->w; x++) {
-                RGBA c = rgba_at(s, x, y);
-                if (c.a < 255) continue;
-                RGBA m = rgba_at(s, x, s->h - 1 - y), n = rgba_at(s, s->w - 1 - x, y);
-                if (m.a == 255) vertical += std::abs(luminance(c) - luminance(m));
-                if (n.a == 255) horizontal += std::abs(luminance(c) - luminance(n));
-                if (y < s->h / 2) {
-                    top += luminance(c);
-                    ntop++;
-                } else {
-                    bottom += luminance(c);
-                    nbottom++;
-                }
-            }
-        EXPECT_GT(vertical, 1.3 * horizontal) << "no clear up-down direction";
-        EXPECT_GT(top / ntop, bottom / nbottom);
+        expect_ball_shape(p.get());
         balls.push_back(std::move(p));
     }
     // Four different looks.
     for (size_t i = 0; i < balls.size(); i++)
-        for (size_t j = i + 1; j < balls.size(); j++) {
-            SDL_Surface *a = balls[i].get(), *b = balls[j].get();
-            double diff = 0;
-            int n = 0;
-            for (int y = 0; y < std::min(a->h, b->h); y++)
-                for (int x = 0; x < std::min(a->w, b->w); x++) {
-                    RGBA p = rgba_at(a, x, y), q = rgba_at(b, x, y);
-                    if (p.a < 255 || q.a < 255) continue;
-                    diff += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
-                    n++;
-                }
-            ASSERT_GT(n, 0);
-            EXPECT_GT(diff / (3.0 * n), 30) << "balls " << i + 1 << " and " << j + 1 << " look alike";
+        for (size_t j = i + 1; j < balls.size(); j++)
+            EXPECT_GT(covered_difference(balls[i].get(), balls[j].get()), 30)
+                << "balls " << i + 1 << " and " << j + 1 << " look alike";
+}
+
+TEST(DataFiles, RacerBallSetsMatchTheClassicBalls) {
+    Picture classic = load_picture("pallura1.png");
+    ASSERT_TRUE(classic);
+    std::vector<std::vector<Picture>> racers(3);
+    for (int r = 1; r <= 3; r++)
+        for (int s = 1; s <= 4; s++) {
+            std::string name = "racer" + std::to_string(r) + "_ball" + std::to_string(s) + ".png";
+            SCOPED_TRACE(name);
+            Picture p = load_picture(name);
+            ASSERT_TRUE(p) << IMG_GetError();
+            EXPECT_EQ(p->w, classic->w);
+            EXPECT_EQ(p->h, classic->h);
+            expect_ball_shape(p.get());
+            racers[r - 1].push_back(std::move(p));
         }
+    // Each look of a set differs from the others (faces), and the same
+    // look differs from racer to racer (colour).
+    for (int r = 0; r < 3; r++)
+        for (int s = 0; s < 4; s++)
+            for (int t = s + 1; t < 4; t++)
+                EXPECT_GT(covered_difference(racers[r][s].get(), racers[r][t].get()), 15)
+                    << "racer " << r + 1 << ", looks " << s + 1 << " and " << t + 1;
+    for (int s = 0; s < 4; s++)
+        for (int r = 0; r < 3; r++)
+            for (int q = r + 1; q < 3; q++)
+                EXPECT_GT(covered_difference(racers[r][s].get(), racers[q][s].get()), 40)
+                    << "look " << s + 1 << ", racers " << r + 1 << " and " << q + 1;
+}
+
+TEST(DataFiles, HeadMarkersAreSmallRoundBadges) {
+    Picture ball = load_picture("pallura1.png");
+    ASSERT_TRUE(ball);
+    for (const char* name : {"marker1.png", "marker2.png"}) {
+        SCOPED_TRACE(name);
+        Picture p = load_picture(name);
+        ASSERT_TRUE(p) << IMG_GetError();
+        SDL_Surface* s = p.get();
+        EXPECT_EQ(s->w, s->h);
+        EXPECT_LT(s->w, ball->w) << "smaller than a ball";
+        ASSERT_NE(s->format->Amask, 0u);
+        EXPECT_EQ(rgba_at(s, 0, 0).a, 0);
+        EXPECT_EQ(rgba_at(s, s->w - 1, s->h - 1).a, 0);
+        EXPECT_EQ(rgba_at(s, s->w / 2, s->h / 2).a, 255);
+    }
+}
+
+TEST(DataFiles, SoundEffectsAreShortCleanMonoWavs) {
+    double quietest = 100, loudest = -100;
+    for (const Effect& e : kEffects) {
+        std::string path = std::string("filut/sounds/") + e.name;
+        SCOPED_TRACE(path);
+        EXPECT_LT(file_size(path), 70000);
+        std::vector<int> x = wav_samples(path);
+        ASSERT_GT(x.size(), 22050u / 50) << "shorter than 20 ms";
+        double seconds = x.size() / 22050.0;
+        EXPECT_LE(seconds, e.max_seconds);
+        // Peak between -6 and -3 dBFS: loud enough, never clipped.
+        int peak = 0;
+        double sum = 0;
+        for (int v : x) {
+            peak = std::max(peak, std::abs(v));
+            sum += v;
+        }
+        EXPECT_GE(peak, 16000);
+        EXPECT_LE(peak, 23300);
+        EXPECT_LT(std::abs(sum / x.size()), 16) << "offset";
+        if (e.loop) {
+            // Plays round without a click: the step from the last sample to
+            // the first is an ordinary one for the sound around it.
+            EXPECT_GE(seconds, 0.9);
+            std::vector<int> steps;
+            for (size_t i = x.size() - 1100; i + 1 < x.size(); i++) steps.push_back(std::abs(x[i + 1] - x[i]));
+            for (size_t i = 0; i < 1100; i++) steps.push_back(std::abs(x[i + 1] - x[i]));
+            std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+            EXPECT_LE(std::abs(x.front() - x.back()), 3 * std::max(1, steps[steps.size() / 2]));
+        } else {
+            // Starts and ends in silence: no click when it starts or stops.
+            EXPECT_LE(std::abs(x.front()), 100);
+            EXPECT_LE(std::abs(x.back()), 100);
+        }
+        double level = loudest_rms_db(x);
+        quietest = std::min(quietest, level);
+        loudest = std::max(loudest, level);
+    }
+    EXPECT_LE(loudest - quietest, 4.0) << "loudness between effects ranges from " << quietest << " to " << loudest << " dBFS";
 }
 
 TEST(DataFiles, AtlasHoldsEveryPieceOpaque) {

@@ -9,7 +9,7 @@
 - Each Files pattern matches a file of the source tree (no stale pattern).
 - Every installed file comes from a file of the source tree (or is built
   from one) and gets a licence: pictures, music, tracks and icons their own
-  stanza (CC-BY-SA-4.0), the font Bitstream-Vera, never the catch-all.
+  stanza (CC-BY-SA-4.0), sounds too, the font Bitstream-Vera, never the catch-all.
 """
 import fnmatch
 import os
@@ -103,7 +103,7 @@ def main(source, prefix):
             if not any(fnmatch.fnmatchcase(f, pat) for f in tree):
                 fail(f'the pattern {pat} matches no file of the source tree')
 
-    media = ('.png', '.ogg', '.svg', '.ttf')
+    media = ('.png', '.ogg', '.wav', '.svg', '.ttf')
     checked = 0
     for top, _, names in os.walk(prefix):
         for n in names:

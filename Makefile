@@ -71,11 +71,14 @@ bench-window: build
 # removes what the install of the same DESTDIR and PREFIX wrote, and the
 # folders it made. See docs/packaging.md.
 PREFIX ?= /usr/local
-install: game
-	bash scripts/install-tree install $(BUILD) $(PREFIX)
+# A relative PREFIX is refused before anything is built.
+install:
+	@bash scripts/install-tree check-prefix "$(PREFIX)"
+	@$(MAKE) --no-print-directory game
+	bash scripts/install-tree install $(BUILD) "$(PREFIX)"
 
 uninstall:
-	bash scripts/install-tree uninstall $(BUILD) $(PREFIX)
+	bash scripts/install-tree uninstall $(BUILD) "$(PREFIX)"
 
 # The Debian package, built in a folder of its own with the distribution's
 # build flags, the same bytes for the same commit; package-check builds it

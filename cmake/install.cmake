@@ -144,7 +144,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)
 
 if(CHAINBALL_TESTS)
-  foreach(check layout window uninstall package)
+  foreach(check layout window uninstall make package)
     add_test(NAME install_${check}
       COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_${check}.sh ${CMAKE_BINARY_DIR})
     set_tests_properties(install_${check} PROPERTIES TIMEOUT 180 LABELS install)

@@ -6,8 +6,9 @@
 # docs/packaging.md tells the layout and the checks.
 #
 # The layout is fixed rather than taken from GNUInstallDirs: the game finds
-# its data at ../share/chainball/filut from its own folder (find_data_folder
-# in src/shell/shell.cpp), so bin/ and share/ must stay siblings.
+# its data at ../share/chainball/filut from its own folder
+# (data_folder_places in src/core/files.cpp), so bin/ and share/ must stay
+# siblings.
 
 # Every program of the game that this build makes is installed to
 # CHAINBALL_BINDIR: bin/ for make install, games/ where Debian keeps games

@@ -28,8 +28,8 @@ def last_times(build):
             if line.startswith('---'):
                 break   # the failed tests' names follow
             parts = line.split()
-            if len(parts) == 3 and int(parts[1]) > 0:
-                times[parts[0]] = float(parts[2])
+            if len(parts) == 3:   # a skipped test counts no run and no time
+                times[parts[0]] = float(parts[2]) if int(parts[1]) > 0 else 0.0
     return times
 
 

@@ -63,7 +63,7 @@ bench: build
 	bash bench/real_window.sh $(BUILD)
 
 # Every screen at scales 1 to 3 in a real window beside a minimal SDL
-# program, quiet and with one core kept busy (about 4 minutes).
+# program, quiet and with one core kept busy.
 bench-window: build
 	bash bench/window_screens.sh $(BUILD)
 
@@ -71,16 +71,19 @@ bench-window: build
 # removes what the install of the same DESTDIR and PREFIX wrote, and the
 # folders it made. See docs/packaging.md.
 PREFIX ?= /usr/local
-install: game
-	bash scripts/install-tree install $(BUILD) $(PREFIX)
+# A relative PREFIX is refused before anything is built.
+install:
+	@bash scripts/install-tree check-prefix "$(PREFIX)"
+	@$(MAKE) --no-print-directory game
+	bash scripts/install-tree install $(BUILD) "$(PREFIX)"
 
 uninstall:
-	bash scripts/install-tree uninstall $(BUILD) $(PREFIX)
+	bash scripts/install-tree uninstall $(BUILD) "$(PREFIX)"
 
 # The Debian package, built in a folder of its own with the distribution's
 # build flags, the same bytes for the same commit; package-check builds it
 # twice in two folders and compares, then adds its file list,
-# hardening-check and lintian (about 3 minutes).
+# hardening-check and lintian.
 package: deps
 	bash scripts/package-check.sh --build-only $(PACKAGE_BUILD)
 
@@ -96,15 +99,17 @@ assets: deps
 
 # The pictures and outputs of docs/tracks.md, from chainball-track itself;
 # docs/globals.md from the build's object files and tools/globals_reasons.txt;
-# the picture of docs/architecture.md.
+# the picture of docs/architecture.md; the Time column of tests/README.md
+# from the last test run in the build folder.
 docs: build
 	/usr/bin/python3 tools/make_track_docs.py $(BUILD)
 	/usr/bin/python3 tools/globals.py $(BUILD) --markdown docs/globals.md
 	/usr/bin/python3 tools/architecture_picture.py docs/pictures/architecture.png
+	/usr/bin/python3 tools/test_times.py $(BUILD) tests/README.md
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)
 
-# A lap of every shipped track driven in a real window (about 6 minutes).
+# A lap of every shipped track driven in a real window.
 track-laps: build
 	bash tests/window/track_laps.sh $(BUILD) all

@@ -6,8 +6,9 @@
 # docs/packaging.md tells the layout and the checks.
 #
 # The layout is fixed rather than taken from GNUInstallDirs: the game finds
-# its data at ../share/chainball/filut from its own folder (find_data_folder
-# in src/shell/shell.cpp), so bin/ and share/ must stay siblings.
+# its data at ../share/chainball/filut from its own folder
+# (data_folder_places in src/core/files.cpp), so bin/ and share/ must stay
+# siblings.
 
 # Every program of the game that this build makes is installed to
 # CHAINBALL_BINDIR: bin/ for make install, games/ where Debian keeps games
@@ -38,7 +39,21 @@ foreach(lib chainball_sim chainball_sim_cli chainball_game)
   target_compile_definitions(${lib} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
 endforeach()
 
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/filut DESTINATION share/chainball)
+# The Debian package uses the distribution's copy of the font through a
+# link, and depends on its package (debian/control); make install keeps its
+# own copy. The package builds turn this on.
+option(CHAINBALL_SYSTEM_FONT "Link filut/VeraMoBd.ttf to the ttf-bitstream-vera package's copy" OFF)
+set(SYSTEM_FONT /usr/share/fonts/truetype/ttf-bitstream-vera/VeraMoBd.ttf)
+if(CHAINBALL_SYSTEM_FONT)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/filut DESTINATION share/chainball PATTERN VeraMoBd.ttf EXCLUDE)
+  # Relative, as Debian wants links within /usr.
+  install(CODE "
+    set(filut \"\${CMAKE_INSTALL_PREFIX}/share/chainball/filut\")
+    file(RELATIVE_PATH target \"\${filut}\" ${SYSTEM_FONT})
+    file(CREATE_LINK \"\${target}\" \"\$ENV{DESTDIR}\${filut}/VeraMoBd.ttf\" SYMBOLIC)")
+else()
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/filut DESTINATION share/chainball)
+endif()
 
 # debian/changelog is the one history of releases: the package's changelog
 # and the metainfo's <releases>, newest first. Its newest version must be
@@ -52,6 +67,7 @@ foreach(line IN LISTS changelog_lines)
     set(release_version ${CMAKE_MATCH_1})
     if(NOT newest_version)
       set(newest_version ${release_version})
+      set(newest_entry ON)
     endif()
     set(release_notes "")
   elseif(line MATCHES "^  \\* (.*)$")
@@ -63,6 +79,11 @@ foreach(line IN LISTS changelog_lines)
     math(EXPR month "${month} + 1" OUTPUT_FORMAT DECIMAL)
     if(month LESS 10)
       set(month 0${month})
+    endif()
+    # The manual pages carry the date of the newest release.
+    if(newest_entry)
+      set(CHAINBALL_RELEASE_DATE "${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1}")
+      set(newest_entry OFF)
     endif()
     string(SUBSTRING "${release_notes}" 6 -1 release_notes)   # the first </li>
     string(REPLACE "&" "&amp;" release_notes "${release_notes}")
@@ -141,10 +162,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# debian/control's dependencies but its substitutions; dpkg-shlibdeps' list
+# is added after them.
+string(REGEX MATCH "\nDepends: ([^\n]*)" _ "${control}")
+string(REGEX REPLACE "\\$\\{[^}]*\\}(, )?" "" depends "${CMAKE_MATCH_1}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${depends}")
 include(CPack)
 
 if(CHAINBALL_TESTS)
-  foreach(check layout window uninstall package)
+  foreach(check layout window uninstall make package)
     add_test(NAME install_${check}
       COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_${check}.sh ${CMAKE_BINARY_DIR})
     set_tests_properties(install_${check} PROPERTIES TIMEOUT 180 LABELS install)

@@ -21,7 +21,10 @@ ROOT = os.path.normpath(os.path.join(HERE, '..'))
 DATA = os.path.join(ROOT, 'filut')
 
 FONT_SRC = '/usr/share/fonts/truetype/ttf-bitstream-vera/VeraMoBd.ttf'
-FONT_LICENCE = '/usr/share/doc/ttf-bitstream-vera/copyright'
+# The font's licence as Bitstream wrote it; the system package's copyright
+# file is Debian's packaging record, not the licence.
+FONT_LICENCE = os.path.join(ROOT, 'LICENSES', 'Bitstream-Vera.txt')
+COPYRIGHT = os.path.join(ROOT, 'debian', 'copyright')
 
 
 def save_png(img, path):
@@ -29,10 +32,27 @@ def save_png(img, path):
     img.save(path, format='PNG', optimize=True)
 
 
+def dep5_licence(name, text):
+    """A DEP-5 licence paragraph: the name, then the text indented, with a
+    lone '.' for each empty line."""
+    lines = [' ' + line if line.strip() else ' .' for line in text.rstrip('\n').split('\n')]
+    return '\n'.join(['License: ' + name] + lines) + '\n'
+
+
 def make_font():
     shutil.copyfile(FONT_SRC, os.path.join(DATA, 'VeraMoBd.ttf'))
-    shutil.copyfile(FONT_LICENCE, os.path.join(DATA, 'VeraMoBd-LICENSE.txt'))
-    print('font: VeraMoBd.ttf and its licence copied')
+    with open(FONT_LICENCE, encoding='utf-8') as f:
+        licence = f.read()
+    with open(os.path.join(DATA, 'VeraMoBd-LICENSE.txt'), 'w', encoding='utf-8') as f:
+        f.write(licence)
+    # debian/copyright's paragraph of the licence, replaced in place.
+    with open(COPYRIGHT, encoding='utf-8') as f:
+        paragraphs = f.read().rstrip('\n').split('\n\n')
+    paragraphs = [dep5_licence('Bitstream-Vera', licence).rstrip('\n')
+                  if p.startswith('License: Bitstream-Vera\n') else p for p in paragraphs]
+    with open(COPYRIGHT, 'w', encoding='utf-8') as f:
+        f.write('\n\n'.join(paragraphs) + '\n')
+    print('font: VeraMoBd.ttf copied; its licence in filut/ and debian/copyright from LICENSES/')
 
 
 def make_pictures():

@@ -10,6 +10,9 @@
 - Every installed file comes from a file of the source tree (or is built
   from one) and gets a licence: pictures, music, tracks and icons their own
   stanza (CC-BY-SA-4.0), sounds too, the font Bitstream-Vera, never the catch-all.
+- The font's licence is Bitstream's own text, LICENSES/Bitstream-Vera.txt,
+  the same in filut/ and in the Bitstream-Vera paragraph; not another
+  package's copyright file.
 """
 import fnmatch
 import os
@@ -65,6 +68,23 @@ def source_of(rel):
     return None
 
 
+def check_font_licence(source, paras):
+    with open(os.path.join(source, 'LICENSES/Bitstream-Vera.txt'), encoding='utf-8') as f:
+        licence = f.read()
+    if 'Permission is hereby granted' not in licence or any(
+            line.startswith(('Format:', 'Files:', 'Upstream-Name:')) for line in licence.split('\n')):
+        fail('LICENSES/Bitstream-Vera.txt is not the font licence itself')
+    with open(os.path.join(source, 'filut/VeraMoBd-LICENSE.txt'), encoding='utf-8') as f:
+        if f.read() != licence:
+            fail('filut/VeraMoBd-LICENSE.txt differs from LICENSES/Bitstream-Vera.txt')
+    for p in paras:
+        name, _, text = p.get('License', '').partition('\n')
+        if name == 'Bitstream-Vera' and text.strip():
+            lines = [line[1:] if line != ' .' else '' for line in text.split('\n')]
+            if '\n'.join(lines) + '\n' != licence:
+                fail('the Bitstream-Vera text of debian/copyright differs from LICENSES/Bitstream-Vera.txt')
+
+
 def main(source, prefix):
     with open(os.path.join(source, 'debian/copyright'), encoding='utf-8') as f:
         paras = paragraphs(f.read())
@@ -95,6 +115,8 @@ def main(source, prefix):
         fail(f'licence {name} is used but its text is not given')
     for name in sorted(texts - used):
         fail(f'licence {name} is given but no file uses it')
+
+    check_font_licence(source, paras)
 
     tree = spdx.tree_files(source)
     stanzas = spdx.read_dep5(os.path.join(source, 'debian/copyright'))

@@ -48,6 +48,9 @@ for want in "<id>$APP</id>" "<launchable type=\"desktop-id\">$APP.desktop</launc
   '<metadata_license>CC0-1.0</metadata_license>'; do
   grep -qF "$want" "$metainfo" || fail "the metainfo lacks $want"
 done
+# Software centres cut a summary longer than 35 characters.
+summary=$(sed -n 's|^ *<summary>\(.*\)</summary>$|\1|p' "$metainfo")
+[ -n "$summary" ] && [ "${#summary}" -le 35 ] || fail "the metainfo's summary is '$summary' (${#summary} characters)"
 # A release entry, with its notes, for every version in the changelog.
 for version in $(zcat share/doc/chainball/changelog.gz | sed -n 's/^chainball (\([^)]*\)).*/\1/p'); do
   grep -A2 "<release version=\"$version\" date=\"[0-9-]*\">" "$metainfo" | grep -q '<description>' ||
@@ -68,6 +71,16 @@ for page in share/man/man6/*.6.gz; do
   [ -z "$warnings" ] || fail "man warns about $page: $warnings"
 done
 zcat share/man/man6/chainball.6.gz | grep -q '^\.SH "BAD INPUT"' || fail "chainball.6 lacks its bad-input section"
+# The pages are dated from the newest changelog entry, pass mandoc's lint
+# and keep their lines within 80 columns.
+released=$(date -u -d "$(zcat share/doc/chainball/changelog.gz | sed -n 's/^ -- .*>  //p' | head -n1)" +%F)
+for page in share/man/man6/*.6.gz; do
+  zcat "$page" | grep -q "^\.TH [A-Z-]* 6 \"$released\" " || fail "$page is not dated $released: $(zcat "$page" | grep '^\.TH')"
+  lint=$(mandoc -T lint -W style "$page" 2>&1) || fail "mandoc -T lint on $page: $lint"
+  [ -z "$lint" ] || fail "mandoc -T lint on $page: $lint"
+  long=$(zcat "$page" | awk 'length > 80 {print FNR}')
+  [ -z "$long" ] || fail "$page has lines over 80 columns: $long"
+done
 
 # The installed game's options, run from the root directory.
 cd /

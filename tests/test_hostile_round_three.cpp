@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile files, third round: writes through symbolic links and never into
-// /dev.
+// /dev, and replays that are never seen half written.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,6 +15,7 @@
 
 #include "core/files.h"
 #include "harness.h"
+#include "replay/session.h"
 
 namespace {
 
@@ -106,4 +110,47 @@ TEST(HostileWrites, RenderWritesThroughLinksAndNeverIntoDev) {
                   out),
               0);
     EXPECT_EQ(out, "chainball-track: cannot write /dev/stdout: under /dev, not a file to write\nstatus 1\nstdout\n");
+}
+
+// A replay is written whole under a hidden name and only then given its
+// own: a process killed in the middle (here by its file size limit)
+// leaves no file under the replay's name, a write that fails leaves
+// nothing at all, and a name that is taken is never written over.
+TEST(HostileReplayWrites, NoHalfReplayUnderItsNameAndNothingOverAnother) {
+    const std::string dir = scratch_dir();
+    const std::string text(64 << 10, 'k');
+    for (bool killed : {true, false}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit small{4096, 4096};
+            setrlimit(RLIMIT_FSIZE, &small);
+            signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+            std::string cause;
+            const std::string path = write_replay_file(dir, "20200101-000000-Loop", text, cause);
+            _exit(path.empty() && cause == "File too large" ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (killed) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no failure reported";
+            // What the killed write left is hidden; the failed one left nothing.
+            EXPECT_EQ(("\n" + listing(dir)).find("\n."), std::string::npos);
+        }
+        std::string why;
+        EXPECT_TRUE(replay_files(dir, 10, why).empty()) << listing(dir);
+        run("rm -f " + dir + "/.??*", why);
+    }
+
+    put(dir + "/20200101-000000-Loop.cbreplay", "theirs");
+    std::string cause;
+    EXPECT_EQ(write_replay_file(dir, "20200101-000000-Loop", "ours", cause), dir + "/20200101-000000-Loop-2.cbreplay");
+    EXPECT_EQ(contents(dir + "/20200101-000000-Loop.cbreplay"), "theirs");
+    EXPECT_EQ(contents(dir + "/20200101-000000-Loop-2.cbreplay"), "ours");
+    for (int n = 3; n <= MAX_NAME_TRIES; n++) put(dir + "/20200101-000000-Loop-" + std::to_string(n) + ".cbreplay", "");
+    EXPECT_EQ(write_replay_file(dir, "20200101-000000-Loop", "ours", cause), "");
+    EXPECT_EQ(cause, "File exists");
+    EXPECT_EQ(("\n" + listing(dir)).find("\n."), std::string::npos) << "a temporary file left";
 }

@@ -297,3 +297,40 @@ bool write_file_atomically(const std::string& path, const FileWriter& write, std
 bool write_file_atomically(const std::string& path, const std::string& text, std::string& why, mode_t mode) {
     return write_file_atomically(path, text_writer(text), why, mode);
 }
+
+// Gives the whole file `temp` the name `path` when nothing has it: 0, or
+// EEXIST when the name is taken, or the error. `temp` is gone after a 0.
+static int name_without_clobbering(const std::string& temp, const std::string& path) {
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // File systems without the no-replace rename: a second name, then the first goes.
+    if (link(temp.c_str(), path.c_str()) == 0) return unlink(temp.c_str()), 0;
+    if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != ENOSYS)) return errno;
+    // Nor hard links (FAT): the name is claimed empty, then the file put in its place.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    close(fd);
+    if (rename(temp.c_str(), path.c_str()) == 0) return 0;
+    const int failed = errno;
+    unlink(path.c_str());
+    return failed;
+}
+
+std::string write_new_file(const std::string& dir, const std::string& stem, const std::string& extension,
+                           const std::string& text, std::string& why) {
+    std::string temp, path;
+    if (!write_temp_beside(dir + "/" + stem + extension, text_writer(text), new_file_mode(0666), temp, why))
+        return "";
+    int failed = EEXIST;
+    for (int n = 1; n <= MAX_NAME_TRIES && failed == EEXIST; n++) {
+        path = dir + "/" + stem + (n == 1 ? "" : "-" + std::to_string(n)) + extension;
+        failed = name_without_clobbering(temp, path);
+    }
+    if (failed == 0) {
+        sync_folder(dir);
+        return path;
+    }
+    why = std::strerror(failed);
+    unlink(temp.c_str());
+    return "";
+}

@@ -71,3 +71,12 @@ bool write_file_atomically(const std::string& path, const std::string& text, std
 // `why`), for content made as it is written.
 using FileWriter = std::function<bool(FILE* f, std::string& why)>;
 bool write_file_atomically(const std::string& path, const FileWriter& write, std::string& why, mode_t mode = 0600);
+
+// Names tried for a new file before giving up: STEM, STEM-2 .. STEM-100.
+constexpr int MAX_NAME_TRIES = 100;
+// Writes `text` to a new file DIR/STEM.EXT (STEM-2.EXT .. when taken),
+// never over another file and never as half a file: it
+// is written whole under a hidden name, then given the first free name. The
+// path written, or "" with the cause in `why`.
+std::string write_new_file(const std::string& dir, const std::string& stem, const std::string& extension,
+                           const std::string& text, std::string& why);

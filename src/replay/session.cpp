@@ -3,7 +3,6 @@
 #include "replay/session.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -157,31 +156,9 @@ void record_race_step(const Race& race, RaceInput input) {
         recorder.recording.checks.push_back({race.step, race_checksum(race)});
 }
 
-// FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
-// written, or "" with the cause in `cause`. A file that could not be
-// written whole is taken away.
 std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
                               std::string& cause) {
-    const std::string base = folder + "/" + name;
-    std::string path;
-    int fd = -1;
-    for (int n = 1; n <= 100 && fd < 0; n++) {
-        path = base + (n == 1 ? "" : "-" + std::to_string(n)) + REPLAY_EXTENSION;
-        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    cause = fd < 0 ? std::strerror(errno) : "";
-    for (size_t done = 0; fd >= 0 && cause.empty() && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) cause = n < 0 ? std::strerror(errno) : "nothing written";
-        else done += (size_t)n;
-    }
-    if (fd >= 0 && close(fd) != 0 && cause.empty()) cause = std::strerror(errno);
-    if (cause.empty()) return path;
-    if (fd >= 0) unlink(path.c_str());
-    cause = printable(path, 200) + ": " + cause;
-    return "";
+    return write_new_file(folder, name, REPLAY_EXTENSION, text, cause);
 }
 
 const std::string& recording_folder() { return recorder.folder; }
@@ -199,7 +176,9 @@ static void write_unsaved(bool quiet) {
             if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap);
             continue;
         }
-        if (!quiet) std::fprintf(stderr, "chainball: cannot write replay %s; kept to try again\n", cause.c_str());
+        if (!quiet)
+            std::fprintf(stderr, "chainball: cannot write replay %s: %s; kept to try again\n",
+                         printable(recorder.folder + "/" + r.first + REPLAY_EXTENSION, 200).c_str(), cause.c_str());
         left.push_back(r);
     }
     recorder.unsaved.swap(left);
@@ -244,7 +223,8 @@ void flush_unsaved_replays() {
         if (!path.empty())
             std::fprintf(stderr, "chainball: replay written to %s instead\n", printable(path, 200).c_str());
         else
-            std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s\n", cause.c_str());
+            std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s: %s\n",
+                         printable(folder + "/" + r.first + REPLAY_EXTENSION, 200).c_str(), cause.c_str());
     }
     recorder.unsaved.clear();
 }

@@ -71,8 +71,8 @@ std::string record_race_end(const Race& race);
 void flush_unsaved_replays();
 
 // Writes `text` to FOLDER/NAME.cbreplay (NAME-2, NAME-3 .. when that
-// exists), never over another file and never leaving half a file: the path
-// written, or "" with the file and the reason in `cause`.
+// exists), never over another file and never leaving half a file
+// (write_new_file): the path written, or "" with the reason in `cause`.
 std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
                               std::string& cause);
 // The --record folder ("" without it).

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile files, third round: writes through symbolic links and never into
-// /dev, and replays that are never seen half written.
+// /dev, pruning that touches only the game's own replays, and replays
+// that are never seen half written.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -9,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -110,6 +112,43 @@ TEST(HostileWrites, RenderWritesThroughLinksAndNeverIntoDev) {
                   out),
               0);
     EXPECT_EQ(out, "chainball-track: cannot write /dev/stdout: under /dev, not a file to write\nstatus 1\nstdout\n");
+}
+
+// Pruning the game's folder: the oldest of the game's own names go, by the
+// date in the name, never the replay just written (even when 50 others are
+// dated far ahead), never a player's own file, a link or a hard link.
+TEST(HostileReplayPruning, OnlyTheGamesOwnOldestGoAndNeverTheNewOne) {
+    const std::string dir = scratch_dir(), elsewhere = scratch_dir();
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    const std::string written = dir + "/" + stamp + "-Loop.cbreplay";
+    put(written, "new race");
+    for (int i = 0; i < 50; i++) put(dir + "/209901" + std::to_string(10 + i) + "-000000-Loop.cbreplay", "ahead");
+    for (const char* ours : {"20200101-000000-Loop", "20200102-000000-Loop", "20200103-000000-Loop-2"})
+        put(dir + "/" + ours + ".cbreplay", "old race");
+    put(dir + "/0-my-best.cbreplay", "the player's");
+    put(dir + "/20200101-000000.cbreplay", "no track: not a name the game makes");
+    put(elsewhere + "/kept", "linked");
+    ASSERT_EQ(link((elsewhere + "/kept").c_str(), (dir + "/20100101-000000-Hard.cbreplay").c_str()), 0);
+    ASSERT_EQ(symlink((elsewhere + "/kept").c_str(), (dir + "/20100101-000001-Soft.cbreplay").c_str()), 0);
+
+    prune_recordings(dir, 2, KEPT_REPLAY_BYTES, written);
+    std::string why;
+    const std::vector<std::string> left = replay_files(dir, 1000, why);
+    EXPECT_EQ(left.size(), 50u + 6u);
+    EXPECT_EQ(contents(written), "new race");
+    EXPECT_EQ(contents(dir + "/20200103-000000-Loop-2.cbreplay"), "old race") << "the newest old one goes";
+    EXPECT_NE(access((dir + "/20200102-000000-Loop.cbreplay").c_str(), F_OK), 0);
+    EXPECT_NE(access((dir + "/20200101-000000-Loop.cbreplay").c_str(), F_OK), 0);
+    for (const char* not_ours : {"0-my-best", "20200101-000000", "20100101-000000-Hard", "20100101-000001-Soft"})
+        EXPECT_EQ(access((dir + "/" + not_ours + ".cbreplay").c_str(), F_OK), 0) << not_ours;
+    EXPECT_EQ(contents(elsewhere + "/kept"), "linked");
+
+    // A cap on bytes that the new one alone passes still spares it.
+    prune_recordings(dir, 50, 1, written);
+    EXPECT_EQ(contents(written), "new race");
+    EXPECT_NE(access((dir + "/20200103-000000-Loop-2.cbreplay").c_str(), F_OK), 0);
 }
 
 // A replay is written whole under a hidden name and only then given its

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -173,7 +174,7 @@ static void write_unsaved(bool quiet) {
         const std::string path = write_replay_file(recorder.folder, r.first, r.second, cause);
         if (!path.empty()) {
             recorder.last_written = path;
-            if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap);
+            if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap, path);
             continue;
         }
         if (!quiet)
@@ -231,18 +232,50 @@ void flush_unsaved_replays() {
 
 void stop_recording() { recorder.folder.clear(); }
 
-std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why) {
+// The number written in `n` digits of `s` from `from`; -1 when one is not a digit.
+static int digits_at(const std::string& s, size_t from, size_t n) {
+    int v = 0;
+    for (size_t i = from; i < from + n; i++) {
+        if (i >= s.size() || !std::isdigit((unsigned char)s[i])) return -1;
+        v = v * 10 + (s[i] - '0');
+    }
+    return v;
+}
+
+// Whether `name` is one the recorder makes, STAMP-TRACK.cbreplay or
+// STAMP-TRACK-N.cbreplay with STAMP YYYYmmdd-HHMMSS no later than `latest`
+// (the same form).
+static bool recorder_made(const std::string& name, const std::string& latest) {
+    const size_t ext = std::strlen(REPLAY_EXTENSION), stamp = latest.size();
+    if (name.size() <= stamp + 1 + ext || name.compare(name.size() - ext, ext, REPLAY_EXTENSION) != 0 ||
+        name[8] != '-' || name[stamp] != '-' || digits_at(name, 0, 8) < 0 || digits_at(name, 9, 6) < 0 ||
+        name.compare(0, stamp, latest) > 0)
+        return false;
+    const std::string track = name.substr(stamp + 1, name.size() - stamp - 1 - ext);
+    if (track_name_usable(track)) return true;
+    // A taken name's -2 .. -100 on the longest track names.
+    const size_t cut = track.rfind('-');
+    const int n = cut == std::string::npos || track.size() - cut > 4 ? -1 : digits_at(track, cut + 1, track.size() - cut - 1);
+    return n >= 2 && n <= MAX_NAME_TRIES && track_name_usable(track.substr(0, cut));
+}
+
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why, bool recorder_names_only) {
     std::vector<std::string> names;
     DIR* d = opendir(dir.c_str());
     if (!d) {
         why = std::strerror(errno);
         return names;
     }
+    // A day's grace past now, for a clock set back or a zone changed.
+    const std::time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
+    char latest[32];
+    std::strftime(latest, sizeof latest, "%Y%m%d-%H%M%S", std::localtime(&tomorrow));
     const size_t ext = std::strlen(REPLAY_EXTENSION);
     while (const dirent* e = readdir(d)) {
         const std::string name = e->d_name;
         if (name.size() <= ext || name[0] == '.' || name.compare(name.size() - ext, ext, REPLAY_EXTENSION) != 0)
             continue;
+        if (recorder_names_only && !recorder_made(name, latest)) continue;
         names.push_back(name);
         // Newest first, and never more than `most` held.
         if (names.size() > 2 * most + 64) {
@@ -256,25 +289,29 @@ std::vector<std::string> replay_files(const std::string& dir, size_t most, std::
     return names;
 }
 
-void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
+void prune_recordings(const std::string& dir, int keep, long long max_bytes, const std::string& just_written) {
     std::string why;
-    const std::vector<std::string> names = replay_files(dir, MAX_PRUNED_NAMES, why);
+    const std::vector<std::string> names = replay_files(dir, MAX_PRUNED_NAMES, why, true);
+    const std::string spared = just_written.substr(just_written.rfind('/') + 1);
     long long total = 0;
     int kept = 0;
+    std::vector<std::string> past;   // newest first
     for (const std::string& name : names) {
         const std::string path = dir + "/" + name;
         struct stat st;
-        // Only our own regular files; a link is never followed out of the folder.
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        // Larger than any replay: not one of ours, left alone.
-        if (st.st_size > MAX_REPLAY_BYTES) continue;
+        // Only files of ours alone: never a link, nor a file with a second
+        // name elsewhere, nor one larger than any replay.
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || st.st_size > MAX_REPLAY_BYTES)
+            continue;
         total += st.st_size;
-        if (kept < keep && total <= max_bytes) {
+        if (name == spared || (kept < keep && total <= max_bytes)) {
             kept++;
             continue;
         }
-        unlink(path.c_str());
+        past.push_back(path);
     }
+    // The oldest first.
+    for (size_t i = 0; i < past.size() && i < (size_t)MAX_PRUNED_AT_ONCE; i++) unlink(past[past.size() - 1 - i].c_str());
 }
 
 void reset_replay_session() {

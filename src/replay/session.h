@@ -33,15 +33,24 @@ constexpr long long KEPT_REPLAY_BYTES = 64LL << 20;
 constexpr size_t MAX_LISTED_REPLAYS = 1000;
 // Pruning looks at this many of the newest names: a folder holding more is not ours alone.
 constexpr size_t MAX_PRUNED_NAMES = 100000;
+// Files one pruning removes at most: a race writes one, and a lowered
+// setting is met over a few races rather than by a sweep of the folder.
+constexpr int MAX_PRUNED_AT_ONCE = 100;
 
 // The replay file names (*.cbreplay, no hidden ones) in `dir`, newest
-// first (their names start with the date), at most `most`. Empty with the
-// cause in `why` when the folder cannot be read.
-std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why);
+// first (their names start with the date), at most `most`. With
+// `recorder_names_only`, only names the recorder makes (see
+// prune_recordings). Empty with the cause in `why` when the folder cannot be read.
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why,
+                                      bool recorder_names_only = false);
 // Removes the oldest replays of `dir` past the newest `keep` and past
-// `max_bytes` together. Only regular files are looked at or removed.
-void prune_recordings(const std::string& dir, int keep, long long max_bytes);
-
+// `max_bytes` together, at most MAX_PRUNED_AT_ONCE. Only the game's own are
+// looked at: names as the recorder makes them, YYYYmmdd-HHMMSS-TRACK.cbreplay
+// (or TRACK-N), whose local date and time of the race's start is what
+// orders them (a replay holds no date of its own); a date more than a day
+// ahead is not one the game wrote. Only regular files with no other name
+// (no links, no hard links) count or go, and never `just_written`.
+void prune_recordings(const std::string& dir, int keep, long long max_bytes, const std::string& just_written);
 // A replay to watch, as read: the replay and where its track is.
 struct WatchedReplay {
     replay rep;

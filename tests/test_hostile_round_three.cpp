@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile files, third round: writes through symbolic links and never into
-// /dev, pruning that touches only the game's own replays, and replays
-// that are never seen half written.
+// /dev, pruning that touches only the game's own replays, replays that
+// are never seen half written, and the real cause of a folder that cannot
+// be made.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -192,4 +193,20 @@ TEST(HostileReplayWrites, NoHalfReplayUnderItsNameAndNothingOverAnother) {
     EXPECT_EQ(write_replay_file(dir, "20200101-000000-Loop", "ours", cause), "");
     EXPECT_EQ(cause, "File exists");
     EXPECT_EQ(("\n" + listing(dir)).find("\n."), std::string::npos) << "a temporary file left";
+}
+
+// --record into a folder on a read-only file system: the line says so,
+// not only that the folder cannot be made.
+TEST(HostileRecordFolder, AFolderThatCannotBeMadeNamesTheCause) {
+    if (access("./chainball", X_OK) != 0) GTEST_SKIP() << "game binary not built beside the tests";
+    std::string out;
+    if (run("unshare -m sh -c 'mount -t tmpfs -o ro tmpfs /mnt'", out) != 0)
+        GTEST_SKIP() << "cannot mount a read-only tmpfs here (needs root and unshare): " << out;
+    ASSERT_EQ(run("unshare -m sh -c 'mount -t tmpfs -o ro tmpfs /mnt && ./chainball --record /mnt/races; "
+                  "echo status $?'",
+                  out),
+              0);
+    EXPECT_EQ(out,
+              "chainball: cannot record races in '/mnt/races': no such folder, and it cannot be made: Read-only "
+              "file system\nstatus 2\n");
 }

@@ -435,7 +435,8 @@ TEST(ReplayRecords, TheRecordingSwitchLeavesACommandLineFolderAlone) {
     EXPECT_EQ(recording_folder(), replays_folder());
     EXPECT_EQ(replays_folder(), data + "/chainball/replays");
     struct stat st;
-    EXPECT_EQ(stat(replays_folder().c_str(), &st), 0) << "the folder is made";
+    EXPECT_NE(stat(replays_folder().c_str(), &st), 0) << "no folder before its first replay";
+    EXPECT_NE(stat((data + "/chainball").c_str(), &st), 0) << "nor the folder above it";
     record_races(run, false, 50);
     EXPECT_EQ(recording_folder(), "");
 

@@ -38,47 +38,59 @@ static struct {
     std::vector<std::string> made;      // folders made here, taken away at exit while empty
 } recorder;
 
+// Why `dir` cannot take replays, or "" when it can: a file can be made in
+// it and its disk has room. `made_errno`: why it could not be made, when it was missing.
+static std::string folder_fault(const std::string& dir, int made_errno) {
+    struct stat st;
+    if (dir.empty()) return "no folder name";
+    if (stat(dir.c_str(), &st) != 0) {
+        if (errno != ENOENT) return std::strerror(errno);
+        if (made_errno == ENOENT) return "no such folder, and it cannot be made: the folder above it is missing";
+        return std::string("no such folder, and it cannot be made: ") + std::strerror(made_errno);
+    }
+    if (!S_ISDIR(st.st_mode)) return "not a folder";
+    // Making a file is the only sure test: permissions, a read-only
+    // file system or a full disk all show here.
+    std::string probe = dir + "/.chainball-probe-XXXXXX";
+    const int fd = mkstemp(&probe[0]);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    unlink(probe.c_str());
+    // A file can be made on a full disk: only its bytes fail. Ask the file
+    // system how much room is left, so the race is not lost at its end.
+    struct statvfs fs;
+    if (statvfs(dir.c_str(), &fs) == 0 && (unsigned long long)fs.f_bavail * fs.f_frsize < MIN_FREE_BYTES)
+        return "its disk has only " + std::to_string((unsigned long long)fs.f_bavail * fs.f_frsize) +
+               " bytes free, less than the " + std::to_string(MIN_FREE_BYTES) + " a recording needs";
+    return "";
+}
+
 bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     recorder.kept = keep;
     recorder.cap = max_bytes;
+    struct stat st;
+    const bool missing = !dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT;
+    // The game's own folder is made with its first replay: a run that
+    // records nothing leaves no empty folder.
+    if (missing && keep > 0) {
+        recorder.folder = dir;
+        return true;
+    }
     // A folder made here is taken away again at exit while it is empty: a
     // run refused after this check (a bad replay, no display, missing data)
     // or one that raced nothing leaves nothing behind. rmdir() never takes
     // a folder that holds a file.
-    struct stat st;
-    if (!dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT && mkdir(dir.c_str(), 0777) == 0) {
+    int made_errno = 0;
+    if (missing && mkdir(dir.c_str(), 0777) == 0) {
         if (recorder.made.empty())
             std::atexit([] {
                 for (const std::string& d : recorder.made) rmdir(d.c_str());
             });
         recorder.made.push_back(dir);
+    } else if (missing) {
+        made_errno = errno;
     }
-    std::string cause;
-    if (dir.empty()) {
-        cause = "no folder name";
-    } else if (stat(dir.c_str(), &st) != 0) {
-        cause = errno == ENOENT ? "no such folder, and it cannot be made" : std::strerror(errno);
-    } else if (!S_ISDIR(st.st_mode)) {
-        cause = "not a folder";
-    } else {
-        // Making a file is the only sure test: permissions, a read-only
-        // file system or a full disk all show here.
-        std::string probe = dir + "/.chainball-probe-XXXXXX";
-        const int fd = mkstemp(&probe[0]);
-        if (fd < 0) {
-            cause = std::strerror(errno);
-        } else {
-            close(fd);
-            unlink(probe.c_str());
-        }
-    }
-    // A file can be made on a full disk: only its bytes fail. Ask the file
-    // system how much room is left, so the race is not lost at its end.
-    struct statvfs fs;
-    if (cause.empty() && statvfs(dir.c_str(), &fs) == 0 &&
-        (unsigned long long)fs.f_bavail * fs.f_frsize < MIN_FREE_BYTES)
-        cause = "its disk has only " + std::to_string((unsigned long long)fs.f_bavail * fs.f_frsize) +
-                " bytes free, less than the " + std::to_string(MIN_FREE_BYTES) + " a recording needs";
+    const std::string cause = folder_fault(dir, made_errno);
     if (!cause.empty()) {
         std::fprintf(stderr, "chainball: cannot record races in '%s': %s\n",
                      printable(dir, 200).c_str(), cause.c_str());
@@ -166,12 +178,17 @@ const std::string& recording_folder() { return recorder.folder; }
 
 
 // Writes the recorded races still in memory into the record folder; those
-// that fail stay in memory for the next try. Quiet when `quiet`.
-static void write_unsaved(bool quiet) {
+// that fail stay in memory for the next try. Quiet when `quiet`. The
+// cause of the last write that failed, "" when none did.
+static std::string write_unsaved(bool quiet) {
     std::vector<std::pair<std::string, std::string>> left;
+    std::string last_cause;
     for (const auto& r : recorder.unsaved) {
-        std::string cause;
-        const std::string path = write_replay_file(recorder.folder, r.first, r.second, cause);
+        std::string cause, path;
+        // The game's own folder is made with its first replay; a --record
+        // folder that went away is not made again (a drive taken out).
+        if (recorder.kept <= 0 || make_folders(recorder.folder, cause))
+            path = write_replay_file(recorder.folder, r.first, r.second, cause);
         if (!path.empty()) {
             recorder.last_written = path;
             if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap, path);
@@ -181,26 +198,29 @@ static void write_unsaved(bool quiet) {
             std::fprintf(stderr, "chainball: cannot write replay %s: %s; kept to try again\n",
                          printable(recorder.folder + "/" + r.first + REPLAY_EXTENSION, 200).c_str(), cause.c_str());
         left.push_back(r);
+        last_cause = cause;
     }
     recorder.unsaved.swap(left);
+    return last_cause;
 }
 
 // DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay. A race that cannot be written (a
 // full disk) is kept in memory and tried again after the next race and
 // when the game closes.
-std::string record_race_end(const Race& race) {
-    if (!recorder.in_race) return "";
+ReplayOutcome record_race_end(const Race& race) {
+    if (!recorder.in_race) return {};
     recorder.in_race = false;
     recorder.recording.result = current_result(race, race.step);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorder.started));
     const std::string name = std::string(stamp) + "-" + recorder.recording.track_name;
     recorder.unsaved.emplace_back(name, format_replay(recorder.recording));
-    write_unsaved(false);
+    const std::string cause = write_unsaved(false);
     // What failed stays in order, this race last: when it is not there, it
     // was written, and last of all.
     const bool failed = !recorder.unsaved.empty() && recorder.unsaved.back().first == name;
-    return failed ? std::string() : recorder.last_written;
+    if (failed) return {"", cause};
+    return {recorder.last_written, ""};
 }
 
 void flush_unsaved_replays() {

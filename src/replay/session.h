@@ -22,7 +22,8 @@ constexpr unsigned long long MIN_FREE_BYTES = 1 << 20;
 // room, and records every race from then on. False after one line on
 // stderr naming the cause.
 // With `keep` above 0 only the newest `keep` replays of the folder, at most
-// `max_bytes` together, are kept after each race (the full game's own folder).
+// `max_bytes` together, are kept after each race (the full game's own
+// folder); such a folder, when missing, is made with its first replay.
 bool start_recording(const std::string& dir, int keep = 0, long long max_bytes = 0);
 void stop_recording();
 
@@ -69,19 +70,24 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
 // game's setting); each does nothing otherwise. After the race's set-up,
 // with the name and file of its track; after each step with its input; at
 // its end (every racer finished, or the race left or quit), when the
-// replay is written: the path written for this race, "" when none was.
+// replay is written: what became of it.
 void record_race_start(const Race& race, const Track& track, const std::string& track_name,
                        const std::string& track_file);
 void record_race_step(const Race& race, RaceInput input);
-std::string record_race_end(const Race& race);
+struct ReplayOutcome {
+    std::string path;      // the file written for the race
+    std::string failure;   // or why it could not be (kept to try again); both "" when not recorded
+};
+ReplayOutcome record_race_end(const Race& race);
 // At shut-down: recorded races that could not be written (a full disk) are
 // tried once more, then in $XDG_DATA_HOME/chainball/replays/, with one line
 // saying where they went or that they are lost.
 void flush_unsaved_replays();
 
 // Writes `text` to FOLDER/NAME.cbreplay (NAME-2, NAME-3 .. when that
-// exists), never over another file and never leaving half a file
-// (write_new_file): the path written, or "" with the reason in `cause`.
+// exists), never over another file and never
+// leaving half a file (write_new_file): the path written, or "" with the
+// reason in `cause`.
 std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
                               std::string& cause);
 // The --record folder ("" without it).

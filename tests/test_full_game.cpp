@@ -441,14 +441,24 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
     EXPECT_EQ(live_race.step, 0) << "a new race, set up and not yet run";
 }
 
-// A recorded race's results name the replay it was written to; a race
-// that was not written (recording off) shows no such line.
-TEST(FullRace, ResultsNameTheSavedReplay) {
+// A recorded race's results name the replay it was written to (in the
+// game's own folder, made by that first replay), or why it could not be
+// written (a --record folder gone); a race that was not written (recording
+// off) shows no such line.
+TEST(FullRace, ResultsNameTheSavedReplayOrWhyNot) {
     FullGame g;
-    const std::string dir = scratch_dir();
-    for (bool recording : {true, false}) {
-        if (recording) {
+    const std::string dir = scratch_dir() + "/races";
+    enum { SAVED, LOST, OFF };
+    struct stat st;
+    for (int recording : {SAVED, LOST, OFF}) {
+        if (recording == SAVED) {
+            record_races(*g.run, true, 50);
+            EXPECT_NE(stat(replays_folder().c_str(), &st), 0) << "a folder before its first replay";
+        }
+        if (recording == LOST) {
+            ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
             ASSERT_TRUE(start_recording(dir));
+            ASSERT_EQ(rmdir(dir.c_str()), 0);
         }
         solo_race_at_the_line(2);
         std::string line_seen;
@@ -458,24 +468,37 @@ TEST(FullRace, ResultsNameTheSavedReplay) {
             white_in_line = 0;
             for (int y = 290; y < 306; y++)
                 for (int x = 15; x < 485; x++) white_in_line += pixel_at(screen, x, y) == 0xFFFFFFu;
-            if (recording) {
+            if (recording == SAVED)
                 line_seen = "Replay saved: " + last_recording().substr(last_recording().rfind('/') + 1);
+            if (recording == LOST) line_seen = "Replay not saved: No such file or directory";
+            if (recording != OFF) {
                 EXPECT_EQ(glyph_mismatches(screen, 15, 290, line_seen.c_str(), small_font, 0xFFFFFF), 0)
                     << line_seen;
             }
             push_key(SDLK_ESCAPE);
         });
         hold_key(SDLK_UP, true);
-        for (int frame = 0; frame < 10 && (game_screen == SCREEN_RACE || game_screen == SCREEN_RESULTS); frame++) race_frame();
+        std::string err = capture_stderr([] {
+            for (int frame = 0; frame < 10 && (game_screen == SCREEN_RACE || game_screen == SCREEN_RESULTS); frame++)
+                race_frame();
+        });
         release_all_keys();
-        if (recording) {
-            EXPECT_EQ(last_recording().compare(0, dir.size(), dir), 0) << last_recording();
-            EXPECT_GT(white_in_line, 100) << "no line naming the replay";
+        if (recording == SAVED) {
+            EXPECT_EQ(last_recording().compare(0, replays_folder().size(), replays_folder()), 0) << last_recording();
+            record_races(*g.run, false, 50);
+        }
+        if (recording == LOST) {
+            EXPECT_NE(err.find("kept to try again"), std::string::npos) << err;
+            EXPECT_NE(stat(dir.c_str(), &st), 0) << "a --record folder made again";
             stop_recording();
+        }
+        if (recording != OFF) {
+            EXPECT_GT(white_in_line, 100) << "no line about the replay";
         } else {
             EXPECT_EQ(white_in_line, 0) << "a line though nothing was written";
         }
     }
+    reset_replay_session();   // the lost race is not written at the test's end
 }
 
 TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {

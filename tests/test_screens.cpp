@@ -217,7 +217,7 @@ struct FakeLinkSource : RaceSource {
     void set_up(const RacePlan&, Race&, Track&) override {}
     RaceInput step_input(const FrameInput& in) override { return in.drive; }
     bool stepped(const Race&, RaceInput) override { return false; }
-    std::string race_over(const Race&) override { return ""; }
+    ReplayOutcome race_over(const Race&) override { return {}; }
     void leaving(const Race&) override {}
     bool steps_itself() const override { return true; }
     void advance(const FrameInput&, bool) override {

@@ -174,43 +174,163 @@ std::string user_folder(UserFolder kind) {
     return "";
 }
 
-// Writes all of `text` to `fd`, through short writes and signals.
-static bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        done += (size_t)n;
-    }
-    return true;
+// The folder part of `path` ("." for a bare name) and its last part.
+static std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+static std::string base_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool write_file_atomically(const std::string& path, const std::string& text, std::string& why) {
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (!make_folders(dir, why)) return false;
-    std::string tmp = dir + "/." + base + ".XXXXXX";
-    const int fd = mkstemp(&tmp[0]);
+// The system's own trees: nothing in them is a file for the game to replace.
+static const char* system_tree_of(const std::string& path) {
+    // The nearest folder that is there, with its links and dots resolved.
+    std::string dir = folder_of(path);
+    char real[PATH_MAX];
+    while (!realpath(dir.c_str(), real) && dir != "/" && dir != ".") dir = folder_of(dir);
+    if (!realpath(dir.c_str(), real)) return nullptr;
+    for (const char* tree : {"/dev", "/proc", "/sys"}) {
+        const size_t n = std::strlen(tree);
+        if (std::strncmp(real, tree, n) == 0 && (real[n] == 0 || real[n] == '/')) return tree;
+    }
+    return nullptr;
+}
+
+bool writable_target(const std::string& path, std::string& target, std::string& why) {
+    target = path;
+    for (int hops = 0;; hops++) {
+        if (target.empty() || target.back() == '/') {
+            why = "a directory, not a file";
+            return false;
+        }
+        if (const char* tree = system_tree_of(target)) {
+            why = std::string("under ") + tree + ", not a file to write";
+            return false;
+        }
+        struct stat st;
+        if (lstat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT) return true;   // made by the write
+            why = std::strerror(errno);
+            return false;
+        }
+        if (S_ISREG(st.st_mode)) return true;
+        if (!S_ISLNK(st.st_mode)) {
+            why = kind_of(st.st_mode);
+            return false;
+        }
+        char to[PATH_MAX];
+        const ssize_t n = readlink(target.c_str(), to, sizeof to);
+        if (hops == 40 || n <= 0 || n >= (ssize_t)sizeof to) {
+            why = std::strerror(hops == 40 ? ELOOP : n < 0 ? errno : ENAMETOOLONG);
+            return false;
+        }
+        const std::string link(to, (size_t)n);
+        target = link[0] == '/' ? link : folder_of(target) + "/" + link;
+    }
+}
+
+// `mode` less the umask, as open() would make a new file.
+static mode_t new_file_mode(mode_t mode) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mode & ~mask;
+}
+
+// Writes a new hidden file of `mode` beside `path` through `write`,
+// fsynced: its name in `temp`. Nothing is left behind when it fails.
+static bool write_temp_beside(const std::string& path, const FileWriter& write, mode_t mode, std::string& temp,
+                              std::string& why) {
+    temp = folder_of(path) + "/." + base_of(path) + ".XXXXXX";
+    const int fd = mkstemp(&temp[0]);
     if (fd < 0) {
         why = std::strerror(errno);
         return false;
     }
-    bool ok = write_all(fd, text);
-    if (!ok) why = std::strerror(errno);
-    if (ok && fsync(fd) != 0) ok = false, why = std::strerror(errno);
-    if (close(fd) != 0 && ok) ok = false, why = std::strerror(errno);
-    if (ok && rename(tmp.c_str(), path.c_str()) != 0) ok = false, why = std::strerror(errno);
-    if (!ok) {
-        unlink(tmp.c_str());
+    FILE* f = fchmod(fd, mode) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (!f) {
+        why = std::strerror(errno);
+        close(fd);
+        unlink(temp.c_str());
         return false;
     }
-    // The rename itself, on its way to the disk.
+    errno = 0;
+    bool ok = write(f, why);
+    if (ok && (std::fflush(f) != 0 || fsync(fileno(f)) != 0)) ok = false, why = std::strerror(errno);
+    if (std::fclose(f) != 0 && ok) ok = false, why = std::strerror(errno);
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+// Writes all of `text`, or says why not.
+static FileWriter text_writer(const std::string& text) {
+    return [&text](FILE* f, std::string& why) {
+        if (std::fwrite(text.data(), 1, text.size(), f) == text.size()) return true;
+        why = std::strerror(errno ? errno : EIO);
+        return false;
+    };
+}
+
+// The rename or link of a new name in `dir`, on its way to the disk.
+static void sync_folder(const std::string& dir) {
     const int d = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (d >= 0) fsync(d), close(d);
+}
+
+bool write_file_atomically(const std::string& path, const FileWriter& write, std::string& why, mode_t mode) {
+    std::string target, temp;
+    if (!writable_target(path, target, why) || !make_folders(folder_of(target), why)) return false;
+    // A file replaced keeps its permissions.
+    struct stat old;
+    mode = stat(target.c_str(), &old) == 0 ? old.st_mode & 0777 : new_file_mode(mode);
+    if (!write_temp_beside(target, write, mode, temp, why)) return false;
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        why = std::strerror(errno);
+        unlink(temp.c_str());
+        return false;
+    }
+    sync_folder(folder_of(target));
     return true;
+}
+
+bool write_file_atomically(const std::string& path, const std::string& text, std::string& why, mode_t mode) {
+    return write_file_atomically(path, text_writer(text), why, mode);
+}
+
+// Gives the whole file `temp` the name `path` when nothing has it: 0, or
+// EEXIST when the name is taken, or the error. `temp` is gone after a 0.
+static int name_without_clobbering(const std::string& temp, const std::string& path) {
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // File systems without the no-replace rename: a second name, then the first goes.
+    if (link(temp.c_str(), path.c_str()) == 0) return unlink(temp.c_str()), 0;
+    if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != ENOSYS)) return errno;
+    // Nor hard links (FAT): the name is claimed empty, then the file put in its place.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    close(fd);
+    if (rename(temp.c_str(), path.c_str()) == 0) return 0;
+    const int failed = errno;
+    unlink(path.c_str());
+    return failed;
+}
+
+std::string write_new_file(const std::string& dir, const std::string& stem, const std::string& extension,
+                           const std::string& text, std::string& why) {
+    std::string temp, path;
+    if (!write_temp_beside(dir + "/" + stem + extension, text_writer(text), new_file_mode(0666), temp, why))
+        return "";
+    int failed = EEXIST;
+    for (int n = 1; n <= MAX_NAME_TRIES && failed == EEXIST; n++) {
+        path = dir + "/" + stem + (n == 1 ? "" : "-" + std::to_string(n)) + extension;
+        failed = name_without_clobbering(temp, path);
+    }
+    if (failed == 0) {
+        sync_folder(dir);
+        return path;
+    }
+    why = std::strerror(failed);
+    unlink(temp.c_str());
+    return "";
 }

@@ -4,7 +4,10 @@
 // a FIFO or a device, and never larger than what the reader can use.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // Opens `path` for reading in binary mode when it is a regular file of at
@@ -51,7 +54,29 @@ bool make_folders(const std::string& dir, std::string& why);
 enum class UserFolder { config, data };
 std::string user_folder(UserFolder kind);
 
-// Writes `text` to `path` whole or not at all: a temporary file in the same
-// folder (made when missing), fsync, then rename over the old one. False
-// with the cause in `why`, the old file then left as it was.
-bool write_file_atomically(const std::string& path, const std::string& text, std::string& why);
+// Where a write to `path` lands: the end of its chain of symbolic links (a
+// link is written through, never replaced), in `target`. False with the
+// cause in `why` for a directory, a device, a FIFO or a socket, anything
+// under /dev, /proc or /sys, and a chain that loops.
+bool writable_target(const std::string& path, std::string& target, std::string& why);
+
+// Writes `text` to `path` whole or not at all: a temporary file beside the
+// link's target (see writable_target; its folder made when missing), fsync,
+// then rename over the old one. A new file gets `mode` less the umask, a
+// replaced one keeps its mode. False with the cause in `why`, the old file
+// then left as it was.
+bool write_file_atomically(const std::string& path, const std::string& text, std::string& why,
+                           mode_t mode = 0600);
+// The same with the content put in by `write` (false with the cause in its
+// `why`), for content made as it is written.
+using FileWriter = std::function<bool(FILE* f, std::string& why)>;
+bool write_file_atomically(const std::string& path, const FileWriter& write, std::string& why, mode_t mode = 0600);
+
+// Names tried for a new file before giving up: STEM, STEM-2 .. STEM-100.
+constexpr int MAX_NAME_TRIES = 100;
+// Writes `text` to a new file DIR/STEM.EXT (STEM-2.EXT .. when taken),
+// never over another file and never as half a file: it
+// is written whole under a hidden name, then given the first free name. The
+// path written, or "" with the cause in `why`.
+std::string write_new_file(const std::string& dir, const std::string& stem, const std::string& extension,
+                           const std::string& text, std::string& why);

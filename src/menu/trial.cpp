@@ -242,11 +242,7 @@ void record_races(FullGameRun& run, bool on, int keep) {
         return;
     }
     if (by_setting || !recording_folder().empty() || replays_folder().empty()) return;
-    std::string why;
-    if (!make_folders(replays_folder(), why)) {
-        std::fprintf(stderr, "chainball: cannot record races: %s\n", why.c_str());
-        return;
-    }
+    // The folder is made with the first replay written into it.
     by_setting = start_recording(replays_folder(), keep, KEPT_REPLAY_BYTES);
 }
 

@@ -3,12 +3,12 @@
 #include "replay/session.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,47 +38,59 @@ static struct {
     std::vector<std::string> made;      // folders made here, taken away at exit while empty
 } recorder;
 
+// Why `dir` cannot take replays, or "" when it can: a file can be made in
+// it and its disk has room. `made_errno`: why it could not be made, when it was missing.
+static std::string folder_fault(const std::string& dir, int made_errno) {
+    struct stat st;
+    if (dir.empty()) return "no folder name";
+    if (stat(dir.c_str(), &st) != 0) {
+        if (errno != ENOENT) return std::strerror(errno);
+        if (made_errno == ENOENT) return "no such folder, and it cannot be made: the folder above it is missing";
+        return std::string("no such folder, and it cannot be made: ") + std::strerror(made_errno);
+    }
+    if (!S_ISDIR(st.st_mode)) return "not a folder";
+    // Making a file is the only sure test: permissions, a read-only
+    // file system or a full disk all show here.
+    std::string probe = dir + "/.chainball-probe-XXXXXX";
+    const int fd = mkstemp(&probe[0]);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    unlink(probe.c_str());
+    // A file can be made on a full disk: only its bytes fail. Ask the file
+    // system how much room is left, so the race is not lost at its end.
+    struct statvfs fs;
+    if (statvfs(dir.c_str(), &fs) == 0 && (unsigned long long)fs.f_bavail * fs.f_frsize < MIN_FREE_BYTES)
+        return "its disk has only " + std::to_string((unsigned long long)fs.f_bavail * fs.f_frsize) +
+               " bytes free, less than the " + std::to_string(MIN_FREE_BYTES) + " a recording needs";
+    return "";
+}
+
 bool start_recording(const std::string& dir, int keep, long long max_bytes) {
     recorder.kept = keep;
     recorder.cap = max_bytes;
+    struct stat st;
+    const bool missing = !dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT;
+    // The game's own folder is made with its first replay: a run that
+    // records nothing leaves no empty folder.
+    if (missing && keep > 0) {
+        recorder.folder = dir;
+        return true;
+    }
     // A folder made here is taken away again at exit while it is empty: a
     // run refused after this check (a bad replay, no display, missing data)
     // or one that raced nothing leaves nothing behind. rmdir() never takes
     // a folder that holds a file.
-    struct stat st;
-    if (!dir.empty() && stat(dir.c_str(), &st) != 0 && errno == ENOENT && mkdir(dir.c_str(), 0777) == 0) {
+    int made_errno = 0;
+    if (missing && mkdir(dir.c_str(), 0777) == 0) {
         if (recorder.made.empty())
             std::atexit([] {
                 for (const std::string& d : recorder.made) rmdir(d.c_str());
             });
         recorder.made.push_back(dir);
+    } else if (missing) {
+        made_errno = errno;
     }
-    std::string cause;
-    if (dir.empty()) {
-        cause = "no folder name";
-    } else if (stat(dir.c_str(), &st) != 0) {
-        cause = errno == ENOENT ? "no such folder, and it cannot be made" : std::strerror(errno);
-    } else if (!S_ISDIR(st.st_mode)) {
-        cause = "not a folder";
-    } else {
-        // Making a file is the only sure test: permissions, a read-only
-        // file system or a full disk all show here.
-        std::string probe = dir + "/.chainball-probe-XXXXXX";
-        const int fd = mkstemp(&probe[0]);
-        if (fd < 0) {
-            cause = std::strerror(errno);
-        } else {
-            close(fd);
-            unlink(probe.c_str());
-        }
-    }
-    // A file can be made on a full disk: only its bytes fail. Ask the file
-    // system how much room is left, so the race is not lost at its end.
-    struct statvfs fs;
-    if (cause.empty() && statvfs(dir.c_str(), &fs) == 0 &&
-        (unsigned long long)fs.f_bavail * fs.f_frsize < MIN_FREE_BYTES)
-        cause = "its disk has only " + std::to_string((unsigned long long)fs.f_bavail * fs.f_frsize) +
-                " bytes free, less than the " + std::to_string(MIN_FREE_BYTES) + " a recording needs";
+    const std::string cause = folder_fault(dir, made_errno);
     if (!cause.empty()) {
         std::fprintf(stderr, "chainball: cannot record races in '%s': %s\n",
                      printable(dir, 200).c_str(), cause.c_str());
@@ -157,70 +169,58 @@ void record_race_step(const Race& race, RaceInput input) {
         recorder.recording.checks.push_back({race.step, race_checksum(race)});
 }
 
-// FOLDER/NAME.cbreplay, or NAME-2, NAME-3 .. when that exists; the path
-// written, or "" with the cause in `cause`. A file that could not be
-// written whole is taken away.
 std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
                               std::string& cause) {
-    const std::string base = folder + "/" + name;
-    std::string path;
-    int fd = -1;
-    for (int n = 1; n <= 100 && fd < 0; n++) {
-        path = base + (n == 1 ? "" : "-" + std::to_string(n)) + REPLAY_EXTENSION;
-        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    cause = fd < 0 ? std::strerror(errno) : "";
-    for (size_t done = 0; fd >= 0 && cause.empty() && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) cause = n < 0 ? std::strerror(errno) : "nothing written";
-        else done += (size_t)n;
-    }
-    if (fd >= 0 && close(fd) != 0 && cause.empty()) cause = std::strerror(errno);
-    if (cause.empty()) return path;
-    if (fd >= 0) unlink(path.c_str());
-    cause = printable(path, 200) + ": " + cause;
-    return "";
+    return write_new_file(folder, name, REPLAY_EXTENSION, text, cause);
 }
 
 const std::string& recording_folder() { return recorder.folder; }
 
 
 // Writes the recorded races still in memory into the record folder; those
-// that fail stay in memory for the next try. Quiet when `quiet`.
-static void write_unsaved(bool quiet) {
+// that fail stay in memory for the next try. Quiet when `quiet`. The
+// cause of the last write that failed, "" when none did.
+static std::string write_unsaved(bool quiet) {
     std::vector<std::pair<std::string, std::string>> left;
+    std::string last_cause;
     for (const auto& r : recorder.unsaved) {
-        std::string cause;
-        const std::string path = write_replay_file(recorder.folder, r.first, r.second, cause);
+        std::string cause, path;
+        // The game's own folder is made with its first replay; a --record
+        // folder that went away is not made again (a drive taken out).
+        if (recorder.kept <= 0 || make_folders(recorder.folder, cause))
+            path = write_replay_file(recorder.folder, r.first, r.second, cause);
         if (!path.empty()) {
             recorder.last_written = path;
-            if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap);
+            if (recorder.kept > 0) prune_recordings(recorder.folder, recorder.kept, recorder.cap, path);
             continue;
         }
-        if (!quiet) std::fprintf(stderr, "chainball: cannot write replay %s; kept to try again\n", cause.c_str());
+        if (!quiet)
+            std::fprintf(stderr, "chainball: cannot write replay %s: %s; kept to try again\n",
+                         printable(recorder.folder + "/" + r.first + REPLAY_EXTENSION, 200).c_str(), cause.c_str());
         left.push_back(r);
+        last_cause = cause;
     }
     recorder.unsaved.swap(left);
+    return last_cause;
 }
 
 // DIR/YYYYmmdd-HHMMSS-TRACK.cbreplay. A race that cannot be written (a
 // full disk) is kept in memory and tried again after the next race and
 // when the game closes.
-std::string record_race_end(const Race& race) {
-    if (!recorder.in_race) return "";
+ReplayOutcome record_race_end(const Race& race) {
+    if (!recorder.in_race) return {};
     recorder.in_race = false;
     recorder.recording.result = current_result(race, race.step);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&recorder.started));
     const std::string name = std::string(stamp) + "-" + recorder.recording.track_name;
     recorder.unsaved.emplace_back(name, format_replay(recorder.recording));
-    write_unsaved(false);
+    const std::string cause = write_unsaved(false);
     // What failed stays in order, this race last: when it is not there, it
     // was written, and last of all.
     const bool failed = !recorder.unsaved.empty() && recorder.unsaved.back().first == name;
-    return failed ? std::string() : recorder.last_written;
+    if (failed) return {"", cause};
+    return {recorder.last_written, ""};
 }
 
 void flush_unsaved_replays() {
@@ -244,25 +244,58 @@ void flush_unsaved_replays() {
         if (!path.empty())
             std::fprintf(stderr, "chainball: replay written to %s instead\n", printable(path, 200).c_str());
         else
-            std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s\n", cause.c_str());
+            std::fprintf(stderr, "chainball: recorded race lost: cannot write replay %s: %s\n",
+                         printable(folder + "/" + r.first + REPLAY_EXTENSION, 200).c_str(), cause.c_str());
     }
     recorder.unsaved.clear();
 }
 
 void stop_recording() { recorder.folder.clear(); }
 
-std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why) {
+// The number written in `n` digits of `s` from `from`; -1 when one is not a digit.
+static int digits_at(const std::string& s, size_t from, size_t n) {
+    int v = 0;
+    for (size_t i = from; i < from + n; i++) {
+        if (i >= s.size() || !std::isdigit((unsigned char)s[i])) return -1;
+        v = v * 10 + (s[i] - '0');
+    }
+    return v;
+}
+
+// Whether `name` is one the recorder makes, STAMP-TRACK.cbreplay or
+// STAMP-TRACK-N.cbreplay with STAMP YYYYmmdd-HHMMSS no later than `latest`
+// (the same form).
+static bool recorder_made(const std::string& name, const std::string& latest) {
+    const size_t ext = std::strlen(REPLAY_EXTENSION), stamp = latest.size();
+    if (name.size() <= stamp + 1 + ext || name.compare(name.size() - ext, ext, REPLAY_EXTENSION) != 0 ||
+        name[8] != '-' || name[stamp] != '-' || digits_at(name, 0, 8) < 0 || digits_at(name, 9, 6) < 0 ||
+        name.compare(0, stamp, latest) > 0)
+        return false;
+    const std::string track = name.substr(stamp + 1, name.size() - stamp - 1 - ext);
+    if (track_name_usable(track)) return true;
+    // A taken name's -2 .. -100 on the longest track names.
+    const size_t cut = track.rfind('-');
+    const int n = cut == std::string::npos || track.size() - cut > 4 ? -1 : digits_at(track, cut + 1, track.size() - cut - 1);
+    return n >= 2 && n <= MAX_NAME_TRIES && track_name_usable(track.substr(0, cut));
+}
+
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why, bool recorder_names_only) {
     std::vector<std::string> names;
     DIR* d = opendir(dir.c_str());
     if (!d) {
         why = std::strerror(errno);
         return names;
     }
+    // A day's grace past now, for a clock set back or a zone changed.
+    const std::time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
+    char latest[32];
+    std::strftime(latest, sizeof latest, "%Y%m%d-%H%M%S", std::localtime(&tomorrow));
     const size_t ext = std::strlen(REPLAY_EXTENSION);
     while (const dirent* e = readdir(d)) {
         const std::string name = e->d_name;
         if (name.size() <= ext || name[0] == '.' || name.compare(name.size() - ext, ext, REPLAY_EXTENSION) != 0)
             continue;
+        if (recorder_names_only && !recorder_made(name, latest)) continue;
         names.push_back(name);
         // Newest first, and never more than `most` held.
         if (names.size() > 2 * most + 64) {
@@ -276,25 +309,29 @@ std::vector<std::string> replay_files(const std::string& dir, size_t most, std::
     return names;
 }
 
-void prune_recordings(const std::string& dir, int keep, long long max_bytes) {
+void prune_recordings(const std::string& dir, int keep, long long max_bytes, const std::string& just_written) {
     std::string why;
-    const std::vector<std::string> names = replay_files(dir, MAX_PRUNED_NAMES, why);
+    const std::vector<std::string> names = replay_files(dir, MAX_PRUNED_NAMES, why, true);
+    const std::string spared = just_written.substr(just_written.rfind('/') + 1);
     long long total = 0;
     int kept = 0;
+    std::vector<std::string> past;   // newest first
     for (const std::string& name : names) {
         const std::string path = dir + "/" + name;
         struct stat st;
-        // Only our own regular files; a link is never followed out of the folder.
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        // Larger than any replay: not one of ours, left alone.
-        if (st.st_size > MAX_REPLAY_BYTES) continue;
+        // Only files of ours alone: never a link, nor a file with a second
+        // name elsewhere, nor one larger than any replay.
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || st.st_size > MAX_REPLAY_BYTES)
+            continue;
         total += st.st_size;
-        if (kept < keep && total <= max_bytes) {
+        if (name == spared || (kept < keep && total <= max_bytes)) {
             kept++;
             continue;
         }
-        unlink(path.c_str());
+        past.push_back(path);
     }
+    // The oldest first.
+    for (size_t i = 0; i < past.size() && i < (size_t)MAX_PRUNED_AT_ONCE; i++) unlink(past[past.size() - 1 - i].c_str());
 }
 
 void reset_replay_session() {

@@ -22,7 +22,8 @@ constexpr unsigned long long MIN_FREE_BYTES = 1 << 20;
 // room, and records every race from then on. False after one line on
 // stderr naming the cause.
 // With `keep` above 0 only the newest `keep` replays of the folder, at most
-// `max_bytes` together, are kept after each race (the full game's own folder).
+// `max_bytes` together, are kept after each race (the full game's own
+// folder); such a folder, when missing, is made with its first replay.
 bool start_recording(const std::string& dir, int keep = 0, long long max_bytes = 0);
 void stop_recording();
 
@@ -33,15 +34,24 @@ constexpr long long KEPT_REPLAY_BYTES = 64LL << 20;
 constexpr size_t MAX_LISTED_REPLAYS = 1000;
 // Pruning looks at this many of the newest names: a folder holding more is not ours alone.
 constexpr size_t MAX_PRUNED_NAMES = 100000;
+// Files one pruning removes at most: a race writes one, and a lowered
+// setting is met over a few races rather than by a sweep of the folder.
+constexpr int MAX_PRUNED_AT_ONCE = 100;
 
 // The replay file names (*.cbreplay, no hidden ones) in `dir`, newest
-// first (their names start with the date), at most `most`. Empty with the
-// cause in `why` when the folder cannot be read.
-std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why);
+// first (their names start with the date), at most `most`. With
+// `recorder_names_only`, only names the recorder makes (see
+// prune_recordings). Empty with the cause in `why` when the folder cannot be read.
+std::vector<std::string> replay_files(const std::string& dir, size_t most, std::string& why,
+                                      bool recorder_names_only = false);
 // Removes the oldest replays of `dir` past the newest `keep` and past
-// `max_bytes` together. Only regular files are looked at or removed.
-void prune_recordings(const std::string& dir, int keep, long long max_bytes);
-
+// `max_bytes` together, at most MAX_PRUNED_AT_ONCE. Only the game's own are
+// looked at: names as the recorder makes them, YYYYmmdd-HHMMSS-TRACK.cbreplay
+// (or TRACK-N), whose local date and time of the race's start is what
+// orders them (a replay holds no date of its own); a date more than a day
+// ahead is not one the game wrote. Only regular files with no other name
+// (no links, no hard links) count or go, and never `just_written`.
+void prune_recordings(const std::string& dir, int keep, long long max_bytes, const std::string& just_written);
 // A replay to watch, as read: the replay and where its track is.
 struct WatchedReplay {
     replay rep;
@@ -60,19 +70,24 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
 // game's setting); each does nothing otherwise. After the race's set-up,
 // with the name and file of its track; after each step with its input; at
 // its end (every racer finished, or the race left or quit), when the
-// replay is written: the path written for this race, "" when none was.
+// replay is written: what became of it.
 void record_race_start(const Race& race, const Track& track, const std::string& track_name,
                        const std::string& track_file);
 void record_race_step(const Race& race, RaceInput input);
-std::string record_race_end(const Race& race);
+struct ReplayOutcome {
+    std::string path;      // the file written for the race
+    std::string failure;   // or why it could not be (kept to try again); both "" when not recorded
+};
+ReplayOutcome record_race_end(const Race& race);
 // At shut-down: recorded races that could not be written (a full disk) are
 // tried once more, then in $XDG_DATA_HOME/chainball/replays/, with one line
 // saying where they went or that they are lost.
 void flush_unsaved_replays();
 
 // Writes `text` to FOLDER/NAME.cbreplay (NAME-2, NAME-3 .. when that
-// exists), never over another file and never leaving half a file: the path
-// written, or "" with the file and the reason in `cause`.
+// exists), never over another file and never
+// leaving half a file (write_new_file): the path written, or "" with the
+// reason in `cause`.
 std::string write_replay_file(const std::string& folder, const std::string& name, const std::string& text,
                               std::string& cause);
 // The --record folder ("" without it).

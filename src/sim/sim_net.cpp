@@ -5,7 +5,6 @@
 #include <time.h>
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "core/cli.h"
@@ -27,26 +26,6 @@ static long long now_ms() {
 static std::string guest_track_file;
 static std::string guest_track_path(const std::string& name) {
     return sim_track_path(guest_track_file, name);
-}
-
-static bool write_text_atomically(const std::string& path, const std::string& text, std::string& why) {
-    const std::string part = path + ".part";
-    {
-        std::ofstream f(part, std::ios::binary | std::ios::trunc);
-        f << text;
-        f.flush();
-        if (!f) {
-            why = "cannot write '" + printable(part, 200) + "'";
-            std::remove(part.c_str());
-            return false;
-        }
-    }
-    if (std::rename(part.c_str(), path.c_str()) != 0) {
-        why = "cannot rename '" + printable(part, 200) + "': " + std::strerror(errno);
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
 }
 
 static bool start_peer(const sim_options& opt, net_peer& p, FILE* err) {
@@ -137,8 +116,9 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
     const replay r = net_peer_replay(*p);
     if (!opt.net_replay_out.empty()) {
         std::string why;
-        if (!write_text_atomically(opt.net_replay_out, format_replay(r), why)) {
-            std::fprintf(err, "chainball-sim: %s\n", why.c_str());
+        if (!write_file_atomically(opt.net_replay_out, format_replay(r), why, 0666)) {
+            std::fprintf(err, "chainball-sim: cannot write '%s': %s\n", printable(opt.net_replay_out, 200).c_str(),
+                         why.c_str());
             return 2;
         }
     }

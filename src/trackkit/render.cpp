@@ -102,18 +102,28 @@ bool output_usable(const std::string& input, const std::string& path, std::strin
         why = "no output file name";
         return false;
     }
-    if (stat(path.c_str(), &out) != 0) {
-        if (errno == ENOENT) return true;
-        why = "cannot write " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(out.st_mode)) {
+    std::string target;
+    if (stat(path.c_str(), &out) == 0 && !S_ISREG(out.st_mode)) {
         why = "cannot write " + name + ": " +
               (S_ISDIR(out.st_mode) ? "a directory" : S_ISFIFO(out.st_mode) ? "a FIFO" : "a device or socket") +
               ", not a regular file";
         return false;
     }
-    if (stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+    // The picture goes to the end of a chain of links, never over a link
+    // itself, and never into /dev (/dev/stdout to a file is still /dev).
+    if (!writable_target(path, target, why)) {
+        why = "cannot write " + name + ": " + why;
+        return false;
+    }
+    // A missing folder is the player's to make.
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    if (stat(folder.c_str(), &out) != 0 || (stat(target.c_str(), &out) != 0 && errno != ENOENT)) {
+        why = "cannot write " + name + ": " + std::strerror(errno);
+        return false;
+    }
+    if (stat(target.c_str(), &out) == 0 && stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+        in.st_ino == out.st_ino) {
         why = "cannot write " + name + ": it is the track file being drawn";
         return false;
     }
@@ -121,34 +131,11 @@ bool output_usable(const std::string& input, const std::string& path, std::strin
 }
 
 bool write_png(SDL_Surface* s, const std::string& path, std::string& why) {
-    const std::string name = printable(path, 200);
     // Written beside its place under another name, then renamed: a failed
     // write leaves whatever stood there before, and never half a picture.
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(&temp[0]);
-    if (fd < 0) {
-        why = "cannot write " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    FILE* f = fdopen(fd, "wb");
-    std::string cause;
-    if (!f) {
-        cause = std::strerror(errno);
-        close(fd);
-    } else {
-        const bool encoded = encode_png(s, f, cause);
-        const bool flushed = std::fflush(f) == 0 && fsync(fileno(f)) == 0;
-        if (encoded && !flushed) cause = std::strerror(errno);
-        if (std::fclose(f) != 0 && encoded && flushed) cause = std::strerror(errno);
-        if (encoded && cause.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
-            cause = std::strerror(errno);
-    }
-    if (cause.empty()) return true;
-    unlink(temp.c_str());
-    why = "cannot write " + name + ": " + cause;
+    const auto encode = [s](FILE* f, std::string& cause) { return encode_png(s, f, cause); };
+    if (write_file_atomically(path, encode, why, 0666)) return true;
+    why = "cannot write " + printable(path, 200) + ": " + why;
     return false;
 }
 

@@ -212,11 +212,17 @@ namespace {
 // Over the frozen last frame of the race: the order, the times, what to do next.
 class ResultsScreen : public Screen {
 public:
-    ResultsScreen(const RacePlan& plan, const Race& race, const std::string& saved)
+    ResultsScreen(const RacePlan& plan, const Race& race, const ReplayOutcome& written)
         : plan_(plan), race_(race) {
-        // This race's own replay, if one was written for it.
-        if (!saved.empty()) saved_line_ = "Replay saved: " + saved.substr(saved.rfind('/') + 1);
+        // This race's own replay, if one was written for it, or why not.
+        if (!written.path.empty()) saved_line_ = "Replay saved: " + written.path.substr(written.path.rfind('/') + 1);
         if (saved_line_.size() > 67) saved_line_.replace(64, std::string::npos, "...");   // 470 px
+        // The cause is at the end of a long one, after the folder's name.
+        const std::string lost = "Replay not saved: ";
+        if (!written.failure.empty())
+            saved_line_ = lost.size() + written.failure.size() <= 67
+                              ? lost + written.failure
+                              : lost + "..." + written.failure.substr(written.failure.size() - (64 - lost.size()));
     }
     int kind() const override { return SCREEN_RESULTS; }
     ScreenChange frame() override;
@@ -299,6 +305,6 @@ ScreenChange ResultsScreen::frame() {
 
 }  // namespace
 
-ScreenPtr make_results_screen(const RacePlan& plan, const Race& race, const std::string& saved_replay) {
-    return ScreenPtr(new ResultsScreen(plan, race, saved_replay));
+ScreenPtr make_results_screen(const RacePlan& plan, const Race& race, const ReplayOutcome& replay_written) {
+    return ScreenPtr(new ResultsScreen(plan, race, replay_written));
 }

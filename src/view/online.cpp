@@ -41,7 +41,7 @@ public:
     void set_up(const RacePlan&, Race&, Track&) override {}
     RaceInput step_input(const FrameInput& in) override { return in.drive; }
     bool stepped(const Race&, RaceInput) override { return false; }
-    std::string race_over(const Race&) override { return ""; }
+    ReplayOutcome race_over(const Race&) override { return {}; }
     void leaving(const Race&) override { close(); }
 
     bool steps_itself() const override { return true; }
@@ -132,7 +132,8 @@ void OnlineSource::write_replay() {
     if (!path.empty())
         std::fprintf(stderr, "chainball: online race kept in %s\n", path.c_str());
     else
-        std::fprintf(stderr, "chainball: cannot keep the online race: %s\n", cause.c_str());
+        std::fprintf(stderr, "chainball: cannot keep the online race in '%s': %s\n", printable(folder, 200).c_str(),
+                     cause.c_str());
 }
 
 // Tells the opponent, keeps the race so far, lets the connection go.

@@ -79,7 +79,7 @@ struct LocalSource : RaceSource {
         record_race_step(race, input);
         return false;
     }
-    std::string race_over(const Race& race) override { return record_race_end(race); }
+    ReplayOutcome race_over(const Race& race) override { return record_race_end(race); }
     void leaving(const Race& race) override { record_race_end(race); }
 };
 
@@ -99,7 +99,7 @@ struct ReplaySource : RaceSource {
         next_script_keys(watched.keys, at);
         return watched.result.left && race.step >= watched.result.steps;
     }
-    std::string race_over(const Race&) override { return ""; }   // not recorded again
+    ReplayOutcome race_over(const Race&) override { return {}; }   // not recorded again
     void leaving(const Race&) override {}
     bool watching() const override { return true; }
     std::string end_line() const override {
@@ -217,7 +217,7 @@ private:
     bool watch_pause_asked_ = false;
     ScreenDrawing drawing_;      // its follow: the racer view 1 follows while watching
     std::string end_line_;       // why the source ended the race, for the opener
-    std::string saved_replay_;   // the replay written as the race ended
+    ReplayOutcome saved_replay_;   // the replay written as the race ended, or why not
     ScreenChange next_;          // what the frame asks once it is done
 };
 

@@ -16,6 +16,7 @@
 #include "core/input.h"
 #include "core/screen.h"
 #include "race/race.h"
+#include "replay/session.h"
 
 struct RacePlan;
 
@@ -56,9 +57,9 @@ struct RaceSource {
     // After each step with the input it took: true when the race ends here
     // (a watched race that was left, at the step where it was left).
     virtual bool stepped(const Race& race, RaceInput input) = 0;
-    // Every racer has finished, or the results are due: the path of the
-    // replay written for it, or "".
-    virtual std::string race_over(const Race& race) = 0;
+    // Every racer has finished, or the results are due: what became of
+    // its replay (nothing, when it was not recorded).
+    virtual ReplayOutcome race_over(const Race& race) = 0;
     // The screen leaves the race (left, quit, or on to its results).
     virtual void leaving(const Race& race) = 0;
     // A watched replay: steps a frame and the watch keys count; no pause key.
@@ -118,4 +119,4 @@ ScreenPtr make_race_screen_as_it_stands(const RacePlan& plan);
 // `race`, the saved replay's line, "Race again" (the same plan, raced by the
 // players), "Next track" and "Menu". Escape goes back to the screen the
 // race was opened from.
-ScreenPtr make_results_screen(const RacePlan& plan, const Race& race, const std::string& saved_replay);
+ScreenPtr make_results_screen(const RacePlan& plan, const Race& race, const ReplayOutcome& replay_written);

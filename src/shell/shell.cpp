@@ -151,6 +151,14 @@ static void load_music() {
     start_music_decode(path.c_str());
 }
 
+static void report_no_display(const char* display) {
+    if (!display || !*display)
+        fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    else
+        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n",
+                printable(display, 200).c_str());
+}
+
 // Without an X display SDL 1.2 falls back to a text-mode driver that draws
 // the game as characters in the terminal, where it can be neither played nor
 // left with its keys (without a terminal it exits with curses' complaint).
@@ -159,29 +167,40 @@ static void load_music() {
 // after it (the display could not be reached); says why when no window can
 // be had, after quitting SDL so the terminal is given back first.
 static bool window_driver_ok(bool sdl_started) {
-    if (getenv("SDL_VIDEODRIVER")) return true;
+    const char* named = getenv("SDL_VIDEODRIVER");
     const char* display = getenv("DISPLAY");
     const bool no_display = !display || !*display;
     if (!sdl_started) {
-        // A display named but out of reach is asked first, through SDL's X11
-        // driver alone: SDL_Init would try the text drivers next, which
-        // write their terminal codes before they can be told apart.
-        if (!no_display && SDL_VideoInit("x11", 0) == 0) {
-            SDL_VideoQuit();
-            return true;
-        }
+        // A display named is reached first, by our own connection, held
+        // until the window is open: SDL_Init would try the text drivers
+        // next, which write their terminal codes before they can be told apart.
+        const bool held = !no_display && (!named || strcmp(named, "x11") == 0) && hold_display();
+        if (named || held) return true;
         const char* fb = getenv("SDL_FBDEV");
         if (access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
     } else {
         char name[32];
-        if (!SDL_VideoDriverName(name, sizeof name)) return true;
+        if (named || !SDL_VideoDriverName(name, sizeof name)) return true;
         if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
         SDL_Quit();
     }
-    if (no_display)
-        fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
-    else
-        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n", display);
+    report_no_display(display);
+    return false;
+}
+
+// SDL's video, on X alone when our connection reached the display: should
+// X go away meanwhile, SDL would fall back to a text driver, which writes
+// its terminal codes before it can be refused.
+static bool start_sdl_video() {
+    const bool on_x = display_held() && !getenv("SDL_VIDEODRIVER");
+    if (on_x) setenv("SDL_VIDEODRIVER", "x11", 1);
+    const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
+    if (on_x) unsetenv("SDL_VIDEODRIVER");
+    if (started) return true;
+    if (on_x) report_no_display(getenv("DISPLAY"));
+    else std::fprintf(stderr, "chainball: cannot open a window: %s\n", SDL_GetError());
+    SDL_Quit();
+    release_display();
     return false;
 }
 
@@ -244,12 +263,11 @@ bool startup() {
 
     if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "chainball: cannot open a window: %s\n", SDL_GetError());
-        SDL_Quit();
+    if (!start_sdl_video()) return false;
+    if (!window_driver_ok(true)) {
+        release_display();
         return false;
     }
-    if (!window_driver_ok(true)) return false;
     SDL_InitSubSystem(SDL_INIT_AUDIO);
     pad_mode_hook = pad_mode_now;
     open_pads();   // none is the normal case
@@ -266,6 +284,7 @@ bool startup() {
     else std::fprintf(stderr, "chainball: window icon %s; the window keeps its default\n", icon_why.c_str());
     SDL_FreeSurface(icon);
     set_video_mode(500, 500);
+    release_display();
     if (!screen) {
         report_window_failure(500, 500);
         shutdown_game();
@@ -341,6 +360,7 @@ void shutdown_game() {
     Mix_CloseAudio();
     close_window();
     SDL_Quit();
+    release_display();
     screen = nullptr;
 }
 

@@ -6,12 +6,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "config/config.h"
 #include "core/files.h"
+#include "core/state.h"
 #include "harness.h"
 #include "shell/options.h"
+#include "sim/sim.h"
+#include "test_full_support.h"
+#include "test_view_support.h"
 
 namespace {
 
@@ -55,5 +61,41 @@ TEST(StartupOptions, JoinAddressCheckedWithTheOtherOptions) {
         parsed p = parse({"--join", good});
         EXPECT_EQ(p.status, -1) << good << ": " << p.err;
         EXPECT_EQ(p.opt.join, good);
+    }
+}
+
+// A file name, a settings value and the environment, each holding an escape
+// sequence and a newline, quoted by the game's messages as one printable line.
+TEST(StartupMessages, QuotedBytesStayOnOnePrintableLine) {
+    const std::string hostile = "a\x1b[2J\nb";
+    std::vector<std::string> lines;
+    {
+        FullGame game;   // puts the settings folder back
+        setenv("XDG_CONFIG_HOME", (scratch_dir() + "/" + hostile).c_str(), 1);
+        game_config settings;
+        settings.track = hostile;   // no such track in the catalogue
+        FILE* err = tmpfile();
+        apply_full_settings(*game.run, settings, err);
+        lines.push_back(read_back(err));
+    }
+    {
+        CatalogueSwap keep({});
+        const std::string missing = scratch_dir() + "/" + hostile;
+        lines.push_back(capture_stderr([&] { read_catalogue(missing.c_str()); }));
+    }
+    sim_options opt;
+    opt.keys_file = scratch_dir() + "/" + hostile;
+    std::ofstream(opt.keys_file) << "5 NOKEY\n";
+    FILE* err = tmpfile();
+    std::vector<sim_segment> script;
+    EXPECT_FALSE(read_sim_script(opt, script, err));
+    lines.push_back(read_back(err));
+    std::string out;
+    EXPECT_EQ(run("env -u SDL_VIDEODRIVER DISPLAY=\"$(printf ':9\\033[2J\\nb')\" ./chainball", out), 1);
+    lines.push_back(out);
+
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(one_printable_line(line)) << printable(line, 400);
+        EXPECT_NE(line.find("\\x1b[2J\\x0a"), std::string::npos) << line;
     }
 }

@@ -61,7 +61,8 @@ static struct {
 constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
 
 static void report_window_failure(int w, int h) {
-    std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h, SDL_GetError());
+    std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h,
+                 printable(SDL_GetError(), 200).c_str());
 }
 
 void set_video_mode(int w, int h) {
@@ -134,7 +135,7 @@ static bool pictures_fit() {
 
 static void report_unreadable(const char* name) {
     std::fprintf(stderr, "chainball: cannot start, data file %s in %s cannot be decoded: %s\n", name,
-                 printable(data_folder(), 200).c_str(), SDL_GetError());
+                 printable(data_folder(), 200).c_str(), printable(SDL_GetError(), 200).c_str());
 }
 
 // The music is not needed to play: without it the game is silent.
@@ -144,7 +145,7 @@ static void load_music() {
     const std::string& path = shell.music_path;
     FILE* f = open_regular_file(path.c_str(), MAX_DATA_FILE_BYTES, why);
     if (!f) {
-        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", path.c_str(), why.c_str());
+        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", printable(path, 200).c_str(), why.c_str());
         return;
     }
     std::fclose(f);
@@ -198,7 +199,7 @@ static bool start_sdl_video() {
     if (on_x) unsetenv("SDL_VIDEODRIVER");
     if (started) return true;
     if (on_x) report_no_display(getenv("DISPLAY"));
-    else std::fprintf(stderr, "chainball: cannot open a window: %s\n", SDL_GetError());
+    else std::fprintf(stderr, "chainball: cannot open a window: %s\n", printable(SDL_GetError(), 200).c_str());
     SDL_Quit();
     release_display();
     return false;

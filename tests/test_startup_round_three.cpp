@@ -14,10 +14,13 @@
 #include "core/files.h"
 #include "core/state.h"
 #include "harness.h"
+#include "replay/replay.h"
+#include "replay/session.h"
 #include "shell/options.h"
 #include "sim/sim.h"
 #include "test_full_support.h"
 #include "test_view_support.h"
+#include "view/race_screen.h"
 
 namespace {
 
@@ -98,4 +101,59 @@ TEST(StartupMessages, QuotedBytesStayOnOnePrintableLine) {
         EXPECT_TRUE(one_printable_line(line)) << printable(line, 400);
         EXPECT_NE(line.find("\\x1b[2J\\x0a"), std::string::npos) << line;
     }
+}
+
+namespace {
+
+// The shipped test replay, carrying `text` as its own track named `name`.
+std::string replay_carrying(const std::string& name, const std::string& text) {
+    std::string bytes, why;
+    replay r;
+    EXPECT_TRUE(read_regular_file(source_path("tests/data/replays/straight-one-player.cbreplay").c_str(),
+                                  MAX_REPLAY_BYTES, bytes, why)) << why;
+    EXPECT_TRUE(parse_replay(bytes, r, why)) << why;
+    r.track_name = name;
+    r.track_text = text;
+    r.track_sha256 = sha256_hex(text);
+    return format_replay(r);
+}
+
+}  // namespace
+
+// A watched replay's own track that is no level is named as the replay
+// names it, and a race on it at the keys is recorded on that track, not on
+// the catalogue's first.
+TEST(StartupReplays, AReplaysOwnTrackGoesByItsOwnName) {
+    FullGame game;
+    const std::string text = "9999\n";   // a size field out of range
+    const std::string file = scratch_file(replay_carrying("Carried", text));
+    WatchedReplay watched;
+    ASSERT_TRUE(load_replay_to_watch(file, false, "", watched));
+    const RacePlan plan = replay_plan(watched);
+    reset_test_screens();
+    const std::string said = capture_stderr([&] {
+        open_test_screen(make_race_screen(plan, replay_source(watched.rep)));
+        race_frame();
+    });
+    EXPECT_NE(said.find("level file Carried (embedded in the replay): size field"), std::string::npos) << said;
+    EXPECT_EQ(said.find(level_names[0]), std::string::npos) << said;
+
+    const std::string dir = scratch_dir();
+    ASSERT_TRUE(start_recording(dir));
+    reset_test_screens();
+    capture_stderr([&] {
+        open_test_screen(make_race_screen(plan));   // "Race again": at the keys
+        race_frame();
+        push_key(SDLK_ESCAPE);
+        race_frame();
+    });
+    const std::string path = last_recording();
+    stop_recording();
+    std::string bytes, why;
+    replay recorded;
+    ASSERT_TRUE(read_regular_file(path.c_str(), MAX_REPLAY_BYTES, bytes, why)) << why;
+    ASSERT_TRUE(parse_replay(bytes, recorded, why)) << why;
+    EXPECT_EQ(recorded.track_name, "Carried");
+    EXPECT_EQ(recorded.track_text, text);
+    EXPECT_EQ(recorded.track_sha256, sha256_hex(text));
 }

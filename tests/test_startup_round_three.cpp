@@ -14,6 +14,8 @@
 #include "core/files.h"
 #include "core/state.h"
 #include "harness.h"
+#include "menu/menu.h"
+#include "menu/trial.h"
 #include "replay/replay.h"
 #include "replay/session.h"
 #include "shell/options.h"
@@ -156,4 +158,41 @@ TEST(StartupReplays, AReplaysOwnTrackGoesByItsOwnName) {
     EXPECT_EQ(recorded.track_name, "Carried");
     EXPECT_EQ(recorded.track_text, text);
     EXPECT_EQ(recorded.track_sha256, sha256_hex(text));
+}
+
+// The Replays list dates only the names the game gave, and a name holding
+// a newline is shown as printable text, never as a glyph of its own.
+TEST(StartupReplays, ReplaysListDatesOnlyDatedNamesAndShowsNamesPrintable) {
+    FullGame game;
+    std::string why;
+    ASSERT_TRUE(make_folders(replays_folder(), why)) << why;
+    std::string bytes;
+    ASSERT_TRUE(read_regular_file(source_path("tests/data/replays/straight-one-player.cbreplay").c_str(),
+                                  MAX_REPLAY_BYTES, bytes, why)) << why;
+    // Newest first, by name: these three in this order.
+    for (const char* name : {"zz race.cbreplay", "a\nb.cbreplay", "20260102-030405-Straight.cbreplay"})
+        std::ofstream(replays_folder() + "/" + name, std::ios::binary) << bytes;
+    reset_test_screens();
+    open_test_screen(make_replays_screen(*game.run));
+    screen_frame();
+    const std::string rest = " 1P P1 won " + race_time(129);
+    const std::string undated = "Straight     " + std::string(16, ' ') + rest;
+    const std::string dated = "Straight     2026-01-02 03:04" + rest;
+    EXPECT_EQ(glyph_mismatches(screen, 30, 150, undated.c_str(), small_font, 0xFFFFFF), 0) << undated;
+    EXPECT_EQ(glyph_mismatches(screen, 30, 190, dated.c_str(), small_font, 0xFFFFFF), 0) << dated;
+    // Where the dated row has its date, the undated row has no text at all.
+    int from = 0, to = 0, h = 0;
+    TTF_SizeText(small_font, "Straight     ", &from, &h);
+    TTF_SizeText(small_font, "Straight     2026-01-02 03:04", &to, &h);
+    int white = 0;
+    for (int y = 150; y < 150 + h; y++)
+        for (int x = 30 + from; x < 30 + to; x++) white += pixel_at(screen, x, y) == 0xFFFFFF;
+    EXPECT_EQ(white, 0) << "a date made up from the name";
+
+    push_key(SDLK_DOWN);
+    screen_frame();
+    push_key(SDLK_DELETE);
+    screen_frame();
+    screen_frame();   // the key is taken after the frame is drawn
+    EXPECT_EQ(glyph_mismatches(screen, 30, 460, "Deleted a\\x0ab.cbreplay", small_font, 0xFFFFFF), 0);
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Start-up, third round: every refused command line refused before any
-// window, and what the game quotes in its messages kept to one printable
-// line.
+// Start-up, third round: what the game quotes in its messages kept to one
+// printable line, and a replay's own track and file name shown as they are.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,7 +17,6 @@
 #include "menu/trial.h"
 #include "replay/replay.h"
 #include "replay/session.h"
-#include "shell/options.h"
 #include "sim/sim.h"
 #include "test_full_support.h"
 #include "test_view_support.h"
@@ -26,48 +24,31 @@
 
 namespace {
 
-struct parsed {
-    int status;
-    std::string err;
-    game_options opt;
-};
-
-parsed parse(std::vector<const char*> args) {
-    args.insert(args.begin(), "chainball");
-    FILE* out = tmpfile();
-    FILE* err = tmpfile();
-    parsed p;
-    p.status = parse_game_args((int)args.size(), args.data(), p.opt, out, err);
-    read_back(out);
-    p.err = read_back(err);
-    return p;
-}
-
 // One line of printable ASCII, ending in its newline.
 bool one_printable_line(const std::string& s) {
     if (s.empty() || s.back() != '\n') return false;
     return std::all_of(s.begin(), s.end() - 1, [](char c) { return c >= 0x20 && c < 0x7f; });
 }
 
-}  // namespace
-
-// A --join address that can never be joined is a bad option like any other:
-// status 2 with the address quoted, before any window opens.
-TEST(StartupOptions, JoinAddressCheckedWithTheOtherOptions) {
-    for (const char* bad : {":70000", ":0", ":abc", "127.0.0.1:", "a:b:c", "host:0", "host:65536",
-                            "ho\x1bst", "ho\nst:5000", "[::1]:5000"}) {
-        parsed p = parse({"--join", bad});
-        EXPECT_EQ(p.status, 2) << bad;
-        EXPECT_TRUE(one_printable_line(p.err)) << p.err;
-        EXPECT_NE(p.err.find("'" + printable(bad) + "'"), std::string::npos) << p.err;
-        EXPECT_NE(p.err.find("(see chainball --help)"), std::string::npos) << p.err;
-    }
-    for (const char* good : {"127.0.0.1", "localhost:5000", "host.example:65535"}) {
-        parsed p = parse({"--join", good});
-        EXPECT_EQ(p.status, -1) << good << ": " << p.err;
-        EXPECT_EQ(p.opt.join, good);
-    }
+std::string test_replay() {
+    std::string bytes, why;
+    EXPECT_TRUE(read_regular_file(source_path("tests/data/replays/straight-one-player.cbreplay").c_str(),
+                                  MAX_REPLAY_BYTES, bytes, why)) << why;
+    return bytes;
 }
+
+// The test replay, carrying `text` as its own track named `name`.
+std::string replay_carrying(const std::string& name, const std::string& text) {
+    std::string why;
+    replay r;
+    EXPECT_TRUE(parse_replay(test_replay(), r, why)) << why;
+    r.track_name = name;
+    r.track_text = text;
+    r.track_sha256 = sha256_hex(text);
+    return format_replay(r);
+}
+
+}  // namespace
 
 // A file name, a settings value and the environment, each holding an escape
 // sequence and a newline, quoted by the game's messages as one printable line.
@@ -104,23 +85,6 @@ TEST(StartupMessages, QuotedBytesStayOnOnePrintableLine) {
         EXPECT_NE(line.find("\\x1b[2J\\x0a"), std::string::npos) << line;
     }
 }
-
-namespace {
-
-// The shipped test replay, carrying `text` as its own track named `name`.
-std::string replay_carrying(const std::string& name, const std::string& text) {
-    std::string bytes, why;
-    replay r;
-    EXPECT_TRUE(read_regular_file(source_path("tests/data/replays/straight-one-player.cbreplay").c_str(),
-                                  MAX_REPLAY_BYTES, bytes, why)) << why;
-    EXPECT_TRUE(parse_replay(bytes, r, why)) << why;
-    r.track_name = name;
-    r.track_text = text;
-    r.track_sha256 = sha256_hex(text);
-    return format_replay(r);
-}
-
-}  // namespace
 
 // A watched replay's own track that is no level is named as the replay
 // names it, and a race on it at the keys is recorded on that track, not on
@@ -166,12 +130,9 @@ TEST(StartupReplays, ReplaysListDatesOnlyDatedNamesAndShowsNamesPrintable) {
     FullGame game;
     std::string why;
     ASSERT_TRUE(make_folders(replays_folder(), why)) << why;
-    std::string bytes;
-    ASSERT_TRUE(read_regular_file(source_path("tests/data/replays/straight-one-player.cbreplay").c_str(),
-                                  MAX_REPLAY_BYTES, bytes, why)) << why;
     // Newest first, by name: these three in this order.
     for (const char* name : {"zz race.cbreplay", "a\nb.cbreplay", "20260102-030405-Straight.cbreplay"})
-        std::ofstream(replays_folder() + "/" + name, std::ios::binary) << bytes;
+        std::ofstream(replays_folder() + "/" + name, std::ios::binary) << test_replay();
     reset_test_screens();
     open_test_screen(make_replays_screen(*game.run));
     screen_frame();

@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""An X display that lets its first ALLOWED connections through to a real
-server and closes every later one at once, as a server that went away
-after a program's first look would.
-Usage: x_gate.py REAL_DISPLAY_NUMBER GATE_DISPLAY_NUMBER ALLOWED
-Prints "ready" once it listens; runs until killed."""
+"""X display GATE passes its first ALLOWED connections on to display REAL
+and closes every later one at once: a server gone after a program's first
+looks. Usage: x_gate.py REAL GATE ALLOWED; prints "ready", runs until killed."""
 import os
 import signal
 import socket
@@ -16,10 +14,7 @@ SOCKETS = '/tmp/.X11-unix/X'
 
 def pump(source, sink):
     try:
-        while True:
-            data = source.recv(65536)
-            if not data:
-                break
+        while data := source.recv(65536):
             sink.sendall(data)
     except OSError:
         pass
@@ -37,18 +32,16 @@ def main():
     listener.bind(SOCKETS + gate)
     listener.listen(8)
     print('ready', flush=True)
-    taken = 0
     try:
-        while True:
+        for taken in range(1, sys.maxsize):
             client, _ = listener.accept()
-            taken += 1
             if taken > allowed:
                 client.close()
                 continue
             server = socket.socket(socket.AF_UNIX)
             server.connect(SOCKETS + real)
-            threading.Thread(target=pump, args=(client, server), daemon=True).start()
-            threading.Thread(target=pump, args=(server, client), daemon=True).start()
+            for pair in ((client, server), (server, client)):
+                threading.Thread(target=pump, args=pair, daemon=True).start()
     finally:
         os.unlink(SOCKETS + gate)
 

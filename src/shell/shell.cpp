@@ -145,7 +145,8 @@ static void load_music() {
     const std::string& path = shell.music_path;
     FILE* f = open_regular_file(path.c_str(), MAX_DATA_FILE_BYTES, why);
     if (!f) {
-        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", printable(path, 200).c_str(), why.c_str());
+        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", printable(path, 200).c_str(),
+                     why.c_str());
         return;
     }
     std::fclose(f);

@@ -233,12 +233,13 @@ void RaceScreen::enter() {
     const std::string file = plan_track_file(plan_);
     if (set_up_race_) {
         resize_window(plan_.setup.two_players ? 800 : 500, 500);
-        // A replay's own track goes by the replay's name for it in the loader's messages.
-        const std::string own = plan_track_name(plan_) + " (embedded in the replay)";
-        if (!plan_.track_text.empty())
+        if (!plan_.track_text.empty()) {
+            // Named in the loader's messages as the replay names it.
+            const std::string own = plan_.track_text_name + " (embedded in the replay)";
             setup_race_text(live_race, loaded_track, setup_random, plan_.setup, own.c_str(), plan_.track_text);
-        else
+        } else {
             setup_race(live_race, loaded_track, setup_random, plan_.setup, file.c_str());
+        }
     }
     source_->set_up(plan_, live_race, loaded_track);
     if (plan_.addons) plan_.addons->set_up(plan_, live_race, loaded_track, source_->watching());

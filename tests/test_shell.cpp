@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files.h"
 #include "core/state.h"
 #include "harness.h"
 #include "io/assets.h"
@@ -345,6 +346,24 @@ TEST(ShellOptions, ScaleAndFullscreen) {
     EXPECT_NE(bare.err.find("--scale needs a number from 1 to 4"), std::string::npos) << bare.err;
     // A value is taken as the scale's, never as an option of its own.
     EXPECT_EQ(parse({"--scale", "--help"}).status, 2);
+}
+
+// A --join address that can never be joined is a bad option like any other:
+// status 2 with the address quoted, before any window opens.
+TEST(ShellOptions, JoinAddressCheckedWithTheOtherOptions) {
+    for (const char* bad : {":70000", ":0", ":abc", "127.0.0.1:", "a:b:c", "host:0", "host:65536",
+                            "ho\x1bst", "ho\nst:5000", "[::1]:5000"}) {
+        parsed p = parse({"--join", bad});
+        EXPECT_EQ(p.status, 2) << bad;
+        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
+        EXPECT_NE(p.err.find("'" + printable(bad) + "'"), std::string::npos) << p.err;
+        EXPECT_NE(p.err.find("(see chainball --help)"), std::string::npos) << p.err;
+    }
+    for (const char* good : {"127.0.0.1", "localhost:5000", "host.example:65535"}) {
+        parsed p = parse({"--join", good});
+        EXPECT_EQ(p.status, -1) << good << ": " << p.err;
+        EXPECT_EQ(p.opt.join, good);
+    }
 }
 
 TEST(ShellOptions, ExtrasIsAnOptionOfItsOwn) {

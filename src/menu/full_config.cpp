@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/files.h"
 #include "core/state.h"
 #include "menu/full_game.h"
 #include "track/track.h"
@@ -30,7 +31,7 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
             race_settings.level_index = found;
         else
             std::fprintf(err, "chainball: settings %s: race.track: no track '%s' in the catalogue; using the first\n",
-                         config_path().c_str(), c.track.c_str());
+                         printable(config_path(), 200).c_str(), printable(c.track).c_str());
     }
     race_settings.music_on = c.music;
     race_settings.difficulty = c.level;

@@ -80,6 +80,17 @@ void ReplaysScreen::list() {
     else if (listed_.empty()) message_ = "No replays yet.";
 }
 
+// "2026-01-02 03:04" from a name the game gave, "YYYYmmdd-HHMMSS-TRACK";
+// blank for any other name, which says nothing of when it was raced.
+static std::string date_of_name(const std::string& n) {
+    static const char shape[] = "dddddddd-dddddd-";
+    bool dated = n.size() >= sizeof shape - 1;
+    for (size_t i = 0; dated && i < sizeof shape - 1; i++)
+        dated = shape[i] == 'd' ? n[i] >= '0' && n[i] <= '9' : n[i] == shape[i];
+    if (!dated) return std::string(16, ' ');
+    return n.substr(0, 4) + "-" + n.substr(4, 2) + "-" + n.substr(6, 2) + " " + n.substr(9, 2) + ":" + n.substr(11, 2);
+}
+
 // Reads a listed replay the first time it is shown.
 void ReplaysScreen::describe(ListedReplay& l) const {
     if (l.read) return;
@@ -91,10 +102,7 @@ void ReplaysScreen::describe(ListedReplay& l) const {
         l.line = printable(l.name, 24) + ": " + why;
         return;
     }
-    const std::string& n = l.name;
-    const std::string date = n.size() >= 15 ? n.substr(0, 4) + "-" + n.substr(4, 2) + "-" + n.substr(6, 2) + " " +
-                                                  n.substr(9, 2) + ":" + n.substr(11, 2)
-                                            : "";
+    const std::string date = date_of_name(l.name);
     char s[160];
     std::snprintf(s, sizeof s, "%-12.12s %s %dP %s %s", r.track_name.c_str(), date.c_str(), r.two_player ? 2 : 1,
                   r.result.left ? "left" : ("P" + std::to_string(r.result.winner) + " won").c_str(),
@@ -152,7 +160,7 @@ void ReplaysScreen::export_replay(const ListedReplay& l) {
             r.track_text = track_bytes;
     }
     const std::string out = home + "/exported/" + l.name;
-    if (write_file_atomically(out, format_replay(r), why)) message_ = "Exported to " + out;
+    if (write_file_atomically(out, format_replay(r), why)) message_ = "Exported to " + printable(out, 200);
     else say(message_, "cannot export to " + printable(out, 200) + ": " + why);
 }
 
@@ -166,7 +174,7 @@ ScreenChange ReplaysScreen::on_list_key(SDLKey key) {
     if (key == SDLK_DELETE) {
         const std::string path = replays_folder() + "/" + listed_[i].name;
         if (unlink(path.c_str()) == 0) {
-            message_ = "Deleted " + listed_[i].name;
+            message_ = "Deleted " + printable(listed_[i].name, 100);
             listed_.erase(listed_.begin() + i);
         } else {
             say(message_, "cannot delete " + printable(path, 200) + ": " + std::strerror(errno));

@@ -145,17 +145,18 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
 const std::string& last_recording() { return recorder.last_written; }
 
 void record_race_start(const Race& race, const Track& track, const std::string& track_name,
-                       const std::string& track_file) {
+                       const std::string& track_file, const std::string& track_text) {
     recorder.in_race = !recorder.folder.empty();
     if (!recorder.in_race) return;
     recorder.recording = replay();
     recorder.recording.track_name = track_name;
-    std::string bytes, why;
+    std::string bytes = track_text, why;
     // A track that cannot be read was raced as an empty level.
-    if (!read_regular_file(track_file.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why)) bytes.clear();
+    if (track_text.empty() && !read_regular_file(track_file.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why))
+        bytes.clear();
     recorder.recording.track_sha256 = sha256_hex(bytes);
     // A track from outside the catalogue travels with its replay.
-    if (track_file_override) recorder.recording.track_text = bytes;
+    if (track_file_override || !track_text.empty()) recorder.recording.track_text = bytes;
     capture_race_setup(recorder.recording, race, track);
     recorder.started = std::time(nullptr);
 }

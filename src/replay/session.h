@@ -68,11 +68,12 @@ bool load_replay_to_watch(const std::string& file, bool force, const std::string
 
 // Recording a race of the run, when the run records (--record, or the full
 // game's setting); each does nothing otherwise. After the race's set-up,
-// with the name and file of its track; after each step with its input; at
-// its end (every racer finished, or the race left or quit), when the
-// replay is written: what became of it.
+// with the name and file of its track (or its bytes, a replay's own track
+// raced in place of a file); after each step with its input; at its end
+// (every racer finished, or the race left or quit), when the replay is
+// written: what became of it.
 void record_race_start(const Race& race, const Track& track, const std::string& track_name,
-                       const std::string& track_file);
+                       const std::string& track_file, const std::string& track_text);
 void record_race_step(const Race& race, RaceInput input);
 struct ReplayOutcome {
     std::string path;      // the file written for the race

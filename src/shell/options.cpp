@@ -7,6 +7,7 @@
 #include "core/cli.h"
 #include "core/files.h"
 #include "net/messages.h"
+#include "net/transport.h"
 #include "replay/replay.h"
 
 const char* const game_usage =
@@ -106,6 +107,13 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
         opt.host_port = (int)port;
     }
     if (app.count("--join") && opt.join.empty()) return cli_usage_error(err, "chainball", "option --join needs HOST or HOST:PORT");
+    if (!opt.join.empty()) {
+        // Refused here, as every other bad option is, before any window.
+        std::string join_host, error;
+        int port = 0;
+        if (!parse_net_address(opt.join, join_host, port, error))
+            return cli_usage_error(err, "chainball", "--join " + error);
+    }
     if (opt.host_port > 0 && !opt.join.empty())
         return cli_usage_error(err, "chainball", "--host and --join cannot go together");
     if ((opt.host_port > 0 || !opt.join.empty()) && opt.replay_file)

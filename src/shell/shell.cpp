@@ -61,7 +61,8 @@ static struct {
 constexpr long long MAX_DATA_FILE_BYTES = 32 << 20;
 
 static void report_window_failure(int w, int h) {
-    std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h, SDL_GetError());
+    std::fprintf(stderr, "chainball: cannot open a window of %d x %d: %s\n", w, h,
+                 printable(SDL_GetError(), 200).c_str());
 }
 
 void set_video_mode(int w, int h) {
@@ -134,7 +135,7 @@ static bool pictures_fit() {
 
 static void report_unreadable(const char* name) {
     std::fprintf(stderr, "chainball: cannot start, data file %s in %s cannot be decoded: %s\n", name,
-                 printable(data_folder(), 200).c_str(), SDL_GetError());
+                 printable(data_folder(), 200).c_str(), printable(SDL_GetError(), 200).c_str());
 }
 
 // The music is not needed to play: without it the game is silent.
@@ -144,11 +145,20 @@ static void load_music() {
     const std::string& path = shell.music_path;
     FILE* f = open_regular_file(path.c_str(), MAX_DATA_FILE_BYTES, why);
     if (!f) {
-        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", path.c_str(), why.c_str());
+        std::fprintf(stderr, "chainball: music %s: %s; playing without music\n", printable(path, 200).c_str(),
+                     why.c_str());
         return;
     }
     std::fclose(f);
     start_music_decode(path.c_str());
+}
+
+static void report_no_display(const char* display) {
+    if (!display || !*display)
+        fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
+    else
+        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n",
+                printable(display, 200).c_str());
 }
 
 // Without an X display SDL 1.2 falls back to a text-mode driver that draws
@@ -159,29 +169,40 @@ static void load_music() {
 // after it (the display could not be reached); says why when no window can
 // be had, after quitting SDL so the terminal is given back first.
 static bool window_driver_ok(bool sdl_started) {
-    if (getenv("SDL_VIDEODRIVER")) return true;
+    const char* named = getenv("SDL_VIDEODRIVER");
     const char* display = getenv("DISPLAY");
     const bool no_display = !display || !*display;
     if (!sdl_started) {
-        // A display named but out of reach is asked first, through SDL's X11
-        // driver alone: SDL_Init would try the text drivers next, which
-        // write their terminal codes before they can be told apart.
-        if (!no_display && SDL_VideoInit("x11", 0) == 0) {
-            SDL_VideoQuit();
-            return true;
-        }
+        // A display named is reached first, by our own connection, held
+        // until the window is open: SDL_Init would try the text drivers
+        // next, which write their terminal codes before they can be told apart.
+        const bool held = !no_display && (!named || strcmp(named, "x11") == 0) && hold_display();
+        if (named || held) return true;
         const char* fb = getenv("SDL_FBDEV");
         if (access(fb ? fb : "/dev/fb0", R_OK | W_OK) == 0) return true;
     } else {
         char name[32];
-        if (!SDL_VideoDriverName(name, sizeof name)) return true;
+        if (named || !SDL_VideoDriverName(name, sizeof name)) return true;
         if (strcmp(name, "caca") != 0 && strcmp(name, "aalib") != 0) return true;
         SDL_Quit();
     }
-    if (no_display)
-        fprintf(stderr, "chainball: cannot open a window: no display (DISPLAY is not set)\n");
-    else
-        fprintf(stderr, "chainball: cannot open a window: no display (cannot reach DISPLAY %s)\n", display);
+    report_no_display(display);
+    return false;
+}
+
+// SDL's video, on X alone when our connection reached the display: should
+// X go away meanwhile, SDL would fall back to a text driver, which writes
+// its terminal codes before it can be refused.
+static bool start_sdl_video() {
+    const bool on_x = display_held() && !getenv("SDL_VIDEODRIVER");
+    if (on_x) setenv("SDL_VIDEODRIVER", "x11", 1);
+    const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
+    if (on_x) unsetenv("SDL_VIDEODRIVER");
+    if (started) return true;
+    if (on_x) report_no_display(getenv("DISPLAY"));
+    else std::fprintf(stderr, "chainball: cannot open a window: %s\n", printable(SDL_GetError(), 200).c_str());
+    SDL_Quit();
+    release_display();
     return false;
 }
 
@@ -244,12 +265,11 @@ bool startup() {
 
     if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "chainball: cannot open a window: %s\n", SDL_GetError());
-        SDL_Quit();
+    if (!start_sdl_video()) return false;
+    if (!window_driver_ok(true)) {
+        release_display();
         return false;
     }
-    if (!window_driver_ok(true)) return false;
     SDL_InitSubSystem(SDL_INIT_AUDIO);
     pad_mode_hook = pad_mode_now;
     open_pads();   // none is the normal case
@@ -266,6 +286,7 @@ bool startup() {
     else std::fprintf(stderr, "chainball: window icon %s; the window keeps its default\n", icon_why.c_str());
     SDL_FreeSurface(icon);
     set_video_mode(500, 500);
+    release_display();
     if (!screen) {
         report_window_failure(500, 500);
         shutdown_game();
@@ -341,6 +362,7 @@ void shutdown_game() {
     Mix_CloseAudio();
     close_window();
     SDL_Quit();
+    release_display();
     screen = nullptr;
 }
 

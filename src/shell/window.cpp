@@ -34,9 +34,33 @@ static struct {
     // only for a still screen, from which SDL repaints an exposed window:
     // true while it is behind the picture shown.
     bool sdl_copy_behind = false;
+    // Our own connection to the X display, from before SDL starts until the
+    // window is open (hold_display).
+    void* held_display = nullptr;
 } window;
 
 static const Uint32 WINDOW_FLAGS = SDL_HWSURFACE | SDL_DOUBLEBUF;
+
+bool hold_display() {
+#ifdef CHAINBALL_X11
+    if (!window.held_display) window.held_display = XOpenDisplay(nullptr);
+    return window.held_display != nullptr;
+#else
+    // Without Xlib, SDL's X11 driver is asked and let go.
+    if (SDL_VideoInit("x11", 0) != 0) return false;
+    SDL_VideoQuit();
+    return true;
+#endif
+}
+
+bool display_held() { return window.held_display != nullptr; }
+
+void release_display() {
+#ifdef CHAINBALL_X11
+    if (window.held_display) XCloseDisplay(static_cast<Display*>(window.held_display));
+#endif
+    window.held_display = nullptr;
+}
 
 void window_configure(int s, bool full) {
     window.windowed_scale = s < 1 ? 1 : s > 4 ? 4 : s;

@@ -11,6 +11,16 @@
 // windowed picture and whether the game starts fullscreen.
 void window_configure(int scale, bool fullscreen);
 
+// A connection to the X display in DISPLAY, opened before SDL starts and
+// kept until the window is open. SDL 1.2 opens a connection to ask whether X
+// is there and closes it again, and an X server whose only client leaves
+// resets, dropping the connection that follows: the game would find no
+// display. False when the display cannot be reached.
+bool hold_display();
+bool display_held();
+// Closes it (SDL's own connection keeps the server busy from then on).
+void release_display();
+
 // Opens (or reopens) the window for a w x h picture and points `screen` at
 // the surface to draw it into: the window itself at scale 1 in a window
 // (SDL_SetVideoMode(w, h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF)); otherwise a

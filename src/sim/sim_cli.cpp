@@ -501,7 +501,7 @@ bool read_sim_script(const sim_options& opt, std::vector<sim_segment>& script, F
         return false;
     }
     if (!parse_key_script(text, script, error)) {
-        std::fprintf(err, "chainball-sim: %s: %s\n", opt.keys_file.c_str(), error.c_str());
+        std::fprintf(err, "chainball-sim: %s: %s\n", printable(opt.keys_file, 200).c_str(), error.c_str());
         return false;
     }
     return true;

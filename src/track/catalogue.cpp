@@ -23,7 +23,7 @@ static bool drop_unsafe(const char* path, int entry) {
     std::fprintf(stderr,
                  "chainball: level catalogue %s: track name \"%s\" skipped: a name may not "
                  "hold '/' or '\\' or start with '.'\n",
-                 path, printable(name).c_str());
+                 printable(path, 200).c_str(), printable(name).c_str());
     std::memset(name, 0, LEVEL_NAME_LEN);
     return true;
 }
@@ -36,7 +36,9 @@ void read_catalogue(const char* path) {
 
     std::string why;
     FILE* f = open_regular_file(path, MAX_CATALOGUE_BYTES, why);
-    if (!f) std::fprintf(stderr, "chainball: level catalogue %s: %s; no tracks offered\n", path, why.c_str());
+    if (!f)
+        std::fprintf(stderr, "chainball: level catalogue %s: %s; no tracks offered\n", printable(path, 200).c_str(),
+                     why.c_str());
     int entry = 0;
     int pos = 0;
     char c = 0;

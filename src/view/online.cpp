@@ -130,7 +130,7 @@ void OnlineSource::write_replay() {
         path = write_replay_file(folder, std::string(stamp) + "-" + peer_->header.track_name,
                                  format_replay(net_peer_replay(*peer_)), cause);
     if (!path.empty())
-        std::fprintf(stderr, "chainball: online race kept in %s\n", path.c_str());
+        std::fprintf(stderr, "chainball: online race kept in %s\n", printable(path, 200).c_str());
     else
         std::fprintf(stderr, "chainball: cannot keep the online race in '%s': %s\n", printable(folder, 200).c_str(),
                      cause.c_str());

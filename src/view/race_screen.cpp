@@ -62,6 +62,7 @@ RacePlan plan_from_settings() {
 std::string plan_track_file(const RacePlan& plan) { return level_file_at(plan.level_index); }
 
 std::string plan_track_name(const RacePlan& plan) {
+    if (!plan.track_text.empty()) return plan.track_text_name;
     if (track_file_override) return level_name_of_file(track_file_override).substr(0, LEVEL_NAME_LEN - 1);
     return level_name_at(plan.level_index);
 }
@@ -72,7 +73,7 @@ namespace {
 // records (--record, or the full game's setting).
 struct LocalSource : RaceSource {
     void set_up(const RacePlan& plan, Race& race, Track& track) override {
-        record_race_start(race, track, plan_track_name(plan), plan_track_file(plan));
+        record_race_start(race, track, plan_track_name(plan), plan_track_file(plan), plan.track_text);
     }
     RaceInput step_input(const FrameInput& in) override { return in.drive; }
     bool stepped(const Race& race, RaceInput input) override {
@@ -232,10 +233,13 @@ void RaceScreen::enter() {
     const std::string file = plan_track_file(plan_);
     if (set_up_race_) {
         resize_window(plan_.setup.two_players ? 800 : 500, 500);
-        if (!plan_.track_text.empty())
-            setup_race_text(live_race, loaded_track, setup_random, plan_.setup, file.c_str(), plan_.track_text);
-        else
+        if (!plan_.track_text.empty()) {
+            // Named in the loader's messages as the replay names it.
+            const std::string own = plan_.track_text_name + " (embedded in the replay)";
+            setup_race_text(live_race, loaded_track, setup_random, plan_.setup, own.c_str(), plan_.track_text);
+        } else {
             setup_race(live_race, loaded_track, setup_random, plan_.setup, file.c_str());
+        }
     }
     source_->set_up(plan_, live_race, loaded_track);
     if (plan_.addons) plan_.addons->set_up(plan_, live_race, loaded_track, source_->watching());
@@ -459,7 +463,10 @@ RacePlan replay_plan(const WatchedReplay& w) {
     RacePlan plan;
     plan.setup = replay_race_setup(w.rep);
     plan.level_index = w.level_index < 0 ? 0 : w.level_index;
-    if (w.level_index < 0) plan.track_text = w.rep.track_text;
+    if (w.level_index < 0) {
+        plan.track_text = w.rep.track_text;
+        plan.track_text_name = w.rep.track_name;
+    }
     return plan;
 }
 

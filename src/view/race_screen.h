@@ -38,6 +38,7 @@ struct RacePlan {
     RaceSetup setup = {{7, 2, 5}, 3, false, 0};
     int level_index = 0;      // the catalogue's track (the one --track file when given)
     std::string track_text;   // a watched replay's own track, raced in place of a file; "" otherwise
+    std::string track_text_name;   // the name the replay gives that track
     std::shared_ptr<RaceAddons> addons;   // the full game's; null in the classic game
 };
 // The classic settings as a plan: race_settings and two_players.

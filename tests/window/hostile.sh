@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Hostile data in a real window. A catalogue entry that leads out of the
+# Hostile data in a real window. Refused command lines never reach the
+# display (strace). A catalogue entry that leads out of the
 # data folder is not offered and nothing outside the folder is opened
 # (strace); levels that are a FIFO, /dev/zero and a folder race as empty
 # levels while Escape and the close button keep answering. Then SIGTERM,
@@ -30,6 +31,21 @@ race_showing() {   # a race screen: the lap bar's frame at its place, no lit men
 }
 
 start_x
+
+# Every refused command line is refused before any connection to the display.
+printf 'not a replay\n' >"$ROOT/not-a-replay"
+for args in "--bogus" "--scale 9" "--host 0" "--force" "--host --join a" "--join :70000" "--join 127.0.0.1:" \
+            "--join a:b:c" "--track $ROOT/none.txt" "--track $ROOT" "--record $ROOT/not-a-replay" \
+            "--replay $ROOT/not-a-replay" "--extras --replay $ROOT/none"; do
+  # shellcheck disable=SC2086  # the words are the arguments
+  SDL_AUDIODRIVER=dummy strace -f -qq -e trace=connect -o "$ARTIFACTS/refused.strace" "$GAME_DIR/chainball" $args \
+    >/dev/null 2>"$ARTIFACTS/refused.err"
+  status=$?
+  [ "$status" = 2 ] || { echo "chainball $args: status $status, wanted 2"; cat "$ARTIFACTS/refused.err"; exit 1; }
+  ! grep -q X11 "$ARTIFACTS/refused.strace" || { echo "chainball $args: connected to the display before refusing"; exit 1; }
+done
+echo "every refused command line was refused before any connection to the display"
+
 start_game strace -f -qq -e trace=open,openat,openat2 -o "$ARTIFACTS/hostile.strace" "$GAME_DIR/chainball"
 wait_until 60 "the menu" menu_showing || exit 1
 

@@ -16,11 +16,13 @@ done
 # servers starting and stopping back to back can never be confused. With
 # -noreset it does not reset when its last client leaves: a game started
 # just after the previous one ended could otherwise find no display.
+# `start_x reset` leaves -noreset out, as a desktop's server may.
 start_x() {
-  local fifo="$ARTIFACTS/xvfb.display" n=""
+  local fifo="$ARTIFACTS/xvfb.display" n="" keep=-noreset
+  [ "${1:-}" = reset ] && keep=""
   rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp $keep 3>"$fifo" >"$ARTIFACTS/xvfb.log" 2>&1 &
   XVFB_PID=$!
   read -r -t 60 n <"$fifo" || true
   rm -f "$fifo"

@@ -221,7 +221,8 @@ TEST(ReaderLines, EachProblemIsOnePrintableLineNamingItsCause) {
     std::string unreachable, why;
     ASSERT_TRUE(read_regular_file(source_path("tests/fuzz/seeds/records/library-unreachable").c_str(), 1 << 16,
                                   unreachable, why));
-    const std::string broken[] = {unreachable, std::string("[[record]]\ntrack = \"\x1b[2J\0\x01", 28),
+    static const char nul_inside[] = "[[record]]\ntrack = \"\x1b[2J\0\x01";
+    const std::string broken[] = {unreachable, std::string(nul_inside, sizeof nul_inside - 1),
                                   "[[record]]\ntrack\x1b[31m = 1\n"};
     for (const std::string& text : broken) {
         problems.clear();

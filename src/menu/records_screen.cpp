@@ -61,11 +61,13 @@ private:
             if (!sha_of_.count(e.track)) sha_of_[e.track] = file_sha256(level_file_path(e.track.c_str()));
             const std::string& sha = sha_of_[e.track];
             // A time of this track's version shows only when its replay holds it.
-            auto shown = [this, &sha](const record_entry* r) {
-                return r && (r->track_sha256 != sha || record_trusted(run_, *r)) ? race_time(r->steps) : "-";
+            auto stands = [this, &sha](const record_entry* r) {
+                return r && (r->track_sha256 != sha || record_trusted(run_, *r));
             };
+            const bool lap_stands = stands(&e), race_stands = stands(race);
             snprintf(label_buffer, sizeof label_buffer, "%-14.14s %2d %2d %9s %9s%s", e.track.c_str(), e.length,
-                     e.laps, shown(&e).c_str(), shown(race).c_str(), e.track_sha256 != sha ? " old" : "");
+                     e.laps, lap_stands ? race_time(e.steps).c_str() : "-",
+                     race_stands ? race_time(race->steps).c_str() : "-", e.track_sha256 != sha ? " old" : "");
             text_white(screen, 40, 160 + 18 * row, label_buffer, small_font);
         }
         text_white(screen, 40, 460, "Up/Down scroll, Escape back. old: an older track version", small_font);

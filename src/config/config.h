@@ -10,7 +10,9 @@
 // file every bad value (wrong type, out of range, unknown name, a key bound
 // twice) gives one line and its default, and the rest is kept. Writing
 // happens only when asked, through a temporary file in the same folder,
-// fsync and rename, so the old file stays whole if anything fails.
+// fsync and rename, so the old file stays whole if anything fails; a game
+// saving its changes does so under a lock, over the file as another game
+// may have left it.
 #pragma once
 
 #include <cstdio>

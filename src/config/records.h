@@ -11,7 +11,8 @@
 // used as a whole (a folder, too big, unreadable, not TOML) is one line and
 // no records; a bad entry inside a good file is one line and left out, the
 // rest kept. Writing goes through a temporary file and a rename, so the old
-// file stays whole when anything fails.
+// file stays whole when anything fails; new records are saved under a lock,
+// merged with what another game may have saved meanwhile.
 #pragma once
 
 #include <cstdio>

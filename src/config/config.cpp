@@ -515,7 +515,7 @@ save_result save_config_changes(const std::string& path, const game_config& base
     std::string why;
     const int lock = lock_beside(path, LOCK_WAIT_MS, why);
     if (lock < 0) {
-        std::fprintf(err, "chainball: cannot save settings to %s: %s; the changes are kept for a later try\n",
+        std::fprintf(err, "chainball: settings %s not saved: %s; tried again on leaving the settings next\n",
                      printable(path, 200).c_str(), why.c_str());
         return save_result::locked;
     }

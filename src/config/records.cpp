@@ -196,7 +196,7 @@ save_result save_new_records(const std::string& path, const std::vector<record_e
     std::string why;
     const int lock = lock_beside(path, LOCK_WAIT_MS, why);
     if (lock < 0) {
-        std::fprintf(err, "chainball: cannot save records to %s: %s; the new records are kept for a later try\n",
+        std::fprintf(err, "chainball: records %s not saved: %s; the new ones are tried again with the next record\n",
                      printable(path, 200).c_str(), why.c_str());
         return save_result::locked;
     }

@@ -33,7 +33,8 @@ std::string race_time(long long steps) {
 
 void reload_records(FullGameRun& run) {
     run.kept = read_records(records_path(), stderr);
-    for (const record_entry& e : run.unsaved) offer_record(run.kept, e);
+    const record_check trusted = [&run](const record_entry& e) { return record_trusted(run, e); };
+    for (const record_entry& e : run.unsaved) offer_record(run.kept, e, trusted);
 }
 
 std::string replays_folder() {

@@ -74,6 +74,7 @@ recorded_race race_alone(int length, int laps) {
         const int keys = autopilot_keys(race, *track, target);
         race_step(race, *track, input_of_script_keys(keys));
         append_script_step(out.rep.keys, keys);
+        if (race.step % REPLAY_CHECK_EVERY == 0) out.rep.checks.push_back({race.step, race_checksum(race)});
         out.after.push_back(race);
     }
     out.clock = race.clocks[0];
@@ -468,12 +469,20 @@ TEST(ReplayRecords, ARecordCountsOnlyWhenItsReplayHoldsItsTime) {
         EXPECT_FALSE(replay_holds_time(rep, FIRST_LOOP, "", w.from, w.lap, w.steps, why)) << w.from << " " << w.steps;
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     }
+    // An edited replay fails at the first of its checks that differs.
+    replay edited = rep;
+    edited.checks[2].sum ^= 1;
+    EXPECT_FALSE(replay_holds_time(edited, FIRST_LOOP, "", -1, 0, race, why));
+    EXPECT_NE(why.find("check at step 150"), std::string::npos) << why;
 
     // As the game keeps them: records beside their replay in the data folder.
     const char* old_xdg = getenv("XDG_DATA_HOME");
     const std::string saved = old_xdg ? old_xdg : "";
     setenv("XDG_DATA_HOME", scratch_dir().c_str(), 1);
     ASSERT_TRUE(write_file_atomically(records_folder() + "/set.cbreplay", format_replay(rep), why)) << why;
+    replay bare = rep;
+    bare.checks.clear();
+    ASSERT_TRUE(write_file_atomically(records_folder() + "/bare.cbreplay", format_replay(bare), why)) << why;
     record_entry whole;
     whole.track = "FirstLoop";
     whole.track_sha256 = rep.track_sha256;
@@ -493,12 +502,14 @@ TEST(ReplayRecords, ARecordCountsOnlyWhenItsReplayHoldsItsTime) {
         EXPECT_TRUE(record_trusted(run, best_lap));
     });
     EXPECT_EQ(err, "");
-    record_entry forged_time = whole, forged_start = best_lap, no_replay = whole, other_race = whole;
+    record_entry forged_time = whole, forged_start = best_lap, no_replay = whole, other_race = whole,
+                 unchecked = whole;
     forged_time.steps = 1;
     forged_start.from_step = 4318000;
     no_replay.replay = "gone.cbreplay";
     other_race.length = 5;
-    for (const record_entry* e : {&forged_time, &forged_start, &no_replay, &other_race}) {
+    unchecked.replay = "bare.cbreplay";
+    for (const record_entry* e : {&forged_time, &forged_start, &no_replay, &other_race, &unchecked}) {
         err = capture_stderr([&] {
             EXPECT_FALSE(record_trusted(run, *e));
             EXPECT_FALSE(record_trusted(run, *e));   // checked once: one line

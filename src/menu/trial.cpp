@@ -93,6 +93,12 @@ static bool record_holds(const record_entry& e, std::string& why) {
         why = "its replay " + printable(e.replay, 100) + " is of another race";
         return false;
     }
+    // The time trial writes a check every REPLAY_CHECK_EVERY steps; a
+    // replay without them could only be checked by running it whole.
+    if (rep.checks.size() < (size_t)(rep.result.steps / REPLAY_CHECK_EVERY)) {
+        why = "its replay " + printable(e.replay, 100) + " lacks the checks the game writes";
+        return false;
+    }
     const std::string path = level_file_path(e.track.c_str());
     if (rep.track_text.empty() && file_sha256(path) != e.track_sha256) {
         why.clear();

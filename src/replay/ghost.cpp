@@ -5,11 +5,10 @@
 #include <cstring>
 
 // The replay's race set up again, its racer alone on its track.
-static void set_up_alone(const replay& rep, const std::string& level_path, const std::string& level_text,
-                         Race& race, Track& track) {
+static void set_up_alone(const replay& rep, const RaceSetup& setup, const std::string& level_path,
+                         const std::string& level_text, Race& race, Track& track) {
     clear_track(track);
     race = new_race();
-    const RaceSetup setup = {{rep.lengths[0], 0, 0}, rep.laps, false, 0};
     Random random = make_random(1);   // every draw is put back from the replay
     if (level_text.empty()) setup_race(race, track, random, setup, level_path.c_str());
     else setup_race_text(race, track, random, setup, level_path.c_str(), level_text);
@@ -34,7 +33,7 @@ bool start_ghost(ghost& g, const replay& rep, const std::string& level_path,
     }
     if (!g.track) g.track.reset(new Track);
     g.rep = rep;
-    set_up_alone(rep, level_path, level_text, g.race, *g.track);
+    set_up_alone(rep, {{rep.lengths[0], 0, 0}, rep.laps, false, 0}, level_path, level_text, g.race, *g.track);
     g.at = script_position();
     g.lap_only = lap_from >= 0;
     g.from_step = g.lap_only ? lap_from : 0;
@@ -76,11 +75,20 @@ bool replay_holds_time(const replay& rep, const std::string& level_path, const s
                                std::to_string(steps) + " steps");
     std::unique_ptr<Track> track(new Track);
     Race race = new_race();
-    set_up_alone(rep, level_path, level_text, race, *track);
+    // As raced, so that the replay's checks compare.
+    set_up_alone(rep, replay_race_setup(rep), level_path, level_text, race, *track);
     script_position at;
+    size_t check = 0;
     const int goal = lap_only ? lap : rep.laps;
-    while (race.step < end && race.racers[0].completed_laps < goal)
+    while (race.step < end && race.racers[0].completed_laps < goal) {
         race_step(race, *track, input_of_script_keys(next_script_keys(rep.keys, at)));
+        // An edited replay usually differs from its checks long before its end.
+        while (check < rep.checks.size() && rep.checks[check].step < race.step) check++;
+        if (check < rep.checks.size() && rep.checks[check].step == race.step &&
+            rep.checks[check].sum != race_checksum(race))
+            return refuse(why, "re-simulated, its racer differs from its check at step " +
+                                   std::to_string(race.step));
+    }
     const LapClock& clock = race.clocks[0];
     const bool holds = race.step == end && race.racers[0].completed_laps == goal &&
                        (lap_only ? lap_completed_now(race, 0) && clock.last_lap == steps : clock.finished == steps);

@@ -480,9 +480,11 @@ TEST(ReplayRecords, ARecordCountsOnlyWhenItsReplayHoldsItsTime) {
     const std::string saved = old_xdg ? old_xdg : "";
     setenv("XDG_DATA_HOME", scratch_dir().c_str(), 1);
     ASSERT_TRUE(write_file_atomically(records_folder() + "/set.cbreplay", format_replay(rep), why)) << why;
-    replay bare = rep;
+    replay bare = rep, left = rep;
     bare.checks.clear();
     ASSERT_TRUE(write_file_atomically(records_folder() + "/bare.cbreplay", format_replay(bare), why)) << why;
+    left.result.left = true;
+    ASSERT_TRUE(write_file_atomically(records_folder() + "/left.cbreplay", format_replay(left), why)) << why;
     record_entry whole;
     whole.track = "FirstLoop";
     whole.track_sha256 = rep.track_sha256;
@@ -503,13 +505,14 @@ TEST(ReplayRecords, ARecordCountsOnlyWhenItsReplayHoldsItsTime) {
     });
     EXPECT_EQ(err, "");
     record_entry forged_time = whole, forged_start = best_lap, no_replay = whole, other_race = whole,
-                 unchecked = whole;
+                 unchecked = best_lap, unfinished = best_lap;
     forged_time.steps = 1;
     forged_start.from_step = 4318000;
     no_replay.replay = "gone.cbreplay";
     other_race.length = 5;
     unchecked.replay = "bare.cbreplay";
-    for (const record_entry* e : {&forged_time, &forged_start, &no_replay, &other_race, &unchecked}) {
+    unfinished.replay = "left.cbreplay";
+    for (const record_entry* e : {&forged_time, &forged_start, &no_replay, &other_race, &unchecked, &unfinished}) {
         err = capture_stderr([&] {
             EXPECT_FALSE(record_trusted(run, *e));
             EXPECT_FALSE(record_trusted(run, *e));   // checked once: one line

@@ -93,10 +93,11 @@ static bool record_holds(const record_entry& e, std::string& why) {
         why = "its replay " + printable(e.replay, 100) + " is of another race";
         return false;
     }
-    // The time trial writes a check every REPLAY_CHECK_EVERY steps; a
-    // replay without them could only be checked by running it whole.
-    if (rep.checks.size() < (size_t)(rep.result.steps / REPLAY_CHECK_EVERY)) {
-        why = "its replay " + printable(e.replay, 100) + " lacks the checks the game writes";
+    // The time trial keeps finished races only, with a check every
+    // REPLAY_CHECK_EVERY steps; a replay without them could only be checked
+    // by running it whole.
+    if (rep.result.left || rep.checks.size() < (size_t)(rep.result.steps / REPLAY_CHECK_EVERY)) {
+        why = "its replay " + printable(e.replay, 100) + " is no finished race with the checks the game writes";
         return false;
     }
     const std::string path = level_file_path(e.track.c_str());

@@ -168,14 +168,17 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     EXPECT_EQ(race_settings.chain_length[0], 7);
 }
 
-TEST(FullSettings, ATrackTheCatalogueLacksGivesOneLineAndTheFirst) {
+TEST(FullSettings, ATrackTheCatalogueLacksGivesOnePrintableLineAndTheFirst) {
     FullGame g;
     game_config c;
     c.track = "NoSuchTrack";
     c.laps = 2;
+    // A settings folder whose name would split the line or move the cursor.
+    setenv("XDG_CONFIG_HOME", (g.config_home + "/odd\n\x1b[2J").c_str(), 1);
     const std::string err = capture_stderr([&] { apply_full_settings(*g.run, c, stderr); });
     EXPECT_NE(err.find("no track 'NoSuchTrack' in the catalogue; using the first\n"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
     EXPECT_EQ(race_settings.level_index, 0);
     EXPECT_EQ(race_settings.laps, 2);
 }

@@ -347,3 +347,30 @@ TEST(RaceScreenSources, TheWatchKeysSpeedFollowAndPause) {
     EXPECT_EQ(passes, 1);
     EXPECT_EQ(live_race.step, paused_at + 2) << "the paused frame goes on once the pause ends";
 }
+
+// A time trial's records, saved as the race ends, stand when a later run
+// checks them against their replay (raced by Good drivers' rules on a
+// track the replay carries).
+TEST(FullGameScreens, ATrialsRecordsStandOnTheirOwnReplay) {
+    FullGame g;
+    const std::string track = straight_track();
+    track_file_override = track.c_str();
+    race_settings.difficulty = DIFFICULTY_GOOD;
+    load_level();
+    reset_test_screens();
+    open_test_screen(make_time_trial_screen(*g.run));
+    frames_with({SDLK_UP, SDLK_UP, SDLK_LEFT, SDLK_LEFT, SDLK_DOWN, SDLK_DOWN, SDLK_RETURN});   // 1 lap
+    ASSERT_EQ(game_screen, SCREEN_RACE);
+    hold_key(SDLK_UP, true);
+    race_until(SCREEN_RESULTS, 3000);
+    release_all_keys();
+    track_file_override = nullptr;
+    ASSERT_EQ(game_screen, SCREEN_RESULTS);
+    const records kept = read_records(records_path(), stderr);
+    ASSERT_EQ(kept.entries.size(), 2u) << "a lap and a race record";
+    FullGameRun later;
+    const std::string err = capture_stderr([&] {
+        for (const record_entry& e : kept.entries) EXPECT_TRUE(record_trusted(later, e));
+    });
+    EXPECT_EQ(err, "");
+}

@@ -73,6 +73,7 @@ recorded_race race_alone(int length, int laps) {
         const int keys = autopilot_keys(race, *track, target);
         race_step(race, *track, input_of_script_keys(keys));
         append_script_step(out.rep.keys, keys);
+        if (race.step % REPLAY_CHECK_EVERY == 0) out.rep.checks.push_back({race.step, race_checksum(race)});
         out.after.push_back(race);
     }
     out.clock = race.clocks[0];
@@ -446,6 +447,77 @@ TEST(ReplayRecords, TheRecordingSwitchLeavesACommandLineFolderAlone) {
     record_races(run, false, 50);
     EXPECT_EQ(recording_folder(), given) << "and is not stopped by the switch";
     stop_recording();
+    if (old_xdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+}
+
+// A record counts only when its replay is there, whole, of its race, and
+// re-simulates to its time; numbers the replay cannot hold cost no
+// simulation, and a record that fails is beaten by any time.
+TEST(ReplayRecords, ARecordCountsOnlyWhenItsReplayHoldsItsTime) {
+    recorded_race rec = race_alone(4, 2);
+    std::string bytes, why;
+    ASSERT_TRUE(read_regular_file(FIRST_LOOP, MAX_LEVEL_FILE_BYTES, bytes, why)) << why;
+    rec.rep.track_sha256 = sha256_hex(bytes);
+    const replay& rep = rec.rep;
+    const long long race = rep.result.steps, lap = rec.clock.best_lap, from = rec.clock.best_lap_from;
+    const int number = rec.clock.best_lap_number;
+    const struct { long long from; int lap; long long steps; } wrong[] = {
+        {-1, 0, race - 1}, {-1, 0, race + 1}, {from, number, lap - 1}, {from + 1, number, lap - 1},
+        {from, number + 1, lap}, {4318000, number, lap},
+    };
+    for (const auto& w : wrong)
+        EXPECT_FALSE(replay_holds_time(rep, FIRST_LOOP, "", w.from, w.lap, w.steps, why)) << w.from << " " << w.steps;
+    // An edited replay fails at the first of its checks that differs.
+    replay edited = rep;
+    edited.checks[2].sum ^= 1;
+    EXPECT_FALSE(replay_holds_time(edited, FIRST_LOOP, "", -1, 0, race, why));
+    EXPECT_NE(why.find("check at step 150"), std::string::npos) << why;
+
+    // As the game keeps them: records beside their replays in the data folder.
+    const char* old_xdg = getenv("XDG_DATA_HOME");
+    const std::string saved = old_xdg ? old_xdg : "";
+    setenv("XDG_DATA_HOME", scratch_dir().c_str(), 1);
+    replay bare = rep, left = rep;
+    bare.checks.clear();
+    left.result.left = true;
+    const std::pair<const char*, const replay*> files[] = {{"set", &rep}, {"bare", &bare}, {"left", &left}};
+    for (const auto& f : files)
+        ASSERT_TRUE(write_file_atomically(records_folder() + "/" + f.first, format_replay(*f.second), why)) << why;
+    record_entry whole;
+    whole.track = "FirstLoop";
+    whole.track_sha256 = rep.track_sha256;
+    whole.laps = 2;
+    whole.length = 4;
+    whole.kind = record_kind::race;
+    whole.steps = race;
+    whole.replay = "set";
+    record_entry best_lap = whole;
+    best_lap.kind = record_kind::lap;
+    best_lap.steps = lap;
+    best_lap.lap = number;
+    best_lap.from_step = from;
+    FullGameRun run;
+    std::string err = capture_stderr([&] { EXPECT_TRUE(record_trusted(run, whole) && record_trusted(run, best_lap)); });
+    EXPECT_EQ(err, "");
+    record_entry forged_time = whole, forged_start = best_lap, no_replay = whole, other_race = whole,
+                 unchecked = best_lap, unfinished = best_lap;
+    forged_time.steps = 1;
+    forged_start.from_step = 4318000;
+    no_replay.replay = "gone";
+    other_race.length = 5;
+    unchecked.replay = "bare";
+    unfinished.replay = "left";
+    for (const record_entry* e : {&forged_time, &forged_start, &no_replay, &other_race, &unchecked, &unfinished}) {
+        err = capture_stderr([&] { EXPECT_FALSE(record_trusted(run, *e) || record_trusted(run, *e)); });
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;   // checked once
+        EXPECT_NE(err.find("not counted"), std::string::npos) << err;
+    }
+    // A forged record drives no ghost and shows no time, and any time beats it.
+    offer_record(run.kept, forged_time);
+    EXPECT_EQ(trusted_record(run, "FirstLoop", 2, 4, record_kind::race), nullptr);
+    EXPECT_TRUE(offer_record(run.kept, whole, [&run](const record_entry& e) { return record_trusted(run, e); }));
+    EXPECT_EQ(trusted_record(run, "FirstLoop", 2, 4, record_kind::race)->steps, race);
     if (old_xdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else unsetenv("XDG_DATA_HOME");
 }

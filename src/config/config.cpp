@@ -15,11 +15,8 @@
 
 #include "core/files.h"
 
-// Compiled in here, so no other file pays for the library, and without
-// exceptions: every parse error comes back as a value.
-#define TOML_HEADER_ONLY 1
-#define TOML_EXCEPTIONS 0
-#include <toml++/toml.h>
+#include "config/file_lock.h"
+#include "config/toml_text.h"
 
 // ---- Key names -----------------------------------------------------------
 
@@ -158,10 +155,13 @@ std::string config_path() {
 // ---- Reading -------------------------------------------------------------
 
 namespace {
+constexpr int UNKNOWN_KEYS_SHOWN = 5;
+
 // Walks one parsed file into a game_config, one problem line at a time.
 struct reader {
     game_config& c;
     std::vector<std::string>& problems;
+    int unknown = 0;   // unknown names met: only the first few get a line each
 
     void problem(const std::string& line) { problems.push_back(line); }
 
@@ -182,14 +182,16 @@ struct reader {
         problem(where + ": expected " + expected + ", found " + type_words(n) + "; using " + kept);
     }
 
-    // Unknown names in a table: one line each (a misspelt setting).
+    // Unknown names in a table: one line each for the first few (a misspelt
+    // setting), then a count, so a file of thousands is not as many lines.
     void unknown_keys(const toml::table& t, const std::string& prefix,
                       std::initializer_list<const char*> known) {
         for (auto&& [k, v] : t) {
             (void)v;
             bool found = false;
             for (const char* name : known) found = found || k.str() == name;
-            if (!found) problem("unknown setting '" + printable(prefix + std::string(k.str())) + "'");
+            if (!found && ++unknown <= UNKNOWN_KEYS_SHOWN)
+                problem("unknown setting '" + printable(prefix + std::string(k.str())) + "'");
         }
     }
 
@@ -203,13 +205,16 @@ struct reader {
         return n->as_table();
     }
 
-    void whole(const toml::node* n, const std::string& where, long long lo, long long hi, int& out) {
+    // `kept` names what `out` keeps when it is no plain number ("auto").
+    void whole(const toml::node* n, const std::string& where, long long lo, long long hi, int& out,
+               const std::string& kept = "") {
         if (!n) return;
         const std::string range = std::to_string(lo) + " to " + std::to_string(hi);
-        if (!n->is_integer()) return wrong_type(where, *n, "a whole number from " + range, std::to_string(out));
+        const std::string using_now = kept.empty() ? std::to_string(out) : kept;
+        if (!n->is_integer()) return wrong_type(where, *n, "a whole number from " + range, using_now);
         const long long v = n->as_integer()->get();
         if (v < lo || v > hi) {
-            problem(where + ": " + std::to_string(v) + " is outside " + range + "; using " + std::to_string(out));
+            problem(where + ": " + std::to_string(v) + " is outside " + range + "; using " + using_now);
             return;
         }
         out = (int)v;
@@ -310,13 +315,13 @@ struct reader {
         whole(t.get("choose"), "pad.choose", 0, MAX_PAD_BUTTONS - 1, c.pad_choose);
         whole(t.get("back"), "pad.back", 0, MAX_PAD_BUTTONS - 1, c.pad_back);
         const toml::node* start = t.get("start");
+        const std::string kept = c.pad_start < 0 ? "auto" : std::to_string(c.pad_start);
         if (start && start->is_string() && start->as_string()->get() == "auto")
             c.pad_start = -1;
         else if (start && !start->is_integer())
-            wrong_type("pad.start", *start, "\"auto\" or a button from 0 to 31",
-                       c.pad_start < 0 ? "auto" : std::to_string(c.pad_start));
+            wrong_type("pad.start", *start, "\"auto\" or a button from 0 to 31", kept);
         else
-            whole(start, "pad.start", 0, MAX_PAD_BUTTONS - 1, c.pad_start);
+            whole(start, "pad.start", 0, MAX_PAD_BUTTONS - 1, c.pad_start, kept);
     }
 
     void recording(const toml::table& t) {
@@ -373,21 +378,19 @@ struct reader {
         if (const toml::table* s = table(t, "pad", "pad")) pad(*s);
         if (const toml::table* s = table(t, "recording", "recording")) recording(*s);
         bound_twice();
+        if (unknown > UNKNOWN_KEYS_SHOWN)
+            problem("and " + std::to_string(unknown - UNKNOWN_KEYS_SHOWN) + " more unknown settings");
     }
 };
 }  // namespace
 
-game_config parse_config(const std::string& text, std::vector<std::string>& problems) {
-    game_config c;
-    // Every setting is plain ASCII, and toml++ 3.3 reaches undefined
-    // behaviour on some other characters (found by the fuzz target): such
-    // a file is refused before the library sees it.
-    int line = 1, column = 1;
+bool parse_toml(const std::string& text, toml::table& out, std::string& problem) {
+    long long line = 1, column = 1;
     for (unsigned char ch : text) {
         if (ch >= 0x80) {
-            problems.push_back("line " + std::to_string(line) + ", column " + std::to_string(column) +
-                               ": a byte that is not ASCII; using the defaults");
-            return c;
+            problem = "line " + std::to_string(line) + ", column " + std::to_string(column) +
+                      ": a byte that is not ASCII";
+            return false;
         }
         column = ch == '\n' ? 1 : column + 1;
         line += ch == '\n';
@@ -395,13 +398,24 @@ game_config parse_config(const std::string& text, std::vector<std::string>& prob
     toml::parse_result parsed = toml::parse(std::string_view(text));
     if (!parsed) {
         const toml::parse_error& e = parsed.error();
-        problems.push_back("line " + std::to_string(e.source().begin.line) + ", column " +
-                           std::to_string(e.source().begin.column) + ": " +
-                           printable(std::string(e.description()), 120) + "; using the defaults");
+        problem = "line " + std::to_string(e.source().begin.line) + ", column " +
+                  std::to_string(e.source().begin.column) + ": " + printable(std::string(e.description()), 120);
+        return false;
+    }
+    out = std::move(parsed).table();
+    return true;
+}
+
+game_config parse_config(const std::string& text, std::vector<std::string>& problems) {
+    game_config c;
+    toml::table doc;
+    std::string problem;
+    if (!parse_toml(text, doc, problem)) {
+        problems.push_back(problem + "; using the defaults");
         return c;
     }
     reader r{c, problems};
-    r.file(parsed.table());
+    r.file(doc);
     return c;
 }
 
@@ -411,13 +425,14 @@ game_config read_config(const std::string& path, FILE* err) {
     const std::string shown = printable(path, 200);
     if (!read_regular_file(path.c_str(), MAX_CONFIG_BYTES, text, why)) {
         // No file yet is the usual case, not a problem.
-        if (why != "no such file")
+        if (why != "no such file" && err)
             std::fprintf(err, "chainball: settings %s: %s; using the defaults\n", shown.c_str(), why.c_str());
         return game_config();
     }
     std::vector<std::string> problems;
     game_config c = parse_config(text, problems);
-    for (const std::string& p : problems) std::fprintf(err, "chainball: settings %s: %s\n", shown.c_str(), p.c_str());
+    for (const std::string& p : problems)
+        if (err) std::fprintf(err, "chainball: settings %s: %s\n", shown.c_str(), p.c_str());
     return c;
 }
 
@@ -455,8 +470,58 @@ std::string format_config(const game_config& c) {
 
 bool write_config(const std::string& path, const game_config& c, FILE* err) {
     std::string why;
-    if (path.empty()) why = "no folder for settings ($XDG_CONFIG_HOME and $HOME are unset)";
-    else if (write_file_atomically(path, format_config(c), why)) return true;
+    if (path.empty()) {
+        std::fprintf(err, "chainball: no home folder: HOME and XDG_CONFIG_HOME are not set to absolute "
+                          "paths; settings are not kept\n");
+        return false;
+    }
+    if (write_file_atomically(path, format_config(c), why)) return true;
     std::fprintf(err, "chainball: cannot save settings to %s: %s\n", printable(path, 200).c_str(), why.c_str());
     return false;
+}
+
+game_config merge_config_changes(const game_config& base, const game_config& mine, game_config theirs) {
+    auto take = [](const auto& was, const auto& now, auto& out) {
+        if (!(was == now)) out = now;
+    };
+    for (int r = 0; r < 3; r++) take(base.chain_length[r], mine.chain_length[r], theirs.chain_length[r]);
+    take(base.laps, mine.laps, theirs.laps);
+    take(base.track, mine.track, theirs.track);
+    take(base.music, mine.music, theirs.music);
+    take(base.scale, mine.scale, theirs.scale);
+    take(base.fullscreen, mine.fullscreen, theirs.fullscreen);
+    take(base.pad_choose, mine.pad_choose, theirs.pad_choose);
+    take(base.pad_back, mine.pad_back, theirs.pad_back);
+    take(base.pad_start, mine.pad_start, theirs.pad_start);
+    take(base.level, mine.level, theirs.level);
+    take(base.ghosts, mine.ghosts, theirs.ghosts);
+    take(base.recording, mine.recording, theirs.recording);
+    take(base.recordings_kept, mine.recordings_kept, theirs.recordings_kept);
+    // The bindings go as one: mixing two games' could bind a key twice.
+    bool bindings_changed = !(base.pause == mine.pause);
+    for (int p = 0; p < 2; p++)
+        for (int a = 0; a < DRIVING_ACTIONS; a++) bindings_changed |= !(base.drive[p][a] == mine.drive[p][a]);
+    if (bindings_changed) {
+        theirs.pause = mine.pause;
+        for (int p = 0; p < 2; p++)
+            for (int a = 0; a < DRIVING_ACTIONS; a++) theirs.drive[p][a] = mine.drive[p][a];
+    }
+    return theirs;
+}
+
+save_result save_config_changes(const std::string& path, const game_config& base, const game_config& mine,
+                                FILE* err) {
+    if (path.empty()) return write_config(path, mine, err) ? save_result::written : save_result::failed;
+    std::string why;
+    const int lock = lock_beside(path, LOCK_WAIT_MS, why);
+    if (lock < 0) {
+        std::fprintf(err, "chainball: settings %s not saved: %s; tried again on leaving the settings next\n",
+                     printable(path, 200).c_str(), why.c_str());
+        return save_result::locked;
+    }
+    // Another game may have written since this one read: what it changed stays.
+    const game_config theirs = read_config(path, nullptr);
+    const bool written = write_config(path, merge_config_changes(base, mine, theirs), err);
+    unlock_beside(lock);
+    return written ? save_result::written : save_result::failed;
 }

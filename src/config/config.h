@@ -10,13 +10,16 @@
 // file every bad value (wrong type, out of range, unknown name, a key bound
 // twice) gives one line and its default, and the rest is kept. Writing
 // happens only when asked, through a temporary file in the same folder,
-// fsync and rename, so the old file stays whole if anything fails.
+// fsync and rename, so the old file stays whole if anything fails; a game
+// saving its changes does so under a lock, over the file as another game
+// may have left it.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "config/file_lock.h"
 #include "core/difficulty.h"
 
 // The largest settings file read; a real one is well under 2 KB.
@@ -71,7 +74,7 @@ game_config parse_config(const std::string& text, std::vector<std::string>& prob
 
 // Reads `path` (at most MAX_CONFIG_BYTES, regular files only, without
 // blocking) and writes each problem as one line "chainball: PATH: ..." to
-// `err`. Returns the settings, defaults where the file said nothing usable.
+// `err` (null: none). Returns the settings, defaults where the file said nothing usable.
 game_config read_config(const std::string& path, FILE* err);
 
 // The settings as TOML text, which parse_config reads back to the same.
@@ -81,6 +84,16 @@ std::string format_config(const game_config& c);
 // folders above, mode 0700) when missing. False after one line to `err`
 // naming the cause; the old file is then left as it was.
 bool write_config(const std::string& path, const game_config& c, FILE* err);
+
+// The settings another game wrote (`theirs`) with what this game changed
+// from `base` (the file as it read or last wrote it) to `mine` put in. The
+// bindings go as one set.
+game_config merge_config_changes(const game_config& base, const game_config& mine, game_config theirs);
+// Writes the settings when another game may be writing its own: under the
+// lock beside `path`, over the file as it is now, with merge_config_changes.
+// One line to `err` when not written.
+save_result save_config_changes(const std::string& path, const game_config& base, const game_config& mine,
+                                FILE* err);
 
 // A key's name as the settings file and the bindings screen write it
 // ("up", "w", "right ctrl", "[4]", "f5"), "" for a key without one; and

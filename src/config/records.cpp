@@ -2,16 +2,13 @@
 // The records file: TOML read and written with toml++.
 #include "config/records.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
 #include "core/files.h"
 
-// As in the settings module: header-only and without exceptions, the same
-// in every file that includes it.
-#define TOML_HEADER_ONLY 1
-#define TOML_EXCEPTIONS 0
-#include <toml++/toml.h>
+#include "config/toml_text.h"
 
 std::string records_path() {
     const std::string home = user_folder(UserFolder::data);
@@ -86,15 +83,12 @@ bool same_slot(const record_entry& a, const record_entry& b) {
 
 records parse_records(const std::string& text, std::vector<std::string>& problems) {
     records r;
-    toml::parse_result parsed = toml::parse(text);
-    if (!parsed) {
-        std::ostringstream why;
-        why << "not TOML (line " << parsed.error().source().begin.line << ": " << parsed.error().description()
-            << ")";
-        problems.push_back(why.str());
+    toml::table doc;
+    std::string problem;
+    if (!parse_toml(text, doc, problem)) {
+        problems.push_back("not TOML (" + problem + ")");
         return r;
     }
-    const toml::table doc = std::move(parsed).table();
     const toml::array* list = doc["record"].as_array();
     if (!list) {
         if (doc.contains("record")) problems.push_back("'record' must be a list of [[record]] tables");
@@ -126,13 +120,14 @@ records read_records(const std::string& path, FILE* err) {
     std::string text, why;
     const std::string shown = printable(path, 200);
     if (!read_regular_file(path.c_str(), MAX_RECORDS_BYTES, text, why)) {
-        if (why != "no such file")
+        if (why != "no such file" && err)
             std::fprintf(err, "chainball: records %s: %s; starting without records\n", shown.c_str(), why.c_str());
         return records();
     }
     std::vector<std::string> problems;
     records r = parse_records(text, problems);
-    for (const std::string& p : problems) std::fprintf(err, "chainball: records %s: %s\n", shown.c_str(), p.c_str());
+    for (const std::string& p : problems)
+        if (err) std::fprintf(err, "chainball: records %s: %s\n", shown.c_str(), p.c_str());
     return r;
 }
 
@@ -163,8 +158,12 @@ std::string format_records(const records& r) {
 
 bool write_records(const std::string& path, const records& r, FILE* err) {
     std::string why;
-    if (path.empty()) why = "no folder for records ($XDG_DATA_HOME and $HOME are unset)";
-    else if (write_file_atomically(path, format_records(r), why)) return true;
+    if (path.empty()) {
+        std::fprintf(err, "chainball: no home folder: HOME and XDG_DATA_HOME are not set to absolute "
+                          "paths; records are not kept\n");
+        return false;
+    }
+    if (write_file_atomically(path, format_records(r), why)) return true;
     std::fprintf(err, "chainball: cannot save records to %s: %s\n", printable(path, 200).c_str(), why.c_str());
     return false;
 }
@@ -176,14 +175,48 @@ const record_entry* find_record(const records& r, const std::string& track, int 
     return nullptr;
 }
 
-bool offer_record(records& r, const record_entry& candidate) {
+bool offer_record(records& r, const record_entry& candidate, const record_check& trusted) {
     for (record_entry& e : r.entries) {
         if (!same_slot(e, candidate)) continue;
-        if (e.track_sha256 == candidate.track_sha256 && e.steps <= candidate.steps) return false;
+        if (e.track_sha256 == candidate.track_sha256 && e.steps <= candidate.steps && (!trusted || trusted(e)))
+            return false;
         e = candidate;
         return true;
     }
     if (r.entries.size() >= MAX_RECORDS) return false;
     r.entries.push_back(candidate);
     return true;
+}
+
+save_result save_new_records(const std::string& path, const std::vector<record_entry>& fresh,
+                             const record_check& trusted, records& now, std::vector<std::string>& gone,
+                             FILE* err) {
+    gone.clear();
+    if (path.empty()) return write_records(path, records(), err) ? save_result::written : save_result::failed;
+    std::string why;
+    const int lock = lock_beside(path, LOCK_WAIT_MS, why);
+    if (lock < 0) {
+        std::fprintf(err, "chainball: records %s not saved: %s; the new ones are tried again with the next record\n",
+                     printable(path, 200).c_str(), why.c_str());
+        return save_result::locked;
+    }
+    // Another game may have written since this one read: its records count.
+    const records before = read_records(path, nullptr);
+    now = before;
+    bool changed = false;
+    for (const record_entry& e : fresh) changed = offer_record(now, e, trusted) || changed;
+    const bool written = !changed || write_records(path, now, err);
+    unlock_beside(lock);
+    if (!written) now = before;
+    auto listed = [](const std::vector<record_entry>& list, const std::string& replay) {
+        for (const record_entry& e : list)
+            if (e.replay == replay) return true;
+        return false;
+    };
+    for (const std::vector<record_entry>* list : {&before.entries, &fresh})
+        for (const record_entry& e : *list)
+            if (!e.replay.empty() && !listed(now.entries, e.replay) &&
+                std::find(gone.begin(), gone.end(), e.replay) == gone.end())
+                gone.push_back(e.replay);
+    return written ? save_result::written : save_result::failed;
 }

@@ -11,12 +11,16 @@
 // used as a whole (a folder, too big, unreadable, not TOML) is one line and
 // no records; a bad entry inside a good file is one line and left out, the
 // rest kept. Writing goes through a temporary file and a rename, so the old
-// file stays whole when anything fails.
+// file stays whole when anything fails; new records are saved under a lock,
+// merged with what another game may have saved meanwhile.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "config/file_lock.h"
 
 // A records file of a thousand tracks is well under this.
 constexpr long long MAX_RECORDS_BYTES = 1 << 20;
@@ -45,7 +49,8 @@ struct records {
 std::string records_path();
 
 records parse_records(const std::string& text, std::vector<std::string>& problems);
-// Reads `path`; each problem is one line "chainball: records PATH: ..." to `err`.
+// Reads `path`; each problem is one line "chainball: records PATH: ..." to
+// `err` (null: none).
 records read_records(const std::string& path, FILE* err);
 std::string format_records(const records& r);
 // False after one line to `err`; the old file is then left as it was.
@@ -54,7 +59,20 @@ bool write_records(const std::string& path, const records& r, FILE* err);
 // The record for these, null when none.
 const record_entry* find_record(const records& r, const std::string& track, int laps, int length,
                                 record_kind kind);
+// Whether a record kept may stand: its replay holds its time. Null: all may.
+using record_check = std::function<bool(const record_entry&)>;
+
 // Puts `candidate` in when it is the first for its track, laps, length and
 // kind or beats the one kept (fewer steps; a record of another version of
-// the track is beaten by any time). True when it went in.
-bool offer_record(records& r, const record_entry& candidate);
+// the track, or one `trusted` refuses, is beaten by any time). True when it
+// went in.
+bool offer_record(records& r, const record_entry& candidate, const record_check& trusted = nullptr);
+
+// Saves new records when another game may be saving its own: under the lock
+// beside `path`, reads the records as they are now, offers each of `fresh`,
+// and writes the result when any went in. `now` gets the records as they
+// stand after, and `gone` the replays that no record points to any more
+// (of the file as read or of `fresh`). One line to `err` when not written.
+save_result save_new_records(const std::string& path, const std::vector<record_entry>& fresh,
+                             const record_check& trusted, records& now, std::vector<std::string>& gone,
+                             FILE* err);

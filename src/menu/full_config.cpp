@@ -73,9 +73,11 @@ game_config current_full_settings(const FullGameRun& run) {
 bool save_full_settings_if_changed(FullGameRun& run, FILE* err) {
     const game_config now = current_full_settings(run);
     if (format_config(now) == format_config(run.settings)) return false;
-    // Kept as the file's even when writing fails: one line per change, not per frame.
-    run.settings = now;
-    return write_config(config_path(), now, err);
+    const save_result saved = save_config_changes(config_path(), run.settings, now, err);
+    // Kept as the file's even when writing fails: one line per change, not
+    // per leaving. A locked file is tried again at the next leaving.
+    if (saved != save_result::locked) run.settings = now;
+    return saved == save_result::written;
 }
 
 // ---- Bindings --------------------------------------------------------------

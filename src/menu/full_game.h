@@ -8,7 +8,9 @@
 #include <SDL/SDL.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "config/config.h"
 #include "config/records.h"
@@ -27,12 +29,18 @@ struct full_game_options {
 // The full game's own state for a run, owned by the shell and handed to
 // its screens: the settings file as read at start-up and then as last
 // written, the run's options, the time trials' records (as read, then as
-// saved), and whether the recording setting started the recording.
+// saved, with those waiting for a save), and whether the recording setting
+// started the recording.
 struct FullGameRun {
     game_config settings;
     full_game_options options;
     records kept;
     bool recording_by_setting = false;
+    // New records not yet in the file (another game held it), tried again
+    // at the next save; and each kept record checked against its replay,
+    // by its values, so each is checked once a run.
+    std::vector<record_entry> unsaved;
+    std::map<std::string, bool> record_checks;
 };
 
 // One entry of the full game's main menu. New screens add a line to the

@@ -59,9 +59,15 @@ private:
             const record_entry* race = find_record(kept, e.track, e.laps, e.length, record_kind::race);
             // Each listed track's SHA-256, read once per visit rather than at every frame.
             if (!sha_of_.count(e.track)) sha_of_[e.track] = file_sha256(level_file_path(e.track.c_str()));
+            const std::string& sha = sha_of_[e.track];
+            // A time of this track's version shows only when its replay holds it.
+            auto stands = [this, &sha](const record_entry* r) {
+                return r && (r->track_sha256 != sha || record_trusted(run_, *r));
+            };
+            const bool lap_stands = stands(&e), race_stands = stands(race);
             snprintf(label_buffer, sizeof label_buffer, "%-14.14s %2d %2d %9s %9s%s", e.track.c_str(), e.length,
-                     e.laps, race_time(e.steps).c_str(), race ? race_time(race->steps).c_str() : "-",
-                     e.track_sha256 != sha_of_[e.track] ? " old" : "");
+                     e.laps, lap_stands ? race_time(e.steps).c_str() : "-",
+                     race_stands ? race_time(race->steps).c_str() : "-", e.track_sha256 != sha ? " old" : "");
             text_white(screen, 40, 160 + 18 * row, label_buffer, small_font);
         }
         text_white(screen, 40, 460, "Up/Down scroll, Escape back. old: an older track version", small_font);

@@ -31,7 +31,11 @@ std::string race_time(long long steps) {
     return s;
 }
 
-void reload_records(FullGameRun& run) { run.kept = read_records(records_path(), stderr); }
+void reload_records(FullGameRun& run) {
+    run.kept = read_records(records_path(), stderr);
+    const record_check trusted = [&run](const record_entry& e) { return record_trusted(run, e); };
+    for (const record_entry& e : run.unsaved) offer_record(run.kept, e, trusted);
+}
 
 std::string replays_folder() {
     const std::string home = user_folder(UserFolder::data);
@@ -62,6 +66,74 @@ static std::string today() {
     return s;
 }
 
+// ---- records that may stand ---------------------------------------------
+
+// A replay kept beside the records: read whole, within the replay limits.
+static bool read_record_replay(const std::string& name, replay& out, std::string& why) {
+    std::string bytes;
+    const std::string path = records_folder() + "/" + name;
+    return read_regular_file(path.c_str(), MAX_REPLAY_BYTES, bytes, why) && parse_replay(bytes, out, why);
+}
+
+// Whether `e`'s replay holds its time; false with the reason, which is ""
+// for a record of another version of the track: its time cannot be raced
+// again, and any time beats it anyway.
+static bool record_holds(const record_entry& e, std::string& why) {
+    replay rep;
+    if (e.replay.empty()) {
+        why = "it names no replay";
+        return false;
+    }
+    if (!read_record_replay(e.replay, rep, why)) {
+        why = "its replay " + printable(e.replay, 100) + ": " + why;
+        return false;
+    }
+    if (rep.track_name != e.track || rep.track_sha256 != e.track_sha256 || rep.laps != e.laps ||
+        rep.lengths[0] != e.length) {
+        why = "its replay " + printable(e.replay, 100) + " is of another race";
+        return false;
+    }
+    // The time trial keeps finished races only, with a check every
+    // REPLAY_CHECK_EVERY steps; a replay without them could only be checked
+    // by running it whole.
+    if (rep.result.left || rep.checks.size() < (size_t)(rep.result.steps / REPLAY_CHECK_EVERY)) {
+        why = "its replay " + printable(e.replay, 100) + " is no finished race with the checks the game writes";
+        return false;
+    }
+    const std::string path = level_file_path(e.track.c_str());
+    if (rep.track_text.empty() && file_sha256(path) != e.track_sha256) {
+        why.clear();
+        return false;
+    }
+    const bool lap = e.kind == record_kind::lap;
+    if (replay_holds_time(rep, path, rep.track_text, lap ? e.from_step : -1, e.lap, e.steps, why)) return true;
+    why = "its replay " + printable(e.replay, 100) + ": " + why;
+    return false;
+}
+
+bool record_trusted(FullGameRun& run, const record_entry& e) {
+    const std::string key = e.track + "\n" + e.track_sha256 + "\n" + e.replay + "\n" +
+                            std::to_string((int)e.kind) + " " + std::to_string(e.laps) + " " +
+                            std::to_string(e.length) + " " + std::to_string(e.steps) + " " +
+                            std::to_string(e.lap) + " " + std::to_string(e.from_step);
+    const auto known = run.record_checks.find(key);
+    if (known != run.record_checks.end()) return known->second;
+    std::string why;
+    const bool holds = record_holds(e, why);
+    if (!holds && !why.empty())
+        std::fprintf(stderr, "chainball: records: the best %s on %s (length %d, %d laps, %s) is not counted: %s\n",
+                     e.kind == record_kind::lap ? "lap" : "race", printable(e.track).c_str(), e.length, e.laps,
+                     race_time(e.steps).c_str(), why.c_str());
+    run.record_checks[key] = holds;
+    return holds;
+}
+
+const record_entry* trusted_record(FullGameRun& run, const std::string& track, int laps, int length,
+                                   record_kind kind) {
+    const record_entry* e = find_record(run.kept, track, laps, length, kind);
+    return e && record_trusted(run, *e) ? e : nullptr;
+}
+
 // ---- the race's additions ------------------------------------------------
 
 namespace {
@@ -81,7 +153,7 @@ private:
     void start_ghost_for(const Race& race, bool watching);
     void save(const Race& race);
     long long lap_record_steps() const {
-        const record_entry* e = find_record(run_.kept, track_name_, laps_, length_, record_kind::lap);
+        const record_entry* e = trusted_record(run_, track_name_, laps_, length_, record_kind::lap);
         return e && e->track_sha256 == track_sha_ ? e->steps : 0;
     }
 
@@ -97,16 +169,9 @@ private:
     std::string message_;
 };
 
-// A replay kept beside the records: read whole, within the replay limits.
-bool read_record_replay(const std::string& name, replay& out, std::string& why) {
-    std::string bytes;
-    const std::string path = records_folder() + "/" + name;
-    return read_regular_file(path.c_str(), MAX_REPLAY_BYTES, bytes, why) && parse_replay(bytes, out, why);
-}
-
 const record_entry* TrialAddons::ghost_record(const Race& race) const {
     const record_kind kind = ghost_choice_ == 1 ? record_kind::race : record_kind::lap;
-    const record_entry* e = find_record(run_.kept, track_name_, race.laps, race.lengths[0], kind);
+    const record_entry* e = trusted_record(run_, track_name_, race.laps, race.lengths[0], kind);
     // A record of another version of the track drives no ghost.
     return e && e->track_sha256 == track_sha_ && !e->replay.empty() ? e : nullptr;
 }
@@ -170,28 +235,42 @@ void TrialAddons::save(const Race& race) {
                              std::to_string(race.laps) + "-" + stamp + REPLAY_EXTENSION;
     lap.replay = whole.replay = name;
 
-    records next = run_.kept;
-    const bool beat_lap = lap.steps > 0 && offer_record(next, lap);
-    const bool beat_race = offer_record(next, whole);
-    if (!beat_lap && !beat_race) return;
+    // Records waiting from an earlier save go with these.
+    records mine = run_.kept;
+    const record_check trusted = [this](const record_entry& e) { return record_trusted(run_, e); };
+    std::vector<record_entry> fresh = run_.unsaved;
+    if (lap.steps > 0 && offer_record(mine, lap, trusted)) fresh.push_back(lap);
+    if (offer_record(mine, whole, trusted)) fresh.push_back(whole);
+    if (fresh.size() == run_.unsaved.size()) return;
     std::string why;
+    if (records_folder().empty()) {   // no home folder: its one line, and nothing written
+        write_records(records_path(), mine, stderr);
+        message_ = "cannot save the records";
+        return;
+    }
     if (!write_file_atomically(records_folder() + "/" + name, format_replay(replay_), why)) {
         say(message_, "cannot save the record's replay in " + printable(records_folder(), 200) + ": " + why);
         return;
     }
-    if (!write_records(records_path(), next, stderr)) {
-        unlink((records_folder() + "/" + name).c_str());
-        message_ = "cannot save the records";
-        return;
+    records stored;
+    std::vector<std::string> gone;
+    const save_result saved = save_new_records(records_path(), fresh, trusted, stored, gone, stderr);
+    if (saved == save_result::locked) {
+        run_.unsaved = fresh;   // shown now, written at the next save
+        run_.kept = mine;
+    } else {
+        run_.unsaved.clear();
+        if (saved == save_result::written) run_.kept = stored;
+        // Replays no record points to any more go (this one too when the
+        // records could not be written, or another game's beat it).
+        for (const std::string& old : gone) unlink((records_folder() + "/" + old).c_str());
     }
-    // Replays no record points to any more go.
-    for (const record_entry& old : run_.kept.entries) {
-        bool used = false;
-        for (const record_entry& e : next.entries) used = used || e.replay == old.replay;
-        if (!used && !old.replay.empty()) unlink((records_folder() + "/" + old.replay).c_str());
-    }
-    run_.kept = next;
-    message_ = beat_race ? "New record! Race " + race_time(race.step) : "New record! Lap";
+    const record_entry* raced = find_record(run_.kept, whole.track, whole.laps, whole.length, record_kind::race);
+    const bool beat_race = raced && raced->replay == name;
+    const record_entry* lapped = find_record(run_.kept, lap.track, lap.laps, lap.length, record_kind::lap);
+    if (saved == save_result::failed) message_ = "cannot save the records";
+    else if (beat_race) message_ = "New record! Race " + race_time(race.step);
+    else if (lapped && lapped->replay == name) message_ = "New record! Lap";
 }
 
 void TrialAddons::stepped(const Race& race, RaceInput input) {
@@ -307,6 +386,8 @@ private:
         for (int k = 0; k < 2; k++) {
             const record_kind which = k == 0 ? record_kind::lap : record_kind::race;
             const record_entry* e = find_record(run_.kept, name, picks_.laps, picks_.length, which);
+            // A record of this version stands only when its replay holds it.
+            if (e && e->track_sha256 == sha && !record_trusted(run_, *e)) e = nullptr;
             std::string line = std::string(k == 0 ? "Best lap " : "Best race ") +
                                (e ? race_time(e->steps) : std::string("-"));
             if (e && e->track_sha256 != sha) line += " (older track)";

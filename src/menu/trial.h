@@ -38,8 +38,16 @@ ScreenPtr make_time_trial_screen(FullGameRun& run);
 ScreenPtr make_records_screen(FullGameRun& run);
 ScreenPtr make_replays_screen(FullGameRun& run);
 
-// The records re-read from their file into `run`.
+// The records re-read from their file into `run`, with the new ones not
+// yet saved.
 void reload_records(FullGameRun& run);
+// Whether a kept record may stand: its replay is there, whole, of its track
+// version and re-simulates to its time. Checked once a run per record, at
+// its first use; one line on stderr for one that fails.
+bool record_trusted(FullGameRun& run, const record_entry& e);
+// The record for these when there is one and it may stand, else null.
+const record_entry* trusted_record(FullGameRun& run, const std::string& track, int laps, int length,
+                                   record_kind kind);
 // The user's folders for replays and records ("" without HOME).
 std::string replays_folder();
 std::string records_folder();

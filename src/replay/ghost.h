@@ -32,6 +32,13 @@ struct ghost {
 // holds other racers or its steps run out before the lap.
 bool start_ghost(ghost& g, const replay& rep, const std::string& level_path,
                  const std::string& level_text, long long lap_from, long long steps, std::string& why);
+// Whether the replay holds the time a record gives it: player 1 alone, re-
+// simulated from its keys, ends lap `lap` (begun at step `lap_from`) or
+// finishes the race (`lap_from` < 0) exactly `steps` steps later. The work
+// is bounded by the replay's own steps and ends at the first of its checks
+// that differs; numbers it cannot hold cost none. False with the reason.
+bool replay_holds_time(const replay& rep, const std::string& level_path, const std::string& level_text,
+                       long long lap_from, int lap, long long steps, std::string& why);
 // One step of the ghost with its next recorded keys; it stands still once
 // its lap or race is over.
 void ghost_step(ghost& g);

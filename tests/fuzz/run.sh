@@ -42,6 +42,9 @@ case "$target" in
     printf '[race]\nlengths = [7, 2, 5]\nlaps = 3\ntrack = "FirstLoop"\nmusic = true\ndifficulty = "good"\nghosts = false\n[window]\nscale = 2\nfullscreen = false\n[keys]\npause = "ctrl+p"\n[keys.player1]\nforward = "up"\nback = "down"\nleft = "[4]"\nright = "button 3"\n[keys.player2]\nforward = "w"\n[pad]\nchoose = 0\nback = 1\nstart = "auto"\n[recording]\non = true\nkeep = 20\n' > "$seed/full"
     cp "$here"/seeds/config-* "$seed/" 2>/dev/null || true
     ;;
+  records)
+    cp "$here"/seeds/records/* "$seed/"
+    ;;
   level_race)
     # Six set-up bytes (mode and laps, three lengths, key seed), then the level.
     i=0

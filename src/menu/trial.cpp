@@ -15,6 +15,7 @@
 
 #include "core/files.h"
 #include "io/assets.h"
+#include "io/effects.h"
 #include "io/events.h"
 #include "io/media.h"
 #include <SDL/SDL_gfxPrimitives.h>
@@ -191,6 +192,7 @@ void TrialAddons::save(const Race& race) {
         if (!used && !old.replay.empty()) unlink((records_folder() + "/" + old.replay).c_str());
     }
     run_.kept = next;
+    play_effect(EFFECT_RECORD);
     message_ = beat_race ? "New record! Race " + race_time(race.step) : "New record! Lap";
 }
 
@@ -202,8 +204,11 @@ void TrialAddons::stepped(const Race& race, RaceInput input) {
     if (lap_completed_now(race, 0)) {
         ghost_restart_lap(ghost_);
         const long long record = lap_record_steps();
-        if (trial_ && !race_done_ && (record == 0 || race.clocks[0].last_lap < record))
+        if (trial_ && !race_done_ && (record == 0 || race.clocks[0].last_lap < record)) {
             record_shown_until_ = race.step + 150;
+            // The finish's records sound once they are saved.
+            if (race.racers[0].completed_laps < race.laps) play_effect(EFFECT_RECORD);
+        }
     } else {
         ghost_step(ghost_);
     }

@@ -35,11 +35,11 @@ constexpr int BUMP_NEAR = 250;
 
 // What a race screen remembers between hearings; one for each race.
 struct RaceListener {
-    Race before;                 // the race when last heard
+    Race before{};               // the race when last heard
     bool primed = false;         // `before` holds a race
-    int laps_heard[RACERS];      // the most laps sounded for each racer
-    int checkpoints_heard[RACERS];   // checkpoints sounded since that lap
-    long long bump_step[RACERS][RACERS];   // the step of the pair's last bump
+    int laps_heard[RACERS] = {};     // the most laps sounded for each racer
+    int checkpoints_heard[RACERS] = {};   // checkpoints sounded since that lap
+    long long bump_step[RACERS][RACERS] = {};   // the step of the pair's last bump
     int countdown_label = -1;    // the countdown label last sounded
 };
 

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -14,8 +15,14 @@
 #include <string>
 #include <vector>
 
+#include <SDL/SDL_mixer.h>
+
+#include "core/files.h"
+#include "core/state.h"
 #include "harness.h"
+#include "menu/full_game.h"
 #include "replay/replay.h"
+#include "test_full_support.h"
 #include "test_race_support.h"
 #include "view/race_sounds.h"
 
@@ -161,6 +168,70 @@ TEST(RaceSounds, CountdownBeepsAsEachLabelShowsAndTheRumbleFollowsThePlayersHead
     move_head(0, 210, 240);
     live_race.racers[0].completed_laps = live_race.laps;
     EXPECT_FALSE(player_on_slowing_cell(live_race, loaded_track)) << "finished";
+}
+
+// ---- Playing them -------------------------------------------------------------
+
+// Channels playing but the music's.
+static int effects_playing() { return Mix_Playing(-1) - Mix_Playing(0); }
+static void halt_effects() {
+    for (int c = 1; c < Mix_AllocateChannels(-1); c++) Mix_HaltChannel(c);
+}
+
+// On the tests' dummy audio driver, which plays in real time: a channel
+// plays as long as its effect lasts.
+TEST(FullGameEffects, AnUnusableFileIsOneLineAndSilentTheMenusClickAndTheVolumesApply) {
+    FullGame g;
+    const std::string saved = data_folder(), dir = scratch_dir();
+    std::string out;
+    ASSERT_EQ(run("sh -c 'mkdir " + dir + "/sounds && cp " + source_path("filut/sounds") + "/*.wav " + dir +
+                      "/sounds/ && rm " + dir + "/sounds/go.wav && echo not a wave > " + dir + "/sounds/bump.wav'",
+                  out),
+              0)
+        << out;
+    set_data_folder(dir);
+    const std::string err = capture_stderr([] { load_effects(stderr); });
+    set_data_folder(saved);
+    ASSERT_TRUE(effects_loaded());
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+    EXPECT_NE(err.find("go.wav: no such file; playing without it"), std::string::npos) << err;
+    EXPECT_NE(err.find("bump.wav: "), std::string::npos) << err;
+    play_effect(EFFECT_GO);
+    play_effect(EFFECT_BUMP);
+    EXPECT_EQ(effects_playing(), 0) << "the unusable files stay silent";
+    play_effect(EFFECT_CHECKPOINT, EFFECT_FULL / 2);
+    EXPECT_EQ(effects_playing(), 1);
+    halt_effects();
+
+    // The menus' shared frame: a move and a choice each click.
+    reset_test_screens();
+    push_key(SDLK_DOWN);
+    screen_frame();
+    EXPECT_EQ(effects_playing(), 1) << "a move";
+    halt_effects();
+
+    // The settings' volumes: 10 % a press, within 0 to 100 %, kept for the
+    // settings file, applied to the music's channel and the effects at once.
+    open_test_screen(make_full_settings(*g.run));
+    for (int i = 0; i < FULL_SETTINGS_KEYS_ENTRY - 2; i++) {
+        push_key(SDLK_DOWN);
+        screen_frame();
+    }
+    for (int i = 0; i < 3; i++) push_key(SDLK_LEFT);
+    push_key(SDLK_DOWN);
+    push_key(SDLK_RIGHT);
+    screen_frame();
+    EXPECT_EQ(current_full_settings(*g.run).music_volume, 7);
+    EXPECT_EQ(current_full_settings(*g.run).effects_volume, 10);
+    EXPECT_EQ(Mix_Volume(0, -1), 7 * MIX_MAX_VOLUME / 10);
+    for (int i = 0; i < 11; i++) push_key(SDLK_LEFT);
+    screen_frame();
+    EXPECT_EQ(current_full_settings(*g.run).effects_volume, 0);
+    halt_effects();
+    play_effect(EFFECT_CHECKPOINT);
+    EXPECT_EQ(effects_playing(), 0) << "effects at 0 %";
+    free_effects();
+    set_volumes(10, 10);
 }
 
 // ---- The game's audio on SDL's disk driver -----------------------------------

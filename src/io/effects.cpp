@@ -59,7 +59,8 @@ void load_effects(FILE* err) {
 
 void free_effects() {
     if (!effects.loaded) return;
-    Mix_HaltChannel(-1);
+    // Every channel but the music's may be playing one of them.
+    for (int c = SURFACE_CHANNEL; c < Mix_AllocateChannels(-1); c++) Mix_HaltChannel(c);
     for (Mix_Chunk*& c : effects.chunks) {
         Mix_FreeChunk(c);
         c = nullptr;

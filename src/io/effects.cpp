@@ -2,6 +2,7 @@
 // The effects' chunks and channels on SDL_mixer.
 #include "io/effects.h"
 
+#include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 
 #include <string>
@@ -81,6 +82,11 @@ void play_effect(SoundEffect effect, int loudness) {
     if (volume == 0) return;
     const int channel = Mix_PlayChannel(-1, effects.chunks[effect], 0);
     if (channel >= 0) Mix_Volume(channel, volume);
+}
+
+void menu_key_effect(int key) {
+    if (key == SDLK_RETURN || key == SDLK_KP_ENTER) play_effect(EFFECT_MENU_CHOOSE);
+    if (key == SDLK_UP || key == SDLK_DOWN || key == SDLK_LEFT || key == SDLK_RIGHT) play_effect(EFFECT_MENU_MOVE);
 }
 
 void surface_loop(bool on) {

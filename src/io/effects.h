@@ -29,6 +29,9 @@ bool effects_loaded();
 
 // Plays `effect` once at `loudness` (0 to EFFECT_FULL) of the effects volume.
 void play_effect(SoundEffect effect, int loudness = EFFECT_FULL);
+// A menu's click for a key pressed on it (an SDLKey): Enter chooses, the
+// arrows move the cursor or change a value; other keys are silent.
+void menu_key_effect(int key);
 // The slowing cells' rumble: faded in when turned on, out when off. Cheap
 // to call every frame.
 void surface_loop(bool on);

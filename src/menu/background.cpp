@@ -127,22 +127,14 @@ bool menu_pass_events(int& cursor, const std::function<void()>& draw,
     show_moving_frame();
 
     bool quit = false;
-    const int was = cursor;
-    bool chose = false, changed = false;
     SDL_Event e;
     while (next_event(e)) {
         quit = quit || e.type == SDL_QUIT;
-        if (e.type == SDL_KEYDOWN) {
-            const SDLKey key = e.key.keysym.sym;
-            chose = chose || key == SDLK_RETURN || key == SDLK_KP_ENTER;
-            changed = changed || key == SDLK_LEFT || key == SDLK_RIGHT;
-        }
+        // The full game's menus click (the classic game has no effects loaded).
+        if (e.type == SDL_KEYDOWN) menu_key_effect(e.key.keysym.sym);
         on_event(e);
     }
     wrap_cursor(cursor, last);
-    // The full game's menus click (the classic game has no effects loaded).
-    if (chose) play_effect(EFFECT_MENU_CHOOSE);
-    else if (changed || cursor != was) play_effect(EFFECT_MENU_MOVE);
     if (after) after();
 
     menu_pacing();

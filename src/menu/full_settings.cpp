@@ -36,8 +36,9 @@ static void on_off_button(int cursor, int entry, const char* what, bool on) {
     button(cursor, entry, label_buffer);
 }
 
+// 0 to 10: "Effects volume: 100%" would not fit the button.
 static void volume_button(int cursor, int entry, const char* what, int steps) {
-    std::snprintf(label_buffer, sizeof label_buffer, "%s: %d%%", what, steps * 100 / VOLUME_STEPS);
+    std::snprintf(label_buffer, sizeof label_buffer, "%s: %d", what, steps);
     button(cursor, entry, label_buffer);
 }
 

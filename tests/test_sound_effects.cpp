@@ -366,8 +366,8 @@ TEST(EffectsAudio, DiskDriverHoldsEachEffectAtItsStepAndTheClassicGameNone) {
         for (size_t i = 0; i < found[e].size(); i++) {
             const double at = found[e][i] - start;
             std::printf("%-15s expected %7.3f s, found %7.3f s\n", names[e], expected[e][i], at);
-            // Frames late under load and the driver's own pace: 0.1 s and 4 %.
-            EXPECT_NEAR(at, expected[e][i], 0.1 + 0.04 * expected[e][i]) << names[e] << " " << i;
+            // Frames late under load and the driver's own pace: 0.15 s and 5 %.
+            EXPECT_NEAR(at, expected[e][i], 0.15 + 0.05 * expected[e][i]) << names[e] << " " << i;
         }
     }
 }

@@ -133,6 +133,7 @@ void start_race(const char* level, const std::string& file, bool two_players,
     plan.addons = std::move(addons);
     race_screen_now = make_race_screen(plan);
     race_screen_now->enter();   // window size, race progress, the level, the placement
+    game_screen = SCREEN_RACE;  // as the screen loop sets it for the screen on top
     if (!file.empty()) {
         load_level_file(loaded_track, file.c_str(), setup_random);
         place_racers(live_race, loaded_track, setup_random);

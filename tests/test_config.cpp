@@ -91,6 +91,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     c.laps = 999;
     c.track = "Serpent";
     c.music = false;
+    c.music_volume = 0, c.effects_volume = 7;
     c.scale = 4;
     c.fullscreen = true;
     c.drive[0][ACT_FORWARD] = {binding::KEY, SDLK_KP8, false};
@@ -110,6 +111,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     EXPECT_TRUE(same(back, c)) << text << "\n---\n" << format_config(back);
     EXPECT_EQ(back.drive[0][ACT_LEFT], c.drive[0][ACT_LEFT]);
     EXPECT_EQ(back.level, DIFFICULTY_EXPERT);
+    EXPECT_TRUE(back.music_volume == 0 && back.effects_volume == 7);
 
     // The defaults are today's keys, and an empty file is the defaults.
     const game_config d = parse_config("", problems);
@@ -143,6 +145,8 @@ TEST(ConfigFile, EachBadValueIsOneLineAndItsDefault) {
          [](const game_config& c) { return c.track.empty(); }},
         {"[race]\ntrack = \"a\\u0007b\"\n", "'a\\x07b' cannot be a track's name",
          [](const game_config& c) { return c.track.empty(); }},
+        {"[race]\nmusic_volume = 11\neffects_volume = 0\n", "race.music_volume: 11 is outside 0 to 10; using 10",
+         [](const game_config& c) { return c.music_volume == 10 && c.effects_volume == 0; }},
         {"[race]\ndifficulty = \"hard\"\n", "'hard' is not classic, good or expert; using classic",
          [](const game_config& c) { return c.level == DIFFICULTY_CLASSIC; }},
         {"[window]\nscale = 9\nfullscreen = true\n", "window.scale: 9 is outside 1 to 4; using 1",

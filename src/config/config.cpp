@@ -238,7 +238,8 @@ struct reader {
     }
 
     void race(const toml::table& t) {
-        unknown_keys(t, "race.", {"lengths", "laps", "track", "music", "difficulty", "ghosts"});
+        unknown_keys(t, "race.", {"lengths", "laps", "track", "music", "music_volume", "effects_volume", "difficulty",
+                              "ghosts"});
         if (const toml::node* n = t.get("lengths")) {
             const toml::array* a = n->as_array();
             if (!a || a->size() != 3) {
@@ -261,6 +262,8 @@ struct reader {
                 problem("race.track: '" + printable(s) + "' cannot be a track's name; using the first track");
         }
         flag(t.get("music"), "race.music", c.music);
+        whole(t.get("music_volume"), "race.music_volume", 0, 10, c.music_volume);
+        whole(t.get("effects_volume"), "race.effects_volume", 0, 10, c.effects_volume);
         if (text(t.get("difficulty"), "race.difficulty", "\"classic\", \"good\" or \"expert\"",
                  difficulty_name(c.level), s)) {
             int found = -1;
@@ -443,6 +446,8 @@ std::string format_config(const game_config& c) {
                      {"laps", c.laps},
                      {"track", c.track},
                      {"music", c.music},
+                     {"music_volume", c.music_volume},
+                     {"effects_volume", c.effects_volume},
                      {"difficulty", difficulty_name(c.level)},
                      {"ghosts", c.ghosts}};
     toml::table window{{"scale", c.scale}, {"fullscreen", c.fullscreen}};

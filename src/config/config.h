@@ -43,6 +43,8 @@ struct game_config {
     int laps = 3;                      // 1 to MAX_CONFIG_LAPS
     std::string track;                 // a catalogue name; "" for the catalogue's first
     bool music = true;
+    int music_volume = 10;             // 0 to 10, tenths of full
+    int effects_volume = 10;           // 0 to 10, the full game's sound effects
     int scale = 1;                     // 1 to 4
     bool fullscreen = false;
     // drive[player][action]: players 1 and 2, ACT_* actions.

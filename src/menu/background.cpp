@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "io/assets.h"
+#include "io/effects.h"
 #include "io/events.h"
 #include "io/present.h"
 #include "core/state.h"
@@ -129,6 +130,8 @@ bool menu_pass_events(int& cursor, const std::function<void()>& draw,
     SDL_Event e;
     while (next_event(e)) {
         quit = quit || e.type == SDL_QUIT;
+        // The full game's menus click (the classic game has no effects loaded).
+        if (e.type == SDL_KEYDOWN) menu_key_effect(e.key.keysym.sym);
         on_event(e);
     }
     wrap_cursor(cursor, last);

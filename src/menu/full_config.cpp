@@ -6,6 +6,7 @@
 
 #include "core/files.h"
 #include "core/state.h"
+#include "io/effects.h"
 #include "menu/full_game.h"
 #include "track/track.h"
 
@@ -40,6 +41,9 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     run.options.fullscreen = c.fullscreen;
     run.options.ghosts = c.ghosts;
     run.options.recording = c.recording;
+    run.options.music_volume = c.music_volume;
+    run.options.effects_volume = c.effects_volume;
+    set_volumes(c.music_volume, c.effects_volume);
     // What was put in is what the file holds now: a bad value, taken as its
     // default, is not written back until the player changes something.
     run.settings = c;
@@ -60,6 +64,8 @@ game_config current_full_settings(const FullGameRun& run) {
     c.fullscreen = run.options.fullscreen;
     c.ghosts = run.options.ghosts;
     c.recording = run.options.recording;
+    c.music_volume = run.options.music_volume;
+    c.effects_volume = run.options.effects_volume;
     for (int e = 0; e < BINDABLE; e++) {
         const binding b = bound_to(key_bindings, e);
         if (e < 8)

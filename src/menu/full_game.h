@@ -24,6 +24,8 @@ struct full_game_options {
     bool fullscreen = false;
     bool ghosts = true;
     bool recording = true;
+    int music_volume = 10;     // 0 to VOLUME_STEPS
+    int effects_volume = 10;
 };
 
 // The full game's own state for a run, owned by the shell and handed to
@@ -52,7 +54,7 @@ struct menu_entry {
 int full_menu_entries(const menu_entry** entries);
 
 // The full settings' "Key bindings" entry.
-constexpr int FULL_SETTINGS_KEYS_ENTRY = 11;
+constexpr int FULL_SETTINGS_KEYS_ENTRY = 13;
 
 // The full game's screens: its main menu (the bottom of the run), its
 // settings (written when left having changed something), the key bindings,

@@ -8,6 +8,7 @@
 #include "core/state.h"
 #include "draw/draw.h"
 #include "io/assets.h"
+#include "io/effects.h"
 #include "io/media.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
@@ -17,7 +18,8 @@
 
 // Entries 0 to 4 are the classic settings' own (change_race_setting).
 enum {
-    S_TRACK = 4, S_MUSIC, S_SCALE, S_FULLSCREEN, S_DRIVERS, S_GHOSTS, S_RECORDING, S_KEYS, S_DONE,
+    S_TRACK = 4, S_MUSIC, S_SCALE, S_FULLSCREEN, S_DRIVERS, S_GHOSTS, S_RECORDING, S_MUSIC_VOLUME,
+    S_EFFECTS_VOLUME, S_KEYS, S_DONE,
     S_LAST = S_DONE
 };
 static_assert(S_KEYS == FULL_SETTINGS_KEYS_ENTRY, "the bindings screen returns to its entry");
@@ -31,6 +33,12 @@ static void button(int cursor, int entry, const char* label) {
 
 static void on_off_button(int cursor, int entry, const char* what, bool on) {
     std::snprintf(label_buffer, sizeof label_buffer, "%s: %s", what, on ? "on" : "off");
+    button(cursor, entry, label_buffer);
+}
+
+// 0 to 10: "Effects volume: 100%" would not fit the button.
+static void volume_button(int cursor, int entry, const char* what, int steps) {
+    std::snprintf(label_buffer, sizeof label_buffer, "%s: %d", what, steps);
     button(cursor, entry, label_buffer);
 }
 
@@ -49,6 +57,8 @@ static void draw_full_settings(const full_game_options& options, int cursor) {
     button(cursor, S_DRIVERS, label_buffer);
     on_off_button(cursor, S_GHOSTS, "Ghosts", options.ghosts);
     on_off_button(cursor, S_RECORDING, "Recording", options.recording);
+    volume_button(cursor, S_MUSIC_VOLUME, "Music volume", options.music_volume);
+    volume_button(cursor, S_EFFECTS_VOLUME, "Effects volume", options.effects_volume);
     button(cursor, S_KEYS, "Key bindings");
     button(cursor, S_DONE, "Done");
 }
@@ -84,6 +94,13 @@ static void change(FullGameRun& run, int entry, int step) {
             options.recording = !options.recording;
             record_races(run, options.recording, run.settings.recordings_kept);
             break;
+        case S_MUSIC_VOLUME:
+        case S_EFFECTS_VOLUME: {
+            int& volume = entry == S_MUSIC_VOLUME ? options.music_volume : options.effects_volume;
+            volume = volume + step < 0 ? 0 : volume + step > VOLUME_STEPS ? VOLUME_STEPS : volume + step;
+            set_volumes(options.music_volume, options.effects_volume);
+            break;
+        }
         default: break;
     }
 }

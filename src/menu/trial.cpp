@@ -15,6 +15,7 @@
 
 #include "core/files.h"
 #include "io/assets.h"
+#include "io/effects.h"
 #include "io/events.h"
 #include "io/media.h"
 #include <SDL/SDL_gfxPrimitives.h>
@@ -271,6 +272,7 @@ void TrialAddons::save(const Race& race) {
     if (saved == save_result::failed) message_ = "cannot save the records";
     else if (beat_race) message_ = "New record! Race " + race_time(race.step);
     else if (lapped && lapped->replay == name) message_ = "New record! Lap";
+    if (beat_race || (lapped && lapped->replay == name)) play_effect(EFFECT_RECORD);
 }
 
 void TrialAddons::stepped(const Race& race, RaceInput input) {
@@ -281,8 +283,11 @@ void TrialAddons::stepped(const Race& race, RaceInput input) {
     if (lap_completed_now(race, 0)) {
         ghost_restart_lap(ghost_);
         const long long record = lap_record_steps();
-        if (trial_ && !race_done_ && (record == 0 || race.clocks[0].last_lap < record))
+        if (trial_ && !race_done_ && (record == 0 || race.clocks[0].last_lap < record)) {
             record_shown_until_ = race.step + 150;
+            // The finish's records sound once they are saved.
+            if (race.racers[0].completed_laps < race.laps) play_effect(EFFECT_RECORD);
+        }
     } else {
         ghost_step(ghost_);
     }

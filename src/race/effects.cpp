@@ -52,19 +52,20 @@ static void slow(Race& race, int r) {
 // slowing cell (not on a cell border). Looked up from each ball rather than
 // tested for every cell: a ball lies inside at most one cell and every hit
 // is the same factor, so the speeds come out as a cell-by-cell pass gives.
-void slow_racers(Race& race, const Track& track) {
+bool ball_in_slowing_cell(const Race& race, const Track& track, int r, int b) {
+    if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return false;
     const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
-    const int hw = view_half_width(race), hh = view_half_height(race);
-    for (int r = 0; r < RACERS; r++) {
-        for (int b = 0; b < racer_length(race, r); b++) {
-            const int px = trunc_px(hw + race.balls[b].x[r]);
-            const int py = trunc_px(hh + race.balls[b].y[r]);
-            if (px <= 0 || py <= 0 || px % 50 == 0 || py % 50 == 0) continue;   // border or off the grid
-            const int i = px / 50, j = py / 50;
-            if (i >= n || j >= n) continue;
-            if (slowing_code(track.tiles[i][j])) slow(race, r);
-        }
-    }
+    const int px = trunc_px(view_half_width(race) + race.balls[b].x[r]);
+    const int py = trunc_px(view_half_height(race) + race.balls[b].y[r]);
+    if (px <= 0 || py <= 0 || px % 50 == 0 || py % 50 == 0) return false;   // border or off the grid
+    const int i = px / 50, j = py / 50;
+    return i < n && j < n && slowing_code(track.tiles[i][j]);
+}
+
+void slow_racers(Race& race, const Track& track) {
+    for (int r = 0; r < RACERS; r++)
+        for (int b = 0; b < racer_length(race, r); b++)
+            if (ball_in_slowing_cell(race, track, r, b)) slow(race, r);
 }
 
 void check_finish_line(Race& race, const Track& track, int r) {

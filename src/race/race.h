@@ -142,6 +142,7 @@ void drive_computer(Race& race, const Track& track, int r);
 void chain_step(Race& race, int r, int b);
 void reset_race_progress(Race& race);   // laps, checkpoint flags, winner and clocks
 void slow_racers(Race& race, const Track& track);   // the racers with a ball inside a slowing cell
+bool ball_in_slowing_cell(const Race& race, const Track& track, int r, int b);   // strictly inside
 void check_finish_line(Race& race, const Track& track, int r);
 void touch_checkpoint(Race& race, const Track& track, int k);
 void update_winner(Race& race);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "io/assets.h"
+#include "io/effects.h"
 #include "io/events.h"
 #include "core/files.h"
 #include "io/media.h"
@@ -277,6 +278,7 @@ bool startup() {
 
     race_settings.music_on = true;
     load_music();   // played once decoded, from the menu's frames
+    if (full_game) load_effects(stderr);
 
     // The window manager takes the icon only before the first window opens;
     // without a usable one the window keeps its default.
@@ -352,6 +354,7 @@ void shutdown_game() {
     free_surface(finish_image);
     free_surface(marker_idle);
     free_surface(marker_lit);
+    free_effects();
     free_music();
     free_surface(logo);
     if (small_font) TTF_CloseFont(small_font);

@@ -12,6 +12,7 @@
 #include "draw/draw.h"
 #include "io/assets.h"
 #include "io/bindings.h"
+#include "io/effects.h"
 #include "io/events.h"
 #include "io/media.h"
 #include "io/pads.h"
@@ -164,6 +165,7 @@ bool full_pause_pass(int& cursor) {
         }
         if (e.type != SDL_KEYDOWN || !paused) return;
         const SDLKey key = e.key.keysym.sym;
+        menu_key_effect(key);
         if (key == SDLK_UP || key == SDLK_DOWN) cursor = 1 - cursor;
         if (key == SDLK_ESCAPE || (key == key_bindings.pause_key && key != SDLK_UNKNOWN)) paused = false;
         if (key == SDLK_RETURN) {
@@ -277,6 +279,7 @@ void ResultsScreen::draw(long long) const {
 void ResultsScreen::on_event(const SDL_Event& e) {
     if (e.type == SDL_QUIT) next_ = quit_game();
     if (e.type != SDL_KEYDOWN || next_.kind != ScreenChange::STAY) return;
+    menu_key_effect(e.key.keysym.sym);
     switch (e.key.keysym.sym) {
         case SDLK_ESCAPE: next_ = go_back(); break;
         case SDLK_UP: cursor_ = (cursor_ + 2) % 3; break;

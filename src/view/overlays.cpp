@@ -150,8 +150,7 @@ static Uint32 since_start() {
 
 static const char* const COUNTDOWN_LABELS[4] = {" 3", " 2", " 1", "GO!"};
 
-// Index of the label a countdown shows `since` ms after its start.
-static int countdown_label_index(Uint32 since) {
+int countdown_label_index(Uint32 since) {
     return since <= 999 ? 0 : since <= 1999 ? 1 : since <= 2999 ? 2 : 3;
 }
 

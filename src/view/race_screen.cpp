@@ -40,6 +40,7 @@
 #include "replay/replay.h"
 #include "replay/session.h"
 #include "track/track.h"
+#include "view/race_sounds.h"
 #include "view/view.h"
 
 const Race& RaceSource::race() const { return live_race; }
@@ -185,6 +186,7 @@ public:
     RaceScreen(const RacePlan& plan, std::unique_ptr<RaceSource> source, RaceReport report, bool set_up)
         : plan_(plan), source_(source ? std::move(source) : local_source()), report_(std::move(report)),
           set_up_race_(set_up) {}
+    ~RaceScreen() override { surface_loop(false); }
 
     int kind() const override { return source_->steps_itself() ? SCREEN_ONLINE : SCREEN_RACE; }
     void enter() override;
@@ -204,6 +206,8 @@ private:
     void draw_watch_line() const;
     void check_full_pause();
     void leave(ScreenChange change);
+    void listen(const Race& race, const Track& track);
+    void listen_countdown(uint32_t since);
 
     RacePlan plan_;
     std::unique_ptr<RaceSource> source_;
@@ -220,7 +224,24 @@ private:
     std::string end_line_;       // why the source ended the race, for the opener
     ReplayOutcome saved_replay_;   // the replay written as the race ended, or why not
     ScreenChange next_;          // what the frame asks once it is done
+    RaceListener listener_;      // the effects the race calls for
 };
+
+// The full game's effects of the race's latest steps, and the slowing
+// cells' rumble while a player is on one.
+void RaceScreen::listen(const Race& race, const Track& track) {
+    if (!effects_loaded()) return;
+    const SoundCues cues = hear_race(listener_, race, track);
+    for (int i = 0; i < cues.count; i++) play_effect(cues.cue[i].effect, cues.cue[i].loudness);
+    surface_loop(player_on_slowing_cell(race, track) && next_.kind == ScreenChange::STAY);
+}
+
+// A beep as each countdown label shows, `since` ms from the countdown's start.
+void RaceScreen::listen_countdown(uint32_t since) {
+    SoundCue cue;
+    if (effects_loaded() && since < COUNTDOWN_MS && hear_countdown(listener_, countdown_label_index(since), cue))
+        play_effect(cue.effect, cue.loudness);
+}
 
 void RaceScreen::enter() {
     if (entered_) return;
@@ -245,16 +266,19 @@ void RaceScreen::enter() {
     if (plan_.addons) plan_.addons->set_up(plan_, live_race, loaded_track, source_->watching());
     if (set_up_race_) race_start_ticks = game_ticks();
     drawing_.addons = plan_.addons.get();
+    listen(live_race, loaded_track);
     forget_paced_frame();
 }
 
 void RaceScreen::leave(ScreenChange change) {
+    surface_loop(false);
     if (next_.kind == ScreenChange::STAY || change.kind == ScreenChange::QUIT) next_ = std::move(change);
 }
 
 // One race step; true when the source ends the race here.
 bool RaceScreen::step_once(RaceInput input, RaceDrawing* drawing) {
     race_step(live_race, loaded_track, input, drawing);
+    listen(live_race, loaded_track);
     const bool ended = source_->stepped(live_race, input);
     if (ended) {
         // Moving the start on ends a countdown still running, as Escape does.
@@ -279,6 +303,10 @@ void RaceScreen::online_frame() {
     input_ = held_frame_input(false);
     const uint32_t since = game_ticks() - source_->countdown_start();
     source_->advance(input_, source_->connected() && since < COUNTDOWN_MS);
+    if (source_->connected()) {
+        listen_countdown(game_ticks() - source_->countdown_start());
+        listen(source_->race(), source_->track());
+    }
     if (!source_->connected()) {
         source_->draw_waiting();
     } else {
@@ -314,6 +342,7 @@ void RaceScreen::begin_frame() {
     clear_view(screen);
     clear_view(second_view);
 
+    listen_countdown(game_ticks() - race_start_ticks);
     input_ = held_frame_input(live_race.two_players);
     bool ended = step_once(source_->step_input(input_), &drawing_);
     // Fast-forward: more steps, undrawn, while a replay is watched.
@@ -361,6 +390,7 @@ void RaceScreen::after_countdown() {
     }
     watch_pause_asked_ = false;
     if (paused) {
+        surface_loop(false);
         open_part_ = IN_PAUSE;
         return;
     }
@@ -421,6 +451,7 @@ ScreenChange RaceScreen::frame() {
     switch (open_part_) {
         case FRAME_DONE: begin_frame(); break;
         case IN_COUNTDOWN:
+            listen_countdown(game_ticks() - race_start_ticks);
             countdown_pass();
             if (game_screen == SCREEN_QUIT) leave(quit_game());
             if (countdown_running()) break;

@@ -46,6 +46,7 @@ void compose_views(const Race& race);
 void freeze_frame();
 bool countdown_running();          // the race's first four seconds
 const char* countdown_label_at(Uint32 since);   // " 3", " 2", " 1", "GO!" at `since` ms from the start
+int countdown_label_index(Uint32 since);        // which of them: 0 to 3
 void countdown_pass();
 extern bool paused;                // while the pause runs
 void pause_pass();

@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's HUD: places, laps and gaps read off the race, the clocks
-// through the countdown, the leading camera and the minimap.
+// through the countdown, the leading camera, the minimap and the time
+// trial's splits.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 #include <vector>
 
+#include "base/arith.h"
 #include "base/clock.h"
 #include "config/config.h"
+#include "config/records.h"
 #include "core/difficulty.h"
+#include "core/files.h"
 #include "core/state.h"
+#include "menu/trial.h"
 #include "race/progress.h"
+#include "replay/replay.h"
 #include "test_race_support.h"
 #include "test_full_support.h"
 #include "test_view_support.h"
@@ -231,4 +237,70 @@ TEST(Minimap, ShowsTheRacersInTheirColoursUnlessSwitchedOff) {
     EXPECT_FALSE(parse_config(format_config(c), problems).minimap);
     EXPECT_TRUE(parse_config("[window]\nscale = 2\n", problems).minimap);
     EXPECT_TRUE(problems.empty());
+}
+
+// A time trial against a race record: driven with the record's own keys,
+// late by ten steps, the first split reads +0.20 and the ghost's gap too.
+TEST(TrialSplits, ShowTheTimeAgainstTheRecordAtEachMark) {
+    FullGame g;
+    race_settings.level_index = 0;
+    const std::string file = level_file_at(0);
+    const RaceSetup setup = {{4, 0, 0}, 1, false, DIFFICULTY_CLASSIC};
+    // The record: a race alone, Up held and steered left now and then.
+    std::unique_ptr<Track> track(new Track);
+    Race race = new_race();
+    Random random = make_random(5);
+    setup_race(race, *track, random, setup, file.c_str());
+    replay rep;
+    rep.track_name = level_name_at(0);
+    rep.track_sha256 = file_sha256(file);
+    capture_race_setup(rep, race, *track);
+    int target = 0;
+    std::vector<int> keys;
+    while (!race_over(race) && race.step < 20000) {
+        // Towards the next waypoint, as a player steers.
+        const float x = race.balls[0].x[0] + view_half_width(race), y = race.balls[0].y[0] + view_half_height(race);
+        const waypoint* w = &track->waypoints[target];
+        if (std::hypot(w->x - x, w->y - y) < 49) w = &track->waypoints[target = (target + 1) % track->waypoint_count];
+        const double diff = std::fmod(std::atan2(-(w->x - x), -(w->y - y)) * DEG - race.balls[0].heading[0] + 540.0,
+                                      360.0) - 180.0;
+        keys.push_back(SIM_UP | (diff > 3 ? SIM_LEFT : diff < -3 ? SIM_RIGHT : 0));
+        race_step(race, *track, input_of_script_keys(keys.back()));
+        append_script_step(rep.keys, keys.back());
+    }
+    ASSERT_TRUE(race_over(race));
+    rep.result = current_result(race, race.step);
+    std::string why;
+    ASSERT_TRUE(make_folders(records_folder(), why)) << why;
+    ASSERT_TRUE(write_file_atomically(records_folder() + "/rec.replay", format_replay(rep), why)) << why;
+    record_entry e;
+    e.track = rep.track_name;
+    e.track_sha256 = rep.track_sha256;
+    e.laps = 1;
+    e.length = 4;
+    e.kind = record_kind::race;
+    e.steps = race.step;
+    e.replay = "rec.replay";
+    g.run->kept.entries.push_back(e);
+
+    RacePlan plan;
+    plan.setup = setup;
+    std::shared_ptr<RaceAddons> addons = make_race_addons(*g.run, true, 1);
+    Race live = new_race();
+    Random other = make_random(9);
+    setup_race(live, loaded_track, other, setup, file.c_str());
+    addons->set_up(plan, live, loaded_track, false);
+    int shown = 0;
+    for (size_t s = 0; s < keys.size() + 10 && !race_over(live); s++) {
+        const RaceInput input = input_of_script_keys(s < 10 ? 0 : keys[s - 10]);
+        race_step(live, loaded_track, input);
+        addons->stepped(live, input);
+        if (racer_progress(live, loaded_track, 0).marks != 1 || shown) continue;
+        SDL_FillRect(screen, nullptr, 0);
+        addons->over_views(live);
+        EXPECT_EQ(glyph_mismatches(screen, 196, 27, "Split +0.20", small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 196, 13, "Ghost +0.20", small_font, 0xFFFFFF), 0);
+        shown++;
+    }
+    EXPECT_EQ(shown, 1) << "the first checkpoint was reached";
 }

@@ -15,7 +15,8 @@ static int nearest_waypoint(const Track& track, int count, float x, float y) {
     int best = 0;
     float best_d = 0;
     for (int i = 0; i < count; i++) {
-        const float d = between(x, y, (float)track.waypoints[i].x, (float)track.waypoints[i].y);
+        const float dx = track.waypoints[i].x - x, dy = track.waypoints[i].y - y;
+        const float d = dx * dx + dy * dy;
         if (i == 0 || d < best_d) {
             best = i;
             best_d = d;
@@ -42,7 +43,7 @@ static float along_route(const Track& track, float x, float y, float tx, float t
     const waypoint& b = track.waypoints[(from + 1) % count];
     const float seg = between((float)a.x, (float)a.y, (float)b.x, (float)b.y);
     const float ahead = seg > 0 ? ((x - a.x) * (b.x - a.x) + (y - a.y) * (b.y - a.y)) / seg : 0;
-    return from == to ? std::fabs(ahead) : d - ahead;
+    return from == to ? between(x, y, tx, ty) : d - ahead;
 }
 
 Progress racer_progress(const Race& race, const Track& track, int r) {

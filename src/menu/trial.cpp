@@ -83,6 +83,7 @@ private:
     void start_ghost_for(const Race& race, bool watching);
     void start_reference(const Race& race, bool watching);
     void note_split(const Race& race);
+    void draw_splits(const Race& race) const;
     void save(const Race& race);
     long long lap_record_steps() const {
         const record_entry* e = find_record(run_.kept, track_name_, laps_, length_, record_kind::lap);
@@ -99,7 +100,7 @@ private:
     bool race_done_ = false;
     long long record_shown_until_ = 0;   // step up to which "New record!" stays
     std::string message_;
-    // The splits: the marks of the route (view/hud.h) the trial's racer
+    // The splits: the marks of the route (race/progress.h) the trial's racer
     // reached, against when the record's reached them. Against a lap
     // record both count from the lap's start.
     const Track* track_ = nullptr;
@@ -149,8 +150,10 @@ void TrialAddons::start_reference(const Race& race, bool watching) {
     split_shown_until_ = 0;
     start_splits(live_, race, *track_);
     const record_entry* e = trial_ && !watching && !race.two_players ? ghost_record(race, ghost_choice_) : nullptr;
+    // A ghost of the same record that could not start has said why.
+    const bool ghost_failed = run_.options.ghosts && ghost_choice_ != 2 && !ghost_.on;
     ghost g;
-    if (!e || !drive_record(*e, track_file_, g, message_)) return;
+    if (!e || ghost_failed || !drive_record(*e, track_file_, g, message_)) return;
     start_splits(reference_, g.race, *g.track);
     while (g.driven < g.steps) {
         ghost_step(g);
@@ -266,6 +269,27 @@ void TrialAddons::stepped(const Race& race, RaceInput input) {
     }
 }
 
+// Top middle, between the lap display and the clock: the ghost's gap and,
+// for two seconds after each mark, the split.
+void TrialAddons::draw_splits(const Race& race) const {
+    long long gap = 0;
+    const bool ghost_line = have_reference_ && ghost_.on && split_gap(live_, 0, reference_, 0, gap);
+    const bool split_line = have_reference_ && race.step < split_shown_until_;
+    if (!ghost_line && !split_line) return;
+    hud_panel(screen, 190, 10, 120, 6 + 2 * 14);
+    char t[32], line[48];
+    if (ghost_line) {
+        format_gap(gap, t, sizeof t);
+        std::snprintf(line, sizeof line, "Ghost %s", t);
+        hud_text(screen, 196, 13, line);
+    }
+    if (split_line) {
+        format_gap(split_, t, sizeof t);
+        std::snprintf(line, sizeof line, "Split %s", t);
+        hud_text(screen, 196, 27, line);
+    }
+}
+
 void TrialAddons::over_views(const Race& race) const {
     if (!trial_) return;
     // The race clock of the full game shows the times; this line compares
@@ -277,22 +301,7 @@ void TrialAddons::over_views(const Race& race) const {
         snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
         text_white(screen, 15, 480, label_buffer, small_font);
     }
-    if (have_reference_) {
-        // Top middle, between the lap display and the clock.
-        hud_panel(screen, 190, 10, 120, 6 + 2 * 14);
-        char t[32], line[48];
-        long long gap = 0;
-        if (ghost_.on && split_gap(live_, 0, reference_, 0, gap)) {
-            format_gap(gap, t, sizeof t);
-            std::snprintf(line, sizeof line, "Ghost %s", t);
-            hud_text(screen, 196, 13, line);
-        }
-        if (race.step < split_shown_until_) {
-            format_gap(split_, t, sizeof t);
-            std::snprintf(line, sizeof line, "Split %s", t);
-            hud_text(screen, 196, 27, line);
-        }
-    }
+    draw_splits(race);
     if (race.step < record_shown_until_ || (race_done_ && message_.compare(0, 11, "New record!") == 0))
         text_white(screen, 150, 400, "New record!", large_font);
 }

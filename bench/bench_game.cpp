@@ -139,6 +139,7 @@ void start_race(const char* level, const std::string& file, bool two_players,
         place_racers(live_race, loaded_track, setup_random);
     }
     race_start_ticks = game_ticks() - 10000;
+    game_screen = SCREEN_RACE;   // as the screen loop has it for a race screen
     Uint8* keys = SDL_GetKeyState(nullptr);
     keys[SDLK_UP] = 1;
     keys[SDLK_w] = two_players ? 1 : 0;

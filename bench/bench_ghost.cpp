@@ -40,7 +40,9 @@ static replay lap_alone() {
 // A ghost drawn under the balls and stepped after each step, as the full game does.
 struct WithGhost : RaceAddons {
     void set_up(const RacePlan&, const Race&, const Track&, bool) override {}
-    void under_balls(const Race& race) const override { draw_ghost(race, bench_ghost.race); }
+    void under_balls(const Race& race, const ViewCameras& cams) const override {
+        draw_ghost(race, bench_ghost.race, cams);
+    }
     void stepped(const Race&, RaceInput) override { ghost_step(bench_ghost); }
     void over_views(const Race&) const override {}
 };

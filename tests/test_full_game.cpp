@@ -388,7 +388,7 @@ void solo_race_at_the_line(int laps) {
 }
 }  // namespace
 
-TEST(FullRace, TheClockNeverCoversTheLapDisplayAndTheClassicFrameHasNone) {
+TEST(FullRace, TheHudNeverCoversTheLapDisplayAndTheClassicFrameHasNone) {
     FullGame g;
     full_game = false;
     solo_race_at_the_line(3);
@@ -398,11 +398,19 @@ TEST(FullRace, TheClockNeverCoversTheLapDisplayAndTheClassicFrameHasNone) {
     solo_race_at_the_line(3);
     race_frame();
     SDL_Surface* full = copy_of_screen();
-    // The lap display (bar and texts) is the same pixels in both.
-    EXPECT_EQ(differing_pixels(classic, full, 0, 0, 130, 40), 0);
-    // The clock stands in the top right corner, and only there.
+    // The lap display is the same pixels in both but for the lap's number:
+    // the laps completed in the classic game, the lap on in the full game.
+    EXPECT_EQ(differing_pixels(classic, full, 0, 0, 50, 40), 0);
+    EXPECT_EQ(differing_pixels(classic, full, 60, 0, 70, 40), 0);
+    EXPECT_EQ(glyph_mismatches(classic, 15, 13, "Lap: 1", small_font, 0x000000), 0);
+    EXPECT_EQ(glyph_mismatches(full, 15, 13, "Lap: 2", small_font, 0x000000), 0);
+    // The clock stands in the top right corner and the minimap in the
+    // bottom right one, and only there.
     EXPECT_GT(differing_pixels(classic, full, 370, 10, 120, 48), 2000);
-    EXPECT_EQ(differing_pixels(classic, full, 0, 100, 500, 400), 0);
+    EXPECT_GT(differing_pixels(classic, full, 380, 380, 120, 100), 2000);
+    EXPECT_EQ(differing_pixels(classic, full, 0, 100, 500, 280), 0);
+    EXPECT_EQ(differing_pixels(classic, full, 0, 380, 380, 120), 0);
+    EXPECT_EQ(differing_pixels(classic, full, 0, 480, 500, 20), 0);
     // "Time" then one race step: 0:00.02.
     EXPECT_EQ(glyph_mismatches(full, 376, 13, "Time", small_font, 0xFFFFFF), 0);
     SDL_FreeSurface(classic);

@@ -277,9 +277,10 @@ struct reader {
     }
 
     void window(const toml::table& t) {
-        unknown_keys(t, "window.", {"scale", "fullscreen"});
+        unknown_keys(t, "window.", {"scale", "fullscreen", "minimap"});
         whole(t.get("scale"), "window.scale", 1, 4, c.scale);
         flag(t.get("fullscreen"), "window.fullscreen", c.fullscreen);
+        flag(t.get("minimap"), "window.minimap", c.minimap);
     }
 
     void one_binding(const toml::node* n, const std::string& where, bool may_ctrl, binding& out) {
@@ -450,7 +451,7 @@ std::string format_config(const game_config& c) {
                      {"effects_volume", c.effects_volume},
                      {"difficulty", difficulty_name(c.level)},
                      {"ghosts", c.ghosts}};
-    toml::table window{{"scale", c.scale}, {"fullscreen", c.fullscreen}};
+    toml::table window{{"scale", c.scale}, {"fullscreen", c.fullscreen}, {"minimap", c.minimap}};
     toml::table keys{{"pause", binding_name(c.pause)}};
     for (int p = 0; p < 2; p++) {
         toml::table player;

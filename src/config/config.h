@@ -47,6 +47,7 @@ struct game_config {
     int effects_volume = 10;           // 0 to 10, the full game's sound effects
     int scale = 1;                     // 1 to 4
     bool fullscreen = false;
+    bool minimap = true;               // the full game's map in a corner of each race view
     // drive[player][action]: players 1 and 2, ACT_* actions.
     binding drive[2][DRIVING_ACTIONS];
     binding pause;

@@ -10,6 +10,7 @@ char label_buffer[50];   // whole run; each label overwrites the last
 const rgb colour_text = {0, 0, 0};
 const rgb colour_text_white = {255, 255, 255};
 const rgb colour_text_pink = {252, 206, 251};
+const rgb racer_colours[3] = {{44, 108, 232}, {255, 150, 30}, {240, 240, 246}};
 const rgb colour_button = {245, 126, 241};
 const rgb colour_button_lit = {175, 40, 170};
 

@@ -15,6 +15,8 @@ struct rgb { Uint8 r, g, b; };
 extern const rgb colour_text;          // black
 extern const rgb colour_text_white;         // white
 extern const rgb colour_text_pink;         // light pink, also the button frame
+// The racers' own hues, as their balls show them: blue, orange, pearl.
+extern const rgb racer_colours[3];
 extern const rgb colour_button;        // button box, alpha 170
 extern const rgb colour_button_lit;    // highlighted button box, alpha 255
 

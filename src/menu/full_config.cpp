@@ -39,6 +39,7 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     key_bindings = bindings_of(c);
     run.options.scale = c.scale;
     run.options.fullscreen = c.fullscreen;
+    run.options.minimap = c.minimap;
     run.options.ghosts = c.ghosts;
     run.options.recording = c.recording;
     run.options.music_volume = c.music_volume;
@@ -62,6 +63,7 @@ game_config current_full_settings(const FullGameRun& run) {
     c.level = difficulty_of(race_settings.difficulty);
     c.scale = run.options.scale;
     c.fullscreen = run.options.fullscreen;
+    c.minimap = run.options.minimap;
     c.ghosts = run.options.ghosts;
     c.recording = run.options.recording;
     c.music_volume = run.options.music_volume;

@@ -22,6 +22,7 @@
 struct full_game_options {
     int scale = 1;
     bool fullscreen = false;
+    bool minimap = true;
     bool ghosts = true;
     bool recording = true;
     int music_volume = 10;     // 0 to VOLUME_STEPS
@@ -54,7 +55,7 @@ struct menu_entry {
 int full_menu_entries(const menu_entry** entries);
 
 // The full settings' "Key bindings" entry.
-constexpr int FULL_SETTINGS_KEYS_ENTRY = 13;
+constexpr int FULL_SETTINGS_KEYS_ENTRY = 14;
 
 // The full game's screens: its main menu (the bottom of the run), its
 // settings (written when left having changed something), the key bindings,

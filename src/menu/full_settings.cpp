@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's settings: the classic settings' race values, then the
-// window, the computer drivers, ghosts, recording and the key bindings.
+// window, the computer drivers, ghosts, recording, the minimap and the key
+// bindings.
 // Written to the settings file when the player leaves having changed
 // something.
 #include <cstdio>
@@ -19,7 +20,7 @@
 // Entries 0 to 4 are the classic settings' own (change_race_setting).
 enum {
     S_TRACK = 4, S_MUSIC, S_SCALE, S_FULLSCREEN, S_DRIVERS, S_GHOSTS, S_RECORDING, S_MUSIC_VOLUME,
-    S_EFFECTS_VOLUME, S_KEYS, S_DONE,
+    S_EFFECTS_VOLUME, S_MINIMAP, S_KEYS, S_DONE,
     S_LAST = S_DONE
 };
 static_assert(S_KEYS == FULL_SETTINGS_KEYS_ENTRY, "the bindings screen returns to its entry");
@@ -59,6 +60,7 @@ static void draw_full_settings(const full_game_options& options, int cursor) {
     on_off_button(cursor, S_RECORDING, "Recording", options.recording);
     volume_button(cursor, S_MUSIC_VOLUME, "Music volume", options.music_volume);
     volume_button(cursor, S_EFFECTS_VOLUME, "Effects volume", options.effects_volume);
+    on_off_button(cursor, S_MINIMAP, "Minimap", options.minimap);
     button(cursor, S_KEYS, "Key bindings");
     button(cursor, S_DONE, "Done");
 }
@@ -101,6 +103,7 @@ static void change(FullGameRun& run, int entry, int step) {
             set_volumes(options.music_volume, options.effects_volume);
             break;
         }
+        case S_MINIMAP: options.minimap = !options.minimap; break;
         default: break;
     }
 }

@@ -22,6 +22,7 @@
 #include "core/state.h"
 #include "draw/draw.h"
 #include "menu/menu.h"
+#include "race/progress.h"
 #include "replay/session.h"
 #include "track/track.h"
 #include "view/view.h"
@@ -143,15 +144,19 @@ class TrialAddons : public RaceAddons {
 public:
     TrialAddons(FullGameRun& run, bool trial, int ghost) : run_(run), trial_(trial), ghost_choice_(ghost) {}
     void set_up(const RacePlan& plan, const Race& race, const Track& track, bool watching) override;
-    void under_balls(const Race& race) const override {
-        if (ghost_.on) draw_ghost(race, ghost_.race);
+    void under_balls(const Race& race, const ViewCameras& cams) const override {
+        if (ghost_.on) draw_ghost(race, ghost_.race, cams);
     }
     void stepped(const Race& race, RaceInput input) override;
     void over_views(const Race& race) const override;
+    bool minimap() const override { return run_.options.minimap; }
 
 private:
-    const record_entry* ghost_record(const Race& race) const;
+    const record_entry* ghost_record(const Race& race, int choice) const;
     void start_ghost_for(const Race& race, bool watching);
+    void start_reference(const Race& race, bool watching);
+    void note_split(const Race& race);
+    void draw_splits(const Race& race) const;
     void save(const Race& race);
     long long lap_record_steps() const {
         const record_entry* e = trusted_record(run_, track_name_, laps_, length_, record_kind::lap);
@@ -168,26 +173,74 @@ private:
     bool race_done_ = false;
     long long record_shown_until_ = 0;   // step up to which "New record!" stays
     std::string message_;
+    // The splits: the marks of the route (race/progress.h) the trial's racer
+    // reached, against when the record's reached them. Against a lap
+    // record both count from the lap's start.
+    const Track* track_ = nullptr;
+    SplitLog live_, reference_;
+    bool have_reference_ = false, lap_reference_ = false;
+    long long split_ = 0, split_shown_until_ = 0;
 };
 
-const record_entry* TrialAddons::ghost_record(const Race& race) const {
-    const record_kind kind = ghost_choice_ == 1 ? record_kind::race : record_kind::lap;
+// The record the choice names (0 best lap, 1 best race, 2 the race record
+// for the splits alone), when it drives: of this version of the track, with
+// its replay, and standing on it.
+const record_entry* TrialAddons::ghost_record(const Race& race, int choice) const {
+    const record_kind kind = choice == 0 ? record_kind::lap : record_kind::race;
     const record_entry* e = trusted_record(run_, track_name_, race.laps, race.lengths[0], kind);
     // A record of another version of the track drives no ghost.
     return e && e->track_sha256 == track_sha_ && !e->replay.empty() ? e : nullptr;
 }
 
+// Starts `g` driving record `e` again; false with one line when it cannot.
+static bool drive_record(const record_entry& e, const std::string& track_file, ghost& g, std::string& message) {
+    replay rep;
+    std::string why;
+    if (read_record_replay(e.replay, rep, why) &&
+        start_ghost(g, rep, track_file, rep.track_text, e.kind == record_kind::lap ? e.from_step : -1, e.steps, why))
+        return true;
+    say(message, "no ghost from " + printable(e.replay, 100) + ": " + why);
+    return false;
+}
+
 void TrialAddons::start_ghost_for(const Race& race, bool watching) {
     ghost_.on = false;
     if (!run_.options.ghosts || ghost_choice_ == 2 || race.two_players || watching) return;
-    const record_entry* e = ghost_record(race);
-    if (!e) return;
-    replay rep;
-    std::string why;
-    if (!read_record_replay(e->replay, rep, why) ||
-        !start_ghost(ghost_, rep, track_file_, rep.track_text, e->kind == record_kind::lap ? e->from_step : -1,
-                     e->steps, why))
-        say(message_, "no ghost from " + printable(e->replay, 100) + ": " + why);
+    const record_entry* e = ghost_record(race, ghost_choice_);
+    if (e) drive_record(*e, track_file_, ghost_, message_);
+}
+
+// The record's splits, from its replay driven through once.
+void TrialAddons::start_reference(const Race& race, bool watching) {
+    have_reference_ = false;
+    split_shown_until_ = 0;
+    start_splits(live_, race, *track_);
+    const record_entry* e = trial_ && !watching && !race.two_players ? ghost_record(race, ghost_choice_) : nullptr;
+    // A ghost of the same record that could not start has said why.
+    const bool ghost_failed = run_.options.ghosts && ghost_choice_ != 2 && !ghost_.on;
+    ghost g;
+    if (!e || ghost_failed || !drive_record(*e, track_file_, g, message_)) return;
+    start_splits(reference_, g.race, *g.track);
+    while (g.driven < g.steps) {
+        ghost_step(g);
+        note_splits(reference_, g.race, *g.track);
+    }
+    have_reference_ = true;
+    lap_reference_ = e->kind == record_kind::lap;
+}
+
+// After a step: a mark reached shows its split against the record's for
+// two seconds; a lap record's count starts again with each lap.
+void TrialAddons::note_split(const Race& race) {
+    if (!have_reference_ || race_done_) return;
+    const size_t before = live_.at[0].size();
+    note_splits(live_, race, *track_);
+    const size_t m = live_.at[0].size() - 1;
+    if (live_.at[0].size() > before && m < reference_.at[0].size()) {
+        split_ = live_.at[0][m] - reference_.at[0][m];
+        split_shown_until_ = race.step + 100;
+    }
+    if (lap_reference_ && lap_completed_now(race, 0)) start_splits(live_, race, *track_);
 }
 
 void TrialAddons::set_up(const RacePlan& plan, const Race& race, const Track& track, bool watching) {
@@ -199,6 +252,7 @@ void TrialAddons::set_up(const RacePlan& plan, const Race& race, const Track& tr
     race_done_ = watching;   // a watched race is no trial
     record_shown_until_ = 0;
     message_.clear();
+    track_ = &track;
     if (trial_) {
         replay_ = replay();
         replay_.track_name = track_name_;
@@ -210,6 +264,7 @@ void TrialAddons::set_up(const RacePlan& plan, const Race& race, const Track& tr
         capture_race_setup(replay_, race, track);
     }
     start_ghost_for(race, watching);
+    start_reference(race, watching);
 }
 
 // Writes the trial's replay beside the records and puts in the records it
@@ -291,9 +346,31 @@ void TrialAddons::stepped(const Race& race, RaceInput input) {
     } else {
         ghost_step(ghost_);
     }
+    note_split(race);
     if (trial_ && !race_done_ && race_over(race)) {
         race_done_ = true;
         save(race);
+    }
+}
+
+// Top middle, between the lap display and the clock: the ghost's gap and,
+// for two seconds after each mark, the split.
+void TrialAddons::draw_splits(const Race& race) const {
+    long long gap = 0;
+    const bool ghost_line = have_reference_ && ghost_.on && split_gap(live_, 0, reference_, 0, gap);
+    const bool split_line = have_reference_ && race.step < split_shown_until_;
+    if (!ghost_line && !split_line) return;
+    hud_panel(screen, 190, 10, 120, 6 + 2 * 14);
+    char t[32], line[48];
+    if (ghost_line) {
+        format_gap(gap, t, sizeof t);
+        std::snprintf(line, sizeof line, "Ghost %s", t);
+        hud_text(screen, 196, 13, line);
+    }
+    if (split_line) {
+        format_gap(split_, t, sizeof t);
+        std::snprintf(line, sizeof line, "Split %s", t);
+        hud_text(screen, 196, 27, line);
     }
 }
 
@@ -308,6 +385,7 @@ void TrialAddons::over_views(const Race& race) const {
         snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
         text_white(screen, 15, 480, label_buffer, small_font);
     }
+    draw_splits(race);
     if (race.step < record_shown_until_ || (race_done_ && message_.compare(0, 11, "New record!") == 0))
         text_white(screen, 150, 400, "New record!", large_font);
 }

@@ -156,6 +156,9 @@ bool race_over(const Race& race);
 
 // The camera of a view that follows racer `r`'s head.
 void follow_camera(const Race& race, const Track& track, int r, int& cx, int& cy);
+// A camera kept within the track: a grid smaller than the view sits
+// against the view's right and bottom edges.
+void clamp_camera(const Race& race, const Track& track, int& cx, int& cy);
 
 int view_half_width(const Race& race);
 int view_half_height(const Race& race);

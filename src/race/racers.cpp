@@ -49,9 +49,14 @@ static void drive_human(Race& race, int r, unsigned actions) {
 }
 
 void follow_camera(const Race& race, const Track& track, int r, int& cx_out, int& cy_out) {
+    cx_out = -trunc_px(race.balls[0].x[r]);
+    cy_out = -trunc_px(race.balls[0].y[r]);
+    clamp_camera(race, track, cx_out, cy_out);
+}
+
+void clamp_camera(const Race& race, const Track& track, int& cx_out, int& cy_out) {
     const int n = track.size;
-    int cx = -trunc_px(race.balls[0].x[r]);
-    int cy = -trunc_px(race.balls[0].y[r]);
+    int cx = cx_out, cy = cy_out;
     if (cx > 0) cx = 0;
     if (cy > 0) cy = 0;
     // The lower bound comes last: a grid smaller than the view sits against

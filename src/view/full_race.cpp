@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The full game's race: the clock drawn in each view, a pause with a way out
-// of the race, and the results screen. The classic game never comes here.
+// The full game's race: a pause with a way out of the race, and the results
+// screen (its HUD is view/hud.cpp). The classic game never comes here.
 #include <SDL/SDL_gfxPrimitives.h>
 
 #include <cstdio>
@@ -26,115 +26,6 @@ void format_race_time(long long steps, char* out, size_t size) {
     if (steps < 0) steps = 0;
     const long long ms = steps * 20;
     std::snprintf(out, size, "%lld:%02d.%02d", ms / 60000, (int)(ms / 1000 % 60), (int)(ms / 10 % 100));
-}
-
-// ---- The clock -------------------------------------------------------------
-// Drawn in every race frame, so nothing is rendered per frame: the
-// characters of a time and the three labels are rendered once, in the
-// monospaced small font, and blended onto the panel, an opaque box with the
-// buttons' pink frame, whatever the track beneath.
-
-namespace {
-const char HUD_CHARS[] = "0123456789:.-";
-constexpr int HUD_CHAR_COUNT = sizeof HUD_CHARS - 1;
-const char* const HUD_LABELS[3] = {"Time", "Lap", "Best"};
-
-constexpr int PANEL_W = 120;          // the panel's size in a view
-constexpr int PANEL_MARGIN = 10;      // from the view's top and right edges
-constexpr int LINE_H = 14;
-constexpr int MARK_W = 6, MARK_H = 8, MARK_STEP = 9, MARKS_PER_ROW = 12, MARK_ROW_H = 11;
-const SDL_Color PANEL_COLOUR = {28, 24, 36, 0};
-
-struct hud_pictures {
-    bool made = false;
-    SDL_Surface* glyph[HUD_CHAR_COUNT] = {};
-    int advance = 7;
-    SDL_Surface* label[3] = {};
-};
-hud_pictures hud;   // made at the first full-game race frame, freed at shut-down
-}  // namespace
-
-void free_race_hud() {
-    for (SDL_Surface*& g : hud.glyph) SDL_FreeSurface(g);
-    for (SDL_Surface*& l : hud.label) SDL_FreeSurface(l);
-    hud = hud_pictures();
-}
-
-// White text with its own alpha. SDL copies an opaque surface with stores
-// that bypass the cache, which for a glyph costs forty times the blend.
-static SDL_Surface* panel_text(const char* s) {
-    const SDL_Color white = {255, 255, 255, 0};
-    return TTF_RenderText_Blended(small_font, s, white);
-}
-
-static void make_hud() {
-    hud.made = true;
-    if (!small_font) return;
-    char one[2] = {0, 0};
-    for (int i = 0; i < HUD_CHAR_COUNT; i++) {
-        one[0] = HUD_CHARS[i];
-        hud.glyph[i] = panel_text(one);
-    }
-    int w = 0, h = 0;
-    if (TTF_SizeText(small_font, "0", &w, &h) == 0 && w > 0) hud.advance = w;
-    for (int i = 0; i < 3; i++) hud.label[i] = panel_text(HUD_LABELS[i]);
-}
-
-static void blit(SDL_Surface* s, int x, int y) {
-    if (!s) return;
-    SDL_Rect at = {(Sint16)x, (Sint16)y, 0, 0};
-    SDL_BlitSurface(s, nullptr, screen, &at);
-}
-
-static void draw_chars(int x, int y, const char* s) {
-    for (; *s; s++, x += hud.advance) {
-        const char* at = std::strchr(HUD_CHARS, *s);
-        if (at) blit(hud.glyph[at - HUD_CHARS], x, y);
-    }
-}
-
-static void time_line(int x, int y, int label, long long steps, bool shown) {
-    blit(hud.label[label], x, y);
-    char t[24];
-    if (shown)
-        format_race_time(steps, t, sizeof t);
-    else
-        std::snprintf(t, sizeof t, "-:--.--");
-    draw_chars(x + 38, y, t);
-}
-
-static void fill(int x, int y, int w, int h, Uint32 colour) {
-    SDL_Rect r = {(Sint16)x, (Sint16)y, (Uint16)w, (Uint16)h};
-    SDL_FillRect(screen, &r, colour);
-}
-
-// The panel of racer r at the view whose left edge is at view_x.
-static void draw_panel(const Race& race, const Track& track, int r, int view_x) {
-    const LapClock& c = race.clocks[r];
-    const int checkpoints = track.checkpoint_count < 0                 ? 0
-                            : track.checkpoint_count > MAX_CHECKPOINTS ? MAX_CHECKPOINTS
-                                                                       : track.checkpoint_count;
-    const int rows = (checkpoints + MARKS_PER_ROW - 1) / MARKS_PER_ROW;
-    const int h = 6 + 3 * LINE_H + (rows ? 4 + rows * MARK_ROW_H : 0);
-    const int x = view_x + race.view_width - PANEL_MARGIN - PANEL_W, y = PANEL_MARGIN;
-    const SDL_PixelFormat* f = screen->format;
-    fill(x, y, PANEL_W, h, SDL_MapRGB(f, colour_text_pink.r, colour_text_pink.g, colour_text_pink.b));
-    fill(x + 1, y + 1, PANEL_W - 2, h - 2, SDL_MapRGB(f, PANEL_COLOUR.r, PANEL_COLOUR.g, PANEL_COLOUR.b));
-    const bool done = c.finished > 0;
-    time_line(x + 6, y + 3, 0, done ? c.finished : race.step, true);
-    time_line(x + 6, y + 3 + LINE_H, 1, race.step - c.lap_started, !done);
-    time_line(x + 6, y + 3 + 2 * LINE_H, 2, c.best_lap, c.best_lap > 0);
-    const Uint32 lit = SDL_MapRGB(f, 255, 220, 60), owed = SDL_MapRGB(f, 90, 90, 90);
-    for (int k = 0; k < checkpoints; k++)
-        fill(x + 6 + k % MARKS_PER_ROW * MARK_STEP, y + 6 + 3 * LINE_H + k / MARKS_PER_ROW * MARK_ROW_H, MARK_W,
-             MARK_H, race.checkpoint_passed[k][r] ? lit : owed);
-}
-
-void draw_race_hud(const Race& race, const Track& track) {
-    if (!screen) return;
-    if (!hud.made) make_hud();
-    draw_panel(race, track, 0, 0);
-    if (race.two_players) draw_panel(race, track, 1, race.view_width);
 }
 
 // ---- The pause ---------------------------------------------------------------

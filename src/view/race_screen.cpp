@@ -158,15 +158,20 @@ void clear_view(SDL_Surface* s) {
 // How a race screen draws a race into the views: the track with what the
 // plan's addons draw under the balls (a ghost), the balls, the markers;
 // view 1 follows the racer a watcher chose.
+// In the full game the views lead in the direction of travel (`look`); an
+// online race, which enters no set-up here, keeps the race's own cameras.
 struct ScreenDrawing : RaceDrawing {
     const RaceAddons* addons = nullptr;
     int follow = 0;
+    LookAhead* look = nullptr;   // null: the race's own cameras
+    ViewCameras cams = {};       // this step's, taken when the track is drawn
     void track(const Race& race, const Track& t) override {
-        draw_track(race, t, follow);
-        if (addons) addons->under_balls(race);
+        cams = look && full_game ? lead_cameras(*look, race, t, follow) : race_cameras(race, t, follow);
+        draw_track(race, t, cams);
+        if (addons) addons->under_balls(race, cams);
     }
-    void ball(const Race& race, int r, int b) override { draw_ball(race, r, b, follow); }
-    void marker(const Race& race, const Track& t, int k) override { draw_checkpoint_marker(race, t, k, follow); }
+    void ball(const Race& race, int r, int b) override { draw_ball(race, r, b, cams); }
+    void marker(const Race& race, const Track& t, int k) override { draw_checkpoint_marker(race, t, k, cams); }
 };
 
 // A race stepped elsewhere, drawn as it stands in a step's order: the
@@ -221,6 +226,7 @@ private:
     int watch_speed_ = 1;        // steps a frame while watching: 1, 2, 4 or 8
     bool watch_pause_asked_ = false;
     ScreenDrawing drawing_;      // its follow: the racer view 1 follows while watching
+    RaceHud hud_;                // the full game's HUD and leading cameras
     std::string end_line_;       // why the source ended the race, for the opener
     ReplayOutcome saved_replay_;   // the replay written as the race ended, or why not
     ScreenChange next_;          // what the frame asks once it is done
@@ -267,6 +273,8 @@ void RaceScreen::enter() {
     if (set_up_race_) race_start_ticks = game_ticks();
     drawing_.addons = plan_.addons.get();
     listen(live_race, loaded_track);
+    hud_race_set_up(hud_, live_race, loaded_track);
+    drawing_.look = &hud_.look;
     forget_paced_frame();
 }
 
@@ -280,6 +288,7 @@ bool RaceScreen::step_once(RaceInput input, RaceDrawing* drawing) {
     race_step(live_race, loaded_track, input, drawing);
     listen(live_race, loaded_track);
     const bool ended = source_->stepped(live_race, input);
+    if (full_game) note_splits(hud_.splits, live_race, loaded_track);
     if (ended) {
         // Moving the start on ends a countdown still running, as Escape does.
         race_start_ticks = game_ticks() + 4000;
@@ -351,7 +360,8 @@ void RaceScreen::begin_frame() {
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display(live_race);   // composes the two views in two-player mode
-    if (full_game) draw_race_hud(live_race, loaded_track);
+    if (full_game)
+        draw_full_hud(hud_, live_race, loaded_track, countdown_running(), !plan_.addons || plan_.addons->minimap());
     if (plan_.addons) plan_.addons->over_views(live_race);
     draw_watch_line();
     if (countdown_running()) {

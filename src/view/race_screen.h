@@ -17,6 +17,7 @@
 #include "core/screen.h"
 #include "race/race.h"
 #include "replay/session.h"
+#include "view/camera.h"
 
 struct RacePlan;
 
@@ -27,9 +28,12 @@ struct RaceAddons {
     virtual ~RaceAddons() = default;
     // After each set-up of a race of the plan.
     virtual void set_up(const RacePlan& plan, const Race& race, const Track& track, bool watching) = 0;
-    virtual void under_balls(const Race& race) const = 0;        // after the track is drawn
+    // After the track is drawn, with the cameras the views are drawn with.
+    virtual void under_balls(const Race& race, const ViewCameras& cams) const = 0;
     virtual void stepped(const Race& race, RaceInput input) = 0;  // after each race step
     virtual void over_views(const Race& race) const = 0;        // after the lap display
+    // Whether the HUD shows the minimap (a setting of the full game).
+    virtual bool minimap() const { return true; }
 };
 
 // What a race is set up from: one value, handed down by the screen that

@@ -9,8 +9,10 @@
 #include "draw/draw.h"
 #include "io/assets.h"
 #include "io/media.h"
+#include "race/progress.h"
 #include "race/race.h"
 #include "track/track.h"
+#include "view/camera.h"
 #include "view/tiles.h"
 #include "view/view.h"
 
@@ -31,22 +33,17 @@ static bool ball_edge(int half, int camera, float stored, int* edge) {
     return true;
 }
 
-// The camera of a view as drawn: the race's own, or, while a replay is
-// watched, one that follows the racer the watcher chose (`follow`).
-static void view_camera(const Race& race, int view, int follow, int& cx, int& cy) {
-    cx = race.camera_x[view];
-    cy = race.camera_y[view];
-    if (view == 0 && follow > 0 && racer_length(race, follow) > 0)
-        follow_camera(race, loaded_track, follow, cx, cy);
-}
-
 // Each view is drawn whole in turn: the views are separate surfaces, so
 // this shows what drawing both cell by cell would.
+void draw_track(const Race& race, const Track& track, const ViewCameras& cams) {
+    draw_track_view(screen, track, cams.x[0], cams.y[0]);
+    if (race.two_players) draw_track_view(second_view, track, cams.x[1], cams.y[1]);
+}
+
+// The camera of a view as drawn: the race's own, or, while a replay is
+// watched, one that follows the racer the watcher chose (`follow`).
 void draw_track(const Race& race, const Track& track, int follow) {
-    int cx, cy;
-    view_camera(race, 0, follow, cx, cy);
-    draw_track_view(screen, track, cx, cy);
-    if (race.two_players) draw_track_view(second_view, track, race.camera_x[1], race.camera_y[1]);
+    draw_track(race, track, race_cameras(race, loaded_track, follow));
 }
 
 static SDL_Surface* ball_image(const Race& race, int r, int b) {
@@ -60,38 +57,44 @@ static SDL_Surface* ball_image(const Race& race, int r, int b) {
     return rotated_images[table][sprite_angle(race.balls[b].heading[r])];
 }
 
-static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int view, int follow,
-                              int r, int b) {
-    int left, top, cx, cy;
-    view_camera(race, view, follow, cx, cy);
+static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int cx, int cy, int r,
+                              int b) {
+    int left, top;
     if (!ball_edge(view_half_width(race), cx, race.balls[b].x[r], &left)) return;
     if (!ball_edge(view_half_height(race), cy, race.balls[b].y[r], &top)) return;
     blit_at(image, target, left, top);
 }
 
-void draw_ball(const Race& race, int r, int b, int follow) {
+void draw_ball(const Race& race, int r, int b, const ViewCameras& cams) {
     if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return;
     SDL_Surface* image = ball_image(race, r, b);
     if (!image) return;
-    draw_ball_in_view(race, image, screen, 0, follow, r, b);
-    if (race.two_players) draw_ball_in_view(race, image, second_view, 1, 0, r, b);
+    draw_ball_in_view(race, image, screen, cams.x[0], cams.y[0], r, b);
+    if (race.two_players) draw_ball_in_view(race, image, second_view, cams.x[1], cams.y[1], r, b);
 }
 
-void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow) {
+void draw_ball(const Race& race, int r, int b, int follow) {
+    draw_ball(race, r, b, race_cameras(race, loaded_track, follow));
+}
+
+void draw_checkpoint_marker(const Race& race, const Track& track, int k, const ViewCameras& cams) {
     if (k < 0 || k >= MAX_CHECKPOINTS) return;
     const checkpoint& c = track.checkpoints[k];
     // Lit means a head came near in the step before; the step clears it
     // once it has been shown.
     SDL_Surface* image = race.checkpoint_lit[k] ? marker_lit : marker_idle;
-    int cx, cy;
-    view_camera(race, 0, follow, cx, cy);
-    blit_at(image, screen, c.x + cx + 5, c.y + cy + 5);
-    if (race.two_players)
-        blit_at(image, second_view, c.x + race.camera_x[1] + 5, c.y + race.camera_y[1] + 5);
+    blit_at(image, screen, c.x + cams.x[0] + 5, c.y + cams.y[0] + 5);
+    if (race.two_players) blit_at(image, second_view, c.x + cams.x[1] + 5, c.y + cams.y[1] + 5);
 }
 
-static void lap_texts(const Race& race, int x, int completed) {
-    snprintf(label_buffer, sizeof label_buffer, "Lap: %d", completed);
+void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow) {
+    draw_checkpoint_marker(race, track, k, race_cameras(race, loaded_track, follow));
+}
+
+// The classic game shows the laps completed, on past the race's laps after
+// the finish; the full game the lap the racer is on, up to the race's laps.
+static void lap_texts(const Race& race, int x, int r) {
+    snprintf(label_buffer, sizeof label_buffer, "Lap: %d", full_game ? lap_on(race, r) : race.racers[r].completed_laps);
     text(screen, x + 15, 13, label_buffer, small_font);
     snprintf(label_buffer, sizeof label_buffer, "/%d", race.laps);
     text(screen, x + 85, 13, label_buffer, small_font);
@@ -99,11 +102,11 @@ static void lap_texts(const Race& race, int x, int completed) {
 
 void draw_lap_display(const Race& race) {
     blit_at(lap_bar, screen, 10, 10);
-    lap_texts(race, 0, race.racers[0].completed_laps);
+    lap_texts(race, 0, 0);
     if (!race.two_players) return;
     blit_at(lap_bar, second_view, 10, 10);
     compose_views(race);
-    lap_texts(race, race.view_width, race.racers[1].completed_laps);
+    lap_texts(race, race.view_width, 1);
 }
 
 void compose_views(const Race& race) {
@@ -118,10 +121,8 @@ void compose_views(const Race& race) {
 static const rgb ghost_colour = {150, 225, 255};
 constexpr Uint8 GHOST_ALPHA = 128;   // about half opacity
 
-static void draw_ghost_in_view(const Race& live, const Race& g, SDL_Surface* target, int view) {
+static void draw_ghost_in_view(const Race& live, const Race& g, SDL_Surface* target, int cx, int cy) {
     if (!target) return;
-    int cx, cy;
-    view_camera(live, view, 0, cx, cy);
     // World places, as each race keeps them less its own half view.
     for (int b = racer_length(g, 0) - 1; b >= 0; b--) {
         int left, top;
@@ -136,7 +137,7 @@ static void draw_ghost_in_view(const Race& live, const Race& g, SDL_Surface* tar
     }
 }
 
-void draw_ghost(const Race& live, const Race& ghost_race) {
-    draw_ghost_in_view(live, ghost_race, screen, 0);
-    if (live.two_players) draw_ghost_in_view(live, ghost_race, second_view, 1);
+void draw_ghost(const Race& live, const Race& ghost_race, const ViewCameras& cams) {
+    draw_ghost_in_view(live, ghost_race, screen, cams.x[0], cams.y[0]);
+    if (live.two_players) draw_ghost_in_view(live, ghost_race, second_view, cams.x[1], cams.y[1]);
 }

@@ -14,6 +14,8 @@
 #include <functional>
 
 #include "race/race.h"
+#include "view/camera.h"
+#include "view/hud.h"
 
 extern Race live_race;
 extern Uint32 race_start_ticks;   // when the race on screen started: the countdown's clock
@@ -38,6 +40,10 @@ void draw_track(const Race& race, const Track& track, int follow = 0);
 constexpr int BALL_HALF_SIZE = 13;
 void draw_ball(const Race& race, int r, int b, int follow = 0);
 void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow = 0);
+// The same with the cameras given (view/camera.h).
+void draw_track(const Race& race, const Track& track, const ViewCameras& cams);
+void draw_ball(const Race& race, int r, int b, const ViewCameras& cams);
+void draw_checkpoint_marker(const Race& race, const Track& track, int k, const ViewCameras& cams);
 void draw_lap_display(const Race& race);
 void compose_views(const Race& race);
 
@@ -55,8 +61,8 @@ bool race_end_running();
 void race_end_pass();
 
 // A see-through chain in the ghost's own colour, drawn in view 1 (and view
-// 2) with the live race's cameras: racer 0 of `ghost_race`.
-void draw_ghost(const Race& live, const Race& ghost_race);
+// 2) with the cameras the live race is drawn with: racer 0 of `ghost_race`.
+void draw_ghost(const Race& live, const Race& ghost_race, const ViewCameras& cams);
 
 // One pass of an overlay: the darkened frozen picture with `draw`'s drawing
 // of `look` (a value that tells every different picture of the overlay
@@ -67,15 +73,10 @@ void draw_ghost(const Race& live, const Race& ghost_race);
 void overlay_pass(const void* who, long long look, const std::function<void(long long look)>& draw,
                   const std::function<void(const SDL_Event& e)>& on_event);
 
-// The full game's race (view/full_race.cpp): the clock in each view, its
-// own pause with a way out, and the results (view/race_screen.h).
+// The full game's race (view/full_race.cpp): its own pause with a way
+// out, and the results (view/race_screen.h); its HUD is view/hud.h.
 // A race time as "m:ss.cc" from a count of race steps of 20 ms.
 void format_race_time(long long steps, char* out, size_t size);
-// The clock of view 1 (player 1) and, in a two-player race, view 2: race
-// time, this lap's time, the best lap, and a mark for each checkpoint, lit
-// once passed on this lap. Top right of each view, clear of the lap display.
-void draw_race_hud(const Race& race, const Track& track);
-void free_race_hud();
 // The full game's pause over the frozen frame: Continue or Leave race,
 // the cursor the race screen's. A pass returns true when the player chose
 // to leave the race.

@@ -32,7 +32,7 @@ key Down Left Left                 # player 2: 2 -> 0
 key Down Left Left Left Left Left  # player 3: 5 -> 0
 key Down Left Left                 # laps: 3 -> 1
 key Down Down Down Down Down Right # "Drivers: Good"
-key Down Down Down Down Down Return # "Key bindings", past the two volumes
+key Down Down Down Down Down Down Return # "Key bindings", past the two volumes and "Minimap"
 sleep 0.3
 key Return i                       # player 1 forward: I
 key Down Return w                  # player 1 back: W drives player 2, refused

@@ -22,6 +22,8 @@
 #include "menu/full_game.h"
 #include "menu/trial.h"
 #include "race/race.h"
+#include "core/files.h"
+#include "replay/replay.h"
 #include "replay/session.h"
 #include "shell/shell.h"
 #include "test_race_support.h"
@@ -421,12 +423,12 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
         results_seen = true;
         const LapClock& c = live_race.clocks[0];
         best_lap = c.best_lap;
-        char total[24], best[24], line[96];
+        char total[24], best[24];
         format_race_time(c.finished, total, sizeof total);
         format_race_time(c.best_lap, best, sizeof best);
-        std::snprintf(line, sizeof line, "1. Player 1  %9s  best lap %s", total, best);
-        wanted = line;
-        EXPECT_EQ(glyph_mismatches(screen, 100, 100, line, small_font, 0xFFFFFF), 0) << line;
+        wanted = std::string(total) + " " + best;
+        const std::pair<int, const char*> row[] = {{55, "1."}, {80, "Player 1"}, {180, total}, {350, best}};
+        for (const auto& [x, text] : row) EXPECT_EQ(glyph_mismatches(screen, x, 100, text, small_font, 0xFFFFFF), 0) << text;
         EXPECT_EQ(glyph_mismatches(screen, 165, 40, "Results", large_font, 0xFFFFFF), 0);
         push_key(SDLK_RETURN);   // "Race again"
     });
@@ -439,9 +441,80 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
     release_all_keys();
     EXPECT_TRUE(results_seen);
     EXPECT_EQ(best_lap, 1);
-    EXPECT_EQ(wanted, "1. Player 1    0:00.04  best lap 0:00.02");
+    EXPECT_EQ(wanted, "0:00.04 0:00.02");
     EXPECT_EQ(game_screen, SCREEN_RACE);
     EXPECT_EQ(live_race.step, 0) << "a new race, set up and not yet run";
+}
+
+// The steps at which each racer of a chainball-sim run completed `laps` laps (0: never).
+std::vector<long long> sim_finishing_steps(const std::string& out, int laps) {
+    std::vector<long long> finished(RACERS, 0);
+    long long step = 0;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream w(line);
+        std::string kind;
+        int r, done;
+        double speed;
+        w >> kind;
+        if (kind == "step") w >> step;
+        if (kind == "racer" && w >> r >> speed >> done && done >= laps && finished[r] == 0) finished[r] = step;
+    }
+    return finished;
+}
+
+// Once the players are done the computers race on, undrawn, to the very
+// steps chainball-sim gives the same race; the results show their times
+// and gaps, and the recorded replay holds those steps too.
+TEST(FullRace, ComputersStillOutRaceOnToTheSimulatorsFinishingSteps) {
+    FullGame g;
+    const std::string track = source_path("tests/data/sim/tracks/FirstLoop.txt");
+    const sim_run run = sim({"--lengths", "1,3,3", "--laps", "2", "--steps", "20000", track});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<long long> expected = sim_finishing_steps(run.out, 2);
+    ASSERT_GT(expected[1], 0);
+    ASSERT_GT(expected[2], 0);
+
+    sim_options opt;
+    opt.lengths[0] = 1;
+    opt.lengths[1] = opt.lengths[2] = 3;
+    opt.laps = 2;
+    opt.level_file = track;
+    record_races(*g.run, true, 50);
+    drop_test_screens();
+    sim_setup(opt, live_race, loaded_track);
+    // Player 1 is done from the start; no rule moves a racer by its laps,
+    // so the computers drive as in the simulator, where it stands still.
+    live_race.racers[0].completed_laps = 2;
+    live_race.clocks[0].finished = 1;
+    race_start_ticks = game_ticks() - 10000;
+    game_screen = SCREEN_RACE;
+    Race at_results = new_race();
+    OverlayPasses hook([&] {
+        if (game_screen != SCREEN_RESULTS || at_results.step > 0) return;
+        at_results = live_race;
+        // Player 1 won at step 1; the second computer home is third, its gap
+        // counted from player 1's time.
+        const int first = expected[1] < expected[2] ? 1 : 2, second = 3 - first;
+        char gap[24] = "+";
+        format_race_time(expected[second] - 1, gap + 1, sizeof gap - 1);
+        EXPECT_EQ(glyph_mismatches(screen, 80, 120, racer_name(live_race, first).c_str(), small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 255, 140, gap, small_font, 0xFFFFFF), 0) << gap;
+        push_key(SDLK_ESCAPE);
+    });
+    for (int frame = 0; frame < 5 && at_results.step == 0; frame++) race_frame();
+    ASSERT_GT(at_results.step, 0) << "no results";
+    EXPECT_EQ(at_results.clocks[1].finished, expected[1]);
+    EXPECT_EQ(at_results.clocks[2].finished, expected[2]);
+    EXPECT_EQ(at_results.step, std::max(expected[1], expected[2]));
+    // The replay runs to the last finish, not to the players'.
+    std::string text, why;
+    replay rep;
+    ASSERT_TRUE(read_regular_file(last_recording().c_str(), MAX_REPLAY_BYTES, text, why)) << why;
+    ASSERT_TRUE(parse_replay(text, rep, why)) << why;
+    EXPECT_FALSE(rep.result.left);
+    EXPECT_EQ(rep.result.steps, at_results.step);
+    record_races(*g.run, false, 50);
 }
 
 // A recorded race's results name the replay it was written to (in the
@@ -504,7 +577,7 @@ TEST(FullRace, ResultsNameTheSavedReplayOrWhyNot) {
     reset_replay_session();   // the lost race is not written at the test's end
 }
 
-TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
+TEST(FullRace, AComputerStillOutAfterTheRunOnDidNotFinishAndNextTrackMovesOn) {
     FullGame g;
     solo_race_at_the_line(1);
     live_race.lengths[2] = 3;   // a computer far from finishing
@@ -516,8 +589,11 @@ TEST(FullRace, ComputersStillDrivingAreShownAsSuchAndNextTrackMovesOn) {
         EXPECT_EQ(finishing_order(live_race, order), 2);
         EXPECT_EQ(order[0], 0);
         EXPECT_EQ(order[1], 2);
-        EXPECT_EQ(glyph_mismatches(screen, 100, 120, "   Player 3  still driving, lap 1 of 1", small_font, 0xFFFFFF),
-                  0);
+        // It drives off towards a waypoint far outside the grid: still out after the run-on.
+        EXPECT_EQ(live_race.step, live_race.clocks[0].finished + RUN_ON_STEPS);
+        EXPECT_EQ(glyph_mismatches(screen, 55, 120, "-", small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 80, 120, racer_name(live_race, 2).c_str(), small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 180, 120, "did not finish", small_font, 0xFFFFFF), 0);
         EXPECT_EQ(pad_mode_now(), PADS_NAVIGATE);
         // Beside "Next track", the track it goes on to.
         ASSERT_GE(last_level_index, 1);

@@ -238,6 +238,29 @@ private:
     ScreenChange next_;
 };
 
+// One row of the results: place, name, time, gap to the winner, best lap;
+// a racer still out when the run-on ended did not finish.
+static void draw_result_row(const Race& race, int place, int r, long long winner_steps, int x, int y) {
+    const LapClock& c = race.clocks[r];
+    char text[32];
+    std::snprintf(text, sizeof text, c.finished > 0 ? "%d." : "-", place);
+    text_white(screen, x - 195, y, text, small_font);
+    text_white(screen, x - 170, y, racer_name(race, r).c_str(), small_font);
+    if (c.finished == 0) {
+        text_white(screen, x - 70, y, "did not finish", small_font);
+        return;
+    }
+    format_race_time(c.finished, text, sizeof text);
+    text_white(screen, x - 70, y, text, small_font);
+    if (place > 1) {
+        text[0] = '+';
+        format_race_time(c.finished - winner_steps, text + 1, sizeof text - 1);
+        text_white(screen, x + 5, y, text, small_font);
+    }
+    if (c.best_lap > 0) format_race_time(c.best_lap, text, sizeof text);
+    text_white(screen, x + 100, y, c.best_lap > 0 ? text : "-", small_font);
+}
+
 void ResultsScreen::draw(long long) const {
     const Race& race = race_;
     const int x = centre_x();
@@ -245,23 +268,12 @@ void ResultsScreen::draw(long long) const {
     int order[RACERS];
     const int n = finishing_order(race, order);
     // A darker band under the rows keeps them readable on a bright track.
-    boxRGBA(screen, (Sint16)(x - 160), 95, (Sint16)(x + 160), (Sint16)(100 + 20 * n + 3), 0, 0, 0, 150);
-    for (int i = 0; i < n; i++) {
-        const int r = order[i];
-        const LapClock& c = race.clocks[r];
-        char line[96];
-        if (c.finished > 0) {
-            char total[24], best[24];
-            format_race_time(c.finished, total, sizeof total);
-            format_race_time(c.best_lap, best, sizeof best);
-            std::snprintf(line, sizeof line, "%d. Player %d  %9s  best lap %s", i + 1, r + 1, total,
-                          c.best_lap > 0 ? best : "-");
-        } else {
-            std::snprintf(line, sizeof line, "   Player %d  still driving, lap %d of %d", r + 1,
-                          race.racers[r].completed_laps + 1, race.laps);
-        }
-        text_white(screen, x - 150, 100 + 20 * i, line, small_font);
-    }
+    boxRGBA(screen, (Sint16)(x - 200), 78, (Sint16)(x + 200), (Sint16)(100 + 20 * n + 3), 0, 0, 0, 150);
+    text_pink(screen, x - 70, 80, "Time", small_font);
+    text_pink(screen, x + 5, 80, "Gap", small_font);
+    text_pink(screen, x + 100, 80, "Best lap", small_font);
+    const long long winner_steps = n > 0 ? race.clocks[order[0]].finished : 0;
+    for (int i = 0; i < n; i++) draw_result_row(race, i + 1, order[i], winner_steps, x, 100 + 20 * i);
     for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);
     // Beside "Next track": the track it goes on to.
     text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);

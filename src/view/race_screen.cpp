@@ -201,6 +201,7 @@ private:
     void after_pause();
     void finish_frame();
     bool step_once(RaceInput input, RaceDrawing* drawing);
+    void run_on_undrawn();
     void draw_watch_line() const;
     void check_full_pause();
     void leave(ScreenChange change);
@@ -264,6 +265,16 @@ bool RaceScreen::step_once(RaceInput input, RaceDrawing* drawing) {
     }
     if (plan_.addons) plan_.addons->stepped(live_race, input);
     return ended;
+}
+
+// The players are done: the racers still out drive on, undrawn and with no
+// keys held (a watched replay's keys go on from its file), until every racer
+// has finished or RUN_ON_STEPS more steps have run. The steps are recorded
+// like any other, so the replay ends where the results do.
+void RaceScreen::run_on_undrawn() {
+    const long long cap = live_race.step + RUN_ON_STEPS;
+    while (!race_over(live_race) && live_race.step < cap)
+        if (step_once(source_->step_input(FrameInput()), nullptr)) return;
 }
 
 void RaceScreen::draw_watch_line() const {
@@ -373,6 +384,7 @@ void RaceScreen::after_pause() {
     if (full_game) {
         // A race left from the pause shows no results.
         if (going && results_due(live_race)) {
+            run_on_undrawn();
             // The race ends for its recording here: nothing steps under the
             // results, so the file is written now.
             saved_replay_ = source_->race_over(live_race);

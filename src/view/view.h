@@ -82,6 +82,10 @@ void open_full_pause(int& cursor);
 bool full_pause_pass(int& cursor);
 // Every human racer has finished (or the race is over): time for the results.
 bool results_due(const Race& race);
+// Then the computer racers still out race on without drawing, at most this
+// many steps (five minutes of race time, a fraction of a second to run);
+// one still out after them did not finish.
+constexpr long long RUN_ON_STEPS = 15000;
 // The finishing order: racers taking part, finished ones by their finishing
 // step (lower index first on a tie), then those still driving by index.
 int finishing_order(const Race& race, int order[RACERS]);

@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/clock.h"
 #include "config/config.h"
+#include "core/difficulty.h"
 #include "core/state.h"
 #include "harness.h"
 #include "io/assets.h"
@@ -404,7 +406,11 @@ TEST(FullRace, TheClockNeverCoversTheLapDisplayAndTheClassicFrameHasNone) {
     EXPECT_EQ(differing_pixels(classic, full, 0, 0, 130, 40), 0);
     // The clock stands in the top right corner, and only there.
     EXPECT_GT(differing_pixels(classic, full, 370, 10, 120, 48), 2000);
-    EXPECT_EQ(differing_pixels(classic, full, 0, 100, 500, 400), 0);
+    // Elsewhere only player 1's ball and badge differ.
+    int left, top;
+    ASSERT_TRUE(ball_place_in_view(live_race, 0, 0, 0, 0, left, top));
+    ASSERT_GE(top - 12, 100);
+    EXPECT_EQ(differing_pixels(classic, full, 0, 100, 500, 400), differing_pixels(classic, full, left, top - 12, 26, 38));
     // "Time" then one race step: 0:00.02.
     EXPECT_EQ(glyph_mismatches(full, 376, 13, "Time", small_font, 0xFFFFFF), 0);
     SDL_FreeSurface(classic);
@@ -669,4 +675,81 @@ TEST(FullRace, APadAloneCanPauseAndLeaveTheRace) {
     for (int frame = 0; frame < 3 && game_screen == SCREEN_RACE; frame++) race_frame();
     EXPECT_GE(passes, 3);
     EXPECT_EQ(game_screen, SCREEN_MENU);
+}
+
+// ---- The racers' own looks -----------------------------------------------------
+
+namespace {
+struct mean_colour {
+    double r = 0, g = 0, b = 0;
+    int n = 0;
+};
+// The mean colour, in `full`, of the pixels of a box that differ from `classic`.
+mean_colour changed_colour(SDL_Surface* classic, SDL_Surface* full, int x0, int y0, int w, int h) {
+    mean_colour m;
+    for (int y = y0; y < y0 + h; y++)
+        for (int x = x0; x < x0 + w; x++) {
+            const Uint32 p = pixel_at(full, x, y);
+            if (p == pixel_at(classic, x, y)) continue;
+            Uint8 r, g, b;
+            SDL_GetRGB(p, full->format, &r, &g, &b);
+            m.r += r, m.g += g, m.b += b, m.n++;
+        }
+    if (m.n) m.r /= m.n, m.g /= m.n, m.b /= m.n;
+    return m;
+}
+}  // namespace
+
+// In the full game player 1 is blue, player 2 orange, the computer pearl
+// white, and each player wears a badge over its head; the classic game
+// keeps its own balls and no badges.
+TEST(RacerLooks, EachRacerInItsOwnColoursAndEachPlayerWithItsBadge) {
+    FullGame g;
+    SDL_Surface* frames[2];
+    for (bool full : {false, true}) {
+        full_game = full;
+        race_test_reset(20, 1, 1, 1, true);
+        put_ball(0, 0, 200, 300);
+        put_ball(1, 0, 300, 300);
+        put_ball(2, 0, 250, 400);
+        race_start_ticks = game_ticks() - 10000;
+        game_screen = SCREEN_RACE;
+        race_frame();
+        frames[full] = copy_of_screen();
+    }
+    mean_colour ball[RACERS];
+    for (int r = 0; r < RACERS; r++) {
+        int left, top;
+        ASSERT_TRUE(ball_place_in_view(live_race, 0, 0, r, 0, left, top));
+        ball[r] = changed_colour(frames[0], frames[1], left, top, 26, 26);
+        EXPECT_GT(ball[r].n, 200) << "racer " << r << " drawn as in the classic game";
+        // The badge's strip, above the head.
+        const int badge = differing_pixels(frames[0], frames[1], left + 4, top - 12, 18, 12);
+        if (r < 2) EXPECT_GT(badge, 60) << "no badge over player " << r + 1;
+        else EXPECT_EQ(badge, 0) << "a badge over a computer";
+    }
+    EXPECT_GT(ball[0].b, ball[0].r + 40) << "player 1 blue";
+    EXPECT_GT(ball[1].r, ball[1].b + 40) << "player 2 orange";
+    EXPECT_GT(std::min({ball[2].r, ball[2].g, ball[2].b}), 150) << "the computer pearl white";
+    SDL_FreeSurface(frames[0]);
+    SDL_FreeSurface(frames[1]);
+}
+
+TEST(RacerLooks, NamesArePlayersThenOnePerComputerSlotAndDifficulty) {
+    Race race = new_race();
+    race.two_players = true;
+    EXPECT_EQ(racer_name(race, 0), "Player 1");
+    EXPECT_EQ(racer_name(race, 1), "Player 2");
+    EXPECT_EQ(racer_name(race, 3), "");
+    race.two_players = false;
+    std::set<std::string> seen;
+    for (int d = 0; d < DIFFICULTIES; d++) {
+        race.difficulty = d;
+        for (int r = 1; r < RACERS; r++) {
+            const std::string name = racer_name(race, r);
+            EXPECT_TRUE(!name.empty() && name.rfind("Player", 0) != 0) << name;
+            seen.insert(name);
+        }
+    }
+    EXPECT_EQ(seen.size(), 6u) << "a computer driver's name used twice";
 }

@@ -297,6 +297,7 @@ void RaceScreen::online_frame() {
         clear_view(screen);
         clear_view(second_view);
         draw_race_as_it_stands(drawing_, race, source_->track());
+        draw_racer_badges(race);
         source_->compose(race);
         const uint32_t counted = game_ticks() - source_->countdown_start();   // the race may have begun just now
         if (counted < COUNTDOWN_MS) text_white(screen, screen->w / 2 - 30, 240, countdown_label_at(counted), large_font);
@@ -330,6 +331,7 @@ void RaceScreen::begin_frame() {
     // Fast-forward: more steps, undrawn, while a replay is watched.
     for (int extra = 1; extra < watch_speed_ && source_->watching() && !ended && !race_over(live_race); extra++)
         ended = step_once(source_->step_input(input_), nullptr);
+    draw_racer_badges(live_race, drawing_.follow);
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display(live_race);   // composes the two views in two-player mode

@@ -57,16 +57,23 @@ static SDL_Surface* ball_image(const Race& race, int r, int b) {
     else if (sprite == 2.0f) table = 2;
     else if (sprite == 3.0f) table = 3;
     else return nullptr;
-    return rotated_images[table][sprite_angle(race.balls[b].heading[r])];
+    const int angle = sprite_angle(race.balls[b].heading[r]);
+    // The full game's racers have sets of their own.
+    SDL_Surface* own = racer_ball_image(r, table, angle);
+    return own ? own : rotated_images[table][angle];
+}
+
+bool ball_place_in_view(const Race& race, int view, int follow, int r, int b, int& left, int& top) {
+    int cx, cy;
+    view_camera(race, view, follow, cx, cy);
+    return ball_edge(view_half_width(race), cx, race.balls[b].x[r], &left) &&
+           ball_edge(view_half_height(race), cy, race.balls[b].y[r], &top);
 }
 
 static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int view, int follow,
                               int r, int b) {
-    int left, top, cx, cy;
-    view_camera(race, view, follow, cx, cy);
-    if (!ball_edge(view_half_width(race), cx, race.balls[b].x[r], &left)) return;
-    if (!ball_edge(view_half_height(race), cy, race.balls[b].y[r], &top)) return;
-    blit_at(image, target, left, top);
+    int left, top;
+    if (ball_place_in_view(race, view, follow, r, b, left, top)) blit_at(image, target, left, top);
 }
 
 void draw_ball(const Race& race, int r, int b, int follow) {

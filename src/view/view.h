@@ -37,6 +37,16 @@ void draw_track(const Race& race, const Track& track, int follow = 0);
 // Ball pictures are 26 x 26, drawn with their centre on the ball's place.
 constexpr int BALL_HALF_SIZE = 13;
 void draw_ball(const Race& race, int r, int b, int follow = 0);
+// Where ball b of racer r is drawn in a view (0 or 1): its picture's top
+// left corner; false when it has no place in any view.
+bool ball_place_in_view(const Race& race, int view, int follow, int r, int b, int& left, int& top);
+// The full game's own ball sets (view/racer_looks.cpp): racer r's picture
+// `look` (0 to 3, as the classic palluraS) turned to `angle`; null in the
+// classic game or when the set could not be loaded (then the classic balls
+// serve). Each human player's badge over its head, in the views, over the balls.
+SDL_Surface* racer_ball_image(int r, int look, int angle);
+void draw_racer_badges(const Race& race, int follow = 0);
+void free_racer_looks();
 void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow = 0);
 void draw_lap_display(const Race& race);
 void compose_views(const Race& race);

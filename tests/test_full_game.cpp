@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -36,6 +37,8 @@
 #include "view/view.h"
 
 namespace {
+
+constexpr Uint32 FULL_LIT = 0xFCCEFBu;   // a lit button of the full game
 
 // One frame of the screen on top of the test stack.
 void full_menu_frame() { screen_frame(); }
@@ -71,6 +74,34 @@ void run_screen(int screen_value, void (*frame)(), const std::vector<std::vector
 
 }  // namespace
 
+// WCAG's contrast ratio between two colours of `s`'s format.
+double luminance(SDL_Surface* s, Uint32 p) {
+    Uint8 c[3];
+    SDL_GetRGB(p, s->format, &c[0], &c[1], &c[2]);
+    double lin[3];
+    for (int i = 0; i < 3; i++) {
+        const double v = c[i] / 255.0;
+        lin[i] = v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    }
+    return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2];
+}
+double contrast(double a, double b) { return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05); }
+
+// The contrast of text on its background in a box of the window: the
+// background the box's commonest colour, the text its pixel farthest from
+// it (a glyph's full-coverage core).
+double text_contrast(SDL_Surface* s, int x0, int y0, int w, int h) {
+    std::map<Uint32, int> count;
+    for (int y = y0; y < y0 + h; y++)
+        for (int x = x0; x < x0 + w; x++) count[pixel_at(s, x, y)]++;
+    Uint32 back = 0;
+    for (const auto& [p, n] : count)
+        if (n > count[back]) back = p;
+    double worst = 1;
+    for (const auto& [p, n] : count) worst = std::max(worst, contrast(luminance(s, back), luminance(s, p)));
+    return worst;
+}
+
 // ---- The main menu -----------------------------------------------------------
 
 TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
@@ -90,16 +121,16 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     reset_test_screens();
     for (int i = 0; i < n; i++) {
         full_menu_frame();   // drawn, then the keys: the next frame shows a Down
-        EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * i), 0xAF28AAu) << labels[i];
+        EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * i), FULL_LIT) << labels[i];
         for (int j = 0; j < n; j++) {
             if (j == i) continue;
-            EXPECT_NE(pixel_at(screen, 300, 160 + 30 * j), 0xAF28AAu) << labels[j];
+            EXPECT_NE(pixel_at(screen, 300, 160 + 30 * j), FULL_LIT) << labels[j];
         }
         push_key(SDLK_DOWN);
         full_menu_frame();
     }
     full_menu_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 160), 0xAF28AAu) << "back on the first entry";
+    EXPECT_EQ(pixel_at(screen, 300, 160), FULL_LIT) << "back on the first entry";
 
     // Enter on "Start 2 players" starts a two-player race; Escape in it
     // comes back to the menu on that entry. Then "Online race", whose form
@@ -114,28 +145,53 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     }
     ASSERT_EQ(game_screen, SCREEN_MENU);
     full_menu_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 160 + 30), 0xAF28AAu) << "back on Start 2 players";
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 30), FULL_LIT) << "back on Start 2 players";
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_DOWN}, {SDLK_RETURN}});
     EXPECT_EQ(game_screen, SCREEN_ONLINE_FORM);
     screen_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 160), 0xAF28AAu) << "the form opens on Host";
+    EXPECT_EQ(pixel_at(screen, 300, 160), FULL_LIT) << "the form opens on Host";
     run_screen(SCREEN_ONLINE_FORM, screen_frame, {{SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_MENU);
     full_menu_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 160 + 60), 0xAF28AAu) << "back on Online race";
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 60), FULL_LIT) << "back on Online race";
     std::vector<std::vector<SDLKey>> to_settings(n - 4, std::vector<SDLKey>{SDLK_DOWN});
     to_settings.push_back({SDLK_RETURN});
     run_screen(SCREEN_MENU, full_menu_frame, to_settings);
     EXPECT_EQ(game_screen, SCREEN_SETTINGS);
     run_screen(SCREEN_SETTINGS, screen_frame, {{SDLK_ESCAPE}});
     full_menu_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * (n - 2)), 0xAF28AAu) << "back on Settings";
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 30 * (n - 2)), FULL_LIT) << "back on Settings";
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_QUIT);
     EXPECT_FALSE(g.file_exists()) << "nothing was changed, so nothing is written";
 }
 
 // ---- Settings kept across a restart ------------------------------------------
+
+// The full game's entries read at 4.5:1 or better, lit or not (the
+// classic pink on pink is under 2:1; the classic menu keeps it).
+TEST(FullMenu, EntriesReadAtFourAndAHalfToOneLitOrNot) {
+    FullGame g;
+    reset_test_screens();
+    full_menu_frame();   // the first entry lit
+    const double lit = text_contrast(screen, 181, 151, 139, 19), unlit = text_contrast(screen, 181, 181, 139, 19);
+    RecordProperty("lit", std::to_string(lit));
+    RecordProperty("unlit", std::to_string(unlit));
+    EXPECT_GE(lit, 4.5);
+    EXPECT_GE(unlit, 4.5);
+}
+
+// News on a panel ("New record!") reads the same on any ground, the
+// brightest and the darkest.
+TEST(FullMenu, TextOnAPanelReadsOnAnyGround) {
+    FullGame g;
+    for (Uint32 ground : {0xFFFFFFu, 0xF57EF1u, 0x000000u}) {
+        SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, ground >> 16, ground >> 8 & 255, ground & 255));
+        text_on_panel(screen, 150, 400, "New record!", large_font, colour_gold);
+        EXPECT_GE(text_contrast(screen, 144, 398, 200, 28), 7.0) << std::hex << ground;
+        EXPECT_EQ(pixel_at(screen, 130, 410), ground) << "the panel spread too far";
+    }
+}
 
 TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     FullGame g;
@@ -247,7 +303,7 @@ TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefau
     EXPECT_TRUE(key_bindings.pause_ctrl);
     EXPECT_EQ(game_screen, SCREEN_SETTINGS);
     full_settings_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 125 + 25 * FULL_SETTINGS_KEYS_ENTRY + 10), 0xAF28AAu) << "on Key bindings";
+    EXPECT_EQ(pixel_at(screen, 300, 125 + 25 * FULL_SETTINGS_KEYS_ENTRY + 10), FULL_LIT) << "on Key bindings";
 }
 
 TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {
@@ -521,6 +577,25 @@ TEST(FullRace, ComputersStillOutRaceOnToTheSimulatorsFinishingSteps) {
     EXPECT_FALSE(rep.result.left);
     EXPECT_EQ(rep.result.steps, at_results.step);
     record_races(*g.run, false, 50);
+}
+
+// Over the brightest frozen race (all white) every line of the results
+// reads at 4.5:1 or better: the title, a row, the next track's name.
+TEST(FullRace, ResultsReadOnAWhiteTrack) {
+    FullGame g;
+    solo_race_at_the_line(1);
+    live_race.clocks[0].finished = live_race.clocks[0].best_lap = 75;
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 255, 255));
+    freeze_frame();
+    open_test_screen(make_results_screen(plan_from_settings(), live_race, ReplayOutcome()));
+    screen_frame();
+    const double title = text_contrast(screen, 160, 40, 180, 30), row = text_contrast(screen, 52, 100, 396, 16),
+                 next = text_contrast(screen, 322, 212, 120, 16);
+    RecordProperty("title", std::to_string(title));
+    RecordProperty("row", std::to_string(row));
+    RecordProperty("next_track", std::to_string(next));
+    for (double ratio : {title, row, next}) EXPECT_GE(ratio, 4.5);
+    drop_test_screens();
 }
 
 // A recorded race's results name the replay it was written to (in the

@@ -26,12 +26,13 @@
 
 namespace {
 
-constexpr Uint32 LIT = 0xAF28AAu;   // a lit button's colour
+// A lit button's colour: the full game's light pink, the classic purple.
+Uint32 lit_colour() { return full_game ? 0xFCCEFBu : 0xAF28AAu; }
 
 // The lit entry of a menu whose buttons stand at x 180, from y `top`, `step` apart.
 int lit_entry(int top, int step, int count) {
     for (int i = 0; i < count; i++)
-        if (pixel_at(screen, 300, top + 10 + step * i) == LIT) return i;
+        if (pixel_at(screen, 300, top + 10 + step * i) == lit_colour()) return i;
     return -1;
 }
 

@@ -304,7 +304,7 @@ void TrialAddons::over_views(const Race& race) const {
         text_white(screen, 15, 480, label_buffer, small_font);
     }
     if (race.step < record_shown_until_ || (race_done_ && message_.compare(0, 11, "New record!") == 0))
-        text_white(screen, 150, 400, "New record!", large_font);
+        text_on_panel(screen, 150, 400, "New record!", large_font, colour_gold);
 }
 
 }  // namespace

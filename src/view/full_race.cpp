@@ -264,11 +264,12 @@ static void draw_result_row(const Race& race, int place, int r, long long winner
 void ResultsScreen::draw(long long) const {
     const Race& race = race_;
     const int x = centre_x();
+    // One dark panel under the title, the rows, the entries and the next
+    // track's name keeps them all readable on the brightest track.
+    boxRGBA(screen, (Sint16)(x - 200), 34, (Sint16)(x + 200), 245, 0, 0, 0, 200);
     text_white(screen, x - 85, 40, "Results", large_font);
     int order[RACERS];
     const int n = finishing_order(race, order);
-    // A darker band under the rows keeps them readable on a bright track.
-    boxRGBA(screen, (Sint16)(x - 200), 78, (Sint16)(x + 200), (Sint16)(100 + 20 * n + 3), 0, 0, 0, 150);
     text_pink(screen, x - 70, 80, "Time", small_font);
     text_pink(screen, x + 5, 80, "Gap", small_font);
     text_pink(screen, x + 100, 80, "Best lap", small_font);
@@ -279,7 +280,7 @@ void ResultsScreen::draw(long long) const {
     text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);
     if (!saved_line_.empty()) {
         const int w = 7 * (int)saved_line_.size();   // the small font is 7 px a character
-        boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 150);
+        boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 200);
         text_white(screen, x - 235, 290, saved_line_.c_str(), small_font);
     }
 }

@@ -40,6 +40,8 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     run.options.fullscreen = c.fullscreen;
     run.options.ghosts = c.ghosts;
     run.options.recording = c.recording;
+    run.options.trial_length = c.trial_length;
+    run.options.trial_laps = c.trial_laps;
     // What was put in is what the file holds now: a bad value, taken as its
     // default, is not written back until the player changes something.
     run.settings = c;
@@ -60,6 +62,8 @@ game_config current_full_settings(const FullGameRun& run) {
     c.fullscreen = run.options.fullscreen;
     c.ghosts = run.options.ghosts;
     c.recording = run.options.recording;
+    c.trial_length = run.options.trial_length;
+    c.trial_laps = run.options.trial_laps;
     for (int e = 0; e < BINDABLE; e++) {
         const binding b = bound_to(key_bindings, e);
         if (e < 8)

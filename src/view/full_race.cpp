@@ -242,23 +242,23 @@ private:
 // a racer still out when the run-on ended did not finish.
 static void draw_result_row(const Race& race, int place, int r, long long winner_steps, int x, int y) {
     const LapClock& c = race.clocks[r];
-    char text[32];
-    std::snprintf(text, sizeof text, c.finished > 0 ? "%d." : "-", place);
-    text_white(screen, x - 195, y, text, small_font);
+    char field[32];
+    std::snprintf(field, sizeof field, "%d.", place);
+    text_white(screen, x - 195, y, c.finished > 0 ? field : "-", small_font);
     text_white(screen, x - 170, y, racer_name(race, r).c_str(), small_font);
     if (c.finished == 0) {
         text_white(screen, x - 70, y, "did not finish", small_font);
         return;
     }
-    format_race_time(c.finished, text, sizeof text);
-    text_white(screen, x - 70, y, text, small_font);
+    format_race_time(c.finished, field, sizeof field);
+    text_white(screen, x - 70, y, field, small_font);
     if (place > 1) {
-        text[0] = '+';
-        format_race_time(c.finished - winner_steps, text + 1, sizeof text - 1);
-        text_white(screen, x + 5, y, text, small_font);
+        field[0] = '+';
+        format_race_time(c.finished - winner_steps, field + 1, sizeof field - 1);
+        text_white(screen, x + 5, y, field, small_font);
     }
-    if (c.best_lap > 0) format_race_time(c.best_lap, text, sizeof text);
-    text_white(screen, x + 100, y, c.best_lap > 0 ? text : "-", small_font);
+    if (c.best_lap > 0) format_race_time(c.best_lap, field, sizeof field);
+    text_white(screen, x + 100, y, c.best_lap > 0 ? field : "-", small_font);
 }
 
 void ResultsScreen::draw(long long) const {

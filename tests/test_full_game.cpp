@@ -34,6 +34,7 @@
 #include "test_full_support.h"
 #include "test_view_support.h"
 #include "track/track.h"
+#include "view/tiles.h"
 #include "view/view.h"
 
 namespace {
@@ -446,16 +447,24 @@ void solo_race_at_the_line(int laps) {
     race_start_ticks = game_ticks() - 10000;
     game_screen = SCREEN_RACE;
 }
+// No ground drawn: the classic and the full game's frames then differ only
+// in what a test looks at, not in the full game's mirrored grass.
+void blank_ground() {
+    for (int x = 0; x < MAX_TRACK; x++)
+        for (int y = 0; y < MAX_TRACK; y++) loaded_track.tiles[x][y] = TILE_BLANK;
+}
 }  // namespace
 
 TEST(FullRace, TheClockNeverCoversTheLapDisplayAndTheClassicFrameHasNone) {
     FullGame g;
     full_game = false;
     solo_race_at_the_line(3);
+    blank_ground();
     race_frame();
     SDL_Surface* classic = copy_of_screen();
     full_game = true;
     solo_race_at_the_line(3);
+    blank_ground();
     race_frame();
     SDL_Surface* full = copy_of_screen();
     // The lap display (bar and texts) is the same pixels in both.
@@ -784,6 +793,7 @@ TEST(RacerLooks, EachRacerInItsOwnColoursAndEachPlayerWithItsBadge) {
     for (bool full : {false, true}) {
         full_game = full;
         race_test_reset(20, 1, 1, 1, true);
+        blank_ground();
         put_ball(0, 0, 200, 300);
         put_ball(1, 0, 300, 300);
         put_ball(2, 0, 250, 400);
@@ -827,4 +837,43 @@ TEST(RacerLooks, NamesArePlayersThenOnePerComputerSlotAndDifficulty) {
         }
     }
     EXPECT_EQ(seen.size(), 6u) << "a computer driver's name used twice";
+}
+
+// ---- The full game's ground --------------------------------------------------
+
+// The grass of each cell is the grass piece mirrored as its cell says, in
+// several ways across a view; the classic game draws every cell alike.
+// Straight road mirrors only along its length, keeping its kerbs in place.
+TEST(FullTrack, GrassIsMirroredPerCellAndStraightsOnlyAlongTheRoad) {
+    FullGame g;
+    for (bool full : {false, true}) {
+        full_game = full;
+        race_test_reset(12);
+        draw_track_view(screen, loaded_track, 0, 0);
+        SDL_Surface* piece = tile_pieces[TILE_GROUND];
+        ASSERT_TRUE(piece);
+        std::set<int> flips;
+        for (int cx = 0; cx < 10; cx++)
+            for (int cy = 0; cy < 10; cy++) {
+                const int flip = cell_flip(loaded_track, cx, cy);
+                flips.insert(flip);
+                int wrong = 0;
+                for (int j = 0; j < 50; j++)
+                    for (int i = 0; i < 50; i++) {
+                        const int si = flip & 1 ? 49 - i : i, sj = flip & 2 ? 49 - j : j;
+                        wrong += pixel_at(screen, cx * 50 + i, cy * 50 + j) != pixel_at(piece, si, sj);
+                    }
+                EXPECT_EQ(wrong, 0) << "cell " << cx << "," << cy << " flip " << flip;
+            }
+        EXPECT_EQ(flips.size(), full ? 4u : 1u);
+    }
+    std::set<int> along[2];
+    for (int cx = 0; cx < 10; cx++) {
+        loaded_track.tiles[cx][0] = TILE_H_STRAIGHT;
+        loaded_track.tiles[cx][1] = TILE_V_STRAIGHT;
+        along[0].insert(cell_flip(loaded_track, cx, 0));
+        along[1].insert(cell_flip(loaded_track, cx, 1));
+    }
+    EXPECT_EQ(along[0], (std::set<int>{0, 1}));
+    EXPECT_EQ(along[1], (std::set<int>{0, 2}));
 }

@@ -498,7 +498,7 @@ TEST(FullRace, ResultsShowTheTimesAndRaceAgainLoadsTheTrack) {
         format_race_time(c.finished, total, sizeof total);
         format_race_time(c.best_lap, best, sizeof best);
         wanted = std::string(total) + " " + best;
-        const std::pair<int, const char*> row[] = {{55, "1."}, {80, "Player 1"}, {180, total}, {350, best}};
+        const std::pair<int, const char*> row[] = {{55, "1."}, {76, "Player 1"}, {174, total}, {321, best}};
         for (const auto& [x, text] : row) EXPECT_EQ(glyph_mismatches(screen, x, 100, text, small_font, 0xFFFFFF), 0) << text;
         EXPECT_EQ(glyph_mismatches(screen, 165, 40, "Results", large_font, 0xFFFFFF), 0);
         push_key(SDLK_RETURN);   // "Race again"
@@ -569,8 +569,8 @@ TEST(FullRace, ComputersStillOutRaceOnToTheSimulatorsFinishingSteps) {
         const int first = expected[1] < expected[2] ? 1 : 2, second = 3 - first;
         char gap[24] = "+";
         format_race_time(expected[second] - 1, gap + 1, sizeof gap - 1);
-        EXPECT_EQ(glyph_mismatches(screen, 80, 120, racer_name(live_race, first).c_str(), small_font, 0xFFFFFF), 0);
-        EXPECT_EQ(glyph_mismatches(screen, 255, 140, gap, small_font, 0xFFFFFF), 0) << gap;
+        EXPECT_EQ(glyph_mismatches(screen, 76, 120, racer_name(live_race, first).c_str(), small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 244, 140, gap, small_font, 0xFFFFFF), 0) << gap;
         push_key(SDLK_ESCAPE);
     });
     for (int frame = 0; frame < 5 && at_results.step == 0; frame++) race_frame();
@@ -682,8 +682,8 @@ TEST(FullRace, AComputerStillOutAfterTheRunOnDidNotFinishAndNextTrackMovesOn) {
         // It drives off towards a waypoint far outside the grid: still out after the run-on.
         EXPECT_EQ(live_race.step, live_race.clocks[0].finished + RUN_ON_STEPS);
         EXPECT_EQ(glyph_mismatches(screen, 55, 120, "-", small_font, 0xFFFFFF), 0);
-        EXPECT_EQ(glyph_mismatches(screen, 80, 120, racer_name(live_race, 2).c_str(), small_font, 0xFFFFFF), 0);
-        EXPECT_EQ(glyph_mismatches(screen, 180, 120, "did not finish", small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 76, 120, racer_name(live_race, 2).c_str(), small_font, 0xFFFFFF), 0);
+        EXPECT_EQ(glyph_mismatches(screen, 174, 120, "did not finish", small_font, 0xFFFFFF), 0);
         EXPECT_EQ(pad_mode_now(), PADS_NAVIGATE);
         // Beside "Next track", the track it goes on to.
         ASSERT_GE(last_level_index, 1);

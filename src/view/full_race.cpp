@@ -239,26 +239,28 @@ private:
 };
 
 // One row of the results: place, name, time, gap to the winner, best lap;
-// a racer still out when the run-on ended did not finish.
+// a racer still out when the run-on ended did not finish. The columns are
+// whole characters of the monospaced small font (7 px) from the place:
+// 3 for it, 14 for the name, 10 for the time, 11 for the gap.
 static void draw_result_row(const Race& race, int place, int r, long long winner_steps, int x, int y) {
     const LapClock& c = race.clocks[r];
     char field[32];
     std::snprintf(field, sizeof field, "%d.", place);
     text_white(screen, x - 195, y, c.finished > 0 ? field : "-", small_font);
-    text_white(screen, x - 170, y, racer_name(race, r).c_str(), small_font);
+    text_white(screen, x - 174, y, racer_name(race, r).c_str(), small_font);
     if (c.finished == 0) {
-        text_white(screen, x - 70, y, "did not finish", small_font);
+        text_white(screen, x - 76, y, "did not finish", small_font);
         return;
     }
     format_race_time(c.finished, field, sizeof field);
-    text_white(screen, x - 70, y, field, small_font);
+    text_white(screen, x - 76, y, field, small_font);
     if (place > 1) {
         field[0] = '+';
         format_race_time(c.finished - winner_steps, field + 1, sizeof field - 1);
-        text_white(screen, x + 5, y, field, small_font);
+        text_white(screen, x - 6, y, field, small_font);
     }
     if (c.best_lap > 0) format_race_time(c.best_lap, field, sizeof field);
-    text_white(screen, x + 100, y, c.best_lap > 0 ? field : "-", small_font);
+    text_white(screen, x + 71, y, c.best_lap > 0 ? field : "-", small_font);
 }
 
 void ResultsScreen::draw(long long) const {
@@ -270,9 +272,9 @@ void ResultsScreen::draw(long long) const {
     text_white(screen, x - 85, 40, "Results", large_font);
     int order[RACERS];
     const int n = finishing_order(race, order);
-    text_pink(screen, x - 70, 80, "Time", small_font);
-    text_pink(screen, x + 5, 80, "Gap", small_font);
-    text_pink(screen, x + 100, 80, "Best lap", small_font);
+    text_pink(screen, x - 76, 80, "Time", small_font);
+    text_pink(screen, x - 6, 80, "Gap", small_font);
+    text_pink(screen, x + 71, 80, "Best lap", small_font);
     const long long winner_steps = n > 0 ? race.clocks[order[0]].finished : 0;
     for (int i = 0; i < n; i++) draw_result_row(race, i + 1, order[i], winner_steps, x, 100 + 20 * i);
     for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);

@@ -268,7 +268,7 @@ void ResultsScreen::draw(long long) const {
     const int x = centre_x();
     // One dark panel under the title, the rows, the entries and the next
     // track's name keeps them all readable on the brightest track.
-    boxRGBA(screen, (Sint16)(x - 200), 34, (Sint16)(x + 200), 245, 0, 0, 0, 200);
+    boxRGBA(screen, (Sint16)(x - 200), 34, (Sint16)(x + 200), 266, 0, 0, 0, 200);
     text_white(screen, x - 85, 40, "Results", large_font);
     int order[RACERS];
     const int n = finishing_order(race, order);

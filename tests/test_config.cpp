@@ -104,6 +104,8 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     c.ghosts = true;
     c.recording = true;
     c.recordings_kept = 1000;
+    c.trial_length = 10;
+    c.trial_laps = 99;
     std::vector<std::string> problems;
     const std::string text = format_config(c);
     const game_config back = parse_config(text, problems);
@@ -159,6 +161,8 @@ TEST(ConfigFile, EachBadValueIsOneLineAndItsDefault) {
          [](const game_config& c) { return c.recordings_kept == 50 && !c.recording; }},
         {"[pad]\nstart = \"select\"\n", "pad.start: expected \"auto\" or a button from 0 to 31",
          [](const game_config& c) { return c.pad_start == -1; }},
+        {"[trial]\nlaps = 100\nlength = 4\n", "trial.laps: 100 is outside 1 to 99; using 3",
+         [](const game_config& c) { return c.trial_laps == 3 && c.trial_length == 4; }},
         {"[pad]\nchoose = 32\n", "pad.choose: 32 is outside 0 to 31",
          [](const game_config& c) { return c.pad_choose == 0; }},
         {"[race]\nlpas = 5\n", "unknown setting 'race.lpas'", [](const game_config& c) { return c.laps == 3; }},

@@ -11,6 +11,7 @@
 
 #include "base/clock.h"
 #include "core/files.h"
+#include "config/config.h"
 #include "core/state.h"
 #include "io/assets.h"
 #include "menu/full_game.h"
@@ -26,12 +27,13 @@
 
 namespace {
 
-constexpr Uint32 LIT = 0xAF28AAu;   // a lit button's colour
+// A lit button's colour: the full game's light pink, the classic purple.
+Uint32 lit_colour() { return full_game ? 0xFCCEFBu : 0xAF28AAu; }
 
 // The lit entry of a menu whose buttons stand at x 180, from y `top`, `step` apart.
 int lit_entry(int top, int step, int count) {
     for (int i = 0; i < count; i++)
-        if (pixel_at(screen, 300, top + 10 + step * i) == LIT) return i;
+        if (pixel_at(screen, 300, top + 10 + step * i) == lit_colour()) return i;
     return -1;
 }
 
@@ -78,6 +80,31 @@ TEST(FullGameScreens, BackReturnsToTheEntryYouLeft) {
         screen_frame();
         EXPECT_EQ(lit_entry(150, 30, n), entry);
     }
+}
+
+// The trial's chain length and laps are the next trial's, in the settings
+// file for the next run too.
+TEST(FullGameScreens, TheTrialsLengthAndLapsAreRememberedInTheSettings) {
+    FullGame g;
+    reset_test_screens();
+    open_test_screen(make_time_trial_screen(*g.run));
+    screen_frame();
+    // From Start: up to Laps, two more; up to Length, one less; leave.
+    frames_with({SDLK_UP, SDLK_UP, SDLK_RIGHT, SDLK_RIGHT, SDLK_UP, SDLK_LEFT, SDLK_ESCAPE});
+    ASSERT_EQ(game_screen, SCREEN_MENU);
+    const game_config saved = read_config(g.file(), nullptr);
+    EXPECT_EQ(saved.trial_laps, 5);
+    EXPECT_EQ(saved.trial_length, 6);
+    // The next run's trial starts from them.
+    *g.run = FullGameRun();
+    apply_full_settings(*g.run, saved, stderr);
+    reset_test_screens();
+    open_test_screen(make_time_trial_screen(*g.run));
+    frames_with({SDLK_RETURN});
+    ASSERT_EQ(game_screen, SCREEN_RACE);
+    EXPECT_EQ(live_race.lengths[0], 6);
+    EXPECT_EQ(live_race.laps, 5);
+    drop_test_screens();
 }
 
 TEST(FullGameScreens, EscapeInATrialRaceReturnsToTheTrialSetUp) {

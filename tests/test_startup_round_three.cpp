@@ -155,5 +155,32 @@ TEST(StartupReplays, ReplaysListDatesOnlyDatedNamesAndShowsNamesPrintable) {
     push_key(SDLK_DELETE);
     screen_frame();
     screen_frame();   // the key is taken after the frame is drawn
-    EXPECT_EQ(glyph_mismatches(screen, 30, 460, "Deleted a\\x0ab.cbreplay", small_font, 0xFFFFFF), 0);
+    EXPECT_EQ(glyph_mismatches(screen, 30, 460, "Delete a\\x0ab.cbreplay? Enter/Y deletes", small_font, 0xFFFFFF), 0);
+    const std::string odd = replays_folder() + "/a\nb.cbreplay";
+    struct stat st;
+    // Escape and N keep it (Escape does not leave the screen while asked);
+    // other keys are no answer; Enter and Y delete.
+    for (SDLKey answer : {SDLK_ESCAPE, SDLK_n, SDLK_y}) {
+        if (answer != SDLK_ESCAPE) push_key(SDLK_DELETE);
+        push_key(SDLK_x);
+        push_key(answer);
+        screen_frame();
+        screen_frame();
+        EXPECT_EQ(game_screen, SCREEN_REPLAYS);
+        const bool kept = answer != SDLK_y;
+        EXPECT_EQ(stat(odd.c_str(), &st) == 0, kept) << (int)answer;
+        EXPECT_EQ(glyph_mismatches(screen, 30, 460, kept ? "Kept a\\x0ab.cbreplay" : "Deleted a\\x0ab.cbreplay",
+                                   small_font, 0xFFFFFF),
+                  0);
+    }
+}
+
+TEST(StartupReplays, LongMessagesKeepTheirStartAndTheirEnd) {
+    EXPECT_EQ(fit_message("short", 10), std::vector<std::string>{"short"});
+    EXPECT_EQ(fit_message("0123456789abc", 10), (std::vector<std::string>{"0123456789", "abc"}));
+    const std::string path = "Exported to /home/someone/" + std::string(100, 'd') + "/exported/20260102-r.cbreplay";
+    const std::vector<std::string> lines = fit_message(path, 65);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], path.substr(0, 65));
+    EXPECT_EQ(lines[1], "..." + path.substr(path.size() - 62));
 }

@@ -334,6 +334,12 @@ struct reader {
         whole(t.get("keep"), "recording.keep", 1, MAX_RECORDINGS_KEPT, c.recordings_kept);
     }
 
+    void trial(const toml::table& t) {
+        unknown_keys(t, "trial.", {"length", "laps"});
+        whole(t.get("length"), "trial.length", 1, 10, c.trial_length);
+        whole(t.get("laps"), "trial.laps", 1, MAX_TRIAL_LAPS, c.trial_laps);
+    }
+
     // A key or button bound to two actions: the one changed from its default
     // (the later one when both are) goes back to it, or, when that is taken
     // too, every binding does.
@@ -375,12 +381,13 @@ struct reader {
     }
 
     void file(const toml::table& t) {
-        unknown_keys(t, "", {"race", "window", "keys", "pad", "recording"});
+        unknown_keys(t, "", {"race", "window", "keys", "pad", "recording", "trial"});
         if (const toml::table* s = table(t, "race", "race")) race(*s);
         if (const toml::table* s = table(t, "window", "window")) window(*s);
         if (const toml::table* s = table(t, "keys", "keys")) keys(*s);
         if (const toml::table* s = table(t, "pad", "pad")) pad(*s);
         if (const toml::table* s = table(t, "recording", "recording")) recording(*s);
+        if (const toml::table* s = table(t, "trial", "trial")) trial(*s);
         bound_twice();
         if (unknown > UNKNOWN_KEYS_SHOWN)
             problem("and " + std::to_string(unknown - UNKNOWN_KEYS_SHOWN) + " more unknown settings");
@@ -464,11 +471,13 @@ std::string format_config(const game_config& c) {
     else
         pad.insert("start", c.pad_start);
     toml::table recording{{"on", c.recording}, {"keep", c.recordings_kept}};
+    toml::table trial{{"length", c.trial_length}, {"laps", c.trial_laps}};
     toml::table all{{"race", std::move(race)},
                     {"window", std::move(window)},
                     {"keys", std::move(keys)},
                     {"pad", std::move(pad)},
-                    {"recording", std::move(recording)}};
+                    {"recording", std::move(recording)},
+                    {"trial", std::move(trial)}};
     std::ostringstream out;
     out << "# Chainball's settings, kept by the full game (chainball --extras).\n\n" << all << "\n";
     return out.str();
@@ -503,6 +512,8 @@ game_config merge_config_changes(const game_config& base, const game_config& min
     take(base.ghosts, mine.ghosts, theirs.ghosts);
     take(base.recording, mine.recording, theirs.recording);
     take(base.recordings_kept, mine.recordings_kept, theirs.recordings_kept);
+    take(base.trial_length, mine.trial_length, theirs.trial_length);
+    take(base.trial_laps, mine.trial_laps, theirs.trial_laps);
     // The bindings go as one: mixing two games' could bind a key twice.
     bool bindings_changed = !(base.pause == mine.pause);
     for (int p = 0; p < 2; p++)

@@ -58,12 +58,15 @@ struct game_config {
     bool ghosts = true;
     bool recording = true;
     int recordings_kept = 50;          // 1 to MAX_RECORDINGS_KEPT, the newest kept
+    int trial_length = 7;              // the time trial's last choice: 1 to 10
+    int trial_laps = 3;                // and 1 to MAX_TRIAL_LAPS
 
     game_config();   // today's keys: arrows, W A S D, Ctrl+P
 };
 
 constexpr int MAX_CONFIG_LAPS = 999;
 constexpr int MAX_RECORDINGS_KEPT = 1000;
+constexpr int MAX_TRIAL_LAPS = 99;
 constexpr int MAX_PAD_BUTTONS = 32;
 constexpr size_t MAX_TRACK_NAME = 49;   // the catalogue's names are shorter
 

@@ -45,6 +45,8 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     run.options.music_volume = c.music_volume;
     run.options.effects_volume = c.effects_volume;
     set_volumes(c.music_volume, c.effects_volume);
+    run.options.trial_length = c.trial_length;
+    run.options.trial_laps = c.trial_laps;
     // What was put in is what the file holds now: a bad value, taken as its
     // default, is not written back until the player changes something.
     run.settings = c;
@@ -68,6 +70,8 @@ game_config current_full_settings(const FullGameRun& run) {
     c.recording = run.options.recording;
     c.music_volume = run.options.music_volume;
     c.effects_volume = run.options.effects_volume;
+    c.trial_length = run.options.trial_length;
+    c.trial_laps = run.options.trial_laps;
     for (int e = 0; e < BINDABLE; e++) {
         const binding b = bound_to(key_bindings, e);
         if (e < 8)

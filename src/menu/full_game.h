@@ -18,7 +18,8 @@
 #include "io/bindings.h"
 
 // What the run holds of the settings that no other module keeps: the
-// window's scale and fullscreen, and the switches for ghosts and recording.
+// window's scale and fullscreen, the switches for ghosts and recording, and
+// the time trial's last chain length and laps.
 struct full_game_options {
     int scale = 1;
     bool fullscreen = false;
@@ -27,6 +28,8 @@ struct full_game_options {
     bool recording = true;
     int music_volume = 10;     // 0 to VOLUME_STEPS
     int effects_volume = 10;
+    int trial_length = 7;
+    int trial_laps = 3;
 };
 
 // The full game's own state for a run, owned by the shell and handed to

@@ -54,13 +54,30 @@ private:
     ScreenChange watch(const ListedReplay& l);
     void export_replay(const ListedReplay& l);
     ScreenChange on_list_key(SDLKey key);
+    void on_delete_key(SDLKey key);
+    void delete_replay(const std::string& name);
 
     FullGameRun& run_;
     std::vector<ListedReplay> listed_;
     int cursor_ = 0;
     int top_ = 0;
     std::string message_;   // the last line the screen showed
+    std::string to_delete_;   // the replay a Delete asks about, until confirmed or kept
 };
+
+constexpr int MESSAGE_CHARS = 65;   // of the small font (7 px) from x 30 to the window's edge
+
+}  // namespace
+
+std::vector<std::string> fit_message(const std::string& message, size_t width) {
+    if (message.size() <= width) return {message};
+    // The start says what happened; the end holds a file's name or the cause.
+    const std::string rest = message.substr(width);
+    if (rest.size() <= width || width < 4) return {message.substr(0, width), rest.substr(0, width)};
+    return {message.substr(0, width), "..." + rest.substr(rest.size() - (width - 3))};
+}
+
+namespace {
 
 void ReplaysScreen::list() {
     listed_.clear();
@@ -123,10 +140,9 @@ void ReplaysScreen::draw() {
                     colour_button_lit.g, colour_button_lit.b, 255);
         text_white(screen, 30, 150 + 20 * row, label_buffer, small_font);
     }
-    if (!message_.empty()) {
-        snprintf(label_buffer, sizeof label_buffer, "%s", message_.c_str());
-        text_white(screen, 30, 460, label_buffer, small_font);
-    }
+    const std::vector<std::string> lines = fit_message(message_, MESSAGE_CHARS);
+    for (size_t k = 0; k < lines.size() && !message_.empty(); k++)
+        text_white(screen, 30, 460 - 18 * (int)(lines.size() - 1 - k), lines[k].c_str(), small_font);
 }
 
 // The replay's own race, on its track with its settings. A race that was
@@ -164,7 +180,35 @@ void ReplaysScreen::export_replay(const ListedReplay& l) {
     else say(message_, "cannot export to " + printable(out, 200) + ": " + why);
 }
 
+void ReplaysScreen::delete_replay(const std::string& name) {
+    const auto at = std::find_if(listed_.begin(), listed_.end(), [&name](const ListedReplay& l) { return l.name == name; });
+    const std::string path = replays_folder() + "/" + name;
+    if (unlink(path.c_str()) == 0) {
+        message_ = "Deleted " + printable(name, 100);
+        if (at != listed_.end()) listed_.erase(at);
+    } else {
+        say(message_, "cannot delete " + printable(path, 200) + ": " + std::strerror(errno));
+    }
+}
+
+// A Delete waits for its answer: Enter or Y deletes, Escape or N keeps it;
+// other keys are not an answer.
+void ReplaysScreen::on_delete_key(SDLKey key) {
+    if (key == SDLK_RETURN || key == SDLK_y) {
+        delete_replay(to_delete_);
+    } else if (key == SDLK_ESCAPE || key == SDLK_n) {
+        message_ = "Kept " + printable(to_delete_, 100);
+    } else {
+        return;
+    }
+    to_delete_.clear();
+}
+
 ScreenChange ReplaysScreen::on_list_key(SDLKey key) {
+    if (!to_delete_.empty()) {
+        on_delete_key(key);
+        return stay_on_screen();
+    }
     const int i = cursor_;
     const bool on_entry = i >= 0 && i < (int)listed_.size();
     if (key == SDLK_ESCAPE) return go_back();
@@ -172,13 +216,8 @@ ScreenChange ReplaysScreen::on_list_key(SDLKey key) {
     if (key == SDLK_RETURN) return watch(listed_[i]);
     if (key == SDLK_e) export_replay(listed_[i]);
     if (key == SDLK_DELETE) {
-        const std::string path = replays_folder() + "/" + listed_[i].name;
-        if (unlink(path.c_str()) == 0) {
-            message_ = "Deleted " + printable(listed_[i].name, 100);
-            listed_.erase(listed_.begin() + i);
-        } else {
-            say(message_, "cannot delete " + printable(path, 200) + ": " + std::strerror(errno));
-        }
+        to_delete_ = listed_[i].name;
+        message_ = "Delete " + printable(to_delete_, 100) + "? Enter/Y deletes, Esc/N keeps it";
     }
     return stay_on_screen();
 }

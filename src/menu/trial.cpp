@@ -387,7 +387,7 @@ void TrialAddons::over_views(const Race& race) const {
     }
     draw_splits(race);
     if (race.step < record_shown_until_ || (race_done_ && message_.compare(0, 11, "New record!") == 0))
-        text_white(screen, 150, 400, "New record!", large_font);
+        text_on_panel(screen, 150, 400, "New record!", large_font, colour_gold);
 }
 
 }  // namespace
@@ -428,7 +428,11 @@ struct TrialChoice {
 
 class TimeTrialScreen : public Screen {
 public:
-    explicit TimeTrialScreen(FullGameRun& run) : run_(run) { picks_.level_index = race_settings.level_index; }
+    explicit TimeTrialScreen(FullGameRun& run) : run_(run) {
+        picks_.level_index = race_settings.level_index;
+        picks_.length = std::min(10, std::max(1, run.options.trial_length));
+        picks_.laps = std::min(MAX_TRIAL_LAPS, std::max(1, run.options.trial_laps));
+    }
     int kind() const override { return SCREEN_TIME_TRIAL; }
     void enter() override {
         resize_window(500, 500);
@@ -493,15 +497,24 @@ private:
         switch (cursor_) {
             case 0: picks_.level_index += step; break;
             case 1: picks_.length = std::min(10, std::max(1, picks_.length + step)); break;
-            case 2: picks_.laps = std::min(99, std::max(1, picks_.laps + step)); break;
+            case 2: picks_.laps = std::min(MAX_TRIAL_LAPS, std::max(1, picks_.laps + step)); break;
             case 3: picks_.ghost = (picks_.ghost + step + 3) % 3; break;
             default: break;
         }
-        if (key == SDLK_ESCAPE || (key == SDLK_RETURN && cursor_ == 5)) return go_back();
-        if (key == SDLK_RETURN && cursor_ == 4) return start();
+        const bool leaving = key == SDLK_ESCAPE || (key == SDLK_RETURN && cursor_ == 5);
+        const bool starting = key == SDLK_RETURN && cursor_ == 4;
+        if (leaving || starting) remember_picks();
+        if (leaving) return go_back();
+        if (starting) return start();
         return stay_on_screen();
     }
     void keep_picks() { picks_.level_index = wrapped_level_index(picks_.level_index); }
+    // The chain length and laps are the next trial's too, in this run and the next.
+    void remember_picks() {
+        run_.options.trial_length = picks_.length;
+        run_.options.trial_laps = picks_.laps;
+        save_full_settings_if_changed(run_, stderr);
+    }
 
     FullGameRun& run_;
     int cursor_ = 4;   // opens on "Start"

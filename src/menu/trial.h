@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/records.h"
 #include "core/screen.h"
@@ -37,6 +38,10 @@ std::shared_ptr<RaceAddons> make_race_addons(FullGameRun& run, bool trial, int g
 ScreenPtr make_time_trial_screen(FullGameRun& run);
 ScreenPtr make_records_screen(FullGameRun& run);
 ScreenPtr make_replays_screen(FullGameRun& run);
+// A message in lines of at most `width` characters: one when it fits, else
+// its start and, on a second line, its end (shortened from the left, after
+// "...", when the rest is longer still).
+std::vector<std::string> fit_message(const std::string& message, size_t width);
 
 // The records re-read from their file into `run`, with the new ones not
 // yet saved.

@@ -148,6 +148,10 @@ void touch_checkpoint(Race& race, const Track& track, int k);
 void update_winner(Race& race);
 
 int racer_length(const Race& race, int r);
+// The name racer `r` goes by: "Player 1", "Player 2" (in a two-player
+// race), else its computer driver's, one per slot and difficulty; "" for
+// an index outside 0..RACERS-1.
+std::string racer_name(const Race& race, int r);
 // True when racer `r` completed a lap in the step just run (its clock's lap began with it).
 bool lap_completed_now(const Race& race, int r);   // 0 for an index outside 0..RACERS-1
 int active_racers(const Race& race);         // racers taking part

@@ -349,6 +349,7 @@ void shutdown_game() {
     free_rotation_tables();
     free_overlay_picture();
     free_race_hud();
+    free_racer_looks();
     free_tile_pieces();
     free_surface(lap_bar);
     free_surface(finish_image);

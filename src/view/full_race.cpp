@@ -131,36 +131,51 @@ private:
     ScreenChange next_;
 };
 
+// One row of the results: place, name, time, gap to the winner, best lap;
+// a racer still out when the run-on ended did not finish. The columns are
+// whole characters of the monospaced small font (7 px) from the place:
+// 3 for it, 14 for the name, 10 for the time, 11 for the gap.
+static void draw_result_row(const Race& race, int place, int r, long long winner_steps, int x, int y) {
+    const LapClock& c = race.clocks[r];
+    char field[32];
+    std::snprintf(field, sizeof field, "%d.", place);
+    text_white(screen, x - 195, y, c.finished > 0 ? field : "-", small_font);
+    text_white(screen, x - 174, y, racer_name(race, r).c_str(), small_font);
+    if (c.finished == 0) {
+        text_white(screen, x - 76, y, "did not finish", small_font);
+        return;
+    }
+    format_race_time(c.finished, field, sizeof field);
+    text_white(screen, x - 76, y, field, small_font);
+    if (place > 1) {
+        field[0] = '+';
+        format_race_time(c.finished - winner_steps, field + 1, sizeof field - 1);
+        text_white(screen, x - 6, y, field, small_font);
+    }
+    if (c.best_lap > 0) format_race_time(c.best_lap, field, sizeof field);
+    text_white(screen, x + 71, y, c.best_lap > 0 ? field : "-", small_font);
+}
+
 void ResultsScreen::draw(long long) const {
     const Race& race = race_;
     const int x = centre_x();
+    // One dark panel under the title, the rows, the entries and the next
+    // track's name keeps them all readable on the brightest track.
+    boxRGBA(screen, (Sint16)(x - 200), 34, (Sint16)(x + 200), 266, 0, 0, 0, 200);
     text_white(screen, x - 85, 40, "Results", large_font);
     int order[RACERS];
     const int n = finishing_order(race, order);
-    // A darker band under the rows keeps them readable on a bright track.
-    boxRGBA(screen, (Sint16)(x - 160), 95, (Sint16)(x + 160), (Sint16)(100 + 20 * n + 3), 0, 0, 0, 150);
-    for (int i = 0; i < n; i++) {
-        const int r = order[i];
-        const LapClock& c = race.clocks[r];
-        char line[96];
-        if (c.finished > 0) {
-            char total[24], best[24];
-            format_race_time(c.finished, total, sizeof total);
-            format_race_time(c.best_lap, best, sizeof best);
-            std::snprintf(line, sizeof line, "%d. Player %d  %9s  best lap %s", i + 1, r + 1, total,
-                          c.best_lap > 0 ? best : "-");
-        } else {
-            std::snprintf(line, sizeof line, "   Player %d  still driving, lap %d of %d", r + 1,
-                          race.racers[r].completed_laps + 1, race.laps);
-        }
-        text_white(screen, x - 150, 100 + 20 * i, line, small_font);
-    }
+    text_pink(screen, x - 76, 80, "Time", small_font);
+    text_pink(screen, x - 6, 80, "Gap", small_font);
+    text_pink(screen, x + 71, 80, "Best lap", small_font);
+    const long long winner_steps = n > 0 ? race.clocks[order[0]].finished : 0;
+    for (int i = 0; i < n; i++) draw_result_row(race, i + 1, order[i], winner_steps, x, 100 + 20 * i);
     for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);
     // Beside "Next track": the track it goes on to.
     text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);
     if (!saved_line_.empty()) {
         const int w = 7 * (int)saved_line_.size();   // the small font is 7 px a character
-        boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 150);
+        boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 200);
         text_white(screen, x - 235, 290, saved_line_.c_str(), small_font);
     }
 }

@@ -208,6 +208,7 @@ private:
     void after_pause();
     void finish_frame();
     bool step_once(RaceInput input, RaceDrawing* drawing);
+    void run_on_undrawn();
     void draw_watch_line() const;
     void check_full_pause();
     void leave(ScreenChange change);
@@ -299,6 +300,16 @@ bool RaceScreen::step_once(RaceInput input, RaceDrawing* drawing) {
     return ended;
 }
 
+// The players are done: the racers still out drive on, undrawn and with no
+// keys held (a watched replay's keys go on from its file), until every racer
+// has finished or RUN_ON_STEPS more steps have run. The steps are recorded
+// like any other, so the replay ends where the results do.
+void RaceScreen::run_on_undrawn() {
+    const long long cap = live_race.step + RUN_ON_STEPS;
+    while (!race_over(live_race) && live_race.step < cap)
+        if (step_once(source_->step_input(FrameInput()), nullptr)) return;
+}
+
 void RaceScreen::draw_watch_line() const {
     if (!source_->watching()) return;
     snprintf(label_buffer, sizeof label_buffer, "Replay %dx  view: Player %d", watch_speed_, drawing_.follow + 1);
@@ -323,6 +334,7 @@ void RaceScreen::online_frame() {
         clear_view(screen);
         clear_view(second_view);
         draw_race_as_it_stands(drawing_, race, source_->track());
+        draw_racer_badges(race, drawing_.cams);
         source_->compose(race);
         const uint32_t counted = game_ticks() - source_->countdown_start();   // the race may have begun just now
         if (counted < COUNTDOWN_MS) text_white(screen, screen->w / 2 - 30, 240, countdown_label_at(counted), large_font);
@@ -357,6 +369,7 @@ void RaceScreen::begin_frame() {
     // Fast-forward: more steps, undrawn, while a replay is watched.
     for (int extra = 1; extra < watch_speed_ && source_->watching() && !ended && !race_over(live_race); extra++)
         ended = step_once(source_->step_input(input_), nullptr);
+    draw_racer_badges(live_race, drawing_.cams);
     if (clipped) SDL_SetClipRect(screen, &saved_clip);
 
     draw_lap_display(live_race);   // composes the two views in two-player mode
@@ -413,6 +426,7 @@ void RaceScreen::after_pause() {
     if (full_game) {
         // A race left from the pause shows no results.
         if (going && results_due(live_race)) {
+            run_on_undrawn();
             // The race ends for its recording here: nothing steps under the
             // results, so the file is written now.
             saved_replay_ = source_->race_over(live_race);

@@ -54,23 +54,29 @@ static SDL_Surface* ball_image(const Race& race, int r, int b) {
     else if (sprite == 2.0f) table = 2;
     else if (sprite == 3.0f) table = 3;
     else return nullptr;
-    return rotated_images[table][sprite_angle(race.balls[b].heading[r])];
+    const int angle = sprite_angle(race.balls[b].heading[r]);
+    // The full game's racers have sets of their own.
+    SDL_Surface* own = racer_ball_image(r, table, angle);
+    return own ? own : rotated_images[table][angle];
 }
 
-static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, int cx, int cy, int r,
-                              int b) {
+bool ball_place_in_view(const Race& race, const ViewCameras& cams, int view, int r, int b, int& left, int& top) {
+    return ball_edge(view_half_width(race), cams.x[view], race.balls[b].x[r], &left) &&
+           ball_edge(view_half_height(race), cams.y[view], race.balls[b].y[r], &top);
+}
+
+static void draw_ball_in_view(const Race& race, SDL_Surface* image, SDL_Surface* target, const ViewCameras& cams,
+                              int view, int r, int b) {
     int left, top;
-    if (!ball_edge(view_half_width(race), cx, race.balls[b].x[r], &left)) return;
-    if (!ball_edge(view_half_height(race), cy, race.balls[b].y[r], &top)) return;
-    blit_at(image, target, left, top);
+    if (ball_place_in_view(race, cams, view, r, b, left, top)) blit_at(image, target, left, top);
 }
 
 void draw_ball(const Race& race, int r, int b, const ViewCameras& cams) {
     if (r < 0 || r >= RACERS || b < 0 || b >= MAX_BALLS) return;
     SDL_Surface* image = ball_image(race, r, b);
     if (!image) return;
-    draw_ball_in_view(race, image, screen, cams.x[0], cams.y[0], r, b);
-    if (race.two_players) draw_ball_in_view(race, image, second_view, cams.x[1], cams.y[1], r, b);
+    draw_ball_in_view(race, image, screen, cams, 0, r, b);
+    if (race.two_players) draw_ball_in_view(race, image, second_view, cams, 1, r, b);
 }
 
 void draw_ball(const Race& race, int r, int b, int follow) {

@@ -132,6 +132,47 @@ static void put(SDL_Surface* pic, SDL_Surface* view, int x, int y) {
     SDL_BlitSurface(pic, nullptr, view, &at);
 }
 
+// The full game's grass and straight road: each cell mirrored its own way,
+// so their textures do not repeat every 50 px. Mirrored edges meet the
+// same pixels an unmirrored neighbour's do, so no seam shows. A hash of
+// the cell's place decides, not the race's random draws, which a race
+// must keep as they are.
+enum { FLIP_ACROSS = 1, FLIP_DOWN = 2 };
+
+int cell_flip(const Track& track, int x, int y) {
+    if (!full_game || x < 0 || y < 0 || x >= MAX_TRACK || y >= MAX_TRACK) return 0;
+    unsigned h = (unsigned)x * 73856093u ^ (unsigned)y * 19349663u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    switch (track.tiles[x][y]) {
+        case TILE_GROUND: return (int)(h & 3);
+        case TILE_H_STRAIGHT: return (int)(h & FLIP_ACROSS);   // kerbs top and bottom stay
+        case TILE_V_STRAIGHT: return (int)(h & FLIP_DOWN);     // kerbs left and right stay
+        default: return 0;
+    }
+}
+
+// `pic` at (px, py) mirrored as `flip` says, clipped as SDL clips; false,
+// drawing nothing, when it cannot be copied pixel by pixel.
+static bool put_mirrored(SDL_Surface* pic, SDL_Surface* view, int px, int py, int flip) {
+    if (!plain_copy(pic, view)) return false;
+    const SDL_Rect& clip = view->clip_rect;
+    const int x0 = px > clip.x ? px : clip.x, y0 = py > clip.y ? py : clip.y;
+    const int x1 = px + pic->w < clip.x + clip.w ? px + pic->w : clip.x + clip.w;
+    const int y1 = py + pic->h < clip.y + clip.h ? py + pic->h : clip.y + clip.h;
+    if (x0 >= x1 || y0 >= y1) return true;
+    if (SDL_LockSurface(view) != 0) return false;
+    for (int y = y0; y < y1; y++) {
+        const int sy = flip & FLIP_DOWN ? pic->h - 1 - (y - py) : y - py;
+        const Uint32* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(pic->pixels) + sy * pic->pitch);
+        Uint32* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(view->pixels) + y * view->pitch);
+        for (int x = x0; x < x1; x++) to[x] = from[flip & FLIP_ACROSS ? pic->w - 1 - (x - px) : x - px];
+    }
+    SDL_UnlockSurface(view);
+    return true;
+}
+
 // How far right of and below its cell's corner any picture can reach.
 static void picture_reach(int& w, int& h) {
     w = h = 0;
@@ -175,7 +216,10 @@ void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y
     for (int x = x0; x <= x1; x++) {
         for (int y = y0; y <= y1; y++) {
             SDL_Surface* pic = cell_picture(track, x, y);
-            if (pic) put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
+            if (!pic) continue;
+            const int flip = cell_flip(track, x, y);
+            if (!flip || !put_mirrored(pic, view, (Sint16)(x * 50 + cam_x), (Sint16)(y * 50 + cam_y), flip))
+                put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
         }
     }
     if (!full_game) return;

@@ -20,6 +20,10 @@ void free_tile_pieces();
 // included); 0 x 0 for a code without a picture of its own.
 void cell_footprint(int code, int& cols, int& rows);
 
+// How the full game mirrors the cell at (x, y): bit 1 across, bit 2 down
+// (grass either way, straight road along its length); 0 in the classic game.
+int cell_flip(const Track& track, int x, int y);
+
 // Draws the grid of `track` into `view`, shifted by the camera offset; the
 // full game draws its wide roads over it.
 void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y);

@@ -39,6 +39,16 @@ void draw_track(const Race& race, const Track& track, int follow = 0);
 // Ball pictures are 26 x 26, drawn with their centre on the ball's place.
 constexpr int BALL_HALF_SIZE = 13;
 void draw_ball(const Race& race, int r, int b, int follow = 0);
+// Where ball b of racer r is drawn in a view (0 or 1) with the frame's
+// cameras: its picture's top left corner; false when it is out of the view.
+bool ball_place_in_view(const Race& race, const ViewCameras& cams, int view, int r, int b, int& left, int& top);
+// The full game's own ball sets (view/racer_looks.cpp): racer r's picture
+// `look` (0 to 3, as the classic palluraS) turned to `angle`; null in the
+// classic game or when the set could not be loaded (then the classic balls
+// serve). Each human player's badge over its head, in the views, over the balls.
+SDL_Surface* racer_ball_image(int r, int look, int angle);
+void draw_racer_badges(const Race& race, const ViewCameras& cams);
+void free_racer_looks();
 void draw_checkpoint_marker(const Race& race, const Track& track, int k, int follow = 0);
 // The same with the cameras given (view/camera.h).
 void draw_track(const Race& race, const Track& track, const ViewCameras& cams);
@@ -84,6 +94,10 @@ void open_full_pause(int& cursor);
 bool full_pause_pass(int& cursor);
 // Every human racer has finished (or the race is over): time for the results.
 bool results_due(const Race& race);
+// Then the computer racers still out race on without drawing, at most this
+// many steps (five minutes of race time, a fraction of a second to run);
+// one still out after them did not finish.
+constexpr long long RUN_ON_STEPS = 15000;
 // The finishing order: racers taking part, finished ones by their finishing
 // step (lower index first on a tie), then those still driving by index.
 int finishing_order(const Race& race, int order[RACERS]);

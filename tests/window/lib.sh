@@ -120,6 +120,8 @@ pixel() {   # pixel FILE X Y
 
 # The highlighted button's colour, on the menus and the race-end screen.
 LIT="srgb(175,40,170)"
+# The full game's: its readable light pink.
+FULL_LIT="srgb(252,206,251)"
 
 # Pure white pixels of a region WxH+X+Y: only text drawn in white is that
 # bright over an overlay's darkened picture.

@@ -240,11 +240,11 @@ void print_targets() {
     double hud_classic = 0, hud_full = 0, hud_alone = 0, hud_added = 0;
     const bool h_hud = figure("hud/classic", hud_classic) && figure("hud/full", hud_full) &&
                        figure("hud/alone", hud_alone) && figure("hud/added", hud_added);
-    target_line("race clock added to a 2p race frame, paired median", h_hud, hud_added, "ms", "<= 0.05 ms",
-                hud_added <= 0.05);
-    target_line("  full-game frame / classic frame, same run", h_hud, hud_classic > 0 ? hud_full / hud_classic : 0,
-                "x", "report", true);
-    target_line("  the two clocks alone", h_hud, hud_alone, "ms", "<= 0.05 ms", hud_alone <= 0.05);
+    target_line("full-game 2p race frame / classic, everything on", h_hud,
+                hud_classic > 0 ? hud_full / hud_classic : 0, "x", "<= 1.10x",
+                hud_classic > 0 && hud_full / hud_classic <= 1.10);
+    target_line("  added to the frame, paired median", h_hud, hud_added, "ms", "report", true);
+    target_line("  the two HUDs alone", h_hud, hud_alone, "ms", "<= 0.05 ms", hud_alone <= 0.05);
     double present3 = 0, whole3 = 0, redrawn = 0, once = 0;
     const bool h_present3 = figure("present/3", present3), h_whole3 = figure("present/3/whole", whole3),
                h_redrawn = figure("pause_pass/redrawn", redrawn), h_once = figure("pause_pass/darkened_once", once);

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The full game's race clock: what it adds to a race frame. Frames of the
-// same two-player race (two clocks to draw) alternate between the classic
-// game and the full game, so both halves see the same racing and the same
-// machine load; they are compared in CPU time, frame with frame.
+// What the full game adds to a race frame, everything on: the racers' own
+// ball sets and badges, the leading cameras, the HUD and the minimaps of
+// both views, and the sound effects. Frames of the same two-player race
+// alternate between the classic game and the full game, so both halves see
+// the same racing and the same machine load; they are compared in CPU
+// time, frame with frame. Each timed frame follows a load of the effects,
+// whose reading cools the caches alike.
 #include "bench_game.h"
 #include "core/state.h"
 #include "io/assets.h"
+#include "io/effects.h"
 #include "shell/shell.h"
 #include "view/view.h"
 
@@ -15,14 +19,18 @@ static void BM_RaceFrameHud(benchmark::State& state) {
     long frame = 0;
     for (auto _ : state) {
         full_game = false;
+        load_effects(stderr);
+        free_effects();
         classic.start();
         race_frame();
         classic.stop();
         keep_racing(frame++, true);
         full_game = true;
+        load_effects(stderr);
         full.start();
         race_frame();
         full.stop();
+        free_effects();
         keep_racing(frame++, true);
         hud.start();
         draw_race_hud(live_race, loaded_track);

@@ -11,6 +11,9 @@
 
 SDL_Surface* tile_pieces[12];   // whole run
 SDL_Surface* wide_pieces[WIDE_PIECES];   // whole run; null with an older atlas
+// The full game's pieces mirrored (by flip - 1), each made the first time a
+// cell shows it, so a frame copies them as plainly as the unmirrored ones.
+static SDL_Surface* mirrored_pieces[12][3];
 
 struct piece_place {
     int x, y, w, h;   // where the piece lies in the atlas, and its size
@@ -64,6 +67,10 @@ void free_tile_pieces() {
     for (int i = 0; i < 12; i++) {
         SDL_FreeSurface(tile_pieces[i]);
         tile_pieces[i] = nullptr;
+        for (SDL_Surface*& m : mirrored_pieces[i]) {
+            SDL_FreeSurface(m);
+            m = nullptr;
+        }
     }
     for (SDL_Surface*& piece : wide_pieces) {
         SDL_FreeSurface(piece);
@@ -153,24 +160,36 @@ int cell_flip(const Track& track, int x, int y) {
     }
 }
 
-// `pic` at (px, py) mirrored as `flip` says, clipped as SDL clips; false,
-// drawing nothing, when it cannot be copied pixel by pixel.
-static bool put_mirrored(SDL_Surface* pic, SDL_Surface* view, int px, int py, int flip) {
-    if (!plain_copy(pic, view)) return false;
-    const SDL_Rect& clip = view->clip_rect;
-    const int x0 = px > clip.x ? px : clip.x, y0 = py > clip.y ? py : clip.y;
-    const int x1 = px + pic->w < clip.x + clip.w ? px + pic->w : clip.x + clip.w;
-    const int y1 = py + pic->h < clip.y + clip.h ? py + pic->h : clip.y + clip.h;
-    if (x0 >= x1 || y0 >= y1) return true;
-    if (SDL_LockSurface(view) != 0) return false;
-    for (int y = y0; y < y1; y++) {
-        const int sy = flip & FLIP_DOWN ? pic->h - 1 - (y - py) : y - py;
-        const Uint32* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(pic->pixels) + sy * pic->pitch);
-        Uint32* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(view->pixels) + y * view->pitch);
-        for (int x = x0; x < x1; x++) to[x] = from[flip & FLIP_ACROSS ? pic->w - 1 - (x - px) : x - px];
+static SDL_Surface* mirrored_copy(SDL_Surface* pic, int flip) {
+    const SDL_PixelFormat* f = pic->format;
+    if (f->BytesPerPixel != 4) return nullptr;
+    SDL_Surface* m = SDL_CreateRGBSurface(SDL_SWSURFACE, pic->w, pic->h, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    if (!m) return nullptr;
+    if (SDL_LockSurface(pic) != 0 || SDL_LockSurface(m) != 0) {
+        if (pic->locked) SDL_UnlockSurface(pic);
+        SDL_FreeSurface(m);
+        return nullptr;
     }
-    SDL_UnlockSurface(view);
-    return true;
+    for (int y = 0; y < pic->h; y++) {
+        const int sy = flip & FLIP_DOWN ? pic->h - 1 - y : y;
+        const Uint32* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(pic->pixels) + sy * pic->pitch);
+        Uint32* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(m->pixels) + y * m->pitch);
+        for (int x = 0; x < pic->w; x++) to[x] = from[flip & FLIP_ACROSS ? pic->w - 1 - x : x];
+    }
+    SDL_UnlockSurface(m);
+    SDL_UnlockSurface(pic);
+    return m;
+}
+
+// `pic` mirrored as `flip` says; null when it is not a tile piece or the
+// copy cannot be made (the cell then shows it unmirrored).
+static SDL_Surface* mirrored_piece(SDL_Surface* pic, int flip) {
+    int i = 0;
+    while (i < 12 && tile_pieces[i] != pic) i++;
+    if (i == 12 || flip < 1 || flip > 3) return nullptr;
+    SDL_Surface*& m = mirrored_pieces[i][flip - 1];
+    if (!m) m = mirrored_copy(pic, flip);
+    return m;
 }
 
 // How far right of and below its cell's corner any picture can reach.
@@ -218,8 +237,8 @@ void draw_track_view(SDL_Surface* view, const Track& track, int cam_x, int cam_y
             SDL_Surface* pic = cell_picture(track, x, y);
             if (!pic) continue;
             const int flip = cell_flip(track, x, y);
-            if (!flip || !put_mirrored(pic, view, (Sint16)(x * 50 + cam_x), (Sint16)(y * 50 + cam_y), flip))
-                put(pic, view, x * 50 + cam_x, y * 50 + cam_y);
+            SDL_Surface* mirrored = flip ? mirrored_piece(pic, flip) : nullptr;
+            put(mirrored ? mirrored : pic, view, x * 50 + cam_x, y * 50 + cam_y);
         }
     }
     if (!full_game) return;

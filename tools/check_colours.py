@@ -4,6 +4,10 @@
 stand out on every ground.
 
     /usr/bin/python3 tools/check_colours.py [DATA_FOLDER]
+    /usr/bin/python3 tools/check_colours.py --screenshot IN.png OUT.png
+
+The second form writes a screenshot as seen with each vision, side by side
+(normal, protanopia, deuteranopia, tritanopia), to look at by eye.
 
 Every ball of every racer (racerR_ballS.png) and each head marker
 (markerP.png) is laid over the middle of each ground of the tile atlas
@@ -228,7 +232,27 @@ def report(racer_gaps, ground_shares):
     return failures
 
 
+def seen_screenshot(source, target):
+    from PIL import Image
+    shot = Image.open(source).convert('RGB')
+    w, h = shot.size
+    out = Image.new('RGB', (w * len(VISIONS), h))
+    linear = [tuple(to_linear(float(c)) for c in p) for p in shot.getdata()]
+    for i, vision in enumerate(VISIONS):
+        seen_pixels = [simulate(p, vision) for p in linear]
+        out.paste(Image.frombytes('RGB', (w, h), bytes(from_linear(c) for p in seen_pixels for c in p)), (i * w, 0))
+    out.save(target)
+    return 0
+
+
+def from_linear(v):
+    v = 12.92 * v if v <= 0.0031308 else 1.055 * v ** (1 / 2.4) - 0.055
+    return max(0, min(255, int(round(v * 255))))
+
+
 def main(argv):
+    if len(argv) == 4 and argv[1] == '--screenshot':
+        return seen_screenshot(argv[2], argv[3])
     folder = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'filut')
     failures = self_check()
     if not failures:

@@ -134,6 +134,21 @@ TEST(FullRaceHud, TheClockReadsZeroUntilGoAndTheLapNeverPassesTheLaps) {
     draw_race_hud(live_race, loaded_track, nullptr, false);
     EXPECT_EQ(glyph_mismatches(screen, 376 + 38, 13, "0:00.02", small_font, 0xFFFFFF), 0);
 
+    // With two computers, the panel names the racer player 1's gap is to.
+    race_test_reset(20, 1, 1, 1);
+    SplitLog log;
+    start_splits(log, live_race, loaded_track);
+    SDL_FillRect(screen, nullptr, 0);
+    draw_race_hud(live_race, loaded_track, &log, false);
+    int place[RACERS];
+    race_places(live_race, loaded_track, place);
+    const int rival = gap_rival(place, 0);
+    ASSERT_GE(rival, 1);
+    EXPECT_EQ(glyph_mismatches(screen, 376 + 38, 13 + 3 * 14, (std::string(place_name(place[0])) + "/3").c_str(),
+                               small_font, 0xFFFFFF), 0);
+    EXPECT_EQ(glyph_mismatches(screen, 376 + 38, 13 + 5 * 14, racer_name(live_race, rival).c_str(), small_font,
+                               0xFFFFFF), 0);
+
     // One lap of one, driven on to a third: the full game shows lap 1 of 1,
     // the classic game the laps completed, as it always has.
     live_race.laps = 1;

@@ -19,7 +19,7 @@
 namespace {
 constexpr char FIRST_CHAR = ' ', LAST_CHAR = '~';
 constexpr int CHAR_COUNT = LAST_CHAR - FIRST_CHAR + 1;
-const char* const HUD_LABELS[] = {"Time", "Lap", "Best", "Pos", "Gap"};
+const char* const HUD_LABELS[] = {"Time", "Lap", "Best", "Pos", "Gap", "vs"};
 constexpr int LABEL_COUNT = sizeof HUD_LABELS / sizeof HUD_LABELS[0];
 
 constexpr int PANEL_W = 120;          // the clock panel's size in a view
@@ -118,7 +118,8 @@ static void time_line(int x, int y, int label, long long steps, bool shown) {
     labelled(x, y, label, t);
 }
 
-// The place and the gap of racer r, against the racers taking part.
+// The place of racer r among the racers taking part, its gap to the racer
+// ahead (behind, when leading) and that racer's name.
 static void place_lines(const Race& race, const Track& track, const SplitLog& splits, int r, int x, int y) {
     int place[RACERS];
     race_places(race, track, place);
@@ -130,6 +131,7 @@ static void place_lines(const Race& race, const Track& track, const SplitLog& sp
     if (rival >= 0 && split_gap(splits, r, splits, rival, steps)) format_gap(steps, line, sizeof line);
     else std::snprintf(line, sizeof line, "-");
     labelled(x, y + LINE_H, 4, line);
+    labelled(x, y + 2 * LINE_H, 5, rival >= 0 ? racer_name(race, rival).c_str() : "-");
 }
 
 // The panel of racer r at the view whose left edge is at view_x.
@@ -138,7 +140,7 @@ static void draw_panel(const Race& race, const Track& track, const SplitLog* spl
     const LapClock& c = race.clocks[r];
     const int checkpoints = counted_checkpoints(track);
     const int rows = (checkpoints + MARKS_PER_ROW - 1) / MARKS_PER_ROW;
-    const int lines = splits && active_racers(race) > 1 ? 5 : 3;
+    const int lines = splits && active_racers(race) > 1 ? 6 : 3;
     const int h = 6 + lines * LINE_H + (rows ? 4 + rows * MARK_ROW_H : 0);
     const int x = view_x + race.view_width - PANEL_MARGIN - PANEL_W, y = PANEL_MARGIN;
     hud_panel(screen, x, y, PANEL_W, h);
@@ -148,7 +150,7 @@ static void draw_panel(const Race& race, const Track& track, const SplitLog* spl
     time_line(x + 6, y + 3, 0, done ? c.finished : now, true);
     time_line(x + 6, y + 3 + LINE_H, 1, now - c.lap_started, !done);
     time_line(x + 6, y + 3 + 2 * LINE_H, 2, c.best_lap, c.best_lap > 0);
-    if (lines == 5) place_lines(race, track, *splits, r, x + 6, y + 3 + 3 * LINE_H);
+    if (lines == 6) place_lines(race, track, *splits, r, x + 6, y + 3 + 3 * LINE_H);
     const SDL_PixelFormat* f = screen->format;
     const Uint32 lit = SDL_MapRGB(f, 255, 220, 60), owed = SDL_MapRGB(f, 90, 90, 90);
     for (int k = 0; k < checkpoints; k++)

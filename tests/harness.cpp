@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "io/assets.h"
@@ -115,6 +117,13 @@ Uint32 pixel_at(SDL_Surface* s, int x, int y) {
 
 std::string source_path(const std::string& relative) {
     return std::string(CB_SOURCE_DIR) + "/" + relative;
+}
+
+std::string file_contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::string scratch_file(const std::string& content) {

@@ -41,6 +41,8 @@ Uint32 pixel_at(SDL_Surface* s, int x, int y);
 // holding `content`, removed at process end.
 std::string source_path(const std::string& relative);
 std::string scratch_file(const std::string& content);
+// The whole of the file at `path`, as bytes; "" when it cannot be read.
+std::string file_contents(const std::string& path);
 
 // Everything written to `f` (a tmpfile), from its start; closes it.
 std::string read_back(FILE* f);

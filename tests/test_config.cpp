@@ -24,13 +24,6 @@
 
 namespace {
 
-std::string file_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 int lines(const std::string& s) { return (int)std::count(s.begin(), s.end(), '\n'); }
 
 // What read_config wrote to its error stream, and what it returned.
@@ -346,7 +339,7 @@ TEST(ConfigFile, AReadOnlyFolderKeepsTheOldFile) {
     FILE* err = tmpfile();
     ASSERT_TRUE(write_config(path, c, err));
     read_back(err);
-    const std::string before = file_text(path);
+    const std::string before = file_contents(path);
     ASSERT_EQ(chmod(path.c_str(), 0644), 0);
     ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
     ASSERT_EQ(chmod(top.c_str(), 0755), 0);
@@ -357,7 +350,7 @@ TEST(ConfigFile, AReadOnlyFolderKeepsTheOldFile) {
     });
     if (said.empty()) GTEST_SKIP() << "cannot run a child as user nobody";
     EXPECT_EQ(said, "chainball: cannot save settings to " + path + ": Permission denied\n0\n");
-    EXPECT_EQ(file_text(path), before);
+    EXPECT_EQ(file_contents(path), before);
     EXPECT_EQ(others_in(dir, "chainball.toml"), std::vector<std::string>());
 }
 
@@ -382,7 +375,7 @@ TEST(ConfigFile, AFullDiskKeepsTheOldFile) {
         game_config c;
         c.laps = 5;
         const bool first = write_config(path, c, stdout);
-        const std::string before = file_text(path);
+        const std::string before = file_contents(path);
         // Fill what is left.
         const int fd = open((mnt + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
         static char block[4096];
@@ -394,7 +387,7 @@ TEST(ConfigFile, AFullDiskKeepsTheOldFile) {
         game_config back;
         FILE* quiet = tmpfile();
         back = read_config(path, quiet);
-        std::printf("first %d second %d same %d laps %d left %zu\n", first, second, file_text(path) == before,
+        std::printf("first %d second %d same %d laps %d left %zu\n", first, second, file_contents(path) == before,
                     back.laps, others_in(mnt + "/chainball", "chainball.toml").size());
         std::fflush(stdout);
         _exit(0);
@@ -459,7 +452,7 @@ logged_run run_logging_opens(const std::string& top, const std::string& xdg, con
                             " SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 ./chainball " + args + " > " +
                             top + "/out.txt 2>&1";
     const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, file_text(log), file_text(top + "/out.txt")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, file_contents(log), file_contents(top + "/out.txt")};
 }
 }  // namespace
 
@@ -474,7 +467,7 @@ TEST(ClassicGame, NeverOpensTheSettingsFile) {
     ASSERT_TRUE(write_config(xdg + "/chainball/chainball.toml", c, err));
     ASSERT_TRUE(write_config(home + "/.config/chainball/chainball.toml", c, err));
     read_back(err);
-    const std::string before = file_text(xdg + "/chainball/chainball.toml");
+    const std::string before = file_contents(xdg + "/chainball/chainball.toml");
 
     const logged_run classic = run_logging_opens(top, xdg, home, "");
     EXPECT_EQ(classic.status, 0) << classic.out;   // Quit, not the timeout's 124
@@ -495,5 +488,5 @@ TEST(ClassicGame, NeverOpensTheSettingsFile) {
         EXPECT_EQ(full.opened.compare(at, home.size() + 24, home + "/.local/share/chainball/"), 0)
             << full.opened.substr(at, full.opened.find('\n', at) - at);
     EXPECT_EQ(full.out, "");
-    EXPECT_EQ(file_text(xdg + "/chainball/chainball.toml"), before) << "nothing changed, nothing written";
+    EXPECT_EQ(file_contents(xdg + "/chainball/chainball.toml"), before) << "nothing changed, nothing written";
 }

@@ -22,13 +22,6 @@
 
 namespace {
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 bool is_link(const std::string& path) {
@@ -56,13 +49,13 @@ TEST(HostileWrites, LinksAreWrittenThroughAndSpecialFilesRefused) {
     std::string why;
     ASSERT_TRUE(write_file_atomically(dir + "/chainball.toml", "new", why)) << why;
     EXPECT_TRUE(is_link(dir + "/chainball.toml") && is_link(dir + "/first")) << "a link replaced";
-    EXPECT_EQ(contents(dots + "/chainball.toml"), "new") << "the linked file left stale";
+    EXPECT_EQ(file_contents(dots + "/chainball.toml"), "new") << "the linked file left stale";
     EXPECT_EQ(listing(dots), "chainball.toml\n");
 
     ASSERT_EQ(symlink((dots + "/later.toml").c_str(), (dir + "/dangling").c_str()), 0);
     ASSERT_TRUE(write_file_atomically(dir + "/dangling", "made", why)) << why;
     EXPECT_TRUE(is_link(dir + "/dangling"));
-    EXPECT_EQ(contents(dots + "/later.toml"), "made");
+    EXPECT_EQ(file_contents(dots + "/later.toml"), "made");
 
     ASSERT_EQ(symlink("/dev/null", (dir + "/to-null").c_str()), 0);
     ASSERT_EQ(symlink("loop-b", (dir + "/loop-a").c_str()), 0);
@@ -103,7 +96,7 @@ TEST(HostileWrites, RenderWritesThroughLinksAndNeverIntoDev) {
     ASSERT_EQ(run("./chainball-track render filut/levelit/FirstLoop.txt --scale 0.1 -o " + dir + "/link.png", out), 0)
         << out;
     EXPECT_TRUE(is_link(dir + "/link.png"));
-    EXPECT_EQ(contents(dir + "/picture.png").compare(0, 4, "\x89PNG"), 0);
+    EXPECT_EQ(file_contents(dir + "/picture.png").compare(0, 4, "\x89PNG"), 0);
 
     if (run("unshare -m sh -c 'mount -t tmpfs tmpfs /dev'", out) != 0)
         GTEST_SKIP() << "cannot mount a /dev of its own here (needs root and unshare): " << out;
@@ -138,17 +131,17 @@ TEST(HostileReplayPruning, OnlyTheGamesOwnOldestGoAndNeverTheNewOne) {
     std::string why;
     const std::vector<std::string> left = replay_files(dir, 1000, why);
     EXPECT_EQ(left.size(), 50u + 6u);
-    EXPECT_EQ(contents(written), "new race");
-    EXPECT_EQ(contents(dir + "/20200103-000000-Loop-2.cbreplay"), "old race") << "the newest old one goes";
+    EXPECT_EQ(file_contents(written), "new race");
+    EXPECT_EQ(file_contents(dir + "/20200103-000000-Loop-2.cbreplay"), "old race") << "the newest old one goes";
     EXPECT_NE(access((dir + "/20200102-000000-Loop.cbreplay").c_str(), F_OK), 0);
     EXPECT_NE(access((dir + "/20200101-000000-Loop.cbreplay").c_str(), F_OK), 0);
     for (const char* not_ours : {"0-my-best", "20200101-000000", "20100101-000000-Hard", "20100101-000001-Soft"})
         EXPECT_EQ(access((dir + "/" + not_ours + ".cbreplay").c_str(), F_OK), 0) << not_ours;
-    EXPECT_EQ(contents(elsewhere + "/kept"), "linked");
+    EXPECT_EQ(file_contents(elsewhere + "/kept"), "linked");
 
     // A cap on bytes that the new one alone passes still spares it.
     prune_recordings(dir, 50, 1, written);
-    EXPECT_EQ(contents(written), "new race");
+    EXPECT_EQ(file_contents(written), "new race");
     EXPECT_NE(access((dir + "/20200103-000000-Loop-2.cbreplay").c_str(), F_OK), 0);
 }
 
@@ -187,8 +180,8 @@ TEST(HostileReplayWrites, NoHalfReplayUnderItsNameAndNothingOverAnother) {
     put(dir + "/20200101-000000-Loop.cbreplay", "theirs");
     std::string cause;
     EXPECT_EQ(write_replay_file(dir, "20200101-000000-Loop", "ours", cause), dir + "/20200101-000000-Loop-2.cbreplay");
-    EXPECT_EQ(contents(dir + "/20200101-000000-Loop.cbreplay"), "theirs");
-    EXPECT_EQ(contents(dir + "/20200101-000000-Loop-2.cbreplay"), "ours");
+    EXPECT_EQ(file_contents(dir + "/20200101-000000-Loop.cbreplay"), "theirs");
+    EXPECT_EQ(file_contents(dir + "/20200101-000000-Loop-2.cbreplay"), "ours");
     for (int n = 3; n <= MAX_NAME_TRIES; n++) put(dir + "/20200101-000000-Loop-" + std::to_string(n) + ".cbreplay", "");
     EXPECT_EQ(write_replay_file(dir, "20200101-000000-Loop", "ours", cause), "");
     EXPECT_EQ(cause, "File exists");

@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "harness.h"
 #include "net/net_race.h"
 #include "sim/sim.h"
 #include "test_net_support.h"
@@ -23,13 +24,6 @@ constexpr long long ONLINE_STEPS = 3000;
 
 // The race as the session sees it, ended after ONLINE_STEPS steps.
 bool over_or_long(const online_race& r) { return race_over(r.race) || r.race.step >= ONLINE_STEPS; }
-
-std::string file_text(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> shipped_tracks() {
     std::vector<std::string> names;
@@ -82,7 +76,7 @@ TEST(NetRace, EveryShippedTrackRacesOnlineAsOffline) {
         opt.level_file = path;
         sim_setup(opt, host.start.race, *host.track);
         host.start.track = host.track.get();
-        const replay header = online_header(host.start.race, *host.track, name, sha256_hex(file_text(path)));
+        const replay header = online_header(host.start.race, *host.track, name, sha256_hex(file_contents(path)));
         setup_online_race(header, path.c_str(), guest.start.race, *guest.track);
         guest.start.track = guest.track.get();
         ASSERT_TRUE(same_race(host.start.race, guest.start.race));

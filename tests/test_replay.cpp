@@ -21,13 +21,6 @@
 
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 std::string shipped_replay() {
     return source_path("tests/data/replays/straight-one-player.cbreplay");
 }
@@ -141,7 +134,7 @@ TEST(ReplayFile, WrittenAndReadBackWhole) {
 }
 
 TEST(ReplayFile, BadFilesNamedWithoutACrash) {
-    const std::string good = read_file(shipped_replay());
+    const std::string good = file_contents(shipped_replay());
     replay r;
     std::string error;
     ASSERT_TRUE(parse_replay(good, r, error)) << error;
@@ -223,7 +216,7 @@ TEST(ReplaySim, ShippedReplayAsRecorded) {
 }
 
 TEST(ReplaySim, DifferencesFoundAndTheirFirstCheck) {
-    const std::string good = read_file(shipped_replay());
+    const std::string good = file_contents(shipped_replay());
     // Turning from step 86 on: the racers leave the recorded path before
     // the check at step 100, and the finish comes later or never.
     const sim_run turned =
@@ -249,7 +242,7 @@ TEST(ReplaySim, DifferencesFoundAndTheirFirstCheck) {
 }
 
 TEST(ReplaySim, UnusableReplaysAndTracksExitWithStatusTwo) {
-    const std::string good = read_file(shipped_replay());
+    const std::string good = file_contents(shipped_replay());
     const std::string other_track = scratch_file("0008\n" + std::string(8, '.') + "\n");
     const struct {
         std::vector<std::string> args;

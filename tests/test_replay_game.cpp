@@ -43,13 +43,6 @@ class GameReplay : public ::testing::Test {
     }
 };
 
-std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 int sim_status(const std::string& replay_file, std::string& err) {
     const char* argv[] = {"chainball-sim", "--replay", replay_file.c_str()};
     FILE* out = tmpfile();
@@ -130,8 +123,8 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
 
     replay one, two;
     std::string error;
-    ASSERT_TRUE(parse_replay(read_file(first), one, error)) << error;
-    ASSERT_TRUE(parse_replay(read_file(second), two, error)) << error;
+    ASSERT_TRUE(parse_replay(file_contents(first), one, error)) << error;
+    ASSERT_TRUE(parse_replay(file_contents(second), two, error)) << error;
     EXPECT_EQ(describe_result(one.result), "left at step 121");
     EXPECT_EQ(describe_result(two.result), "left at step 81");
     EXPECT_EQ(format_key_script(one.keys), "60 UP\n30 UP LEFT\n31\n");
@@ -142,7 +135,7 @@ TEST_F(GameReplay, RecordedRacesReplayHeadlessAndWatchedInTheGame) {
     EXPECT_EQ(one.pictures.size(), 9u);
     EXPECT_NE(two.speeds[1], 0.0f);                 // left over from the first race
     EXPECT_EQ(two.computer_acceleration, 1.1f);     // a two-player race's
-    EXPECT_EQ(two.track_sha256, sha256_hex(read_file("filut/levelit/FirstLoop.txt")));
+    EXPECT_EQ(two.track_sha256, sha256_hex(file_contents("filut/levelit/FirstLoop.txt")));
 
     // chainball-sim finds what the game raced.
     for (const std::string& f : {first, second}) {
@@ -230,7 +223,7 @@ TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
     ASSERT_EQ(game_screen, SCREEN_QUIT);
     replay r;
     std::string error;
-    ASSERT_TRUE(parse_replay(read_file(last_recording()), r, error)) << error;
+    ASSERT_TRUE(parse_replay(file_contents(last_recording()), r, error)) << error;
     EXPECT_EQ(describe_result(r.result), "left at step 10");
 
     // A race every racer has finished, closed from its race-end screen.
@@ -251,7 +244,7 @@ TEST_F(GameReplay, ClosedWindowAndFinishedRaceAreWrittenToo) {
     ASSERT_EQ(game_screen, SCREEN_QUIT);
     ASSERT_NE(last_recording(), closed);
     EXPECT_EQ(on_screen, last_recording());
-    ASSERT_TRUE(parse_replay(read_file(last_recording()), r, error)) << error;
+    ASSERT_TRUE(parse_replay(file_contents(last_recording()), r, error)) << error;
     EXPECT_EQ(describe_result(r.result), "winner 1, 2 steps, laps 1 0 0");
 }
 
@@ -305,7 +298,7 @@ TEST_F(GameReplay, FoldersAndFilesThatCannotBeUsedAreNamed) {
     ASSERT_TRUE(start_recording(scratch_dir()));
     race_settings.level_index = 0;
     race_then_escape(2, [](int) {});
-    std::string text = read_file(last_recording());
+    std::string text = file_contents(last_recording());
     const size_t hash = text.find("track FirstLoop ") + 16;
     text.replace(hash, 4, text.compare(hash, 4, "0000") == 0 ? "1111" : "0000");
     const std::string changed = scratch_file(text);

@@ -240,13 +240,6 @@ namespace {
 
 constexpr int RATE = 44100;   // the mixer's: 16-bit stereo, as Mix_OpenAudio asks
 
-std::string file_bytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 std::vector<int16_t> samples_of(const std::string& bytes, size_t skip) {
     std::vector<int16_t> out(bytes.size() > skip ? (bytes.size() - skip) / 2 : 0);
     if (!out.empty()) std::memcpy(out.data(), bytes.data() + skip, out.size() * 2);
@@ -256,7 +249,7 @@ std::vector<int16_t> samples_of(const std::string& bytes, size_t skip) {
 // The samples of one of our effects (16-bit mono WAV, data after a
 // 44-byte header).
 std::vector<int16_t> effect_samples(const char* name) {
-    return samples_of(file_bytes(source_path(std::string("filut/sounds/") + name)), 44);
+    return samples_of(file_contents(source_path(std::string("filut/sounds/") + name)), 44);
 }
 
 // Where the effect starts in the written stereo frames: the mixer plays our
@@ -283,7 +276,7 @@ std::vector<double> starts_of(const std::vector<int16_t>& audio, const std::vect
 std::vector<std::pair<long long, SoundEffect>> cues_of_replay(const std::string& file, const std::string& track) {
     replay rep;
     std::string error;
-    EXPECT_TRUE(parse_replay(file_bytes(file), rep, error)) << error;
+    EXPECT_TRUE(parse_replay(file_contents(file), rep, error)) << error;
     std::unique_ptr<Track> t(new Track());
     Race race = new_race();
     Random random = make_random(1);
@@ -336,13 +329,13 @@ TEST(EffectsAudio, DiskDriverHoldsEachEffectAtItsStepAndTheClassicGameNone) {
                           "/straight-one-player.cbreplay") + " & wait'",
         out);
 
-    const std::vector<int16_t> classic = samples_of(file_bytes(classic_raw), 0);
+    const std::vector<int16_t> classic = samples_of(file_contents(classic_raw), 0);
     ASSERT_GT(classic.size(), (size_t)RATE * 2 * 6) << out;
     size_t loud = 0;
     for (int16_t s : classic) loud += s != 0;
     EXPECT_EQ(loud, 0u) << "the classic game wrote sound";
 
-    const std::vector<int16_t> audio = samples_of(file_bytes(full_raw), 0);
+    const std::vector<int16_t> audio = samples_of(file_contents(full_raw), 0);
     ASSERT_GT(audio.size(), (size_t)RATE * 2 * 18) << out;
     const char* names[EFFECT_COUNT] = {"countdown.wav", "go.wav",    "bump.wav",   "checkpoint.wav",
                                        "lap.wav",       "final_lap.wav", "finish.wav", "record.wav",

@@ -529,13 +529,8 @@ game_config merge_config_changes(const game_config& base, const game_config& min
 save_result save_config_changes(const std::string& path, const game_config& base, const game_config& mine,
                                 FILE* err) {
     if (path.empty()) return write_config(path, mine, err) ? save_result::written : save_result::failed;
-    std::string why;
-    const int lock = lock_beside(path, LOCK_WAIT_MS, why);
-    if (lock < 0) {
-        std::fprintf(err, "chainball: settings %s not saved: %s; tried again on leaving the settings next\n",
-                     printable(path, 200).c_str(), why.c_str());
-        return save_result::locked;
-    }
+    const int lock = lock_for_saving(path, "settings", "tried again on leaving the settings next", err);
+    if (lock < 0) return save_result::locked;
     // Another game may have written since this one read: what it changed stays.
     const game_config theirs = read_config(path, nullptr);
     const bool written = write_config(path, merge_config_changes(base, mine, theirs), err);

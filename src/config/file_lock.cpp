@@ -42,3 +42,12 @@ int lock_beside(const std::string& path, int wait_ms, std::string& why) {
 void unlock_beside(int fd) {
     if (fd >= 0) close(fd);   // closing gives the lock back
 }
+
+int lock_for_saving(const std::string& path, const char* what, const char* later, FILE* err) {
+    std::string why;
+    const int lock = lock_beside(path, LOCK_WAIT_MS, why);
+    if (lock < 0)
+        std::fprintf(err, "chainball: %s %s not saved: %s; %s\n", what, printable(path, 200).c_str(), why.c_str(),
+                     later);
+    return lock;
+}

@@ -193,13 +193,8 @@ save_result save_new_records(const std::string& path, const std::vector<record_e
                              FILE* err) {
     gone.clear();
     if (path.empty()) return write_records(path, records(), err) ? save_result::written : save_result::failed;
-    std::string why;
-    const int lock = lock_beside(path, LOCK_WAIT_MS, why);
-    if (lock < 0) {
-        std::fprintf(err, "chainball: records %s not saved: %s; the new ones are tried again with the next record\n",
-                     printable(path, 200).c_str(), why.c_str());
-        return save_result::locked;
-    }
+    const int lock = lock_for_saving(path, "records", "the new ones are tried again with the next record", err);
+    if (lock < 0) return save_result::locked;
     // Another game may have written since this one read: its records count.
     const records before = read_records(path, nullptr);
     now = before;

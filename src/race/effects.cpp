@@ -68,6 +68,33 @@ void slow_racers(Race& race, const Track& track) {
             if (ball_in_slowing_cell(race, track, r, b)) slow(race, r);
 }
 
+bool on_plain_ground(const Race& race, const Track& track, int r) {
+    if (r < 0 || r >= RACERS) return false;
+    const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
+    if (n <= 0) return false;
+    // The clamp keeps a head within 0..50 * size; the far edge belongs to
+    // the last cell.
+    int i = trunc_px(view_half_width(race) + race.balls[0].x[r]) / 50;
+    int j = trunc_px(view_half_height(race) + race.balls[0].y[r]) / 50;
+    if (i < 0 || j < 0) return false;
+    if (i >= n) i = n - 1;
+    if (j >= n) j = n - 1;
+    return track.tiles[i][j] == TILE_GROUND && !(track.wide_road[i][j] & WIDE_LANE);
+}
+
+void pull_off_road(Race& race, const Track& track) {
+    if (race.off_road != OFF_ROAD_SLOWS) return;
+    for (int r = 0; r < RACERS; r++) {
+        if (racer_length(race, r) == 0 || !on_plain_ground(race, track, r)) continue;
+        float& s = race.racers[r].speed;
+        const float size = s < 0.0f ? -s : s;
+        if (size <= off_road_top_speed) continue;
+        float eased = size - off_road_pull;
+        if (eased < off_road_top_speed) eased = off_road_top_speed;
+        s = s < 0.0f ? -eased : eased;
+    }
+}
+
 void check_finish_line(Race& race, const Track& track, int r) {
     if (r < 0 || r >= RACERS) return;
     // A racer out of the race never scores. Its head row is never placed,

@@ -586,6 +586,7 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     for (int i = 0; i < 3; i++) race.lengths[i] = rep.lengths[i];
     race.laps = rep.laps;
     race.difficulty = rep.difficulty;
+    race.off_road = rep.off_road;
     race.level_file = sim_track_path(opt.track_file, rep.track_name);
     std::string warning;
     // A replay that carries its track (checked against its hash as it was

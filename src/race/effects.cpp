@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Track effects and score: slowing cells, the finish strip, checkpoints,
 // laps and the winner.
+#include <algorithm>
 #include <cstring>
 
 #include "base/arith.h"
@@ -69,16 +70,13 @@ void slow_racers(Race& race, const Track& track) {
 }
 
 bool on_plain_ground(const Race& race, const Track& track, int r) {
-    if (r < 0 || r >= RACERS) return false;
-    const int n = track.size < MAX_TRACK ? track.size : MAX_TRACK;
-    if (n <= 0) return false;
+    if (r < 0 || r >= RACERS || track.size <= 0) return false;
     // The clamp keeps a head within 0..50 * size; the far edge belongs to
     // the last cell.
-    int i = trunc_px(view_half_width(race) + race.balls[0].x[r]) / 50;
-    int j = trunc_px(view_half_height(race) + race.balls[0].y[r]) / 50;
+    const int last = std::min(track.size, MAX_TRACK) - 1;
+    const int i = std::min(trunc_px(view_half_width(race) + race.balls[0].x[r]) / 50, last);
+    const int j = std::min(trunc_px(view_half_height(race) + race.balls[0].y[r]) / 50, last);
     if (i < 0 || j < 0) return false;
-    if (i >= n) i = n - 1;
-    if (j >= n) j = n - 1;
     return track.tiles[i][j] == TILE_GROUND && !(track.wide_road[i][j] & WIDE_LANE);
 }
 

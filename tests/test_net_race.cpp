@@ -163,3 +163,39 @@ TEST(NetRace, TheHeaderSetsUpTheSameRaceAndALeftRaceKeepsItsConfirmedSteps) {
     std::string error;
     EXPECT_TRUE(parse_replay(format_replay(r), back, error)) << error;
 }
+
+// The host's off-road rule travels in its hello and holds on both machines.
+TEST(NetRace, TheGuestRacesUnderTheHostsOffRoadRule) {
+    const std::string path = std::string(CB_SOURCE_DIR) + "/filut/levelit/FirstLoop.txt";
+    machine host, guest;
+    sim_options opt;
+    opt.two_player = true;
+    opt.off_road = OFF_ROAD_SLOWS;
+    opt.level_file = path;
+    sim_setup(opt, host.start.race, *host.track);
+    host.start.track = host.track.get();
+    net_hello hello;
+    hello.game_version = "1";
+    hello.has_race = true;
+    hello.race = online_header(host.start.race, *host.track, "FirstLoop", sha256_hex(file_text(path)));
+    const std::vector<uint8_t> bytes = encode_hello(hello);
+    net_message m;
+    std::string error;
+    ASSERT_TRUE(read_message(bytes.data(), bytes.size(), m, error)) << error;
+    setup_online_race(m.hello.race, path.c_str(), guest.start.race, *guest.track);
+    guest.start.track = guest.track.get();
+    EXPECT_EQ(guest.start.race.off_road, OFF_ROAD_SLOWS);
+    ASSERT_TRUE(same_race(host.start.race, guest.start.race));
+
+    fake_link_options o;
+    o.loss = 0.05;
+    net_race_ops<online_race> ops = online_race_ops();
+    ops.over = over_or_long;
+    net_pair<online_race> p(o, ops, host.start, guest.start);
+    p.run(400000);
+    for (int side = 0; side < 2; side++)
+        ASSERT_EQ(p.s[side].core.state, net_state::finished) << side;
+    EXPECT_TRUE(same_race(net_confirmed(p.s[0]).race, net_confirmed(p.s[1]).race));
+    const std::string kept = format_replay(online_replay(hello.race, p.s[0].core, net_confirmed(p.s[0]).race));
+    EXPECT_NE(kept.find("\noff-road slows\n"), std::string::npos);
+}

@@ -77,7 +77,7 @@ TEST(SharedRecords, TwoGamesSavingAtOnceLoseNoRecordAndNoReplay) {
     std::vector<std::string> wanted, found;
     for (int slot = 1; slot <= 10; slot++) {
         const int game = (slot + 1) % 2, i = slot + 9;   // the faster game's second try
-        const record_entry* e = find_record(kept, "FirstLoop", slot, 7, record_kind::race);
+        const record_entry* e = find_record(kept, "FirstLoop", slot, 7, record_kind::race, false);
         ASSERT_NE(e, nullptr) << "slot " << slot;
         EXPECT_EQ(e->steps, time_of(game, i)) << "slot " << slot;
         EXPECT_EQ(e->replay, replay_of(game, i)) << "slot " << slot;

@@ -148,7 +148,7 @@ TEST(ReplayFile, BadFilesNamedWithoutACrash) {
     } bad[] = {
         {"", "empty file"},
         {"\x7f" "ELF\x01\x02 garbage", "not a Chainball replay"},
-        {edited(good, "chainball-replay 1", "chainball-replay 3"), "this game reads versions 1 and 2"},
+        {edited(good, "chainball-replay 1", "chainball-replay 4"), "this game reads versions 1 to 3"},
         {edited(good, "chainball-replay 1", "chainball-replay"), "should read 'chainball-replay 1', it reads 'chainball-replay'"},
         {edited(good, "chainball-replay 1", "chainball-replay 1 extra"), "it reads 'chainball-replay 1 extra'"},
         {edited(good, "chainball-replay 1", "chainball-replay \x1b[2J" + std::string(100000, 'x')),
@@ -250,7 +250,7 @@ TEST(ReplaySim, UnusableReplaysAndTracksExitWithStatusTwo) {
     } bad[] = {
         {{"--replay", "/no/such.cbreplay"}, "cannot read replay '/no/such.cbreplay': no such file"},
         {{"--replay", "/tmp"}, "a directory, not a file"},
-        {{"--replay", scratch_file("chainball-replay 7\n")}, "reads versions 1 and 2"},
+        {{"--replay", scratch_file("chainball-replay 7\n")}, "reads versions 1 to 3"},
         {{"--replay", shipped_replay(), "--track", "/no/such.txt"}, "track Straight (/no/such.txt): no such file"},
         {{"--replay", shipped_replay(), "--track", other_track}, "SHA-256 differs (--force races it anyway)"},
         {{"--replay", shipped_replay()}, "levelit/Straight.txt): no such file"},

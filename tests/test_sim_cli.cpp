@@ -155,10 +155,12 @@ TEST(SimArgs, DefaultsAndEveryOption) {
     EXPECT_EQ(std::vector<int>(o.lengths, o.lengths + 3), (std::vector<int>{7, 2, 5}));
     EXPECT_TRUE(!o.two_player && o.laps == 3 && o.steps == -1 && o.seed == 1 && o.keys_file.empty());
     EXPECT_EQ(o.level_file, "level.txt");
+    EXPECT_EQ(o.off_road, OFF_ROAD_FREE);
 
     const char* all[] = {"chainball-sim", "--two-player", "--lengths", "10,0,3", "--laps", "5",
-                         "--keys", "k.txt", "--steps", "123", "--seed=4294967295", "lv"};
-    ASSERT_TRUE(parse_sim_args(12, all, o, error)) << error;
+                         "--keys", "k.txt", "--steps", "123", "--seed=4294967295", "--off-road", "slow", "lv"};
+    ASSERT_TRUE(parse_sim_args(14, all, o, error)) << error;
+    EXPECT_EQ(o.off_road, OFF_ROAD_SLOWS);
     EXPECT_EQ(std::vector<int>(o.lengths, o.lengths + 3), (std::vector<int>{10, 0, 3}));
     EXPECT_TRUE(o.two_player && o.laps == 5 && o.steps == 123 && o.seed == 4294967295u);
     EXPECT_EQ(o.keys_file + " " + o.level_file, "k.txt lv");
@@ -179,6 +181,7 @@ TEST(SimArgs, BadOptionsExitWithStatusTwo) {
         {"--steps", "-1", first_loop},
         {"--steps", "1e3", first_loop},
         {"--seed", "4294967296", first_loop},
+        {"--off-road", "slows", first_loop},
         {"--keys"},
         {first_loop, "second.txt"},
         {"--two-player=yes", first_loop},

@@ -195,7 +195,7 @@ TEST(ReplayRecords, OnlyABetterTimeReplacesARecord) {
     record_entry faster = e;
     faster.steps = 850;
     EXPECT_TRUE(offer_record(r, faster));
-    EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap)->steps, 850);
+    EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap, false)->steps, 850);
     // Other laps, lengths and kinds are records of their own.
     record_entry other = e;
     other.length = 6;
@@ -204,12 +204,28 @@ TEST(ReplayRecords, OnlyABetterTimeReplacesARecord) {
     other.steps = 3000;
     EXPECT_TRUE(offer_record(r, other));
     EXPECT_EQ(r.entries.size(), 3u);
+    // A race where driving off the road costs is kept apart, even when slower,
+    // and is told apart once written and read back.
+    record_entry slows = slower;
+    slows.off_road_slows = true;
+    EXPECT_TRUE(offer_record(r, slows));
+    EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap, true)->steps, 901);
+    EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap, false)->steps, 850);
+    std::vector<std::string> problems;
+    const records back = parse_records(format_records(r), problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(format_records(back), format_records(r));
+    ASSERT_NE(find_record(back, "FirstLoop", 3, 7, record_kind::lap, true), nullptr);
+    std::string bad = format_records(r);
+    bad.replace(bad.find("slows", bad.find("off_road")), 5, "grass");
+    EXPECT_EQ(parse_records(bad, problems).entries.size(), r.entries.size() - 1);
+    r.entries.pop_back();
     // A record of an older version of the track falls to any time.
     record_entry changed = slower;
     changed.track_sha256 = std::string(64, 'b');
     changed.steps = 5000;
     EXPECT_TRUE(offer_record(r, changed));
-    EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap)->track_sha256, changed.track_sha256);
+    EXPECT_EQ(find_record(r, "FirstLoop", 3, 7, record_kind::lap, false)->track_sha256, changed.track_sha256);
 }
 
 TEST(ReplayRecords, RecordsSurviveARestartAndBadFilesCostOneLine) {
@@ -236,7 +252,7 @@ TEST(ReplayRecords, RecordsSurviveARestartAndBadFilesCostOneLine) {
         const records back = read_records(path, stderr);
         ASSERT_EQ(back.entries.size(), 2u);
         EXPECT_EQ(format_records(back), format_records(r));
-        EXPECT_EQ(find_record(back, "Hairpins", 2, 3, record_kind::lap)->from_step, 3121);
+        EXPECT_EQ(find_record(back, "Hairpins", 2, 3, record_kind::lap, false)->from_step, 3121);
     });
     EXPECT_EQ(err, "");
 
@@ -501,23 +517,25 @@ TEST(ReplayRecords, ARecordCountsOnlyWhenItsReplayHoldsItsTime) {
     std::string err = capture_stderr([&] { EXPECT_TRUE(record_trusted(run, whole) && record_trusted(run, best_lap)); });
     EXPECT_EQ(err, "");
     record_entry forged_time = whole, forged_start = best_lap, no_replay = whole, other_race = whole,
-                 unchecked = best_lap, unfinished = best_lap;
+                 unchecked = best_lap, unfinished = best_lap, other_rule = whole;
     forged_time.steps = 1;
+    other_rule.off_road_slows = true;   // its replay was raced under Free
     forged_start.from_step = 4318000;
     no_replay.replay = "gone";
     other_race.length = 5;
     unchecked.replay = "bare";
     unfinished.replay = "left";
-    for (const record_entry* e : {&forged_time, &forged_start, &no_replay, &other_race, &unchecked, &unfinished}) {
+    for (const record_entry* e :
+         {&forged_time, &forged_start, &no_replay, &other_race, &unchecked, &unfinished, &other_rule}) {
         err = capture_stderr([&] { EXPECT_FALSE(record_trusted(run, *e) || record_trusted(run, *e)); });
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;   // checked once
         EXPECT_NE(err.find("not counted"), std::string::npos) << err;
     }
     // A forged record drives no ghost and shows no time, and any time beats it.
     offer_record(run.kept, forged_time);
-    EXPECT_EQ(trusted_record(run, "FirstLoop", 2, 4, record_kind::race), nullptr);
+    EXPECT_EQ(trusted_record(run, "FirstLoop", 2, 4, record_kind::race, false), nullptr);
     EXPECT_TRUE(offer_record(run.kept, whole, [&run](const record_entry& e) { return record_trusted(run, e); }));
-    EXPECT_EQ(trusted_record(run, "FirstLoop", 2, 4, record_kind::race)->steps, race);
+    EXPECT_EQ(trusted_record(run, "FirstLoop", 2, 4, record_kind::race, false)->steps, race);
     if (old_xdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else unsetenv("XDG_DATA_HOME");
 }

@@ -70,13 +70,19 @@ bool read_entry(const toml::table& t, record_entry& e, std::string& why) {
     e.steps = steps;
     e.lap = (int)lap;
     e.from_step = from;
+    // Records from before the off-road rule were raced under Free.
+    std::string rule = "free";
+    if (t.contains("off_road") && (!str("off_road", rule) || (rule != "free" && rule != "slows")))
+        return refuse(why, "'off_road' must be \"free\" or \"slows\"");
+    e.off_road_slows = rule == "slows";
     if (!str("date", e.date) || e.date.size() > 40) e.date.clear();
     if (!str("replay", e.replay) || !plain_name(e.replay, 200)) e.replay.clear();
     return true;
 }
 
 bool same_slot(const record_entry& a, const record_entry& b) {
-    return a.track == b.track && a.laps == b.laps && a.length == b.length && a.kind == b.kind;
+    return a.track == b.track && a.laps == b.laps && a.length == b.length && a.kind == b.kind &&
+           a.off_road_slows == b.off_road_slows;
 }
 
 }  // namespace
@@ -103,12 +109,12 @@ records parse_records(const std::string& text, std::vector<std::string>& problem
         if (!t) why = "not a table";
         else if (r.entries.size() >= MAX_RECORDS) why = "more than " + std::to_string(MAX_RECORDS) + " records";
         if (why.empty() && read_entry(*t, e, why)) {
-            const record_entry* same = find_record(r, e.track, e.laps, e.length, e.kind);
+            const record_entry* same = find_record(r, e.track, e.laps, e.length, e.kind, e.off_road_slows);
             if (!same) {
                 r.entries.push_back(e);
                 continue;
             }
-            why = "a second record for the same track, laps, length and kind";
+            why = "a second record for the same track, laps, length, kind and off-road rule";
         }
         problems.push_back("record " + std::to_string(index) + ": " + why + "; left out");
     }
@@ -144,6 +150,7 @@ std::string format_records(const records& r) {
             t.insert("lap", e.lap);
             t.insert("from_step", (int64_t)e.from_step);
         }
+        if (e.off_road_slows) t.insert("off_road", "slows");
         if (!e.date.empty()) t.insert("date", e.date);
         if (!e.replay.empty()) t.insert("replay", e.replay);
         list.push_back(std::move(t));
@@ -169,9 +176,11 @@ bool write_records(const std::string& path, const records& r, FILE* err) {
 }
 
 const record_entry* find_record(const records& r, const std::string& track, int laps, int length,
-                                record_kind kind) {
+                                record_kind kind, bool off_road_slows) {
     for (const record_entry& e : r.entries)
-        if (e.track == track && e.laps == laps && e.length == length && e.kind == kind) return &e;
+        if (e.track == track && e.laps == laps && e.length == length && e.kind == kind &&
+            e.off_road_slows == off_road_slows)
+            return &e;
     return nullptr;
 }
 

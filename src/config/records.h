@@ -34,6 +34,7 @@ struct record_entry {
     int laps = 0;             // of the race
     int length = 0;           // player 1's chain length
     record_kind kind = record_kind::lap;
+    bool off_road_slows = false;   // raced where driving off the road costs; kept apart
     long long steps = 0;      // of the lap or race, 50 a second
     int lap = 0;              // lap records: which lap of the race it was (1..laps)
     long long from_step = 0;  // lap records: the race's step at which the lap began
@@ -58,12 +59,12 @@ bool write_records(const std::string& path, const records& r, FILE* err);
 
 // The record for these, null when none.
 const record_entry* find_record(const records& r, const std::string& track, int laps, int length,
-                                record_kind kind);
+                                record_kind kind, bool off_road_slows);
 // Whether a record kept may stand: its replay holds its time. Null: all may.
 using record_check = std::function<bool(const record_entry&)>;
 
-// Puts `candidate` in when it is the first for its track, laps, length and
-// kind or beats the one kept (fewer steps; a record of another version of
+// Puts `candidate` in when it is the first for its track, laps, length,
+// kind and off-road rule or beats the one kept (fewer steps; a record of another version of
 // the track, or one `trusted` refuses, is beaten by any time). True when it
 // went in.
 bool offer_record(records& r, const record_entry& candidate, const record_check& trusted = nullptr);

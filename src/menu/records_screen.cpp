@@ -56,7 +56,8 @@ private:
         top_ = std::max(0, std::min(top_, (int)laps.size() - 1));
         for (int i = top_, row = 0; i < (int)laps.size() && row < 16; i++, row++) {
             const record_entry& e = *laps[i];
-            const record_entry* race = find_record(kept, e.track, e.laps, e.length, record_kind::race);
+            const record_entry* race =
+                find_record(kept, e.track, e.laps, e.length, record_kind::race, e.off_road_slows);
             // Each listed track's SHA-256, read once per visit rather than at every frame.
             if (!sha_of_.count(e.track)) sha_of_[e.track] = file_sha256(level_file_path(e.track.c_str()));
             const std::string& sha = sha_of_[e.track];
@@ -67,7 +68,9 @@ private:
             const bool lap_stands = stands(&e), race_stands = stands(race);
             snprintf(label_buffer, sizeof label_buffer, "%-14.14s %2d %2d %9s %9s%s", e.track.c_str(), e.length,
                      e.laps, lap_stands ? race_time(e.steps).c_str() : "-",
-                     race_stands ? race_time(race->steps).c_str() : "-", e.track_sha256 != sha ? " old" : "");
+                     race_stands ? race_time(race->steps).c_str() : "-",
+                     e.track_sha256 != sha ? (e.off_road_slows ? " old slow" : " old")
+                                           : (e.off_road_slows ? " slow" : ""));
             text_white(screen, 40, 160 + 18 * row, label_buffer, small_font);
         }
         text_white(screen, 40, 460, "Up/Down scroll, Escape back. old: an older track version", small_font);

@@ -91,7 +91,7 @@ static bool record_holds(const record_entry& e, std::string& why) {
         return false;
     }
     if (rep.track_name != e.track || rep.track_sha256 != e.track_sha256 || rep.laps != e.laps ||
-        rep.lengths[0] != e.length) {
+        rep.lengths[0] != e.length || (rep.off_road == OFF_ROAD_SLOWS) != e.off_road_slows) {
         why = "its replay " + printable(e.replay, 100) + " is of another race";
         return false;
     }
@@ -117,7 +117,8 @@ bool record_trusted(FullGameRun& run, const record_entry& e) {
     const std::string key = e.track + "\n" + e.track_sha256 + "\n" + e.replay + "\n" +
                             std::to_string((int)e.kind) + " " + std::to_string(e.laps) + " " +
                             std::to_string(e.length) + " " + std::to_string(e.steps) + " " +
-                            std::to_string(e.lap) + " " + std::to_string(e.from_step);
+                            std::to_string(e.lap) + " " + std::to_string(e.from_step) + " " +
+                            std::to_string(e.off_road_slows);
     const auto known = run.record_checks.find(key);
     if (known != run.record_checks.end()) return known->second;
     std::string why;
@@ -131,8 +132,8 @@ bool record_trusted(FullGameRun& run, const record_entry& e) {
 }
 
 const record_entry* trusted_record(FullGameRun& run, const std::string& track, int laps, int length,
-                                   record_kind kind) {
-    const record_entry* e = find_record(run.kept, track, laps, length, kind);
+                                   record_kind kind, bool off_road_slows) {
+    const record_entry* e = find_record(run.kept, track, laps, length, kind, off_road_slows);
     return e && record_trusted(run, *e) ? e : nullptr;
 }
 
@@ -159,7 +160,7 @@ private:
     void draw_splits(const Race& race) const;
     void save(const Race& race);
     long long lap_record_steps() const {
-        const record_entry* e = trusted_record(run_, track_name_, laps_, length_, record_kind::lap);
+        const record_entry* e = trusted_record(run_, track_name_, laps_, length_, record_kind::lap, slows_);
         return e && e->track_sha256 == track_sha_ ? e->steps : 0;
     }
 
@@ -168,6 +169,7 @@ private:
     int ghost_choice_;
     std::string track_name_, track_sha_, track_file_;
     int laps_ = 0, length_ = 0;
+    bool slows_ = false;   // the race's off-road rule: records are kept apart by it
     replay replay_;                   // the trial's race so far, as its inputs
     ghost ghost_;
     bool race_done_ = false;
@@ -187,7 +189,8 @@ private:
 // its replay, and standing on it.
 const record_entry* TrialAddons::ghost_record(const Race& race, int choice) const {
     const record_kind kind = choice == 0 ? record_kind::lap : record_kind::race;
-    const record_entry* e = trusted_record(run_, track_name_, race.laps, race.lengths[0], kind);
+    const record_entry* e =
+        trusted_record(run_, track_name_, race.laps, race.lengths[0], kind, race.off_road == OFF_ROAD_SLOWS);
     // A record of another version of the track drives no ghost.
     return e && e->track_sha256 == track_sha_ && !e->replay.empty() ? e : nullptr;
 }
@@ -249,6 +252,7 @@ void TrialAddons::set_up(const RacePlan& plan, const Race& race, const Track& tr
     track_sha_ = file_sha256(track_file_);
     laps_ = race.laps;
     length_ = race.lengths[0];
+    slows_ = race.off_road == OFF_ROAD_SLOWS;
     race_done_ = watching;   // a watched race is no trial
     record_shown_until_ = 0;
     message_.clear();
@@ -276,6 +280,7 @@ void TrialAddons::save(const Race& race) {
     lap.track_sha256 = whole.track_sha256 = track_sha_;
     lap.laps = whole.laps = race.laps;
     lap.length = whole.length = race.lengths[0];
+    lap.off_road_slows = whole.off_road_slows = race.off_road == OFF_ROAD_SLOWS;
     lap.date = whole.date = today();
     whole.kind = record_kind::race;
     whole.steps = race.step;
@@ -321,9 +326,11 @@ void TrialAddons::save(const Race& race) {
         // records could not be written, or another game's beat it).
         for (const std::string& old : gone) unlink((records_folder() + "/" + old).c_str());
     }
-    const record_entry* raced = find_record(run_.kept, whole.track, whole.laps, whole.length, record_kind::race);
+    const record_entry* raced =
+        find_record(run_.kept, whole.track, whole.laps, whole.length, record_kind::race, whole.off_road_slows);
     const bool beat_race = raced && raced->replay == name;
-    const record_entry* lapped = find_record(run_.kept, lap.track, lap.laps, lap.length, record_kind::lap);
+    const record_entry* lapped =
+        find_record(run_.kept, lap.track, lap.laps, lap.length, record_kind::lap, lap.off_road_slows);
     if (saved == save_result::failed) message_ = "cannot save the records";
     else if (beat_race) message_ = "New record! Race " + race_time(race.step);
     else if (lapped && lapped->replay == name) message_ = "New record! Lap";
@@ -472,7 +479,8 @@ private:
         draw_button(screen, 180, 300, "Back", cursor_, 5, small_font);
         for (int k = 0; k < 2; k++) {
             const record_kind which = k == 0 ? record_kind::lap : record_kind::race;
-            const record_entry* e = find_record(run_.kept, name, picks_.laps, picks_.length, which);
+            const record_entry* e = find_record(run_.kept, name, picks_.laps, picks_.length, which,
+                                                trial_setup().off_road == OFF_ROAD_SLOWS);
             // A record of this version stands only when its replay holds it.
             if (e && e->track_sha256 == sha && !record_trusted(run_, *e)) e = nullptr;
             std::string line = std::string(k == 0 ? "Best lap " : "Best race ") +
@@ -485,10 +493,12 @@ private:
     }
     // The trial's race: one player alone, from the picks; the run's own
     // settings are not touched. Escape in it comes back here.
+    // The trial's race: one player alone, from the picks.
+    RaceSetup trial_setup() const { return {{picks_.length, 0, 0}, picks_.laps, false, race_settings.difficulty}; }
     ScreenChange start() const {
         RacePlan plan;
         plan.level_index = picks_.level_index;
-        plan.setup = {{picks_.length, 0, 0}, picks_.laps, false, race_settings.difficulty};
+        plan.setup = trial_setup();
         plan.addons = make_race_addons(run_, true, picks_.ghost);
         return open_screen(make_race_screen(plan));
     }

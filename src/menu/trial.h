@@ -52,7 +52,7 @@ void reload_records(FullGameRun& run);
 bool record_trusted(FullGameRun& run, const record_entry& e);
 // The record for these when there is one and it may stand, else null.
 const record_entry* trusted_record(FullGameRun& run, const std::string& track, int laps, int length,
-                                   record_kind kind);
+                                   record_kind kind, bool off_road_slows);
 // The user's folders for replays and records ("" without HOME).
 std::string replays_folder();
 std::string records_folder();

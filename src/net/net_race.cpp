@@ -63,9 +63,10 @@ replay online_header(const Race& race, const Track& track, const std::string& tr
 void setup_online_race(const replay& header, const char* path, Race& race, Track& track) {
     race = new_race();
     Random random = make_random(1);   // every draw is replaced by the header's
-    // Player 3 is driven alike on both machines: by the host's difficulty.
+    // Player 3 is driven alike on both machines, by the host's difficulty,
+    // and the host's off-road rule holds on both.
     const RaceSetup setup = {{header.lengths[0], header.lengths[1], header.lengths[2]}, header.laps, true,
-                             header.difficulty};
+                             header.difficulty, header.off_road};
     setup_race(race, track, random, setup, path);
     apply_race_draws(header, race, track);
 }

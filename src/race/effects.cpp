@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Track effects and score: slowing cells, the finish strip, checkpoints,
 // laps and the winner.
+#include <algorithm>
 #include <cstring>
 
 #include "base/arith.h"
@@ -66,6 +67,30 @@ void slow_racers(Race& race, const Track& track) {
     for (int r = 0; r < RACERS; r++)
         for (int b = 0; b < racer_length(race, r); b++)
             if (ball_in_slowing_cell(race, track, r, b)) slow(race, r);
+}
+
+bool on_plain_ground(const Race& race, const Track& track, int r) {
+    if (r < 0 || r >= RACERS || track.size <= 0) return false;
+    // The clamp keeps a head within 0..50 * size; the far edge belongs to
+    // the last cell.
+    const int last = std::min(track.size, MAX_TRACK) - 1;
+    const int i = std::min(trunc_px(view_half_width(race) + race.balls[0].x[r]) / 50, last);
+    const int j = std::min(trunc_px(view_half_height(race) + race.balls[0].y[r]) / 50, last);
+    if (i < 0 || j < 0) return false;
+    return track.tiles[i][j] == TILE_GROUND && !(track.wide_road[i][j] & WIDE_LANE);
+}
+
+void pull_off_road(Race& race, const Track& track) {
+    if (race.off_road != OFF_ROAD_SLOWS) return;
+    for (int r = 0; r < RACERS; r++) {
+        if (racer_length(race, r) == 0 || !on_plain_ground(race, track, r)) continue;
+        float& s = race.racers[r].speed;
+        const float size = s < 0.0f ? -s : s;
+        if (size <= off_road_top_speed) continue;
+        float eased = size - off_road_pull;
+        if (eased < off_road_top_speed) eased = off_road_top_speed;
+        s = s < 0.0f ? -eased : eased;
+    }
 }
 
 void check_finish_line(Race& race, const Track& track, int r) {

@@ -57,6 +57,7 @@ struct Race {
     int view_width;        // of one view: 500, or 400 in a two-player race
     int view_height;       // 500
     int difficulty;        // the computer drivers: DIFFICULTY_CLASSIC, _GOOD or _EXPERT
+    int off_road;          // OFF_ROAD_FREE or OFF_ROAD_SLOWS
 
     // What the steps change. A set-up keeps the speeds, player 2's computer
     // acceleration, the cameras and the balls of racers left out from the
@@ -79,6 +80,20 @@ struct Race {
     DriverMemory drivers[RACERS];
 };
 
+// Whether driving off the road costs. Free: ground is as fast as road.
+// Slows: a head on plain ground (see on_plain_ground) has its speed pulled
+// towards off_road_factor of the top speed on the road, by at most
+// off_road_pull per step, so a racer running onto the grass eases down
+// over some steps instead of stopping dead. The pull comes after friction
+// and before the slowing cells, which then multiply the speed as always.
+enum { OFF_ROAD_FREE = 0, OFF_ROAD_SLOWS = 1 };
+constexpr float off_road_factor = 0.65f;
+constexpr float off_road_pull = 0.4f;   // pixels per step, taken off per step at most
+// The top speed on the road at full throttle: speed = (speed - 1.1) * 0.8
+// settles at -4.4.
+constexpr float road_top_speed = 4.4f;
+constexpr float off_road_top_speed = road_top_speed * off_road_factor;
+
 constexpr int follow_distance = 27;
 constexpr int push_distance = 23;
 
@@ -95,11 +110,11 @@ bool same_race(const Race& a, const Race& b);
 // new field is never left out of either unseen.
 #define RACE_FIELDS(F)                                                                                  \
     F(lengths, summed) F(laps, not_summed) F(two_players, not_summed) F(view_width, not_summed)        \
-    F(view_height, not_summed) F(difficulty, summed) F(step, not_summed) F(racers, summed)            \
-    F(balls, summed) F(acceleration, not_summed) F(computer_acceleration, not_summed)                  \
-    F(friction, not_summed) F(camera_x, not_summed) F(camera_y, not_summed)                            \
-    F(checkpoint_passed, not_summed) F(checkpoint_lit, not_summed) F(winner, not_summed)              \
-    F(clocks, not_summed) F(drivers, summed)
+    F(view_height, not_summed) F(difficulty, summed) F(off_road, not_summed) F(step, not_summed)      \
+    F(racers, summed) F(balls, summed) F(acceleration, not_summed)                                    \
+    F(computer_acceleration, not_summed) F(friction, not_summed) F(camera_x, not_summed)               \
+    F(camera_y, not_summed) F(checkpoint_passed, not_summed) F(checkpoint_lit, not_summed)             \
+    F(winner, not_summed) F(clocks, not_summed) F(drivers, summed)
 
 // What a set-up reads from the settings.
 struct RaceSetup {
@@ -107,6 +122,7 @@ struct RaceSetup {
     int laps;
     bool two_players;
     int difficulty;        // DIFFICULTY_*; any other value is Classic
+    int off_road = 0;      // OFF_ROAD_*; any other value is Free
 };
 
 // Sets up `race` on the level file at `path`, loaded into `track`, in the
@@ -129,8 +145,8 @@ struct RaceDrawing {
     virtual void marker(const Race& race, const Track& track, int k) = 0;   // before checkpoint k's touch
 };
 
-// One race step: the racer step, the slowing, the finish line and the chain
-// of each racer in turn, the checkpoints (each marker sees the touch of the
+// One race step: the racer step, the off-road pull, the slowing, the
+// finish line and the chain of each racer in turn, the checkpoints (each marker sees the touch of the
 // step before, which is then cleared), and the winner; drawn through
 // `drawing` when given.
 void race_step(Race& race, const Track& track, RaceInput input, RaceDrawing* drawing = nullptr);
@@ -143,6 +159,10 @@ void chain_step(Race& race, int r, int b);
 void reset_race_progress(Race& race);   // laps, checkpoint flags, winner and clocks
 void slow_racers(Race& race, const Track& track);   // the racers with a ball inside a slowing cell
 bool ball_in_slowing_cell(const Race& race, const Track& track, int r, int b);   // strictly inside
+// Racer r's head is on a cell that is neither road, nor a slowing cell,
+// nor a lane the full game draws as road.
+bool on_plain_ground(const Race& race, const Track& track, int r);
+void pull_off_road(Race& race, const Track& track);   // nothing under Free
 void check_finish_line(Race& race, const Track& track, int r);
 void touch_checkpoint(Race& race, const Track& track, int k);
 void update_winner(Race& race);

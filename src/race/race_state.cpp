@@ -63,6 +63,7 @@ static void setup_race_with(Race& race, Track& track, Random& random, const Race
     race.difficulty = setup.difficulty == DIFFICULTY_GOOD || setup.difficulty == DIFFICULTY_EXPERT
                           ? setup.difficulty
                           : DIFFICULTY_CLASSIC;
+    race.off_road = setup.off_road == OFF_ROAD_SLOWS ? OFF_ROAD_SLOWS : OFF_ROAD_FREE;
     for (DriverMemory& memory : race.drivers) memory = DriverMemory();
     race.view_width = setup.two_players ? 400 : 500;
     race.view_height = 500;

@@ -8,6 +8,7 @@ void race_step(Race& race, const Track& track, RaceInput input, RaceDrawing* dra
     step_racers(race, track, input);
 
     if (drawing) drawing->track(race, track);
+    pull_off_road(race, track);
     slow_racers(race, track);
 
     for (int r = 0; r < RACERS; r++) {

@@ -13,6 +13,7 @@ RaceSetup replay_race_setup(const replay& r) {
     setup.laps = r.laps;
     setup.two_players = r.two_player;
     setup.difficulty = r.difficulty;
+    setup.off_road = r.off_road;
     return setup;
 }
 
@@ -38,6 +39,7 @@ void capture_race_setup(replay& r, const Race& race, const Track& track) {
     r.laps = race.laps;
     r.two_player = race.two_players;
     r.difficulty = race.difficulty;
+    r.off_road = race.off_road;
     for (int i = 0; i < 3; i++) r.speeds[i] = race.racers[i].speed;
     r.computer_acceleration = race.computer_acceleration[1];
     r.slowing.clear();

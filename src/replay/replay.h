@@ -64,6 +64,9 @@ constexpr int REPLAY_VERSION = 1;
 // Version 2 also carries the track file itself: a replay of a track that
 // is not in the catalogue.
 constexpr int REPLAY_VERSION_EMBEDDED = 2;
+// Version 3 also names the off-road rule, and may carry the track as
+// version 2 does. Races under Free are still written as version 1 or 2.
+constexpr int REPLAY_VERSION_OFF_ROAD = 3;
 constexpr long long EMBED_LINE_BYTES = 64;
 // A replay holding more is refused: more than a day of racing at 50 steps a second.
 constexpr long long MAX_REPLAY_STEPS = 50LL * 60 * 60 * 24;
@@ -90,6 +93,7 @@ struct replay {
     int lengths[3] = {7, 2, 5};
     int laps = 3;
     int difficulty = 0;         // the computer drivers: 0 Classic, 1 Good, 2 Expert
+    int off_road = OFF_ROAD_FREE;   // OFF_ROAD_*
     // What the race before left in the game's racers, which a set-up keeps:
     // each racer's speed, and player 2's acceleration as a computer driver
     // (a two-player race sets it to the players' own).

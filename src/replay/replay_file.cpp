@@ -229,7 +229,7 @@ std::string first_line_fault(const line_reader& in) {
         long long v;
         if (parse_integer(in.words[1], 0, LLONG_MAX, v))
             fault = "replay format version " + in.words[1] + "; this game reads versions " +
-                    std::to_string(REPLAY_VERSION) + " and " + std::to_string(REPLAY_VERSION_EMBEDDED);
+                    std::to_string(REPLAY_VERSION) + " to " + std::to_string(REPLAY_VERSION_OFF_ROAD);
     }
     // A line with a carriage return inside: lines that end in CR alone.
     const size_t cr = line.find('\r');
@@ -239,8 +239,8 @@ std::string first_line_fault(const line_reader& in) {
 }
 
 // The race's lines of the head: players, lengths, laps, the optional
-// difficulty, and the speeds carried over.
-static bool parse_race_lines(line_reader& in, replay& r, std::string& error) {
+// difficulty, the off-road rule (version 3 only) and the speeds carried over.
+static bool parse_race_lines(line_reader& in, int version, replay& r, std::string& error) {
     long long v;
     if (!in.take("players", error) || !in.count(2, error) || !in.number_at(1, 1, 2, v, error))
         return false;
@@ -262,6 +262,16 @@ static bool parse_race_lines(line_reader& in, replay& r, std::string& error) {
                     printable(in.words[1]) + "'";
             return false;
         }
+    }
+    // Older versions were raced before the rule: grass as fast as road.
+    r.off_road = OFF_ROAD_FREE;
+    if (version == REPLAY_VERSION_OFF_ROAD) {
+        if (!in.take("off-road", error) || !in.count(2, error)) return false;
+        if (in.words[1] != "slows" && in.words[1] != "free") {
+            error = in.where() + "'off-road' needs slows or free, got '" + printable(in.words[1]) + "'";
+            return false;
+        }
+        r.off_road = in.words[1] == "slows" ? OFF_ROAD_SLOWS : OFF_ROAD_FREE;
     }
     if (!in.take("carried", error) || !in.count(5, error)) return false;
     for (int i = 0; i < 4; i++) {
@@ -295,8 +305,9 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
                 printable(in.words[0], 20) + "')";
         return false;
     }
-    const bool embeds = in.words.size() == 2 && in.words[1] == std::to_string(REPLAY_VERSION_EMBEDDED);
-    if (in.words.size() != 2 || (in.words[1] != std::to_string(REPLAY_VERSION) && !embeds)) {
+    long long version = 0;
+    if (in.words.size() != 2 || !parse_integer(in.words[1], REPLAY_VERSION, REPLAY_VERSION_OFF_ROAD, version) ||
+        in.words[1] != std::to_string(version)) {
         error = in.where() + first_line_fault(in);
         return false;
     }
@@ -312,9 +323,12 @@ bool parse_head(line_reader& in, replay& r, std::string& error) {
     }
     r.track_name = in.words[1];
     r.track_sha256 = in.words[2];
+    // Version 3 carries its track when it holds the lines for it.
+    const bool embeds = version == REPLAY_VERSION_EMBEDDED ||
+                        (version == REPLAY_VERSION_OFF_ROAD && in.next_is("embedded"));
     if (embeds && !parse_embedded_track(in, r, error)) return false;
 
-    if (!parse_race_lines(in, r, error)) return false;
+    if (!parse_race_lines(in, (int)version, r, error)) return false;
     if (!in.take("slowing", error) || !in.list((long long)MAX_TRACK * MAX_TRACK, 1, 5, r.slowing, error))
         return false;
     if (!in.take("pictures", error) || !in.list(3 * 10, 0, 3, r.pictures, error)) return false;
@@ -441,8 +455,10 @@ static std::string list_line(const char* word, const std::vector<int>& values) {
 
 std::string format_replay(const replay& r) {
     const bool embeds = !r.track_text.empty();
-    std::string s = std::string(MAGIC) + " " +
-                    std::to_string(embeds ? REPLAY_VERSION_EMBEDDED : REPLAY_VERSION) + "\n";
+    // A race under Free is written as before, so older games read it.
+    const bool slows = r.off_road == OFF_ROAD_SLOWS;
+    const int version = slows ? REPLAY_VERSION_OFF_ROAD : embeds ? REPLAY_VERSION_EMBEDDED : REPLAY_VERSION;
+    std::string s = std::string(MAGIC) + " " + std::to_string(version) + "\n";
     s += "track " + r.track_name + " " + r.track_sha256 + "\n";
     if (embeds) {
         static const char digits[] = "0123456789abcdef";
@@ -462,6 +478,7 @@ std::string format_replay(const replay& r) {
          std::to_string(r.lengths[2]) + "\n";
     s += "laps " + std::to_string(r.laps) + "\n";
     if (r.difficulty != DIFFICULTY_CLASSIC) s += std::string("difficulty ") + difficulty_name(r.difficulty) + "\n";
+    if (slows) s += "off-road slows\n";
     char carried[128];
     std::snprintf(carried, sizeof carried, "carried %.9g %.9g %.9g %.9g\n", (double)r.speeds[0],
                   (double)r.speeds[1], (double)r.speeds[2], (double)r.computer_acceleration);

@@ -22,6 +22,7 @@ struct sim_options {
     long long steps = -1;         // -1: as many as the script holds
     unsigned int seed = 1;
     int difficulty = 0;           // --difficulty: 0 classic, 1 good, 2 expert
+    int off_road = 0;             // --off-road: OFF_ROAD_FREE or OFF_ROAD_SLOWS
     std::string level_file;
     std::string level_text;       // a replay's own track, used in place of level_file
     std::string replay_file;      // --replay: the race, keys and result from a replay

@@ -25,7 +25,8 @@
 
 const char* const sim_usage =
     "usage: chainball-sim [--two-player] [--lengths A,B,C] [--laps N] [--keys FILE]\n"
-    "                     [--steps N] [--seed N] [--difficulty D] LEVEL_FILE\n"
+    "                     [--steps N] [--seed N] [--difficulty D] [--off-road R]\n"
+    "                     LEVEL_FILE\n"
     "       chainball-sim --replay FILE [--track PATH] [--force]\n"
     "       chainball-sim --net-host PORT [--bind ADDRESS] [race options] [--keys FILE]\n"
     "                     [--write-replay FILE] LEVEL_FILE\n"
@@ -46,6 +47,8 @@ const char* const sim_usage =
     "  --seed N         seed of the set-up's random draws (only pictures depend on\n"
     "                   them); default 1\n"
     "  --difficulty D   computer drivers: classic (default), good or expert\n"
+    "  --off-road R     free (default): grass is as fast as road; slow: a head\n"
+    "                   off the road eases down to 0.65 of the top speed\n"
     "  --replay FILE    run the race a replay file holds (its track, settings,\n"
     "                   draws and keys) and compare the result with the recorded\n"
     "                   one: status 0 when equal, 3 when not\n"
@@ -124,6 +127,14 @@ static bool read_race_values(const CLI::App& app, const std::string& lengths, co
         }
     }
     if (app.count("--lengths") && !read_lengths(lengths, opt.lengths, error)) return false;
+    if (app.count("--off-road")) {
+        const std::string rule = app["--off-road"]->as<std::string>();
+        if (rule != "slow" && rule != "free") {
+            error = "--off-road needs slow or free, got '" + printable(rule) + "'";
+            return false;
+        }
+        opt.off_road = rule == "slow" ? OFF_ROAD_SLOWS : OFF_ROAD_FREE;
+    }
     if (app.count("--difficulty") && !parse_difficulty(difficulty, opt.difficulty)) {
         error = "--difficulty needs classic, good or expert, got '" + printable(difficulty) + "'";
         return false;
@@ -220,7 +231,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
         app.add_flag("--two-player", opt.two_player), app.add_option("--lengths", lengths),
         app.add_option("--laps", laps),               app.add_option("--keys", opt.keys_file),
         app.add_option("--steps", steps),             app.add_option("--seed", seed),
-        app.add_option("--difficulty", difficulty)};
+        app.add_option("--difficulty", difficulty),   app.add_option("--off-road")};
     app.add_option("--replay", opt.replay_file);
     app.add_option("--track", opt.track_file);
     app.add_flag("--force", opt.force);
@@ -445,7 +456,7 @@ void sim_setup(const sim_options& opt, Race& race, Track& track) {
     race = new_race();
     clear_track(track);
     const RaceSetup setup = {{opt.lengths[0], opt.lengths[1], opt.lengths[2]}, opt.laps, opt.two_player,
-                             opt.difficulty};
+                             opt.difficulty, opt.off_road};
     Random random = make_random(opt.seed);
     if (opt.level_text.empty()) setup_race(race, track, random, setup, opt.level_file.c_str());
     else setup_race_text(race, track, random, setup, opt.level_file.c_str(), opt.level_text);
@@ -575,6 +586,7 @@ int run_replay(const sim_options& opt, FILE* out, FILE* err) {
     for (int i = 0; i < 3; i++) race.lengths[i] = rep.lengths[i];
     race.laps = rep.laps;
     race.difficulty = rep.difficulty;
+    race.off_road = rep.off_road;
     race.level_file = sim_track_path(opt.track_file, rep.track_name);
     std::string warning;
     // A replay that carries its track (checked against its hash as it was

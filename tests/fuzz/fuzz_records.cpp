@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (e.track.empty() || !plain(e.track) || !plain(e.replay) || e.track_sha256.size() != 64) abort();
         if (e.laps < 1 || e.laps > 999 || e.length < 1 || e.length > 10 || e.steps < 1) abort();
         if (e.kind == record_kind::lap && (e.lap < 1 || e.lap > e.laps || e.from_step < 0)) abort();
-        if (find_record(r, e.track, e.laps, e.length, e.kind) != &e) abort();
+        if (find_record(r, e.track, e.laps, e.length, e.kind, e.off_road_slows) != &e) abort();
     }
     const std::string text = format_records(r);
     std::vector<std::string> again;

@@ -177,7 +177,7 @@ TEST(NetRace, TheGuestRacesUnderTheHostsOffRoadRule) {
     net_hello hello;
     hello.game_version = "1";
     hello.has_race = true;
-    hello.race = online_header(host.start.race, *host.track, "FirstLoop", sha256_hex(file_text(path)));
+    hello.race = online_header(host.start.race, *host.track, "FirstLoop", sha256_hex(file_contents(path)));
     const std::vector<uint8_t> bytes = encode_hello(hello);
     net_message m;
     std::string error;

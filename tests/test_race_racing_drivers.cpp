@@ -370,3 +370,71 @@ TEST(RaceRacingDrivers, NoStallOnAnyTrackAndTheDifficultiesInOrder) {
     EXPECT_LT(total[LAP_EXPERT], total[LAP_GOOD]);
     EXPECT_LT(total[LAP_GOOD], total[LAP_CLASSIC]);
 }
+
+// The line is built for the race's off-road rule: Free keeps the line of
+// the classic rule (grass as open as road), Slows charges plain ground.
+TEST(RaceRacingLine, KeyedByTheOffRoadRule) {
+    const std::string path = source_path("filut/levelit/LongHaul.txt");
+    for (int rule : {OFF_ROAD_FREE, OFF_ROAD_SLOWS}) {
+        SCOPED_TRACE(rule);
+        OwnRace own(path, 1, 0, 7, DIFFICULTY_EXPERT);
+        RaceSetup setup = {{1, 0, 7}, 1, false, DIFFICULTY_EXPERT, rule};
+        Random random = make_random(1);
+        setup_race(own.race, *own.track, random, setup, path.c_str());
+        const RacingLine* line = racing_line_of(own.race, *own.track, 2);
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(line->ground_slows, rule == OFF_ROAD_SLOWS);
+        EXPECT_EQ(racing_line_for(*own.track, 7, rule != OFF_ROAD_SLOWS), nullptr);
+        const RacingLine free_line = build_racing_line(*own.track, 7);
+        EXPECT_EQ(line->factor == free_line.factor, rule == OFF_ROAD_FREE);
+        EXPECT_EQ(line->cost == free_line.cost, rule == OFF_ROAD_FREE);
+        // Grass beside the start straight: open under Free, dearer under Slows.
+        const int grass = line_cell_at(*line, 6 * 50 + 10, 11 * 50 + 10);
+        ASSERT_TRUE(plain_ground(*own.track, 6, 11));
+        EXPECT_EQ(line->factor[(size_t)grass], rule == OFF_ROAD_SLOWS ? LINE_GROUND_COST : LINE_OPEN_COST);
+    }
+}
+
+namespace {
+struct off_road_lap {
+    int steps = -1;   // to the first lap
+    int off_road = 0;   // steps with the head on plain ground before it
+};
+
+// An Expert lap of racer 3 under Slows, on the line of the rule given.
+off_road_lap expert_lap_under_slows(const std::string& path, int chain, bool line_ground_slows) {
+    OwnRace own(path, 1, 0, chain, DIFFICULTY_EXPERT);
+    RaceSetup setup = {{1, 0, chain}, 1, false, DIFFICULTY_EXPERT, OFF_ROAD_SLOWS};
+    Random random = make_random(1);
+    setup_race(own.race, *own.track, random, setup, path.c_str());
+    if (!line_ground_slows) {
+        // The line of Free, driven as if it were the race's own.
+        own.track->racing_lines.assign(1, build_racing_line(*own.track, chain, false));
+        own.track->racing_lines[0].ground_slows = true;
+    }
+    off_road_lap lap;
+    for (int step = 1; step <= 60 * 50 && lap.steps < 0; step++) {
+        race_step(own.race, *own.track, RaceInput());
+        lap.off_road += on_plain_ground(own.race, *own.track, 2);
+        if (own.race.racers[2].completed_laps >= 1) lap.steps = step;
+    }
+    return lap;
+}
+}  // namespace
+
+// Under Slows the Expert keeps its head on the road of LongHaul but for a
+// few steps at corners (fewer than 50 of its 1300 or so), where the line of
+// Free runs over the grass for hundreds; and it is no slower for it.
+TEST(RaceRacingDrivers, UnderSlowsTheExpertKeepsToTheRoad) {
+    const std::string path = source_path("filut/levelit/LongHaul.txt");
+    for (int chain : {1, 7}) {
+        SCOPED_TRACE(chain);
+        const off_road_lap own = expert_lap_under_slows(path, chain, true);
+        const off_road_lap free_line = expert_lap_under_slows(path, chain, false);
+        ASSERT_GT(own.steps, 0);
+        ASSERT_GT(free_line.steps, 0);
+        EXPECT_LT(own.off_road, 50);
+        EXPECT_GT(free_line.off_road, 200);
+        EXPECT_LE(own.steps, free_line.steps);
+    }
+}

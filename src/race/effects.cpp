@@ -77,7 +77,7 @@ bool on_plain_ground(const Race& race, const Track& track, int r) {
     const int i = std::min(trunc_px(view_half_width(race) + race.balls[0].x[r]) / 50, last);
     const int j = std::min(trunc_px(view_half_height(race) + race.balls[0].y[r]) / 50, last);
     if (i < 0 || j < 0) return false;
-    return track.tiles[i][j] == TILE_GROUND && !(track.wide_road[i][j] & WIDE_LANE);
+    return plain_ground(track, i, j);
 }
 
 void pull_off_road(Race& race, const Track& track) {

@@ -11,11 +11,12 @@ static bool line_driven(const Race& race, int r) {
 
 void prepare_racing_lines(const Race& race, Track& track) {
     for (int r = 1; r < RACERS; r++)
-        if (line_driven(race, r)) add_racing_line(track, racer_length(race, r));
+        if (line_driven(race, r)) add_racing_line(track, racer_length(race, r), race.off_road == OFF_ROAD_SLOWS);
 }
 
 const RacingLine* racing_line_of(const Race& race, const Track& track, int r) {
-    return line_driven(race, r) ? racing_line_for(track, racer_length(race, r)) : nullptr;
+    return line_driven(race, r) ? racing_line_for(track, racer_length(race, r), race.off_road == OFF_ROAD_SLOWS)
+                                : nullptr;
 }
 
 static int touched_in_order(const Race& race, int r, int legs) {

@@ -3,7 +3,8 @@
 // the race's racers, balls and checkpoint flags for them. The race's
 // difficulty chooses them for the computer racers 2 and 3; Classic keeps the
 // drivers of race/drivers.cpp. Their memories are the race's (Race::drivers),
-// their racing lines the track's, built at set-up.
+// their racing lines the track's, built at set-up for the race's chains and
+// off-road rule.
 #pragma once
 
 #include "race/race.h"

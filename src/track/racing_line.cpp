@@ -34,7 +34,7 @@ static bool slowing_tile(const Track& t, int tx, int ty) {
 
 // Cost per pixel of the cell centred on (cx, cy). `margin` is how close to a
 // slowing cell the line starts to pay for it.
-static uint8_t cell_factor(const Track& t, int cx, int cy, int tight, int margin) {
+static uint8_t cell_factor(const Track& t, int cx, int cy, int tight, int margin, bool ground_slows) {
     const int tx = cx / 50, ty = cy / 50;
     if (slowing_tile(t, tx, ty)) return MUD_FACTOR;
     long long best = -1;   // squared distance to the nearest slowing tile
@@ -54,6 +54,10 @@ static uint8_t cell_factor(const Track& t, int cx, int cy, int tight, int margin
         // ball slipping in; up to `margin`, bends cost it a little.
         f = d < tight ? NEAR_MUD_FACTOR : LINE_OPEN_COST + (margin - d) * 8 / (margin - tight);
     }
+    // Only the head is slowed off the road: what the chain pays near the
+    // mud is not added to it.
+    if (ground_slows && f < LINE_GROUND_COST && tx < t.size && ty < t.size && plain_ground(t, tx, ty))
+        f = LINE_GROUND_COST;
     // The grid's edge holds the head back; keep off it.
     const int edge = 50 * t.size;
     if (cx < 10 || cy < 10 || cx > edge - 10 || cy > edge - 10) f += 4;
@@ -76,7 +80,8 @@ static void fill_factors(const Track& t, RacingLine& line, int cols, int cells) 
     for (int i = 0; i < cols; i++)
         for (int j = 0; j < cols; j++)
             line.factor[(size_t)i * cols + j] =
-                cell_factor(t, i * LINE_CELL + LINE_CELL / 2, j * LINE_CELL + LINE_CELL / 2, tight, margin);
+                cell_factor(t, i * LINE_CELL + LINE_CELL / 2, j * LINE_CELL + LINE_CELL / 2, tight, margin,
+                            line.ground_slows);
 }
 
 typedef std::pair<int32_t, int32_t> queue_item;
@@ -166,9 +171,10 @@ static void search_leg(RacingLine& line, int leg, int cols, int entry) {
     }
 }
 
-RacingLine build_racing_line(const Track& t, int chain_length) {
+RacingLine build_racing_line(const Track& t, int chain_length, bool ground_slows) {
     RacingLine line;
     line.chain_length = chain_length < 1 ? 1 : chain_length;
+    line.ground_slows = ground_slows;
     if (t.size <= 0 || t.size >= MAX_TRACK || t.finish_x < 0 || t.finish_y < 0 ||
         t.finish_x >= 50 * t.size || t.finish_y >= 50 * t.size)
         return line;
@@ -208,15 +214,16 @@ RacingLine build_racing_line(const Track& t, int chain_length) {
     return line;
 }
 
-const RacingLine* racing_line_for(const Track& t, int chain_length) {
+const RacingLine* racing_line_for(const Track& t, int chain_length, bool ground_slows) {
     for (const RacingLine& line : t.racing_lines)
-        if (line.chain_length == chain_length) return line.cols > 0 ? &line : nullptr;
+        if (line.chain_length == chain_length && line.ground_slows == ground_slows)
+            return line.cols > 0 ? &line : nullptr;
     return nullptr;
 }
 
-void add_racing_line(Track& t, int chain_length) {
+void add_racing_line(Track& t, int chain_length, bool ground_slows) {
     if (chain_length < 1) return;
     for (const RacingLine& line : t.racing_lines)
-        if (line.chain_length == chain_length) return;
-    t.racing_lines.push_back(build_racing_line(t, chain_length));
+        if (line.chain_length == chain_length && line.ground_slows == ground_slows) return;
+    t.racing_lines.push_back(build_racing_line(t, chain_length, ground_slows));
 }

@@ -82,6 +82,12 @@ extern Track loaded_track;
 // Everything zero and no racing lines: a track before any load.
 void clear_track(Track& track);
 
+// Cell (x, y), inside the grid, is plain ground: neither road, nor a
+// slowing cell, nor a '+' lane the full game draws as road.
+inline bool plain_ground(const Track& track, int x, int y) {
+    return track.tiles[x][y] == TILE_GROUND && !(track.wide_road[x][y] & WIDE_LANE);
+}
+
 extern char level_names[MAX_LEVELS][LEVEL_NAME_LEN];
 extern int last_level_index;
 

@@ -264,7 +264,7 @@ TEST_F(TrackKitFindings, NoCheckpointOnAShortRoute) {
     track_report r = check_text(level_text(rows, "0006"));
     EXPECT_TRUE(has(r, "4:1: warning", "no checkpoint (the route walk lays one on every 11th straight)")) << all(r);
     EXPECT_TRUE(has(r, "0:1: warning", "6 x 6 cells, smaller than the 10 x 10-cell view")) << all(r);
-    EXPECT_EQ(r.figures.lap_seconds, LAP_NOT_MEASURABLE);
+    EXPECT_EQ(r.figures.rule[OFF_ROAD_FREE].lap_seconds, LAP_NOT_MEASURABLE);
     EXPECT_LT(r.figures.shortcut_ratio, 0);
 }
 
@@ -388,7 +388,7 @@ TEST_F(TrackKitFigures, WorkedExampleFiguresByHand) {
     }
     std::fclose(out);
     ASSERT_GT(lap_step, 0);
-    EXPECT_DOUBLE_EQ(f.lap_seconds, lap_step / 50.0);
+    EXPECT_DOUBLE_EQ(f.rule[OFF_ROAD_FREE].lap_seconds, lap_step / 50.0);
 }
 
 std::string shipped_text(const std::string& name) {
@@ -400,19 +400,22 @@ std::string shipped_text(const std::string& name) {
 
 // The cut gain. On the worked example the corner-cutting driver's head
 // keeps to the road's two cells, so its rounder line is the road's best and
-// nothing is gained off the road. StepDown's staircase is cut across the
-// grass: without its verges that pays the same for any chain; with them a
-// long chain pays more in the gravel than a short one.
+// nothing is gained off the road. StepDown's staircase without its verges:
+// the cutting driver runs over the grass at the steps' corners, yet the same
+// line held to the road is as fast, so the grass gains nothing; under Slows
+// the grass costs the cut. With the verges a long chain pays more in the
+// gravel than a short one.
 TEST_F(TrackKitFigures, CutGainCountsOnlyWhatLeavingTheRoadGains) {
     track_report open_loop;
     check_track(scratch_file(level_text(loop())), open_loop);
-    const track_figures& f = open_loop.figures;
-    ASSERT_TRUE(f.measured);
-    for (int c = 0; c < CUT_CHAINS; c++) {
-        SCOPED_TRACE(cut_chains[c]);
-        ASSERT_GT(f.road_lap[c], 0);
-        EXPECT_DOUBLE_EQ(f.cut_gain[c], 0);
-    }
+    ASSERT_TRUE(open_loop.figures.measured);
+    for (const rule_figures& f : open_loop.figures.rule)
+        for (int c = 0; c < CUT_CHAINS; c++) {
+            SCOPED_TRACE(cut_chains[c]);
+            ASSERT_GT(f.road_lap[c], 0);
+            EXPECT_DOUBLE_EQ(f.cut_gain[c], 0);
+            EXPECT_EQ(f.cut_grass_steps[c] + f.cut_slowing_steps[c], 0);
+        }
     EXPECT_FALSE(has(open_loop, "0:0: warning", "cutting the corners")) << all(open_loop);
 
     const std::string text = shipped_text("StepDown");
@@ -421,26 +424,55 @@ TEST_F(TrackKitFigures, CutGainCountsOnlyWhatLeavingTheRoadGains) {
     std::replace(bare.begin(), bare.end(), 'x', '.');
     track_report open_steps;
     check_track(scratch_file(bare), open_steps);
-    const track_figures& g = open_steps.figures;
-    ASSERT_TRUE(g.measured) << all(open_steps);
+    ASSERT_TRUE(open_steps.figures.measured) << all(open_steps);
+    const rule_figures& g = open_steps.figures.rule[OFF_ROAD_FREE];
+    const rule_figures& slows = open_steps.figures.rule[OFF_ROAD_SLOWS];
     for (int c = 0; c < CUT_CHAINS; c++) {
         SCOPED_TRACE(cut_chains[c]);
         ASSERT_GT(g.road_lap[c], 0);
         ASSERT_GT(g.cut_lap[c], 0);
         EXPECT_NEAR(g.cut_gain[c], 100 * (g.road_lap[c] - g.cut_lap[c]) / g.road_lap[c], 1e-9);
+        EXPECT_GT(g.cut_grass_steps[c], 0);
+        EXPECT_EQ(g.cut_slowing_steps[c], 0);
+        EXPECT_LT(g.cut_gain[c], 1) << "the line held to the road is as fast";
+        EXPECT_GT(slows.cut_lap[c], g.cut_lap[c]) << "under Slows the grass costs the cut";
+        EXPECT_LT(slows.cut_gain[c], g.cut_gain[c]);
     }
     EXPECT_DOUBLE_EQ(g.cut_lap[0], g.cut_lap[1]) << "grass slows no chain";
-    EXPECT_GT(g.cut_gain[1], 5);
     EXPECT_EQ(g.cut_skips, -1);
-    EXPECT_TRUE(has(open_steps, "0:0: warning", "-ball chain, above 5 %: cutting the corners")) << all(open_steps);
 
     track_report shipped;
     check_track(scratch_file(text), shipped);
-    const track_figures& h = shipped.figures;
-    ASSERT_TRUE(h.measured) << all(shipped);
+    ASSERT_TRUE(shipped.figures.measured) << all(shipped);
+    const rule_figures& h = shipped.figures.rule[OFF_ROAD_FREE];
     EXPECT_LT(h.cut_gain[1], 0);
     EXPECT_LT(h.cut_gain[1], h.cut_gain[0]) << "a long chain pays more in the gravel than a short one";
     EXPECT_FALSE(has(shipped, "0:0: warning", "cutting the corners")) << all(shipped);
+}
+
+// check holds each rule's figures to that rule's limits, and says which.
+TEST_F(TrackKitFigures, CheckWarnsByTheLimitsOfEachRule) {
+    auto warnings = [](double free_gain, double slows_gain, double slows_mud) {
+        track_report r;
+        r.figures.measured = true;
+        r.figures.size = 20;
+        r.figures.grid_balls = MAX_BALLS;
+        r.figures.rule[OFF_ROAD_FREE].lap_seconds = r.figures.rule[OFF_ROAD_SLOWS].lap_seconds = 20;
+        r.figures.rule[OFF_ROAD_FREE].cut_gain[CUT_CHAINS - 1] = free_gain;
+        r.figures.rule[OFF_ROAD_SLOWS].cut_gain[CUT_CHAINS - 1] = slows_gain;
+        r.figures.rule[OFF_ROAD_SLOWS].mud_gain[CUT_CHAINS - 1] = slows_mud;
+        design_findings(r);
+        return lines(r);
+    };
+    EXPECT_EQ(warnings(4.9, 1.9, 4.9), std::vector<std::string>{});
+    EXPECT_EQ(warnings(4.9, 2.1, 4.9),
+              std::vector<std::string>{"0:0: warning: cut gain 2.1 % with a 7-ball chain under Off-road Slows, "
+                                       "above 2 %: cutting the corners across the grass pays"});
+    EXPECT_EQ(warnings(5.1, 1.0, 5.1),
+              (std::vector<std::string>{"0:0: warning: cut gain 5.1 % with a 7-ball chain, above 5 %: cutting the "
+                                        "corners across the grass pays",
+                                        "0:0: warning: mud cut gain 5.1 % with a 7-ball chain under Off-road Slows, "
+                                        "above 5 %: the mud does not cost a long chain"}));
 }
 
 // Mud cuts. RiskyCut's top road dips round a pit; one cell of mud lies
@@ -475,15 +507,16 @@ TEST_F(TrackKitFigures, MudCutAcrossAPitMouthPaysForAShortChainOnly) {
     EXPECT_TRUE(std::find(aims.begin(), aims.end(), cuts[0].from + 1) == aims.end());
     EXPECT_TRUE(std::find(aims.begin(), aims.end(), cuts[0].to) != aims.end());
     EXPECT_NEAR(cuts[0].line, 150, 1e-9);   // three cells straight over the mouth
+    const rule_figures& free_laps = f.rule[OFF_ROAD_FREE];
     for (int c = 0; c < CUT_CHAINS; c++) {
         SCOPED_TRACE(cut_chains[c]);
-        ASSERT_GT(f.round_lap[c], 0);
-        ASSERT_GT(f.across_lap[c], 0);
-        EXPECT_NEAR(f.mud_gain[c], 100 * (f.round_lap[c] - f.across_lap[c]) / f.round_lap[c], 1e-9);
+        ASSERT_GT(free_laps.round_lap[c], 0);
+        ASSERT_GT(free_laps.across_lap[c], 0);
+        EXPECT_NEAR(free_laps.mud_gain[c], 100 * (free_laps.round_lap[c] - free_laps.across_lap[c]) / free_laps.round_lap[c], 1e-9);
     }
-    EXPECT_DOUBLE_EQ(f.round_lap[0], f.round_lap[1]) << "no chain touches the mud round by the road";
-    EXPECT_GT(f.mud_gain[0], 2);
-    EXPECT_LT(f.mud_gain[1], 0);
+    EXPECT_DOUBLE_EQ(free_laps.round_lap[0], free_laps.round_lap[1]) << "no chain touches the mud round by the road";
+    EXPECT_GT(free_laps.mud_gain[0], 2);
+    EXPECT_LT(free_laps.mud_gain[1], 0);
     EXPECT_FALSE(has(r, "0:0: warning", "mud cut gain")) << all(r);
 
     std::vector<std::string> grass = rows;
@@ -491,7 +524,7 @@ TEST_F(TrackKitFigures, MudCutAcrossAPitMouthPaysForAShortChainOnly) {
     track_report g = check_text(level_text(grass, "0025"));
     ASSERT_TRUE(g.figures.measured) << all(g);
     EXPECT_EQ(g.figures.mud_cuts, 0);
-    EXPECT_DOUBLE_EQ(g.figures.mud_gain[0], CUT_NOT_MEASURED);
+    EXPECT_DOUBLE_EQ(g.figures.rule[OFF_ROAD_FREE].mud_gain[0], CUT_NOT_MEASURED);
 
     std::vector<std::string> moved = rows;
     ASSERT_EQ(moved[11][3], 'M');
@@ -548,8 +581,9 @@ TEST_F(TrackKitFigures, ShortGridCheckpointOnTheGridAndAWideName) {
 
 // Every shipped track passes check without a warning: cutting across costs
 // time, the lap takes 12 to 45 s, the start grid has room, the name fits;
-// and five of them have a mud cut laid by hand that pays with one ball and
-// costs with seven.
+// under either off-road rule cutting the corners gains at most 2 % with 1 or
+// 7 balls, and five of the tracks have a mud cut laid by hand that pays
+// with one ball and costs with seven.
 // FirstLoop keeps one: it is the worked example of docs/tracks.md, whose
 // road is too short for a 12 s lap.
 TEST_F(TrackKitFigures, ShippedTracksPassCheckWithoutWarnings) {
@@ -571,11 +605,17 @@ TEST_F(TrackKitFigures, ShippedTracksPassCheckWithoutWarnings) {
         else
             EXPECT_EQ(lines(r), std::vector<std::string>{}) << all(r);
         EXPECT_GE(f.shortcut_ratio, 0.85);
-        EXPECT_EQ(f.cut_skips, -1);
-        // A risk: the mud cut pays with one ball and costs with seven.
-        const bool risk = f.mud_cuts > 0 && f.mud_gain[0] > 0 && f.mud_gain[1] < 0;
-        risk_cuts += risk;
-        EXPECT_TRUE(risk || !designed.count(name)) << f.mud_cuts << " " << f.mud_gain[0] << " " << f.mud_gain[1];
+        for (int rule = 0; rule < KIT_RULES; rule++) {
+            SCOPED_TRACE(kit_rule_names[rule]);
+            const rule_figures& m = f.rule[rule];
+            EXPECT_EQ(m.cut_skips, -1);
+            // Cutting the corners pays at most 2 % with either chain.
+            for (int c = 0; c < CUT_CHAINS; c++) EXPECT_LE(m.cut_gain[c], 2) << cut_chains[c];
+            // A risk: the mud cut pays with one ball and costs with seven.
+            const bool risk = f.mud_cuts > 0 && m.mud_gain[0] > 0 && m.mud_gain[1] < 0;
+            risk_cuts += risk && rule == OFF_ROAD_FREE;
+            EXPECT_TRUE(risk || !designed.count(name)) << f.mud_cuts << " " << m.mud_gain[0] << " " << m.mud_gain[1];
+        }
         // Room to see: no road cell within 3 cells of the grid's edge.
         for (int x = 0; x < f.size; x++)
             for (int y = 0; y < f.size; y++) {
@@ -614,8 +654,9 @@ TEST_F(TrackKitFigures, ShippedSetKeepsItsVariety) {
         smallest = std::min(smallest, f.size);
         largest = std::max(largest, f.size);
         EXPECT_LE(name.size(), 12u);
-        EXPECT_GE(f.lap_seconds, previous_lap) << "the catalogue runs from short laps to long ones";
-        previous_lap = f.lap_seconds;
+        const double lap = f.rule[OFF_ROAD_FREE].lap_seconds;
+        EXPECT_GE(lap, previous_lap) << "the catalogue runs from short laps to long ones";
+        previous_lap = lap;
     }
     EXPECT_GE(anticlockwise, 5);
     EXPECT_GE(count - anticlockwise, 5);
@@ -768,6 +809,17 @@ TEST(TrackKitCommand, ExitStatusesAndTheLimitsInTheGuide) {
     EXPECT_NE(out.find("/nonexistent/VeraMoBd.ttf"), std::string::npos) << out;
     EXPECT_EQ(run("./chainball-track stats --json filut/levelit/FirstLoop.txt", out), 0);
     EXPECT_NE(out.find("\"shortcut_ratio\": 0.9594"), std::string::npos) << out;
+    EXPECT_NE(out.find(", \"slows\": {\"lap_seconds\": 6.12, "), std::string::npos) << out;
+    // Both rules' laps and gains, each under its heading.
+    EXPECT_EQ(run("./chainball-track stats filut/levelit/FirstLoop.txt", out), 0);
+    const size_t free_at = out.find("\n  off-road free "), slows_at = out.find("\n  off-road slows ");
+    ASSERT_NE(free_at, std::string::npos) << out;
+    ASSERT_NE(slows_at, std::string::npos) << out;
+    for (const char* figure : {"\n  computer lap    6.12 s\n", "\n  7-ball laps      Classic ", "\n  cut gain  1 ",
+                               "\n  cut gain  7 "}) {
+        EXPECT_NE(out.find(figure, free_at), std::string::npos) << figure;
+        EXPECT_NE(out.find(figure, slows_at), std::string::npos) << figure;
+    }
 
     // docs/tracks.md shows the limits as the program prints them.
     ASSERT_EQ(run("./chainball-track limits", out), 0);

@@ -6,7 +6,8 @@ command output between '<!-- run: ARGS -->' and '<!-- end -->' (run-raw
 puts the output in as it is, run puts it in a text block). Also the
 README's table of the shipped tracks between '<!-- track-table -->' and
 '<!-- end -->': a small picture of each (docs/pictures/tracks/), its size,
-road width, direction, finish, computer lap, cut gain and mud cut from
+road width, direction, finish, and under both off-road rules (Free /
+Slows) the computer lap, the Expert's lap, cut gain and mud cut from
 `chainball-track stats`. Usage:
 make_track_docs.py BUILD_DIR"""
 import json
@@ -68,21 +69,36 @@ def track_table(build):
     os.makedirs(os.path.join(ROOT, folder), exist_ok=True)
     files = [f'{LEVELS}/{n}.txt' for n in names]
     figures = json.loads(kit(build, ['stats', '--json'] + files))
-    rows = ['| Track | Picture | Size | Road | Direction | Finish | Computer lap | Cut gain, 1 ball '
-            '| Cut gain, 7 balls | Mud cut, 1 ball | Mud cut, 7 balls |',
-            '|---|---|---|---|---|---|---|---|---|---|---|']
+    rows = ['| Track | Picture | Size | Road | Direction | Finish | Computer lap | Expert, 7 balls '
+            '| Cut gain, 1 ball | Cut gain, 7 balls | Mud cut, 1 ball | Mud cut, 7 balls |',
+            '|---|---|---|---|---|---|---|---|---|---|---|---|']
 
-    def gain(fig, balls, figure='cut_gain'):
-        g = fig[figure][balls]['gain_percent']
-        return 'none' if g is None else '%+.1f %%' % g
+    def both(fig, number):
+        """A figure under Free and under Slows: 'FREE / SLOWS'."""
+        free, slows = number(fig), number(fig['slows'])
+        return 'none' if free is None else f'{free} / {slows}'
+
+    def lap(key):
+        return lambda rule: None if rule[key] is None else '%.1f' % rule[key]
+
+    def gain(balls, figure='cut_gain'):
+        def number(rule):
+            g = rule[figure][balls]['gain_percent']
+            return None if g is None else '%+.1f' % g
+        return number
+
+    def percent(fig, balls, figure='cut_gain'):
+        text = both(fig, gain(balls, figure))
+        return text if text == 'none' else text + ' %'
     for name, path, fig in zip(names, files, figures):
         picture = f'{folder}/{name}.png'
         kit(build, ['render', path, '--full', '-o', picture, '--scale', '%.4f' % (THUMB_PX / (50.0 * fig['size']))])
         finish = {'left': 'left road', 'right': 'right road', 'inside': 'inside'}[fig['finish_side']]
         road = '2 to 3 cells' if fig['wide_cells'] else '2 cells'
         rows.append(f'| {name} | ![{name}]({picture}) | {fig["size"]} x {fig["size"]} | {road} | {fig["direction"]} '
-                    f'| {finish} | {fig["lap_seconds"]:.1f} s | {gain(fig, "1")} | {gain(fig, "7")} '
-                    f'| {gain(fig, "1", "mud_cut")} | {gain(fig, "7", "mud_cut")} |')
+                    f'| {finish} | {both(fig, lap("lap_seconds"))} s | {both(fig, lap("expert_lap_seconds"))} s '
+                    f'| {percent(fig, "1")} | {percent(fig, "7")} '
+                    f'| {percent(fig, "1", "mud_cut")} | {percent(fig, "7", "mud_cut")} |')
     with open(README, encoding='utf-8') as f:
         text = f.read()
     if not TABLE.search(text):

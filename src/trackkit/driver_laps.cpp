@@ -58,7 +58,7 @@ bool on_slowing_cell(const Track& track, float wx, float wy) {
 }  // namespace
 
 driver_lap drive_first_lap(const std::string& path, int driver, int chain, bool two_player,
-                           bool rival, int most_steps) {
+                           bool rival, int most_steps, int off_road) {
     const bool scripted = driver == LAP_ROUTE_SCRIPT || driver == LAP_CUT_SCRIPT;
     const int measured = scripted ? 0 : 2;
     std::unique_ptr<Track> own(new Track);
@@ -73,6 +73,7 @@ driver_lap drive_first_lap(const std::string& path, int driver, int chain, bool 
     setup.difficulty = driver == LAP_GOOD     ? DIFFICULTY_GOOD
                        : driver == LAP_EXPERT ? DIFFICULTY_EXPERT
                                               : DIFFICULTY_CLASSIC;
+    setup.off_road = off_road;
     Race race = new_race();
     Random random = make_random(1);
     setup_race(race, track, random, setup, path.c_str());

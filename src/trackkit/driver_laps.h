@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "race/race.h"
+
 enum lap_driver {
     LAP_CLASSIC,       // the game's own computer driver, player 3
     LAP_GOOD,          // the Good driver, player 3
@@ -31,6 +33,7 @@ struct driver_lap {
 // computer driver races; alone otherwise) or with `two_player` in a
 // two-player race (players 1 and 2 parked). With `rival`, a one-player
 // race has player 2 race too, driven as player 3 is. Gives up after
-// `most_steps`. Races on a track of its own: loaded_track is left alone.
+// `most_steps`. Races under the off-road rule `off_road`, on a track of its
+// own: loaded_track is left alone.
 driver_lap drive_first_lap(const std::string& path, int driver, int chain, bool two_player,
-                           bool rival, int most_steps);
+                           bool rival, int most_steps, int off_road = OFF_ROAD_FREE);

@@ -23,24 +23,29 @@
 #include "view/view.h"
 
 // The one table of limits; docs/tracks.md shows it as print_limits writes it.
+// Under Slows grass costs every chain, so a cut over it may gain less; the
+// computer lap's limits are the classic game's, which races under Free.
 const design_limit design_limits[LIMIT_COUNT] = {
-    {"shortcut ratio", 0.85, "below 0.85: leaving the road gains time"},
-    {"cut gain", 5,
-     "above 5 % with a 7-ball chain: the corner-cutting script driver's best lap beats the best lap kept on "
-     "the road by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and passes)"},
-    {"mud cut", 5,
-     "above 5 % with a 7-ball chain: the driver at every waypoint gains more than this by taking the mud "
-     "cuts, so the mud does not cost a long chain"},
-    {"computer lap", 12, "under 12 s"},
-    {"computer lap", 45, "over 45 s, or no lap at all in 600 s"},
-    {"start grid", 10,
+    {"shortcut ratio", 0.85, 0.85, "below the limit: leaving the road gains time"},
+    {"cut gain", 5, 2,
+     "above the limit, in %, with a 7-ball chain: the corner-cutting script driver's best lap beats the best "
+     "lap kept on the road by more than this (a cut that pays for 1 ball and costs 7 is a risk by design and "
+     "passes)"},
+    {"mud cut", 5, 5,
+     "above the limit, in %, with a 7-ball chain: the driver at every waypoint gains more than this by taking "
+     "the mud cuts, so the mud does not cost a long chain"},
+    {"computer lap", 12, LIMIT_NOT_HELD, "under the limit, in seconds"},
+    {"computer lap", 45, LIMIT_NOT_HELD, "over the limit, in seconds, or no lap at all in 600 s"},
+    {"start grid", 10, 10,
      "room for fewer than 10 balls of each racer below the finish (on the grid, off slowing cells), "
      "or any ball on a checkpoint marker"},
-    {"view", 10, "fewer than 10 x 10 cells: the view shows black bands"},
+    {"view", 10, 10, "fewer than 10 x 10 cells: the view shows black bands"},
     // The name is written at x 230 in the "Level:" button drawn from x 180
     // to 320 (menu/settings.cpp, view/overlays.cpp).
-    {"name", 90, "wider than 90 pixels in the small font: it runs out of the \"Level:\" button"},
+    {"name", 90, 90, "wider than 90 pixels in the small font: it runs out of the \"Level:\" button"},
 };
+
+const char* const kit_rule_names[KIT_RULES] = {"free", "slows"};
 
 double shortest_lap_way(const std::vector<bool>& open, int size) {
     if (loaded_track.checkpoint_count <= 0 || (size_t)size * size != open.size()) return -1;
@@ -141,8 +146,8 @@ static void route_figures(track_figures& fig) {
 // player 2 out: steps until player 3's first lap.
 // Without a checkpoint every step in the finish strip counts a lap, so
 // there is no lap time to measure.
-static double computer_lap(const std::string& path) {
-    Race race = kit_race(path, 1, 0, MAX_BALLS, 1);
+static double computer_lap(const std::string& path, int off_road) {
+    Race race = kit_race(path, 1, 0, MAX_BALLS, 1, off_road);
     if (loaded_track.checkpoint_count == 0) return LAP_NOT_MEASURABLE;
     for (int step = 1; step <= LAP_GIVE_UP_SECONDS * 50; step++) {
         kit_race_step(race, 0);
@@ -156,17 +161,24 @@ static double computer_lap(const std::string& path) {
 // waypoint or at every second or third: a driver may take a rounder line
 // through a corner inside the road's two cells, and only what the cutting
 // driver gains off the road counts as a cut.
-static void cut_figures(const std::string& path, track_figures& fig) {
+static void cut_figures(const std::string& path, int off_road, rule_figures& fig) {
     fig.cut_skips = -1;
     for (int c = 0; c < CUT_CHAINS; c++) {
-        const script_run cut = script_drive(path, cut_chains[c], CUT_STRIDE);
-        double road = fig.round_lap[c] = script_drive(path, cut_chains[c], 1).best;
+        const script_run cut = script_drive(path, cut_chains[c], CUT_STRIDE, off_road);
+        double road = fig.round_lap[c] = script_drive(path, cut_chains[c], 1, off_road).best;
         for (int stride = 2; stride <= CUT_STRIDE; stride++) {
-            const script_run run = stride == CUT_STRIDE ? cut : script_drive(path, cut_chains[c], stride);
+            const script_run run =
+                stride == CUT_STRIDE ? cut : script_drive(path, cut_chains[c], stride, off_road);
             if (!run.left_road && run.best > 0 && (road < 0 || run.best < road)) road = run.best;
+        }
+        for (int look : HOLD_LOOKS) {
+            const script_run held = script_drive(path, cut_chains[c], CUT_STRIDE, off_road, look);
+            if (!held.left_road && held.best > 0 && (road < 0 || held.best < road)) road = held.best;
         }
         fig.road_lap[c] = road;
         fig.cut_lap[c] = cut.best;
+        fig.cut_grass_steps[c] = cut.grass_steps;
+        fig.cut_slowing_steps[c] = cut.slowing_steps;
         fig.cut_gain[c] = road > 0 && cut.best > 0 ? 100.0 * (road - cut.best) / road : CUT_NOT_MEASURED;
         if (cut.best < 0 && road > 0 && fig.cut_skips < 0) fig.cut_skips = cut.unpassed;
     }
@@ -186,11 +198,13 @@ static void mud_cut_figures(const std::string& path, track_figures& fig) {
     }
     if (cuts.empty()) return;
     const std::vector<int> aims = aims_across(cuts);
-    for (int c = 0; c < CUT_CHAINS; c++) {
-        fig.across_lap[c] = script_drive(path, cut_chains[c], aims).best;
-        const double round = fig.round_lap[c];
-        if (round > 0 && fig.across_lap[c] > 0) fig.mud_gain[c] = 100.0 * (round - fig.across_lap[c]) / round;
-    }
+    for (int off_road = 0; off_road < KIT_RULES; off_road++)
+        for (int c = 0; c < CUT_CHAINS; c++) {
+            rule_figures& rule = fig.rule[off_road];
+            rule.across_lap[c] = script_drive(path, cut_chains[c], aims, off_road).best;
+            const double round = rule.round_lap[c];
+            if (round > 0 && rule.across_lap[c] > 0) rule.mud_gain[c] = 100.0 * (round - rule.across_lap[c]) / round;
+        }
 }
 
 static bool boxes_meet(int ax, int ay, int aw, int ah, int bx, int by, int bw, int bh) {
@@ -231,16 +245,19 @@ void measure_track(const std::string& path, track_figures& fig) {
     fig.size = loaded_track.size;
     route_figures(fig);
     shortcut_figures(fig);
-    fig.lap_seconds = computer_lap(path);
-    for (int d = LAP_CLASSIC; d <= LAP_EXPERT; d++) {
-        if (fig.lap_seconds == LAP_NOT_MEASURABLE) {
-            fig.driver_lap_seconds[d] = LAP_NOT_MEASURABLE;
-            continue;
+    for (int off_road = 0; off_road < KIT_RULES; off_road++) {
+        rule_figures& rule = fig.rule[off_road];
+        rule.lap_seconds = computer_lap(path, off_road);
+        for (int d = LAP_CLASSIC; d <= LAP_EXPERT; d++) {
+            if (rule.lap_seconds == LAP_NOT_MEASURABLE) {
+                rule.driver_lap_seconds[d] = LAP_NOT_MEASURABLE;
+                continue;
+            }
+            const driver_lap lap = drive_first_lap(path, d, 7, false, false, LAP_GIVE_UP_SECONDS * 50, off_road);
+            rule.driver_lap_seconds[d] = lap.steps < 0 ? -1 : lap.steps / 50.0;
         }
-        const driver_lap lap = drive_first_lap(path, d, 7, false, false, LAP_GIVE_UP_SECONDS * 50);
-        fig.driver_lap_seconds[d] = lap.steps < 0 ? -1 : lap.steps / 50.0;
+        cut_figures(path, off_road, rule);
     }
-    cut_figures(path, fig);
     mud_cut_figures(path, fig);
     grid_figures(path, fig);
     const Race one_player = new_race();   // a one-player race's view
@@ -260,6 +277,29 @@ static std::string fixed(double v, int decimals) {
     return number;
 }
 
+// The cut gain and the mud cuts under each rule, by that rule's limit.
+static void rule_findings(const track_figures& f, track_report& report) {
+    const int chain = cut_chains[CUT_CHAINS - 1];
+    for (int off_road = 0; off_road < KIT_RULES; off_road++) {
+        const rule_figures& r = f.rule[off_road];
+        const bool slows = off_road == OFF_ROAD_SLOWS;
+        auto limit = [&](int k) { return slows ? design_limits[k].slows_value : design_limits[k].value; };
+        const std::string under = slows ? " under Off-road Slows" : "";
+        const double gain = r.cut_gain[CUT_CHAINS - 1];
+        if (gain != CUT_NOT_MEASURED && gain > limit(LIMIT_CUT_GAIN))
+            report.findings.push_back({0, 0, false,
+                                       "cut gain " + fixed(gain, 1) + " % with a " + std::to_string(chain) +
+                                           "-ball chain" + under + ", above " + fixed(limit(LIMIT_CUT_GAIN), 0) +
+                                           " %: cutting the corners across the grass pays"});
+        const double mud = r.mud_gain[CUT_CHAINS - 1];
+        if (mud != CUT_NOT_MEASURED && mud > limit(LIMIT_MUD_CUT))
+            report.findings.push_back({0, 0, false,
+                                       "mud cut gain " + fixed(mud, 1) + " % with a " + std::to_string(chain) +
+                                           "-ball chain" + under + ", above " + fixed(limit(LIMIT_MUD_CUT), 0) +
+                                           " %: the mud does not cost a long chain"});
+    }
+}
+
 void design_findings(track_report& report) {
     const track_figures& f = report.figures;
     if (!f.measured) return;
@@ -268,31 +308,25 @@ void design_findings(track_report& report) {
     if (f.shortcut_ratio >= 0 && f.shortcut_ratio < L[LIMIT_SHORTCUT_RATIO].value)
         warn(0, 0, std::string("shortcut ratio ") + fixed(f.shortcut_ratio, 2) + ", below " +
                        fixed(L[LIMIT_SHORTCUT_RATIO].value, 2) + ": leaving the road gains time");
-    const double gain = f.cut_gain[CUT_CHAINS - 1];
-    if (gain > L[LIMIT_CUT_GAIN].value)
-        warn(0, 0, std::string("cut gain ") + fixed(gain, 1) + " % with a " + std::to_string(cut_chains[CUT_CHAINS - 1]) +
-                       "-ball chain, above " + fixed(L[LIMIT_CUT_GAIN].value, 0) +
-                       " %: cutting the corners across the grass pays");
-    const double mud = f.mud_gain[CUT_CHAINS - 1];
-    if (mud != CUT_NOT_MEASURED && mud > L[LIMIT_MUD_CUT].value)
-        warn(0, 0, std::string("mud cut gain ") + fixed(mud, 1) + " % with a " +
-                       std::to_string(cut_chains[CUT_CHAINS - 1]) + "-ball chain, above " +
-                       fixed(L[LIMIT_MUD_CUT].value, 0) + " %: the mud does not cost a long chain");
-    if (f.cut_skips >= 0) {
-        const checkpoint& c = loaded_track.checkpoints[f.cut_skips];
+    rule_findings(f, report);
+    const int skips = f.rule[OFF_ROAD_FREE].cut_skips >= 0 ? f.rule[OFF_ROAD_FREE].cut_skips
+                                                             : f.rule[OFF_ROAD_SLOWS].cut_skips;
+    if (skips >= 0) {
+        const checkpoint& c = loaded_track.checkpoints[skips];
         warn(c.y / 50 + 1, c.x / 50 + 1,
-             "checkpoint " + std::to_string(f.cut_skips + 1) +
+             "checkpoint " + std::to_string(skips + 1) +
                  " lies where a cut of the route skips it: a driver cutting the corners makes no lap");
     }
-    if (f.lap_seconds == LAP_NOT_MEASURABLE)
+    const double lap = f.rule[OFF_ROAD_FREE].lap_seconds;
+    if (lap == LAP_NOT_MEASURABLE)
         ;   // check has said there is no checkpoint
-    else if (f.lap_seconds < 0)
+    else if (lap < 0)
         warn(0, 0, "the computer driver does not finish a lap in " + std::to_string(LAP_GIVE_UP_SECONDS) + " s");
-    else if (f.lap_seconds < L[LIMIT_LAP_SHORTEST].value)
-        warn(0, 0, std::string("computer lap ") + fixed(f.lap_seconds, 2) + " s, under " +
+    else if (lap < L[LIMIT_LAP_SHORTEST].value)
+        warn(0, 0, std::string("computer lap ") + fixed(lap, 2) + " s, under " +
                        fixed(L[LIMIT_LAP_SHORTEST].value, 0) + " s");
-    else if (f.lap_seconds > L[LIMIT_LAP_LONGEST].value)
-        warn(0, 0, std::string("computer lap ") + fixed(f.lap_seconds, 2) + " s, over " +
+    else if (lap > L[LIMIT_LAP_LONGEST].value)
+        warn(0, 0, std::string("computer lap ") + fixed(lap, 2) + " s, over " +
                        fixed(L[LIMIT_LAP_LONGEST].value, 0) + " s");
     const int fx = loaded_track.finish_x / 50, fy = loaded_track.finish_y / 50;
     if (f.grid_balls < L[LIMIT_GRID_BALLS].value)

@@ -134,8 +134,8 @@ void print_findings(const track_report& r, FILE* out) {
                  e == 1 ? "" : "s", w, w == 1 ? "" : "s");
 }
 
-// The shortcut ratio and what cutting across open ground gains.
-static void print_cut_figures(const track_figures& f, FILE* out) {
+// The shortcut ratio.
+static void print_shortcut_ratio(const track_figures& f, FILE* out) {
     if (f.shortcut_ratio >= 0)
         std::fprintf(out, "  shortcut ratio  %.2f (%.1f cells off slowing cells, %.1f on the road)\n",
                      f.shortcut_ratio, f.open_way, f.road_way);
@@ -144,11 +144,17 @@ static void print_cut_figures(const track_figures& f, FILE* out) {
     else
         std::fprintf(out, "  shortcut ratio  not measurable (no way round on road cells alone: slowing cells "
                           "cut the road)\n");
+}
+
+// What cutting across open ground gains under one rule.
+static void print_cut_figures(const rule_figures& f, FILE* out) {
     for (int c = 0; c < CUT_CHAINS; c++) {
         std::fprintf(out, "  cut gain %2d     ", cut_chains[c]);
         if (f.cut_gain[c] != CUT_NOT_MEASURED)
-            std::fprintf(out, "%+.1f %% (best laps: %.2f s cutting, %.2f s on the road)\n", f.cut_gain[c],
-                         f.cut_lap[c], f.road_lap[c]);
+            std::fprintf(out,
+                         "%+.1f %% (best laps: %.2f s cutting, %.2f s on the road; in its best lap the "
+                         "cutting head stood %d steps on grass, %d on slowing cells)\n",
+                         f.cut_gain[c], f.cut_lap[c], f.road_lap[c], f.cut_grass_steps[c], f.cut_slowing_steps[c]);
         else if (f.road_lap[c] < 0)
             std::fprintf(out, "not measurable (the road-following driver makes no lap)\n");
         else
@@ -157,8 +163,8 @@ static void print_cut_figures(const track_figures& f, FILE* out) {
     }
 }
 
-// The cuts across slowing cells and what they gain.
-static void print_mud_cut_figures(const track_figures& f, FILE* out) {
+// Where the cuts across slowing cells are.
+static void print_mud_cuts(const track_figures& f, FILE* out) {
     if (f.mud_cuts == 0)
         std::fprintf(out, "  mud cut         none\n");
     else {
@@ -170,15 +176,44 @@ static void print_mud_cut_figures(const track_figures& f, FILE* out) {
         }
         std::fprintf(out, "\n");
     }
-    for (int c = 0; c < CUT_CHAINS && f.mud_cuts > 0; c++) {
+}
+
+// What the mud cuts gain under one rule.
+static void print_mud_cut_figures(const rule_figures& f, int mud_cuts, FILE* out) {
+    for (int c = 0; c < CUT_CHAINS && mud_cuts > 0; c++) {
         std::fprintf(out, "  mud cut  %2d     ", cut_chains[c]);
         if (f.mud_gain[c] != CUT_NOT_MEASURED)
             std::fprintf(out, "%+.1f %% (%d cut%s; best laps: %.2f s across the mud, %.2f s round by the road)\n",
-                         f.mud_gain[c], f.mud_cuts, f.mud_cuts == 1 ? "" : "s", f.across_lap[c], f.round_lap[c]);
+                         f.mud_gain[c], mud_cuts, mud_cuts == 1 ? "" : "s", f.across_lap[c], f.round_lap[c]);
         else
-            std::fprintf(out, "not measurable (%d cut%s; the driver makes no lap %s)\n", f.mud_cuts,
-                         f.mud_cuts == 1 ? "" : "s", f.round_lap[c] < 0 ? "round by the road" : "across the mud");
+            std::fprintf(out, "not measurable (%d cut%s; the driver makes no lap %s)\n", mud_cuts,
+                         mud_cuts == 1 ? "" : "s", f.round_lap[c] < 0 ? "round by the road" : "across the mud");
     }
+}
+
+// The laps and gains under one off-road rule.
+static void print_rule_figures(const track_figures& t, int off_road, FILE* out) {
+    const rule_figures& f = t.rule[off_road];
+    std::fprintf(out, "  off-road %s%s\n", kit_rule_names[off_road],
+                 off_road == OFF_ROAD_SLOWS ? " (the full game's rule: plain ground slows a head)"
+                                            : " (the classic game's rule: plain ground is as fast as road)");
+    if (f.lap_seconds >= 0)
+        std::fprintf(out, "  computer lap    %.2f s\n", f.lap_seconds);
+    else if (f.lap_seconds == LAP_NOT_MEASURABLE)
+        std::fprintf(out, "  computer lap    not measurable (no checkpoint)\n");
+    else
+        std::fprintf(out, "  computer lap    none in %d s\n", LAP_GIVE_UP_SECONDS);
+    if (f.driver_lap_seconds[0] != LAP_NOT_MEASURABLE) {
+        std::fprintf(out, "  7-ball laps     ");
+        for (int d = 0; d < 3; d++) {
+            if (f.driver_lap_seconds[d] >= 0)
+                std::fprintf(out, " %s %.2f s%s", difficulty_label(d), f.driver_lap_seconds[d], d < 2 ? "," : "\n");
+            else
+                std::fprintf(out, " %s none%s", difficulty_label(d), d < 2 ? "," : "\n");
+        }
+    }
+    print_cut_figures(f, out);
+    print_mud_cut_figures(f, t.mud_cuts, out);
 }
 
 void print_figures(const track_report& r, FILE* out) {
@@ -198,23 +233,9 @@ void print_figures(const track_report& r, FILE* out) {
                      f.wide_cells, f.wide_cells == 1 ? "" : "s");
     else
         std::fprintf(out, "  road            two cells wide\n");
-    if (f.lap_seconds >= 0)
-        std::fprintf(out, "  computer lap    %.2f s\n", f.lap_seconds);
-    else if (f.lap_seconds == LAP_NOT_MEASURABLE)
-        std::fprintf(out, "  computer lap    not measurable (no checkpoint)\n");
-    else
-        std::fprintf(out, "  computer lap    none in %d s\n", LAP_GIVE_UP_SECONDS);
-    if (f.driver_lap_seconds[0] != LAP_NOT_MEASURABLE) {
-        std::fprintf(out, "  7-ball laps     ");
-        for (int d = 0; d < 3; d++) {
-            if (f.driver_lap_seconds[d] >= 0)
-                std::fprintf(out, " %s %.2f s%s", difficulty_label(d), f.driver_lap_seconds[d], d < 2 ? "," : "\n");
-            else
-                std::fprintf(out, " %s none%s", difficulty_label(d), d < 2 ? "," : "\n");
-        }
-    }
-    print_cut_figures(f, out);
-    print_mud_cut_figures(f, out);
+    print_shortcut_ratio(f, out);
+    print_mud_cuts(f, out);
+    for (int off_road = 0; off_road < KIT_RULES; off_road++) print_rule_figures(f, off_road, out);
     std::fprintf(out, "  start grid      room for %d of %d balls; ", f.grid_balls, MAX_BALLS);
     if (f.grid_overlap >= 0)
         std::fprintf(out, "on checkpoint %d's marker\n", f.grid_overlap + 1);
@@ -243,6 +264,47 @@ static std::string json_string(const std::string& s) {
     return out + "\"";
 }
 
+static void json_number(double v, bool given, const char* format, FILE* out) {
+    if (given)
+        std::fprintf(out, format, v);
+    else
+        std::fprintf(out, "null");
+}
+
+// The figures of one off-road rule, as members of an object.
+static void print_rule_json(const rule_figures& f, int mud_cuts, FILE* out) {
+    std::fprintf(out, "\"lap_seconds\": ");
+    json_number(f.lap_seconds, f.lap_seconds >= 0, "%.2f", out);
+    for (int d = 0; d < 3; d++) {
+        std::fprintf(out, ", \"%s_lap_seconds\": ", difficulty_name(d));
+        json_number(f.driver_lap_seconds[d], f.driver_lap_seconds[d] >= 0, "%.2f", out);
+    }
+    std::fprintf(out, ", \"cut_gain\": {");
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
+        json_number(f.cut_gain[c], f.cut_gain[c] != CUT_NOT_MEASURED, "%.3f", out);
+        std::fprintf(out, ", \"road_lap\": ");
+        json_number(f.road_lap[c], f.road_lap[c] >= 0, "%.2f", out);
+        std::fprintf(out, ", \"cut_lap\": ");
+        json_number(f.cut_lap[c], f.cut_lap[c] >= 0, "%.2f", out);
+        std::fprintf(out, ", \"grass_steps\": %d, \"slowing_steps\": %d}", f.cut_grass_steps[c],
+                     f.cut_slowing_steps[c]);
+    }
+    std::fprintf(out, "}, \"cut_skips_checkpoint\": %d, \"mud_cuts\": %d, \"mud_cut\": {", f.cut_skips + 1, mud_cuts);
+    for (int c = 0; c < CUT_CHAINS; c++) {
+        std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
+        json_number(f.mud_gain[c], f.mud_gain[c] != CUT_NOT_MEASURED, "%.3f", out);
+        std::fprintf(out, ", \"round_lap\": ");
+        json_number(f.round_lap[c], f.round_lap[c] >= 0, "%.2f", out);
+        std::fprintf(out, ", \"across_lap\": ");
+        json_number(f.across_lap[c], f.across_lap[c] >= 0, "%.2f", out);
+        std::fprintf(out, "}");
+    }
+    std::fprintf(out, "}");
+}
+
+// The Free figures stand at the top, as before the rule; the Slows ones in
+// "slows".
 void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
     std::fprintf(out, "[");
     for (size_t i = 0; i < reports.size(); i++) {
@@ -254,57 +316,18 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
             std::fprintf(out,
                          ", \"name\": %s, \"size\": %d, \"route_px\": %.0f, \"waypoints\": %d, "
                          "\"checkpoints\": %d, \"direction\": \"%s\", \"finish_side\": \"%s\", "
-                         "\"wide_cells\": %d, \"lap_seconds\": ",
+                         "\"wide_cells\": %d, ",
                          json_string(f.name).c_str(), f.size, f.route_px, f.waypoints, f.checkpoints,
                          f.clockwise ? "clockwise" : "anticlockwise", f.finish_side, f.wide_cells);
-            if (f.lap_seconds >= 0)
-                std::fprintf(out, "%.2f", f.lap_seconds);
-            else
-                std::fprintf(out, "null");
-            for (int d = 0; d < 3; d++) {
-                std::fprintf(out, ", \"%s_lap_seconds\": ", difficulty_name(d));
-                if (f.driver_lap_seconds[d] >= 0)
-                    std::fprintf(out, "%.2f", f.driver_lap_seconds[d]);
-                else
-                    std::fprintf(out, "null");
-            }
-            std::fprintf(out, ", \"shortcut_ratio\": ");
+            print_rule_json(f.rule[OFF_ROAD_FREE], f.mud_cuts, out);
+            std::fprintf(out, ", \"slows\": {");
+            print_rule_json(f.rule[OFF_ROAD_SLOWS], f.mud_cuts, out);
+            std::fprintf(out, "}, \"shortcut_ratio\": ");
             if (f.shortcut_ratio >= 0)
                 std::fprintf(out, "%.4f, \"open_way\": %.3f, \"road_way\": %.3f", f.shortcut_ratio, f.open_way,
                              f.road_way);
             else
                 std::fprintf(out, "null");
-            std::fprintf(out, ", \"cut_gain\": {");
-            for (int c = 0; c < CUT_CHAINS; c++) {
-                std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
-                if (f.cut_gain[c] != CUT_NOT_MEASURED)
-                    std::fprintf(out, "%.3f", f.cut_gain[c]);
-                else
-                    std::fprintf(out, "null");
-                std::fprintf(out, ", \"road_lap\": ");
-                if (f.road_lap[c] >= 0) std::fprintf(out, "%.2f", f.road_lap[c]); else std::fprintf(out, "null");
-                std::fprintf(out, ", \"cut_lap\": ");
-                if (f.cut_lap[c] >= 0) std::fprintf(out, "%.2f", f.cut_lap[c]); else std::fprintf(out, "null");
-                std::fprintf(out, "}");
-            }
-            std::fprintf(out, "}, \"cut_skips_checkpoint\": %d, \"mud_cuts\": %d, \"mud_cut\": {", f.cut_skips + 1,
-                         f.mud_cuts);
-            auto seconds = [&](double v) {
-                if (v >= 0) std::fprintf(out, "%.2f", v); else std::fprintf(out, "null");
-            };
-            for (int c = 0; c < CUT_CHAINS; c++) {
-                std::fprintf(out, "%s\"%d\": {\"gain_percent\": ", c ? ", " : "", cut_chains[c]);
-                if (f.mud_gain[c] != CUT_NOT_MEASURED)
-                    std::fprintf(out, "%.3f", f.mud_gain[c]);
-                else
-                    std::fprintf(out, "null");
-                std::fprintf(out, ", \"round_lap\": ");
-                seconds(f.round_lap[c]);
-                std::fprintf(out, ", \"across_lap\": ");
-                seconds(f.across_lap[c]);
-                std::fprintf(out, "}");
-            }
-            std::fprintf(out, "}");
             std::fprintf(out,
                          ", \"grid_balls\": %d, \"grid_on_checkpoint\": %d, \"view_cells\": %d, "
                          "\"smaller_than_view\": %s, \"name_pixels\": %d, \"name_room\": %d",
@@ -317,9 +340,16 @@ void print_figures_json(const std::vector<track_report>& reports, FILE* out) {
 }
 
 void print_limits(FILE* out) {
-    std::fprintf(out, "| Figure | Limit | check warns when |\n|---|---|---|\n");
-    for (const design_limit& l : design_limits)
-        std::fprintf(out, "| %s | %g | %s |\n", l.figure, l.value, l.rule);
+    std::fprintf(out, "| Figure | Limit, off-road free | Limit, off-road slows | check warns when |\n"
+                      "|---|---|---|---|\n");
+    for (const design_limit& l : design_limits) {
+        std::fprintf(out, "| %s | %g | ", l.figure, l.value);
+        if (l.slows_value == LIMIT_NOT_HELD)
+            std::fprintf(out, "not held");
+        else
+            std::fprintf(out, "%g", l.slows_value);
+        std::fprintf(out, " | %s |\n", l.rule);
+    }
 }
 
 static int usage_error(FILE* err, const std::string& why) {

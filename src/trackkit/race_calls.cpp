@@ -9,10 +9,10 @@
 #include "track/track.h"
 #include "trackkit/trackkit_local.h"
 
-Race kit_race(const std::string& path, int a, int b, int c, unsigned seed) {
+Race kit_race(const std::string& path, int a, int b, int c, unsigned seed, int off_road) {
     Race race = new_race();
     clear_track(loaded_track);
-    const RaceSetup setup = {{a, b, c}, 1, false, DIFFICULTY_CLASSIC};
+    const RaceSetup setup = {{a, b, c}, 1, false, DIFFICULTY_CLASSIC, off_road};
     Random random = make_random(seed);
     setup_race(race, loaded_track, random, setup, path.c_str());
     return race;

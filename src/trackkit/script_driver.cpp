@@ -25,19 +25,50 @@ constexpr int REACH = 49;   // as close as the computer drivers count a waypoint
 constexpr int CUT_LAP_GIVE_UP = 90 * 50;   // steps without a lap
 }   // namespace
 
+static bool head_on_road(const Race& race, const std::vector<int>& cover) {
+    const kit_ball head = kit_race_ball(race, 0, 0);
+    const int hx = (int)head.x / 50, hy = (int)head.y / 50;
+    return hx < 0 || hy < 0 || hx >= loaded_track.size || hy >= loaded_track.size || road_cell(cover, hx, hy);
+}
+
+// Whether holding `keys` keeps the head on the road for the next `look` steps.
+static bool keys_keep_to_road(const Race& race, unsigned keys, const std::vector<int>& cover, int look) {
+    Race ahead = race;
+    for (int k = 0; k < look; k++) {
+        kit_race_step(ahead, keys);
+        if (!head_on_road(ahead, cover)) return false;
+    }
+    return true;
+}
+
+// The keys nearest `keys` that keep the head on the road: the same, else
+// turning harder one way or the other, else lifting off, else braking.
+static unsigned held_to_road(const Race& race, unsigned keys, const std::vector<int>& cover, int look) {
+    if (keys_keep_to_road(race, keys, cover, look)) return keys;
+    const unsigned turn = keys & (ACTION_LEFT | ACTION_RIGHT);
+    const unsigned other = turn == ACTION_LEFT ? ACTION_RIGHT : ACTION_LEFT;
+    const unsigned tries[] = {ACTION_FORWARD | (turn ? turn : ACTION_LEFT), ACTION_FORWARD | other,
+                              turn ? turn : ACTION_LEFT, other, ACTION_BACK | (turn ? turn : ACTION_LEFT),
+                              ACTION_BACK | other};
+    for (unsigned t : tries)
+        if (keys_keep_to_road(race, t, cover, look)) return t;
+    return keys;
+}
+
 static int route_waypoints() {
     return loaded_track.waypoint_count < MAX_WAYPOINTS ? loaded_track.waypoint_count : MAX_WAYPOINTS;
 }
 
-script_run script_drive(const std::string& path, int chain, int stride) {
+script_run script_drive(const std::string& path, int chain, int stride, int off_road, int hold) {
     std::vector<int> aims;
     kit_race(path, 0, 0, 0, 1);   // loads the track: the route's length
     for (int i = 0; i < route_waypoints(); i += stride) aims.push_back(i);
-    return script_drive(path, chain, aims);
+    return script_drive(path, chain, aims, off_road, hold);
 }
 
-script_run script_drive(const std::string& path, int chain, const std::vector<int>& aims) {
-    Race race = kit_race(path, chain, 0, 0, 1);
+script_run script_drive(const std::string& path, int chain, const std::vector<int>& aims, int off_road,
+                        int hold) {
+    Race race = kit_race(path, chain, 0, 0, 1, off_road);
     script_run run;
     const int n = route_waypoints();
     if (n <= 0 || loaded_track.checkpoint_count <= 0 || aims.empty()) return run;
@@ -47,13 +78,16 @@ script_run script_drive(const std::string& path, int chain, const std::vector<in
     std::vector<int> cover;
     road_cover(loaded_track.size, cover);
     size_t target = 0;
-    int last_lap_step = 0, laps = 0;
+    int last_lap_step = 0, laps = 0, grass = 0, slowing = 0;
     const double degrees = 57.29577957855229;
     for (int step = 1; step <= CUT_LAPS * CUT_LAP_GIVE_UP; step++) {
         const kit_ball head = kit_race_ball(race, 0, 0);
         const int hx = (int)head.x / 50, hy = (int)head.y / 50;
-        if (hx >= 0 && hy >= 0 && hx < loaded_track.size && hy < loaded_track.size && !road_cell(cover, hx, hy))
+        if (hx >= 0 && hy >= 0 && hx < loaded_track.size && hy < loaded_track.size && !road_cell(cover, hx, hy)) {
             run.left_road = true;
+            grass += plain_ground(loaded_track, hx, hy);
+            slowing += loaded_track.tiles[hx][hy] >= 1 && loaded_track.tiles[hx][hy] <= 5;
+        }
         for (size_t tries = 0; tries < aims.size(); tries++) {
             const waypoint& w = loaded_track.waypoints[aims[target]];
             const waypoint& from = loaded_track.waypoints[aims[(target + aims.size() - 1) % aims.size()]];
@@ -71,11 +105,17 @@ script_run script_drive(const std::string& path, int chain, const std::vector<in
         unsigned keys = std::fabs(diff) < 120 ? ACTION_FORWARD : 0;
         if (diff > 2.5) keys |= ACTION_LEFT;
         if (diff < -2.5) keys |= ACTION_RIGHT;
+        if (hold > 0) keys = held_to_road(race, keys, cover, hold);
         kit_race_step(race, keys);
         if (race.racers[0].completed_laps > laps) {
             laps = race.racers[0].completed_laps;
             const double lap = (step - last_lap_step) / 50.0;
-            if (run.best < 0 || lap < run.best) run.best = lap;
+            if (run.best < 0 || lap < run.best) {
+                run.best = lap;
+                run.grass_steps = grass;
+                run.slowing_steps = slowing;
+            }
+            grass = slowing = 0;
             last_lap_step = step;
             if (laps >= CUT_LAPS) break;
         }

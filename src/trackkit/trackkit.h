@@ -14,9 +14,11 @@
 // docs/tracks.md shows this table as `chainball-track limits` prints it.
 struct design_limit {
     const char* figure;   // as `stats` names it
-    double value;
+    double value;         // under Off-road Free, the classic game's rule
+    double slows_value;   // under Off-road Slows; LIMIT_NOT_HELD: not checked
     const char* rule;     // when check warns, in words
 };
+constexpr double LIMIT_NOT_HELD = -1;
 enum {
     LIMIT_SHORTCUT_RATIO,
     LIMIT_CUT_GAIN,
@@ -40,6 +42,11 @@ constexpr int CUT_CHAINS = 2;
 constexpr int cut_chains[CUT_CHAINS] = {1, 7};
 constexpr double CUT_NOT_MEASURED = -1000;
 
+// The figures are measured under both off-road rules of the race, indexed
+// by OFF_ROAD_FREE (grass as fast as road) and OFF_ROAD_SLOWS.
+constexpr int KIT_RULES = 2;
+extern const char* const kit_rule_names[KIT_RULES];   // "free", "slows"
+
 // One line of `check`: FILE:ROW:COL: error|warning: message. Rows and
 // columns of grid cells count from 1; row 0 is the size field (column 1)
 // or, with column 0, the file as a whole.
@@ -47,6 +54,31 @@ struct finding {
     int row, col;
     bool error;
     std::string message;
+};
+
+// The figures of a track that the off-road rule changes.
+struct rule_figures {
+    double lap_seconds = -1;       // player 3's first lap; < 0: none in time,
+                                   // or LAP_NOT_MEASURABLE without a checkpoint
+    // The first lap of each computer driver with a 7-ball chain, as
+    // lap_seconds: Classic, Good, Expert.
+    double driver_lap_seconds[3] = {-1, -1, -1};
+    // Best laps, in seconds (< 0: none), of a script driver at player 1's
+    // keys aiming at every waypoint (road) and at every fourth (cut), and
+    // the cut's gain in percent of the road lap (CUT_NOT_MEASURED without
+    // both laps), per chain of cut_chains.
+    double road_lap[CUT_CHAINS] = {-1, -1}, cut_lap[CUT_CHAINS] = {-1, -1};
+    double cut_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
+    // The steps the cutting driver's head stood on plain ground and on
+    // slowing cells in its best lap: a cut that gains over the slowing cells
+    // alone is a mud cut, which the grass does not weigh.
+    int cut_grass_steps[CUT_CHAINS] = {0, 0}, cut_slowing_steps[CUT_CHAINS] = {0, 0};
+    int cut_skips = -1;            // a checkpoint the cut never touches, so it makes no lap; or -1
+    // The driver at every waypoint over the mud cuts and round by the road
+    // (best laps in seconds, < 0: none); the gain in percent of its lap
+    // round, CUT_NOT_MEASURED without both laps or without a mud cut.
+    double across_lap[CUT_CHAINS] = {-1, -1}, round_lap[CUT_CHAINS] = {-1, -1};
+    double mud_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
 };
 
 // The design figures of a track with no errors.
@@ -58,29 +90,13 @@ struct track_figures {
     bool clockwise = false;
     const char* finish_side = "";  // "left", "right" or "inside"
     int wide_cells = 0;            // '+' lanes the full game draws as road
-    double lap_seconds = -1;       // player 3's first lap; < 0: none in time,
-                                   // or LAP_NOT_MEASURABLE without a checkpoint
-    // The first lap of each computer driver with a 7-ball chain, as
-    // lap_seconds: Classic, Good, Expert.
-    double driver_lap_seconds[3] = {-1, -1, -1};
     double shortcut_ratio = -1;    // < 0: not measurable (no checkpoint)
     double open_way = 0, road_way = 0;   // the two ways, in cells
-    // Best laps, in seconds (< 0: none), of a script driver at player 1's
-    // keys aiming at every waypoint (road) and at every fourth (cut), and
-    // the cut's gain in percent of the road lap (CUT_NOT_MEASURED without
-    // both laps), per chain of cut_chains.
-    double road_lap[CUT_CHAINS] = {-1, -1}, cut_lap[CUT_CHAINS] = {-1, -1};
-    double cut_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
-    int cut_skips = -1;            // a checkpoint the cut never touches, so it makes no lap; or -1
     // The mud cuts: straights over slowing cells that save four cells or
-    // more of road. The driver at every waypoint races the route with and
-    // without them (across, round: best laps in seconds, < 0: none); the
-    // gain in percent of its lap round, CUT_NOT_MEASURED without both laps
-    // or without a mud cut.
+    // more of road (their laps are in `rule`).
     int mud_cuts = 0;
     std::vector<std::pair<int, int>> mud_cut_cells;   // where each leaves and rejoins the road: cells x * size + y
-    double across_lap[CUT_CHAINS] = {-1, -1}, round_lap[CUT_CHAINS] = {-1, -1};
-    double mud_gain[CUT_CHAINS] = {CUT_NOT_MEASURED, CUT_NOT_MEASURED};
+    rule_figures rule[KIT_RULES];   // the laps and gains under each off-road rule
     int grid_balls = 0;            // 0 .. 10 balls of every racer with room
     int grid_overlap = -1;         // first checkpoint whose marker the grid touches, or -1
     int view_cells = 0;            // what one view shows across

@@ -33,9 +33,9 @@ void design_findings(track_report& report);
 // The kit's calls into the race (race_calls.cpp): nothing else in the kit
 // sets up or steps a race.
 // A one-player race on the level file at `path` as the level-load screen
-// sets it up, with these chains and draws from `seed`, on loaded_track
-// (cleared first, as for a fresh game).
-Race kit_race(const std::string& path, int a, int b, int c, unsigned seed);
+// sets it up, with these chains and draws from `seed`, under the off-road
+// rule `off_road`, on loaded_track (cleared first, as for a fresh game).
+Race kit_race(const std::string& path, int a, int b, int c, unsigned seed, int off_road = OFF_ROAD_FREE);
 // One step on loaded_track with player 1 holding ACTION_* bits (0: nobody
 // drives but the computer).
 void kit_race_step(Race& race, unsigned player1_actions);
@@ -48,15 +48,24 @@ kit_ball kit_race_ball(const Race& race, int r, int b);
 // A script driver at player 1's keys with a `chain`-ball chain, alone on the
 // track: it aims at every `stride`-th waypoint of the route (1: the road,
 // 4: across the insides of the corners), or at the waypoints `aims` in turn,
-// and races a few laps.
+// and races a few laps under the off-road rule `off_road`.
 constexpr int CUT_STRIDE = 4;   // the corner-cutting driver's
 struct script_run {
     double best = -1;     // its best lap in seconds; < 0: no lap
     int unpassed = -1;    // without a lap: the first checkpoint it never touched
     bool left_road = false;   // its head stood on a cell off the road (grass or slowing) at some step
+    // Of its best lap: the steps its head stood on plain ground, and on
+    // slowing cells.
+    int grass_steps = 0, slowing_steps = 0;
 };
-script_run script_drive(const std::string& path, int chain, int stride);
-script_run script_drive(const std::string& path, int chain, const std::vector<int>& aims);
+// With `hold` above 0 it is held to the road: where its keys would take its
+// head off the road within `hold` steps it turns harder, lifts off or brakes.
+script_run script_drive(const std::string& path, int chain, int stride, int off_road, int hold = 0);
+script_run script_drive(const std::string& path, int chain, const std::vector<int>& aims, int off_road,
+                        int hold = 0);
+// The look-aheads of the cutting driver held to the road: one that looks
+// too far ahead gives up a corner, one too near runs off before it turns.
+constexpr int HOLD_LOOKS[] = {4, 8, 12};
 
 // A mud cut: the straight from waypoint `from` to waypoint `to` (from < to,
 // both of the route of loaded_track) runs over road and slowing cells only,

@@ -76,9 +76,8 @@ std::vector<std::string> others_in(const std::string& dir, const std::string& ke
     return found;
 }
 
-}  // namespace
-
-TEST(ConfigFile, EverySettingReadsBackAsWritten) {
+// Every setting away from its default.
+game_config every_setting_changed() {
     game_config c;
     c.chain_length[0] = 10, c.chain_length[1] = 0, c.chain_length[2] = 1;
     c.laps = 999;
@@ -87,6 +86,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     c.music_volume = 0, c.effects_volume = 7;
     c.scale = 4;
     c.fullscreen = true;
+    c.minimap = false;
     c.drive[0][ACT_FORWARD] = {binding::KEY, SDLK_KP8, false};
     c.drive[0][ACT_LEFT] = {binding::PAD_BUTTON, 31, false};
     c.drive[1][ACT_RIGHT] = {binding::KEY, SDLK_RCTRL, false};
@@ -94,11 +94,19 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     c.pause = {binding::PAD_BUTTON, 9, false};
     c.pad_choose = 2, c.pad_back = 3, c.pad_start = 7;
     c.level = DIFFICULTY_EXPERT;
-    c.ghosts = true;
-    c.recording = true;
+    c.ghosts = false;
+    c.off_road_slows = false;
+    c.recording = false;
     c.recordings_kept = 1000;
     c.trial_length = 10;
     c.trial_laps = 99;
+    return c;
+}
+
+}  // namespace
+
+TEST(ConfigFile, EverySettingReadsBackAsWritten) {
+    const game_config c = every_setting_changed();
     std::vector<std::string> problems;
     const std::string text = format_config(c);
     const game_config back = parse_config(text, problems);
@@ -107,6 +115,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     EXPECT_EQ(back.drive[0][ACT_LEFT], c.drive[0][ACT_LEFT]);
     EXPECT_EQ(back.level, DIFFICULTY_EXPERT);
     EXPECT_TRUE(back.music_volume == 0 && back.effects_volume == 7);
+    EXPECT_FALSE(back.off_road_slows);
 
     // The defaults are today's keys, and an empty file is the defaults.
     const game_config d = parse_config("", problems);
@@ -115,6 +124,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     EXPECT_EQ(binding_name(d.drive[1][ACT_LEFT]), "a");
     EXPECT_EQ(binding_name(d.pause), "ctrl+p");
     EXPECT_TRUE(d.chain_length[0] == 7 && d.chain_length[1] == 2 && d.chain_length[2] == 5 && d.laps == 3);
+    EXPECT_TRUE(d.off_road_slows) << "off the road costs unless the player says otherwise";
     EXPECT_TRUE(same(parse_config(format_config(d), problems), d));
 }
 
@@ -144,6 +154,8 @@ TEST(ConfigFile, EachBadValueIsOneLineAndItsDefault) {
          [](const game_config& c) { return c.music_volume == 10 && c.effects_volume == 0; }},
         {"[race]\ndifficulty = \"hard\"\n", "'hard' is not classic, good or expert; using classic",
          [](const game_config& c) { return c.level == DIFFICULTY_CLASSIC; }},
+        {"[race]\noff_road = \"sometimes\"\nghosts = false\n", "race.off_road: 'sometimes' is not slows or free; using slows",
+         [](const game_config& c) { return c.off_road_slows && !c.ghosts; }},
         {"[window]\nscale = 9\nfullscreen = true\n", "window.scale: 9 is outside 1 to 4; using 1",
          [](const game_config& c) { return c.scale == 1 && c.fullscreen; }},
         {"[window]\nfullscreen = \"yes\"\n", "window.fullscreen: expected true or false, found a string",
@@ -298,6 +310,17 @@ TEST(ConfigFile, PathFollowsXdgConfigHomeThenHome) {
     EXPECT_EQ(lines(read_back(err)), 1);
     if (old_xdg) setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
     if (old_home) setenv("HOME", saved_home.c_str(), 1);
+}
+
+// A game's save merges its changes over the file as another game left it:
+// every setting it changed must reach the file, none left behind.
+TEST(ConfigFile, ASaveKeepsEverySettingTheGameChanged) {
+    const std::string path = scratch_dir() + "/chainball/chainball.toml";
+    const game_config started, changed = every_setting_changed();
+    ASSERT_EQ(save_config_changes(path, started, changed, stderr), save_result::written);
+    game_config back;
+    EXPECT_EQ(read_with_errors(path, back), "");
+    EXPECT_TRUE(same(back, changed)) << format_config(back);
 }
 
 TEST(ConfigFile, SavingMakesTheFolderAndReplacesTheFileWhole) {

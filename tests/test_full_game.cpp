@@ -205,11 +205,12 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     EXPECT_EQ(game_screen, SCREEN_MENU);
     EXPECT_FALSE(g.file_exists());
 
-    // Laps 3 -> 5, track -> the second, drivers -> Good, ghosts off (on by default).
+    // Laps 3 -> 5, track -> the second, drivers -> Good, off-road -> Free,
+    // ghosts off (Slows and on by default).
     open_at(make_full_settings(*g.run), 3);
     run_screen(SCREEN_SETTINGS, full_settings_frame,
                {{SDLK_RIGHT, SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN},
-                {SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_RETURN}, {SDLK_ESCAPE}});
+                {SDLK_RIGHT}, {SDLK_DOWN}, {SDLK_LEFT}, {SDLK_DOWN}, {SDLK_RETURN}, {SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_MENU);
     ASSERT_TRUE(g.file_exists());
     const std::string second = level_names[1];
@@ -224,9 +225,29 @@ TEST(FullSettings, ChangesAreWrittenOnLeavingAndReadAtTheNextStart) {
     EXPECT_EQ(race_settings.laps, 5);
     EXPECT_EQ(chosen_level_name(), second);
     EXPECT_EQ(race_settings.difficulty, 1);
+    EXPECT_EQ(race_settings.off_road, OFF_ROAD_FREE);
     EXPECT_FALSE(g.run->options.ghosts);
     EXPECT_TRUE(g.run->options.recording) << "on by default";
     EXPECT_EQ(race_settings.chain_length[0], 7);
+}
+
+// Every entry's button lies whole in the window, under the help line and
+// apart from its neighbours, where the screen draws it.
+TEST(FullSettings, EveryRowFitsTheWindowAndNoneOverlaps) {
+    FullGame g;
+    open_at(make_full_settings(*g.run), 0);
+    full_settings_frame();
+    constexpr Uint32 BORDER = 0xFCCEFBu;   // the buttons' pink frame
+    for (int e = 0; e < FULL_SETTINGS_ENTRIES; e++) {
+        const int y = full_settings_row_y(e);
+        EXPECT_GE(y, 104 + TTF_FontHeight(small_font)) << "entry " << e << " under the help line";
+        EXPECT_LE(y + 20, screen->h - 1) << "entry " << e;
+        if (e > 0) {
+            EXPECT_GT(y, full_settings_row_y(e - 1) + 20) << "entry " << e << " over the one above";
+        }
+        EXPECT_EQ(pixel_at(screen, 250, y), BORDER) << "entry " << e << " drawn at its row";
+        EXPECT_EQ(pixel_at(screen, 250, y + 20), BORDER) << "entry " << e << " drawn at its row";
+    }
 }
 
 TEST(FullSettings, ATrackTheCatalogueLacksGivesOnePrintableLineAndTheFirst) {
@@ -304,7 +325,7 @@ TEST(KeyBindingsScreen, BindsAPressedKeyRefusesOneBoundElsewhereAndRestoresDefau
     EXPECT_TRUE(key_bindings.pause_ctrl);
     EXPECT_EQ(game_screen, SCREEN_SETTINGS);
     full_settings_frame();
-    EXPECT_EQ(pixel_at(screen, 300, 125 + 25 * FULL_SETTINGS_KEYS_ENTRY + 10), FULL_LIT) << "on Key bindings";
+    EXPECT_EQ(pixel_at(screen, 300, full_settings_row_y(FULL_SETTINGS_KEYS_ENTRY) + 10), FULL_LIT) << "on Key bindings";
 }
 
 TEST(KeyBindingsScreen, APadButtonBindsAndDrivesOnlyItsPlayer) {

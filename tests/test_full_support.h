@@ -35,6 +35,7 @@ struct FullGame {
         key_bindings = default_key_bindings();
         run = &test_full_run();
         *run = FullGameRun();
+        apply_full_settings(*run, game_config(), stderr);   // as a start with no settings file
     }
     ~FullGame() {
         full_game = false;

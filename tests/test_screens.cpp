@@ -107,6 +107,38 @@ TEST(FullGameScreens, TheTrialsLengthAndLapsAreRememberedInTheSettings) {
     drop_test_screens();
 }
 
+// The off-road setting, as the settings file keeps it, rules the full
+// game's quick races and time trials; the classic game races Free even
+// when the run's settings were left at Slows.
+TEST(FullGameScreens, TheOffRoadSettingRulesQuickRacesAndTrialsButNotTheClassicGame) {
+    for (const int rule : {OFF_ROAD_SLOWS, OFF_ROAD_FREE}) {
+        FullGame g;
+        game_config c;
+        c.off_road_slows = rule == OFF_ROAD_SLOWS;
+        ASSERT_TRUE(write_config(g.file(), c, stderr));
+        apply_full_settings(*g.run, read_full_settings(stderr), stderr);
+        reset_test_screens();
+        frames_with({SDLK_RETURN});   // "Start 1 player"
+        ASSERT_EQ(game_screen, SCREEN_RACE);
+        EXPECT_EQ(live_race.off_road, rule) << "a quick race";
+        reset_test_screens();
+        open_test_screen(make_time_trial_screen(*g.run));
+        frames_with({SDLK_RETURN});   // "Start"
+        ASSERT_EQ(game_screen, SCREEN_RACE);
+        EXPECT_EQ(live_race.off_road, rule) << "a time trial";
+        drop_test_screens();
+    }
+    start_game_headless();
+    full_game = false;
+    race_settings.off_road = OFF_ROAD_SLOWS;
+    load_level();
+    race_frame();
+    EXPECT_EQ(game_screen, SCREEN_RACE);
+    EXPECT_EQ(live_race.off_road, OFF_ROAD_FREE) << "the classic game";
+    drop_test_screens();
+    start_game_headless();
+}
+
 TEST(FullGameScreens, EscapeInATrialRaceReturnsToTheTrialSetUp) {
     FullGame g;
     const RaceSettings before = race_settings;

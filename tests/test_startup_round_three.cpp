@@ -136,7 +136,7 @@ TEST(StartupReplays, ReplaysListDatesOnlyDatedNamesAndShowsNamesPrintable) {
     reset_test_screens();
     open_test_screen(make_replays_screen(*game.run));
     screen_frame();
-    const std::string rest = " 1P P1 won " + race_time(129);
+    const std::string rest = " 1P Off-road Free  P1 won " + race_time(129);
     const std::string undated = "Straight     " + std::string(16, ' ') + rest;
     const std::string dated = "Straight     2026-01-02 03:04" + rest;
     EXPECT_EQ(glyph_mismatches(screen, 30, 150, undated.c_str(), small_font, 0xFFFFFF), 0) << undated;

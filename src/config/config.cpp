@@ -239,7 +239,7 @@ struct reader {
 
     void race(const toml::table& t) {
         unknown_keys(t, "race.", {"lengths", "laps", "track", "music", "music_volume", "effects_volume", "difficulty",
-                              "ghosts"});
+                              "ghosts", "off_road"});
         if (const toml::node* n = t.get("lengths")) {
             const toml::array* a = n->as_array();
             if (!a || a->size() != 3) {
@@ -274,6 +274,13 @@ struct reader {
                 c.level = difficulty_of(found);
         }
         flag(t.get("ghosts"), "race.ghosts", c.ghosts);
+        const char* kept = c.off_road_slows ? "slows" : "free";
+        if (text(t.get("off_road"), "race.off_road", "\"slows\" or \"free\"", kept, s)) {
+            if (s == "slows" || s == "free")
+                c.off_road_slows = s == "slows";
+            else
+                problem("race.off_road: '" + printable(s) + "' is not slows or free; using " + kept);
+        }
     }
 
     void window(const toml::table& t) {
@@ -457,7 +464,8 @@ std::string format_config(const game_config& c) {
                      {"music_volume", c.music_volume},
                      {"effects_volume", c.effects_volume},
                      {"difficulty", difficulty_name(c.level)},
-                     {"ghosts", c.ghosts}};
+                     {"ghosts", c.ghosts},
+                     {"off_road", c.off_road_slows ? "slows" : "free"}};
     toml::table window{{"scale", c.scale}, {"fullscreen", c.fullscreen}, {"minimap", c.minimap}};
     toml::table keys{{"pause", binding_name(c.pause)}};
     for (int p = 0; p < 2; p++) {
@@ -505,11 +513,15 @@ game_config merge_config_changes(const game_config& base, const game_config& min
     take(base.music, mine.music, theirs.music);
     take(base.scale, mine.scale, theirs.scale);
     take(base.fullscreen, mine.fullscreen, theirs.fullscreen);
+    take(base.minimap, mine.minimap, theirs.minimap);
+    take(base.music_volume, mine.music_volume, theirs.music_volume);
+    take(base.effects_volume, mine.effects_volume, theirs.effects_volume);
     take(base.pad_choose, mine.pad_choose, theirs.pad_choose);
     take(base.pad_back, mine.pad_back, theirs.pad_back);
     take(base.pad_start, mine.pad_start, theirs.pad_start);
     take(base.level, mine.level, theirs.level);
     take(base.ghosts, mine.ghosts, theirs.ghosts);
+    take(base.off_road_slows, mine.off_road_slows, theirs.off_road_slows);
     take(base.recording, mine.recording, theirs.recording);
     take(base.recordings_kept, mine.recordings_kept, theirs.recordings_kept);
     take(base.trial_length, mine.trial_length, theirs.trial_length);

@@ -55,6 +55,7 @@ struct game_config {
     // pad's layout puts it, as start_button() says).
     int pad_choose = 0, pad_back = 1, pad_start = -1;
     Difficulty level = DIFFICULTY_CLASSIC;
+    bool off_road_slows = true;        // the full game's races: driving off the road costs
     bool ghosts = true;
     bool recording = true;
     int recordings_kept = 50;          // 1 to MAX_RECORDINGS_KEPT, the newest kept

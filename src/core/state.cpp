@@ -21,6 +21,7 @@ void reset_program_state() {
     race_settings.music_on = true;
     two_players = false;
     race_settings.difficulty = DIFFICULTY_CLASSIC;
+    race_settings.off_road = 0;   // Free
     menu_cursor = 0;
 }
 

@@ -27,6 +27,10 @@ struct RaceSettings {
     // the only ones of the plain game), Good or Expert. Set by the full
     // game's settings.
     Difficulty difficulty;
+    // Whether driving off the road costs: the race set-up's off_road
+    // (OFF_ROAD_* of race/race.h, 0 = Free). Set by the full game's
+    // settings; the classic game races Free.
+    int off_road;
 };
 extern RaceSettings race_settings;
 extern bool two_players;   // the next race is a two-player race

@@ -8,6 +8,7 @@
 #include "core/state.h"
 #include "io/effects.h"
 #include "menu/full_game.h"
+#include "race/race.h"
 #include "track/track.h"
 
 void (*window_mode_hook)(int scale, bool fullscreen) = nullptr;   // set by the shell
@@ -36,6 +37,7 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     }
     race_settings.music_on = c.music;
     race_settings.difficulty = c.level;
+    race_settings.off_road = c.off_road_slows ? OFF_ROAD_SLOWS : OFF_ROAD_FREE;
     key_bindings = bindings_of(c);
     run.options.scale = c.scale;
     run.options.fullscreen = c.fullscreen;
@@ -63,6 +65,7 @@ game_config current_full_settings(const FullGameRun& run) {
         c.track = chosen_level_name();
     c.music = race_settings.music_on;
     c.level = difficulty_of(race_settings.difficulty);
+    c.off_road_slows = race_settings.off_road == OFF_ROAD_SLOWS;
     c.scale = run.options.scale;
     c.fullscreen = run.options.fullscreen;
     c.minimap = run.options.minimap;

@@ -57,8 +57,12 @@ struct menu_entry {
 };
 int full_menu_entries(const menu_entry** entries);
 
-// The full settings' "Key bindings" entry.
-constexpr int FULL_SETTINGS_KEYS_ENTRY = 14;
+// The full settings' entries, "Done" the last, and its "Key bindings" entry.
+constexpr int FULL_SETTINGS_ENTRIES = 17;
+constexpr int FULL_SETTINGS_KEYS_ENTRY = 15;
+// The top of entry `entry`'s button on the full settings screen: the rows
+// share the window below the help line, no farther apart than 25 pixels.
+int full_settings_row_y(int entry);
 
 // The full game's screens: its main menu (the bottom of the run), its
 // settings (written when left having changed something), the key bindings,

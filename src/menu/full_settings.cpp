@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's settings: the classic settings' race values, then the
-// window, the computer drivers, ghosts, recording, the minimap and the key
-// bindings.
+// window, the computer drivers, the off-road rule, ghosts, recording, the
+// volumes, the minimap and the key bindings.
 // Written to the settings file when the player leaves having changed
 // something.
+#include <algorithm>
 #include <cstdio>
 
 #include "core/state.h"
@@ -14,22 +15,29 @@
 #include "menu/full_game.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
+#include "race/race.h"
 #include "track/track.h"
 #include "view/view.h"
 
 // Entries 0 to 4 are the classic settings' own (change_race_setting).
 enum {
-    S_TRACK = 4, S_MUSIC, S_SCALE, S_FULLSCREEN, S_DRIVERS, S_GHOSTS, S_RECORDING, S_MUSIC_VOLUME,
-    S_EFFECTS_VOLUME, S_MINIMAP, S_KEYS, S_DONE,
+    S_TRACK = 4, S_MUSIC, S_SCALE, S_FULLSCREEN, S_DRIVERS, S_OFF_ROAD, S_GHOSTS, S_RECORDING,
+    S_MUSIC_VOLUME, S_EFFECTS_VOLUME, S_MINIMAP, S_KEYS, S_DONE,
     S_LAST = S_DONE
 };
 static_assert(S_KEYS == FULL_SETTINGS_KEYS_ENTRY, "the bindings screen returns to its entry");
-constexpr int TOP = 125, ROW = 25;
+static_assert(S_LAST + 1 == FULL_SETTINGS_ENTRIES, "every entry gets its row");
 
-static int row_y(int entry) { return TOP + ROW * entry; }
+// From under the help line to the window's foot; a button is 21 pixels high.
+constexpr int TOP = 122, BOTTOM = 498, BUTTON_HEIGHT = 21;
+
+int full_settings_row_y(int entry) {
+    constexpr int row = std::min(25, (BOTTOM - TOP - BUTTON_HEIGHT) / (FULL_SETTINGS_ENTRIES - 1));
+    return TOP + row * entry;
+}
 
 static void button(int cursor, int entry, const char* label) {
-    draw_button(screen, 180, row_y(entry), label, cursor, entry, small_font);
+    draw_button(screen, 180, full_settings_row_y(entry), label, cursor, entry, small_font);
 }
 
 static void on_off_button(int cursor, int entry, const char* what, bool on) {
@@ -45,17 +53,19 @@ static void volume_button(int cursor, int entry, const char* what, int steps) {
 
 static void draw_full_settings(const full_game_options& options, int cursor) {
     text(screen, 100, 104, "Left and Right change values. Length: 0 = disable.", small_font);
-    for (int entry = 0; entry < 3; entry++) length_button(cursor, entry, row_y(entry));
+    for (int entry = 0; entry < 3; entry++) length_button(cursor, entry, full_settings_row_y(entry));
     std::snprintf(label_buffer, sizeof label_buffer, "Laps: %d", race_settings.laps);
     button(cursor, 3, label_buffer);
     button(cursor, S_TRACK, "Track:");
-    text_pink(screen, 230, row_y(S_TRACK) + 3, chosen_level_name(), small_font);
+    text_pink(screen, 230, full_settings_row_y(S_TRACK) + 3, chosen_level_name(), small_font);
     on_off_button(cursor, S_MUSIC, "Music", race_settings.music_on);
     std::snprintf(label_buffer, sizeof label_buffer, "Scale: %d", options.scale);
     button(cursor, S_SCALE, label_buffer);
     on_off_button(cursor, S_FULLSCREEN, "Fullscreen", options.fullscreen);
     std::snprintf(label_buffer, sizeof label_buffer, "Drivers: %s", difficulty_label(race_settings.difficulty));
     button(cursor, S_DRIVERS, label_buffer);
+    std::snprintf(label_buffer, sizeof label_buffer, "Off-road: %s", off_road_label(race_settings.off_road));
+    button(cursor, S_OFF_ROAD, label_buffer);
     on_off_button(cursor, S_GHOSTS, "Ghosts", options.ghosts);
     on_off_button(cursor, S_RECORDING, "Recording", options.recording);
     volume_button(cursor, S_MUSIC_VOLUME, "Music volume", options.music_volume);
@@ -89,6 +99,9 @@ static void change(FullGameRun& run, int entry, int step) {
             apply_window(options);
             break;
         case S_DRIVERS: race_settings.difficulty = difficulty_of(((race_settings.difficulty + (step < 0 ? 2 : 1)) % 3 + 3) % 3); break;
+        case S_OFF_ROAD:   // read at each race's set-up
+            race_settings.off_road = race_settings.off_road == OFF_ROAD_SLOWS ? OFF_ROAD_FREE : OFF_ROAD_SLOWS;
+            break;
         case S_GHOSTS:
             options.ghosts = !options.ghosts;   // read at each race's set-up
             break;

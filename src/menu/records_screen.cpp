@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's Records screen: the best lap and race of each track,
-// chain length and laps, scrolled with Up and Down.
+// chain length and laps under the off-road rule of the settings (each
+// rule's records are kept apart), scrolled with Up and Down.
 #include <algorithm>
 #include <map>
 #include <string>
@@ -12,6 +13,7 @@
 #include "draw/draw.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
+#include "race/race.h"
 #include "track/track.h"
 
 namespace {
@@ -42,11 +44,14 @@ public:
 private:
     void draw() {
         list_band();
-        text_white(screen, 40, 130, "Records: track, length, laps, best lap, best race", small_font);
+        const bool slows = race_settings.off_road == OFF_ROAD_SLOWS;
+        const std::string heading = std::string("Records (Off-road: ") + off_road_label(race_settings.off_road) +
+                                    "): track, length, laps, lap, race";
+        text_white(screen, 40, 130, heading.c_str(), small_font);
         const records& kept = run_.kept;
         std::vector<const record_entry*> laps;
         for (const record_entry& e : kept.entries)
-            if (e.kind == record_kind::lap) laps.push_back(&e);
+            if (e.kind == record_kind::lap && e.off_road_slows == slows) laps.push_back(&e);
         std::sort(laps.begin(), laps.end(), [](const record_entry* a, const record_entry* b) {
             return a->track != b->track     ? a->track < b->track
                    : a->length != b->length ? a->length < b->length
@@ -68,9 +73,7 @@ private:
             const bool lap_stands = stands(&e), race_stands = stands(race);
             snprintf(label_buffer, sizeof label_buffer, "%-14.14s %2d %2d %9s %9s%s", e.track.c_str(), e.length,
                      e.laps, lap_stands ? race_time(e.steps).c_str() : "-",
-                     race_stands ? race_time(race->steps).c_str() : "-",
-                     e.track_sha256 != sha ? (e.off_road_slows ? " old slow" : " old")
-                                           : (e.off_road_slows ? " slow" : ""));
+                     race_stands ? race_time(race->steps).c_str() : "-", e.track_sha256 != sha ? " old" : "");
             text_white(screen, 40, 160 + 18 * row, label_buffer, small_font);
         }
         text_white(screen, 40, 460, "Up/Down scroll, Escape back. old: an older track version", small_font);

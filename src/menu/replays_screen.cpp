@@ -20,6 +20,7 @@
 #include "draw/draw.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
+#include "race/race.h"
 #include "replay/session.h"
 #include "track/track.h"
 #include "view/race_screen.h"
@@ -29,7 +30,7 @@ namespace {
 struct ListedReplay {
     std::string name;
     bool read = false;
-    std::string line;   // track, date, players, winner, time
+    std::string line;   // track, date, players, off-road rule, winner, time
 };
 constexpr int REPLAYS_SHOWN = 14;
 
@@ -66,6 +67,7 @@ private:
 };
 
 constexpr int MESSAGE_CHARS = 65;   // of the small font (7 px) from x 30 to the window's edge
+constexpr size_t LINE_CHARS = 63;   // of a listed replay, inside its lit box (x 26 to 474)
 
 }  // namespace
 
@@ -121,7 +123,8 @@ void ReplaysScreen::describe(ListedReplay& l) const {
     }
     const std::string date = date_of_name(l.name);
     char s[160];
-    std::snprintf(s, sizeof s, "%-12.12s %s %dP %s %s", r.track_name.c_str(), date.c_str(), r.two_player ? 2 : 1,
+    std::snprintf(s, sizeof s, "%-12.12s %s %dP Off-road %-5s %s %s", r.track_name.c_str(), date.c_str(),
+                  r.two_player ? 2 : 1, off_road_label(r.off_road),
                   r.result.left ? "left" : ("P" + std::to_string(r.result.winner) + " won").c_str(),
                   race_time(r.result.steps).c_str());
     l.line = s;
@@ -134,11 +137,10 @@ void ReplaysScreen::draw() {
     if (cursor_ < top_) top_ = cursor_;
     for (int i = top_, row = 0; i < (int)listed_.size() && row < REPLAYS_SHOWN; i++, row++) {
         describe(listed_[i]);
-        snprintf(label_buffer, sizeof label_buffer, "%s", listed_[i].line.c_str());
         if (i == cursor_)
             boxRGBA(screen, 26, (Sint16)(149 + 20 * row), 474, (Sint16)(166 + 20 * row), colour_button_lit.r,
                     colour_button_lit.g, colour_button_lit.b, 255);
-        text_white(screen, 30, 150 + 20 * row, label_buffer, small_font);
+        text_white(screen, 30, 150 + 20 * row, listed_[i].line.substr(0, LINE_CHARS).c_str(), small_font);
     }
     const std::vector<std::string> lines = fit_message(message_, MESSAGE_CHARS);
     for (size_t k = 0; k < lines.size() && !message_.empty(); k++)

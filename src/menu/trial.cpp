@@ -489,12 +489,16 @@ private:
             snprintf(label_buffer, sizeof label_buffer, "%s", line.c_str());
             text_white(screen, 180, 340 + 18 * k, label_buffer, small_font);
         }
-        if (!run_.options.ghosts) text_white(screen, 180, 380, "Ghosts are off in the settings", small_font);
+        // The records shown are the rule's: say which.
+        snprintf(label_buffer, sizeof label_buffer, "Off-road: %s", off_road_label(trial_setup().off_road));
+        text_white(screen, 180, 376, label_buffer, small_font);
+        if (!run_.options.ghosts) text_white(screen, 180, 394, "Ghosts are off in the settings", small_font);
     }
     // The trial's race: one player alone, from the picks; the run's own
     // settings are not touched. Escape in it comes back here.
-    // The trial's race: one player alone, from the picks.
-    RaceSetup trial_setup() const { return {{picks_.length, 0, 0}, picks_.laps, false, race_settings.difficulty}; }
+    RaceSetup trial_setup() const {
+        return {{picks_.length, 0, 0}, picks_.laps, false, race_settings.difficulty, race_settings.off_road};
+    }
     ScreenChange start() const {
         RacePlan plan;
         plan.level_index = picks_.level_index;

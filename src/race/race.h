@@ -93,6 +93,8 @@ constexpr float off_road_pull = 0.4f;   // pixels per step, taken off per step a
 // settles at -4.4.
 constexpr float road_top_speed = 4.4f;
 constexpr float off_road_top_speed = road_top_speed * off_road_factor;
+// "Slows" or "Free", as the full game's screens name a rule.
+inline const char* off_road_label(int rule) { return rule == OFF_ROAD_SLOWS ? "Slows" : "Free"; }
 
 constexpr int follow_distance = 27;
 constexpr int push_distance = 23;

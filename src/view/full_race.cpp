@@ -170,6 +170,9 @@ void ResultsScreen::draw(long long) const {
     text_pink(screen, x + 71, 80, "Best lap", small_font);
     const long long winner_steps = n > 0 ? race.clocks[order[0]].finished : 0;
     for (int i = 0; i < n; i++) draw_result_row(race, i + 1, order[i], winner_steps, x, 100 + 20 * i);
+    // Under the rows: the rule the times were raced under.
+    std::snprintf(label_buffer, sizeof label_buffer, "Off-road: %s", off_road_label(race.off_road));
+    text_pink(screen, x - 195, 160, label_buffer, small_font);
     for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);
     // Beside "Next track": the track it goes on to.
     text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);

@@ -100,7 +100,7 @@ ScreenPtr start_online_host(int port, std::string& error) {
                               race_settings.chain_length[2]},
                              race_settings.laps < 1 ? 1 : race_settings.laps,
                              true,
-                             race_settings.difficulty};
+                             race_settings.difficulty, race_settings.off_road};
     std::unique_ptr<Track> track(new Track());
     Race race = live_race;
     setup_race(race, *track, setup_random, setup, path.c_str());

@@ -56,6 +56,7 @@ RacePlan plan_from_settings() {
     plan.setup.laps = race_settings.laps;
     plan.setup.two_players = two_players;
     plan.setup.difficulty = race_settings.difficulty;
+    plan.setup.off_road = full_game ? race_settings.off_road : OFF_ROAD_FREE;   // the classic game races Free
     plan.level_index = race_settings.level_index;
     return plan;
 }

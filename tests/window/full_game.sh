@@ -25,6 +25,17 @@ shot full-menu-up.png
 [ "$(pixel full-menu-up.png 300 370)" = "$FULL_LIT" ] || { echo "no eighth entry lit after Up"; exit 1; }
 key Up Return                      # "Settings", second to last; its cursor starts on player 1
 sleep 0.3
+# Every entry fits the window: Up from the first lights "Done", the last,
+# and its whole button turns pink (19 rows inside its frame).
+lit_rows_low() { convert "$ARTIFACTS/$1" -crop 1x100+300+400 +repage -fill black +opaque "$FULL_LIT" \
+  -fill white -opaque "$FULL_LIT" -format '%[fx:round(mean*h)]' info:; }
+shot full-settings-first.png
+key Up
+sleep 0.2
+shot full-settings-done.png
+[ $(($(lit_rows_low full-settings-done.png) - $(lit_rows_low full-settings-first.png))) = 19 ] ||
+  { echo "'Done' is not lit whole inside the window"; exit 1; }
+key Down                           # back on player 1
 # The classic settings' entries come first: a one-lap race of player 1
 # alone with three balls.
 key Left Left Left Left            # player 1: 7 -> 3
@@ -32,7 +43,7 @@ key Down Left Left                 # player 2: 2 -> 0
 key Down Left Left Left Left Left  # player 3: 5 -> 0
 key Down Left Left                 # laps: 3 -> 1
 key Down Down Down Down Down Right # "Drivers: Good"
-key Down Down Down Down Down Down Return # "Key bindings", past the two volumes and "Minimap"
+key Down Down Down Down Down Down Down Return # "Key bindings", past "Off-road", "Ghosts", "Recording", the two volumes and "Minimap"
 sleep 0.3
 key Return i                       # player 1 forward: I
 key Down Return w                  # player 1 back: W drives player 2, refused

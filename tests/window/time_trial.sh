@@ -12,7 +12,8 @@ mkdir -p "$ARTIFACTS/trial"
 data=$(mktemp -d)
 export XDG_DATA_HOME=$data/data XDG_CONFIG_HOME=$data/config
 mkdir -p "$XDG_CONFIG_HOME/chainball"
-printf '[race]\nghosts = true\n[recording]\non = true\n' >"$XDG_CONFIG_HOME/chainball/chainball.toml"
+# Off-road Free: the autopilot plans its keys in chainball-sim, which races Free.
+printf '[race]\nghosts = true\noff_road = "free"\n[recording]\non = true\n' >"$XDG_CONFIG_HOME/chainball/chainball.toml"
 /usr/bin/python3 "$(dirname "$0")/../../tools/autopilot.py" "$BUILD_DIR" FirstLoop "$data/first.cbreplay" >/dev/null || exit 1
 steps=$(sed -n 's/^result winner 1 steps \([0-9]*\) .*/\1/p' "$data/first.cbreplay")
 awk '/^keys /{n=$2; f=1; next} f&&n>0{print; n--}' "$data/first.cbreplay" >"$data/first.keys"

@@ -46,10 +46,11 @@ static bool keys_keep_to_road(const Race& race, unsigned keys, const std::vector
 static unsigned held_to_road(const Race& race, unsigned keys, const std::vector<int>& cover, int look) {
     if (keys_keep_to_road(race, keys, cover, look)) return keys;
     const unsigned turn = keys & (ACTION_LEFT | ACTION_RIGHT);
-    const unsigned other = turn == ACTION_LEFT ? ACTION_RIGHT : ACTION_LEFT;
-    const unsigned tries[] = {ACTION_FORWARD | (turn ? turn : ACTION_LEFT), ACTION_FORWARD | other,
-                              turn ? turn : ACTION_LEFT, other, ACTION_BACK | (turn ? turn : ACTION_LEFT),
-                              ACTION_BACK | other};
+    const unsigned left = ACTION_LEFT, right = ACTION_RIGHT;
+    const unsigned harder = turn ? turn : left;
+    const unsigned other = turn == left ? right : left;
+    const unsigned tries[] = {ACTION_FORWARD | harder, ACTION_FORWARD | other, harder, other,
+                              ACTION_BACK | harder, ACTION_BACK | other};
     for (unsigned t : tries)
         if (keys_keep_to_road(race, t, cover, look)) return t;
     return keys;

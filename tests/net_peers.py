@@ -7,7 +7,7 @@ chainball-sim --replay confirms; with --figures-only, longer races for the
 figures of BENCHMARKS.md), the guest killed with SIGKILL at about step 250
 (the host ends within 6 s with its replay), a race made to differ (caught at
 the next checksum), and a version and a track mismatch (refused on both
-sides).
+sides, the host hosting on).
 Usage: net_peers.py BUILD_DIR [--figures-only]"""
 import os
 import re
@@ -182,11 +182,17 @@ def refused(run):
         host = run.host(port, 'refused-' + name)
         guest = run.guest(port, 'refused-' + name, extra=extra, track=track)
         gout, gerr = guest.communicate(timeout=30)
+        # The host goes on hosting until its player leaves.
+        time.sleep(0.3)
+        host.send_signal(signal.SIGTERM)
         hout, herr = host.communicate(timeout=30)
-        for side, p, err in (('host', host, herr), ('guest', guest, gerr)):
-            line = [l for l in err.splitlines() if 'no race' in l]
-            check(p.returncode == 4 and line and words in line[0],
-                  '%s mismatch refused on the %s (status %d): %s' % (name, side, p.returncode, line))
+        line = [l for l in gerr.splitlines() if 'no race' in l]
+        check(guest.returncode == 4 and line and words in line[0],
+              '%s mismatch refused on the guest (status %d): %s' % (name, guest.returncode, line))
+        line = [l for l in herr.splitlines() if 'could not join' in l]
+        check(host.returncode == 4 and line and words in line[0] and 'Left before the race' in herr,
+              '%s mismatch: the host says so and hosts on until it leaves (status %d): %s'
+              % (name, host.returncode, line))
 
 
 def main():

@@ -327,6 +327,25 @@ TEST(NetRollback, LeavingAndSilenceEndTheRaceOnTheOtherMachine) {
     }
 }
 
+// A guest that stops at step 500 and sends its old inputs on: the host
+// hears it all along, warns after 1 s, ends 5 s on with the watchdog's
+// line and tells the guest, which ends at once.
+TEST(NetRollback, OldInputsOnlyEndTheRaceAndTheOtherMachineIsTold) {
+    fake_link_options o;
+    toy_pair p(o, 3000);
+    p.stale_at[1] = 500;
+    p.lines_at_ms = {10000, 11500};
+    p.run(60000);
+    const long long stopped = 500 * 20;   // about when the host's confirmed race stops
+    EXPECT_EQ(p.s[0].core.state, net_state::stuck);
+    EXPECT_EQ(net_status_line(p.s[0].core, 0), "The race stopped advancing");
+    EXPECT_GE(p.ended_ms[0], stopped + NET_STUCK_MS - 300);
+    EXPECT_LE(p.ended_ms[0], stopped + NET_STUCK_MS + 300);
+    EXPECT_EQ(p.lines[1].rfind("Connection problem: the race has not advanced for 1 s", 0), 0u) << p.lines[1];
+    EXPECT_EQ(p.s[1].core.state, net_state::opponent_left);
+    EXPECT_LT(p.ended_ms[1] - p.ended_ms[0], 200) << "the leave comes one delay later";
+}
+
 TEST(NetRollback, AnOpponentThatLiesEndsTheRaceWithOneLine) {
     struct lie {
         const char* name;

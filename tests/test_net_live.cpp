@@ -37,7 +37,12 @@ TEST(NetTransport, AddressesReadOrRefused) {
         {"host:80x", nullptr, 0},
         {"ho st:80", nullptr, 0},
         {"[::1]:7391", nullptr, 0},
+        {"[::1]", nullptr, 0},
         {"::1", nullptr, 0},
+        {"[::1]:0", nullptr, 0},
+        {"[::1", nullptr, 0},
+        {"[::1]x", nullptr, 0},
+        {"[nohost]:80", nullptr, 0},
     };
     for (const address_case& c : cases) {
         std::string host, error;
@@ -51,6 +56,15 @@ TEST(NetTransport, AddressesReadOrRefused) {
             EXPECT_FALSE(error.empty()) << c.text;
         }
     }
+    // IPv6 is read, then refused with its cause; its port is read first.
+    std::string host, error;
+    int port;
+    for (const char* v6 : {"[::1]:7391", "[::1]", "::1", "[fe80::1%eth0]"}) {
+        parse_net_address(v6, host, port, error);
+        EXPECT_NE(error.find("IPv4 only"), std::string::npos) << v6 << ": " << error;
+    }
+    parse_net_address("[::1]:0", host, port, error);
+    EXPECT_NE(error.find("port"), std::string::npos) << error;
 }
 
 namespace {
@@ -72,7 +86,10 @@ struct live_side {
         std::vector<net_event> events;
         net_transport_poll(t, events, 0);
         for (const net_event& e : events) {
-            if (e.kind == net_event_kind::connected) net_handshake_connected(h);
+            if (e.kind == net_event_kind::connected) {
+                net_transport_choose(t, e.from);
+                net_handshake_connected(h);
+            }
             if (e.kind == net_event_kind::disconnected && started) net_opponent_gone(s.core);
             if (e.kind != net_event_kind::received) continue;
             if (started) {

@@ -73,6 +73,7 @@ struct net_pair {
     double host_period_ms = 20.0, guest_period_ms = 20.0;
     double guest_start_ms = 0;
     long long leave_at[2] = {-1, -1};   // the step a side leaves at
+    long long stale_at[2] = {-1, -1};   // the step a side stops at, sending its old inputs on
     long long cut_at_ms = -1;
     std::vector<long long> lines_at_ms;  // the host's status line at these times
     std::vector<std::string> lines;
@@ -93,7 +94,11 @@ struct net_pair {
         for (const auto& b : fake_link_receive(link, side, t)) net_receive(me, b.data(), b.size(), t);
         if (leave_at[side] >= 0 && me.core.steps >= leave_at[side]) net_leave(me.core);
         const long long k = (long long)me.core.inputs[side].size() - NET_INPUT_DELAY;
-        net_frame(me, toy_script(side, k), t);
+        if (stale_at[side] >= 0 && me.core.steps >= stale_at[side] && me.core.state == net_state::running) {
+            net_queue_inputs(me.core);
+        } else {
+            net_frame(me, toy_script(side, k), t);
+        }
         for (const auto& m : net_take_outbox(me.core)) fake_link_send(link, side, m.bytes, m.reliable, t);
         if (me.core.state != net_state::running && ended_ms[side] < 0) ended_ms[side] = t;
     }

@@ -29,6 +29,7 @@ void net_handshake_receive(net_handshake& h, const uint8_t* data, size_t size) {
     std::string why;
     if (!read_message(data, size, m, why)) {
         h.state = net_handshake_state::refused;
+        h.bad_message = true;
         h.line = "The other machine sent a bad message: " + why;
         return;
     }
@@ -45,6 +46,7 @@ void net_handshake_receive(net_handshake& h, const uint8_t* data, size_t size) {
         return refuse(h, NET_REFUSE_PROTOCOL, true);
     if (m.kind != NET_HELLO || m.hello.has_race == h.hosting) {
         h.state = net_handshake_state::refused;
+        h.bad_message = true;
         h.line = "The other machine sent a bad message: no hello of the other side";
         return;
     }
@@ -56,6 +58,14 @@ void net_handshake_receive(net_handshake& h, const uint8_t* data, size_t size) {
         h.outbox.push_back({encode_hello(h.mine), true});
     }
     h.state = net_handshake_state::ready;
+}
+
+void net_handshake_reopen(net_handshake& h) {
+    h.state = net_handshake_state::waiting;
+    h.line.clear();
+    h.bad_message = false;
+    h.outbox.clear();
+    h.theirs = net_hello();
 }
 
 const replay& net_handshake_race(const net_handshake& h) {

@@ -12,6 +12,13 @@
 #include "net/messages.h"
 #include "net/rollback.h"
 
+// A connection that has not finished the handshake this long after it
+// connected is let go: a stranger cannot hold a host, a guest is told.
+constexpr long long NET_HANDSHAKE_MS = 5000;
+// A guest gives up reaching a host after this long: ENet has sent its
+// connect request four times by then (after 0, 0.5, 1.5 and 3.5 s).
+constexpr long long NET_CONNECT_MS = 4000;
+
 enum class net_handshake_state { waiting, ready, refused };
 
 struct net_handshake {
@@ -20,6 +27,7 @@ struct net_handshake {
     net_hello theirs;      // the race comes from the host's
     net_handshake_state state = net_handshake_state::waiting;
     std::string line;      // why it was refused, for the player
+    bool bad_message = false;   // refused over a message no honest machine sends
     std::vector<net_outgoing> outbox;
     // The guest's SHA-256 of its track of that name, "" when it has none.
     // The name is a checked catalogue name (no path).
@@ -32,5 +40,7 @@ void net_handshake_start(net_handshake& h, bool hosting, const net_hello& mine,
 // The transport connected: the host sends its hello.
 void net_handshake_connected(net_handshake& h);
 void net_handshake_receive(net_handshake& h, const uint8_t* data, size_t size);
+// The host goes on waiting for another guest after one that did not race.
+void net_handshake_reopen(net_handshake& h);
 // The race both machines set up: the host's.
 const replay& net_handshake_race(const net_handshake& h);

@@ -223,7 +223,7 @@ std::string refusal_line(net_refusal why, const std::string& track_name) {
     case NET_REFUSE_NO_TRACK: return "The guest does not have the track " + track;
     case NET_REFUSE_TRACK_DIFFERS: return "The guest has another version of the track " + track;
     case NET_REFUSE_DETERMINISM: return "The two machines compute races differently (determinism check)";
-    case NET_REFUSE_BUSY: return "The host is already racing someone";
+    case NET_REFUSE_BUSY: return "The host is busy: it is racing someone else";
     }
     return "The other machine refused the race";
 }

@@ -33,6 +33,7 @@ bool net_peer_host(net_peer& p, int port, const std::string& bind_host, const Ra
     net_hello mine = hello_of(game_version);
     mine.race = p.header;
     net_handshake_start(p.handshake, true, mine, nullptr);
+    p.hello = encode_hello(p.handshake.mine);
     return net_transport_host(p.transport, port, error, bind_host);
 }
 
@@ -62,6 +63,7 @@ static void start_race(net_peer& p, long long now_ms) {
         const std::string path = current_finder ? current_finder(p.header.track_name) : "";
         setup_online_race(p.header, path.c_str(), p.start, *p.track);
     }
+    net_transport_choose(p.transport, p.opponent);
     online_race start;
     start.race = p.start;
     start.track = p.track.get();
@@ -70,38 +72,129 @@ static void start_race(net_peer& p, long long now_ms) {
     p.started_ms = now_ms;
 }
 
-void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting) {
-    if (p.phase == net_peer_phase::ended || p.phase == net_peer_phase::refused) return;
+static void tell_busy(net_peer& p, int from) {
+    net_transport_send_to(p.transport, from, {encode_refuse(NET_REFUSE_BUSY), true});
+    net_transport_drop(p.transport, from, true);
+}
+
+static void forget(net_peer& p, int from) {
+    for (size_t i = 0; i < p.candidates.size(); i++)
+        if (p.candidates[i].from == from) {
+            p.candidates.erase(p.candidates.begin() + (long)i);
+            return;
+        }
+}
+
+// The host heard from a connection in the handshake: it races it, or lets
+// it go (with the refusal when there is one) and goes on hosting.
+static void hear_candidate(net_peer& p, const net_event& e, long long now_ms) {
+    net_handshake& h = p.handshake;
+    net_handshake_receive(h, e.bytes.data(), e.bytes.size());
+    const std::vector<net_outgoing> out = handshake_outbox(p);
+    for (const net_outgoing& m : out) net_transport_send_to(p.transport, e.from, m);
+    if (h.state == net_handshake_state::ready) {
+        p.opponent = e.from;
+        for (const net_candidate& c : p.candidates)
+            if (c.from != e.from) tell_busy(p, c.from);
+        p.candidates.clear();
+        p.line.clear();
+        start_race(p, now_ms);
+    } else if (h.state == net_handshake_state::refused) {
+        // A refusal goes out before the goodbye; a bad message gets none.
+        p.line = (h.bad_message ? "A connection was dropped: " : "A guest could not join: ") + h.line;
+        net_transport_drop(p.transport, e.from, !h.bad_message);
+        forget(p, e.from);
+        net_handshake_reopen(h);
+    }
+}
+
+// Any connection of the host but the one it races.
+static void host_connection(net_peer& p, const net_event& e, long long now_ms) {
+    const bool in_handshake = p.phase == net_peer_phase::connecting;
+    if (e.kind == net_event_kind::disconnected) return forget(p, e.from);
+    if (e.kind == net_event_kind::connected) {
+        if (!in_handshake) return tell_busy(p, e.from);
+        p.candidates.push_back({e.from, now_ms});
+        net_transport_send_to(p.transport, e.from, {p.hello, true});
+        return;
+    }
+    for (const net_candidate& c : p.candidates)
+        if (c.from == e.from && in_handshake) return hear_candidate(p, e, now_ms);
+}
+
+// Connections still in the handshake after NET_HANDSHAKE_MS are let go.
+static void handshake_deadlines(net_peer& p, long long now_ms) {
+    if (p.phase != net_peer_phase::connecting) return;
+    if (p.local == 1) {
+        if (p.joined_ms < 0) p.joined_ms = now_ms;
+        // Once connected, the host is the judge of the handshake's time; the
+        // guest waits twice that for a host that never says anything.
+        if (now_ms - p.joined_ms < (p.opponent < 0 ? NET_CONNECT_MS : 2 * NET_HANDSHAKE_MS)) return;
+        p.phase = net_peer_phase::refused;
+        p.line = p.transport.connected ? "The host did not answer" : "Could not reach the host";
+        return;
+    }
+    for (size_t i = 0; i < p.candidates.size();) {
+        if (now_ms - p.candidates[i].since_ms < NET_HANDSHAKE_MS) {
+            i++;
+            continue;
+        }
+        net_transport_drop(p.transport, p.candidates[i].from, false);
+        p.candidates.erase(p.candidates.begin() + (long)i);
+        p.line = "A connection was dropped: no hello within 5 s";
+    }
+}
+
+// The guest's connection before the race.
+static void guest_handshake(net_peer& p, const net_event& e, long long now_ms) {
+    if (e.kind == net_event_kind::connected) {
+        p.opponent = e.from;
+        p.joined_ms = now_ms;   // the host has its own time for the handshake from now
+        return;
+    }
+    if (e.kind == net_event_kind::disconnected) {
+        p.phase = net_peer_phase::refused;
+        p.line = p.opponent < 0 ? "Could not reach the host" : "The host closed the connection";
+        return;
+    }
+    net_handshake_receive(p.handshake, e.bytes.data(), e.bytes.size());
+    send_all(p, handshake_outbox(p));
+    if (p.handshake.state == net_handshake_state::refused) {
+        p.phase = net_peer_phase::refused;
+        p.line = p.handshake.line;
+    } else if (p.handshake.state == net_handshake_state::ready) {
+        start_race(p, now_ms);
+    }
+}
+
+static void take_events(net_peer& p, long long now_ms) {
     std::vector<net_event> events;
     net_transport_poll(p.transport, events, 0);
     for (const net_event& e : events) {
-        if (p.phase == net_peer_phase::connecting) {
-            if (e.kind == net_event_kind::connected) net_handshake_connected(p.handshake);
-            if (e.kind == net_event_kind::disconnected) {
-                p.phase = net_peer_phase::refused;
-                p.line = p.local == 1 ? "Could not reach the host" : "The opponent went away before the race";
-                return;
-            }
-            if (e.kind == net_event_kind::received) {
-                net_handshake_receive(p.handshake, e.bytes.data(), e.bytes.size());
-                send_all(p, handshake_outbox(p));
-                if (p.handshake.state == net_handshake_state::refused) {
-                    p.phase = net_peer_phase::refused;
-                    p.line = p.handshake.line;
-                    return;
-                }
-                if (p.handshake.state == net_handshake_state::ready) start_race(p, now_ms);
-            }
-            continue;
+        if (p.phase == net_peer_phase::refused) return;
+        if (p.local == 0 && (e.from != p.opponent || p.opponent < 0)) {
+            host_connection(p, e, now_ms);
+        } else if (p.phase == net_peer_phase::connecting) {
+            guest_handshake(p, e, now_ms);
+        } else if (e.kind == net_event_kind::disconnected) {
+            // A lost connection is no end: the silence rule ends the race.
+            // Its slot may serve a stranger next.
+            p.opponent = -2;
+        } else if (p.phase == net_peer_phase::racing && e.kind == net_event_kind::received) {
+            net_receive(p.session, e.bytes.data(), e.bytes.size(), now_ms);
         }
-        if (e.kind == net_event_kind::disconnected) net_opponent_gone(p.session.core);
-        if (e.kind == net_event_kind::received) net_receive(p.session, e.bytes.data(), e.bytes.size(), now_ms);
     }
-    send_all(p, handshake_outbox(p));
+}
+
+void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting) {
+    if (p.phase == net_peer_phase::refused) return;
+    take_events(p, now_ms);
+    handshake_deadlines(p, now_ms);
     if (p.phase != net_peer_phase::racing) return;
     net_core& c = p.session.core;
     if (waiting) {
-        // The opponent hears from us, and nothing runs.
+        // The opponent hears from us, and nothing runs, nor needs to.
+        c.progress_ms = now_ms;
         net_watch_link(c, now_ms);
         if (c.state == net_state::running) net_queue_inputs(c);
     } else {
@@ -111,7 +204,10 @@ void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting)
             p.session.states[c.steps % NET_RING].race.balls[0].x[p.local] += 0.001f;
     }
     send_all(p, net_take_outbox(c));
-    if (net_done(c)) p.phase = net_peer_phase::ended;
+    // A finished race whose opponent has gone quiet waits no longer for
+    // its last acknowledgement, lost perhaps: the race is whole here.
+    const bool quiet = now_ms - c.last_heard_ms >= NET_SILENCE_LEFT_MS;
+    if (net_done(c) || (c.state == net_state::finished && quiet)) p.phase = net_peer_phase::ended;
 }
 
 void net_peer_leave(net_peer& p) {
@@ -130,8 +226,9 @@ const Race& net_peer_confirmed(const net_peer& p) { return net_confirmed(p.sessi
 
 std::string net_peer_line(const net_peer& p, long long now_ms) {
     if (p.phase == net_peer_phase::refused) return p.line;
+    if (p.phase == net_peer_phase::connecting && p.local == 1) return "Connecting";
     if (p.phase == net_peer_phase::connecting)
-        return p.local == 0 ? "Waiting for an opponent" : "Connecting";
+        return p.line.empty() ? "Waiting for an opponent" : "Waiting for an opponent. " + p.line;
     return net_status_line(p.session.core, now_ms);
 }
 

@@ -20,6 +20,12 @@ enum class net_peer_phase {
     refused,      // no race: `line` says why
 };
 
+// A connection the host has not raced or turned away yet.
+struct net_candidate {
+    int from;             // the transport's connection
+    long long since_ms;   // when it connected
+};
+
 struct net_peer {
     net_transport transport;
     net_handshake handshake;
@@ -28,8 +34,12 @@ struct net_peer {
     replay header;                 // the race both machines set up
     Race start = new_race();       // that race before its first step
     net_peer_phase phase = net_peer_phase::connecting;
-    std::string line;              // why there is no race
+    std::string line;              // why there is no race; a host's last turned-away connection
     int local = 0;                 // 0 host (racer 1), 1 guest (racer 2)
+    int opponent = -1;             // the transport's connection raced
+    std::vector<net_candidate> candidates;   // the host's connections in the handshake
+    std::vector<uint8_t> hello;    // the host's hello, sent to every connection
+    long long joined_ms = -1;      // the guest: its first frame, for the time-out of its connecting
     long long started_ms = 0;      // when the race started here
     long long perturb_at = -1;     // tests: this machine's race is nudged after this step
 };
@@ -51,7 +61,11 @@ bool net_peer_join(net_peer& p, const std::string& address, net_track_finder fin
 // One frame: takes what arrived, runs the handshake or at most one race
 // step with `local_bits` (this player's ACTION_* bits), sends. `waiting` is
 // true while the machine holds its race back (a countdown): the inputs are
-// exchanged and nothing runs.
+// exchanged and nothing runs. The host races the first connection through
+// the handshake, tells any other that it is busy, and lets one go that
+// sends a bad message or is not through in NET_HANDSHAKE_MS; until its
+// player leaves, it keeps hosting. After the race it still services the
+// connections, so that the last messages are resent.
 void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting = false);
 // This player quits: the opponent is told, the race ends here.
 void net_peer_leave(net_peer& p);

@@ -12,6 +12,7 @@ void net_core_start(net_core& c, int local, long long now_ms) {
     for (auto& v : c.inputs) v.assign(NET_INPUT_DELAY, 0);
     c.peer_ack = NET_INPUT_DELAY;
     c.last_heard_ms = now_ms;
+    c.progress_ms = now_ms;
 }
 
 void net_fail(net_core& c, const std::string& why) {
@@ -104,8 +105,20 @@ void net_add_check(net_core& c, long long step, uint32_t sum) {
 }
 
 void net_watch_link(net_core& c, long long now_ms) {
-    if (c.state == net_state::running && now_ms - c.last_heard_ms >= NET_SILENCE_LEFT_MS)
+    if (c.confirmed != c.progress_step) {
+        c.progress_step = c.confirmed;
+        c.progress_ms = now_ms;
+    }
+    if (c.state != net_state::running) return;
+    if (now_ms - c.last_heard_ms >= NET_SILENCE_LEFT_MS) {
         c.state = net_state::opponent_left;
+    } else if (now_ms - c.progress_ms >= NET_STUCK_MS) {
+        c.state = net_state::stuck;
+    } else {
+        return;
+    }
+    // The opponent, perhaps only slow to be heard, learns of it at once.
+    net_queue(c, encode_leave(), true);
 }
 
 bool net_may_step(net_core& c, long long now_ms) {
@@ -169,11 +182,16 @@ std::string net_status_line(const net_core& c, long long now_ms) {
     switch (c.state) {
     case net_state::running: {
         const long long quiet = now_ms - c.last_heard_ms;
-        if (quiet < NET_SILENCE_LINE_MS) return "";
-        return "Connection problem: nothing from the opponent for " + std::to_string(quiet / 1000) + " s";
+        if (quiet >= NET_SILENCE_LINE_MS)
+            return "Connection problem: nothing from the opponent for " + std::to_string(quiet / 1000) + " s";
+        const long long still = now_ms - c.progress_ms;
+        if (still >= NET_SILENCE_LINE_MS && c.confirmed == c.progress_step)
+            return "Connection problem: the race has not advanced for " + std::to_string(still / 1000) + " s";
+        return "";
     }
     case net_state::finished: return "";
     case net_state::opponent_left: return "Opponent left";
+    case net_state::stuck: return "The race stopped advancing";
     case net_state::left: return "";
     case net_state::races_differ: return "Races differ from step " + std::to_string(c.differ_step);
     case net_state::bad_message: return "The opponent sent a bad message: " + c.error;

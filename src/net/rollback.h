@@ -32,6 +32,8 @@ constexpr int NET_RING = 16;
 static_assert(NET_RING > NET_MAX_AHEAD + 1, "the ring must hold every unconfirmed step");
 constexpr long long NET_SILENCE_LINE_MS = 1000;   // a line on the screen
 constexpr long long NET_SILENCE_LEFT_MS = 5000;   // "Opponent left"
+// No step confirmed this long while the opponent is heard: "The race stopped advancing".
+constexpr long long NET_STUCK_MS = 5000;
 // A machine ahead of the other by this many steps (half the difference of
 // the two advantages) waits a frame, at most once every NET_DRIFT_SPACING frames.
 constexpr int NET_DRIFT_STEPS = 1;
@@ -41,6 +43,7 @@ enum class net_state {
     running,
     finished,        // the confirmed race is over
     opponent_left,   // a leave message, or 5 s without a packet
+    stuck,           // no step confirmed for 5 s: the opponent's inputs do not advance
     left,            // this machine left
     races_differ,    // the checksums of step `differ_step` differ
     bad_message,     // the opponent sent something this session cannot take
@@ -72,6 +75,8 @@ struct net_core {
     long long peer_ack = 0;         // the opponent holds our inputs of the steps below
     int peer_advantage = 0;
     long long last_heard_ms = 0;
+    long long progress_ms = 0;      // when `confirmed` last moved (or the machine last waited on purpose)
+    long long progress_step = 0;    // `confirmed` then
     int frames_since_wait = 0;
     std::vector<replay_check> checks;   // ours, every NET_CHECK_EVERY confirmed steps
     std::vector<net_check> peer_checks; // the opponent's not yet compared
@@ -110,7 +115,8 @@ void net_take_check(net_core& c, const net_check& check);
 void net_add_check(net_core& c, long long step, uint32_t sum);
 // The opponent's input for step s: known, or its last one repeated.
 uint8_t net_remote_input(const net_core& c, long long s);
-// Ends a race whose opponent has been silent too long.
+// Ends a race whose opponent has been silent, or whose confirmed race has
+// stood still, too long, and tells the opponent.
 void net_watch_link(net_core& c, long long now_ms);
 // Whether this frame may run a step; counts the waits.
 bool net_may_step(net_core& c, long long now_ms);

@@ -11,6 +11,12 @@
 #include "replay/replay.h"
 
 enum { CHANNEL_RELIABLE = 0, CHANNEL_INPUTS = 1, CHANNELS = 2 };
+// ENet gives a connection up when its reliable messages go unanswered this
+// long: soon while connecting and in the handshake, and in a race only long
+// after the race's own silence rule would have ended it, so that a lossy
+// link never ends a race that still hears from the opponent.
+constexpr enet_uint32 TIMEOUT_HANDSHAKE_MS = 5000;
+constexpr enet_uint32 TIMEOUT_RACE_MS = 60000;
 
 static bool start_enet(std::string& error) {
     static int started = 0;   // 1 done, -1 failed
@@ -29,12 +35,45 @@ static void bound_host(ENetHost* host) {
     host->maximumWaitingData = 4 * (NET_MAX_HELLO_BYTES + 64);
 }
 
-bool parse_net_address(const std::string& text, std::string& host, int& port, std::string& error) {
-    const size_t colon = text.find(':');
-    if (!text.empty() && (text[0] == '[' || (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos))) {
-        error = "'" + printable(text) + "': IPv6 addresses are not supported; give an IPv4 address or a name";
+// ":PORT" after the host, or nothing.
+static bool parse_port(const std::string& text, size_t at, int& port, std::string& error) {
+    port = NET_DEFAULT_PORT;
+    if (at >= text.size()) return true;
+    long long v;
+    if (text[at] != ':' || at + 1 >= text.size() || text[at + 1] == '+' || text[at + 1] == '-' ||
+        !parse_integer(text.substr(at + 1), 1, 65535, v)) {
+        error = "'" + printable(text) + "': the port must be a number from 1 to 65535";
         return false;
     }
+    port = (int)v;
+    return true;
+}
+
+// "[ADDRESS]", "[ADDRESS]:PORT" or a bare address with two colons or more.
+static bool parse_ipv6(const std::string& text, std::string& error) {
+    const bool bracket = text[0] == '[';
+    const size_t close = bracket ? text.find(']') : text.size();
+    if (close == std::string::npos) {
+        error = "'" + printable(text) + "': an IPv6 address in brackets needs its closing ']'";
+        return false;
+    }
+    const std::string address = text.substr(bracket ? 1 : 0, close - (bracket ? 1 : 0));
+    const std::string bare = address.substr(0, address.find('%'));   // less a zone, as in fe80::1%eth0
+    if (bare.find(':') == std::string::npos || bare.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
+        error = "'" + printable(text) + "' is no IPv6 address";
+        return false;
+    }
+    int port;
+    if (bracket && !parse_port(text, close + 1, port, error)) return false;
+    error = "'" + printable(text) + "': IPv6 cannot be used: the network library (ENet 1.3) speaks IPv4 only; "
+            "give an IPv4 address or a name";
+    return false;
+}
+
+bool parse_net_address(const std::string& text, std::string& host, int& port, std::string& error) {
+    const size_t colon = text.find(':');
+    if (!text.empty() && (text[0] == '[' || (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos)))
+        return parse_ipv6(text, error);
     host = text.substr(0, colon);
     if (host.empty() || host.size() > 253) {
         error = "'" + printable(text) + "' names no host (HOST or HOST:PORT)";
@@ -45,17 +84,7 @@ bool parse_net_address(const std::string& text, std::string& host, int& port, st
             error = "'" + printable(text) + "' is no host name";
             return false;
         }
-    port = NET_DEFAULT_PORT;
-    if (colon != std::string::npos) {
-        long long v;
-        if (!parse_integer(text.substr(colon + 1), 1, 65535, v) || text[colon + 1] == '+' ||
-            text[colon + 1] == '-') {
-            error = "'" + printable(text) + "': the port must be a number from 1 to 65535";
-            return false;
-        }
-        port = (int)v;
-    }
-    return true;
+    return parse_port(text, colon == std::string::npos ? text.size() : colon, port, error);
 }
 
 bool net_transport_host(net_transport& t, int port, std::string& error, const std::string& bind_host) {
@@ -65,10 +94,10 @@ bool net_transport_host(net_transport& t, int port, std::string& error, const st
     address.host = ENET_HOST_ANY;
     address.port = (enet_uint16)port;
     if (!bind_host.empty() && enet_address_set_host_ip(&address, bind_host.c_str()) != 0) {
-        error = "'" + printable(bind_host) + "' is no IPv4 address";
+        error = "'" + printable(bind_host) + "' is no IPv4 address (the network library, ENet 1.3, speaks IPv4 only)";
         return false;
     }
-    t.host = enet_host_create(&address, 1, CHANNELS, 0, 0);
+    t.host = enet_host_create(&address, NET_HOST_CONNECTIONS, CHANNELS, 0, 0);
     if (!t.host) {
         error = "cannot listen on UDP port " + std::to_string(port) + " (is it in use?)";
         return false;
@@ -102,35 +131,45 @@ bool net_transport_join(net_transport& t, const std::string& text, std::string& 
         t.host = nullptr;
         return false;
     }
+    enet_peer_timeout(t.peer, 0, TIMEOUT_HANDSHAKE_MS, TIMEOUT_HANDSHAKE_MS);
     return true;
+}
+
+// Every connection but the opponent's is still in the handshake (ENet
+// resets a freed one to its own long time-outs).
+static void short_timeouts(net_transport& t) {
+    if (!t.hosting) return;
+    for (size_t i = 0; i < t.host->peerCount; i++)
+        if (&t.host->peers[i] != t.peer)
+            enet_peer_timeout(&t.host->peers[i], 0, TIMEOUT_HANDSHAKE_MS, TIMEOUT_HANDSHAKE_MS);
 }
 
 void net_transport_poll(net_transport& t, std::vector<net_event>& events, int timeout_ms) {
     if (!t.host) return;
+    short_timeouts(t);
     ENetEvent ev;
     int wait = timeout_ms;
     while (enet_host_service(t.host, &ev, (enet_uint32)wait) > 0) {
         wait = 0;
+        const int from = (int)(ev.peer - t.host->peers);
         switch (ev.type) {
         case ENET_EVENT_TYPE_CONNECT:
-            t.peer = ev.peer;
-            t.connected = true;
-            // Our own silence rules end the race at 5 s; ENet gives up later.
-            enet_peer_timeout(ev.peer, 0, 8000, 12000);
-            events.push_back({net_event_kind::connected, {}});
+            if (ev.peer == t.peer) t.connected = true;
+            events.push_back({net_event_kind::connected, {}, from});
             break;
         case ENET_EVENT_TYPE_RECEIVE:
             if (ev.packet->dataLength <= NET_MAX_HELLO_BYTES + 64)
                 events.push_back({net_event_kind::received,
-                                  std::vector<uint8_t>(ev.packet->data, ev.packet->data + ev.packet->dataLength)});
+                                  std::vector<uint8_t>(ev.packet->data, ev.packet->data + ev.packet->dataLength),
+                                  from});
             enet_packet_destroy(ev.packet);
             break;
         case ENET_EVENT_TYPE_DISCONNECT:
             if (ev.peer == t.peer) {
                 t.peer = nullptr;
                 t.connected = false;
-                events.push_back({net_event_kind::disconnected, {}});
             }
+            events.push_back({net_event_kind::disconnected, {}, from});
             break;
         default:
             break;
@@ -138,14 +177,45 @@ void net_transport_poll(net_transport& t, std::vector<net_event>& events, int ti
     }
 }
 
-void net_transport_send(net_transport& t, const net_outgoing& message) {
-    if (!t.peer || !t.connected) return;
+static ENetPeer* connection(const net_transport& t, int from) {
+    if (!t.host || from < 0 || (size_t)from >= t.host->peerCount) return nullptr;
+    ENetPeer* p = &t.host->peers[from];
+    return p->state == ENET_PEER_STATE_CONNECTED ? p : nullptr;
+}
+
+static void send_on(ENetHost* host, ENetPeer* peer, const net_outgoing& message) {
     ENetPacket* packet = enet_packet_create(message.bytes.data(), message.bytes.size(),
                                             message.reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
     if (!packet) return;
-    if (enet_peer_send(t.peer, message.reliable ? CHANNEL_RELIABLE : CHANNEL_INPUTS, packet) != 0)
+    if (enet_peer_send(peer, message.reliable ? CHANNEL_RELIABLE : CHANNEL_INPUTS, packet) != 0)
         enet_packet_destroy(packet);
-    enet_host_flush(t.host);
+    enet_host_flush(host);
+}
+
+void net_transport_send(net_transport& t, const net_outgoing& message) {
+    if (t.peer && t.connected) send_on(t.host, t.peer, message);
+}
+
+void net_transport_send_to(net_transport& t, int from, const net_outgoing& message) {
+    if (ENetPeer* p = connection(t, from)) send_on(t.host, p, message);
+}
+
+void net_transport_choose(net_transport& t, int from) {
+    ENetPeer* p = connection(t, from);
+    if (!p) return;
+    t.peer = p;
+    t.connected = true;
+    enet_peer_timeout(p, 0, TIMEOUT_RACE_MS, TIMEOUT_RACE_MS);
+}
+
+void net_transport_drop(const net_transport& t, int from, bool gently) {
+    ENetPeer* p = connection(t, from);
+    if (!p || p == t.peer) return;
+    if (gently) {
+        enet_peer_disconnect_later(p, 0);
+    } else {
+        enet_peer_disconnect_now(p, 0);
+    }
 }
 
 int net_transport_port(const net_transport& t) { return t.host ? (int)t.host->address.port : 0; }

@@ -37,6 +37,10 @@ struct sim_options {
     std::string net_replay_out;   // --write-replay: the confirmed race's replay
     std::string net_version;      // tests: the game version this machine claims
     long long net_perturb = -1;   // tests: nudge this machine's race after this step
+    // Tests: a guest that connects and says nothing ("silent"), answers the
+    // hello with a bad message ("garbage"), or stops its race at step 100
+    // but keeps sending its old inputs ("stale").
+    std::string net_misbehave;
     bool help = false;
     bool version = false;
 };

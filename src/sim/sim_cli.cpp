@@ -171,6 +171,11 @@ static bool check_online_args(const CLI::App& app, sim_options& opt, const std::
         error = "--net-perturb needs a step, got '" + printable(net_perturb) + "'";
         return false;
     }
+    if (!opt.net_misbehave.empty() && (opt.net_join.empty() || (opt.net_misbehave != "silent" &&
+                                       opt.net_misbehave != "garbage" && opt.net_misbehave != "stale"))) {
+        error = "--net-misbehave takes silent, garbage or stale, with --net-join";
+        return false;
+    }
     if (!opt.net_join.empty()) {
         if (have_level || (!opt.race_option.empty() && opt.race_option != "--keys")) {
             error = "--net-join takes the race from the host; give only --keys, --track and --write-replay";
@@ -192,7 +197,8 @@ static bool check_online_args(const CLI::App& app, sim_options& opt, const std::
 // What goes with a replay or a race run here, and what does not.
 static bool check_offline_args(const sim_options& opt, const std::string& net_perturb, bool have_level,
                                std::string& error) {
-    if (!opt.net_bind.empty() || !opt.net_replay_out.empty() || !net_perturb.empty() || !opt.net_version.empty()) {
+    if (!opt.net_bind.empty() || !opt.net_replay_out.empty() || !net_perturb.empty() || !opt.net_version.empty() ||
+        !opt.net_misbehave.empty()) {
         error = "--bind and --write-replay go with --net-host or --net-join";
         return false;
     }
@@ -240,9 +246,10 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     app.add_option("--net-join", opt.net_join);
     app.add_option("--bind", opt.net_bind);
     app.add_option("--write-replay", opt.net_replay_out);
-    // For the tests: another version, a race made to differ.
+    // For the tests: another version, a race made to differ, a bad guest.
     app.add_option("--net-claim-version", opt.net_version)->group("");
     app.add_option("--net-perturb", net_perturb)->group("");
+    app.add_option("--net-misbehave", opt.net_misbehave)->group("");
     app.add_option("level", levels);
 
     std::string missing;

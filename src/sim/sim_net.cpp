@@ -2,6 +2,7 @@
 // chainball-sim as one machine of an online race: the same peer as the
 // game's, paced in real time at the game's 50 steps a second, driven by a
 // key script, with the replay written at the end.
+#include <signal.h>
 #include <time.h>
 
 #include <cstring>
@@ -60,21 +61,58 @@ static bool start_peer(const sim_options& opt, net_peer& p, FILE* err) {
     return false;
 }
 
-int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
-    std::vector<sim_segment> script;
-    if (!read_sim_script(opt, script, err)) return 2;
-    if (opt.net_join.empty() && !check_level_file(opt, err)) return 2;
-    std::unique_ptr<net_peer> p(new net_peer);
-    p->perturb_at = opt.net_perturb;
-    if (!start_peer(opt, *p, err)) return 4;
+// SIGTERM, SIGINT and SIGHUP are held and taken between frames, so that
+// the opponent is told this machine leaves.
+static void hold_quit_signals(sigset_t& quit, sigset_t& before) {
+    sigemptyset(&quit);
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&quit, signo);
+    sigprocmask(SIG_BLOCK, &quit, &before);
+}
 
+static bool quit_asked(const sigset_t& quit) {
+    sigset_t pending;
+    sigpending(&pending);
+    for (int signo : {SIGTERM, SIGINT, SIGHUP})
+        if (sigismember(&quit, signo) && sigismember(&pending, signo)) return true;
+    return false;
+}
+
+static void release_quit_signals(const sigset_t& quit, const sigset_t& before) {
+    const timespec now = {0, 0};
+    while (quit_asked(quit)) sigtimedwait(&quit, nullptr, &now);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+// A test's bad guest: it connects, then says nothing or sends a bad
+// message, until the host lets it go (status 4) or 15 s pass (status 5).
+static int run_stranger(net_peer& p, const std::string& kind, FILE* err) {
+    const long long t0 = now_ms();
+    while (now_ms() - t0 < 15000) {
+        std::vector<net_event> events;
+        net_transport_poll(p.transport, events, 20);
+        for (const net_event& e : events) {
+            if (e.kind == net_event_kind::connected && kind == "garbage")
+                net_transport_send(p.transport, {{0xff, 0x00}, true});
+            if (e.kind == net_event_kind::disconnected) {
+                std::fprintf(err, "chainball-sim: the host let this connection go after %lld ms\n", now_ms() - t0);
+                return 4;
+            }
+        }
+    }
+    std::fprintf(err, "chainball-sim: the host kept this connection\n");
+    return 5;
+}
+
+// Frames at the game's pace until the race ends, is refused or the player quits.
+static void run_frames(net_peer& p, const sim_options& opt, std::vector<sim_segment>& script, const sigset_t& quit,
+                       FILE* err) {
     const long long t0 = now_ms();
     long long next = t0;
     script_position at;
     long long taken = 0;   // script steps read
     int bits = 0;
     std::string shown;
-    while (p->phase == net_peer_phase::connecting || p->phase == net_peer_phase::racing) {
+    while (p.phase == net_peer_phase::connecting || p.phase == net_peer_phase::racing) {
         const long long t = now_ms();
         if (t < next) {
             timespec pause = {0, (long)((next - t) * 1000000)};
@@ -83,25 +121,45 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
         }
         next += FRAME_MS;
         if (next < t) next = t;   // a late frame is not made up for
-        if (p->phase == net_peer_phase::connecting && t - t0 > WAIT_FOR_OPPONENT_MS) {
-            net_peer_leave(*p);
-            p->line = p->local == 0 ? "No opponent came" : "The host did not answer";
+        if (quit_asked(quit) || (p.phase == net_peer_phase::connecting && t - t0 > WAIT_FOR_OPPONENT_MS)) {
+            const bool waited = !quit_asked(quit);
+            net_peer_leave(p);
+            if (waited) p.line = p.local == 0 ? "No opponent came" : "The host did not answer";
             break;
         }
-        if (p->phase == net_peer_phase::racing) {
+        if (p.phase == net_peer_phase::racing) {
             // This machine's racer drives by the script's arrow keys: the
             // script's step k is this machine's k-th input.
-            const long long k = (long long)p->session.core.inputs[p->local].size() - NET_INPUT_DELAY;
+            const long long k = (long long)p.session.core.inputs[p.local].size() - NET_INPUT_DELAY;
             while (taken <= k) {
                 bits = input_of_script_keys(next_script_keys(script, at)).player[0];
                 taken++;
             }
         }
-        net_peer_frame(*p, bits, t);
-        const std::string line = net_peer_line(*p, t);
+        const bool stale = opt.net_misbehave == "stale" && p.session.core.steps >= 100;
+        net_peer_frame(p, bits, t, stale);
+        const std::string line = net_peer_line(p, t);
         if (line != shown && !line.empty()) std::fprintf(err, "chainball-sim: %s\n", line.c_str());
         shown = line;
     }
+}
+
+int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
+    std::vector<sim_segment> script;
+    if (!read_sim_script(opt, script, err)) return 2;
+    if (opt.net_join.empty() && !check_level_file(opt, err)) return 2;
+    std::unique_ptr<net_peer> p(new net_peer);
+    p->perturb_at = opt.net_perturb;
+    if (!start_peer(opt, *p, err)) return 4;
+    if (opt.net_misbehave == "silent" || opt.net_misbehave == "garbage") {
+        const int status = run_stranger(*p, opt.net_misbehave, err);
+        net_peer_close(*p);
+        return status;
+    }
+    sigset_t quit, before;
+    hold_quit_signals(quit, before);
+    run_frames(*p, opt, script, quit, err);
+    release_quit_signals(quit, before);
     // The last messages out (a finished race's acknowledgements, a leave).
     for (int i = 0; i < 10; i++) {
         std::vector<net_event> ignored;

@@ -170,7 +170,8 @@ void OnlineSource::draw_waiting() const {
     SDL_Rect at = {18, 50, 0, 0};
     if (logo) SDL_BlitSurface(logo, nullptr, screen, &at);
     text_white(screen, 20, 300, address_shown_.c_str(), small_font);
-    const std::string line = peer_->phase == net_peer_phase::refused ? peer_->line : "";
+    // Why there is no race, or what became of a host's last caller.
+    const std::string line = peer_->line;
     if (!line.empty()) text_pink(screen, 20, 330, line.c_str(), small_font);
     text_white(screen, 20, 460, "Escape: back to the menu", small_font);
 }

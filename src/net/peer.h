@@ -32,6 +32,9 @@ struct net_peer {
     int local = 0;                 // 0 host (racer 1), 1 guest (racer 2)
     long long started_ms = 0;      // when the race started here
     long long perturb_at = -1;     // tests: this machine's race is nudged after this step
+    // The host's player's input delay, set before net_peer_host(); the
+    // guest races on the host's, as its hello says.
+    int input_delay = NET_INPUT_DELAY;
 };
 
 // Where a guest finds a track by its catalogue name: the path, "" when it

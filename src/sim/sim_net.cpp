@@ -66,6 +66,7 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
     if (opt.net_join.empty() && !check_level_file(opt, err)) return 2;
     std::unique_ptr<net_peer> p(new net_peer);
     p->perturb_at = opt.net_perturb;
+    p->input_delay = opt.net_input_delay;
     if (!start_peer(opt, *p, err)) return 4;
 
     const long long t0 = now_ms();
@@ -88,14 +89,15 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
             p->line = p->local == 0 ? "No opponent came" : "The host did not answer";
             break;
         }
-        if (p->phase == net_peer_phase::racing) {
-            // This machine's racer drives by the script's arrow keys: the
-            // script's step k is this machine's k-th input.
-            const long long k = (long long)p->session.core.inputs[p->local].size() - NET_INPUT_DELAY;
-            while (taken <= k) {
-                bits = input_of_script_keys(next_script_keys(script, at)).player[0];
-                taken++;
-            }
+        // This machine's racer drives by the script's arrow keys: the
+        // script's step k is this machine's k-th input. The race may start
+        // within this frame, whose input is then the script's first step.
+        const net_core& c = p->session.core;
+        const long long k =
+            p->phase == net_peer_phase::racing ? (long long)c.inputs[p->local].size() - c.delay : 0;
+        while (taken <= k) {
+            bits = input_of_script_keys(next_script_keys(script, at)).player[0];
+            taken++;
         }
         net_peer_frame(*p, bits, t);
         const std::string line = net_peer_line(*p, t);

@@ -51,7 +51,7 @@ private:
         draw_button(screen, 180, 180, "Join:", cursor_, 1, small_font);
         const std::string shown = address_ + (cursor_ == 1 ? "_" : "");
         text_pink(screen, 230, 183, shown.c_str(), small_font);
-        snprintf(label_buffer, sizeof label_buffer, "Input delay: %d (hosting)", run_.options.input_delay);
+        snprintf(label_buffer, sizeof label_buffer, "Input delay: %d", run_.options.input_delay);
         draw_button(screen, 180, 210, label_buffer, cursor_, 2, small_font);
         draw_button(screen, 180, 240, "Back", cursor_, 3, small_font);
         if (!error_.empty()) text_pink(screen, 20, 400, error_.c_str(), small_font);

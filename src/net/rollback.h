@@ -254,8 +254,9 @@ bool net_frame(net_session<State>& s, int local_bits, long long now_ms) {
 
 // The sync test's step: the next step on both racers' inputs, known at once,
 // then the last `depth` steps (at most NET_MAX_AHEAD) run again from their
-// saved states, as a rollback runs them. Started with delay 0, step n takes
-// inputs[n]. States after steps_run() - depth .. steps_run() are to compare.
+// saved states, as a rollback runs them. A session started with delay 0
+// takes step n's inputs as the n-th call's; the states of the last `depth`
+// steps are then the ones run twice.
 template <class State>
 void net_sync_step(net_session<State>& s, const uint8_t* inputs, int depth) {
     net_core& c = s.core;

@@ -100,6 +100,7 @@ game_config every_setting_changed() {
     c.recordings_kept = 1000;
     c.trial_length = 10;
     c.trial_laps = 99;
+    c.input_delay = 0;
     return c;
 }
 
@@ -114,6 +115,7 @@ TEST(ConfigFile, EverySettingReadsBackAsWritten) {
     EXPECT_TRUE(same(back, c)) << text << "\n---\n" << format_config(back);
     EXPECT_EQ(back.drive[0][ACT_LEFT], c.drive[0][ACT_LEFT]);
     EXPECT_EQ(back.level, DIFFICULTY_EXPERT);
+    EXPECT_EQ(back.input_delay, 0);
     EXPECT_TRUE(back.music_volume == 0 && back.effects_volume == 7);
     EXPECT_FALSE(back.off_road_slows);
 
@@ -168,6 +170,8 @@ TEST(ConfigFile, EachBadValueIsOneLineAndItsDefault) {
          [](const game_config& c) { return c.pad_start == -1; }},
         {"[trial]\nlaps = 100\nlength = 4\n", "trial.laps: 100 is outside 1 to 99; using 3",
          [](const game_config& c) { return c.trial_laps == 3 && c.trial_length == 4; }},
+        {"[online]\ninput_delay = 5\n", "online.input_delay: 5 is outside 0 to 4; using 2",
+         [](const game_config& c) { return c.input_delay == 2; }},
         {"[pad]\nchoose = 32\n", "pad.choose: 32 is outside 0 to 31",
          [](const game_config& c) { return c.pad_choose == 0; }},
         {"[race]\nlpas = 5\n", "unknown setting 'race.lpas'", [](const game_config& c) { return c.laps == 3; }},

@@ -105,6 +105,19 @@ double text_contrast(SDL_Surface* s, int x0, int y0, int w, int h) {
 
 // ---- The main menu -----------------------------------------------------------
 
+// The online form's input delay: Left and Right within 0 to 4, kept in the
+// settings on leaving.
+TEST(FullMenu, TheOnlineFormKeepsItsInputDelay) {
+    FullGame g;
+    run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_RETURN}});
+    ASSERT_EQ(game_screen, SCREEN_ONLINE_FORM);
+    run_screen(SCREEN_ONLINE_FORM, screen_frame,
+               {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_RIGHT}, {SDLK_RIGHT}, {SDLK_LEFT}, {SDLK_ESCAPE}});
+    EXPECT_EQ(game_screen, SCREEN_MENU);
+    EXPECT_EQ(g.run->options.input_delay, 3);
+    EXPECT_NE(file_contents(g.file()).find("input_delay = 3"), std::string::npos) << file_contents(g.file());
+}
+
 TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     FullGame g;
     const menu_entry* entries;

@@ -48,9 +48,11 @@ TEST(NetMessages, EachKindReadsBackAsWritten) {
     h.determinism = 0xfeedc0de;
     h.has_race = true;
     h.race = two_player_header();
+    h.input_delay = 4;
     net_message m;
     std::string error;
     ASSERT_TRUE(reads(encode_hello(h), m, error)) << error;
+    EXPECT_EQ(m.hello.input_delay, 4);
     EXPECT_EQ(m.kind, NET_HELLO);
     EXPECT_EQ(m.hello.game_version, "1.1.0");
     EXPECT_EQ(m.hello.determinism, 0xfeedc0deu);
@@ -117,13 +119,16 @@ TEST(NetMessages, RefusesWhatNoHonestPeerSends) {
     cases.push_back({"refusal 0", bytes_of({NET_REFUSE, 0}), "unknown refusal"});
     cases.push_back({"leave with a tail", bytes_of({NET_LEAVE, 1}), "follow"});
     cases.push_back({"hello version of 200 bytes",
-                     bytes_of({NET_HELLO, 0, 1, 0, 0, 0, 200, 'x'}), "longer than 32"});
+                     bytes_of({NET_HELLO, 0, NET_PROTOCOL_VERSION, 0, 0, 0, 200, 'x'}), "longer than 32"});
     cases.push_back({"hello version with a newline",
-                     bytes_of({NET_HELLO, 0, 1, 0, 0, 0, 2, '1', '\n', 0, 0, 0, 0, 0}), "not printable"});
+                     bytes_of({NET_HELLO, 0, NET_PROTOCOL_VERSION, 0, 0, 0, 2, '1', '\n', 0, 0, 0, 0, 0}), "not printable"});
     cases.push_back({"hello race flag 2",
-                     bytes_of({NET_HELLO, 0, 1, 0, 0, 0, 1, '1', 0, 0, 0, 0, 2}), "race flag is 2"});
+                     bytes_of({NET_HELLO, 0, NET_PROTOCOL_VERSION, 0, 0, 0, 1, '1', 0, 0, 0, 0, 2}), "race flag is 2"});
     cases.push_back({"huge hello text",
-                     bytes_of({NET_HELLO, 0, 1, 0, 0, 0, 1, '1', 0, 0, 0, 0, 1, 0x7f, 0, 0, 0}), "longer than"});
+                     bytes_of({NET_HELLO, 0, NET_PROTOCOL_VERSION, 0, 0, 0, 1, '1', 0, 0, 0, 0, 1, 2, 0x7f, 0, 0, 0}),
+                     "longer than"});
+    cases.push_back({"input delay 5",
+                     bytes_of({NET_HELLO, 0, NET_PROTOCOL_VERSION, 0, 0, 0, 1, '1', 0, 0, 0, 0, 1, 5}), "input delay is 5"});
     net_hello one;
     one.game_version = "1";
     one.has_race = true;
@@ -144,8 +149,8 @@ TEST(NetMessages, RefusesWhatNoHonestPeerSends) {
 TEST(NetMessages, HelloOfAnotherProtocolReadsOnlyItsVersion) {
     net_message m;
     std::string error;
-    ASSERT_TRUE(reads(bytes_of({NET_HELLO, 0, 2, 0xff, 0xff}), m, error)) << error;
-    EXPECT_EQ(m.hello.protocol, 2);
+    ASSERT_TRUE(reads(bytes_of({NET_HELLO, 0, NET_PROTOCOL_VERSION + 1, 0xff, 0xff}), m, error)) << error;
+    EXPECT_EQ(m.hello.protocol, NET_PROTOCOL_VERSION + 1);
     EXPECT_FALSE(m.hello.has_race);
 }
 
@@ -176,7 +181,7 @@ TEST(NetHandshake, AgreesOrRefusesWithTheSameLineOnBothSides) {
     const std::vector<refusal_case> cases = {
         {"agree", [](net_hello&, net_hello&) {}, right, ""},
         {"game version", [](net_hello&, net_hello& g) { g.game_version = "1.0.9"; }, right, "another version of the game"},
-        {"protocol", [](net_hello&, net_hello& g) { g.protocol = 2; }, right, "another network protocol"},
+        {"protocol", [](net_hello&, net_hello& g) { g.protocol = NET_PROTOCOL_VERSION + 1; }, right, "another network protocol"},
         {"determinism", [](net_hello&, net_hello& g) { g.determinism ^= 1; }, right, "compute races differently"},
         {"no track", [](net_hello& h, net_hello&) { h.race.track_name = "Nowhere"; }, right,
          "does not have the track Nowhere"},
@@ -187,6 +192,7 @@ TEST(NetHandshake, AgreesOrRefusesWithTheSameLineOnBothSides) {
         h.game_version = g.game_version = "1.1.0";
         h.determinism = g.determinism = 77;
         h.race = two_player_header();
+        h.input_delay = 3;
         c.change(h, g);
         guest_sha = c.sha;
         net_handshake host, guest;
@@ -197,6 +203,7 @@ TEST(NetHandshake, AgreesOrRefusesWithTheSameLineOnBothSides) {
             EXPECT_EQ(host.state, net_handshake_state::ready) << c.name << ": " << host.line;
             EXPECT_EQ(guest.state, net_handshake_state::ready) << c.name << ": " << guest.line;
             EXPECT_EQ(format_replay(net_handshake_race(guest)), format_replay(net_handshake_race(host)));
+            EXPECT_EQ(guest.theirs.input_delay, 3) << "the guest races on the host's delay";
             continue;
         }
         EXPECT_EQ(host.state, net_handshake_state::refused) << c.name;
@@ -249,6 +256,50 @@ TEST(NetRollback, ThreeThousandStepsOverABadLinkEqualAnOfflineRun) {
         for (long long s = NET_INPUT_DELAY; s < 3000; s++)
             ASSERT_EQ(a.inputs[1][(size_t)s], toy_script(1, s - NET_INPUT_DELAY)) << s;
     }
+}
+
+TEST(NetRollback, EveryInputDelayRacesAndDelaysByItsSteps) {
+    for (int delay = 0; delay <= NET_MAX_INPUT_DELAY; delay++) {
+        fake_link_options o;
+        o.loss = 0.1;
+        o.seed = (uint32_t)delay + 1;
+        toy_pair p(o, 1000, delay);
+        p.run(200000);
+        SCOPED_TRACE("delay " + std::to_string(delay));
+        const net_core &a = p.s[0].core, &b = p.s[1].core;
+        ASSERT_EQ(a.state, net_state::finished);
+        ASSERT_EQ(b.state, net_state::finished);
+        EXPECT_EQ(toy_sum(net_confirmed(p.s[0])), toy_sum(net_confirmed(p.s[1])));
+        for (int player = 0; player < 2; player++) {
+            for (long long s = 0; s < delay; s++) ASSERT_EQ(a.inputs[player][(size_t)s], 0) << s;
+            for (long long s = delay; s < 1000; s++)
+                ASSERT_EQ(b.inputs[player][(size_t)s], toy_script(player, s - delay)) << player << " " << s;
+        }
+    }
+}
+
+TEST(NetRollback, TheNetworkLineCountsTheLastWholeSecond) {
+    net_stats st;
+    st.second_started_ms = 0;
+    st.rollbacks = 3;
+    st.bytes_sent = 500;
+    net_count_second(st, 999);
+    EXPECT_EQ(net_last_second(st).rollbacks, 0) << "no whole second yet";
+    net_count_second(st, 1000);
+    st.rollbacks = 10;
+    st.bytes_sent = 2000;
+    st.bytes_received = 700;
+    net_count_second(st, 1500);
+    EXPECT_EQ(net_last_second(st).rollbacks, 3);
+    EXPECT_EQ(net_last_second(st).bytes_sent, 500);
+    net_count_second(st, 2010);
+    const net_rates r = net_last_second(st);
+    EXPECT_EQ(r.rollbacks, 7);
+    EXPECT_EQ(r.bytes_sent, 1500);
+    EXPECT_EQ(r.bytes_received, 700);
+    // After a pause of seconds nothing is counted for the gap.
+    net_count_second(st, 9000);
+    EXPECT_EQ(net_last_second(st).bytes_sent, 0);
 }
 
 TEST(NetRollback, AGoodLinkNeverStallsAndAFarOneWaitsRatherThanPredictsFar) {

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "harness.h"
+#include "net/handshake.h"
 #include "net/net_race.h"
 #include "sim/sim.h"
 #include "test_net_support.h"
@@ -198,4 +199,90 @@ TEST(NetRace, TheGuestRacesUnderTheHostsOffRoadRule) {
     EXPECT_TRUE(same_race(net_confirmed(p.s[0]).race, net_confirmed(p.s[1]).race));
     const std::string kept = format_replay(online_replay(hello.race, p.s[0].core, net_confirmed(p.s[0]).race));
     EXPECT_NE(kept.find("\noff-road slows\n"), std::string::npos);
+}
+
+// The sync test passes on the online session's own save, and catches a save
+// that leaves one field out, by that field's name.
+static void save_all_but_racers(online_race& to, const online_race& from) {
+    const Racer kept[RACERS] = {to.race.racers[0], to.race.racers[1], to.race.racers[2]};
+    to = from;
+    std::copy(kept, kept + RACERS, to.race.racers);
+}
+static void save_all_but_clocks(online_race& to, const online_race& from) {
+    LapClock kept[RACERS];
+    std::copy(to.race.clocks, to.race.clocks + RACERS, kept);
+    to = from;
+    std::copy(kept, kept + RACERS, to.race.clocks);
+}
+
+TEST(NetRace, TheSyncTestCatchesASaveThatLeavesAFieldOut) {
+    const std::string path = std::string(CB_SOURCE_DIR) + "/filut/levelit/FirstLoop.txt";
+    machine m;
+    sim_options opt;
+    opt.two_player = true;
+    opt.laps = 1;
+    opt.level_file = path;
+    sim_setup(opt, m.start.race, *m.track);
+    m.start.track = m.track.get();
+    std::vector<uint8_t> inputs;
+    for (int n = 0; n < 1200; n++) {
+        inputs.push_back((uint8_t)(n / 9 % 3 == 0 ? ACTION_FORWARD | ACTION_LEFT : ACTION_FORWARD));
+        inputs.push_back((uint8_t)(n / 13 % 4 == 0 ? ACTION_BACK : ACTION_FORWARD | ACTION_RIGHT));
+    }
+    for (int depth : {1, 8}) {
+        const sync_test_result good = online_sync_test(m.start, online_race_ops(), inputs, depth);
+        EXPECT_EQ(good.differ_step, -1) << depth << ": " << good.field;
+        EXPECT_EQ(good.steps, 1200);
+
+        net_race_ops<online_race> broken = online_race_ops();
+        broken.save = save_all_but_racers;
+        const sync_test_result bad = online_sync_test(m.start, broken, inputs, depth);
+        EXPECT_GE(bad.differ_step, 1);
+        EXPECT_EQ(bad.field, "racers");
+        // A field the checksum leaves out is caught all the same.
+        broken.save = save_all_but_clocks;
+        EXPECT_EQ(online_sync_test(m.start, broken, inputs, depth).field, "clocks");
+    }
+}
+
+// The host's slowing variants travel in its hello; the guest's track then
+// draws the same picture on every slowing cell as the host's.
+TEST(NetRace, TheGuestDrawsTheHostsSlowingPictures) {
+    const std::string path = std::string(CB_SOURCE_DIR) + "/filut/levelit/MudFlats.txt";
+    machine host, guest;
+    sim_options opt;
+    opt.two_player = true;
+    opt.seed = 12345;   // not the guest's own draws
+    opt.level_file = path;
+    sim_setup(opt, host.start.race, *host.track);
+    net_handshake h, g;
+    net_hello mine;
+    mine.game_version = "1";
+    mine.race = online_header(host.start.race, *host.track, "MudFlats", sha256_hex(file_contents(path)));
+    net_handshake_start(h, true, mine, nullptr);
+    mine.race = replay();
+    net_handshake_start(g, false, mine, [](const std::string&) {
+        return sha256_hex(file_contents(std::string(CB_SOURCE_DIR) + "/filut/levelit/MudFlats.txt"));
+    });
+    fake_link link;
+    fake_link_start(link, fake_link_options());
+    net_handshake_connected(h);
+    for (long long t = 0; t < 1000; t += 10) {
+        for (auto& m : net_take_outbox_of(h.outbox)) fake_link_send(link, 0, m.bytes, m.reliable, t);
+        for (auto& m : net_take_outbox_of(g.outbox)) fake_link_send(link, 1, m.bytes, m.reliable, t);
+        for (auto& b : fake_link_receive(link, 1, t)) net_handshake_receive(g, b.data(), b.size());
+        for (auto& b : fake_link_receive(link, 0, t)) net_handshake_receive(h, b.data(), b.size());
+    }
+    ASSERT_EQ(g.state, net_handshake_state::ready) << g.line;
+    ASSERT_EQ(h.state, net_handshake_state::ready) << h.line;
+    setup_online_race(net_handshake_race(g), path.c_str(), guest.start.race, *guest.track);
+    EXPECT_TRUE(same_race(host.start.race, guest.start.race));
+    int slowing = 0;
+    for (int x = 0; x < MAX_TRACK; x++)
+        for (int y = 0; y < MAX_TRACK; y++) {
+            ASSERT_EQ(guest.track->tiles[x][y], host.track->tiles[x][y]) << x << "," << y;
+            ASSERT_EQ(guest.track->stretch_piece[x][y], host.track->stretch_piece[x][y]) << x << "," << y;
+            slowing += host.track->stretch_piece[x][y] != 0;
+        }
+    EXPECT_GT(slowing, 10);
 }

@@ -82,10 +82,10 @@ struct net_pair {
 
     // Each machine sets up its own copy of the race.
     net_pair(const fake_link_options& o, const net_race_ops<State>& ops, const State& host_start,
-             const State& guest_start) {
+             const State& guest_start, int delay = NET_INPUT_DELAY) {
         fake_link_start(link, o);
-        net_start(s[0], ops, host_start, 0, 0);
-        net_start(s[1], ops, guest_start, 1, 0);
+        net_start(s[0], ops, host_start, 0, 0, delay);
+        net_start(s[1], ops, guest_start, 1, 0, delay);
     }
     long long now(int side) const { return (long long)next[side]; }
 
@@ -93,7 +93,7 @@ struct net_pair {
         net_session<State>& me = s[side];
         for (const auto& b : fake_link_receive(link, side, t)) net_receive(me, b.data(), b.size(), t);
         if (leave_at[side] >= 0 && me.core.steps >= leave_at[side]) net_leave(me.core);
-        const long long k = (long long)me.core.inputs[side].size() - NET_INPUT_DELAY;
+        const long long k = (long long)me.core.inputs[side].size() - me.core.delay;
         if (stale_at[side] >= 0 && me.core.steps >= stale_at[side] && me.core.state == net_state::running) {
             net_queue_inputs(me.core);
         } else {
@@ -130,5 +130,6 @@ inline toy_race toy_start(long long finish) {
 }
 
 struct toy_pair : net_pair<toy_race> {
-    toy_pair(const fake_link_options& o, long long finish) : net_pair(o, toy_ops(), toy_start(finish), toy_start(finish)) {}
+    toy_pair(const fake_link_options& o, long long finish, int delay = NET_INPUT_DELAY)
+        : net_pair(o, toy_ops(), toy_start(finish), toy_start(finish), delay) {}
 };

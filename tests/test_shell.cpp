@@ -292,6 +292,24 @@ parsed parse(std::initializer_list<const char*> args) {
 }
 }  // namespace
 
+// The host's input delay: 0 to 4 steps, with --host only, one line otherwise.
+TEST(ShellOptions, InputDelayGoesWithHostFromZeroToFour) {
+    parsed ok = parse({"--host", "--input-delay", "4"});
+    EXPECT_EQ(ok.status, -1) << ok.err;
+    EXPECT_EQ(ok.opt.input_delay, 4);
+    EXPECT_EQ(parse({"--host"}).opt.input_delay, -1) << "the settings' then";
+    for (const char* bad : {"5", "-1", "two", ""}) {
+        parsed p = parse({"--host", "7000", "--input-delay", bad});
+        EXPECT_EQ(p.status, 2) << bad;
+        EXPECT_NE(p.err.find("--input-delay takes a number of steps from 0 to 4, not '" + std::string(bad) + "'"),
+                  std::string::npos) << p.err;
+        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
+    }
+    parsed join = parse({"--join", "127.0.0.1", "--input-delay", "1"});
+    EXPECT_EQ(join.status, 2);
+    EXPECT_NE(join.err.find("--input-delay goes with --host"), std::string::npos) << join.err;
+}
+
 TEST(ShellOptions, NoOptionRunsTheGameAndOthersExitBeforeAnyWindow) {
     parsed none = parse({});
     EXPECT_EQ(none.status, -1);

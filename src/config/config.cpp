@@ -341,6 +341,11 @@ struct reader {
         whole(t.get("keep"), "recording.keep", 1, MAX_RECORDINGS_KEPT, c.recordings_kept);
     }
 
+    void online(const toml::table& t) {
+        unknown_keys(t, "online.", {"input_delay"});
+        whole(t.get("input_delay"), "online.input_delay", 0, 4, c.input_delay);
+    }
+
     void trial(const toml::table& t) {
         unknown_keys(t, "trial.", {"length", "laps"});
         whole(t.get("length"), "trial.length", 1, 10, c.trial_length);
@@ -388,13 +393,14 @@ struct reader {
     }
 
     void file(const toml::table& t) {
-        unknown_keys(t, "", {"race", "window", "keys", "pad", "recording", "trial"});
+        unknown_keys(t, "", {"race", "window", "keys", "pad", "recording", "trial", "online"});
         if (const toml::table* s = table(t, "race", "race")) race(*s);
         if (const toml::table* s = table(t, "window", "window")) window(*s);
         if (const toml::table* s = table(t, "keys", "keys")) keys(*s);
         if (const toml::table* s = table(t, "pad", "pad")) pad(*s);
         if (const toml::table* s = table(t, "recording", "recording")) recording(*s);
         if (const toml::table* s = table(t, "trial", "trial")) trial(*s);
+        if (const toml::table* s = table(t, "online", "online")) online(*s);
         bound_twice();
         if (unknown > UNKNOWN_KEYS_SHOWN)
             problem("and " + std::to_string(unknown - UNKNOWN_KEYS_SHOWN) + " more unknown settings");
@@ -485,7 +491,8 @@ std::string format_config(const game_config& c) {
                     {"keys", std::move(keys)},
                     {"pad", std::move(pad)},
                     {"recording", std::move(recording)},
-                    {"trial", std::move(trial)}};
+                    {"trial", std::move(trial)},
+                    {"online", toml::table{{"input_delay", c.input_delay}}}};
     std::ostringstream out;
     out << "# Chainball's settings, kept by the full game (chainball --extras).\n\n" << all << "\n";
     return out.str();
@@ -526,6 +533,7 @@ game_config merge_config_changes(const game_config& base, const game_config& min
     take(base.recordings_kept, mine.recordings_kept, theirs.recordings_kept);
     take(base.trial_length, mine.trial_length, theirs.trial_length);
     take(base.trial_laps, mine.trial_laps, theirs.trial_laps);
+    take(base.input_delay, mine.input_delay, theirs.input_delay);
     // The bindings go as one: mixing two games' could bind a key twice.
     bool bindings_changed = !(base.pause == mine.pause);
     for (int p = 0; p < 2; p++)

@@ -61,6 +61,7 @@ struct game_config {
     int recordings_kept = 50;          // 1 to MAX_RECORDINGS_KEPT, the newest kept
     int trial_length = 7;              // the time trial's last choice: 1 to 10
     int trial_laps = 3;                // and 1 to MAX_TRIAL_LAPS
+    int input_delay = 2;               // online races hosted: 0 to 4 steps from a key to its step
 
     game_config();   // today's keys: arrows, W A S D, Ctrl+P
 };

@@ -32,4 +32,5 @@ struct FrameInput {
     bool follow_next = false;
     bool faster = false;
     bool watch_pause = false;
+    bool network_line = false;   // F3, when no binding takes it: an online race's network line
 };

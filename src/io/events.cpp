@@ -41,6 +41,15 @@ FrameInput held_frame_input(bool two_players) {
     return in;
 }
 
+// Whether a player's binding takes `key`, which then drives rather than toggles.
+static bool key_bound(SDLKey key) {
+    const KeyBindings& b = key_bindings;
+    for (int p = 0; p < HUMAN_PLAYERS; p++)
+        for (int a = 0; a < ACTIONS; a++)
+            if (b.keys[p][a] == key) return true;
+    return b.pause_key == key;
+}
+
 void race_events(FrameInput& in, bool only_pause) {
     SDL_Event e;
     while (next_event(e)) {
@@ -55,6 +64,7 @@ void race_events(FrameInput& in, bool only_pause) {
             case SDLK_TAB: in.follow_next = true; break;
             case SDLK_f: in.faster = true; break;
             case SDLK_SPACE: in.watch_pause = true; break;
+            case SDLK_F3: in.network_line = !key_bound(SDLK_F3); break;
             default: break;
         }
     }

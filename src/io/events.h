@@ -28,7 +28,7 @@ bool next_event(SDL_Event& e);
 FrameInput held_frame_input(bool two_players);
 
 // Drains the queued events into the race keys of `in`: the close button,
-// Escape, and the keys for watching a replay (Tab, F, Space). With
+// Escape, the keys for watching a replay (Tab, F, Space) and F3. With
 // `only_pause` (Ctrl is held in a classic race) P asks for the pause and
 // every other event is dropped.
 void race_events(FrameInput& in, bool only_pause);

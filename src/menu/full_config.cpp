@@ -49,6 +49,7 @@ void apply_full_settings(FullGameRun& run, const game_config& c, FILE* err) {
     set_volumes(c.music_volume, c.effects_volume);
     run.options.trial_length = c.trial_length;
     run.options.trial_laps = c.trial_laps;
+    run.options.input_delay = c.input_delay;
     // What was put in is what the file holds now: a bad value, taken as its
     // default, is not written back until the player changes something.
     run.settings = c;
@@ -75,6 +76,7 @@ game_config current_full_settings(const FullGameRun& run) {
     c.effects_volume = run.options.effects_volume;
     c.trial_length = run.options.trial_length;
     c.trial_laps = run.options.trial_laps;
+    c.input_delay = run.options.input_delay;
     for (int e = 0; e < BINDABLE; e++) {
         const binding b = bound_to(key_bindings, e);
         if (e < 8)

@@ -30,6 +30,7 @@ struct full_game_options {
     int effects_volume = 10;
     int trial_length = 7;
     int trial_laps = 3;
+    int input_delay = 2;       // online races hosted: 0 to NET_MAX_INPUT_DELAY steps
 };
 
 // The full game's own state for a run, owned by the shell and handed to
@@ -70,7 +71,7 @@ int full_settings_row_y(int entry);
 ScreenPtr make_full_menu(FullGameRun& run);
 ScreenPtr make_full_settings(FullGameRun& run);
 ScreenPtr make_key_bindings(FullGameRun& run);
-ScreenPtr make_online_form();
+ScreenPtr make_online_form(FullGameRun& run);
 
 // The settings file as it stands (its window part lets the shell open the
 // window before the rest can be applied).

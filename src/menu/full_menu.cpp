@@ -21,7 +21,7 @@ static ScreenChange start_race(FullGameRun& run, bool two) {
 static const menu_entry FULL_MENU[] = {
     {"Start 1 player", [](FullGameRun& run) { return start_race(run, false); }},
     {"Start 2 players", [](FullGameRun& run) { return start_race(run, true); }},
-    {"Online race", [](FullGameRun&) { return open_screen(make_online_form()); }},
+    {"Online race", [](FullGameRun& run) { return open_screen(make_online_form(run)); }},
     {"Time trial", [](FullGameRun& run) { return open_screen(make_time_trial_screen(run)); }},
     {"Replays", [](FullGameRun& run) { return open_screen(make_replays_screen(run)); }},
     {"Records", [](FullGameRun& run) { return open_screen(make_records_screen(run)); }},

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's online race form (game_screen SCREEN_ONLINE_FORM): Host
-// on the default port, or Join with an address typed on the keyboard.
+// on the default port, or Join with an address typed on the keyboard, and
+// the input delay a hosted race uses (kept in the settings).
 #include <string>
 
 #include "io/assets.h"
@@ -29,6 +30,7 @@ namespace {
 
 class OnlineFormScreen : public Screen {
 public:
+    explicit OnlineFormScreen(FullGameRun& run) : run_(run) {}
     int kind() const override { return SCREEN_ONLINE_FORM; }
     void enter() override { resize_window(500, 500); }
     ScreenChange frame() override {
@@ -36,7 +38,8 @@ public:
         auto on_key = [this, &next](SDLKey key) {
             if (next.kind == ScreenChange::STAY) next = on_form_key(key);
         };
-        if (menu_pass(cursor_, [this] { draw(); }, on_key, 2)) return quit_game();
+        if (menu_pass(cursor_, [this] { draw(); }, on_key, 3)) next = quit_game();
+        if (next.kind != ScreenChange::STAY) save_full_settings_if_changed(run_, stderr);
         return next;
     }
 
@@ -48,7 +51,9 @@ private:
         draw_button(screen, 180, 180, "Join:", cursor_, 1, small_font);
         const std::string shown = address_ + (cursor_ == 1 ? "_" : "");
         text_pink(screen, 230, 183, shown.c_str(), small_font);
-        draw_button(screen, 180, 210, "Back", cursor_, 2, small_font);
+        snprintf(label_buffer, sizeof label_buffer, "Input delay: %d", run_.options.input_delay);
+        draw_button(screen, 180, 210, label_buffer, cursor_, 2, small_font);
+        draw_button(screen, 180, 240, "Back", cursor_, 3, small_font);
         if (!error_.empty()) text_pink(screen, 20, 400, error_.c_str(), small_font);
     }
     ScreenChange on_form_key(SDLKey key) {
@@ -58,15 +63,20 @@ private:
             const char c = address_char(key);
             if (c && address_.size() < MAX_ADDRESS) address_ += c;
         }
+        if (cursor_ == 2 && (key == SDLK_LEFT || key == SDLK_RIGHT)) {
+            const int d = run_.options.input_delay + (key == SDLK_LEFT ? -1 : 1);
+            run_.options.input_delay = d < 0 ? 0 : d > NET_MAX_INPUT_DELAY ? NET_MAX_INPUT_DELAY : d;
+        }
         if (key != SDLK_RETURN && key != SDLK_KP_ENTER) return stay_on_screen();
-        if (cursor_ == 2) return go_back();
+        if (cursor_ == 3) return go_back();
         if (cursor_ != 0 && cursor_ != 1) return stay_on_screen();
         std::string error;
-        ScreenPtr online = cursor_ == 0 ? start_online_host(NET_DEFAULT_PORT, error) : start_online_join(address_, error);
+        ScreenPtr online = cursor_ == 0 ? start_online_host(NET_DEFAULT_PORT, run_.options.input_delay, error) : start_online_join(address_, error);
         error_ = online ? "" : error;
         return online ? open_screen(std::move(online)) : stay_on_screen();
     }
 
+    FullGameRun& run_;
     int cursor_ = 0;   // opens on "Host"
     std::string address_ = "127.0.0.1";
     std::string error_;
@@ -74,4 +84,4 @@ private:
 
 }  // namespace
 
-ScreenPtr make_online_form() { return ScreenPtr(new OnlineFormScreen()); }
+ScreenPtr make_online_form(FullGameRun& run) { return ScreenPtr(new OnlineFormScreen(run)); }

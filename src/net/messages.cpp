@@ -89,6 +89,10 @@ bool read_hello(reader& in, net_hello& h) {
     if (has_race > 1) return in.fail("its race flag is " + std::to_string(has_race));
     h.has_race = has_race == 1;
     if (!h.has_race) return in.at_end();
+    unsigned delay;
+    if (!in.u8(delay, "input delay")) return false;
+    if (delay > NET_MAX_INPUT_DELAY) return in.fail("its input delay is " + std::to_string(delay));
+    h.input_delay = (int)delay;
     std::string text, why;
     if (!in.text(text, NET_MAX_HELLO_BYTES, "race header")) return false;
     if (!parse_replay(text, h.race, why)) return in.fail("its race header: " + why);
@@ -142,7 +146,9 @@ std::vector<uint8_t> encode_hello(const net_hello& h) {
     w.text(h.game_version);
     w.u32(h.determinism);
     w.u8(h.has_race ? 1 : 0);
-    if (h.has_race) w.text(format_replay(race_header(h.race)));
+    if (!h.has_race) return w.bytes;
+    w.u8((unsigned)h.input_delay);
+    w.text(format_replay(race_header(h.race)));
     return w.bytes;
 }
 

@@ -13,12 +13,14 @@
 
 #include "replay/replay.h"
 
-constexpr int NET_PROTOCOL_VERSION = 1;
+constexpr int NET_PROTOCOL_VERSION = 2;
 // The UDP port a host listens on when none is given.
 constexpr int NET_DEFAULT_PORT = 7391;
-// Steps between a local input and the step it drives; both machines know
-// every racer's first NET_INPUT_DELAY inputs are empty.
+// Steps between a local input and the step it drives, unless the host's
+// player chose another (0 to NET_MAX_INPUT_DELAY); both machines race on the
+// host's, and know every racer's first `delay` inputs are empty.
 constexpr int NET_INPUT_DELAY = 2;
+constexpr int NET_MAX_INPUT_DELAY = 4;
 // Steps a machine may run past the opponent's last known input before it waits.
 constexpr int NET_MAX_AHEAD = 8;
 // Inputs one message carries at most; a machine with more unacknowledged waits.
@@ -57,6 +59,7 @@ struct net_hello {
     // result (held as "keys 0" and "result left at step 0").
     bool has_race = false;
     replay race;
+    int input_delay = NET_INPUT_DELAY;   // the host's, 0..NET_MAX_INPUT_DELAY; sent with the race
 };
 
 struct net_inputs {

@@ -2,6 +2,8 @@
 // The online race adapter and its replays.
 #include "net/net_race.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "base/random.h"
@@ -82,4 +84,41 @@ replay online_replay(const replay& header, const net_core& c, const Race& confir
     r.checks = c.checks;
     r.result = current_result(confirmed, c.confirmed);
     return r;
+}
+
+std::string first_race_difference(const Race& a, const Race& b) {
+    auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+#define RACE_FIRST_DIFFERENCE(name, sum) \
+    if (!same(a.name, b.name)) return #name;
+    RACE_FIELDS(RACE_FIRST_DIFFERENCE)
+#undef RACE_FIRST_DIFFERENCE
+    return "";
+}
+
+sync_test_result online_sync_test(const online_race& start, const net_race_ops<online_race>& ops,
+                                  const std::vector<uint8_t>& inputs, int depth) {
+    sync_test_result result;
+    std::unique_ptr<net_session<online_race>> s(new net_session<online_race>());
+    net_start(*s, ops, start, 0, 0, 0);
+    // The plain run: each step once, on a copy of the one before.
+    std::vector<Race> plain(NET_RING, start.race);
+    for (size_t i = 0; i + 1 < inputs.size(); i += 2) {
+        const long long n = s->core.steps;
+        if (ops.over(net_current(*s))) break;
+        net_sync_step(*s, &inputs[i], depth);
+        Race next = plain[n % NET_RING];
+        race_step(next, *start.track, online_input(&inputs[i]));
+        plain[(n + 1) % NET_RING] = next;
+        result.steps = s->core.steps;
+        for (long long m = std::max(1LL, n + 1 - depth); m <= n + 1; m++) {
+            const online_race& rerun = s->states[m % NET_RING];
+            const Race& once = plain[m % NET_RING];
+            if (ops.checksum(rerun) == race_checksum(once) && same_race(rerun.race, once)) continue;
+            result.differ_step = m;
+            result.field = first_race_difference(rerun.race, once);
+            if (result.field.empty()) result.field = "the checksum";
+            return result;
+        }
+    }
+    return result;
 }

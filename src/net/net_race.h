@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "net/rollback.h"
 #include "race/race.h"
@@ -40,3 +41,20 @@ void setup_online_race(const replay& header, const char* path, Race& race, Track
 // inputs as keys, the checks, and the result at the last confirmed step
 // ("left at step N" when the race did not finish there).
 replay online_replay(const replay& header, const net_core& c, const Race& confirmed);
+
+// The name of the first field of Race (in RACE_FIELDS order) whose bits
+// differ between `a` and `b`; "" when none does.
+std::string first_race_difference(const Race& a, const Race& b);
+
+// The sync test (chainball-sim --synctest): the race from `start` on
+// `inputs` (racer 1's and racer 2's action bits, two a step), each step
+// followed by a rollback of `depth` steps (1 to NET_MAX_AHEAD) through the
+// online session's own save and re-run with `ops`; every state so run is
+// compared, checksum and every field, with a plain run of the same steps.
+struct sync_test_result {
+    long long steps = 0;          // steps run
+    long long differ_step = -1;   // the first step whose state differs; -1: none
+    std::string field;            // the first field that differs there
+};
+sync_test_result online_sync_test(const online_race& start, const net_race_ops<online_race>& ops,
+                                  const std::vector<uint8_t>& inputs, int depth);

@@ -32,6 +32,7 @@ bool net_peer_host(net_peer& p, int port, const std::string& bind_host, const Ra
     p.start = race;
     net_hello mine = hello_of(game_version);
     mine.race = p.header;
+    mine.input_delay = p.input_delay;
     net_handshake_start(p.handshake, true, mine, nullptr);
     p.hello = encode_hello(p.handshake.mine);
     return net_transport_host(p.transport, port, error, bind_host);
@@ -62,12 +63,13 @@ static void start_race(net_peer& p, long long now_ms) {
         p.header = net_handshake_race(p.handshake);
         const std::string path = current_finder ? current_finder(p.header.track_name) : "";
         setup_online_race(p.header, path.c_str(), p.start, *p.track);
+        p.input_delay = p.handshake.theirs.input_delay;
     }
     net_transport_choose(p.transport, p.opponent);
     online_race start;
     start.race = p.start;
     start.track = p.track.get();
-    net_start(p.session, online_race_ops(), start, p.local, now_ms);
+    net_start(p.session, online_race_ops(), start, p.local, now_ms, p.input_delay);
     p.phase = net_peer_phase::racing;
     p.started_ms = now_ms;
 }
@@ -192,6 +194,7 @@ void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting)
     handshake_deadlines(p, now_ms);
     if (p.phase != net_peer_phase::racing) return;
     net_core& c = p.session.core;
+    net_count_second(c.stats, now_ms);
     if (waiting) {
         // The opponent hears from us, and nothing runs, nor needs to.
         c.progress_ms = now_ms;

@@ -42,6 +42,9 @@ struct net_peer {
     long long joined_ms = -1;      // the guest: its first frame, for the time-out of its connecting
     long long started_ms = 0;      // when the race started here
     long long perturb_at = -1;     // tests: this machine's race is nudged after this step
+    // The host's player's input delay, set before net_peer_host(); the
+    // guest races on the host's, as its hello says.
+    int input_delay = NET_INPUT_DELAY;
 };
 
 // Where a guest finds a track by its catalogue name: the path, "" when it

@@ -5,14 +5,16 @@
 
 #include <algorithm>
 
-void net_core_start(net_core& c, int local, long long now_ms) {
+void net_core_start(net_core& c, int local, long long now_ms, int delay) {
     c = net_core();
     c.local = local;
+    c.delay = delay;
     // Nobody has pressed anything before the first input reaches its step.
-    for (auto& v : c.inputs) v.assign(NET_INPUT_DELAY, 0);
-    c.peer_ack = NET_INPUT_DELAY;
+    for (auto& v : c.inputs) v.assign((size_t)delay, 0);
+    c.peer_ack = delay;
     c.last_heard_ms = now_ms;
     c.progress_ms = now_ms;
+    c.stats.second_started_ms = now_ms;
 }
 
 void net_fail(net_core& c, const std::string& why) {
@@ -37,7 +39,7 @@ long long net_take_inputs(net_core& c, const net_inputs& in) {
     }
     // An honest opponent's inputs reach at most its own delay past ours and
     // its allowance of steps ahead.
-    const long long reach = (long long)mine.size() + NET_INPUT_DELAY + NET_MAX_AHEAD;
+    const long long reach = (long long)mine.size() + c.delay + NET_MAX_AHEAD;
     if (in.first + (long long)in.values.size() > reach) {
         net_fail(c, "it sends inputs up to step " +
                         std::to_string(in.first + (long long)in.values.size() - 1) +
@@ -134,7 +136,7 @@ bool net_may_step(net_core& c, long long now_ms) {
     }
     // Both machines see the same latency, so half the difference of their
     // advantages is how far this one's clock runs ahead.
-    const int advantage = (int)(c.steps - (known - NET_INPUT_DELAY));
+    const int advantage = (int)(c.steps - (known - c.delay));
     if ((advantage - c.peer_advantage) / 2 >= NET_DRIFT_STEPS &&
         c.frames_since_wait >= NET_DRIFT_SPACING) {
         c.frames_since_wait = 0;
@@ -157,7 +159,7 @@ void net_queue_inputs(net_core& c) {
     m.values.assign(mine.begin() + m.first, mine.end());
     if (m.values.size() > (size_t)NET_MAX_WINDOW) m.values.resize(NET_MAX_WINDOW);
     m.ack = (long long)c.inputs[1 - c.local].size();
-    const long long advantage = c.steps - (m.ack - NET_INPUT_DELAY);
+    const long long advantage = c.steps - (m.ack - c.delay);
     m.advantage = (int)std::max(-127LL, std::min(127LL, advantage));
     net_queue(c, encode_inputs(m), false);
 }
@@ -204,4 +206,25 @@ bool net_settled(const net_core& c) { return c.peer_ack >= c.confirmed; }
 bool net_done(const net_core& c) {
     if (c.state == net_state::running) return false;
     return c.state != net_state::finished || net_settled(c);
+}
+
+void net_count_second(net_stats& st, long long now_ms) {
+    if (now_ms - st.second_started_ms < 1000) return;
+    // A gap of more than a second leaves nothing to compare with.
+    const bool gap = now_ms - st.second_started_ms >= 2000;
+    st.rollbacks_at[0] = gap ? st.rollbacks : st.rollbacks_at[1];
+    st.bytes_sent_at[0] = gap ? st.bytes_sent : st.bytes_sent_at[1];
+    st.bytes_received_at[0] = gap ? st.bytes_received : st.bytes_received_at[1];
+    st.rollbacks_at[1] = st.rollbacks;
+    st.bytes_sent_at[1] = st.bytes_sent;
+    st.bytes_received_at[1] = st.bytes_received;
+    st.second_started_ms = gap ? now_ms : st.second_started_ms + 1000;
+}
+
+net_rates net_last_second(const net_stats& st) {
+    net_rates r;
+    r.rollbacks = st.rollbacks_at[1] - st.rollbacks_at[0];
+    r.bytes_sent = st.bytes_sent_at[1] - st.bytes_sent_at[0];
+    r.bytes_received = st.bytes_received_at[1] - st.bytes_received_at[0];
+    return r;
 }

@@ -58,6 +58,15 @@ struct net_stats {
     int max_rollback = 0;           // steps re-simulated at once
     long long messages_sent = 0, bytes_sent = 0;
     long long messages_received = 0, bytes_received = 0;
+    // The network line's rates: the counts at the start of the last whole
+    // second and of the current one, and when that one began.
+    long long second_started_ms = 0;
+    long long rollbacks_at[2] = {0, 0}, bytes_sent_at[2] = {0, 0}, bytes_received_at[2] = {0, 0};
+};
+
+// What the network line shows: the rates over the last whole second.
+struct net_rates {
+    long long rollbacks = 0, bytes_sent = 0, bytes_received = 0;
 };
 
 struct net_outgoing {
@@ -68,6 +77,7 @@ struct net_outgoing {
 // The part of a session that does not depend on the race.
 struct net_core {
     int local = 0;                  // 0: the host, racer 1; 1: the guest, racer 2
+    int delay = NET_INPUT_DELAY;    // the host's input delay, steps
     std::vector<uint8_t> inputs[2]; // action bits of each racer's steps, as far as known
     long long steps = 0;            // steps run, the last ones on predicted inputs
     long long confirmed = 0;        // steps run on known inputs of both racers
@@ -89,12 +99,15 @@ struct net_core {
 };
 
 // The race, as the session sees it. `step` runs one step with the action
-// bits of racer 1 and racer 2; `over` tells a finished race.
+// bits of racer 1 and racer 2; `over` tells a finished race; `save` copies
+// a state into the ring (a plain assignment when not given), and a rollback
+// restores by stepping on from a saved one.
 template <class State>
 struct net_race_ops {
     void (*step)(State& race, const uint8_t* inputs);
     uint32_t (*checksum)(const State& race);
     bool (*over)(const State& race);
+    void (*save)(State& to, const State& from) = nullptr;
 };
 
 template <class State>
@@ -106,7 +119,7 @@ struct net_session {
 
 // ---- The race-free part (rollback.cpp) ----
 
-void net_core_start(net_core& c, int local, long long now_ms);
+void net_core_start(net_core& c, int local, long long now_ms, int delay = NET_INPUT_DELAY);
 // Takes an inputs message: the first step whose prediction proves wrong, or
 // -1. A message no honest opponent sends sets bad_message.
 long long net_take_inputs(net_core& c, const net_inputs& in);
@@ -136,14 +149,17 @@ std::string net_status_line(const net_core& c, long long now_ms);
 bool net_settled(const net_core& c);
 // Nothing more to do: ended, and a finished race settled.
 bool net_done(const net_core& c);
+// Moves the rates on at each whole second (called every frame), and reads them.
+void net_count_second(net_stats& st, long long now_ms);
+net_rates net_last_second(const net_stats& st);
 
 // ---- The race-generic part ----
 
 template <class State>
 void net_start(net_session<State>& s, const net_race_ops<State>& ops, const State& initial, int local,
-               long long now_ms) {
+               long long now_ms, int delay = NET_INPUT_DELAY) {
     s.ops = ops;
-    net_core_start(s.core, local, now_ms);
+    net_core_start(s.core, local, now_ms, delay);
     s.states[0] = initial;
 }
 
@@ -166,7 +182,8 @@ void net_resimulate(net_session<State>& s, long long from) {
         in[c.local] = c.inputs[c.local][(size_t)n];
         in[1 - c.local] = c.predicted[n % NET_RING] = net_remote_input(c, n);
         State& next = s.states[(n + 1) % NET_RING];
-        next = s.states[n % NET_RING];
+        if (s.ops.save) s.ops.save(next, s.states[n % NET_RING]);
+        else next = s.states[n % NET_RING];
         s.ops.step(next, in);
         if (s.ops.over(next)) {
             c.steps = n + 1;
@@ -239,4 +256,20 @@ bool net_frame(net_session<State>& s, int local_bits, long long now_ms) {
     }
     if (c.state == net_state::running || c.state == net_state::finished) net_queue_inputs(c);
     return stepped;
+}
+
+// The sync test's step: the next step on both racers' inputs, known at once,
+// then the last `depth` steps (at most NET_MAX_AHEAD) run again from their
+// saved states, as a rollback runs them. A session started with delay 0
+// takes step n's inputs as the n-th call's; the states of the last `depth`
+// steps are then the ones run twice.
+template <class State>
+void net_sync_step(net_session<State>& s, const uint8_t* inputs, int depth) {
+    net_core& c = s.core;
+    c.inputs[0].push_back(inputs[0]);
+    c.inputs[1].push_back(inputs[1]);
+    c.steps++;
+    net_resimulate(s, c.steps - 1);
+    const long long from = c.steps - depth;
+    if (from >= 0) net_resimulate(s, from);
 }

@@ -55,6 +55,8 @@ void apply_race_draws(const replay& r, Race& race, Track& track) {
     each_slowing_cell(track, [&](int& tile) {
         if (i < r.slowing.size()) tile = r.slowing[i++];
     });
+    // The full game draws each stretch of slowing cells by its first cell's variant.
+    mark_slowing_stretches(track);
     size_t k = 0;
     each_ball(race, [&](float& sprite) {
         if (k < r.pictures.size()) sprite = (float)r.pictures[k++];

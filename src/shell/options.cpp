@@ -12,7 +12,7 @@
 
 const char* const game_usage =
     "usage: chainball [--help] [--version] [--extras] [--track FILE] [--scale N] [--fullscreen] "
-    "[--record DIR] [--replay FILE [--force]] [--host [PORT] | --join HOST[:PORT]]";
+    "[--record DIR] [--replay FILE [--force]] [--host [PORT] [--input-delay N] | --join HOST[:PORT]]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
@@ -29,6 +29,8 @@ static const char* const help_text =
     "  --force        watch a replay even when its track's bytes have changed\n"
     "  --host [PORT]  host an online race on UDP port PORT (default 7391) and wait\n"
     "                 for one opponent; your settings decide the race\n"
+    "  --input-delay N  with --host: steps from a key to the step it drives, 0 to 4\n"
+    "                 (default 2, or the full game's setting); both machines race on it\n"
     "  --join HOST[:PORT]  race the one who hosts at HOST (IPv4 address or name)\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
@@ -53,6 +55,23 @@ static struct {
     std::string record_dir, replay_file;
 } given;
 
+// --input-delay N: 0 to NET_MAX_INPUT_DELAY, with --host (the host's holds
+// for both machines). False after one line to `err`.
+static bool read_input_delay(const std::string& value, bool hosting, game_options& opt, FILE* err) {
+    long long steps = 0;
+    if (!parse_integer(value, 0, NET_MAX_INPUT_DELAY, steps)) {
+        cli_usage_error(err, "chainball", "--input-delay takes a number of steps from 0 to " +
+                                              std::to_string(NET_MAX_INPUT_DELAY) + ", not '" + printable(value) + "'");
+        return false;
+    }
+    if (!hosting) {
+        cli_usage_error(err, "chainball", "--input-delay goes with --host: the host's holds for both machines");
+        return false;
+    }
+    opt.input_delay = (int)steps;
+    return true;
+}
+
 int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* out, FILE* err) {
     opt = game_options();
     CLI::App app;
@@ -68,6 +87,8 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
     std::string host_port;
     CLI::Option* host = app.add_option("--host", host_port)->expected(0, 1);
     app.add_option("--join", opt.join);
+    std::string input_delay;
+    CLI::Option* delay = app.add_option("--input-delay", input_delay);
 
     std::string why, missing;
     switch (cli_parse(app, argc, argv, why, missing)) {
@@ -114,6 +135,7 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
         if (!parse_net_address(opt.join, join_host, port, error))
             return cli_usage_error(err, "chainball", "--join " + error);
     }
+    if (delay->count() && !read_input_delay(input_delay, host->count() > 0, opt, err)) return 2;
     if (opt.host_port > 0 && !opt.join.empty())
         return cli_usage_error(err, "chainball", "--host and --join cannot go together");
     if ((opt.host_port > 0 || !opt.join.empty()) && opt.replay_file)

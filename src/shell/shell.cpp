@@ -35,6 +35,7 @@
 #include "replay/session.h"
 #include "view/tiles.h"
 #include "track/track.h"
+#include "net/messages.h"
 #include "view/online.h"
 #include "view/race_screen.h"
 #include "view/view.h"
@@ -316,10 +317,11 @@ bool startup() {
 }
 
 // --host [PORT] and --join HOST[:PORT]: the run starts on the online screen.
-static bool start_online(const game_options& options, ScreenStack& screens) {
+static bool start_online(const game_options& options, int settings_delay, ScreenStack& screens) {
     std::string error;
     if (options.host_port > 0) {
-        ScreenPtr online = start_online_host(options.host_port, error);
+        const int delay = options.input_delay >= 0 ? options.input_delay : settings_delay;
+        ScreenPtr online = start_online_host(options.host_port, delay, error);
         if (!online) {
             std::fprintf(stderr, "chainball: cannot host an online race: %s\n", error.c_str());
             return false;
@@ -481,7 +483,7 @@ int SDL_main(int argc, char** argv) {
         if (full_game) plan.addons = make_race_addons(full_run, false);
         screens.open(make_race_screen(plan, replay_source(watched.rep)));
     }
-    if (!start_online(options, screens)) {
+    if (!start_online(options, full_game ? full_run.options.input_delay : NET_INPUT_DELAY, screens)) {
         shutdown_game();
         return 2;
     }

@@ -41,6 +41,8 @@ struct sim_options {
     // hello with a bad message ("garbage"), or stops its race at step 100
     // but keeps sending its old inputs ("stale").
     std::string net_misbehave;
+    int net_input_delay = 2;      // --input-delay: the host's steps from a key to its step, 0..4
+    int synctest = 0;             // --synctest N: roll back N steps after every step; 0: not
     bool help = false;
     bool version = false;
 };
@@ -79,6 +81,12 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err);
 bool read_sim_script(const sim_options& opt, std::vector<sim_segment>& script, FILE* err);
 bool check_level_file(const sim_options& opt, FILE* err);
 std::string sim_track_path(const std::string& track_file, const std::string& name);
+
+// The race run offline with a rollback of `opt.synctest` steps after every
+// step, each state compared with a plain run (net/net_race.h). Returns 0
+// when every state agrees, 3 with one line naming the first step and field
+// that differ, 2 for bad files.
+int run_sync_test(const sim_options& opt, FILE* out, FILE* err);
 
 // Whole command: parse, help, run. Returns the exit status.
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err);

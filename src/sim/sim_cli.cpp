@@ -19,6 +19,7 @@
 
 #include "core/cli.h"
 #include "core/files.h"
+#include "net/messages.h"
 #include "race/race.h"
 #include "sim/sim.h"
 #include "track/track.h"
@@ -28,8 +29,9 @@ const char* const sim_usage =
     "                     [--steps N] [--seed N] [--difficulty D] [--off-road R]\n"
     "                     LEVEL_FILE\n"
     "       chainball-sim --replay FILE [--track PATH] [--force]\n"
-    "       chainball-sim --net-host PORT [--bind ADDRESS] [race options] [--keys FILE]\n"
-    "                     [--write-replay FILE] LEVEL_FILE\n"
+    "       chainball-sim --synctest N [race options] LEVEL_FILE\n"
+    "       chainball-sim --net-host PORT [--bind ADDRESS] [--input-delay N]\n"
+    "                     [race options] [--keys FILE] [--write-replay FILE] LEVEL_FILE\n"
     "       chainball-sim --net-join HOST[:PORT] [--track PATH] [--keys FILE]\n"
     "                     [--write-replay FILE]\n"
     "\n"
@@ -55,10 +57,16 @@ const char* const sim_usage =
     "  --track PATH     the replay's track file; default filut/levelit/NAME.txt\n"
     "                   beside chainball-sim or in the working directory\n"
     "  --force          race a replay on a track whose bytes differ from its hash\n"
+    "  --synctest N     run the race as two machines online would (both players\n"
+    "                   from the script), rolling back N steps (1 to 8) after\n"
+    "                   every step; status 0 when every state run again equals\n"
+    "                   the first run, 3 with the first step and field that differ\n"
     "  --net-host PORT  host an online race on UDP port PORT (7391 is the game's)\n"
     "                   and wait for one opponent; the race is always a\n"
     "                   two-player race, this machine's racer is racer 1\n"
     "  --bind ADDRESS   the IPv4 address the host listens on; default all\n"
+    "  --input-delay N  steps from a key to the step it drives, 0 to 4; default\n"
+    "                   2; the host's holds for both machines\n"
     "  --net-join HOST[:PORT]  join the online race hosted there (racer 2); the\n"
     "                   track comes by name from the host: filut/levelit/NAME.txt,\n"
     "                   or --track PATH\n"
@@ -147,6 +155,36 @@ static bool read_race_values(const CLI::App& app, const std::string& lengths, co
     if (!number("--seed", seed, 0, UINT_MAX, "a whole number from 0 to " + std::to_string(UINT_MAX), n))
         return false;
     opt.seed = (unsigned int)n;
+    return true;
+}
+
+// --input-delay goes with --net-host, --synctest with a level file alone.
+static bool read_net_numbers(const CLI::App& app, const std::string& input_delay, const std::string& synctest,
+                             sim_options& opt, std::string& error) {
+    long long v = 0;
+    if (app.count("--input-delay")) {
+        if (!parse_integer(input_delay, 0, NET_MAX_INPUT_DELAY, v)) {
+            error = "--input-delay needs a number of steps from 0 to " + std::to_string(NET_MAX_INPUT_DELAY) +
+                    ", got '" + printable(input_delay) + "'";
+            return false;
+        }
+        if (!app.count("--net-host")) {
+            error = "--input-delay goes with --net-host: the host's holds for both machines";
+            return false;
+        }
+        opt.net_input_delay = (int)v;
+    }
+    if (!app.count("--synctest")) return true;
+    if (!parse_integer(synctest, 1, NET_MAX_AHEAD, v)) {
+        error = "--synctest needs a number of steps from 1 to " + std::to_string(NET_MAX_AHEAD) + ", got '" +
+                printable(synctest) + "'";
+        return false;
+    }
+    if (app.count("--net-host") || app.count("--net-join") || !opt.replay_file.empty()) {
+        error = "--synctest runs a race here: it cannot go with --net-host, --net-join or --replay";
+        return false;
+    }
+    opt.synctest = (int)v;
     return true;
 }
 
@@ -241,8 +279,10 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     app.add_option("--replay", opt.replay_file);
     app.add_option("--track", opt.track_file);
     app.add_flag("--force", opt.force);
-    std::string net_host, net_perturb;
+    std::string net_host, net_perturb, input_delay, synctest;
     app.add_option("--net-host", net_host);
+    app.add_option("--input-delay", input_delay);
+    app.add_option("--synctest", synctest);
     app.add_option("--net-join", opt.net_join);
     app.add_option("--bind", opt.net_bind);
     app.add_option("--write-replay", opt.net_replay_out);
@@ -278,6 +318,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
         return false;
     }
 
+    if (!read_net_numbers(app, input_delay, synctest, opt, error)) return false;
     const bool online = app.count("--net-host") || app.count("--net-join");
     if (online) return check_online_args(app, opt, net_host, net_perturb, have_level, error);
     return check_offline_args(opt, net_perturb, have_level, error);
@@ -647,5 +688,6 @@ int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     }
     if (!opt.replay_file.empty()) return run_replay(opt, out, err);
     if (opt.net_host_port > 0 || !opt.net_join.empty()) return run_net_peer(opt, out, err);
+    if (opt.synctest > 0) return run_sync_test(opt, out, err);
     return run_simulation(opt, out, err);
 }

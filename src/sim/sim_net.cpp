@@ -127,14 +127,15 @@ static void run_frames(net_peer& p, const sim_options& opt, std::vector<sim_segm
             if (waited) p.line = p.local == 0 ? "No opponent came" : "The host did not answer";
             break;
         }
-        if (p.phase == net_peer_phase::racing) {
-            // This machine's racer drives by the script's arrow keys: the
-            // script's step k is this machine's k-th input.
-            const long long k = (long long)p.session.core.inputs[p.local].size() - NET_INPUT_DELAY;
-            while (taken <= k) {
-                bits = input_of_script_keys(next_script_keys(script, at)).player[0];
-                taken++;
-            }
+        // This machine's racer drives by the script's arrow keys: the
+        // script's step k is this machine's k-th input. The race may start
+        // within this frame, whose input is then the script's first step.
+        const net_core& c = p.session.core;
+        const long long k =
+            p.phase == net_peer_phase::racing ? (long long)c.inputs[p.local].size() - c.delay : 0;
+        while (taken <= k) {
+            bits = input_of_script_keys(next_script_keys(script, at)).player[0];
+            taken++;
         }
         const bool stale = opt.net_misbehave == "stale" && p.session.core.steps >= 100;
         net_peer_frame(p, bits, t, stale);
@@ -150,6 +151,7 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
     if (opt.net_join.empty() && !check_level_file(opt, err)) return 2;
     std::unique_ptr<net_peer> p(new net_peer);
     p->perturb_at = opt.net_perturb;
+    p->input_delay = opt.net_input_delay;
     if (!start_peer(opt, *p, err)) return 4;
     if (opt.net_misbehave == "silent" || opt.net_misbehave == "garbage") {
         const int status = run_stranger(*p, opt.net_misbehave, err);

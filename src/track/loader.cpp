@@ -166,7 +166,7 @@ static bool is_slowing(int t) { return t >= 1 && t <= 5; }
 // Each stretch of slowing cells touching side by side or corner to corner
 // takes the variant of its first cell, columns outermost as the grid is
 // drawn. Draws nothing from the random numbers: the set-up stays as it was.
-static void mark_stretches(Track& track) {
+void mark_slowing_stretches(Track& track) {
     const int size = track.size;
     for (int x = 0; x < MAX_TRACK; x++) std::memset(track.stretch_piece[x], 0, MAX_TRACK);
     std::vector<int> todo;
@@ -333,7 +333,7 @@ static void load_level_stream(Track& track, FILE* f, const char* path, Random& r
     for (int i = 0; i < MAX_CHECKPOINTS; i++) track.checkpoints[i] = checkpoint{0, 0};
 
     walk_route(track);
-    mark_stretches(track);
+    mark_slowing_stretches(track);
     mark_wide_roads(track);
 }
 

@@ -81,6 +81,9 @@ extern Track loaded_track;
 
 // Everything zero and no racing lines: a track before any load.
 void clear_track(Track& track);
+// Sets stretch_piece from the slowing variants in `tiles`: the loader's
+// last word, and again whenever a replay's or host's draws replace them.
+void mark_slowing_stretches(Track& track);
 
 // Cell (x, y), inside the grid, is plain ground: neither road, nor a
 // slowing cell, nor a '+' lane the full game draws as road.

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,7 @@ public:
     void compose(const Race& race) const override;
     bool over() const override { return peer_ && peer_->phase == net_peer_phase::ended; }
     uint32_t countdown_start() const override { return countdown_start_; }
+    void toggle_network_line() override { network_line_ = !network_line_; }
 
 private:
     void write_replay();
@@ -66,6 +68,7 @@ private:
     uint32_t countdown_start_ = 0;   // when this machine's race began
     bool replay_written_ = false;
     std::time_t race_started_ = 0;   // for the replay's file name
+    bool network_line_ = false;      // F3
 };
 
 }  // namespace
@@ -82,8 +85,9 @@ static std::string guest_track_path(const std::string& name) {
     return level_file_path(name.c_str());
 }
 
-ScreenPtr start_online_host(int port, std::string& error) {
+ScreenPtr start_online_host(int port, int input_delay, std::string& error) {
     std::unique_ptr<net_peer> peer(new net_peer);
+    peer->input_delay = input_delay;
     const std::string path = chosen_level_file();
     std::string bytes, why;
     if (!read_regular_file(path.c_str(), MAX_LEVEL_FILE_BYTES, bytes, why)) {
@@ -146,13 +150,27 @@ void OnlineSource::close() {
     peer_.reset();
 }
 
+std::string online_lap_line(const char* who, const Race& race, int racer) {
+    // A finished racer drives on and completes more laps than the race has.
+    const int laps = std::min(race.racers[racer].completed_laps, race.laps);
+    return std::string(who) + ": lap " + std::to_string(laps) + "/" + std::to_string(race.laps);
+}
+
+std::string online_network_line(const net_peer& p) {
+    const net_stats& st = p.session.core.stats;
+    const net_rates r = net_last_second(st);
+    char line[160];
+    snprintf(line, sizeof line, "RTT %d ms  Rollbacks %lld/s deepest %d  Out %.1f In %.1f kB/s",
+             net_transport_rtt(p.transport), r.rollbacks, st.max_rollback, r.bytes_sent / 1000.0,
+             r.bytes_received / 1000.0);
+    return line;
+}
+
 // Both players' laps and the race clock (confirmed steps at 50 a second).
 static void draw_race_lines(const Race& race, int local) {
     const int me = local, them = 1 - local;
-    snprintf(label_buffer, sizeof label_buffer, "You: lap %d/%d", race.racers[me].completed_laps, race.laps);
-    text_white(screen, 10, 8, label_buffer, small_font);
-    snprintf(label_buffer, sizeof label_buffer, "Opponent: lap %d/%d", race.racers[them].completed_laps, race.laps);
-    text_white(screen, 10, 24, label_buffer, small_font);
+    text_white(screen, 10, 8, online_lap_line("You", race, me).c_str(), small_font);
+    text_white(screen, 10, 24, online_lap_line("Opponent", race, them).c_str(), small_font);
     char t[24];
     format_race_time(race.step, t, sizeof t);
     text_white(screen, VIEW_W - 80, 8, t, small_font);
@@ -184,6 +202,7 @@ void OnlineSource::compose(const Race&) const {
         SDL_BlitSurface(second_view, nullptr, screen, &to);
     }
     draw_race_lines(net_peer_confirmed(*peer_), peer_->local);
+    if (network_line_) text_white(screen, 4, 40, online_network_line(*peer_).c_str(), small_font);
     std::string line = net_peer_line(*peer_, game_ticks());
     if (over() && line.empty()) line = result_line(net_peer_confirmed(*peer_));
     if (!line.empty()) text_pink(screen, 20, 470, line.c_str(), small_font);

@@ -344,6 +344,7 @@ void RaceScreen::online_frame() {
     race_events(events, false);
     if (events.quit) leave(quit_game());
     if (events.leave) leave(go_back());
+    if (events.network_line) source_->toggle_network_line();
     if (next_.kind != ScreenChange::STAY) {
         source_->leaving(source_->race());
         return;

@@ -91,6 +91,8 @@ struct RaceSource {
     virtual bool over() const { return false; }
     // When its countdown began (game ticks), for sources that start it themselves.
     virtual uint32_t countdown_start() const { return 0; }
+    // F3 in an online race: the network line on or off.
+    virtual void toggle_network_line() {}
 };
 
 // The players at the keyboard and pads, recorded when the run records.

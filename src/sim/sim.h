@@ -37,6 +37,8 @@ struct sim_options {
     std::string net_replay_out;   // --write-replay: the confirmed race's replay
     std::string net_version;      // tests: the game version this machine claims
     long long net_perturb = -1;   // tests: nudge this machine's race after this step
+    std::string cup;              // --cup: race every track of this cup
+    std::string cups_file;        // --cups: the cup file; default filut/cups.toml
     bool help = false;
     bool version = false;
 };
@@ -75,6 +77,16 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err);
 bool read_sim_script(const sim_options& opt, std::vector<sim_segment>& script, FILE* err);
 bool check_level_file(const sim_options& opt, FILE* err);
 std::string sim_track_path(const std::string& track_file, const std::string& name);
+
+// A whole cup: each track raced in turn with the same set-up and script,
+// until every racer has finished (or --steps, by default ten minutes), with
+// "race I TRACK", one "place RACER PLACE FINISH_STEP" a racer and one
+// "standing POSITION RACER RACE_POINTS TOTAL GAP" a racer after each.
+// Returns 0, or 2 after one line to `err`.
+int run_cup(const sim_options& opt, FILE* out, FILE* err);
+// A relative path (a data file's) beside the program when there is a file
+// there, else as it is (in the working directory).
+std::string beside_program(const std::string& relative);
 
 // Whole command: parse, help, run. Returns the exit status.
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err);

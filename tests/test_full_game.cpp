@@ -107,8 +107,8 @@ double text_contrast(SDL_Surface* s, int x0, int y0, int w, int h) {
 
 TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     FullGame g;
-    const menu_entry* entries;
-    const int n = full_menu_entries(&entries);
+    const std::vector<menu_entry> entries = full_menu_entries();
+    const int n = (int)entries.size();
     ASSERT_GE(n, 4);
     std::vector<std::string> labels;
     for (int i = 0; i < n; i++) labels.push_back(entries[i].label);

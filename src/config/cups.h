@@ -15,7 +15,7 @@
 constexpr long long MAX_CUP_FILE_BYTES = 64 * 1024;
 constexpr size_t MAX_CUPS = 16;
 constexpr size_t MAX_CUP_TRACKS = 8;
-constexpr size_t MAX_CUP_NAME = 24;
+constexpr size_t MAX_CUP_NAME = 14;   // "Cup: NAME" fits a button
 // The cup a player makes in the game from any tracks of the run.
 constexpr const char* CUSTOM_CUP = "Custom cup";
 

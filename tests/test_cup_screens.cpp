@@ -15,6 +15,8 @@
 #include "io/assets.h"
 #include "menu/cup.h"
 #include "test_full_support.h"
+#include "test_view_support.h"
+#include "io/media.h"
 #include "track/track.h"
 #include "view/view.h"
 
@@ -123,6 +125,12 @@ TEST(CupScreens, SavedAfterTheSecondRaceContinuedInANewRunToThePodium) {
     EXPECT_EQ(records[0].steps, 0) << "no total time without every race finished";
     ASSERT_TRUE(frames_until([] { return game_screen == SCREEN_MENU; }, {SDLK_RETURN}));
     EXPECT_EQ(menu_entry_index("Continue cup"), -1);
+
+    // The Records screen lists it after the tracks' records (none here).
+    open_test_screen(make_records_screen(*g.run));
+    screen_frame();
+    screen_frame();
+    EXPECT_EQ(glyph_mismatches(screen, 40, 178, "Meadow Cup     Classic  7  1 3rd         -", small_font, 0xFFFFFF), 0);
 }
 
 TEST(CupScreens, ADamagedSaveIsRefusedWithOneLineAndPutAside) {

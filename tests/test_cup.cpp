@@ -180,3 +180,48 @@ TEST(CupSim, StandingsAreTheSumOfTheSingleRaces) {
     EXPECT_EQ(unknown.err.find("chainball-sim: no cup 'No Such Cup' in "), 0u) << unknown.err;
     EXPECT_EQ(sim({"--cup", "Meadow Cup", "filut/levelit/FirstLoop.txt"}).status, 2);
 }
+
+// A saved cup and the cups' records read back as written; what does not
+// add up is refused with its cause.
+TEST(CupFile, SavesAndRecordsReadBackAndRefuseWhatDoesNotAddUp) {
+    cup_progress p;
+    p.cup = {"Meadow Cup", {"FirstLoop", "StepDown", "Paperclip"}};
+    p.lengths[2] = 0;
+    p.two_players = true;
+    p.lengths[1] = 4;
+    p.laps = 2;
+    p.difficulty = 2;
+    CupRaceResult r;
+    r.place[0] = 2;
+    r.place[1] = 1;
+    r.finished[1] = 1234;
+    p.races = {r, r};
+    cup_progress back;
+    std::string why;
+    ASSERT_TRUE(parse_cup_progress(format_cup_progress(p), back, why)) << why;
+    EXPECT_EQ(format_cup_progress(back), format_cup_progress(p));
+
+    std::string text = format_cup_progress(p);
+    text.replace(text.find("places = [ 2, 1, 0 ]"), 20, "places = [ 1, 1, 0 ]");
+    EXPECT_FALSE(parse_cup_progress(text, back, why));
+    EXPECT_EQ(why, "a race's places do not add up");
+    p.races.push_back(r);
+    EXPECT_FALSE(parse_cup_progress(format_cup_progress(p), back, why));
+    EXPECT_EQ(why, "no race run, or the cup is over");
+
+    std::vector<cup_record> list;
+    EXPECT_TRUE(offer_cup_record(list, {"Meadow Cup", 0, 7, 3, 2, 9000, "2026-12-08 09:00"}));
+    EXPECT_FALSE(offer_cup_record(list, {"Meadow Cup", 0, 7, 3, 3, 9500, "2026-12-08 10:00"}));
+    EXPECT_TRUE(offer_cup_record(list, {"Meadow Cup", 0, 7, 3, 3, 8000, "2026-12-08 11:00"}));
+    EXPECT_TRUE(offer_cup_record(list, {"Meadow Cup", 1, 7, 3, 3, 0, ""}));
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].position, 2) << "the best place and the best time count apart";
+    EXPECT_EQ(list[0].steps, 8000);
+    std::string kept = format_cup_records(list);
+    const std::vector<cup_record> read = parse_cup_records(kept, why);
+    EXPECT_EQ(why, "");
+    EXPECT_EQ(format_cup_records(read), kept);
+    kept.replace(kept.find("position = 2"), 12, "position = 9");
+    EXPECT_EQ(parse_cup_records(kept, why).size(), 1u);
+    EXPECT_EQ(why, "1 entry out of bounds left out");
+}

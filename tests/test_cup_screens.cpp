@@ -36,17 +36,22 @@ bool on_standings() { return game_screen == SCREEN_CUP_STANDINGS; }
 // Escape in the race asks; "Abandon race" leaves it for the standings.
 void abandon_race() {
     ASSERT_TRUE(frames_until([] { return game_screen == SCREEN_RACE; }));
-    for (int i = 0; i < 20 && !on_standings(); i++) {
-        if (paused) {
-            push_key(SDLK_DOWN);
-            push_key(SDLK_RETURN);
-        } else {
-            push_key(SDLK_ESCAPE);
-        }
-        screen_frame();
-    }
-    ASSERT_TRUE(on_standings());
+    push_key(SDLK_ESCAPE);
+    ASSERT_TRUE(frames_until([] { return paused; }, {}, 5));
+    push_key(SDLK_DOWN);
+    push_key(SDLK_RETURN);
+    ASSERT_TRUE(frames_until(on_standings, {}, 5)) << game_screen;
 }
+
+// The catalogue of one --track file for one test, put back after it.
+struct OneTrackCatalogue {
+    explicit OneTrackCatalogue(const std::string& path) : file(path) { catalogue_of_one_file(file.c_str()); }
+    ~OneTrackCatalogue() {
+        track_file_override = nullptr;
+        read_catalogue();
+    }
+    std::string file;
+};
 
 // Every racer over the line, player 1 first: the results, then the standings.
 void finish_race() {
@@ -150,8 +155,7 @@ TEST(CupScreens, ADamagedSaveIsRefusedWithOneLineAndPutAside) {
 // With --track, the catalogue is that file alone: the custom cup races it.
 TEST(CupScreens, ACustomCupOfATrackFile) {
     FullGame g;
-    const std::string track = source_path("tests/data/replays/Straight.txt");
-    catalogue_of_one_file(track.c_str());
+    const OneTrackCatalogue one(source_path("tests/data/replays/Straight.txt"));
     reset_test_screens();
     open_test_screen(make_cup_choice_screen(*g.run));
     screen_frame();
@@ -162,6 +166,17 @@ TEST(CupScreens, ACustomCupOfATrackFile) {
         push_key(k);
         screen_frame();
     }
+    // Escape asks; "Keep racing" goes on with the race.
+    ASSERT_TRUE(frames_until([] { return game_screen == SCREEN_RACE; }));
+    push_key(SDLK_ESCAPE);
+    ASSERT_TRUE(frames_until([] { return paused; }, {}, 5));
+    push_key(SDLK_RETURN);
+    screen_frame();
+    const long long step = live_race.step;
+    frames_until([] { return false; }, {}, 5);
+    EXPECT_EQ(game_screen, SCREEN_RACE);
+    EXPECT_FALSE(paused);
+    EXPECT_GT(live_race.step, step);
     abandon_race();
     cup_progress saved;
     std::string why;
@@ -169,10 +184,8 @@ TEST(CupScreens, ACustomCupOfATrackFile) {
     EXPECT_EQ(saved.cup.name, CUSTOM_CUP);
     EXPECT_EQ(saved.cup.tracks, std::vector<std::string>({"Straight", "Straight"}));
     ASSERT_TRUE(frames_until([] { return game_screen == SCREEN_RACE; }, {SDLK_RETURN}));
-    EXPECT_EQ(plan_track_file(RacePlan()), track);
+    EXPECT_EQ(plan_track_file(RacePlan()), one.file);
     abandon_race();
     EXPECT_FALSE(saved_cup_waits());
     EXPECT_TRUE(read_cup_records().empty()) << "a custom cup keeps no record";
-    track_file_override = nullptr;
-    read_catalogue();
 }

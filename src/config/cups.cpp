@@ -199,12 +199,15 @@ bool parse_cup_progress(const std::string& text, cup_progress& p, std::string& w
 
 std::vector<cup_record> parse_cup_records(const std::string& text, std::string& why) {
     std::vector<cup_record> list;
+    why.clear();
     toml::table doc;
     if (!parse_toml(text, doc, why)) return list;
     const toml::array* records = doc["record"].as_array();
     if (!records) return list;
+    size_t left_out = 0;
     for (const toml::node& n : *records) {
         const toml::table* t = n.as_table();
+        left_out++;
         if (!t || list.size() >= MAX_CUPS * 100) continue;
         cup_record e;
         const auto cup = (*t)["cup"].value<std::string>();
@@ -216,6 +219,7 @@ std::vector<cup_record> parse_cup_records(const std::string& text, std::string& 
             !length || *length < 1 || *length > MAX_BALLS || !laps || *laps < 1 || *laps > 999 || !position ||
             *position < 1 || *position > RACERS || !steps || *steps < 0)
             continue;
+        left_out--;
         e.cup = *cup;
         e.difficulty = (int)*difficulty;
         e.length = (int)*length;
@@ -226,6 +230,8 @@ std::vector<cup_record> parse_cup_records(const std::string& text, std::string& 
         if (!plain_label(e.date, 40)) e.date.clear();
         offer_cup_record(list, e);
     }
+    if (left_out > 0)
+        why = std::to_string(left_out) + (left_out == 1 ? " entry" : " entries") + " out of bounds left out";
     return list;
 }
 

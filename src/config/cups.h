@@ -62,6 +62,9 @@ struct cup_record {
     long long steps = 0;       // best total time of a cup finished in every race; 0: none
     std::string date;
 };
+// The records of a cup records file; `why` says what was left out ("" for
+// nothing): the whole file when it is not TOML, else the entries out of
+// their bounds.
 std::vector<cup_record> parse_cup_records(const std::string& text, std::string& why);
 std::string format_cup_records(const std::vector<cup_record>& list);
 std::string cup_records_path();

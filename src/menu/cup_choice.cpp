@@ -97,7 +97,7 @@ void CupChoiceScreen::draw() const {
         if (e.cup == picks_.cup.name && e.difficulty == picks_.difficulty && e.length == picks_.lengths[0] &&
             e.laps == picks_.laps)
             best = std::string("Best: ") + place_word(e.position) + (e.steps > 0 ? ", " + race_time(e.steps) : "");
-    text_on_panel(screen, 150, 430, best.c_str(), small_font, colour_gold);
+    if (!custom()) text_on_panel(screen, 150, 430, best.c_str(), small_font, colour_gold);
     if (!message_.empty()) {
         for (size_t i = 0; i < fit_message(message_, 66).size() && i < 2; i++)
             text_on_panel(screen, 15, 455 + 20 * (int)i, fit_message(message_, 66)[i].c_str(), small_font,

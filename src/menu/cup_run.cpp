@@ -256,7 +256,7 @@ void CupScreen::draw() const {
     if (phase_ == CupPhase::REFUSED) draw_button(screen, 40, 320, "Back", cursor_, 0, small_font);
     // The news or the cause, inside the band: over the steps on the podium.
     const int y = phase_ == CupPhase::REFUSED ? 200 : phase_ == CupPhase::PODIUM ? 205 : 410;
-    const std::vector<std::string> lines = fit_message(message_, 62);
+    const std::vector<std::string> lines = message_.empty() ? std::vector<std::string>() : fit_message(message_, 62);
     for (size_t i = 0; i < lines.size() && i < 2; i++)
         text_on_panel(screen, 40, y + 24 * (int)i, lines[i].c_str(), small_font,
                       phase_ == CupPhase::REFUSED ? colour_text_white : colour_gold);

@@ -59,6 +59,7 @@ fuzz: build fuzz-build
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) net_messages 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) config 300
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) records 300
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) cups 300
 	cd $(BUILD) && CHAINBALL_MONKEY_FRAMES=200000 ./chainball_tests_san --gtest_filter='Monkey*'
 
 # Frame costs, headless, then the game in a real window under Xvfb; figures

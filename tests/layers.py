@@ -11,12 +11,13 @@ import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
 SRC = os.path.join(ROOT, 'src')
-# Ground first. The simulation's folders come first; sim (the simulator's
-# command line), config (the settings file) and io (SDL's input and output:
-# window surfaces, events, keys and pads) stand on them and never on each
-# other; draw (text and buttons) and the screens come above.
+# Ground first. The simulation's folders come first; config (the settings,
+# records and cup files) and io (SDL's input and output: window surfaces,
+# events, keys and pads) stand on them and never on each other; sim (the
+# simulator's command line, which reads the cup file) stands on config;
+# draw (text and buttons) and the screens come above.
 RANK = {'base': 0, 'core': 1, 'track': 2, 'race': 3, 'replay': 4, 'net': 5,
-        'sim': 6, 'config': 6, 'io': 6, 'draw': 7, 'view': 8,
+        'config': 6, 'io': 6, 'sim': 7, 'draw': 7, 'view': 8,
         'menu': 9, 'trackkit': 9, 'shell': 10}
 SIM_FOLDERS = ('base', 'core', 'track', 'race', 'replay', 'net', 'sim')
 SDL = re.compile(r'(^|/)SDL(\.h|_\w+\.h|/)')

@@ -120,8 +120,8 @@ TEST(FullMenu, TheOnlineFormKeepsItsInputDelay) {
 
 TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     FullGame g;
-    const menu_entry* entries;
-    const int n = full_menu_entries(&entries);
+    const std::vector<menu_entry> entries = full_menu_entries();
+    const int n = (int)entries.size();
     ASSERT_GE(n, 4);
     std::vector<std::string> labels;
     for (int i = 0; i < n; i++) labels.push_back(entries[i].label);

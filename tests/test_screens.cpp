@@ -63,8 +63,8 @@ std::string straight_track() { return source_path("tests/data/replays/Straight.t
 
 TEST(FullGameScreens, BackReturnsToTheEntryYouLeft) {
     FullGame g;
-    const menu_entry* entries;
-    const int n = full_menu_entries(&entries);
+    const std::vector<menu_entry> entries = full_menu_entries();
+    const int n = (int)entries.size();
     for (int entry = 0; entry < n - 1; entry++) {   // all but Quit
         SCOPED_TRACE(entries[entry].label);
         reset_test_screens();

@@ -22,7 +22,7 @@ LIBRARY = {'base': 'chainball_base', 'core': 'chainball_sim', 'track': 'chainbal
            'sim': 'chainball_sim_cli', 'config': 'chainball_config', 'io': 'chainball_game',
            'draw': 'chainball_game', 'view': 'chainball_game', 'menu': 'chainball_game',
            'trackkit': 'chainball_kit', 'shell': 'chainball_game'}
-NO_SDL = {'base', 'core', 'track', 'race', 'replay', 'net', 'sim'}
+NO_SDL = {'base', 'core', 'track', 'race', 'replay', 'net', 'config', 'sim'}
 
 
 def box(d, xy, text, font, fill=PAPER, outline=INK):

@@ -55,8 +55,10 @@ struct FullGameRun {
 struct menu_entry {
     const char* label;
     ScreenChange (*action)(FullGameRun& run);   // what choosing it opens
+    bool (*shown)() = nullptr;                  // whether it shows now; null: always
 };
-int full_menu_entries(const menu_entry** entries);
+// The entries the menu shows now, in order.
+std::vector<menu_entry> full_menu_entries();
 
 // The full settings' entries, "Done" the last, and its "Key bindings" entry.
 constexpr int FULL_SETTINGS_ENTRIES = 17;

@@ -5,6 +5,7 @@
 #include "io/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "menu/cup.h"
 #include "menu/full_game.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
@@ -25,14 +26,17 @@ static const menu_entry FULL_MENU[] = {
     {"Time trial", [](FullGameRun& run) { return open_screen(make_time_trial_screen(run)); }},
     {"Replays", [](FullGameRun& run) { return open_screen(make_replays_screen(run)); }},
     {"Records", [](FullGameRun& run) { return open_screen(make_records_screen(run)); }},
+    {"Cup", [](FullGameRun& run) { return open_screen(make_cup_choice_screen(run)); }},
+    {"Continue cup", [](FullGameRun& run) { return open_screen(make_continue_cup_screen(run)); }, saved_cup_waits},
     {"Settings", [](FullGameRun& run) { return open_screen(make_full_settings(run)); }},
     {"Quit", [](FullGameRun&) { return quit_game(); }},
 };
-static const int FULL_MENU_COUNT = (int)(sizeof FULL_MENU / sizeof FULL_MENU[0]);
 
-int full_menu_entries(const menu_entry** entries) {
-    *entries = FULL_MENU;
-    return FULL_MENU_COUNT;
+std::vector<menu_entry> full_menu_entries() {
+    std::vector<menu_entry> shown;
+    for (const menu_entry& e : FULL_MENU)
+        if (!e.shown || e.shown()) shown.push_back(e);
+    return shown;
 }
 
 namespace {
@@ -41,25 +45,32 @@ namespace {
 // entry that opened it.
 class FullMenuScreen : public MainMenuScreen {
 public:
-    explicit FullMenuScreen(FullGameRun& run) : run_(run) {}
+    explicit FullMenuScreen(FullGameRun& run) : run_(run), entries_(full_menu_entries()) {}
+    // The entries that come and go (a saved cup) are looked at on each return.
+    void enter() override {
+        MainMenuScreen::enter();
+        entries_ = full_menu_entries();
+    }
     ScreenChange frame() override {
         ScreenChange next;
-        auto draw = [this] {
-            for (int i = 0; i < FULL_MENU_COUNT; i++)
-                draw_button(screen, 180, 150 + 30 * i, FULL_MENU[i].label, cursor_, i, small_font);
+        const int count = (int)entries_.size();
+        auto draw = [this, count] {
+            for (int i = 0; i < count; i++)
+                draw_button(screen, 180, 150 + 30 * i, entries_[i].label, cursor_, i, small_font);
         };
-        auto on_key = [this, &next](SDLKey key) {
+        auto on_key = [this, &next, count](SDLKey key) {
             if (next.kind != ScreenChange::STAY) return;
             if (key == SDLK_ESCAPE) next = quit_game();
             // A cursor momentarily out of range (an arrow in the same frame) does nothing.
-            if (key == SDLK_RETURN && cursor_ >= 0 && cursor_ < FULL_MENU_COUNT) next = FULL_MENU[cursor_].action(run_);
+            if (key == SDLK_RETURN && cursor_ >= 0 && cursor_ < count) next = entries_[cursor_].action(run_);
         };
-        if (menu_pass(cursor_, draw, on_key, FULL_MENU_COUNT - 1)) return quit_game();
+        if (menu_pass(cursor_, draw, on_key, count - 1)) return quit_game();
         return next;
     }
 
 private:
     FullGameRun& run_;
+    std::vector<menu_entry> entries_;
     int cursor_ = 0;
 };
 

@@ -11,12 +11,26 @@
 #include "io/media.h"
 #include "core/state.h"
 #include "draw/draw.h"
+#include "menu/cup.h"
 #include "menu/menu.h"
 #include "menu/trial.h"
 #include "race/race.h"
 #include "track/track.h"
 
 namespace {
+
+// The cups' best places and total times, under a heading of their own.
+std::vector<std::string> cup_record_lines() {
+    std::vector<std::string> lines;
+    for (const cup_record& e : read_cup_records()) {
+        if (lines.empty()) lines.push_back("Cups: cup, drivers, length, laps, place, time");
+        snprintf(label_buffer, sizeof label_buffer, "%-14.14s %-7s %2d %2d %3s %9s", e.cup.c_str(),
+                 difficulty_label(e.difficulty), e.length, e.laps, place_word(e.position),
+                 e.steps > 0 ? race_time(e.steps).c_str() : "-");
+        lines.push_back(label_buffer);
+    }
+    return lines;
+}
 
 class RecordsScreen : public Screen {
 public:
@@ -26,6 +40,7 @@ public:
         resize_window(500, 500);
         sha_of_.clear();   // the files may have changed since the last visit
         reload_records(run_);
+        cup_lines_ = cup_record_lines();
     }
     ScreenChange frame() override {
         ScreenChange next;
@@ -57,9 +72,16 @@ private:
                    : a->length != b->length ? a->length < b->length
                                             : a->laps < b->laps;
         });
-        if (laps.empty()) text_white(screen, 40, 160, "No records yet: race a time trial.", small_font);
-        top_ = std::max(0, std::min(top_, (int)laps.size() - 1));
-        for (int i = top_, row = 0; i < (int)laps.size() && row < 16; i++, row++) {
+        if (laps.empty() && cup_lines_.empty())
+            text_white(screen, 40, 160, "No records yet: race a time trial or a cup.", small_font);
+        // The cups' lines follow the tracks' in the one scrolled list.
+        const int rows = (int)(laps.size() + cup_lines_.size());
+        top_ = std::max(0, std::min(top_, rows - 1));
+        for (int i = top_, row = 0; i < rows && row < 16; i++, row++) {
+            if (i >= (int)laps.size()) {
+                text_white(screen, 40, 160 + 18 * row, cup_lines_[i - laps.size()].c_str(), small_font);
+                continue;
+            }
             const record_entry& e = *laps[i];
             const record_entry* race =
                 find_record(kept, e.track, e.laps, e.length, record_kind::race, e.off_road_slows);
@@ -80,6 +102,7 @@ private:
     }
 
     FullGameRun& run_;
+    std::vector<std::string> cup_lines_;   // read at each visit
     int cursor_ = 1;
     int top_ = 0;
     std::map<std::string, std::string> sha_of_;

@@ -43,6 +43,8 @@ struct sim_options {
     std::string net_misbehave;
     int net_input_delay = 2;      // --input-delay: the host's steps from a key to its step, 0..4
     int synctest = 0;             // --synctest N: roll back N steps after every step; 0: not
+    std::string cup;              // --cup: race every track of this cup
+    std::string cups_file;        // --cups: the cup file; default filut/cups.toml
     bool help = false;
     bool version = false;
 };
@@ -87,6 +89,15 @@ std::string sim_track_path(const std::string& track_file, const std::string& nam
 // when every state agrees, 3 with one line naming the first step and field
 // that differ, 2 for bad files.
 int run_sync_test(const sim_options& opt, FILE* out, FILE* err);
+// A whole cup: each track raced in turn with the same set-up and script,
+// until every racer has finished (or --steps, by default ten minutes), with
+// "race I TRACK", one "place RACER PLACE FINISH_STEP" a racer and one
+// "standing POSITION RACER RACE_POINTS TOTAL GAP" a racer after each.
+// Returns 0, or 2 after one line to `err`.
+int run_cup(const sim_options& opt, FILE* out, FILE* err);
+// A relative path (a data file's) beside the program when there is a file
+// there, else as it is (in the working directory).
+std::string beside_program(const std::string& relative);
 
 // Whole command: parse, help, run. Returns the exit status.
 int sim_main(int argc, const char* const* argv, FILE* out, FILE* err);

@@ -28,6 +28,7 @@ const char* const sim_usage =
     "usage: chainball-sim [--two-player] [--lengths A,B,C] [--laps N] [--keys FILE]\n"
     "                     [--steps N] [--seed N] [--difficulty D] [--off-road R]\n"
     "                     LEVEL_FILE\n"
+    "       chainball-sim --cup NAME [--cups FILE] [race options] [--keys FILE]\n"
     "       chainball-sim --replay FILE [--track PATH] [--force]\n"
     "       chainball-sim --synctest N [race options] LEVEL_FILE\n"
     "       chainball-sim --net-host PORT [--bind ADDRESS] [--input-delay N]\n"
@@ -75,6 +76,12 @@ const char* const sim_usage =
     "                   UP DOWN LEFT RIGHT; status 0 for a race run to its end,\n"
     "                   4 when none came about, 5 when the opponent left, 6 when\n"
     "                   the two races differ\n"
+    "  --cup NAME       race every track of the cup NAME in turn with the race\n"
+    "                   options and key script; each race runs until every racer\n"
+    "                   has finished (or --steps, default 30000 steps), then\n"
+    "                   prints 'race I TRACK', 'place RACER PLACE FINISH_STEP'\n"
+    "                   and 'standing POSITION RACER RACE_POINTS TOTAL GAP' lines\n"
+    "  --cups FILE      the cup file; default filut/cups.toml beside chainball-sim\n"
     "  --help           this text\n"
     "  --version        the version\n"
     "\n"
@@ -264,6 +271,15 @@ static bool check_offline_args(const sim_options& opt, const std::string& net_pe
     return true;
 }
 
+// A cup takes its tracks from the cup file.
+static bool check_cup_args(const sim_options& opt, bool online, bool have_level, std::string& error) {
+    if (opt.cup.empty()) error = "--cup needs a cup's name";
+    else if (online || !opt.replay_file.empty() || !opt.track_file.empty() || opt.force)
+        error = "--cup races its own tracks: no --replay, --track or online race with it";
+    else if (have_level) error = "--cup takes its tracks from the cup file, not '" + printable(opt.level_file) + "'";
+    return error.empty();
+}
+
 bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::string& error) {
     opt = sim_options();
     CLI::App app;
@@ -290,6 +306,8 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     app.add_option("--net-claim-version", opt.net_version)->group("");
     app.add_option("--net-perturb", net_perturb)->group("");
     app.add_option("--net-misbehave", opt.net_misbehave)->group("");
+    app.add_option("--cup", opt.cup);
+    app.add_option("--cups", opt.cups_file);
     app.add_option("level", levels);
 
     std::string missing;
@@ -320,6 +338,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
 
     if (!read_net_numbers(app, input_delay, synctest, opt, error)) return false;
     const bool online = app.count("--net-host") || app.count("--net-join");
+    if (app.count("--cup") || app.count("--cups")) return check_cup_args(opt, online, have_level, error);
     if (online) return check_online_args(app, opt, net_host, net_perturb, have_level, error);
     return check_offline_args(opt, net_perturb, have_level, error);
 }
@@ -604,7 +623,10 @@ int run_simulation(const sim_options& opt, FILE* out, FILE* err) {
 // program, else in the working directory.
 std::string sim_track_path(const std::string& track_file, const std::string& name) {
     if (!track_file.empty()) return track_file;
-    const std::string relative = level_file_path(name.c_str());
+    return beside_program(level_file_path(name.c_str()));
+}
+
+std::string beside_program(const std::string& relative) {
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
@@ -687,6 +709,7 @@ int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
         return 0;
     }
     if (!opt.replay_file.empty()) return run_replay(opt, out, err);
+    if (!opt.cup.empty()) return run_cup(opt, out, err);
     if (opt.net_host_port > 0 || !opt.net_join.empty()) return run_net_peer(opt, out, err);
     if (opt.synctest > 0) return run_sync_test(opt, out, err);
     return run_simulation(opt, out, err);

@@ -17,6 +17,7 @@
 #include "io/media.h"
 #include "io/pictures.h"
 #include "race/race.h"
+#include "config/cups.h"
 #include "track/track.h"
 #include "trackkit/trackkit.h"
 #include "trackkit/trackkit_local.h"
@@ -28,7 +29,8 @@ static const char* const kit_usage =
     "       chainball-track stats [--json] [--data DIR] FILE...\n"
     "       chainball-track render FILE -o OUT.png [--route] [--full] [--scale S] [--seed N]\n"
     "                              [--data DIR]\n"
-    "       chainball-track limits\n";
+    "       chainball-track limits\n"
+    "       chainball-track cup [--data DIR] FILE...\n";
 
 static const char* const kit_help =
     "\n"
@@ -46,6 +48,8 @@ static const char* const kit_help =
     "           does, with its wide roads and verges of one material; --seed N\n"
     "           picks the slowing cells' looks (default 1)\n"
     "  limits   the limits of the design figures that check warns about\n"
+    "  cup      checks cup files (docs/cups.md) against the data folder's\n"
+    "           catalogue: one line a file; status 1 when one is refused\n"
     "\n"
     "  --data DIR  the data folder (default: filut beside this program)\n"
     "  --help      this text\n"
@@ -412,6 +416,25 @@ static int report_tracks(const std::string& command, const std::vector<std::stri
     return status;
 }
 
+// cup: each cup file read as the game reads it, against the data folder's catalogue.
+static int check_cup_files(const std::string& data, const std::vector<std::string>& files, FILE* out, FILE* err) {
+    read_catalogue((data + "/levelit/all_levels.txt").c_str());
+    int status = 0;
+    for (const std::string& file : files) {
+        std::vector<cup_def> cups;
+        std::string why;
+        if (!read_cups(file, catalogue_tracks(), cups, why)) {
+            std::fprintf(err, "chainball-track: %s\n", why.c_str());
+            status = 1;
+            continue;
+        }
+        size_t tracks = 0;
+        for (const cup_def& c : cups) tracks += c.tracks.size();
+        std::fprintf(out, "%s: %zu cups, %zu tracks: ok\n", printable(file, 200).c_str(), cups.size(), tracks);
+    }
+    return status;
+}
+
 int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     if (argc < 2) {
         // Nothing asked: what can be asked.
@@ -425,7 +448,8 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     bool json = false, route = false, full = false;
     app.add_subcommand("help");
     CLI::App* commands[] = {app.add_subcommand("check"), app.add_subcommand("stats"),
-                            app.add_subcommand("render"), app.add_subcommand("limits")};
+                            app.add_subcommand("render"), app.add_subcommand("limits"),
+                            app.add_subcommand("cup")};
     for (CLI::App* c : commands) {
         if (c->get_name() == "limits") continue;
         c->add_option("--data", data);
@@ -468,6 +492,7 @@ int track_kit_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     if (files.empty()) return usage_error(err, "no track file given");
     if (command == "render" && files.size() != 1) return usage_error(err, "render draws one track file");
     if (command == "render" && out_file.empty()) return usage_error(err, "render needs -o OUT.png");
+    if (command == "cup") return check_cup_files(data, files, out, err);
 
     if (!kit_open_data(data, why)) {
         std::fprintf(err, "chainball-track: %s\n", why.c_str());

@@ -41,13 +41,14 @@ void open_full_pause(int& cursor) {
     cursor = 0;
 }
 
-bool full_pause_pass(int& cursor) {
+bool full_pause_pass(int& cursor, bool cup) {
     bool leave = false;
-    auto draw = [&cursor](long long) {
+    auto draw = [&cursor, cup](long long) {
         const int x = centre_x();
         text_white(screen, x - 60, 190, "Pause", large_font);
-        draw_button(screen, x - 70, 250, "Continue", cursor, 0, small_font);
-        draw_button(screen, x - 70, 280, "Leave race", cursor, 1, small_font);
+        draw_button(screen, x - 70, 250, cup ? "Keep racing" : "Continue", cursor, 0, small_font);
+        draw_button(screen, x - 70, 280, cup ? "Abandon race" : "Leave race", cursor, 1, small_font);
+        if (cup) text_on_panel(screen, x - 112, 320, "An abandoned race counts as last", small_font, colour_text_white);
     };
     auto on_event = [&cursor, &leave](const SDL_Event& e) {
         if (e.type == SDL_QUIT) {
@@ -99,6 +100,10 @@ int finishing_order(const Race& race, int order[RACERS]) {
 }
 
 static const char* const RESULT_ENTRIES[3] = {"Race again", "Next track", "Menu"};
+// A cup's race leads on to its standings and nowhere else.
+static const char* const CUP_RESULT_ENTRY = "Standings";
+
+static bool in_cup(const RacePlan& plan) { return plan.addons && plan.addons->cup_race(); }
 
 namespace {
 
@@ -173,9 +178,13 @@ void ResultsScreen::draw(long long) const {
     // Under the rows: the rule the times were raced under.
     std::snprintf(label_buffer, sizeof label_buffer, "Off-road: %s", off_road_label(race.off_road));
     text_pink(screen, x - 195, 160, label_buffer, small_font);
-    for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);
-    // Beside "Next track": the track it goes on to.
-    text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);
+    if (in_cup(plan_)) {
+        draw_button(screen, x - 70, 180, CUP_RESULT_ENTRY, cursor_, 0, small_font);
+    } else {
+        for (int i = 0; i < 3; i++) draw_button(screen, x - 70, 180 + 30 * i, RESULT_ENTRIES[i], cursor_, i, small_font);
+        // Beside "Next track": the track it goes on to.
+        text_pink(screen, x - 70 + 145, 213, level_name_at(wrapped_level_index(plan_.level_index + 1)), small_font);
+    }
     if (!saved_line_.empty()) {
         const int w = 7 * (int)saved_line_.size();   // the small font is 7 px a character
         boxRGBA(screen, (Sint16)(x - 240), 287, (Sint16)(x - 230 + w), 308, 0, 0, 0, 200);
@@ -189,6 +198,10 @@ void ResultsScreen::on_event(const SDL_Event& e) {
     if (e.type == SDL_QUIT) next_ = quit_game();
     if (e.type != SDL_KEYDOWN || next_.kind != ScreenChange::STAY) return;
     menu_key_effect(e.key.keysym.sym);
+    if (in_cup(plan_)) {
+        if (e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_RETURN) next_ = go_back();
+        return;
+    }
     switch (e.key.keysym.sym) {
         case SDLK_ESCAPE: next_ = go_back(); break;
         case SDLK_UP: cursor_ = (cursor_ + 2) % 3; break;

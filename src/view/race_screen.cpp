@@ -212,6 +212,7 @@ private:
     void run_on_undrawn();
     void draw_watch_line() const;
     void check_full_pause();
+    bool in_cup() const;
     void leave(ScreenChange change);
     void listen(const Race& race, const Track& track);
     void listen_countdown(uint32_t since);
@@ -225,6 +226,7 @@ private:
     FrameInput input_;           // this frame's
     bool pause_held_before_ = false;
     int pause_cursor_ = 0;       // the full game's pause: Continue or Leave race
+    bool leave_asked_ = false;   // Escape in a cup's race: the pause asks whether to abandon it
     int watch_speed_ = 1;        // steps a frame while watching: 1, 2, 4 or 8
     bool watch_pause_asked_ = false;
     ScreenDrawing drawing_;      // its follow: the racer view 1 follows while watching
@@ -392,8 +394,11 @@ void RaceScreen::begin_frame() {
 void RaceScreen::check_full_pause() {
     const bool pressed = input_.pause_held && !pause_held_before_;
     pause_held_before_ = input_.pause_held;
-    if (input_.pause || pressed) open_full_pause(pause_cursor_);
+    if (input_.pause || pressed || leave_asked_) open_full_pause(pause_cursor_);
+    leave_asked_ = false;
 }
+
+bool RaceScreen::in_cup() const { return plan_.addons && plan_.addons->cup_race(); }
 
 // 6 on.
 void RaceScreen::after_countdown() {
@@ -459,7 +464,8 @@ void RaceScreen::finish_frame() {
         game_screen = SCREEN_QUIT;
         leave(quit_game());
     }
-    if (events.leave) leave(go_back());
+    if (events.leave && in_cup()) leave_asked_ = true;
+    else if (events.leave) leave(go_back());
     if (source_->watching()) {
         if (events.faster) watch_speed_ = watch_speed_ >= 8 ? 1 : watch_speed_ * 2;
         if (events.follow_next) drawing_.follow = next_racer(live_race, drawing_.follow);
@@ -480,13 +486,18 @@ ScreenChange RaceScreen::frame() {
             listen_countdown(game_ticks() - race_start_ticks);
             countdown_pass();
             if (game_screen == SCREEN_QUIT) leave(quit_game());
+            // Escape in a cup's countdown ends it and asks, as in the race.
+            if (game_screen == SCREEN_MENU && in_cup()) {
+                game_screen = SCREEN_RACE;
+                leave_asked_ = true;
+            }
             if (countdown_running()) break;
             open_part_ = FRAME_DONE;
             after_countdown();
             break;
         case IN_PAUSE:
             if (full_game) {
-                if (full_pause_pass(pause_cursor_)) leave(go_back());
+                if (full_pause_pass(pause_cursor_, in_cup())) leave(go_back());
             } else {
                 pause_pass();
             }

@@ -34,6 +34,9 @@ struct RaceAddons {
     virtual void over_views(const Race& race) const = 0;        // after the lap display
     // Whether the HUD shows the minimap (a setting of the full game).
     virtual bool minimap() const { return true; }
+    // A cup's race: Escape asks whether to abandon it, and the results
+    // lead back to the cup's standings.
+    virtual bool cup_race() const { return false; }
 };
 
 // What a race is set up from: one value, handed down by the screen that

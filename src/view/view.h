@@ -87,11 +87,11 @@ void overlay_pass(const void* who, long long look, const std::function<void(long
 // out, and the results (view/race_screen.h); its HUD is view/hud.h.
 // A race time as "m:ss.cc" from a count of race steps of 20 ms.
 void format_race_time(long long steps, char* out, size_t size);
-// The full game's pause over the frozen frame: Continue or Leave race,
-// the cursor the race screen's. A pass returns true when the player chose
-// to leave the race.
+// The full game's pause over the frozen frame: Continue or Leave race (in a
+// cup's race, `cup`: Keep racing or Abandon race), the cursor the race
+// screen's. A pass returns true when the player chose to leave the race.
 void open_full_pause(int& cursor);
-bool full_pause_pass(int& cursor);
+bool full_pause_pass(int& cursor, bool cup = false);
 // Every human racer has finished (or the race is over): time for the results.
 bool results_due(const Race& race);
 // Then the computer racers still out race on without drawing, at most this

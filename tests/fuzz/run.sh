@@ -45,6 +45,12 @@ case "$target" in
   records)
     cp "$here"/seeds/records/* "$seed/"
     ;;
+  cups)
+    # The first byte picks the reader: 0 the cup file, 1 a saved cup, 2 the records.
+    { printf '0'; cat "$top/filut/cups.toml"; } > "$seed/file"
+    printf '1cup = "Meadow Cup"\ntracks = ["FirstLoop", "StepDown"]\nlengths = [7, 2, 5]\nlaps = 3\ntwo_players = false\ndifficulty = 1\noff_road = 0\n[[race]]\nplaces = [3, 1, 2]\nfinished = [0, 900, 950]\n' > "$seed/save"
+    printf '2[[record]]\ncup = "Meadow Cup"\ndifficulty = 0\nlength = 7\nlaps = 3\nposition = 2\nsteps = 9000\ndate = "2026-12-08 09:00"\n' > "$seed/records"
+    ;;
   level_race)
     # Six set-up bytes (mode and laps, three lengths, key seed), then the level.
     i=0

@@ -17,12 +17,13 @@ start_game "$GAME_DIR/chainball" --extras
 sleep 0.5
 shot full-menu.png
 [ "$(pixel full-menu.png 300 160)" = "$FULL_LIT" ] || { echo "the full game's menu is not lit on its first entry"; exit 1; }
-# Eight entries (Start 1 player, Start 2 players, Online race, Time trial,
-# Replays, Records, Settings, Quit): Up from the first lights the last.
+# Nine entries (Start 1 player, Start 2 players, Online race, Time trial,
+# Replays, Records, Cup, Settings, Quit; "Continue cup" only with a saved
+# cup): Up from the first lights the last.
 key Up
 sleep 0.2
 shot full-menu-up.png
-[ "$(pixel full-menu-up.png 300 370)" = "$FULL_LIT" ] || { echo "no eighth entry lit after Up"; exit 1; }
+[ "$(pixel full-menu-up.png 300 400)" = "$FULL_LIT" ] || { echo "no ninth entry lit after Up"; exit 1; }
 key Up Return                      # "Settings", second to last; its cursor starts on player 1
 sleep 0.3
 # Every entry fits the window: Up from the first lights "Done", the last,

@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "core/files.h"
+#include "config/file_lock.h"
 #include "core/state.h"
 #include "draw/draw.h"
 #include "io/assets.h"
@@ -175,11 +176,21 @@ void CupScreen::finish() {
     const std::time_t now = std::time(nullptr);
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
     done.date = date;
+    // Another game may finish a cup meanwhile: read, offer and write under
+    // the lock the other shared files take, so neither best is lost.
+    const std::string path = cup_records_path();
+    if (path.empty()) return;   // no data folder: nothing is kept
+    const int lock = lock_for_saving(path, "cup records", "this cup's best is not kept", stderr);
+    if (lock < 0) return;
     std::vector<cup_record> records = read_cup_records();
     std::string why;
-    if (!offer_cup_record(records, done)) return;
-    if (write_file_atomically(cup_records_path(), format_cup_records(records), why)) message_ = "A new best in this cup!";
-    else say(message_, "cannot save the cup's records: " + why);
+    if (offer_cup_record(records, done)) {
+        if (write_file_atomically(path, format_cup_records(records), why))
+            message_ = "A new best in this cup!";
+        else
+            say(message_, "cannot save the cup's records: " + why);
+    }
+    unlock_beside(lock);
 }
 
 ScreenChange CupScreen::on_cup_key(SDLKey key) {

@@ -152,6 +152,7 @@ TEST(CupSim, StandingsAreTheSumOfTheSingleRaces) {
     ASSERT_EQ(cup.status, 0) << cup.err;
     std::vector<cup_def> cups;
     std::string why;
+    read_catalogue();   // run alone, no other test has read it
     ASSERT_TRUE(read_cups("filut/cups.toml", catalogue_tracks(), cups, why)) << why;
     int totals[RACERS] = {0, 0, 0};
     for (const std::string& track : cups[0].tracks) {

@@ -183,8 +183,8 @@ void CupScreen::finish() {
     const int lock = lock_for_saving(path, "cup records", "this cup's best is not kept", stderr);
     if (lock < 0) return;
     std::vector<cup_record> records = read_cup_records();
-    std::string why;
     if (offer_cup_record(records, done)) {
+        std::string why;
         if (write_file_atomically(path, format_cup_records(records), why))
             message_ = "A new best in this cup!";
         else

@@ -11,6 +11,7 @@
 
 #include "net/handshake.h"
 #include "net/net_race.h"
+#include "net/spectate.h"
 #include "net/transport.h"
 
 enum class net_peer_phase {
@@ -42,6 +43,9 @@ struct net_peer {
     long long joined_ms = -1;      // the guest: its first frame, for the time-out of its connecting
     long long started_ms = 0;      // when the race started here
     long long perturb_at = -1;     // tests: this machine's race is nudged after this step
+    std::vector<net_spectator> spectators;   // the host's
+    bool watching = false;         // this machine is a spectator (local 1 in the handshake)
+    bool host_gone = false;        // a spectator's host left or closed: no more steps come
 };
 
 // Where a guest finds a track by its catalogue name: the path, "" when it
@@ -57,6 +61,12 @@ bool net_peer_host(net_peer& p, int port, const std::string& bind_host, const Ra
 // The guest: connects to HOST[:PORT]. False with one line.
 bool net_peer_join(net_peer& p, const std::string& address, net_track_finder find_track,
                    const std::string& game_version, std::string& error);
+
+// A spectator: connects to HOST[:PORT] and watches (net_watch_frame).
+bool net_peer_watch(net_peer& p, const std::string& address, net_track_finder find_track,
+                    const std::string& game_version, std::string& error);
+// Takes what arrived and judges the handshake's time (part of every frame).
+void net_peer_take(net_peer& p, long long now_ms);
 
 // One frame: takes what arrived, runs the handshake or at most one race
 // step with `local_bits` (this player's ACTION_* bits), sends. `waiting` is

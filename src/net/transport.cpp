@@ -218,6 +218,12 @@ void net_transport_drop(const net_transport& t, int from, bool gently) {
     }
 }
 
+int net_transport_queued(const net_transport& t, int from) {
+    ENetPeer* p = connection(t, from);
+    if (!p) return 0;
+    return (int)(enet_list_size(&p->outgoingCommands) + enet_list_size(&p->sentReliableCommands));
+}
+
 int net_transport_port(const net_transport& t) { return t.host ? (int)t.host->address.port : 0; }
 
 int net_transport_rtt(const net_transport& t) { return t.peer ? (int)t.peer->roundTripTime : 0; }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's online race form (game_screen SCREEN_ONLINE_FORM): Host
-// on the default port, or Join with an address typed on the keyboard.
+// on the default port, or Join or Watch (as a spectator) with an address
+// typed on the keyboard.
 #include <string>
 
 #include "io/assets.h"
@@ -36,7 +37,7 @@ public:
         auto on_key = [this, &next](SDLKey key) {
             if (next.kind == ScreenChange::STAY) next = on_form_key(key);
         };
-        if (menu_pass(cursor_, [this] { draw(); }, on_key, 2)) return quit_game();
+        if (menu_pass(cursor_, [this] { draw(); }, on_key, 3)) return quit_game();
         return next;
     }
 
@@ -48,7 +49,8 @@ private:
         draw_button(screen, 180, 180, "Join:", cursor_, 1, small_font);
         const std::string shown = address_ + (cursor_ == 1 ? "_" : "");
         text_pink(screen, 230, 183, shown.c_str(), small_font);
-        draw_button(screen, 180, 210, "Back", cursor_, 2, small_font);
+        draw_button(screen, 180, 210, "Watch that race", cursor_, 2, small_font);
+        draw_button(screen, 180, 240, "Back", cursor_, 3, small_font);
         if (!error_.empty()) text_pink(screen, 20, 400, error_.c_str(), small_font);
     }
     ScreenChange on_form_key(SDLKey key) {
@@ -59,10 +61,12 @@ private:
             if (c && address_.size() < MAX_ADDRESS) address_ += c;
         }
         if (key != SDLK_RETURN && key != SDLK_KP_ENTER) return stay_on_screen();
-        if (cursor_ == 2) return go_back();
-        if (cursor_ != 0 && cursor_ != 1) return stay_on_screen();
+        if (cursor_ == 3) return go_back();
+        if (cursor_ < 0 || cursor_ > 2) return stay_on_screen();
         std::string error;
-        ScreenPtr online = cursor_ == 0 ? start_online_host(NET_DEFAULT_PORT, error) : start_online_join(address_, error);
+        ScreenPtr online = cursor_ == 0   ? start_online_host(NET_DEFAULT_PORT, error)
+                           : cursor_ == 1 ? start_online_join(address_, error)
+                                          : start_online_watch(address_, error);
         error_ = online ? "" : error;
         return online ? open_screen(std::move(online)) : stay_on_screen();
     }

@@ -12,7 +12,7 @@
 
 const char* const game_usage =
     "usage: chainball [--help] [--version] [--extras] [--track FILE] [--scale N] [--fullscreen] "
-    "[--record DIR] [--replay FILE [--force]] [--host [PORT] | --join HOST[:PORT]]";
+    "[--record DIR] [--replay FILE [--force]] [--host [PORT] | --join HOST[:PORT] | --watch HOST[:PORT]]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
@@ -30,6 +30,8 @@ static const char* const help_text =
     "  --host [PORT]  host an online race on UDP port PORT (default 7391) and wait\n"
     "                 for one opponent; your settings decide the race\n"
     "  --join HOST[:PORT]  race the one who hosts at HOST (IPv4 address or name)\n"
+    "  --watch HOST[:PORT] watch the race hosted at HOST as a spectator (Tab:\n"
+    "                 the other player's view)\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
     "Escape leaves a race or the game. F11 switches fullscreen on and off.\n"
@@ -68,6 +70,7 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
     std::string host_port;
     CLI::Option* host = app.add_option("--host", host_port)->expected(0, 1);
     app.add_option("--join", opt.join);
+    app.add_option("--watch", opt.watch);
 
     std::string why, missing;
     switch (cli_parse(app, argc, argv, why, missing)) {
@@ -106,17 +109,18 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
                                                           printable(host_port) + "'");
         opt.host_port = (int)port;
     }
-    if (app.count("--join") && opt.join.empty()) return cli_usage_error(err, "chainball", "option --join needs HOST or HOST:PORT");
-    if (!opt.join.empty()) {
+    for (const auto& address : {std::make_pair("--join", &opt.join), std::make_pair("--watch", &opt.watch)}) {
+        if (app.count(address.first) && address.second->empty())
+            return cli_usage_error(err, "chainball", std::string("option ") + address.first + " needs HOST or HOST:PORT");
         // Refused here, as every other bad option is, before any window.
-        std::string join_host, error;
+        std::string named_host, error;
         int port = 0;
-        if (!parse_net_address(opt.join, join_host, port, error))
-            return cli_usage_error(err, "chainball", "--join " + error);
+        if (!address.second->empty() && !parse_net_address(*address.second, named_host, port, error))
+            return cli_usage_error(err, "chainball", std::string(address.first) + " " + error);
     }
-    if (opt.host_port > 0 && !opt.join.empty())
-        return cli_usage_error(err, "chainball", "--host and --join cannot go together");
-    if ((opt.host_port > 0 || !opt.join.empty()) && opt.replay_file)
+    if ((opt.host_port > 0) + !opt.join.empty() + !opt.watch.empty() > 1)
+        return cli_usage_error(err, "chainball", "--host, --join and --watch cannot go together");
+    if ((opt.host_port > 0 || !opt.join.empty() || !opt.watch.empty()) && opt.replay_file)
         return cli_usage_error(err, "chainball", "--replay cannot go with an online race");
     if (opt.force && !opt.replay_file)
         return cli_usage_error(err, "chainball", "option '--force' goes with --replay");

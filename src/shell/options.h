@@ -18,6 +18,7 @@ struct game_options {
     bool extras = false;                 // --extras: the full game
     int host_port = 0;                   // --host [PORT]: host an online race; 0: not
     std::string join;                    // --join HOST[:PORT]: join one; empty: not
+    std::string watch;                   // --watch HOST[:PORT]: watch one; empty: not
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

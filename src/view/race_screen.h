@@ -91,6 +91,8 @@ struct RaceSource {
     virtual bool over() const { return false; }
     // When its countdown began (game ticks), for sources that start it themselves.
     virtual uint32_t countdown_start() const { return 0; }
+    // Tab in an online race: a spectator shows the other player's view.
+    virtual void switch_view() {}
 };
 
 // The players at the keyboard and pads, recorded when the run records.

@@ -4,7 +4,8 @@
 one race watched by a spectator from step 0 and one joining mid-race (both
 write the players' replay byte for byte), one killed with SIGKILL (the
 players finish, same replays), one that sends inputs (dropped, the race
-unchanged), and a fifth refused while four watch.
+unchanged), and a fifth refused while four watch; a host that leaves
+mid-race tells its spectator at once, whose replay is the host's.
 Usage: net_watch.py BUILD_DIR"""
 import os
 import signal
@@ -78,10 +79,32 @@ def watched_race(run):
     check(status == 0 and 'as recorded' in line, 'the watched race replays as recorded: %s' % line)
 
 
+def host_leaves(run):
+    port = free_port()
+    host = run.host(port, 'left', laps=LAPS)
+    time.sleep(0.3)
+    spectator = watcher(run, port, 'left-spectator')
+    guest = run.guest(port, 'left')
+    time.sleep(2.5)
+    host.send_signal(signal.SIGTERM)
+    t0 = time.monotonic()
+    text = finish(spectator, 10)
+    took = time.monotonic() - t0
+    finish(host, 10)
+    finish(guest, 10)
+    check(spectator.returncode == 5 and 'ended before the finish' in text and took <= 1.5,
+          'the host leaves: its spectator knows in %.2f s (%d) %s' % (took, spectator.returncode, text.strip()[-100:]))
+    mine = replay_bytes(run, 'left-spectator')
+    check(mine is not None and mine == replay_bytes(run, 'left-host') and b'result left at step' in mine,
+          'the spectator of a race left mid-way writes the host\'s replay')
+
+
 def main():
     build = sys.argv[1]
     with tempfile.TemporaryDirectory() as tmp:
-        watched_race(Run(os.path.join(build, 'chainball-sim'), tmp))
+        run = Run(os.path.join(build, 'chainball-sim'), tmp)
+        watched_race(run)
+        host_leaves(run)
     if net_peers.failures:
         print('%d failed' % len(net_peers.failures))
         return 1

@@ -1,12 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Spectators' messages: the watching hello and the confirmed steps read
 // back as written, and what no honest host sends refused; a spectator is
-// refused by a host of the first protocol and told when the race is full.
-// (Whole races with spectators: tests/net_watch.py.)
+// refused by a host of the first protocol and told when the race is full;
+// a host that leaves and closes at once, as the game does, still gives its
+// spectator the last steps and the leave. (Whole races with spectators
+// between processes: tests/net_watch.py.)
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "core/files.h"
 #include "net/handshake.h"
 #include "net/messages.h"
+#include "net/peer.h"
+#include "sim/sim.h"
+#include "track/track.h"
 
 namespace {
 
@@ -80,4 +90,54 @@ TEST(NetWatchMessages, OldGuestsAreRefusedAndAFullRaceIsNamed) {
     std::string error;
     ASSERT_TRUE(reads(encode_refuse(NET_REFUSE_FULL), m, error)) << error;
     EXPECT_EQ(refusal_line(m.refusal, ""), "The race has as many spectators as it takes (4)");
+}
+
+namespace {
+
+const std::string first_loop = std::string(CB_SOURCE_DIR) + "/filut/levelit/FirstLoop.txt";
+std::string first_loop_path(const std::string& name) { return name == "FirstLoop" ? first_loop : ""; }
+
+long long clock_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+TEST(NetWatchLive, AHostThatLeavesAndClosesAtOnceStillTellsItsSpectator) {
+    sim_options opt;
+    opt.level_file = first_loop;
+    opt.two_player = true;
+    Race race;
+    std::unique_ptr<Track> track(new Track());
+    sim_setup(opt, race, *track);
+    std::string bytes, error;
+    ASSERT_TRUE(read_regular_file(first_loop.c_str(), MAX_LEVEL_FILE_BYTES, bytes, error)) << error;
+    std::unique_ptr<net_peer> host(new net_peer), guest(new net_peer), spectator(new net_peer);
+    ASSERT_TRUE(net_peer_host(*host, 0, "127.0.0.1", race, *track, "FirstLoop", sha256_hex(bytes), "1", error))
+        << error;
+    const std::string address = "127.0.0.1:" + std::to_string(net_transport_port(host->transport));
+    ASSERT_TRUE(net_peer_watch(*spectator, address, first_loop_path, "1", error)) << error;
+    ASSERT_TRUE(net_peer_join(*guest, address, first_loop_path, "1", error)) << error;
+    const long long t0 = clock_ms();
+    while (host->session.core.confirmed < 200 && clock_ms() - t0 < 20000) {
+        const long long t = clock_ms();
+        net_peer_frame(*host, ACTION_FORWARD, t);
+        net_peer_frame(*guest, ACTION_FORWARD | ACTION_LEFT, t);
+        net_watch_frame(*spectator, t, 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_GE(host->session.core.confirmed, 200);
+    net_peer_leave(*host);
+    net_peer_close(*host);   // no frame after: the leave must already be on its way
+    const long long t1 = clock_ms();
+    while (spectator->phase == net_peer_phase::racing && clock_ms() - t1 < 3000) {
+        net_watch_frame(*spectator, clock_ms(), 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_LT(clock_ms() - t1, 1000);
+    EXPECT_EQ(spectator->line, "The race ended before the finish");
+    EXPECT_EQ(format_replay(net_peer_replay(*spectator)), format_replay(net_peer_replay(*host)));
+    net_peer_close(*guest);
+    net_peer_close(*spectator);
 }

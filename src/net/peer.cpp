@@ -241,6 +241,7 @@ static void take_events(net_peer& p, long long now_ms) {
 }
 
 void net_peer_take(net_peer& p, long long now_ms) {
+    p.last_frame_ms = now_ms;
     take_events(p, now_ms);
     handshake_deadlines(p, now_ms);
 }
@@ -278,6 +279,8 @@ void net_peer_leave(net_peer& p) {
         net_leave(p.session.core);
         send_all(p, net_take_outbox(p.session.core));
         p.phase = net_peer_phase::ended;
+        // The spectators get the last steps and the leave before the goodbye.
+        if (p.local == 0) net_serve_spectators(p, p.last_frame_ms);
     } else if (p.phase == net_peer_phase::connecting) {
         p.phase = net_peer_phase::refused;
         p.line = "Left before the race";

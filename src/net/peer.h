@@ -46,6 +46,7 @@ struct net_peer {
     std::vector<net_spectator> spectators;   // the host's
     bool watching = false;         // this machine is a spectator (local 1 in the handshake)
     bool host_gone = false;        // a spectator's host left or closed: no more steps come
+    long long last_frame_ms = 0;   // the time of the last frame
 };
 
 // Where a guest finds a track by its catalogue name: the path, "" when it

@@ -122,7 +122,6 @@ static void hear_candidate(net_peer& p, const net_event& e, long long now_ms) {
     }
 }
 
-// Any connection of the host but the one it races.
 // A caller during the race: a spectator watches, a guest hears busy,
 // anything else is dropped.
 static void hear_late_candidate(net_peer& p, const net_event& e) {

@@ -3,6 +3,8 @@
 // and the spectator's (running the race from the confirmed steps it gets).
 #include "net/spectate.h"
 
+#include <algorithm>
+
 #include "net/peer.h"
 
 static void drop_spectator(net_peer& p, size_t i, const std::string& why) {

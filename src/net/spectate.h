@@ -36,9 +36,8 @@ struct net_spectator {
 // The host heard a spectator's hello from connection `from`: it watches, or
 // is refused (another version, or four watching already).
 void net_take_spectator(net_peer& p, int from, const net_hello& theirs);
-// The host heard something from connection `from`: true when it is a
-// spectator, which is then dropped (a spectator has nothing to say), or has
-// gone (`gone`: its disconnect).
+// The host heard from a connection: true when it is a spectator's, which a
+// message drops (a spectator has nothing to say) and a disconnect forgets.
 bool net_spectator_event(net_peer& p, const net_event& e);
 // Sends each spectator what it lacks, and drops the ones that fell behind.
 void net_serve_spectators(net_peer& p, long long now_ms);

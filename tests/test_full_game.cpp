@@ -164,6 +164,10 @@ TEST(FullMenu, HoldsTheClassicEntriesAndCarriesThemOut) {
     EXPECT_EQ(game_screen, SCREEN_ONLINE_FORM);
     screen_frame();
     EXPECT_EQ(pixel_at(screen, 300, 160), FULL_LIT) << "the form opens on Host";
+    // Watch takes the typed address: an IPv6 one is refused on the form.
+    run_screen(SCREEN_ONLINE_FORM, screen_frame, {{SDLK_DOWN}, {SDLK_COLON}, {SDLK_DOWN}, {SDLK_RETURN}});
+    EXPECT_EQ(game_screen, SCREEN_ONLINE_FORM);
+    EXPECT_EQ(pixel_at(screen, 300, 160 + 60), FULL_LIT) << "Watch lit";
     run_screen(SCREEN_ONLINE_FORM, screen_frame, {{SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_MENU);
     full_menu_frame();

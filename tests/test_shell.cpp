@@ -366,22 +366,27 @@ TEST(ShellOptions, ScaleAndFullscreen) {
     EXPECT_EQ(parse({"--scale", "--help"}).status, 2);
 }
 
-// A --join address that can never be joined is a bad option like any other:
-// status 2 with the address quoted, before any window opens.
-TEST(ShellOptions, JoinAddressCheckedWithTheOtherOptions) {
-    for (const char* bad : {":70000", ":0", ":abc", "127.0.0.1:", "a:b:c", "host:0", "host:65536",
-                            "ho\x1bst", "ho\nst:5000", "[::1]:5000"}) {
-        parsed p = parse({"--join", bad});
-        EXPECT_EQ(p.status, 2) << bad;
-        EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
-        EXPECT_NE(p.err.find("'" + printable(bad) + "'"), std::string::npos) << p.err;
-        EXPECT_NE(p.err.find("(see chainball --help)"), std::string::npos) << p.err;
+// A --join or --watch address that can never be reached is a bad option
+// like any other: status 2 with the address quoted, before any window opens.
+TEST(ShellOptions, JoinAndWatchAddressesCheckedWithTheOtherOptions) {
+    for (const char* option : {"--join", "--watch"}) {
+        for (const char* bad : {":70000", ":0", ":abc", "127.0.0.1:", "a:b:c", "host:0", "host:65536",
+                                "ho\x1bst", "ho\nst:5000", "[::1]:5000"}) {
+            parsed p = parse({option, bad});
+            EXPECT_EQ(p.status, 2) << option << " " << bad;
+            EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
+            EXPECT_NE(p.err.find("'" + printable(bad) + "'"), std::string::npos) << p.err;
+            EXPECT_NE(p.err.find("(see chainball --help)"), std::string::npos) << p.err;
+        }
+        for (const char* good : {"127.0.0.1", "localhost:5000", "host.example:65535"}) {
+            parsed p = parse({option, good});
+            EXPECT_EQ(p.status, -1) << good << ": " << p.err;
+            EXPECT_EQ(std::string(option) == "--join" ? p.opt.join : p.opt.watch, good);
+        }
     }
-    for (const char* good : {"127.0.0.1", "localhost:5000", "host.example:65535"}) {
-        parsed p = parse({"--join", good});
-        EXPECT_EQ(p.status, -1) << good << ": " << p.err;
-        EXPECT_EQ(p.opt.join, good);
-    }
+    parsed both = parse({"--join", "127.0.0.1", "--watch", "127.0.0.1"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("cannot go together"), std::string::npos) << both.err;
 }
 
 TEST(ShellOptions, ExtrasIsAnOptionOfItsOwn) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The full game's online race form (game_screen SCREEN_ONLINE_FORM): Host
-// on the default port, or Join with an address typed on the keyboard, and
-// the input delay a hosted race uses (kept in the settings).
+// on the default port, or Join or Watch (as a spectator) with an address
+// typed on the keyboard, and the input delay a hosted race uses (kept in the
+// settings).
 #include <string>
 
 #include "io/assets.h"
@@ -38,7 +39,7 @@ public:
         auto on_key = [this, &next](SDLKey key) {
             if (next.kind == ScreenChange::STAY) next = on_form_key(key);
         };
-        if (menu_pass(cursor_, [this] { draw(); }, on_key, 3)) next = quit_game();
+        if (menu_pass(cursor_, [this] { draw(); }, on_key, 4)) next = quit_game();
         if (next.kind != ScreenChange::STAY) save_full_settings_if_changed(run_, stderr);
         return next;
     }
@@ -51,9 +52,10 @@ private:
         draw_button(screen, 180, 180, "Join:", cursor_, 1, small_font);
         const std::string shown = address_ + (cursor_ == 1 ? "_" : "");
         text_pink(screen, 230, 183, shown.c_str(), small_font);
+        draw_button(screen, 180, 210, "Watch that race", cursor_, 2, small_font);
         snprintf(label_buffer, sizeof label_buffer, "Input delay: %d", run_.options.input_delay);
-        draw_button(screen, 180, 210, label_buffer, cursor_, 2, small_font);
-        draw_button(screen, 180, 240, "Back", cursor_, 3, small_font);
+        draw_button(screen, 180, 240, label_buffer, cursor_, 3, small_font);
+        draw_button(screen, 180, 270, "Back", cursor_, 4, small_font);
         if (!error_.empty()) text_pink(screen, 20, 400, error_.c_str(), small_font);
     }
     ScreenChange on_form_key(SDLKey key) {
@@ -63,15 +65,17 @@ private:
             const char c = address_char(key);
             if (c && address_.size() < MAX_ADDRESS) address_ += c;
         }
-        if (cursor_ == 2 && (key == SDLK_LEFT || key == SDLK_RIGHT)) {
+        if (cursor_ == 3 && (key == SDLK_LEFT || key == SDLK_RIGHT)) {
             const int d = run_.options.input_delay + (key == SDLK_LEFT ? -1 : 1);
             run_.options.input_delay = d < 0 ? 0 : d > NET_MAX_INPUT_DELAY ? NET_MAX_INPUT_DELAY : d;
         }
         if (key != SDLK_RETURN && key != SDLK_KP_ENTER) return stay_on_screen();
-        if (cursor_ == 3) return go_back();
-        if (cursor_ != 0 && cursor_ != 1) return stay_on_screen();
+        if (cursor_ == 4) return go_back();
+        if (cursor_ < 0 || cursor_ > 2) return stay_on_screen();
         std::string error;
-        ScreenPtr online = cursor_ == 0 ? start_online_host(NET_DEFAULT_PORT, run_.options.input_delay, error) : start_online_join(address_, error);
+        ScreenPtr online = cursor_ == 0   ? start_online_host(NET_DEFAULT_PORT, run_.options.input_delay, error)
+                           : cursor_ == 1 ? start_online_join(address_, error)
+                                          : start_online_watch(address_, error);
         error_ = online ? "" : error;
         return online ? open_screen(std::move(online)) : stay_on_screen();
     }

@@ -86,8 +86,10 @@ bool read_hello(reader& in, net_hello& h) {
     if (!printable_version(h.game_version)) return in.fail("its game version is not printable text");
     unsigned has_race;
     if (!in.u32(h.determinism, "determinism check") || !in.u8(has_race, "race flag")) return false;
-    if (has_race > 1) return in.fail("its race flag is " + std::to_string(has_race));
+    // 0 a racing guest, 1 the host with its race, 2 a spectator.
+    if (has_race > 2) return in.fail("its race flag is " + std::to_string(has_race));
     h.has_race = has_race == 1;
+    h.watching = has_race == 2;
     if (!h.has_race) return in.at_end();
     unsigned delay;
     if (!in.u8(delay, "input delay")) return false;
@@ -128,6 +130,20 @@ bool read_inputs(reader& in, net_inputs& m) {
     return in.at_end();
 }
 
+bool read_watch_inputs(reader& in, net_watch_inputs& m) {
+    unsigned count;
+    if (!in.number(m.first, 0, MAX_REPLAY_STEPS, "first step") || !in.u16(count, "step count")) return false;
+    if (count < 1 || count > NET_WATCH_CHUNK)
+        return in.fail("its step count " + std::to_string(count) + " is not within 1.." +
+                       std::to_string(NET_WATCH_CHUNK));
+    if (m.first + count > MAX_REPLAY_STEPS) return in.fail("its steps reach past the longest race");
+    if (in.left < count) return in.fail("the message ends inside its steps");
+    m.steps.assign(in.p, in.p + count);
+    in.p += count;
+    in.left -= count;
+    return in.at_end();
+}
+
 }  // namespace
 
 replay race_header(const replay& r) {
@@ -145,7 +161,7 @@ std::vector<uint8_t> encode_hello(const net_hello& h) {
     w.u16((unsigned)h.protocol);
     w.text(h.game_version);
     w.u32(h.determinism);
-    w.u8(h.has_race ? 1 : 0);
+    w.u8(h.has_race ? 1 : h.watching ? 2 : 0);
     if (!h.has_race) return w.bytes;
     w.u8((unsigned)h.input_delay);
     w.text(format_replay(race_header(h.race)));
@@ -185,6 +201,15 @@ std::vector<uint8_t> encode_check(const net_check& c) {
 
 std::vector<uint8_t> encode_leave() { return {NET_LEAVE}; }
 
+std::vector<uint8_t> encode_watch_inputs(const net_watch_inputs& m) {
+    writer w;
+    w.u8(NET_WATCH_INPUTS);
+    w.u32((uint32_t)m.first);
+    w.u16((unsigned)m.steps.size());
+    w.bytes.insert(w.bytes.end(), m.steps.begin(), m.steps.end());
+    return w.bytes;
+}
+
 bool read_message(const uint8_t* data, size_t size, net_message& out, std::string& error) {
     out = net_message();
     error.clear();
@@ -216,6 +241,8 @@ bool read_message(const uint8_t* data, size_t size, net_message& out, std::strin
         return in.u32(out.check.sum, "checksum") && in.at_end();
     case NET_LEAVE:
         return in.at_end();
+    case NET_WATCH_INPUTS:
+        return read_watch_inputs(in, out.watch);
     default:
         return in.fail("an unknown message kind " + std::to_string(kind));
     }
@@ -230,6 +257,7 @@ std::string refusal_line(net_refusal why, const std::string& track_name) {
     case NET_REFUSE_TRACK_DIFFERS: return "The guest has another version of the track " + track;
     case NET_REFUSE_DETERMINISM: return "The two machines compute races differently (determinism check)";
     case NET_REFUSE_BUSY: return "The host is busy: it is racing someone else";
+    case NET_REFUSE_FULL: return "The race has as many spectators as it takes (4)";
     }
     return "The other machine refused the race";
 }

@@ -13,6 +13,8 @@
 
 #include "replay/replay.h"
 
+// 2: the host's input delay in its hello; spectators (a watching hello,
+// the confirmed inputs, a full refusal).
 constexpr int NET_PROTOCOL_VERSION = 2;
 // The UDP port a host listens on when none is given.
 constexpr int NET_DEFAULT_PORT = 7391;
@@ -38,6 +40,7 @@ enum net_kind : uint8_t {
     NET_INPUTS = 3,   // unreliable, every frame
     NET_CHECK = 4,    // reliable
     NET_LEAVE = 5,    // reliable
+    NET_WATCH_INPUTS = 6,   // reliable; the host to a spectator: both racers' confirmed inputs
 };
 
 // Why a race cannot start; the receiver words the line itself.
@@ -48,7 +51,8 @@ enum net_refusal : uint8_t {
     NET_REFUSE_TRACK_DIFFERS = 4,  // the guest's track has other bytes
     NET_REFUSE_DETERMINISM = 5,    // the scripted race ends in another checksum
     NET_REFUSE_BUSY = 6,           // the host already races someone
-    NET_REFUSE_LAST = NET_REFUSE_BUSY,
+    NET_REFUSE_FULL = 7,           // the race has as many spectators as it takes
+    NET_REFUSE_LAST = NET_REFUSE_FULL,
 };
 
 struct net_hello {
@@ -60,6 +64,7 @@ struct net_hello {
     bool has_race = false;
     replay race;
     int input_delay = NET_INPUT_DELAY;   // the host's, 0..NET_MAX_INPUT_DELAY; sent with the race
+    bool watching = false;               // a spectator's hello (never with a race)
 };
 
 struct net_inputs {
@@ -74,12 +79,21 @@ struct net_check {
     uint32_t sum = 0;
 };
 
+// Confirmed steps from `first` on, as a spectator receives them: each
+// byte racer 1's action bits in the high nibble, racer 2's in the low.
+constexpr int NET_WATCH_CHUNK = 250;
+struct net_watch_inputs {
+    long long first = 0;
+    std::vector<uint8_t> steps;   // 1..NET_WATCH_CHUNK
+};
+
 struct net_message {
     net_kind kind = NET_LEAVE;
     net_hello hello;
     net_refusal refusal = NET_REFUSE_PROTOCOL;
     net_inputs inputs;
     net_check check;
+    net_watch_inputs watch;
 };
 
 // The header of a replay as a hello carries it: no keys, no checks, "left at step 0".
@@ -90,6 +104,7 @@ std::vector<uint8_t> encode_refuse(net_refusal why);
 std::vector<uint8_t> encode_inputs(const net_inputs& in);
 std::vector<uint8_t> encode_check(const net_check& c);
 std::vector<uint8_t> encode_leave();
+std::vector<uint8_t> encode_watch_inputs(const net_watch_inputs& w);
 
 // Reads one message. False with the reason in `error` for anything that is
 // not exactly one well-formed message with every field in range. A hello of

@@ -46,6 +46,17 @@ bool net_peer_join(net_peer& p, const std::string& address, net_track_finder fin
     return net_transport_join(p.transport, address, error);
 }
 
+bool net_peer_watch(net_peer& p, const std::string& address, net_track_finder find_track,
+                    const std::string& game_version, std::string& error) {
+    p.local = 1;
+    p.watching = true;
+    current_finder = find_track;
+    net_hello mine = hello_of(game_version);
+    mine.watching = true;
+    net_handshake_start(p.handshake, false, mine, finder_sha256);
+    return net_transport_join(p.transport, address, error);
+}
+
 static void send_all(net_peer& p, std::vector<net_outgoing> box) {
     for (const net_outgoing& m : box) net_transport_send(p.transport, m);
 }
@@ -69,7 +80,10 @@ static void start_race(net_peer& p, long long now_ms) {
     online_race start;
     start.race = p.start;
     start.track = p.track.get();
-    net_start(p.session, online_race_ops(), start, p.local, now_ms, p.input_delay);
+    net_start(p.session, online_race_ops(), start, p.watching ? 0 : p.local, now_ms, p.input_delay);
+    // A spectator knows no input before the host sends it, from step 0.
+    if (p.watching)
+        for (auto& v : p.session.core.inputs) v.clear();
     p.phase = net_peer_phase::racing;
     p.started_ms = now_ms;
 }
@@ -95,10 +109,10 @@ static void hear_candidate(net_peer& p, const net_event& e, long long now_ms) {
     const std::vector<net_outgoing> out = handshake_outbox(p);
     for (const net_outgoing& m : out) net_transport_send_to(p.transport, e.from, m);
     if (h.state == net_handshake_state::ready) {
+        // The other callers stay: they may come to watch; a guest among
+        // them hears busy when its hello comes.
         p.opponent = e.from;
-        for (const net_candidate& c : p.candidates)
-            if (c.from != e.from) tell_busy(p, c.from);
-        p.candidates.clear();
+        forget(p, e.from);
         p.line.clear();
         start_race(p, now_ms);
     } else if (h.state == net_handshake_state::refused) {
@@ -110,24 +124,46 @@ static void hear_candidate(net_peer& p, const net_event& e, long long now_ms) {
     }
 }
 
-// Any connection of the host but the one it races.
+// A caller during the race: a spectator watches, a guest hears busy,
+// anything else is dropped.
+static void hear_late_candidate(net_peer& p, const net_event& e) {
+    net_message m;
+    std::string why;
+    forget(p, e.from);
+    if (read_message(e.bytes.data(), e.bytes.size(), m, why) && m.kind == NET_HELLO && !m.hello.has_race)
+        return tell_busy(p, e.from);
+    p.line = "A connection was dropped: " + (why.empty() ? std::string("no hello of a guest") : why);
+    net_transport_drop(p.transport, e.from, false);
+}
+
+// Any connection of the host but the one it races: callers in the
+// handshake (they may come to race or to watch, before or during the race)
+// and spectators.
 static void host_connection(net_peer& p, const net_event& e, long long now_ms) {
-    const bool in_handshake = p.phase == net_peer_phase::connecting;
+    if (net_spectator_event(p, e)) return;
     if (e.kind == net_event_kind::disconnected) return forget(p, e.from);
     if (e.kind == net_event_kind::connected) {
-        if (!in_handshake) return tell_busy(p, e.from);
         p.candidates.push_back({e.from, now_ms});
         net_transport_send_to(p.transport, e.from, {p.hello, true});
         return;
     }
-    for (const net_candidate& c : p.candidates)
-        if (c.from == e.from && in_handshake) return hear_candidate(p, e, now_ms);
+    bool candidate = false;
+    for (const net_candidate& c : p.candidates) candidate = candidate || c.from == e.from;
+    if (!candidate) return;
+    net_message m;
+    std::string why;
+    if (read_message(e.bytes.data(), e.bytes.size(), m, why) && m.kind == NET_HELLO && m.hello.watching) {
+        forget(p, e.from);
+        return net_take_spectator(p, e.from, m.hello);
+    }
+    if (p.phase == net_peer_phase::connecting) return hear_candidate(p, e, now_ms);
+    hear_late_candidate(p, e);
 }
 
 // Connections still in the handshake after NET_HANDSHAKE_MS are let go.
 static void handshake_deadlines(net_peer& p, long long now_ms) {
-    if (p.phase != net_peer_phase::connecting) return;
     if (p.local == 1) {
+        if (p.phase != net_peer_phase::connecting) return;
         if (p.joined_ms < 0) p.joined_ms = now_ms;
         // Once connected, the host is the judge of the handshake's time; the
         // guest waits twice that for a host that never says anything.
@@ -169,6 +205,19 @@ static void guest_handshake(net_peer& p, const net_event& e, long long now_ms) {
     }
 }
 
+// The host's refusal of a guest or spectator comes after its own hello,
+// once the race has started here: it is no race then.
+static bool refused_late(net_peer& p, const net_event& e) {
+    net_message m;
+    std::string why;
+    if (p.local != 1 || e.kind != net_event_kind::received || e.bytes.empty() || e.bytes[0] != NET_REFUSE ||
+        !read_message(e.bytes.data(), e.bytes.size(), m, why))
+        return false;
+    p.phase = net_peer_phase::refused;
+    p.line = refusal_line(m.refusal, p.header.track_name);
+    return true;
+}
+
 static void take_events(net_peer& p, long long now_ms) {
     std::vector<net_event> events;
     net_transport_poll(p.transport, events, 0);
@@ -178,6 +227,10 @@ static void take_events(net_peer& p, long long now_ms) {
             host_connection(p, e, now_ms);
         } else if (p.phase == net_peer_phase::connecting) {
             guest_handshake(p, e, now_ms);
+        } else if (refused_late(p, e)) {
+            return;
+        } else if (p.watching) {
+            net_watch_receive(p, e);
         } else if (e.kind == net_event_kind::disconnected) {
             // A lost connection is no end: the silence rule ends the race.
             // Its slot may serve a stranger next.
@@ -188,11 +241,14 @@ static void take_events(net_peer& p, long long now_ms) {
     }
 }
 
-void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting) {
-    if (p.phase == net_peer_phase::refused) return;
+void net_peer_take(net_peer& p, long long now_ms) {
+    p.last_frame_ms = now_ms;
     take_events(p, now_ms);
     handshake_deadlines(p, now_ms);
-    if (p.phase != net_peer_phase::racing) return;
+}
+
+// One frame of a racing machine's race.
+static void race_frame(net_peer& p, int local_bits, long long now_ms, bool waiting) {
     net_core& c = p.session.core;
     net_count_second(c.stats, now_ms);
     if (waiting) {
@@ -213,11 +269,20 @@ void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting)
     if (net_done(c) || (c.state == net_state::finished && quiet)) p.phase = net_peer_phase::ended;
 }
 
+void net_peer_frame(net_peer& p, int local_bits, long long now_ms, bool waiting) {
+    if (p.phase == net_peer_phase::refused) return;
+    net_peer_take(p, now_ms);
+    if (p.phase == net_peer_phase::racing) race_frame(p, local_bits, now_ms, waiting);
+    if (p.local == 0) net_serve_spectators(p, now_ms);
+}
+
 void net_peer_leave(net_peer& p) {
     if (p.phase == net_peer_phase::racing) {
         net_leave(p.session.core);
         send_all(p, net_take_outbox(p.session.core));
         p.phase = net_peer_phase::ended;
+        // The spectators get the last steps and the leave before the goodbye.
+        if (p.local == 0) net_serve_spectators(p, p.last_frame_ms);
     } else if (p.phase == net_peer_phase::connecting) {
         p.phase = net_peer_phase::refused;
         p.line = "Left before the race";
@@ -228,7 +293,7 @@ const Race& net_peer_race(const net_peer& p) { return net_current(p.session).rac
 const Race& net_peer_confirmed(const net_peer& p) { return net_confirmed(p.session).race; }
 
 std::string net_peer_line(const net_peer& p, long long now_ms) {
-    if (p.phase == net_peer_phase::refused) return p.line;
+    if (p.phase == net_peer_phase::refused || (p.watching && p.phase != net_peer_phase::connecting)) return p.line;
     if (p.phase == net_peer_phase::connecting && p.local == 1) return "Connecting";
     if (p.phase == net_peer_phase::connecting)
         return p.line.empty() ? "Waiting for an opponent" : "Waiting for an opponent. " + p.line;

@@ -11,6 +11,7 @@
 
 #include "net/handshake.h"
 #include "net/net_race.h"
+#include "net/spectate.h"
 #include "net/transport.h"
 
 enum class net_peer_phase {
@@ -45,6 +46,10 @@ struct net_peer {
     // The host's player's input delay, set before net_peer_host(); the
     // guest races on the host's, as its hello says.
     int input_delay = NET_INPUT_DELAY;
+    std::vector<net_spectator> spectators;   // the host's
+    bool watching = false;         // this machine is a spectator (local 1 in the handshake)
+    bool host_gone = false;        // a spectator's host left or closed: no more steps come
+    long long last_frame_ms = 0;   // the time of the last frame
 };
 
 // Where a guest finds a track by its catalogue name: the path, "" when it
@@ -60,6 +65,12 @@ bool net_peer_host(net_peer& p, int port, const std::string& bind_host, const Ra
 // The guest: connects to HOST[:PORT]. False with one line.
 bool net_peer_join(net_peer& p, const std::string& address, net_track_finder find_track,
                    const std::string& game_version, std::string& error);
+
+// A spectator: connects to HOST[:PORT] and watches (net_watch_frame).
+bool net_peer_watch(net_peer& p, const std::string& address, net_track_finder find_track,
+                    const std::string& game_version, std::string& error);
+// Takes what arrived and judges the handshake's time (part of every frame).
+void net_peer_take(net_peer& p, long long now_ms);
 
 // One frame: takes what arrived, runs the handshake or at most one race
 // step with `local_bits` (this player's ACTION_* bits), sends. `waiting` is

@@ -218,24 +218,37 @@ void net_transport_drop(const net_transport& t, int from, bool gently) {
     }
 }
 
+int net_transport_queued(const net_transport& t, int from) {
+    ENetPeer* p = connection(t, from);
+    if (!p) return 0;
+    return (int)(enet_list_size(&p->outgoingCommands) + enet_list_size(&p->sentReliableCommands));
+}
+
 int net_transport_port(const net_transport& t) { return t.host ? (int)t.host->address.port : 0; }
 
 int net_transport_rtt(const net_transport& t) { return t.peer ? (int)t.peer->roundTripTime : 0; }
 
+// Connections still saying goodbye.
+static bool closing(const std::vector<ENetPeer*>& told) {
+    for (const ENetPeer* p : told)
+        if (p->state != ENET_PEER_STATE_DISCONNECTED && p->state != ENET_PEER_STATE_ZOMBIE) return true;
+    return false;
+}
+
 void net_transport_close(net_transport& t) {
     if (!t.host) return;
-    if (t.peer && t.connected) {
-        enet_peer_disconnect_later(t.peer, 0);
-        // A short while for the last reliable messages and the goodbye.
-        ENetEvent ev;
-        for (int i = 0; i < 30 && t.peer; i++) {
-            if (enet_host_service(t.host, &ev, 10) > 0) {
-                if (ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
-                if (ev.type == ENET_EVENT_TYPE_DISCONNECT) t.peer = nullptr;
-            }
+    // Every connection (the opponent, a host's spectators) gets what was
+    // sent to it, then the goodbye.
+    std::vector<ENetPeer*> told;
+    for (size_t i = 0; i < t.host->peerCount; i++)
+        if (t.host->peers[i].state == ENET_PEER_STATE_CONNECTED) {
+            enet_peer_disconnect_later(&t.host->peers[i], 0);
+            told.push_back(&t.host->peers[i]);
         }
-    }
-    if (t.peer) enet_peer_reset(t.peer);
+    // A short while for the last reliable messages and the goodbyes.
+    ENetEvent ev;
+    for (int i = 0; i < 30 && closing(told); i++)
+        if (enet_host_service(t.host, &ev, 10) > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
     enet_host_destroy(t.host);
     t = net_transport();
 }

@@ -57,6 +57,9 @@ void net_transport_send_to(net_transport& t, int from, const net_outgoing& messa
 void net_transport_choose(net_transport& t, int from);
 // Lets connection `from` go: after what was sent to it when `gently`, at once otherwise.
 void net_transport_drop(const net_transport& t, int from, bool gently);
+// Reliable messages to connection `from` not yet acknowledged (queued or in
+// flight): how far behind a slow receiver is.
+int net_transport_queued(const net_transport& t, int from);
 // The local UDP port (the one the system chose for port 0).
 int net_transport_port(const net_transport& t);
 // Round-trip time to the peer, in milliseconds, as ENet measures it.

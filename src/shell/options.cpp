@@ -12,7 +12,8 @@
 
 const char* const game_usage =
     "usage: chainball [--help] [--version] [--extras] [--track FILE] [--scale N] [--fullscreen] "
-    "[--record DIR] [--replay FILE [--force]] [--host [PORT] [--input-delay N] | --join HOST[:PORT]]";
+    "[--record DIR] [--replay FILE [--force]] [--host [PORT] [--input-delay N] | --join HOST[:PORT] | "
+    "--watch HOST[:PORT]]";
 
 static const char* const help_text =
     "Chainball: a top-down racing game for one or two players at one keyboard.\n"
@@ -32,6 +33,8 @@ static const char* const help_text =
     "  --input-delay N  with --host: steps from a key to the step it drives, 0 to 4\n"
     "                 (default 2, or the full game's setting); both machines race on it\n"
     "  --join HOST[:PORT]  race the one who hosts at HOST (IPv4 address or name)\n"
+    "  --watch HOST[:PORT] watch the race hosted at HOST as a spectator (Tab:\n"
+    "                 the other player's view)\n"
     "\n"
     "Player 1 drives with the arrow keys, player 2 with W A S D. Ctrl+P pauses,\n"
     "Escape leaves a race or the game. F11 switches fullscreen on and off.\n"
@@ -89,6 +92,7 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
     app.add_option("--join", opt.join);
     std::string input_delay;
     CLI::Option* delay = app.add_option("--input-delay", input_delay);
+    app.add_option("--watch", opt.watch);
 
     std::string why, missing;
     switch (cli_parse(app, argc, argv, why, missing)) {
@@ -127,18 +131,19 @@ int parse_game_args(int argc, const char* const* argv, game_options& opt, FILE* 
                                                           printable(host_port) + "'");
         opt.host_port = (int)port;
     }
-    if (app.count("--join") && opt.join.empty()) return cli_usage_error(err, "chainball", "option --join needs HOST or HOST:PORT");
-    if (!opt.join.empty()) {
+    for (const auto& address : {std::make_pair("--join", &opt.join), std::make_pair("--watch", &opt.watch)}) {
+        if (app.count(address.first) && address.second->empty())
+            return cli_usage_error(err, "chainball", std::string("option ") + address.first + " needs HOST or HOST:PORT");
         // Refused here, as every other bad option is, before any window.
-        std::string join_host, error;
+        std::string named_host, error;
         int port = 0;
-        if (!parse_net_address(opt.join, join_host, port, error))
-            return cli_usage_error(err, "chainball", "--join " + error);
+        if (!address.second->empty() && !parse_net_address(*address.second, named_host, port, error))
+            return cli_usage_error(err, "chainball", std::string(address.first) + " " + error);
     }
     if (delay->count() && !read_input_delay(input_delay, host->count() > 0, opt, err)) return 2;
-    if (opt.host_port > 0 && !opt.join.empty())
-        return cli_usage_error(err, "chainball", "--host and --join cannot go together");
-    if ((opt.host_port > 0 || !opt.join.empty()) && opt.replay_file)
+    if ((opt.host_port > 0) + !opt.join.empty() + !opt.watch.empty() > 1)
+        return cli_usage_error(err, "chainball", "--host, --join and --watch cannot go together");
+    if ((opt.host_port > 0 || !opt.join.empty() || !opt.watch.empty()) && opt.replay_file)
         return cli_usage_error(err, "chainball", "--replay cannot go with an online race");
     if (opt.force && !opt.replay_file)
         return cli_usage_error(err, "chainball", "option '--force' goes with --replay");

@@ -19,6 +19,7 @@ struct game_options {
     int host_port = 0;                   // --host [PORT]: host an online race; 0: not
     std::string join;                    // --join HOST[:PORT]: join one; empty: not
     int input_delay = -1;                // --input-delay N with --host: 0 to 4; -1: the settings'
+    std::string watch;                   // --watch HOST[:PORT]: watch one; empty: not
 };
 
 // Reads argv (argv[0] is the program). Returns -1 when the game should go

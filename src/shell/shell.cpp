@@ -316,7 +316,7 @@ bool startup() {
     return true;
 }
 
-// --host [PORT] and --join HOST[:PORT]: the run starts on the online screen.
+// --host [PORT], --join HOST[:PORT] and --watch HOST[:PORT]: the run starts on the online screen.
 static bool start_online(const game_options& options, int settings_delay, ScreenStack& screens) {
     std::string error;
     if (options.host_port > 0) {
@@ -328,10 +328,13 @@ static bool start_online(const game_options& options, int settings_delay, Screen
         }
         screens.open(std::move(online));
     }
-    if (!options.join.empty()) {
-        ScreenPtr online = start_online_join(options.join, error);
+    const bool watching = !options.watch.empty();
+    if (!options.join.empty() || watching) {
+        const std::string& address = watching ? options.watch : options.join;
+        ScreenPtr online = watching ? start_online_watch(address, error) : start_online_join(address, error);
         if (!online) {
-            std::fprintf(stderr, "chainball: cannot join %s: %s\n", printable(options.join).c_str(), error.c_str());
+            std::fprintf(stderr, "chainball: cannot %s %s: %s\n", watching ? "watch" : "join",
+                         printable(address).c_str(), error.c_str());
             return false;
         }
         screens.open(std::move(online));

@@ -33,13 +33,15 @@ struct sim_options {
     // racer drives by the script's arrow keys.
     int net_host_port = 0;        // 0: not hosting
     std::string net_join;         // empty: not joining
+    std::string net_watch;        // --net-watch HOST[:PORT]: a spectator; empty: not watching
     std::string net_bind;         // --bind: the address the host listens on
     std::string net_replay_out;   // --write-replay: the confirmed race's replay
     std::string net_version;      // tests: the game version this machine claims
     long long net_perturb = -1;   // tests: nudge this machine's race after this step
     // Tests: a guest that connects and says nothing ("silent"), answers the
     // hello with a bad message ("garbage"), or stops its race at step 100
-    // but keeps sending its old inputs ("stale").
+    // but keeps sending its old inputs ("stale"); a spectator that sends
+    // inputs ("inputs").
     std::string net_misbehave;
     int net_input_delay = 2;      // --input-delay: the host's steps from a key to its step, 0..4
     int synctest = 0;             // --synctest N: roll back N steps after every step; 0: not

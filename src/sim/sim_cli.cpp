@@ -35,6 +35,7 @@ const char* const sim_usage =
     "                     [race options] [--keys FILE] [--write-replay FILE] LEVEL_FILE\n"
     "       chainball-sim --net-join HOST[:PORT] [--track PATH] [--keys FILE]\n"
     "                     [--write-replay FILE]\n"
+    "       chainball-sim --net-watch HOST[:PORT] [--track PATH] [--write-replay FILE]\n"
     "\n"
     "Runs race steps on one level without a window and prints the state.\n"
     "\n"
@@ -71,6 +72,8 @@ const char* const sim_usage =
     "  --net-join HOST[:PORT]  join the online race hosted there (racer 2); the\n"
     "                   track comes by name from the host: filut/levelit/NAME.txt,\n"
     "                   or --track PATH\n"
+    "  --net-watch HOST[:PORT]  watch the online race hosted there as a\n"
+    "                   spectator (at most 4 a race), from its first step\n"
     "  --write-replay FILE  write the replay of the confirmed steps there\n"
     "                   Online, this machine's racer drives by the script's\n"
     "                   UP DOWN LEFT RIGHT; status 0 for a race run to its end,\n"
@@ -199,8 +202,8 @@ static bool read_net_numbers(const CLI::App& app, const std::string& input_delay
 static bool check_online_args(const CLI::App& app, sim_options& opt, const std::string& net_host,
                               const std::string& net_perturb, bool have_level, std::string& error) {
     long long v = 0;
-    if (app.count("--net-host") && app.count("--net-join")) {
-        error = "--net-host and --net-join cannot go together";
+    if (app.count("--net-host") + app.count("--net-join") + app.count("--net-watch") > 1) {
+        error = "--net-host, --net-join and --net-watch cannot go together";
         return false;
     }
     if (!opt.replay_file.empty()) {
@@ -216,10 +219,18 @@ static bool check_online_args(const CLI::App& app, sim_options& opt, const std::
         error = "--net-perturb needs a step, got '" + printable(net_perturb) + "'";
         return false;
     }
-    if (!opt.net_misbehave.empty() && (opt.net_join.empty() || (opt.net_misbehave != "silent" &&
-                                       opt.net_misbehave != "garbage" && opt.net_misbehave != "stale"))) {
-        error = "--net-misbehave takes silent, garbage or stale, with --net-join";
+    const std::string& bad = opt.net_misbehave;
+    if (!bad.empty() && (opt.net_join.empty() || (bad != "silent" && bad != "garbage" && bad != "stale")) &&
+        (opt.net_watch.empty() || bad != "inputs")) {
+        error = "--net-misbehave takes silent, garbage or stale with --net-join, inputs with --net-watch";
         return false;
+    }
+    if (!opt.net_watch.empty()) {
+        if (have_level || !opt.race_option.empty()) {
+            error = "--net-watch takes the race from the host; give only --track and --write-replay";
+            return false;
+        }
+        return true;
     }
     if (!opt.net_join.empty()) {
         if (have_level || (!opt.race_option.empty() && opt.race_option != "--keys")) {
@@ -244,7 +255,7 @@ static bool check_offline_args(const sim_options& opt, const std::string& net_pe
                                std::string& error) {
     if (!opt.net_bind.empty() || !opt.net_replay_out.empty() || !net_perturb.empty() || !opt.net_version.empty() ||
         !opt.net_misbehave.empty()) {
-        error = "--bind and --write-replay go with --net-host or --net-join";
+        error = "--bind and --write-replay go with --net-host, --net-join or --net-watch";
         return false;
     }
 
@@ -300,6 +311,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     app.add_option("--input-delay", input_delay);
     app.add_option("--synctest", synctest);
     app.add_option("--net-join", opt.net_join);
+    app.add_option("--net-watch", opt.net_watch);
     app.add_option("--bind", opt.net_bind);
     app.add_option("--write-replay", opt.net_replay_out);
     // For the tests: another version, a race made to differ, a bad guest.
@@ -337,7 +349,7 @@ bool parse_sim_args(int argc, const char* const* argv, sim_options& opt, std::st
     }
 
     if (!read_net_numbers(app, input_delay, synctest, opt, error)) return false;
-    const bool online = app.count("--net-host") || app.count("--net-join");
+    const bool online = app.count("--net-host") || app.count("--net-join") || app.count("--net-watch");
     if (app.count("--cup") || app.count("--cups")) return check_cup_args(opt, online, have_level, error);
     if (online) return check_online_args(app, opt, net_host, net_perturb, have_level, error);
     return check_offline_args(opt, net_perturb, have_level, error);
@@ -710,7 +722,7 @@ int sim_main(int argc, const char* const* argv, FILE* out, FILE* err) {
     }
     if (!opt.replay_file.empty()) return run_replay(opt, out, err);
     if (!opt.cup.empty()) return run_cup(opt, out, err);
-    if (opt.net_host_port > 0 || !opt.net_join.empty()) return run_net_peer(opt, out, err);
+    if (opt.net_host_port > 0 || !opt.net_join.empty() || !opt.net_watch.empty()) return run_net_peer(opt, out, err);
     if (opt.synctest > 0) return run_sync_test(opt, out, err);
     return run_simulation(opt, out, err);
 }

@@ -32,6 +32,12 @@ static std::string guest_track_path(const std::string& name) {
 static bool start_peer(const sim_options& opt, net_peer& p, FILE* err) {
     const std::string version = opt.net_version.empty() ? chainball_version() : opt.net_version;
     std::string error;
+    if (!opt.net_watch.empty()) {
+        guest_track_file = opt.track_file;
+        if (net_peer_watch(p, opt.net_watch, guest_track_path, version, error)) return true;
+        std::fprintf(err, "chainball-sim: cannot watch %s: %s\n", printable(opt.net_watch).c_str(), error.c_str());
+        return false;
+    }
     if (!opt.net_join.empty()) {
         guest_track_file = opt.track_file;
         if (net_peer_join(p, opt.net_join, guest_track_path, version, error)) return true;
@@ -145,10 +151,76 @@ static void run_frames(net_peer& p, const sim_options& opt, std::vector<sim_segm
     }
 }
 
+// A spectator's frames: it runs every step as it comes, until the race is
+// over, the host has gone or the player quits.
+static void run_watch_frames(net_peer& p, const sim_options& opt, const sigset_t& quit, FILE* err) {
+    std::string shown;
+    while (p.phase == net_peer_phase::connecting || p.phase == net_peer_phase::racing) {
+        const long long t = now_ms();
+        if (quit_asked(quit)) {
+            net_peer_leave(p);
+            break;
+        }
+        net_watch_frame(p, t, MAX_REPLAY_STEPS);
+        // A spectator that speaks in the race: the host must not listen.
+        if (opt.net_misbehave == "inputs" && p.phase == net_peer_phase::racing)
+            net_transport_send(p.transport, {encode_inputs({0, {15, 15, 15, 15}, 0, 0}), false});
+        const std::string line = net_peer_line(p, t);
+        if (line != shown && !line.empty()) std::fprintf(err, "chainball-sim: %s\n", line.c_str());
+        shown = line;
+        timespec pause = {0, FRAME_MS * 1000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+// A host whose race is over still sends its spectators the last steps, for
+// a while.
+static void serve_last_spectators(net_peer& p) {
+    const long long t0 = now_ms();
+    while (!net_spectators_served(p) && now_ms() - t0 < 3000) {
+        net_peer_frame(p, 0, now_ms());
+        timespec pause = {0, 5 * 1000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+// Writes the replay and the figures of a run that raced or watched: its status.
+static int report_net_run(const net_peer& p, const sim_options& opt, FILE* out, FILE* err) {
+    const net_core& c = p.session.core;
+    const replay r = net_peer_replay(p);
+    if (!opt.net_replay_out.empty()) {
+        std::string why;
+        if (!write_file_atomically(opt.net_replay_out, format_replay(r), why, 0666)) {
+            std::fprintf(err, "chainball-sim: cannot write '%s': %s\n", printable(opt.net_replay_out, 200).c_str(),
+                         why.c_str());
+            return 2;
+        }
+    }
+    const net_stats& st = c.stats;
+    if (p.watching) {
+        std::fprintf(out, "online spectator: %s; received %lld messages, %lld bytes\n",
+                     describe_result(r.result).c_str(), st.messages_received, st.bytes_received);
+    } else {
+        std::fprintf(out, "online %s: %s; %lld frames, %lld stalled, %lld clock waits, %lld rollbacks, "
+                     "%lld steps re-run, at most %d at once; sent %lld messages, %lld bytes; received %lld, %lld bytes\n",
+                     p.local == 0 ? "host" : "guest", describe_result(r.result).c_str(), st.frames,
+                     st.stalled_frames, st.drift_waits, st.rollbacks, st.rolled_back_steps, st.max_rollback,
+                     st.messages_sent, st.bytes_sent, st.messages_received, st.bytes_received);
+        const std::string line = net_status_line(c, now_ms());
+        if (!line.empty()) std::fprintf(err, "chainball-sim: %s\n", line.c_str());
+    }
+    std::fflush(out);
+    switch (c.state) {
+    case net_state::finished: return 0;
+    case net_state::races_differ: return 6;
+    default: return 5;
+    }
+}
+
 int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
     std::vector<sim_segment> script;
     if (!read_sim_script(opt, script, err)) return 2;
-    if (opt.net_join.empty() && !check_level_file(opt, err)) return 2;
+    if (opt.net_join.empty() && opt.net_watch.empty() && !check_level_file(opt, err)) return 2;
     std::unique_ptr<net_peer> p(new net_peer);
     p->perturb_at = opt.net_perturb;
     p->input_delay = opt.net_input_delay;
@@ -160,7 +232,12 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
     }
     sigset_t quit, before;
     hold_quit_signals(quit, before);
-    run_frames(*p, opt, script, quit, err);
+    if (p->watching) {
+        run_watch_frames(*p, opt, quit, err);
+    } else {
+        run_frames(*p, opt, script, quit, err);
+        if (p->local == 0) serve_last_spectators(*p);
+    }
     release_quit_signals(quit, before);
     // The last messages out (a finished race's acknowledgements, a leave).
     for (int i = 0; i < 10; i++) {
@@ -172,28 +249,5 @@ int run_net_peer(const sim_options& opt, FILE* out, FILE* err) {
         std::fprintf(err, "chainball-sim: no race: %s\n", p->line.c_str());
         return 4;
     }
-    const net_core& c = p->session.core;
-    const replay r = net_peer_replay(*p);
-    if (!opt.net_replay_out.empty()) {
-        std::string why;
-        if (!write_file_atomically(opt.net_replay_out, format_replay(r), why, 0666)) {
-            std::fprintf(err, "chainball-sim: cannot write '%s': %s\n", printable(opt.net_replay_out, 200).c_str(),
-                         why.c_str());
-            return 2;
-        }
-    }
-    const net_stats& st = c.stats;
-    std::fprintf(out, "online %s: %s; %lld frames, %lld stalled, %lld clock waits, %lld rollbacks, "
-                 "%lld steps re-run, at most %d at once; sent %lld messages, %lld bytes; received %lld, %lld bytes\n",
-                 p->local == 0 ? "host" : "guest", describe_result(r.result).c_str(), st.frames, st.stalled_frames,
-                 st.drift_waits, st.rollbacks, st.rolled_back_steps, st.max_rollback, st.messages_sent,
-                 st.bytes_sent, st.messages_received, st.bytes_received);
-    std::fflush(out);
-    const std::string line = net_status_line(c, now_ms());
-    if (!line.empty()) std::fprintf(err, "chainball-sim: %s\n", line.c_str());
-    switch (c.state) {
-    case net_state::finished: return 0;
-    case net_state::races_differ: return 6;
-    default: return 5;
-    }
+    return report_net_run(*p, opt, out, err);
 }

@@ -57,6 +57,7 @@ public:
     bool over() const override { return peer_ && peer_->phase == net_peer_phase::ended; }
     uint32_t countdown_start() const override { return countdown_start_; }
     void toggle_network_line() override { network_line_ = !network_line_; }
+    void switch_view() override { shown_view_ = 1 - shown_view_; }
 
 private:
     void write_replay();
@@ -69,7 +70,19 @@ private:
     bool replay_written_ = false;
     std::time_t race_started_ = 0;   // for the replay's file name
     bool network_line_ = false;      // F3
+    int shown_view_ = 0;             // a spectator's: player 1's view or player 2's
 };
+
+// Steps a spectator keeps in hand, so that batches arriving unevenly still
+// play at an even pace; past three times that it jumps ahead.
+constexpr long long WATCH_DELAY_STEPS = 25;
+
+// How many of the steps received a spectator runs this frame.
+long long watch_steps_now(long long behind, bool counting, bool host_gone) {
+    if (counting || behind <= 0) return 0;
+    if (behind > 3 * WATCH_DELAY_STEPS) return behind - WATCH_DELAY_STEPS;
+    return behind > WATCH_DELAY_STEPS / 2 || host_gone ? 1 : 0;
+}
 
 }  // namespace
 
@@ -121,6 +134,13 @@ ScreenPtr start_online_join(const std::string& address, std::string& error) {
         std::unique_ptr<RaceSource>(new OnlineSource(std::move(peer), "Connecting to " + printable(address))));
 }
 
+ScreenPtr start_online_watch(const std::string& address, std::string& error) {
+    std::unique_ptr<net_peer> peer(new net_peer);
+    if (!net_peer_watch(*peer, address, guest_track_path, chainball_version(), error)) return nullptr;
+    return make_online_race_screen(std::unique_ptr<RaceSource>(
+        new OnlineSource(std::move(peer), "Connecting to " + printable(address) + " to watch")));
+}
+
 void OnlineSource::write_replay() {
     if (replay_written_ || !peer_) return;
     replay_written_ = true;
@@ -166,17 +186,20 @@ std::string online_network_line(const net_peer& p) {
     return line;
 }
 
-// Both players' laps and the race clock (confirmed steps at 50 a second).
-static void draw_race_lines(const Race& race, int local) {
+// Both players' laps and the race clock (confirmed steps at 50 a second);
+// a spectator's names the players.
+static void draw_race_lines(const Race& race, int local, bool watching) {
     const int me = local, them = 1 - local;
-    text_white(screen, 10, 8, online_lap_line("You", race, me).c_str(), small_font);
-    text_white(screen, 10, 24, online_lap_line("Opponent", race, them).c_str(), small_font);
+    text_white(screen, 10, 8, online_lap_line(watching ? "Player 1" : "You", race, me).c_str(), small_font);
+    text_white(screen, 10, 24, online_lap_line(watching ? "Player 2" : "Opponent", race, them).c_str(), small_font);
     char t[24];
     format_race_time(race.step, t, sizeof t);
     text_white(screen, VIEW_W - 80, 8, t, small_font);
 }
 
 std::string OnlineSource::result_line(const Race& race) const {
+    if (peer_->watching && (race.winner == 1 || race.winner == 2)) return "Player " + std::to_string(race.winner) + " won";
+    if (peer_->watching) return race.winner == 3 ? "The computer won" : "Race over";
     if (race.winner == peer_->local + 1) return "You won";
     if (race.winner == 2 - peer_->local) return "Your opponent won";
     if (race.winner == 3) return "The computer won";
@@ -197,12 +220,15 @@ void OnlineSource::draw_waiting() const {
 // This player's view (the host's is view 1, the window; the guest's view
 // 2, copied into it), both players' laps, the clock, the link's line.
 void OnlineSource::compose(const Race&) const {
-    if (peer_->local == 1 && second_view) {
+    const int view = peer_->watching ? shown_view_ : peer_->local;
+    if (view == 1 && second_view) {
         SDL_Rect to = {0, 0, 0, 0};
         SDL_BlitSurface(second_view, nullptr, screen, &to);
     }
-    draw_race_lines(net_peer_confirmed(*peer_), peer_->local);
+    draw_race_lines(net_peer_confirmed(*peer_), peer_->watching ? 0 : peer_->local, peer_->watching);
     if (network_line_) text_white(screen, 4, 40, online_network_line(*peer_).c_str(), small_font);
+    if (peer_->watching) text_white(screen, 20, 455, view ? "Watching player 2 (Tab: player 1)"
+                                                          : "Watching player 1 (Tab: player 2)", small_font);
     std::string line = net_peer_line(*peer_, game_ticks());
     if (over() && line.empty()) line = result_line(net_peer_confirmed(*peer_));
     if (!line.empty()) text_pink(screen, 20, 470, line.c_str(), small_font);
@@ -211,7 +237,10 @@ void OnlineSource::compose(const Race&) const {
 
 void OnlineSource::advance(const FrameInput& in, bool counting) {
     const net_peer_phase before = peer_->phase;
-    net_peer_frame(*peer_, in.drive.player[0], game_ticks(), counting);
+    if (peer_->watching)
+        net_watch_frame(*peer_, game_ticks(), watch_steps_now(net_watch_behind(*peer_), counting, peer_->host_gone));
+    else
+        net_peer_frame(*peer_, in.drive.player[0], game_ticks(), counting);
     if (before == net_peer_phase::connecting && peer_->phase == net_peer_phase::racing) {
         countdown_start_ = game_ticks();
         race_started_ = std::time(nullptr);

@@ -18,6 +18,10 @@
 // Escape on the screen leaves (and tells the opponent).
 ScreenPtr start_online_host(int port, int input_delay, std::string& error);
 ScreenPtr start_online_join(const std::string& address, std::string& error);
+// Watches the race hosted at HOST[:PORT] as a spectator, a short delay
+// behind, either player's view (Tab switches); the replay is kept as a
+// player's is.
+ScreenPtr start_online_watch(const std::string& address, std::string& error);
 // Where the online replays go: the --record folder when given, else
 // $XDG_DATA_HOME/chainball/replays (~/.local/share/chainball/replays).
 std::string online_replay_folder();

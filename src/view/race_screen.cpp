@@ -344,6 +344,7 @@ void RaceScreen::online_frame() {
     }
     FrameInput events;
     race_events(events, false);
+    if (events.follow_next) source_->switch_view();
     if (events.quit) leave(quit_game());
     if (events.leave) leave(go_back());
     if (events.network_line) source_->toggle_network_line();

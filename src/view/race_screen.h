@@ -96,6 +96,8 @@ struct RaceSource {
     virtual uint32_t countdown_start() const { return 0; }
     // F3 in an online race: the network line on or off.
     virtual void toggle_network_line() {}
+    // Tab in an online race: a spectator shows the other player's view.
+    virtual void switch_view() {}
 };
 
 // The players at the keyboard and pads, recorded when the run records.

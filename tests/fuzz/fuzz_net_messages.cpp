@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case NET_INPUTS: back = encode_inputs(m.inputs); break;
         case NET_CHECK: back = encode_check(m.check); break;
         case NET_LEAVE: back = encode_leave(); break;
+        case NET_WATCH_INPUTS: back = encode_watch_inputs(m.watch); break;
         }
         // A hello of another protocol keeps only its version; the race header
         // is text, which may be written in another layout.

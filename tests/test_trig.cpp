@@ -33,3 +33,33 @@ TEST(RaceTrig, DegreesOutsideTheTableWrapIntoOneTurn) {
     EXPECT_EQ(cosine_of_degrees(INT_MIN), cosine_of_degrees(wrap_degrees(INT_MIN)));
     EXPECT_EQ(sine_of_degrees(INT_MAX), sine_of_degrees(wrap_degrees(INT_MAX)));
 }
+
+TEST(RaceTrig, AtanOnARoundingEdgeKeepsTheRecordedBits) {
+    // Its atan ties two floats: a library one unit higher would turn the
+    // drag's heading the other way.
+    EXPECT_EQ((float)atan_of_quotient(0x1.1ad646p-4f), 0x1.1a6384p-4f);
+    EXPECT_EQ((float)atan_of_quotient(-0x1.1ad646p-4f), -0x1.1a6384p-4f);
+    // Within a unit of 90 degrees.
+    EXPECT_EQ((int)(DEG * atan_of_quotient(0x1.09a9a8p+29f)), 89);
+    EXPECT_EQ((int)(DEG * atan_of_quotient(0x1.09a9aap+29f)), 90);
+    EXPECT_EQ((int)(DEG * atan_of_quotient(-0x1.09a9aap+29f)), -90);
+    EXPECT_TRUE(atan_is_pinned(-0x1.1ad646p-4f));
+    EXPECT_FALSE(atan_is_pinned(0.5f));
+    EXPECT_EQ(atan_of_quotient(0.5f), std::atan(0.5));
+    EXPECT_EQ(atan_of_quotient(INFINITY), std::atan((double)INFINITY));
+}
+
+TEST(RaceArith, FloatLengthIsHypotfInPlainOperations) {
+    EXPECT_EQ(float_length(3.0f, -4.0f), 5.0f);
+    EXPECT_EQ(float_length(0.0f, 0.0f), 0.0f);
+    // No overflow on the way: the squares are taken in double.
+    EXPECT_EQ(float_length(3e38f, 3e38f), std::hypot(3e38f, 3e38f));
+    EXPECT_EQ(float_length(1e-30f, 1e-30f), std::hypot(1e-30f, 1e-30f));
+    // An infinite side wins over a missing one, as hypotf has it.
+    EXPECT_EQ(float_length(INFINITY, NAN), INFINITY);
+    EXPECT_EQ(float_length(NAN, -INFINITY), INFINITY);
+    EXPECT_TRUE(std::isnan(float_length(NAN, 1.0f)));
+    // Race-sized positions: this machine's hypotf bits.
+    for (float x = -2000.3f; x < 2000; x += 97.7f)
+        for (float y = -1500.1f; y < 1500; y += 61.3f) ASSERT_EQ(float_length(x, y), std::hypot(x, y)) << x << "," << y;
+}

@@ -18,3 +18,11 @@ extern const double trig_table[TRIG_LAST_DEGREE - TRIG_FIRST_DEGREE + 1][2];
 double sine_of_degrees(int degrees);
 double cosine_of_degrees(int degrees);
 
+// atan of a float quotient, as the race's chains take it. What they keep of
+// it is the same with any C library within one unit of the true value,
+// except at a few quotients that sit on a rounding edge of the kept result;
+// those are pinned to the bits recorded replays were made with
+// (tools/check_libm.cpp finds them; docs/determinism.md).
+double atan_of_quotient(float q);
+// True for a quotient whose atan is pinned.
+bool atan_is_pinned(float q);

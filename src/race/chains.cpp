@@ -39,7 +39,7 @@ static void drag(Race& race, int r, int b) {
 
     // Equal y values give an infinite quotient and so +-90 degrees.
     const float q = (bx - fx) / (by - fy);
-    float h = (float)std::atan((double)q);
+    float h = (float)atan_of_quotient(q);
     h = (float)(h * DEG);
     if (by < fy) h += 180;
     race.balls[b].heading[r] = h;
@@ -91,7 +91,7 @@ static void push_from(Race& race, int r, int b) {
                 // down the screen, as for a ball just below.
                 a = 0;
             } else {
-                a = (int)(DEG * std::atan((double)((ox - bx) / (oy - by))));
+                a = (int)(DEG * atan_of_quotient((ox - bx) / (oy - by)));
                 if (oy < by) a += 180;
             }
             ox = (float)(ox + 3 * sine_of_degrees(a));

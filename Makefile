@@ -6,7 +6,7 @@ PACKAGE_BUILD ?= build-package
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: track-laps all deps game-deps game play-build build fuzz-build play test net-soak fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
+.PHONY: web web-check determinism-check track-laps all deps game-deps game play-build build fuzz-build play test net-soak fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
 
 all: build
 
@@ -43,8 +43,30 @@ play: play-build
 
 # Everything but the two package builds, which package-check runs; the fuzz
 # targets over their seeds only (make fuzz runs the fuzzer).
-test: build
+test: build web
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE package || { bash $(CURDIR)/tests/show-failures.sh . ; exit 1; }
+
+# chainball-sim for node in build-web/, with Debian's emscripten (about a
+# minute; make test builds it too); web-check runs the golden runs and
+# replays through it and the native build, byte for byte (ctest web_sim).
+# See docs/determinism.md.
+WEB_BUILD = build-web
+web:
+	@bash scripts/install-deps --web
+	bash web/build-sim.sh $(CURDIR)/$(WEB_BUILD)
+
+web-check: build web
+	bash tests/web_sim.sh $(BUILD) $(WEB_BUILD)
+
+# What the race keeps from the C library's atan, atan2 and hypotf is the
+# same with any library within one unit, over every input the race can give
+# (about 90 s), and the sine table against correct rounding. See
+# docs/determinism.md.
+determinism-check: deps
+	mkdir -p $(BUILD)
+	c++ -O2 -std=c++17 -ffp-contract=off -fno-fast-math -Isrc tools/check_libm.cpp src/base/arith.cpp src/base/trig.cpp src/base/trig_table.cpp -o $(BUILD)/check_libm
+	$(BUILD)/check_libm
+	/usr/bin/python3 tools/make_trig_table.py --check
 
 # Ten online races at 50 +- 10 ms and 25 % loss through the tests' relay
 # (about 4 min): every one finishes with the same replay on both machines.

@@ -112,7 +112,7 @@ TEST(FullMenu, TheOnlineFormKeepsItsInputDelay) {
     run_screen(SCREEN_MENU, full_menu_frame, {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_RETURN}});
     ASSERT_EQ(game_screen, SCREEN_ONLINE_FORM);
     run_screen(SCREEN_ONLINE_FORM, screen_frame,
-               {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_RIGHT}, {SDLK_RIGHT}, {SDLK_LEFT}, {SDLK_ESCAPE}});
+               {{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_DOWN}, {SDLK_RIGHT}, {SDLK_RIGHT}, {SDLK_RIGHT}, {SDLK_LEFT}, {SDLK_ESCAPE}});
     EXPECT_EQ(game_screen, SCREEN_MENU);
     EXPECT_EQ(g.run->options.input_delay, 3);
     EXPECT_NE(file_contents(g.file()).find("input_delay = 3"), std::string::npos) << file_contents(g.file());

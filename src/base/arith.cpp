@@ -35,3 +35,8 @@ int direction_to(int x1, int y1, int x2, int y2) {
 float abs(float a, float /*b*/) {
     return a < 0.0f ? -a : a;
 }
+
+float float_length(float dx, float dy) {
+    if (std::isinf(dx) || std::isinf(dy)) return INFINITY;
+    return (float)std::sqrt((double)dx * dx + (double)dy * dy);
+}

@@ -12,6 +12,10 @@ int wrap_degrees(int angle);
 int wrap_degrees(double angle);
 int direction_to(int x1, int y1, int x2, int y2);
 float abs(float a, float b);
+// The length of (dx, dy) as glibc's hypotf gives it, in plain IEEE
+// operations, so that every C library agrees: the squares of floats are
+// exact in double.
+float float_length(float dx, float dy);
 
 // Float pixel position to a whole pixel, truncated toward zero. Values past
 // the int range saturate and a not-a-number reads as 0, so a damaged

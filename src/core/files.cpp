@@ -301,8 +301,10 @@ bool write_file_atomically(const std::string& path, const std::string& text, std
 // Gives the whole file `temp` the name `path` when nothing has it: 0, or
 // EEXIST when the name is taken, or the error. `temp` is gone after a 0.
 static int name_without_clobbering(const std::string& temp, const std::string& path) {
+#ifdef RENAME_NOREPLACE   // Linux; the web build's C library has no renameat2
     if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+#endif
     // File systems without the no-replace rename: a second name, then the first goes.
     if (link(temp.c_str(), path.c_str()) == 0) return unlink(temp.c_str()), 0;
     if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != ENOSYS)) return errno;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/arith.h"
+#include "base/trig.h"
 #include "race/race.h"
 
 static bool finite_pos(float x, float y) { return std::isfinite(x) && std::isfinite(y); }
@@ -38,14 +39,14 @@ static void drag(Race& race, int r, int b) {
 
     // Equal y values give an infinite quotient and so +-90 degrees.
     const float q = (bx - fx) / (by - fy);
-    float h = (float)std::atan((double)q);
+    float h = (float)atan_of_quotient(q);
     h = (float)(h * DEG);
     if (by < fy) h += 180;
     race.balls[b].heading[r] = h;
 
     const int a = wrap_degrees((double)h);
-    const double mx = -2 * std::sin(a / DEG);
-    const double my = -2 * std::cos(a / DEG);
+    const double mx = -2 * sine_of_degrees(a);
+    const double my = -2 * cosine_of_degrees(a);
 
     // The direction is cut to whole degrees, so a leader far enough away is
     // passed by rather than reached and the plain loop would never end.
@@ -90,11 +91,11 @@ static void push_from(Race& race, int r, int b) {
                 // down the screen, as for a ball just below.
                 a = 0;
             } else {
-                a = (int)(DEG * std::atan((double)((ox - bx) / (oy - by))));
+                a = (int)(DEG * atan_of_quotient((ox - bx) / (oy - by)));
                 if (oy < by) a += 180;
             }
-            ox = (float)(ox + 3 * std::sin(a / DEG));
-            oy = (float)(oy + 3 * std::cos(a / DEG));
+            ox = (float)(ox + 3 * sine_of_degrees(a));
+            oy = (float)(oy + 3 * cosine_of_degrees(a));
         }
     }
 }

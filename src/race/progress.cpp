@@ -2,14 +2,14 @@
 // Places, laps shown and split gaps, read off the race value.
 #include "race/progress.h"
 
-#include <cmath>
+#include "base/arith.h"
 
 int counted_checkpoints(const Track& track) {
     const int n = track.checkpoint_count;
     return n < 0 ? 0 : n > MAX_CHECKPOINTS ? MAX_CHECKPOINTS : n;
 }
 
-static float between(float ax, float ay, float bx, float by) { return std::hypot(bx - ax, by - ay); }
+static float between(float ax, float ay, float bx, float by) { return float_length(bx - ax, by - ay); }
 
 static int nearest_waypoint(const Track& track, int count, float x, float y) {
     int best = 0;

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Racers: start placement, human driving, movement, friction, cameras and
 // the head clamp.
-#include <cmath>
-
 #include "base/arith.h"
+#include "base/trig.h"
 #include "race/race.h"
 #include "race/race_local.h"
 #include "race/racing_adapter.h"
@@ -32,8 +31,8 @@ void place_racers(Race& race, const Track& track, Random& random) {
 void move_head(Race& race, int r, int h) {
     const double s = race.racers[r].speed;
     BallRow& head = race.balls[0];
-    head.x[r] = (float)(head.x[r] + std::sin(h / DEG) * s);
-    head.y[r] = (float)(head.y[r] + std::cos(h / DEG) * s);
+    head.x[r] = (float)(head.x[r] + sine_of_degrees(h) * s);
+    head.y[r] = (float)(head.y[r] + cosine_of_degrees(h) * s);
 }
 
 static void drive_human(Race& race, int r, unsigned actions) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -426,8 +427,13 @@ char* format_g9(char* p, double v) {
             *p++ = '0';
             return p;
         }
-        // Infinities, NaNs, denormals and the far ranges: the library's own.
+        // Infinities, NaNs, denormals and the far ranges: the library's own
+        // (the web build's C++ library has no floating-point to_chars).
+#ifdef __EMSCRIPTEN__
+        return p + std::snprintf(p, 32, "%.9g", v);
+#else
         return std::to_chars(p, p + 32, v, std::chars_format::general, 9).ptr;
+#endif
     }
     unsigned long long digits;
     int x;

@@ -10,6 +10,7 @@
 #include <queue>
 
 #include "base/arith.h"
+#include "base/trig.h"
 #include "track/track.h"
 
 const int line_move_dx[LINE_MOVES] = {1, -1, 0, 0, 1, 1, -1, -1, 2, 2, -2, -2, 1, 1, -1, -1};
@@ -196,8 +197,8 @@ RacingLine build_racing_line(const Track& t, int chain_length, bool ground_slows
     }
     line.legs = checkpoints + 1;
     for (int h = 0; h < 360; h++) {
-        line.sine.push_back(std::sin(h / DEG));
-        line.cosine.push_back(std::cos(h / DEG));
+        line.sine.push_back(sine_of_degrees(h));
+        line.cosine.push_back(cosine_of_degrees(h));
     }
 
     fill_factors(t, line, cols, cells);

@@ -36,7 +36,8 @@ struct RacingLine {
     std::vector<uint8_t> seed;          // legs x cells: 1 where the leg's target is reached
     std::vector<int32_t> cost;          // legs x cells: cost to the end of the lap
     std::vector<int8_t> next;           // legs x cells: the move towards the target, -1 none
-    // Sine and cosine of each whole degree, as a head's movement takes them:
+    // Sine and cosine of each whole degree, as a head's movement takes them
+    // (sine_of_degrees, cosine_of_degrees):
     // what the drivers foretell their moves with.
     std::vector<double> sine, cosine;
 };

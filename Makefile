@@ -6,7 +6,7 @@ PACKAGE_BUILD ?= build-package
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: web web-check determinism-check track-laps all deps game-deps game play-build build fuzz-build play test net-soak fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
+.PHONY: web web-game web-check determinism-check track-laps all deps game-deps game play-build build fuzz-build play test net-soak fuzz bench bench-window assets docs clean install uninstall package package-check screenshots
 
 all: build
 
@@ -54,6 +54,13 @@ WEB_BUILD = build-web
 web:
 	@bash scripts/install-deps --web
 	bash web/build-sim.sh $(CURDIR)/$(WEB_BUILD)
+
+# The game for a web page in build-web/game/ (a few minutes the first
+# time); serve that folder and open index.html (index.html?extras for the
+# full game). Not part of make test yet.
+web-game:
+	@bash scripts/install-deps --web
+	nice bash web/build-game.sh $(CURDIR)/$(WEB_BUILD)
 
 web-check: build web
 	bash tests/web_sim.sh $(BUILD) $(WEB_BUILD)

@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <ctime>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 uint32_t frame_start_ticks = 0;
 
@@ -31,9 +34,15 @@ static uint32_t monotonic_ms() {
 
 // Sleeps `ms` milliseconds, the rest again when a signal cuts it short.
 static void sleep_ms(uint32_t ms) {
+#ifdef __EMSCRIPTEN__
+    // In a page, a wait gives the browser its turn (ASYNCIFY) rather than
+    // spinning: it draws the canvas and hands over the keys meanwhile.
+    emscripten_sleep(ms);
+#else
     timespec left = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000};
     while (nanosleep(&left, &left) == -1 && errno == EINTR) {
     }
+#endif
 }
 
 uint32_t game_ticks() {
@@ -60,6 +69,11 @@ int start_frame() {
 void top_up(int frame_ms) {
     int remaining = frame_ms - (int)(game_ticks() - frame_start_ticks);
     if (remaining > 0) game_delay((uint32_t)remaining);
+#ifdef __EMSCRIPTEN__
+    // A late frame still gives the browser its turn, or the page would freeze.
+    else if (!virtual_clock.on)
+        sleep_ms(0);
+#endif
 }
 
 void menu_pacing() {

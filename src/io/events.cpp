@@ -8,6 +8,7 @@
 #include "io/bindings.h"
 #include "io/pads.h"
 #include "io/present.h"
+#include "io/web_keys.h"
 
 volatile std::sig_atomic_t quit_signal = 0;   // whole run
 
@@ -24,14 +25,23 @@ bool next_event(SDL_Event& e) {
         return true;
     }
     // Presentation keys (F11) are taken here, on every screen alike.
-    while (SDL_PollEvent(&e))
+    while (SDL_PollEvent(&e)) {
+#ifdef __EMSCRIPTEN__
+        // The only place keys enter the game: from here on, SDL 1.2's numbers.
+        if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) e.key.keysym.sym = key_from_web(e.key.keysym.sym);
+#endif
         if (!presentation_key(e)) return true;
+    }
     return next_pad_event(e);
 }
 
 FrameInput held_frame_input(bool two_players) {
     FrameInput in;
+#ifdef __EMSCRIPTEN__
+    const Uint8* keys = web_key_state();
+#else
     const Uint8* keys = SDL_GetKeyState(nullptr);
+#endif
     in.drive = input_from_keys(keys, key_bindings);
     in.ctrl_held = keys[SDLK_LCTRL] || keys[SDLK_RCTRL];
     const KeyBindings& b = key_bindings;

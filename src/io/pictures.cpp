@@ -63,6 +63,14 @@ bool check_picture(const std::string& path, picture_limit limit, std::string& wh
 SDL_Surface* load_picture(const std::string& path, picture_limit limit, std::string& why) {
     FILE* f = open_checked(path, limit, why);
     if (!f) return nullptr;
+#ifdef __EMSCRIPTEN__
+    // The web's SDL decodes only by name, with the browser's decoder, the
+    // files preloaded with the page; it has no PNG decoder on an open file.
+    std::fclose(f);
+    SDL_Surface* loaded = IMG_Load(path.c_str());
+    if (!loaded) why = printable(path, 200) + " cannot be decoded: " + printable(SDL_GetError(), 200);
+    return loaded;
+#endif
     // The file checked is the file decoded: no second open.
     SDL_RWops* rw = SDL_RWFromFP(f, SDL_TRUE);
     if (!rw) {

@@ -37,8 +37,11 @@ static void take_chunk() {
 void start_music_decode(const char* path) {
     decoding.path = path;
     decoding.done.store(false);
+#ifndef __EMSCRIPTEN__
+    // The web's SDL has no threads: there the music is decoded here.
     decoding.thread = SDL_CreateThread(decode, nullptr);
     if (decoding.thread) return;
+#endif
     music_chunk = Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1);
     if (music_chunk && race_settings.music_on) Mix_PlayChannelTimed(0, music_chunk, -1, -1);
 }

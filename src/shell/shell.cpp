@@ -265,13 +265,17 @@ bool startup() {
     presentation = {show_frame_and_poll_music, show_still_frame_and_poll_music, window_presents_changes_only,
                     window_key};
 
-    if (!window_driver_ok(false)) return false;
     // Video first: without it there is no game. Without sound there is.
+#ifdef __EMSCRIPTEN__
+    if (!start_sdl_video()) return false;   // a page always has its canvas
+#else
+    if (!window_driver_ok(false)) return false;
     if (!start_sdl_video()) return false;
     if (!window_driver_ok(true)) {
         release_display();
         return false;
     }
+#endif
     SDL_InitSubSystem(SDL_INIT_AUDIO);
     pad_mode_hook = pad_mode_now;
     open_pads();   // none is the normal case

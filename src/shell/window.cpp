@@ -45,6 +45,8 @@ bool hold_display() {
 #ifdef CHAINBALL_X11
     if (!window.held_display) window.held_display = XOpenDisplay(nullptr);
     return window.held_display != nullptr;
+#elif defined(__EMSCRIPTEN__)
+    return true;   // the page's canvas is always there
 #else
     // Without Xlib, SDL's X11 driver is asked and let go.
     if (SDL_VideoInit("x11", 0) != 0) return false;

@@ -17,7 +17,7 @@ ln -sfn /usr/include/SDL "$inc/sdl12"
 src=$here/src
 sources=("$src"/base/*.cpp "$src"/core/*.cpp "$src"/track/*.cpp "$src"/race/*.cpp "$src"/replay/*.cpp
          "$src"/config/*.cpp "$src"/io/*.cpp "$src"/draw/*.cpp "$src"/view/*.cpp "$src"/menu/*.cpp
-         "$src"/shell/*.cpp "$here"/web/transport_none.cpp "$here"/web/sdl_missing.cpp)
+         "$src"/shell/*.cpp "$here"/web/transport_none.cpp "$here"/web/sdl_missing.cpp "$here"/web/text.cpp)
 for f in "$src"/net/*.cpp; do [ "$(basename "$f")" = transport.cpp ] || sources+=("$f"); done
 version=$(sed -n 's/^project(chainball VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 flags=(-O2 -std=c++17 -ffp-contract=off -fno-fast-math -fexceptions -sUSE_SDL=1
@@ -31,9 +31,14 @@ compile() {
   fi
   echo "$o"
 }
+# Our font's glyphs as the desktop game draws them, made natively.
+glyphs=$out/game-glyphs
+mkdir -p "$glyphs"
+c++ -O2 -std=c++17 "$here/web/make_glyphs.cpp" $(pkg-config --cflags --libs SDL_ttf) -o "$out/make_glyphs"
+"$out/make_glyphs" "$here/filut/VeraMoBd.ttf" "$glyphs" 12 36
 objects=()
 for s in "${sources[@]}"; do objects+=("$(compile "$s")") || exit 1; done
 em++ "${flags[@]}" "${objects[@]}" -sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 \
-  -sWASM_ASYNC_COMPILATION=1 -sSTB_IMAGE=1 --preload-file "$here/filut@/filut" -o "$out/game/chainball.js"
+  -sWASM_ASYNC_COMPILATION=1 -sSTB_IMAGE=1 --preload-file "$here/filut@/filut" --preload-file "$glyphs@/glyphs" -o "$out/game/chainball.js"
 cp "$here/web/index.html" "$out/game/index.html"
 echo "built $out/game"

@@ -307,8 +307,9 @@ static int name_without_clobbering(const std::string& temp, const std::string& p
 #endif
     // File systems without the no-replace rename: a second name, then the first goes.
     if (link(temp.c_str(), path.c_str()) == 0) return unlink(temp.c_str()), 0;
-    if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != ENOSYS)) return errno;
-    // Nor hard links (FAT): the name is claimed empty, then the file put in its place.
+    // A browser's memory file system refuses a second link as "too many".
+    if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != ENOSYS && errno != EMLINK)) return errno;
+    // Nor hard links (FAT, a browser): the name is claimed empty, then the file put in its place.
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return errno;
     close(fd);

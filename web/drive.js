@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the web game in headless Chromium through its DevTools protocol:
-// opens URL, then runs the steps: wait:MS, key:NAME (press and release),
+// opens URL, then runs the steps: wait:MS, go:URL, key:NAME (press and release),
 // hold:NAME:MS, shot:FILE.png, eval:EXPRESSION, until:EXPRESSION (polled
 // until true, at most 30 s; prints when), and prints the page's console lines.
 //   node --experimental-websocket web/drive.js URL STEP...
@@ -54,6 +54,7 @@ async function main() {
     for (const step of steps) {
       const [what, arg, ms] = step.split(':');
       if (what === 'wait') await sleep(+arg);
+      else if (what === 'go') await call('Page.navigate', { url: step.slice(3) });
       else if (what === 'key') { await key('keyDown', arg); await sleep(60); await key('keyUp', arg); }
       else if (what === 'hold') { await key('keyDown', arg); await sleep(+ms); await key('keyUp', arg); }
       else if (what === 'shot') {

@@ -39,6 +39,6 @@ c++ -O2 -std=c++17 "$here/web/make_glyphs.cpp" $(pkg-config --cflags --libs SDL_
 objects=()
 for s in "${sources[@]}"; do objects+=("$(compile "$s")") || exit 1; done
 em++ "${flags[@]}" "${objects[@]}" -sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 \
-  -sWASM_ASYNC_COMPILATION=1 -sSTB_IMAGE=1 -lidbfs.js --preload-file "$here/filut@/filut" --preload-file "$glyphs@/glyphs" -o "$out/game/chainball.js"
+  -sWASM_ASYNC_COMPILATION=1 -sSTB_IMAGE=1 -lidbfs.js --use-preload-plugins --preload-file "$here/filut@/filut" --preload-file "$glyphs@/glyphs" -o "$out/game/chainball.js"
 cp "$here/web/index.html" "$out/game/index.html"
 echo "built $out/game"

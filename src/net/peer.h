@@ -11,7 +11,7 @@
 
 #include "net/handshake.h"
 #include "net/net_race.h"
-#include "net/spectate.h"
+#include "net/watchers.h"
 #include "net/transport.h"
 
 enum class net_peer_phase {

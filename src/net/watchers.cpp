@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Spectators: the host's side (taking them, serving them, dropping them)
 // and the spectator's (running the race from the confirmed steps it gets).
-#include "net/spectate.h"
+#include "net/watchers.h"
 
 #include <algorithm>
 
